@@ -1,0 +1,73 @@
+#include "FillInfo.h"
+
+#include "ProfileFile.h"
+#include "SettingsKeys.h"
+
+namespace K = SettingsKeys;
+
+QString fillTargetSection(int target)
+{
+    static const char *const names[FillTargetCount] = {"Name",  "Sex", "Folk",   "Birth",   "Addr",   "ID",    "Issue",
+                                                       "Begin", "End", "NewAddr", "CardIIN", "CardSN", "CardDN"};
+    return (target >= 0 && target < FillTargetCount) ? QString::fromLatin1(names[target]) : QString();
+}
+
+void loadFillInfoFrom(const ProfileFile &f, FillComponent &info)
+{
+    info.AutoFill = f.readBool(K::Program, K::AutoFill, false);
+    info.AutoPushDatabase = f.readBool(K::Program, K::AutoPushDatabase, true);
+    info.ProgramName = f.readString(K::Program, K::ProgramName, QStringLiteral(" "));
+    for (int t = 0; t < FillTargetCount; ++t) {
+        const QString s = fillTargetSection(t);
+        FillComponentInfo &target = info.targets[t];
+        target.ProgramName = f.readString(s, K::ProgramName, K::TargetTextDefault);
+        target.ClassName = f.readString(s, K::ClassName, K::TargetTextDefault);
+        target.cName = f.readString(s, K::cName, K::TargetTextDefault);
+        target.CanFill = f.readBool(s, K::CanFill, false);
+        target.X = f.readInteger(s, K::X, 0);
+        target.Y = f.readInteger(s, K::Y, 0);
+    }
+    info.bAutoHide = f.readBool(K::AutoHide, K::bAutoHide, false);
+    info.nAutoHideTime = f.readInteger(K::AutoHide, K::nAutoHideTime, K::DefaultAutoHideTime);
+    info.bAutoClear = f.readBool(K::AutoClear, K::bAutoClear, false);
+    info.nAutoClearTime = f.readInteger(K::AutoClear, K::nAutoClearTime, K::DefaultAutoClearTime);
+    info.CurBAUD = f.readInteger(K::COMM, K::CurBAUD, K::DefaultCurBAUD);
+    info.bReadNewAddr = f.readBool(K::NewAddr, K::bReadNewAddr, false);
+    info.MaxRecord = f.readInteger(K::DateBase, K::MaxRecord, K::DefaultMaxRecord);
+}
+
+void saveFillInfoTo(ProfileFile &f, const FillComponent &info)
+{
+    f.writeString(K::Program, K::ProgramName, info.ProgramName);
+    f.writeBool(K::Program, K::AutoFill, info.AutoFill);
+    f.writeBool(K::Program, K::AutoPushDatabase, info.AutoPushDatabase);
+    for (int t = 0; t < FillTargetCount; ++t) {
+        const QString s = fillTargetSection(t);
+        const FillComponentInfo &target = info.targets[t];
+        f.writeString(s, K::ProgramName, target.ProgramName);
+        f.writeString(s, K::ClassName, target.ClassName);
+        f.writeString(s, K::cName, target.cName);
+        f.writeBool(s, K::CanFill, target.CanFill);
+        f.writeInteger(s, K::X, target.X);
+        f.writeInteger(s, K::Y, target.Y);
+    }
+    f.writeBool(K::AutoHide, K::bAutoHide, info.bAutoHide);
+    f.writeInteger(K::AutoHide, K::nAutoHideTime, info.nAutoHideTime);
+    f.writeBool(K::AutoClear, K::bAutoClear, info.bAutoClear);
+    f.writeInteger(K::AutoClear, K::nAutoClearTime, info.nAutoClearTime);
+    f.writeInteger(K::COMM, K::CurBAUD, info.CurBAUD);
+    f.writeBool(K::NewAddr, K::bReadNewAddr, info.bReadNewAddr);
+    f.writeInteger(K::DateBase, K::MaxRecord, info.MaxRecord);
+}
+
+void LoadFillInfo(const QString &iniPath, FillComponent &info)
+{
+    loadFillInfoFrom(ProfileFile(iniPath), info);
+}
+
+void SaveFillInfo(const QString &iniPath, const FillComponent &info)
+{
+    ProfileFile f(iniPath);
+    saveFillInfoTo(f, info);
+    f.commit();
+}

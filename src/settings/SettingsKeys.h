@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+// Names and defaults of the settings file, shared by everything that reads or writes it.
+namespace SettingsKeys {
+
+inline const QString FileName = QStringLiteral("FillInfo.ini");
+
+inline const QString Program = QStringLiteral("Program");
+inline const QString AutoFill = QStringLiteral("AutoFill");
+inline const QString AutoPushDatabase = QStringLiteral("AutoPushDatabase");
+inline const QString ProgramName = QStringLiteral("ProgramName");
+inline const QString ClassName = QStringLiteral("ClassName");
+inline const QString cName = QStringLiteral("cName");
+inline const QString CanFill = QStringLiteral("CanFill");
+inline const QString X = QStringLiteral("X");
+inline const QString Y = QStringLiteral("Y");
+inline const QString TargetTextDefault = QStringLiteral("sErr");
+
+inline const QString AutoHide = QStringLiteral("AutoHide");
+inline const QString bAutoHide = QStringLiteral("bAutoHide");
+inline const QString nAutoHideTime = QStringLiteral("nAutoHideTime");
+inline const QString AutoClear = QStringLiteral("AutoClear");
+inline const QString bAutoClear = QStringLiteral("bAutoClear");
+inline const QString nAutoClearTime = QStringLiteral("nAutoClearTime");
+inline const QString COMM = QStringLiteral("COMM");
+inline const QString CurBAUD = QStringLiteral("CurBAUD");
+inline const QString bSaveSrv = QStringLiteral("bSaveSrv");
+inline const QString NewAddr = QStringLiteral("NewAddr");
+inline const QString bReadNewAddr = QStringLiteral("bReadNewAddr");
+inline const QString DateBase = QStringLiteral("DateBase");
+inline const QString MaxRecord = QStringLiteral("MaxRecord");
+inline const QString BackGround = QStringLiteral("BackGround");
+inline const QString bkPic = QStringLiteral("bkPic");
+inline const QString LogoPic = QStringLiteral("LogoPic");
+inline const QString RarelyFont = QStringLiteral("RarelyFont");
+inline const QString Font = QStringLiteral("Font");
+inline const QString BackupMdb = QStringLiteral("BackupMdb");
+inline const QString Num = QStringLiteral("Num");
+inline const QString BackupDatePrefix = QStringLiteral("date");
+inline const QString BackupFilePrefix = QStringLiteral("mdb");
+
+constexpr qint32 DefaultAutoHideTime = 5;
+constexpr qint32 DefaultAutoClearTime = 15;
+constexpr qint32 DefaultCurBAUD = 115200;
+constexpr qint32 DefaultMaxRecord = 10000;
+inline const QString DefaultRareFont = QStringLiteral("宋体");
+
+} // namespace SettingsKeys

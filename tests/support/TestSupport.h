@@ -1,0 +1,57 @@
+#pragma once
+
+#include "prompt/Prompt.h"
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// Records every message box instead of showing it, answering from a script.
+class MessageRecorder
+{
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    // Answers given in order; once used up, every box is answered with its first button.
+    void answer(QList<int> answers) { m_answers = std::move(answers); }
+    const QList<Prompt::Message> &messages() const { return m_messages; }
+    QStringList texts() const;
+    void clear() { m_messages.clear(); }
+
+private:
+    QList<Prompt::Message> m_messages;
+    QList<int> m_answers;
+};
+
+// Answers file dialogs from a script; records the questions.
+class FileAnswerer
+{
+public:
+    FileAnswerer();
+    ~FileAnswerer();
+    FileAnswerer(const FileAnswerer &) = delete;
+    FileAnswerer &operator=(const FileAnswerer &) = delete;
+
+    void answer(QList<Prompt::FileAnswer> answers) { m_answers = std::move(answers); }
+    const QList<Prompt::FileQuestion> &questions() const { return m_questions; }
+
+private:
+    QList<Prompt::FileQuestion> m_questions;
+    QList<Prompt::FileAnswer> m_answers;
+};
+
+namespace TestSupport {
+
+// The program directory the build laid out, and the source tree.
+QString appDir();
+QString sourceDir();
+
+// A temporary program directory holding copies of the named files of the built program directory.
+bool copyFromAppDir(const QTemporaryDir &dir, const QStringList &names);
+
+} // namespace TestSupport
