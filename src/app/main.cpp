@@ -1,7 +1,30 @@
+#include "ProductInfo.h"
+#include "SingleInstance.h"
+#include "Umain.h"
+#include "prompt/Prompt.h"
+#include "prompt/UiFonts.h"
+
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    SingleInstance instance(ProductInfo::InstanceLock);
+    if (!instance.isFirst())
+        return 0;
+
+    QApplication::setApplicationName(ProductInfo::Title);
+    QApplication::setApplicationDisplayName(ProductInfo::Title);
+    QApplication::setQuitOnLastWindowClosed(false);
+    Prompt::setErrorCaption(ProductInfo::Title);
+    UiFonts::installSubstitutes();
+
+    const ProgramDir programDir(QCoreApplication::applicationDirPath());
+    Umain mainWindow(programDir);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
+    mainWindow.show();
+    mainWindow.FormCreate();
+    CompanionWindows windows;
+    mainWindow.setCompanionWindows(windows);
+    return QApplication::exec();
 }

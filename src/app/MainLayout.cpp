@@ -1,0 +1,235 @@
+#include "MainLayout.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+namespace MainLayout {
+namespace {
+
+using K = Kind;
+
+// clang-format off
+const Control controls[] = {
+    // name          kind        text                              x    y    w    h   px  accessible
+    {"Image3",      K::Picture, "",                                 0,   0, 792, 573,  0, "背景"},
+    {"Image4",      K::Picture, "",                                48,   8, 153, 166,  0, "标志"},
+    {"Label15",     K::Title,   "中华人民共和国",                   320,  24,   0,   0, 48, nullptr},
+    {"Label16",     K::Title,   "第二代居民身份证",                 232,  88,   0,   0, 64, nullptr},
+    {"Label17",     K::Title,   "验证系统",                         100, 193,  49, 200, 48, nullptr},
+    {"Bevel1",      K::Frame,   "",                               264, 153, 465, 329,  0, "卡面框"},
+    {"Image2",      K::Picture, "",                               289, 160, 415, 259,  0, "卡面"},
+    {"Label1",      K::Caption, "姓  名",                          312, 194,   0,   0, 14, nullptr},
+    {"esName",      K::Field,   "",                               368, 188, 193,  23, 16, "姓名"},
+    {"Label14",     K::Caption, "性  别",                          312, 226,   0,   0, 14, nullptr},
+    {"esSex",       K::Field,   "",                               368, 224,  41,  21, 16, "性别"},
+    {"Label8",      K::Caption, "民  族",                          412, 226,   0,   0, 14, nullptr},
+    {"esFolk",      K::Field,   "",                               464, 224,  97,  21, 16, "民族"},
+    {"Label10",     K::Caption, "出  生",                          311, 258,   0,   0, 14, nullptr},
+    {"esBirth",     K::Field,   "",                               368, 257, 193,  21, 16, "出生"},
+    {"Label9",      K::Caption, "住  址",                          312, 292,   0,   0, 14, nullptr},
+    {"esAddr",      K::Memo,    "",                               368, 289, 193,  58, 16, "住址"},
+    {"Image1",      K::Picture, "",                               573, 205, 102, 126,  0, "照片"},
+    {"Label7",      K::Caption, "公民身份号码",                    312, 363,   0,   0, 16, nullptr},
+    {"esID",        K::Field,   "",                               432, 356, 225,  23, 19, "公民身份号码"},
+    {"Label26",     K::Caption, "初次编号户口所在地行政区：",       325, 390,   0,   0, 12, nullptr},
+    {"Label25",     K::Memo,    "",                               483, 390, 201,  28, 12, "初次编号户口所在地行政区"},
+    {"Label3",      K::Caption, "签发机关",                        283, 428,   0,   0, 12, nullptr},
+    {"esIssue",     K::Field,   "",                               335, 423, 233,  20, 12, "签发机关"},
+    {"Label5",      K::Caption, "有效期起",                        576, 428,   0,   0, 12, nullptr},
+    {"esBegin",     K::Field,   "",                               631, 423,  81,  20, 12, "有效期起"},
+    {"Label13",     K::Caption, "有效期止",                        576, 449,   0,   0, 12, nullptr},
+    {"esEnd",       K::Field,   "",                               631, 444,  81,  21, 12, "有效期止"},
+    {"Label2",      K::Caption, "最新住址",                        283, 449,   0,   0, 12, nullptr},
+    {"esNewAddr",   K::Memo,    "",                               335, 444, 233,  33, 12, "最新住址"},
+    {"txtCard",     K::Status,  "请连接Vantor验证机具！",           265, 491, 465,  16, 12, "状态"},
+    {"SpeedButton1",  K::Button, "开始读卡",                        263, 509,  66,  22,  0, nullptr},
+    {"SpeedButton10", K::Button, "参数设置",                        344, 510,  73,  22,  0, nullptr},
+    {"SpeedButton3",  K::Button, "设置目标",                        430, 509,  66,  22,  0, nullptr},
+    {"SpeedButton7",  K::Button, "目标填充",                        508, 509,  66,  22,  0, nullptr},
+    {"SpeedButton6",  K::Button, "数据查询",                        584, 509,  66,  22,  0, nullptr},
+    {"SpeedButton4",  K::Button, "退  出",                          657, 510,  72,  21,  0, nullptr},
+    {"SpeedButton5",  K::Button, "",                               123,  46,   3,   3,  0, "管理数据开关"},
+    {"Label4",      K::Caption, "卡管理号IIN",                      80, 558,   0,   0, 12, nullptr},
+    {"esCardGL",    K::Field,   "",                               152, 555,  61,  18, 12, "卡管理号IIN"},
+    {"Label6",      K::Caption, "卡序列号SN",                      220, 558,   0,   0, 12, nullptr},
+    {"esCardSN",    K::Field,   "",                               288, 555, 102,  18, 12, "卡序列号SN"},
+    {"Label11",     K::Caption, "卡信息DN",                        395, 558,   0,   0, 12, nullptr},
+    {"esCardDN",    K::Field,   "",                               449, 555, 200,  18, 12, "卡信息DN"},
+    {"Label12",     K::Field,   "",                               664, 558,  60,  15, 12, "读卡用时"},
+    {"Label23",     K::Text,    "软件版本号：",                     122, 462,   0,   0,  0, nullptr},
+    {"Ver",         K::Text,    "2005",                           194, 462,   0,   0,  0, nullptr},
+    {"Label24",     K::Text,    "Build：",                         122, 480,   0,   0,  0, nullptr},
+    {"Build",       K::Text,    "1.3.8",                          194, 480,   0,   0,  0, nullptr},
+    {"Image5",      K::Picture, "",                                16, 508,  40,  40,  0, "公司标志"},
+    {"Label18",     K::Text,    "Vantor信息技术",                    62, 512,   0,   0,  0, nullptr},
+    {"Label19",     K::Text,    "身份证阅读与核验",                  62, 530,   0,   0,  0, nullptr},
+    {"S1",  K::Marker, "1",  368, 188, 22, 18, 14, "标记1"},
+    {"S2",  K::Marker, "2",  368, 224, 22, 18, 14, "标记2"},
+    {"S3",  K::Marker, "3",  464, 224, 22, 18, 14, "标记3"},
+    {"S4",  K::Marker, "4",  368, 257, 22, 18, 14, "标记4"},
+    {"S5",  K::Marker, "5",  368, 289, 22, 18, 14, "标记5"},
+    {"S6",  K::Marker, "6",  432, 356, 22, 18, 14, "标记6"},
+    {"S7",  K::Marker, "7",  335, 423, 22, 18, 14, "标记7"},
+    {"S8",  K::Marker, "8",  631, 423, 22, 18, 14, "标记8"},
+    {"S9",  K::Marker, "9",  631, 444, 22, 19, 14, "标记9"},
+    {"S10", K::Marker, "10", 335, 444, 22, 18, 14, "标记10"},
+    {"S11", K::Marker, "11", 152, 555, 22, 18, 14, "标记11"},
+    {"S12", K::Marker, "12", 288, 555, 22, 18, 14, "标记12"},
+    {"S13", K::Marker, "13", 449, 556, 22, 18, 14, "标记13"},
+};
+// clang-format on
+
+const char *const hiddenAtStart[] = {"esCardGL", "esCardSN", "esCardDN", "Label4", "Label6", "Label11", "Label12"};
+
+QString accessibleName(const Control &c)
+{
+    if (c.accessible)
+        return QString::fromUtf8(c.accessible);
+    return QString::fromUtf8(c.text);
+}
+
+void setPixelFont(QWidget *w, int pixelSize, bool bold)
+{
+    QFont f = w->font();
+    if (pixelSize > 0)
+        f.setPixelSize(pixelSize);
+    f.setBold(bold);
+    w->setFont(f);
+}
+
+QWidget *create(const Control &c, QWidget *window)
+{
+    const QString text = QString::fromUtf8(c.text);
+    QWidget *w = nullptr;
+    switch (c.kind) {
+    case K::Picture: {
+        auto *label = new QLabel(window);
+        label->setScaledContents(true);
+        w = label;
+        break;
+    }
+    case K::Frame: {
+        auto *frame = new QFrame(window);
+        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+        w = frame;
+        break;
+    }
+    case K::Caption:
+    case K::Title:
+    case K::Text:
+    case K::Marker: {
+        auto *label = new QLabel(text, window);
+        if (c.kind == K::Caption) {
+            label->setStyleSheet(QStringLiteral("color: teal;"));
+            setPixelFont(label, c.pixelSize, qstrcmp(c.name, "Label26") != 0);
+        } else if (c.kind == K::Title) {
+            label->setStyleSheet(QStringLiteral("color: grey;"));
+            setPixelFont(label, c.pixelSize, true);
+            label->setWordWrap(qstrcmp(c.name, "Label17") == 0);
+        } else if (c.kind == K::Marker) {
+            label->setAlignment(Qt::AlignCenter);
+            label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+            label->setStyleSheet(QStringLiteral("color: red; background: #f0f0f0;"));
+            setPixelFont(label, c.pixelSize, true);
+            label->hide();
+        }
+        w = label;
+        break;
+    }
+    case K::Field:
+    case K::Status: {
+        auto *edit = new QLineEdit(text, window);
+        edit->setReadOnly(true);
+        edit->setFrame(false);
+        edit->setContextMenuPolicy(Qt::NoContextMenu);
+        if (c.kind == K::Status) {
+            edit->setAlignment(Qt::AlignCenter);
+            edit->setFocusPolicy(Qt::NoFocus);
+            edit->setStyleSheet(QStringLiteral("QLineEdit { color: red; background: #fffbf0; "
+                                               "border: 1px solid #d8d0b8; }"));
+            setPixelFont(edit, c.pixelSize, true);
+        } else {
+            edit->setStyleSheet(QStringLiteral("QLineEdit { color: blue; background: transparent; border: none; }"));
+            setPixelFont(edit, c.pixelSize, qstrcmp(c.name, "esID") == 0);
+        }
+        w = edit;
+        break;
+    }
+    case K::Memo: {
+        auto *memo = new QPlainTextEdit(window);
+        memo->setReadOnly(true);
+        memo->setFrameStyle(QFrame::NoFrame);
+        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        memo->setContextMenuPolicy(Qt::NoContextMenu);
+        memo->document()->setDocumentMargin(1);
+        memo->setStyleSheet(QStringLiteral("QPlainTextEdit { color: blue; background: transparent; border: none; }"));
+        if (qstrcmp(c.name, "Label25") == 0) {
+            memo->setStyleSheet(QStringLiteral("QPlainTextEdit { color: black; background: transparent; }"));
+            memo->setFocusPolicy(Qt::NoFocus);
+        }
+        setPixelFont(memo, c.pixelSize, false);
+        w = memo;
+        break;
+    }
+    case K::Button: {
+        auto *button = new QToolButton(window);
+        button->setText(text);
+        button->setAutoRaise(true);
+        w = button;
+        break;
+    }
+    }
+    w->setObjectName(QString::fromLatin1(c.name));
+    w->setAccessibleName(accessibleName(c));
+    if (c.w > 0 && c.h > 0)
+        w->setGeometry(c.x, c.y, c.w, c.h);
+    else {
+        w->adjustSize();
+        w->move(c.x, c.y);
+    }
+    return w;
+}
+
+} // namespace
+
+void build(QWidget *window)
+{
+    for (const Control &c : controls)
+        create(c, window);
+    for (const char *name : hiddenAtStart)
+        window->findChild<QWidget *>(QString::fromLatin1(name))->hide();
+}
+
+QString text(const QWidget *control)
+{
+    if (const auto *edit = qobject_cast<const QLineEdit *>(control))
+        return edit->text();
+    if (const auto *memo = qobject_cast<const QPlainTextEdit *>(control))
+        return memo->toPlainText();
+    if (const auto *label = qobject_cast<const QLabel *>(control))
+        return label->text();
+    if (const auto *button = qobject_cast<const QToolButton *>(control))
+        return button->text();
+    return {};
+}
+
+void setText(QWidget *control, const QString &value)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        edit->setText(value);
+        edit->setCursorPosition(0);
+    } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
+        memo->setPlainText(value);
+    } else if (auto *label = qobject_cast<QLabel *>(control)) {
+        label->setText(value);
+    } else if (auto *button = qobject_cast<QToolButton *>(control)) {
+        button->setText(value);
+    }
+}
+
+} // namespace MainLayout

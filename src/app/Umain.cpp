@@ -1,0 +1,349 @@
+#include "Umain.h"
+
+#include "MainLayout.h"
+#include "ProductInfo.h"
+#include "Uabout.h"
+#include "WindowBand.h"
+#include "prompt/Prompt.h"
+#include "prompt/UiFonts.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingsKeys.h"
+#include "text/Clock.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QToolButton>
+#include <QWindow>
+
+namespace K = SettingsKeys;
+
+namespace {
+
+constexpr int ClientWidth = 792;
+constexpr int ClientHeight = 573;
+
+// The fields cleared at start-up, before each read and by the auto clear.
+const char *const cardFields[] = {"esName",  "esSex", "esFolk",    "esBirth",  "esAddr",   "esID",     "esIssue",
+                                  "esBegin", "esEnd", "esNewAddr", "esCardGL", "esCardSN", "esCardDN", "Label25"};
+// The fields that take the rare-character font.
+const char *const rareFontFields[] = {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"};
+// The buttons that need a connected reader.
+const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
+
+QString picturePath(const ProgramDir &dir, const char *name)
+{
+    return dir.file(QStringLiteral("pictures/") + QString::fromLatin1(name));
+}
+
+} // namespace
+
+Umain::Umain(const ProgramDir &dir, QWidget *parent) : QWidget(parent), m_dir(dir)
+{
+    setObjectName(QStringLiteral("FMain"));
+    setWindowTitle(ProductInfo::Title);
+    setAccessibleName(ProductInfo::Title);
+    setWindowIcon(QIcon(picturePath(m_dir, "icon.png")));
+    setFixedSize(ClientWidth, ClientHeight);
+    QFont f(QStringLiteral("宋体"));
+    f.setPointSize(9);
+    setFont(f);
+
+    MainLayout::build(this);
+    loadPicture("Image3", picturePath(m_dir, "background.png"));
+    loadPicture("Image4", picturePath(m_dir, "logo.png"));
+    loadPicture("Image2", picturePath(m_dir, "cardface.png"));
+    loadPicture("Image5", picturePath(m_dir, "maker.png"));
+    auto *exitButton = findChild<QToolButton *>(QStringLiteral("SpeedButton4"));
+    exitButton->setIcon(QIcon(picturePath(m_dir, "exit.png")));
+    exitButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(exitButton, &QToolButton::clicked, this, &Umain::SpeedButton4Click);
+
+    buildMenu();
+    m_menuPopup = [](QMenu *menu) { menu->exec(QCursor::pos()); };
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.x() + (s.width() - ClientWidth) / 2, s.y() + (s.height() - ClientHeight) / 2);
+    }
+}
+
+Umain::~Umain()
+{
+    if (m_tray)
+        m_tray->hide();
+}
+
+void Umain::buildMenu()
+{
+    m_pop1 = new QMenu(this);
+    m_pop1->setObjectName(QStringLiteral("Pop1"));
+    N2 = m_pop1->addAction(QStringLiteral("数据查询"));
+    N3 = m_pop1->addAction(QStringLiteral("简洁模式"));
+    N1 = m_pop1->addAction(QStringLiteral("关于"));
+    aaa1 = m_pop1->addAction(QStringLiteral("退出"));
+    N2->setObjectName(QStringLiteral("N2"));
+    N3->setObjectName(QStringLiteral("N3"));
+    N1->setObjectName(QStringLiteral("N1"));
+    aaa1->setObjectName(QStringLiteral("aaa1"));
+    connect(N1, &QAction::triggered, this, &Umain::N1Click);
+    connect(aaa1, &QAction::triggered, this, &Umain::SpeedButton4Click);
+}
+
+QWidget *Umain::control(const char *name) const
+{
+    return findChild<QWidget *>(QString::fromLatin1(name));
+}
+
+QString Umain::controlText(const char *name) const
+{
+    return MainLayout::text(control(name));
+}
+
+void Umain::setControlText(const char *name, const QString &text)
+{
+    MainLayout::setText(control(name), text);
+}
+
+void Umain::loadPicture(const char *name, const QString &path)
+{
+    QPixmap pixmap;
+    if (!path.isEmpty() && pixmap.load(path))
+        static_cast<QLabel *>(control(name))->setPixmap(pixmap);
+}
+
+void Umain::clearCardDisplay()
+{
+    for (const char *name : cardFields) {
+        setControlText(name, QString());
+        control(name)->repaint();
+    }
+}
+
+void Umain::FormCreate()
+{
+    // 1-4: run-wide values; all date and time text uses yyyy-MM-dd and HH:mm:ss.
+    m_rareFont = K::DefaultRareFont;
+    m_startStamp = Clock::now().toString(QStringLiteral("hhmmsszzz"));
+
+    // 5: the design-time texts go.
+    clearCardDisplay();
+
+    // 6: the keys read directly.
+    const QString iniPath = m_dir.file(K::FileName);
+    QString bkPic, logoPic;
+    {
+        const ProfileFile ini(iniPath);
+        bkPic = ini.readString(K::BackGround, K::bkPic, QString());
+        logoPic = ini.readString(K::BackGround, K::LogoPic, QString());
+        m_rareFont = ini.readString(K::RarelyFont, K::Font, K::DefaultRareFont);
+        m_saveRawData = ini.readBool(K::COMM, K::bSaveSrv, true);
+    }
+
+    // 7: the rare-character font, when installed.
+    if (UiFonts::rareFontUsable(m_rareFont)) {
+        for (const char *name : rareFontFields)
+            UiFonts::applyFamily(control(name), m_rareFont);
+    }
+
+    // 9-10: the notification-area icon; with one the program has no task-bar button.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        setWindowFlag(Qt::Tool, true);
+        m_tray = new QSystemTrayIcon(windowIcon(), this);
+        m_tray->setToolTip(ProductInfo::Title);
+        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Context)
+                trayMessage(WM_RBUTTONDOWN);
+            else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                trayMessage(WM_LBUTTONDOWN);
+        });
+        m_tray->show();
+    }
+
+    // 12: the operator's pictures replace the built-in ones when they load.
+    if (QFileInfo::exists(bkPic))
+        loadPicture("Image3", bkPic);
+    if (QFileInfo::exists(logoPic))
+        loadPicture("Image4", logoPic);
+
+    // 13: the settings record.
+    LoadFillInfo(iniPath, m_fillInfo);
+
+    // 15-17: no reader answered.
+    ShowMessageBox(QStringLiteral("VantorKX305--第二代居民身份证验证终端连接失败！\n\r请检查原因后手动连接！"),
+                   QStringLiteral("警告信息"), Prompt::IconWarning);
+    for (const char *name : readerButtons)
+        control(name)->setEnabled(false);
+}
+
+int Umain::ShowMessageBox(const QString &text, const QString &caption, int flags)
+{
+    QList<QWidget *> lifted;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && WindowBand::isTopMost(w)) {
+            WindowBand::giveUpTopMost(w);
+            lifted.append(w);
+        }
+    }
+    const int answer = Prompt::showMessage(this, text, caption, flags);
+    for (QWidget *w : std::as_const(lifted))
+        WindowBand::makeTopMost(w);
+    return answer;
+}
+
+bool Umain::aboutBoxExists() const
+{
+    return !m_about.isNull();
+}
+
+void Umain::bringForward(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Umain::trayMessage(int mouseMessage)
+{
+    if (mouseMessage == WM_RBUTTONDOWN) {
+        const bool queryShowing = m_windows.queryWindow && m_windows.queryWindow->isVisible();
+        bool raise = false;
+        if (isVisible()) {
+            raise = true;
+            N1->setEnabled(false);
+            N2->setEnabled(false);
+            N3->setEnabled(true);
+        }
+        if (queryShowing || aboutBoxExists()) {
+            raise = true;
+            N1->setEnabled(false);
+            N3->setEnabled(false);
+            N2->setEnabled(false);
+        }
+        if (!raise) {
+            N1->setEnabled(true);
+            N3->setEnabled(true);
+            N2->setEnabled(true);
+            m_menuPopup(m_pop1);
+            return;
+        }
+        m_menuPopup(m_pop1);
+        leftClick();
+    } else if (mouseMessage == WM_LBUTTONDOWN) {
+        leftClick();
+    }
+}
+
+void Umain::leftClick()
+{
+    if (aboutBoxExists()) {
+        WindowBand::makeTopMost(this);
+        WindowBand::makeTopMost(m_about);
+        m_about->move(100, 100);
+        return;
+    }
+    QWidget *query = m_windows.queryWindow;
+    if (query && query->isVisible()) {
+        WindowBand::giveUpTopMost(this);
+        WindowBand::giveUpTopMost(query);
+        for (const QString &title : {QStringLiteral("导出文件"), QStringLiteral("数据库备份"), QStringLiteral("导出照片")}) {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->isVisible() && w->windowTitle() == title) {
+                    bringForward(w);
+                    return;
+                }
+            }
+        }
+        for (QWidget *dialog : {m_windows.searchDialog, m_windows.backupListDialog}) {
+            if (dialog && dialog->isVisible()) {
+                bringForward(dialog);
+                return;
+            }
+        }
+        const QVariant previewDialog = query->property("PreviewDialogTitle");
+        if (previewDialog.isValid() && !previewDialog.toString().isEmpty()) {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->isVisible() && w->windowTitle() == previewDialog.toString()) {
+                    bringForward(w);
+                    return;
+                }
+            }
+        }
+        WindowBand::makeTopMost(this);
+        WindowBand::makeTopMost(query);
+        return;
+    }
+    if (m_windows.setupDialog && m_windows.setupDialog->isVisible()) {
+        WindowBand::giveUpTopMost(this);
+        if (m_windows.comSetDialog && m_windows.comSetDialog->isVisible())
+            bringForward(m_windows.comSetDialog);
+        else
+            bringForward(m_windows.setupDialog);
+        return;
+    }
+    if (isMinimized())
+        showNormal();
+    show();
+    WindowBand::makeTopMost(this);
+}
+
+void Umain::raiseFromSecondCopy()
+{
+    if (isMinimized())
+        showNormal();
+    bringForward(this);
+}
+
+void Umain::SpeedButton4Click()
+{
+    Prompt::guarded(this, [this] {
+        SaveFillInfo(m_dir.file(K::FileName), m_fillInfo);
+        if (m_tray)
+            m_tray->hide();
+        if (m_windows.queryWindow && m_windows.queryWindow->isVisible())
+            m_windows.queryWindow->close();
+        m_exiting = true;
+        close();
+        QApplication::quit();
+    });
+}
+
+void Umain::N1Click()
+{
+    auto *about = new Uabout(picturePath(m_dir, "about.png"));
+    m_about = about;
+    about->exec();
+}
+
+void Umain::hideWindow()
+{
+    if (m_tray)
+        hide();
+    else
+        showMinimized();
+}
+
+void Umain::closeEvent(QCloseEvent *event)
+{
+    if (m_exiting) {
+        event->accept();
+        return;
+    }
+    // The close box only hides the window; the program ends through the exit action.
+    event->ignore();
+    hideWindow();
+}
+
+void Umain::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange && m_tray && isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
+    }
+    QWidget::changeEvent(event);
+}

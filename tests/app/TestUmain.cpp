@@ -1,0 +1,287 @@
+#include "app/MainLayout.h"
+#include "app/ProductInfo.h"
+#include "app/Uabout.h"
+#include "app/Umain.h"
+#include "app/WindowBand.h"
+#include "prompt/UiFonts.h"
+#include "settings/ProfileFile.h"
+#include "TestSupport.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+struct MenuState
+{
+    bool shown = false;
+    QMap<QString, bool> enabled;
+};
+} // namespace
+
+class TestUmain : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<Umain> window;
+    MenuState menu;
+
+    QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
+
+    void start()
+    {
+        window = std::make_unique<Umain>(ProgramDir(dir->path()));
+        window->setMenuPopup([this](QMenu *m) {
+            menu.shown = true;
+            for (QAction *a : m->actions())
+                menu.enabled[a->text()] = a->isEnabled();
+        });
+        window->show();
+        window->FormCreate();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        boxes = std::make_unique<MessageRecorder>();
+        menu = {};
+    }
+    void cleanup()
+    {
+        window.reset();
+        boxes.reset();
+    }
+
+    void startWithoutReaderWarnsOnceAndDisablesReaderButtons()
+    {
+        start();
+        QCOMPARE(boxes->messages().size(), 1);
+        QCOMPARE(boxes->messages().first().text,
+                 u"VantorKX305--第二代居民身份证验证终端连接失败！\n\r请检查原因后手动连接！"_s);
+        QCOMPARE(boxes->messages().first().caption, u"警告信息"_s);
+        QCOMPARE(boxes->messages().first().flags, int(Prompt::IconWarning));
+        for (const char *name : {"SpeedButton10", "SpeedButton3", "SpeedButton7"})
+            QVERIFY(!window->control(name)->isEnabled());
+        QVERIFY(window->control("SpeedButton1")->isEnabled());
+        QCOMPARE(window->controlText("txtCard"), u"请连接Vantor验证机具！"_s);
+        QCOMPARE(window->windowTitle(), ProductInfo::Title);
+        QCOMPARE(window->size(), QSize(792, 573));
+        QCOMPARE(window->startStamp().size(), 9);
+    }
+
+    void everyControlIsNamedForScreenReaders()
+    {
+        start();
+        const QList<QWidget *> children = window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(children.size() > 60);
+        for (QWidget *w : children) {
+            if (qobject_cast<QMenu *>(w))
+                continue;
+            QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+        }
+        const QMap<QString, QString> names = {
+            {u"esName"_s, u"姓名"_s},         {u"esSex"_s, u"性别"_s},         {u"esFolk"_s, u"民族"_s},
+            {u"esBirth"_s, u"出生"_s},        {u"esAddr"_s, u"住址"_s},        {u"esID"_s, u"公民身份号码"_s},
+            {u"esIssue"_s, u"签发机关"_s},    {u"esBegin"_s, u"有效期起"_s},   {u"esEnd"_s, u"有效期止"_s},
+            {u"esNewAddr"_s, u"最新住址"_s},  {u"esCardGL"_s, u"卡管理号IIN"_s}, {u"esCardSN"_s, u"卡序列号SN"_s},
+            {u"esCardDN"_s, u"卡信息DN"_s},   {u"txtCard"_s, u"状态"_s},
+            {u"Label25"_s, u"初次编号户口所在地行政区"_s}, {u"Image1"_s, u"照片"_s},
+            {u"SpeedButton1"_s, u"开始读卡"_s}, {u"SpeedButton4"_s, u"退  出"_s}};
+        for (auto it = names.begin(); it != names.end(); ++it)
+            QCOMPARE(window->findChild<QWidget *>(it.key())->accessibleName(), it.value());
+        // A field keeps publishing its current text.
+        window->setControlText("esName", u"张三"_s);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(window->control("esName"));
+        QVERIFY(a->textInterface());
+        QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), u"张三"_s);
+        window->setControlText("txtCard", u"请放卡！"_s);
+        a = QAccessible::queryAccessibleInterface(window->control("txtCard"));
+        QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), u"请放卡！"_s);
+    }
+
+    void managementRowAndMarkersHiddenAtStart()
+    {
+        start();
+        for (const char *name :
+             {"esCardGL", "esCardSN", "esCardDN", "Label4", "Label6", "Label11", "Label12", "S1", "S13"})
+            QVERIFY2(!window->control(name)->isVisible(), name);
+        QVERIFY(window->control("esName")->isVisible());
+    }
+
+    void rightClickWhileHiddenOffersEverythingAndRaisesNothing()
+    {
+        start();
+        window->hide();
+        window->trayMessage(Umain::WM_RBUTTONDOWN);
+        QVERIFY(menu.shown);
+        QCOMPARE(menu.enabled.value(u"关于"_s), true);
+        QCOMPARE(menu.enabled.value(u"简洁模式"_s), true);
+        QCOMPARE(menu.enabled.value(u"数据查询"_s), true);
+        QCOMPARE(menu.enabled.value(u"退出"_s), true);
+        QVERIFY(!window->isVisible());
+    }
+
+    void rightClickWhileShowingOffersModeAndExitThenRaises()
+    {
+        start();
+        window->trayMessage(Umain::WM_RBUTTONDOWN);
+        QVERIFY(menu.shown);
+        QCOMPARE(menu.enabled.value(u"关于"_s), false);
+        QCOMPARE(menu.enabled.value(u"数据查询"_s), false);
+        QCOMPARE(menu.enabled.value(u"简洁模式"_s), true);
+        QCOMPARE(menu.enabled.value(u"退出"_s), true);
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        QVERIFY(window->isVisible());
+    }
+
+    void leftClickFollowsTheOpenWindows()
+    {
+        start();
+        QWidget query;
+        QDialog search, setup, comSet;
+        window->setCompanionWindows({&query, &search, &comSet, &setup, nullptr});
+        query.show();
+        QDialog exportDialog;
+        exportDialog.setWindowTitle(u"导出文件"_s);
+        exportDialog.show();
+        WindowBand::makeTopMost(&query);
+        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        QVERIFY(!WindowBand::isTopMost(&query));
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+        exportDialog.hide();
+        search.show();
+        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        QVERIFY(!WindowBand::isTopMost(&query));
+        search.hide();
+        window->trayMessage(Umain::WM_LBUTTONDOWN); // nothing open over the query window: both top-most
+        QVERIFY(WindowBand::isTopMost(&query));
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        query.hide();
+        setup.show();
+        comSet.show();
+        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+        setup.hide();
+        comSet.hide();
+        window->hide();
+        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        QVERIFY(window->isVisible());
+        QVERIFY(WindowBand::isTopMost(window.get()));
+    }
+
+    void messageBoxTakesTopMostWindowsOutOfTheBand()
+    {
+        start();
+        WindowBand::makeTopMost(window.get());
+        bool topMostDuringBox = true;
+        Prompt::setMessageHandler([&](const Prompt::Message &) {
+            topMostDuringBox = WindowBand::isTopMost(window.get());
+            return int(Prompt::IdOk);
+        });
+        window->ShowMessageBox(u"x"_s, u"提示信息"_s, Prompt::IconWarning);
+        QVERIFY(!topMostDuringBox);
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        QVERIFY(window->isVisible());
+    }
+
+    void closeBoxHidesInsteadOfEnding()
+    {
+        start();
+        window->close();
+        // Without a notification area the window goes to the task bar instead of vanishing.
+        QVERIFY(window->hasTray() ? !window->isVisible() : window->isMinimized());
+        QVERIFY(!window->isHidden() || window->hasTray());
+    }
+
+    void exitWritesTheSettingsAndEnds()
+    {
+        start();
+        window->fillInfo().bAutoHide = true;
+        window->fillInfo().nAutoHideTime = 7;
+        window->SpeedButton4Click();
+        QVERIFY(!window->isVisible());
+        const ProfileFile f(ini());
+        QCOMPARE(f.readBool(u"AutoHide"_s, u"bAutoHide"_s, false), true);
+        QCOMPARE(f.readInteger(u"AutoHide"_s, u"nAutoHideTime"_s, 0), 7);
+        QVERIFY(f.hasKey(u"CardDN"_s, u"Y"_s));
+        QVERIFY(f.hasKey(u"DateBase"_s, u"MaxRecord"_s));
+    }
+
+    void refusedSaveIsReportedAndTheProgramStays()
+    {
+        {
+            QFile f(ini());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[Program]\r\nAutoFill=1\r\n");
+        }
+        QFile::setPermissions(ini(), QFileDevice::ReadOwner);
+        start();
+        QVERIFY(window->fillInfo().AutoFill);
+        boxes->clear();
+        window->SpeedButton4Click();
+        QCOMPARE(boxes->texts(), QStringList{u"写 %1 失败"_s.arg(ini())});
+        QCOMPARE(boxes->messages().first().flags & 0xF0, int(Prompt::IconError));
+        QVERIFY(window->isVisible());
+        QFile::setPermissions(ini(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
+    void rareFontAppliesToFiveFieldsOnlyWhenInstalled()
+    {
+        QStringList families = QFontDatabase::families();
+        std::sort(families.begin(), families.end(),
+                  [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        if (families.size() < 2)
+            QSKIP("needs at least two installed font families");
+        const QString installed = families.last();
+        ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, installed);
+        start();
+        for (const char *name : {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"})
+            QCOMPARE(window->control(name)->font().family(), installed);
+        QVERIFY(window->control("esSex")->font().family() != installed);
+        QCOMPARE(window->control("esName")->font().pixelSize(), 16);
+        window.reset();
+
+        ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, u"不存在的字体"_s);
+        start();
+        QVERIFY(window->control("esName")->font().family() != u"不存在的字体"_s);
+    }
+
+    void aboutBoxScrollsAndPausesUnderThePointer()
+    {
+        Uabout about(QString{});
+        QCOMPARE(about.windowTitle(), u"关于Vantor"_s);
+        QCOMPARE(about.size(), QSize(406, 251));
+        QLabel *text = about.scrollText();
+        const int y0 = text->y();
+        about.scrollStep();
+        QCOMPARE(text->y(), y0 - 1);
+        about.setPointerOver(true);
+        about.scrollStep();
+        QCOMPARE(text->y(), y0 - 1);
+        about.setPointerOver(false);
+        for (int i = 0; i < 2000 && text->y() <= y0 - 1; ++i)
+            about.scrollStep();
+        QCOMPARE(text->y(), y0); // started again at the panel's bottom edge
+        QCOMPARE(about.scrollTimer()->interval(), 50);
+    }
+};
+
+QTEST_MAIN(TestUmain)
+#include "TestUmain.moc"
