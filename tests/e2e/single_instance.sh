@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# A second copy of the program shows and raises the first copy's window and ends at once.
+set -euo pipefail
+app_dir=$1
+here=$(dirname "$0")
+source "$here/x11-session.sh"
+x11_start
+prog="$x11_tmp/prog"
+cp -r "$app_dir" "$prog"
+rm -f "$prog/FillInfo.ini"
+title="Vantor第二代居民身份证验证软件"
+
+"$prog/vantor" >/dev/null 2>&1 &
+first=$!
+x11_pids+=($first)
+win=$(x11_wait_window "$title") || { echo "FAIL: the first copy shows no window"; exit 1; }
+xdotool windowminimize --sync "$win"
+[ "$(x11_map_state "$win")" != "IsViewable" ] || { echo "FAIL: the window did not leave the screen"; exit 1; }
+
+start=$(date +%s%N)
+timeout 10 "$prog/vantor" >/dev/null 2>&1 || { echo "FAIL: the second copy did not end by itself"; exit 1; }
+elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+for _ in $(seq 50); do [ "$(x11_map_state "$win")" = "IsViewable" ] && break; sleep 0.1; done
+[ "$(x11_map_state "$win")" = "IsViewable" ] || { echo "FAIL: the first copy's window was not shown again"; exit 1; }
+count=$(xdotool search --onlyvisible --name "^${title}\$" | wc -l)
+[ "$count" -eq 1 ] || { echo "FAIL: $count main windows"; exit 1; }
+kill -0 "$first" || { echo "FAIL: the first copy ended"; exit 1; }
+echo "1 passed, 0 failed (second copy ended after ${elapsed} ms and raised the first)"

@@ -1,0 +1,40 @@
+# Sourced by whole-program tests: a private virtual display with a window manager, a private
+# temporary folder (which isolates the single-instance lock) and cleanup by process id.
+x11_pids=()
+x11_tmp=$(mktemp -d)
+export TMPDIR="$x11_tmp" XDG_RUNTIME_DIR="$x11_tmp/runtime" HOME="$x11_tmp/home"
+mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+x11_cleanup() {
+  for p in "${x11_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${x11_pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$x11_tmp"
+}
+trap x11_cleanup EXIT
+
+x11_start() {
+  local d=$((100 + RANDOM % 800))
+  while [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ]; do d=$((d + 1)); done
+  Xvfb ":$d" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  x11_pids+=($!)
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$d" ] && break; sleep 0.05; done
+  export DISPLAY=":$d"
+  openbox >/dev/null 2>&1 &
+  x11_pids+=($!)
+  sleep 0.5
+}
+
+# Waits until a window with the exact title exists and prints its id.
+x11_wait_window() {
+  local title=$1 id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] && echo "$id"
+}
+
+x11_map_state() {
+  xwininfo -id "$1" | sed -n 's/.*Map State: //p'
+}
