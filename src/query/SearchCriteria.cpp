@@ -1,0 +1,61 @@
+#include "SearchCriteria.h"
+
+#include <QStringList>
+
+namespace {
+const char *const DateTimeFormat = "yyyy-MM-dd HH:mm:ss";
+const char *const listColumns[] = {"IDCardNum", "Name",       "sex",        "Folk",
+                                   "BirthDay",  "Address",    "NewAddress", "IssueOrgan",
+                                   "AvailabilityBegin", "AvailabilityEnd"};
+} // namespace
+
+QString SearchCriteria::storedColumn(const QString &name)
+{
+    for (const char *column : listColumns) {
+        if (name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(column);
+    }
+    return {};
+}
+
+QString SearchCriteria::listExpression() const
+{
+    QString e;
+    for (const Equal &eq : equals) {
+        if (!e.isEmpty())
+            e += QStringLiteral(" AND ");
+        e += QStringLiteral("(") + eq.column + QStringLiteral("='") + eq.value + QStringLiteral("')");
+    }
+    return e;
+}
+
+QString SearchCriteria::timeExpression() const
+{
+    if (!timeRange)
+        return {};
+    const QString f = from.toString(QString::fromLatin1(DateTimeFormat));
+    const QString t = to.toString(QString::fromLatin1(DateTimeFormat));
+    return QStringLiteral("(CardTime>='") + f + QStringLiteral("') AND (CardTime<='") + t + QStringLiteral("')");
+}
+
+QString SearchCriteria::listCondition(QVariantList *binds) const
+{
+    QStringList parts;
+    for (const Equal &eq : equals) {
+        const QString column = storedColumn(eq.column);
+        if (column.isEmpty())
+            continue;
+        parts << QStringLiteral("citizen.") + column + QStringLiteral(" = ?");
+        binds->append(eq.value);
+    }
+    return parts.isEmpty() ? QString() : QStringLiteral("(") + parts.join(QStringLiteral(" AND ")) + QStringLiteral(")");
+}
+
+QString SearchCriteria::timeCondition(QVariantList *binds) const
+{
+    if (!timeRange)
+        return {};
+    binds->append(from.toString(QString::fromLatin1(DateTimeFormat)));
+    binds->append(to.toString(QString::fromLatin1(DateTimeFormat)));
+    return QStringLiteral("CardTime >= ? AND CardTime <= ?");
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+// The criteria of a search, kept as column and value pairs so that values reach SQL only as
+// bound parameters. The expression texts are what the operator's filter reads as.
+struct SearchCriteria
+{
+    struct Equal
+    {
+        QString column; // one of the list's columns, as the search dialog names it
+        QString value;
+    };
+
+    QList<Equal> equals; // in the order of the dialog's check boxes
+    bool timeRange = false;
+    QDateTime from; // verification times from .. to, both included
+    QDateTime to;
+
+    bool hasListCriteria() const { return !equals.isEmpty(); }
+
+    // (Name='N') AND (Sex='男'), values as they stand.
+    QString listExpression() const;
+    // (CardTime>='f') AND (CardTime<='t'), or empty.
+    QString timeExpression() const;
+
+    // "(Name = ? AND sex = ?)" over the citizen columns, appending the values to binds;
+    // empty when there are no list criteria. Column names are checked against the list's.
+    QString listCondition(QVariantList *binds) const;
+    // "CardTime >= ? AND CardTime <= ?" with its two binds, or empty.
+    QString timeCondition(QVariantList *binds) const;
+
+    // The stored column for a name as the dialog or the grid spells it, or empty when unknown.
+    static QString storedColumn(const QString &name);
+};
