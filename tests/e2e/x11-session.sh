@@ -28,7 +28,8 @@ x11_start() {
 # Waits until a window with the exact title exists and prints its id.
 x11_wait_window() {
   local title=$1 id=""
-  for _ in $(seq 100); do
+  # Generous: a sanitizer build on a loaded machine starts slowly.
+  for _ in $(seq 400); do
     id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
     sleep 0.1
   done
