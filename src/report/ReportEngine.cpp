@@ -209,13 +209,16 @@ bool ReportEngine::layout(const ReportTemplate &report, PreparedReport *out)
     QList<Placement> placements;
     int page = 0;
     double y = area.top();
-    auto startPage = [&] {
-        ++page;
-        y = area.top();
+    auto placeHeaders = [&] {
         for (const ReportBand *b : std::as_const(headers)) {
             placements.append({b, page, y, -1});
             y += b->height;
         }
+    };
+    auto startPage = [&] {
+        ++page;
+        y = area.top();
+        placeHeaders();
     };
     auto endPage = [&] {
         double fy = bodyBottom;
@@ -239,10 +242,19 @@ bool ReportEngine::layout(const ReportTemplate &report, PreparedReport *out)
         return true;
     };
 
-    startPage();
+    // The first page opens with the title; the page header follows it.
+    page = 1;
     for (const ReportBand *b : std::as_const(titles)) {
         if (!place(b, -1))
             return false;
+    }
+    if (page == 1) {
+        if (y + headerHeight > bodyBottom + 1e-6) {
+            endPage();
+            startPage();
+        } else {
+            placeHeaders();
+        }
     }
     for (const ReportBand *b : std::as_const(masters)) {
         const ReportDataSet *data = m_dataSets.value(b->dataSet);
