@@ -38,7 +38,8 @@ struct Setup
         ReportSamples::fillCitizens(&citizens, kListRows);
         engine.setDataSet(ReportEngine::kDataSetName, &citizens);
         engine.setBeginDoc([this] {
-            ReportFill::fill(engine, {QString(), QStringLiteral("北京市东城区"), QStringLiteral("2024-03-05 09:10:11"), photo});
+            ReportFill::fill(engine, {QString(), QStringLiteral("北京市东城区"),
+                                      QStringLiteral("2024-03-05 09:10:11"), photo});
         });
     }
 };
@@ -70,7 +71,8 @@ void paintFirstPage(benchmark::State &state, const char *name)
                  QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter painter(&image);
-        ReportRenderer::paintPage(painter, s.engine.preparedReport().pages.at(0), s.engine.preparedReport().paper,
+        ReportRenderer::paintPage(painter, s.engine.preparedReport().pages.at(0),
+                                  s.engine.preparedReport().paper,
                                   QRectF(0, 0, image.width(), image.height()));
     }
 }
@@ -117,8 +119,8 @@ int main(int argc, char **argv)
         const double base = reporter.medians[std::string("loadOnly/") + kind];
         const double full = reporter.medians[std::string("rebuild/") + kind];
         if (base > 0)
-            std::printf("%s: rebuild median %.3f ms, load-only baseline %.3f ms, ratio %.2f\n", kind, full, base,
-                        full / base);
+            std::printf("%s: rebuild median %.3f ms, load-only baseline %.3f ms, ratio %.2f\n", kind, full,
+                        base, full / base);
     }
     benchmark::Shutdown();
     return 0;

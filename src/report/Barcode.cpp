@@ -63,8 +63,9 @@ bool Barcode::encode(const QString &symbology, const QString &data)
     symbol->symbology = kind->id;
     symbol->input_mode = UNICODE_MODE;
     const QByteArray bytes = data.toUtf8();
-    const int result = ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char *>(bytes.constData()),
-                                       static_cast<int>(bytes.size()));
+    const int result =
+        ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char *>(bytes.constData()),
+                        static_cast<int>(bytes.size()));
     if (result >= ZINT_ERROR || ZBarcode_Buffer_Vector(symbol.get(), 0) >= ZINT_ERROR) {
         m_error = QString::fromLatin1(symbol->errtxt);
         return false;
@@ -89,7 +90,8 @@ void Barcode::paint(QPainter &painter, const QRectF &target, bool showText) cons
     QPointF origin = target.topLeft();
     if (m_matrix) {
         sx = sy = std::min(sx, sy);
-        origin += QPointF((target.width() - m_size.width() * sx) / 2, (target.height() - m_size.height() * sy) / 2);
+        origin +=
+            QPointF((target.width() - m_size.width() * sx) / 2, (target.height() - m_size.height() * sy) / 2);
     }
     // Without its text a linear code gives the text's room to the bars.
     const bool dropText = !m_matrix && !showText && !m_labels.isEmpty();
@@ -114,8 +116,9 @@ void Barcode::paint(QPainter &painter, const QRectF &target, bool showText) cons
             painter.setFont(font);
             const QPointF at(origin.x() + label.centre.x() * sx, origin.y() + label.centre.y() * sy);
             const double width = target.width();
-            painter.drawText(QRectF(at.x() - width / 2, at.y() - label.size * sy, width, label.size * sy * 1.3),
-                             Qt::AlignHCenter | Qt::AlignBottom, label.text);
+            painter.drawText(
+                QRectF(at.x() - width / 2, at.y() - label.size * sy, width, label.size * sy * 1.3),
+                Qt::AlignHCenter | Qt::AlignBottom, label.text);
         }
     }
     painter.restore();

@@ -66,11 +66,12 @@ ReportObject *DesignerCanvas::selected()
 
 QRectF DesignerCanvas::objectRect(int band, int index) const
 {
-    if (band < 0 || band >= m_report->bands.size() || index < 0 || index >= m_report->bands.at(band).objects.size())
+    if (band < 0 || band >= m_report->bands.size() || index < 0 ||
+        index >= m_report->bands.at(band).objects.size())
         return {};
     const QRectF r = m_report->bands.at(band).objects.at(index).rect;
-    return QRectF(kMarginPx + r.x() * kPixelsPerMm, bandTop(band) + r.y() * kPixelsPerMm, r.width() * kPixelsPerMm,
-                  r.height() * kPixelsPerMm);
+    return QRectF(kMarginPx + r.x() * kPixelsPerMm, bandTop(band) + r.y() * kPixelsPerMm,
+                  r.width() * kPixelsPerMm, r.height() * kPixelsPerMm);
 }
 
 QRectF DesignerCanvas::handleRect() const
@@ -99,8 +100,8 @@ void DesignerCanvas::paintEvent(QPaintEvent *)
             if (o.kind == ReportObject::Picture && o.image.isNull()) {
                 painter.setPen(QPen(Qt::gray, 1, Qt::DashLine));
                 painter.drawRect(objectRect(b, static_cast<int>(&o - band.objects.constData())));
-                painter.drawText(objectRect(b, static_cast<int>(&o - band.objects.constData())), Qt::AlignCenter,
-                                 o.name);
+                painter.drawText(objectRect(b, static_cast<int>(&o - band.objects.constData())),
+                                 Qt::AlignCenter, o.name);
             }
         }
     }

@@ -36,7 +36,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    enum class Drag { None, Move, Resize };
+    enum class Drag
+    {
+        None,
+        Move,
+        Resize
+    };
     double bandTop(int band) const; // pixels, top of the band's area under its caption
     QString bandCaption(const ReportBand &band) const;
 

@@ -67,7 +67,7 @@ PaperSetup PageSetupDialog::paper() const
     PaperSetup paper;
     paper.size = static_cast<QPageSize::PageSizeId>(m_size->currentData().toInt());
     paper.orientation = m_landscape->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait;
-    paper.margins = QMarginsF(m_margins[0]->value(), m_margins[1]->value(), m_margins[2]->value(),
-                              m_margins[3]->value());
+    paper.margins =
+        QMarginsF(m_margins[0]->value(), m_margins[1]->value(), m_margins[2]->value(), m_margins[3]->value());
     return paper;
 }

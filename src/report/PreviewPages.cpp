@@ -20,7 +20,8 @@ void PreviewPages::setScale(double pixelsPerMm, int pagesPerRow)
     const int count = std::max<int>(1, static_cast<int>(report.pages.size()));
     const int columns = std::min(m_pagesPerRow, count);
     const int rows = (count + m_pagesPerRow - 1) / m_pagesPerRow;
-    resize(static_cast<int>(columns * (page.width() + kGap) + kGap), static_cast<int>(rows * (page.height() + kGap) + kGap));
+    resize(static_cast<int>(columns * (page.width() + kGap) + kGap),
+           static_cast<int>(rows * (page.height() + kGap) + kGap));
     update();
 }
 

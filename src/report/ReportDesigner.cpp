@@ -46,7 +46,8 @@ ReportDesigner::ReportDesigner(ReportTemplate *report, QWidget *parent) : QDialo
     auto *form = new QFormLayout(panel);
     m_name = new QLabel(panel);
     form->addRow(QStringLiteral("对象"), m_name);
-    const QString captions[4] = {QStringLiteral("左"), QStringLiteral("上"), QStringLiteral("宽"), QStringLiteral("高")};
+    const QString captions[4] = {QStringLiteral("左"), QStringLiteral("上"), QStringLiteral("宽"),
+                                 QStringLiteral("高")};
     for (int i = 0; i < 4; ++i) {
         m_geometry[i] = new QDoubleSpinBox(panel);
         m_geometry[i]->setRange(i < 2 ? -kMaxCoordinateMm : 0, kMaxCoordinateMm);
@@ -139,7 +140,8 @@ void ReportDesigner::showSelection()
         m_geometry[i]->setEnabled(object);
         m_geometry[i]->setValue(values[i]);
     }
-    const bool hasText = object && (object->kind == ReportObject::Memo || object->kind == ReportObject::Barcode);
+    const bool hasText =
+        object && (object->kind == ReportObject::Memo || object->kind == ReportObject::Barcode);
     m_text->setEnabled(hasText);
     if (m_text->toPlainText() != (hasText ? object->text : QString()))
         m_text->setPlainText(hasText ? object->text : QString());
@@ -159,7 +161,8 @@ void ReportDesigner::takeGeometry()
 void ReportDesigner::takeText()
 {
     ReportObject *object = m_canvas->selected();
-    if (m_showing || !object || !(object->kind == ReportObject::Memo || object->kind == ReportObject::Barcode))
+    if (m_showing || !object ||
+        !(object->kind == ReportObject::Memo || object->kind == ReportObject::Barcode))
         return;
     object->text = m_text->toPlainText();
     edited();

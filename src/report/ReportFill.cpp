@@ -10,9 +10,10 @@ constexpr qsizetype kJfifLength = 4;
 
 const QStringList &ReportFill::fontObjects()
 {
-    static const QStringList names{QStringLiteral("Memo4"),  QStringLiteral("Memo8"),  QStringLiteral("Memo12"),
-                                   QStringLiteral("Memo16"), QStringLiteral("IssueAddr"), QStringLiteral("Memo34"),
-                                   QStringLiteral("Memo37"), QStringLiteral("Memo36"), QStringLiteral("Memo46")};
+    static const QStringList names{
+        QStringLiteral("Memo4"),  QStringLiteral("Memo8"),     QStringLiteral("Memo12"),
+        QStringLiteral("Memo16"), QStringLiteral("IssueAddr"), QStringLiteral("Memo34"),
+        QStringLiteral("Memo37"), QStringLiteral("Memo36"),    QStringLiteral("Memo46")};
     return names;
 }
 

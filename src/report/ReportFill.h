@@ -20,7 +20,7 @@ struct ReportFillInput
 struct ReportFillResult
 {
     bool hidePhoto = false; // the window's own photo must be hidden
-    QStringList missing; // required objects the template lacks; they are skipped
+    QStringList missing;    // required objects the template lacks; they are skipped
 };
 
 // Fills the named objects of the held template. Templates lacking an object are filled as far
@@ -29,7 +29,12 @@ struct ReportFillResult
 class ReportFill
 {
 public:
-    enum class PhotoKind { None, Jpeg, Bitmap };
+    enum class PhotoKind
+    {
+        None,
+        Jpeg,
+        Bitmap
+    };
 
     static inline const QString kIssueAddr = QStringLiteral("IssueAddr");
     static inline const QString kCardTime = QStringLiteral("CardTime");

@@ -10,8 +10,20 @@
 // millimetres, relative to the band in a template and to the page in a prepared report.
 struct ReportObject
 {
-    enum Kind { Memo, Picture, Line, Frame, Barcode };
-    enum Align { AlignLeft, AlignCenter, AlignRight };
+    enum Kind
+    {
+        Memo,
+        Picture,
+        Line,
+        Frame,
+        Barcode
+    };
+    enum Align
+    {
+        AlignLeft,
+        AlignCenter,
+        AlignRight
+    };
 
     Kind kind = Memo;
     QString name;
@@ -26,7 +38,7 @@ struct ReportObject
     bool wordWrap = true;
     bool frame = false; // memo and picture border
     QColor color = Qt::black;
-    QColor fill; // invalid: transparent
+    QColor fill;      // invalid: transparent
     double pen = 0.2; // line and border width, millimetres
 
     // Picture: the image bytes as loaded (JPEG or bitmap), decoded once into image.

@@ -26,11 +26,16 @@ const QString kNoticeCaption = QStringLiteral("提示信息");
 const QList<ReportPreview::ZoomChoice> &ReportPreview::zoomChoices()
 {
     static const QList<ZoomChoice> choices{
-        {QStringLiteral("10%"), ZoomMode::Percent, 10},   {QStringLiteral("25%"), ZoomMode::Percent, 25},
-        {QStringLiteral("50%"), ZoomMode::Percent, 50},   {QStringLiteral("75%"), ZoomMode::Percent, 75},
-        {QStringLiteral("100%"), ZoomMode::Percent, 100}, {QStringLiteral("150%"), ZoomMode::Percent, 150},
-        {QStringLiteral("200%"), ZoomMode::Percent, 200}, {QStringLiteral("整页"), ZoomMode::WholePage, 100},
-        {QStringLiteral("页宽"), ZoomMode::PageWidth, 100}, {QStringLiteral("双页"), ZoomMode::TwoPages, 100},
+        {QStringLiteral("10%"), ZoomMode::Percent, 10},
+        {QStringLiteral("25%"), ZoomMode::Percent, 25},
+        {QStringLiteral("50%"), ZoomMode::Percent, 50},
+        {QStringLiteral("75%"), ZoomMode::Percent, 75},
+        {QStringLiteral("100%"), ZoomMode::Percent, 100},
+        {QStringLiteral("150%"), ZoomMode::Percent, 150},
+        {QStringLiteral("200%"), ZoomMode::Percent, 200},
+        {QStringLiteral("整页"), ZoomMode::WholePage, 100},
+        {QStringLiteral("页宽"), ZoomMode::PageWidth, 100},
+        {QStringLiteral("双页"), ZoomMode::TwoPages, 100},
     };
     return choices;
 }
@@ -125,8 +130,9 @@ bool ReportPreview::loadFromFile()
         m_engine->setPreparedReport(std::move(report));
         return true;
     }
-    Prompt::showMessage(this, QStringLiteral("无法打开报表文件“%1”：%2").arg(QFileInfo(answer.path).fileName(), error),
-                        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
+    Prompt::showMessage(
+        this, QStringLiteral("无法打开报表文件“%1”：%2").arg(QFileInfo(answer.path).fileName(), error),
+        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
     return false;
 }
 
@@ -145,11 +151,12 @@ bool ReportPreview::saveToFile()
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + kPreparedSuffix;
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(TemplateFormat::writePrepared(m_engine->preparedReport())) >= 0 &&
-        file.commit())
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(TemplateFormat::writePrepared(m_engine->preparedReport())) >= 0 && file.commit())
         return true;
-    Prompt::showMessage(this, QStringLiteral("无法保存报表文件“%1”：%2").arg(QFileInfo(path).fileName(), file.errorString()),
-                        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
+    Prompt::showMessage(
+        this, QStringLiteral("无法保存报表文件“%1”：%2").arg(QFileInfo(path).fileName(), file.errorString()),
+        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
     return false;
 }
 

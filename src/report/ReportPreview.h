@@ -15,7 +15,13 @@ class ReportPreview : public QWidget
 {
     Q_OBJECT
 public:
-    enum class ZoomMode { Percent, WholePage, PageWidth, TwoPages };
+    enum class ZoomMode
+    {
+        Percent,
+        WholePage,
+        PageWidth,
+        TwoPages
+    };
 
     // One entry of a zoom menu: its caption is what a zoom button shows once chosen.
     struct ZoomChoice

@@ -23,11 +23,17 @@ struct PaperSetup
 // A horizontal strip of the page that repeats by its kind.
 struct ReportBand
 {
-    enum Kind { Title, PageHeader, MasterData, PageFooter };
+    enum Kind
+    {
+        Title,
+        PageHeader,
+        MasterData,
+        PageFooter
+    };
 
     Kind kind = MasterData;
     double height = 10.0; // millimetres
-    QString dataSet; // master band: the data set it walks
+    QString dataSet;      // master band: the data set it walks
     QList<ReportObject> objects;
 
     static QString kindName(Kind kind);

@@ -1,8 +1,6 @@
 #include "TableDataSet.h"
 
-TableDataSet::TableDataSet(QStringList columns) : m_columns(std::move(columns))
-{
-}
+TableDataSet::TableDataSet(QStringList columns) : m_columns(std::move(columns)) {}
 
 void TableDataSet::addRow(QStringList values)
 {

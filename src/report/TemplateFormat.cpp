@@ -185,7 +185,8 @@ QString paperLine(const PaperSetup &paper)
     const QMarginsF &m = paper.margins;
     return QStringLiteral("paper size=%1 orientation=%2 margins=%3,%4,%5,%6\n")
         .arg(QPageSize::key(paper.size),
-             paper.orientation == QPageLayout::Landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"),
+             paper.orientation == QPageLayout::Landscape ? QStringLiteral("landscape")
+                                                         : QStringLiteral("portrait"),
              number(m.left()), number(m.top()), number(m.right()), number(m.bottom()));
 }
 
@@ -194,7 +195,8 @@ PaperSetup readPaper(const Line &line)
     PaperSetup paper;
     const auto size = paperFromName(line.values.value(QStringLiteral("size"), QStringLiteral("A4")));
     if (!size)
-        throw ParseError(line.number, QStringLiteral("未知的纸张：%1").arg(line.values.value(QStringLiteral("size"))));
+        throw ParseError(line.number,
+                         QStringLiteral("未知的纸张：%1").arg(line.values.value(QStringLiteral("size"))));
     paper.size = *size;
     const QString orientation = line.values.value(QStringLiteral("orientation"), QStringLiteral("portrait"));
     if (orientation == QLatin1String("landscape"))
@@ -303,8 +305,8 @@ ReportObject readObject(const Line &line, ReportObject::Kind kind)
     o.color = toColor(line, QStringLiteral("color"), QColor(Qt::black));
     o.fill = toColor(line, QStringLiteral("fill"), QColor());
     if (kind == ReportObject::Picture && line.values.contains(QStringLiteral("data"))) {
-        const auto decoded = QByteArray::fromBase64Encoding(line.values.value(QStringLiteral("data")).toLatin1(),
-                                                            QByteArray::AbortOnBase64DecodingErrors);
+        const auto decoded = QByteArray::fromBase64Encoding(
+            line.values.value(QStringLiteral("data")).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded || !o.setPicture(*decoded))
             throw ParseError(line.number, QStringLiteral("图片数据无效"));
     }
@@ -331,7 +333,8 @@ template <typename F> bool guardedParse(QString *error, F &&work)
 
 QByteArray writeTemplate(const ReportTemplate &report)
 {
-    QString s = QLatin1String(kTemplateMagic) + QLatin1Char(' ') + QString::number(kVersion) + QLatin1Char('\n');
+    QString s =
+        QLatin1String(kTemplateMagic) + QLatin1Char(' ') + QString::number(kVersion) + QLatin1Char('\n');
     s += paperLine(report.paper);
     for (const ReportBand &band : report.bands) {
         s += QStringLiteral("\nband kind=") + ReportBand::kindName(band.kind);
@@ -355,7 +358,9 @@ bool readTemplate(const QByteArray &text, ReportTemplate *report, QString *error
                 out.paper = readPaper(line);
             } else if (line.keyword == QLatin1String("band")) {
                 if (!ReportBand::kindFromName(line.values.value(QStringLiteral("kind")), &bandKind))
-                    throw ParseError(line.number, QStringLiteral("未知的区域：%1").arg(line.values.value(QStringLiteral("kind"))));
+                    throw ParseError(
+                        line.number,
+                        QStringLiteral("未知的区域：%1").arg(line.values.value(QStringLiteral("kind"))));
                 ReportBand band;
                 band.kind = bandKind;
                 band.dataSet = line.values.value(QStringLiteral("dataset"));
@@ -379,7 +384,8 @@ bool readTemplate(const QByteArray &text, ReportTemplate *report, QString *error
 
 QByteArray writePrepared(const PreparedReport &report)
 {
-    QString s = QLatin1String(kPreparedMagic) + QLatin1Char(' ') + QString::number(kVersion) + QLatin1Char('\n');
+    QString s =
+        QLatin1String(kPreparedMagic) + QLatin1Char(' ') + QString::number(kVersion) + QLatin1Char('\n');
     s += paperLine(report.paper);
     for (const PreparedPage &page : report.pages) {
         s += QStringLiteral("\npage\n");

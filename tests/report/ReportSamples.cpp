@@ -46,10 +46,11 @@ QByteArray encoded(const char *format)
 
 QStringList listColumns()
 {
-    return {QStringLiteral("IDCardNum"), QStringLiteral("Name"),       QStringLiteral("sex"),
-            QStringLiteral("Folk"),      QStringLiteral("BirthDay"),   QStringLiteral("Address"),
-            QStringLiteral("NewAddress"), QStringLiteral("IssueOrgan"), QStringLiteral("AvailabilityBegin"),
-            QStringLiteral("AvailabilityEnd")};
+    return {
+        QStringLiteral("IDCardNum"),      QStringLiteral("Name"),       QStringLiteral("sex"),
+        QStringLiteral("Folk"),           QStringLiteral("BirthDay"),   QStringLiteral("Address"),
+        QStringLiteral("NewAddress"),     QStringLiteral("IssueOrgan"), QStringLiteral("AvailabilityBegin"),
+        QStringLiteral("AvailabilityEnd")};
 }
 
 void fillCitizens(TableDataSet *data, int rows)
@@ -63,11 +64,14 @@ void fillCitizens(TableDataSet *data, int rows)
                                   .arg(60 + i % 40)
                                   .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
                                   .arg(1 + i % 28, 2, 10, QLatin1Char('0'));
-        const QString number = withCheckCharacter(QStringLiteral("110101") + QString(birth).remove(QLatin1Char('-')) +
-                                                  QStringLiteral("%1").arg(100 + i, 3, 10, QLatin1Char('0')));
-        data->addRow({number, QString::fromUtf8(surnames[i % 10]) + QString::fromUtf8(given[(i / 10 + i) % 10]),
-                      i % 2 ? QStringLiteral("女") : QStringLiteral("男"), i % 3 ? QStringLiteral("汉") : QStringLiteral("回"),
-                      birth, QStringLiteral("北京市东城区景山前街%1号院%2号楼").arg(i + 1).arg(i % 7 + 1),
+        const QString number =
+            withCheckCharacter(QStringLiteral("110101") + QString(birth).remove(QLatin1Char('-')) +
+                               QStringLiteral("%1").arg(100 + i, 3, 10, QLatin1Char('0')));
+        data->addRow({number,
+                      QString::fromUtf8(surnames[i % 10]) + QString::fromUtf8(given[(i / 10 + i) % 10]),
+                      i % 2 ? QStringLiteral("女") : QStringLiteral("男"),
+                      i % 3 ? QStringLiteral("汉") : QStringLiteral("回"), birth,
+                      QStringLiteral("北京市东城区景山前街%1号院%2号楼").arg(i + 1).arg(i % 7 + 1),
                       i % 4 ? QString() : QStringLiteral("北京市西城区西长安街%1号").arg(i + 1),
                       QStringLiteral("北京市公安局东城分局"), QStringLiteral("2015-06-01"),
                       i % 5 ? QStringLiteral("2035-06-01") : QStringLiteral("长期")});

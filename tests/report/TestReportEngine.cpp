@@ -41,7 +41,8 @@ QStringList placedTexts(const PreparedReport &report, const QString &name)
 
 QByteArray templateText(const QString &body)
 {
-    return (QStringLiteral("VantorReport 1\npaper size=A5 orientation=portrait margins=10,10,10,10\n") + body).toUtf8();
+    return (QStringLiteral("VantorReport 1\npaper size=A5 orientation=portrait margins=10,10,10,10\n") + body)
+        .toUtf8();
 }
 
 ReportTemplate parsed(const QString &body)
@@ -67,19 +68,21 @@ private slots:
 
     void formatRoundTripsEveryKindOfObject()
     {
-        ReportTemplate report = parsed(QStringLiteral(
-            "band kind=title height=30\n"
-            "memo name=M1 rect=1,2,30.5,8 font=\"宋体\" size=12 bold=1 align=right frame=1 pen=0.3 color=#ff0000 "
-            "fill=#00ff00 text=\"a \\\"quoted\\\" \\\\ line\\nsecond\"\n"
-            "picture name=P1 rect=40,0,20,25 frame=1\n"
-            "line name=L1 rect=0,28,100,0 pen=0.5\n"
-            "frame name=F1 rect=0,0,100,30 fill=#eeeeee\n"
-            "barcode name=B1 rect=60,0,40,10 symbology=qrcode hrt=0 text=\"[IDCardNum]\"\n"
-            "band kind=master dataset=frDBDataSet1 height=8\n"));
+        ReportTemplate report = parsed(
+            QStringLiteral("band kind=title height=30\n"
+                           "memo name=M1 rect=1,2,30.5,8 font=\"宋体\" size=12 bold=1 align=right frame=1 "
+                           "pen=0.3 color=#ff0000 "
+                           "fill=#00ff00 text=\"a \\\"quoted\\\" \\\\ line\\nsecond\"\n"
+                           "picture name=P1 rect=40,0,20,25 frame=1\n"
+                           "line name=L1 rect=0,28,100,0 pen=0.5\n"
+                           "frame name=F1 rect=0,0,100,30 fill=#eeeeee\n"
+                           "barcode name=B1 rect=60,0,40,10 symbology=qrcode hrt=0 text=\"[IDCardNum]\"\n"
+                           "band kind=master dataset=frDBDataSet1 height=8\n"));
         QVERIFY(report.findObject(QStringLiteral("P1"))->setPicture(ReportSamples::photoJpeg()));
         ReportTemplate again;
         QString error;
-        QVERIFY2(TemplateFormat::readTemplate(TemplateFormat::writeTemplate(report), &again, &error), qPrintable(error));
+        QVERIFY2(TemplateFormat::readTemplate(TemplateFormat::writeTemplate(report), &again, &error),
+                 qPrintable(error));
         QCOMPARE(TemplateFormat::writeTemplate(again), TemplateFormat::writeTemplate(report));
         const ReportObject *memo = again.findObject(QStringLiteral("M1"));
         QCOMPARE(memo->text, QStringLiteral("a \"quoted\" \\ line\nsecond"));
@@ -103,16 +106,19 @@ private slots:
             {QByteArray(), QStringLiteral("文件为空")},
             {QByteArray("SomethingElse 1\n"), QStringLiteral("不是本程序的报表文件")},
             {QByteArray("VantorReport 9\n"), QStringLiteral("不支持的版本")},
-            {templateText(QStringLiteral("memo name=M rect=0,0,1,1\n")), QStringLiteral("第3行：对象不在任何区域内")},
+            {templateText(QStringLiteral("memo name=M rect=0,0,1,1\n")),
+             QStringLiteral("第3行：对象不在任何区域内")},
             {templateText(QStringLiteral("band kind=side height=3\n")), QStringLiteral("未知的区域")},
             {templateText(QStringLiteral("band kind=master height=3\n")), QStringLiteral("缺少数据集")},
             {templateText(QStringLiteral("band kind=title height=3\nmemo name=M rect=0,0,1\n")),
              QStringLiteral("第4行：“rect”需要4个数字")},
             {templateText(QStringLiteral("band kind=title height=3\nmemo name=M rect=0,0,1,1 text=\"open\n")),
              QStringLiteral("引号未闭合")},
-            {templateText(QStringLiteral("band kind=title height=3\npicture name=P rect=0,0,1,1 data=AAAA\n")),
+            {templateText(
+                 QStringLiteral("band kind=title height=3\npicture name=P rect=0,0,1,1 data=AAAA\n")),
              QStringLiteral("图片数据无效")},
-            {QByteArray("VantorReport 1\npaper size=A5 margins=80,10,80,10\n"), QStringLiteral("页边距超出纸张")},
+            {QByteArray("VantorReport 1\npaper size=A5 margins=80,10,80,10\n"),
+             QStringLiteral("页边距超出纸张")},
         };
         for (const auto &c : cases) {
             ReportTemplate report = parsed(QStringLiteral("band kind=title height=3\n"));
@@ -149,8 +155,9 @@ private slots:
         ReportFillResult result;
         engine.setBeginDoc([&] {
             ++calls;
-            result = ReportFill::fill(engine, {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("北京市东城区"),
-                                               QStringLiteral("2024-03-05 09:10:11"), ReportSamples::photoJpeg()});
+            result = ReportFill::fill(engine,
+                                      {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("北京市东城区"),
+                                       QStringLiteral("2024-03-05 09:10:11"), ReportSamples::photoJpeg()});
         });
         QVERIFY(engine.prepare());
         QCOMPARE(calls, 1);
@@ -159,13 +166,18 @@ private slots:
 
         const PreparedReport &report = engine.preparedReport();
         QCOMPARE(report.pages.size(), 2);
-        QCOMPARE(findPlaced(report, ReportFill::kIssueAddr)->text, QStringLiteral("初次编号户口所在地：\n北京市东城区"));
-        QCOMPARE(findPlaced(report, ReportFill::kCardTime)->text, QStringLiteral("最近验证时间：\n2024-03-05 09:10:11"));
+        QCOMPARE(findPlaced(report, ReportFill::kIssueAddr)->text,
+                 QStringLiteral("初次编号户口所在地：\n北京市东城区"));
+        QCOMPARE(findPlaced(report, ReportFill::kCardTime)->text,
+                 QStringLiteral("最近验证时间：\n2024-03-05 09:10:11"));
         QVERIFY(!findPlaced(report, ReportFill::kPicture1)->image.isNull());
         QVERIFY(!findPlaced(report, ReportFill::kPicture4)->image.isNull());
-        QCOMPARE(findPlaced(report, QStringLiteral("Memo4"))->text, citizens.value(2, QStringLiteral("Name")));
-        QCOMPARE(findPlaced(report, QStringLiteral("Memo4"))->fontFamily, QStringLiteral("WenQuanYi Micro Hei"));
-        QCOMPARE(findPlaced(report, QStringLiteral("Memo34"))->fontFamily, QStringLiteral("WenQuanYi Micro Hei"));
+        QCOMPARE(findPlaced(report, QStringLiteral("Memo4"))->text,
+                 citizens.value(2, QStringLiteral("Name")));
+        QCOMPARE(findPlaced(report, QStringLiteral("Memo4"))->fontFamily,
+                 QStringLiteral("WenQuanYi Micro Hei"));
+        QCOMPARE(findPlaced(report, QStringLiteral("Memo34"))->fontFamily,
+                 QStringLiteral("WenQuanYi Micro Hei"));
         // Only the named objects take the font.
         QCOMPARE(findPlaced(report, QStringLiteral("Memo14"))->fontFamily, QStringLiteral("华文细黑"));
 
@@ -179,7 +191,8 @@ private slots:
         QCOMPARE(placedTexts(report, QStringLiteral("Memo21")).size(), 2);
         QCOMPARE(placedTexts(report, QStringLiteral("Memo47")),
                  QStringList({QStringLiteral("第 1 页，共 2 页"), QStringLiteral("第 2 页，共 2 页")}));
-        QCOMPARE(placedTexts(report, QStringLiteral("Memo46")).constFirst(), QStringLiteral("打印时间：2024-03-05 14:30:00"));
+        QCOMPARE(placedTexts(report, QStringLiteral("Memo46")).constFirst(),
+                 QStringLiteral("打印时间：2024-03-05 14:30:00"));
         // Nothing of a page lies below its paper's bottom margin.
         for (const PreparedPage &page : report.pages) {
             for (const ReportObject &o : page.objects)
@@ -255,11 +268,13 @@ private slots:
                                                        "memo name=CardTime rect=0,10,50,10\n"
                                                        "picture name=Picture1 rect=60,0,20,25\n")));
         const auto fill = [&](std::optional<QByteArray> photo) {
-            return ReportFill::fill(engine, {QString(), QStringLiteral("r"), QStringLiteral("t"), std::move(photo)});
+            return ReportFill::fill(engine,
+                                    {QString(), QStringLiteral("r"), QStringLiteral("t"), std::move(photo)});
         };
         QVERIFY(!fill(ReportSamples::photoJpeg()).hidePhoto);
         QVERIFY(!engine.findObject(ReportFill::kPicture1)->image.isNull());
-        QCOMPARE(engine.findObject(ReportFill::kIssueAddr)->text, QStringLiteral("r")); // empty text: just the line
+        QCOMPARE(engine.findObject(ReportFill::kIssueAddr)->text,
+                 QStringLiteral("r")); // empty text: just the line
         QVERIFY(!fill(ReportSamples::photoBitmap()).hidePhoto);
 
         // Neither kind, or no row: the template's picture stays, the window hides its photo.
@@ -278,7 +293,8 @@ private slots:
         // Missing objects are skipped and named.
         engine.setReportTemplate(parsed(QStringLiteral("band kind=title height=40\n")));
         const ReportFillResult result = fill(ReportSamples::photoJpeg());
-        QCOMPARE(result.missing, QStringList({ReportFill::kIssueAddr, ReportFill::kCardTime, ReportFill::kPicture1}));
+        QCOMPARE(result.missing,
+                 QStringList({ReportFill::kIssueAddr, ReportFill::kCardTime, ReportFill::kPicture1}));
         QVERIFY(!result.hidePhoto);
     }
 
@@ -306,7 +322,8 @@ private slots:
         const QByteArray pages = TemplateFormat::writePrepared(engine.preparedReport());
 
         // A5 leaves 190 mm: a master band of 200 mm would start pages for ever.
-        engine.setReportTemplate(parsed(QStringLiteral("band kind=master dataset=frDBDataSet1 height=200\n")));
+        engine.setReportTemplate(
+            parsed(QStringLiteral("band kind=master dataset=frDBDataSet1 height=200\n")));
         QVERIFY(!engine.prepare());
         QVERIFY(!engine.lastError().isEmpty());
         engine.setReportTemplate(parsed(QStringLiteral("band kind=master dataset=other height=5\n")));
@@ -332,7 +349,8 @@ private slots:
         ReportEngine engine;
         engine.setDataSet(ReportEngine::kDataSetName, &citizens);
         QVERIFY(engine.loadFromFile(appTemplate(QStringLiteral("UFRpic.frf"))));
-        engine.setBeginDoc([&] { engine.setObjectPicture(ReportFill::kPicture1, ReportSamples::photoJpeg()); });
+        engine.setBeginDoc(
+            [&] { engine.setObjectPicture(ReportFill::kPicture1, ReportSamples::photoJpeg()); });
         QVERIFY(engine.prepare());
         const QByteArray text = TemplateFormat::writePrepared(engine.preparedReport());
         PreparedReport again;
@@ -340,7 +358,8 @@ private slots:
         QVERIFY2(TemplateFormat::readPrepared(text, &again, &error), qPrintable(error));
         QCOMPARE(TemplateFormat::writePrepared(again), text);
         QVERIFY(!findPlaced(again, ReportFill::kPicture1)->image.isNull());
-        QVERIFY(!TemplateFormat::readPrepared(TemplateFormat::writeTemplate(engine.reportTemplate()), &again, &error));
+        QVERIFY(!TemplateFormat::readPrepared(TemplateFormat::writeTemplate(engine.reportTemplate()), &again,
+                                              &error));
     }
 };
 

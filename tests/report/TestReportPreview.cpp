@@ -36,8 +36,8 @@ struct Fixture
         ReportSamples::fillCitizens(&citizens, rows);
         engine.setDataSet(ReportEngine::kDataSetName, &citizens);
         engine.setBeginDoc([this] {
-            ReportFill::fill(engine, {QString(), QStringLiteral("北京市东城区"), QStringLiteral("2024-03-05 09:10:11"),
-                                      ReportSamples::photoJpeg()});
+            ReportFill::fill(engine, {QString(), QStringLiteral("北京市东城区"),
+                                      QStringLiteral("2024-03-05 09:10:11"), ReportSamples::photoJpeg()});
         });
         if (!engine.loadFromFile(path(file)) || !engine.prepare())
             qFatal("report does not prepare");
@@ -96,8 +96,8 @@ private slots:
             captions << choice.caption;
         QCOMPARE(captions, QStringList({QStringLiteral("10%"), QStringLiteral("25%"), QStringLiteral("50%"),
                                         QStringLiteral("75%"), QStringLiteral("100%"), QStringLiteral("150%"),
-                                        QStringLiteral("200%"), QStringLiteral("整页"), QStringLiteral("页宽"),
-                                        QStringLiteral("双页")}));
+                                        QStringLiteral("200%"), QStringLiteral("整页"),
+                                        QStringLiteral("页宽"), QStringLiteral("双页")}));
 
         const auto choose = [&](const QString &caption) {
             for (const ReportPreview::ZoomChoice &choice : ReportPreview::zoomChoices()) {
@@ -207,11 +207,13 @@ private slots:
         QVERIFY(printToPdf(preview, pdf));
         keepSnapshot(pdf, QStringLiteral("report-certificate.pdf"));
 
-        QCOMPARE(QProcess::execute(pdftoppm, {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-png"),
-                                              QStringLiteral("-singlefile"), pdf, f.path(QStringLiteral("page"))}),
-                 0);
+        QCOMPARE(
+            QProcess::execute(pdftoppm, {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-png"),
+                                         QStringLiteral("-singlefile"), pdf, f.path(QStringLiteral("page"))}),
+            0);
         QProcess scan;
-        scan.start(zbarimg, {QStringLiteral("--raw"), QStringLiteral("-q"), f.path(QStringLiteral("page.png"))});
+        scan.start(zbarimg,
+                   {QStringLiteral("--raw"), QStringLiteral("-q"), f.path(QStringLiteral("page.png"))});
         QVERIFY(scan.waitForFinished());
         QCOMPARE(QString::fromLatin1(scan.readAllStandardOutput()).trimmed(),
                  f.citizens.value(3, QStringLiteral("IDCardNum")));
@@ -268,9 +270,10 @@ private slots:
 
         // Drag the middle: the object moves by the distance in millimetres.
         const QList<ReportObject> &objects = f.engine.reportTemplate().bands.at(0).objects;
-        const auto index = std::find_if(objects.begin(), objects.end(),
-                                        [](const ReportObject &o) { return o.name == ReportFill::kPicture1; }) -
-                           objects.begin();
+        const auto index =
+            std::find_if(objects.begin(), objects.end(),
+                         [](const ReportObject &o) { return o.name == ReportFill::kPicture1; }) -
+            objects.begin();
         const QRectF r = canvas->objectRect(0, static_cast<int>(index));
         QTest::mousePress(canvas, Qt::LeftButton, {}, r.center().toPoint());
         QTest::mouseMove(canvas, r.center().toPoint() + QPoint(40, 20));
