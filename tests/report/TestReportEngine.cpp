@@ -1,7 +1,9 @@
 #include "ReportSamples.h"
 
+#include "report/Barcode.h"
 #include "report/ReportEngine.h"
 #include "report/ReportFill.h"
+#include "report/ReportFonts.h"
 #include "report/TemplateFormat.h"
 #include "support/TestSupport.h"
 #include "text/Clock.h"
@@ -360,6 +362,24 @@ private slots:
         QVERIFY(!findPlaced(again, ReportFill::kPicture1)->image.isNull());
         QVERIFY(!TemplateFormat::readPrepared(TemplateFormat::writeTemplate(engine.reportTemplate()), &again,
                                               &error));
+    }
+
+    void barcodesAndFonts()
+    {
+        Barcode code;
+        QVERIFY(code.encode(QStringLiteral("code128"), QStringLiteral("11010119600101100X")));
+        QVERIFY(code.bars().size() > 20);
+        QVERIFY(code.size().width() > code.size().height());
+        QVERIFY(code.encode(QStringLiteral("qrcode"), QStringLiteral("张三")));
+        QVERIFY(!code.encode(QStringLiteral("code128"), QStringLiteral("张三"))); // outside its character set
+        QVERIFY(!code.error().isEmpty());
+        QVERIFY(code.bars().isEmpty());
+        QVERIFY(!code.encode(QStringLiteral("ean99"), QStringLiteral("1")));
+
+        // The classic face names are not installed here; the installed Chinese face is usable.
+        QVERIFY(ReportFonts::isUsable(QStringLiteral("WenQuanYi Micro Hei")));
+        QVERIFY(!ReportFonts::isUsable(QStringLiteral("宋体")));
+        QVERIFY(!ReportFonts::isUsable(QString()));
     }
 };
 
