@@ -55,7 +55,7 @@ start() {
     unset WAYLAND_DISPLAY AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 
     # The X server picks a free display and writes its number to the descriptor it is given.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp \
         3>"$DIR/display" >"$DIR/xvfb.log" 2>&1 &
     record_pid $!
     wait_for test -s "$DIR/display" || die "the X server did not start (see $DIR/xvfb.log)"

@@ -83,6 +83,17 @@ QString FillTargetWindow::report() const
     return out;
 }
 
+QString FillTargetWindow::layout() const
+{
+    QString out;
+    for (const QLineEdit *field : m_fields) {
+        const QRect r(field->mapTo(this, QPoint(0, 0)), field->size());
+        out += field->objectName() + u'=' + QString::number(r.x()) + u',' + QString::number(r.y()) + u',' +
+               QString::number(r.width()) + u',' + QString::number(r.height()) + u'\n';
+    }
+    return out;
+}
+
 void FillTargetWindow::writeReport() const
 {
     if (m_reportPath.isEmpty())

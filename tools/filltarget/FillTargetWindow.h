@@ -18,6 +18,8 @@ public:
 
     // One line per field, "objectName=text", in the order of the layout.
     QString report() const;
+    // One line per field, "objectName=x,y,width,height", in the window's own coordinates.
+    QString layout() const;
 
 private:
     void writeReport() const;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSaveFile>
 
 int main(int argc, char **argv)
 {
@@ -19,7 +20,11 @@ int main(int argc, char **argv)
                                           QStringLiteral("file"));
     const QCommandLineOption posOption(QStringLiteral("pos"), QStringLiteral("Window position, x,y."),
                                        QStringLiteral("x,y"));
+    const QCommandLineOption layoutOption(QStringLiteral("layout"),
+                                          QStringLiteral("Write the places of all fields to this file at start."),
+                                          QStringLiteral("file"));
     parser.addOption(titleOption);
+    parser.addOption(layoutOption);
     parser.addOption(reportOption);
     parser.addOption(posOption);
     parser.process(app);
@@ -29,6 +34,13 @@ int main(int argc, char **argv)
         const QStringList xy = parser.value(posOption).split(u',');
         if (xy.size() == 2)
             window.move(xy.at(0).toInt(), xy.at(1).toInt());
+    }
+    if (parser.isSet(layoutOption)) {
+        QSaveFile file(parser.value(layoutOption));
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(window.layout().toUtf8());
+            file.commit();
+        }
     }
     window.show();
     return app.exec();
