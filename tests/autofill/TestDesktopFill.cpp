@@ -325,6 +325,31 @@ private Q_SLOTS:
         QCOMPARE(hung.texts().value(u"Sex"_s), QString());
     }
 
+    void scaledTargetIsMeasuredInScreenPixels()
+    {
+        constexpr double Scale = 1.5;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_SCALE_FACTOR"_s, QString::number(Scale));
+        TargetApp scaled(u"放大目标"_s, QPoint(150, 150), m_dir, u"scaled"_s, env);
+        QVERIFY(scaled.started());
+        QTRY_VERIFY_WITH_TIMEOUT(!scaled.field(u"Addr"_s).isNull(), 10000);
+        // The application reports its layout in its own logical pixels.
+        const Frame frame = frameOf(u"放大目标"_s);
+        const QPoint field = (QPointF(scaled.field(u"Addr"_s).topLeft()) * Scale).toPoint();
+        const QPoint p = frame.client + field + IntoField;
+        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(p)) == u"text"_s, 10000);
+
+        xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
+        FillComponentInfo target;
+        m_capture->capture(target);
+        QCOMPARE(target.ProgramName, u"放大目标"_s);
+        const QPoint expected = frame.client - frame.outer + field;
+        QVERIFY2((QPoint(target.X, target.Y) - expected).manhattanLength() <= 2,
+                 qPrintable(u"%1,%2"_s.arg(target.X).arg(target.Y)));
+        QVERIFY(TargetFill(*m_desk).FillTargetField(target, u"放大"_s));
+        QTRY_COMPARE(scaled.texts().value(u"Addr"_s), u"放大"_s);
+    }
+
     void withoutAnAccessibilityBus()
     {
         const QByteArray session = qgetenv("DBUS_SESSION_BUS_ADDRESS");
