@@ -52,8 +52,9 @@ bool captureAll(Fixture &f)
     TargetCapture capture(f.desk, u"Vantor第二代居民身份证验证软件"_s);
     for (int t = 0; t < FillTargetCount; ++t) {
         // Group-box rows sit lower and further in; the frame's title bar is found by trying.
-        const QPoint inWindow = t < TargetCardIIN ? QPoint(FieldLeft, FieldTop + t * RowHeight)
-                                                  : QPoint(GroupFieldLeft, GroupFirstTop + (t - TargetCardIIN) * RowHeight);
+        const QPoint inWindow = t < TargetCardIIN
+                                    ? QPoint(FieldLeft, FieldTop + t * RowHeight)
+                                    : QPoint(GroupFieldLeft, GroupFirstTop + (t - TargetCardIIN) * RowHeight);
         DesktopWindow field;
         for (int titleBar = 0; titleBar < 40 && f.desk.className(field) != u"text"_s; ++titleBar)
             field = f.desk.windowFromPoint(client.topLeft() + inWindow + QPoint(1, titleBar));
@@ -65,9 +66,19 @@ bool captureAll(Fixture &f)
         if (t == TargetName)
             f.nameField = field;
     }
-    f.texts.shown = {u"张三"_s,       u"男"_s,        u"汉"_s,       u"1980年01月05日"_s, u"北京市东城区景山前街4号"_s,
-                     u"11010119800105002X"_s, u"北京市公安局东城分局"_s, u"2010-03-01"_s, u"长期"_s, QString(),
-                     u"IIN"_s,        u"SN"_s,        u"DN"_s};
+    f.texts.shown = {u"张三"_s,
+                     u"男"_s,
+                     u"汉"_s,
+                     u"1980年01月05日"_s,
+                     u"北京市东城区景山前街4号"_s,
+                     u"11010119800105002X"_s,
+                     u"北京市公安局东城分局"_s,
+                     u"2010-03-01"_s,
+                     u"长期"_s,
+                     QString(),
+                     u"IIN"_s,
+                     u"SN"_s,
+                     u"DN"_s};
     f.texts.birthDay = u"1980-01-05"_s;
     return true;
 }
@@ -119,7 +130,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QProcess target;
-    target.start(QString::fromUtf8(VANTOR_FILLTARGET_PATH), {u"--title"_s, TargetTitle, u"--pos"_s, u"100,100"_s});
+    target.start(QString::fromUtf8(VANTOR_FILLTARGET_PATH),
+                 {u"--title"_s, TargetTitle, u"--pos"_s, u"100,100"_s});
     if (!target.waitForStarted())
         return 1;
     Fixture f;

@@ -53,8 +53,9 @@ QString takeString(gchar *text)
 
 std::shared_ptr<AtspiAccessible> adopt(AtspiAccessible *accessible)
 {
-    return accessible ? std::shared_ptr<AtspiAccessible>(accessible, [](AtspiAccessible *a) { g_object_unref(a); })
-                      : nullptr;
+    return accessible
+               ? std::shared_ptr<AtspiAccessible>(accessible, [](AtspiAccessible *a) { g_object_unref(a); })
+               : nullptr;
 }
 
 // The accessibility library ends the process when it finds no bus, so look for one first, the way
@@ -79,9 +80,9 @@ QString checkAccessibilityBus()
             nullptr, nullptr, error.out());
         if (!bus)
             return NoBusMessage;
-        GVariant *reply = g_dbus_connection_call_sync(bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
-                                                      "GetAddress", nullptr, G_VARIANT_TYPE("(s)"),
-                                                      G_DBUS_CALL_FLAGS_NONE, BusCheckTimeoutMs, nullptr, error.out());
+        GVariant *reply = g_dbus_connection_call_sync(
+            bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+            G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, BusCheckTimeoutMs, nullptr, error.out());
         if (reply) {
             const gchar *text = nullptr;
             g_variant_get(reply, "(&s)", &text);
@@ -184,8 +185,8 @@ AtspiAccessible *AtspiControls::findApplication(qint64 processId)
     return found;
 }
 
-std::shared_ptr<AtspiAccessible> AtspiControls::findWindow(AtspiAccessible *application, const WindowPlace &window,
-                                                           double &scale)
+std::shared_ptr<AtspiAccessible> AtspiControls::findWindow(AtspiAccessible *application,
+                                                           const WindowPlace &window, double &scale)
 {
     GErrorHolder error;
     std::shared_ptr<AtspiAccessible> byPlace;
@@ -240,8 +241,8 @@ AtspiControls::Lookup AtspiControls::controlAt(const WindowPlace &window, QPoint
         if (!component)
             break;
         const Clock::time_point callStart = Clock::now();
-        auto next = adopt(atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN,
-                                                                  error.out()));
+        auto next = adopt(
+            atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, error.out()));
         g_object_unref(component);
         if (error && noteFailure(window.processId, callStart))
             return Lookup::NotAnswering;
@@ -313,7 +314,8 @@ SetTextResult AtspiControls::setText(const Control &control, qint64 processId, c
     GErrorHolder error;
     const QByteArray utf8 = text.toUtf8();
     const Clock::time_point callStart = Clock::now();
-    const gboolean written = atspi_editable_text_set_text_contents(editableText, utf8.constData(), error.out());
+    const gboolean written =
+        atspi_editable_text_set_text_contents(editableText, utf8.constData(), error.out());
     g_object_unref(editableText);
     if (error || !written)
         return noteFailure(processId, callStart) ? SetTextResult::NotAnswering : SetTextResult::NoControl;

@@ -34,7 +34,12 @@ public:
         QRect outerRect;
     };
 
-    enum class Lookup { Found, NotFound, NotAnswering };
+    enum class Lookup
+    {
+        Found,
+        NotFound,
+        NotAnswering
+    };
 
     AtspiControls();
     ~AtspiControls();

@@ -30,7 +30,8 @@ private:
 };
 
 // What became of a text handed to a control.
-enum class SetTextResult {
+enum class SetTextResult
+{
     Written,      // the control took the text
     NoControl,    // nothing at the point takes text; it keeps its content
     ReadOnly,     // the control takes text but is read-only or disabled

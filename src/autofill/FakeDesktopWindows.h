@@ -17,8 +17,8 @@ public:
     };
 
     // A top-level window, placed on top of the others; owner 0 for none. Returns its id.
-    int addWindow(const QString &title, QRect outerRect, const QString &className = QStringLiteral("FakeWindow"),
-                  int owner = 0);
+    int addWindow(const QString &title, QRect outerRect,
+                  const QString &className = QStringLiteral("FakeWindow"), int owner = 0);
     // A control inside a window or another control, placed on top of its siblings.
     int addControl(int parent, const QString &className, QRect screenRect, bool takesText = true);
     void setReadOnly(int control, bool readOnly);

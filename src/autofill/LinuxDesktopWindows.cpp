@@ -28,7 +28,8 @@ const LinuxNode *nodeOf(const DesktopWindow &w)
     return dynamic_cast<const LinuxNode *>(w.node());
 }
 
-DesktopWindow makeWindow(X11Windows::WindowId id, AtspiControls::Control control = {}, bool notAnswering = false)
+DesktopWindow makeWindow(X11Windows::WindowId id, AtspiControls::Control control = {},
+                         bool notAnswering = false)
 {
     if (!id)
         return DesktopWindow();

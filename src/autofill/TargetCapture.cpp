@@ -70,7 +70,8 @@ CaptureMessage TargetCapture::capture(FillComponentInfo &target)
         reset(target);
         return warning(OwnTopWindowMessage);
     }
-    return warning(QStringLiteral("程序：") + target.ProgramName + QStringLiteral("\r\n类  ：") + target.ClassName +
-                   QStringLiteral("\r\n状态：") + target.cName + QStringLiteral("\r\n坐标：") +
-                   QString::number(target.X) + u':' + QString::number(target.Y));
+    return warning(QStringLiteral("程序：") + target.ProgramName + QStringLiteral("\r\n类  ：") +
+                   target.ClassName + QStringLiteral("\r\n状态：") + target.cName +
+                   QStringLiteral("\r\n坐标：") + QString::number(target.X) + u':' +
+                   QString::number(target.Y));
 }

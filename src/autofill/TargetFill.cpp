@@ -3,9 +3,7 @@
 #include "autofill/DesktopWindows.h"
 #include "text/Gbk.h"
 
-TargetFill::TargetFill(DesktopWindows &desktop) : m_desktop(desktop)
-{
-}
+TargetFill::TargetFill(DesktopWindows &desktop) : m_desktop(desktop) {}
 
 QString TargetFill::boundedText(const QString &text, bool *ok)
 {

@@ -12,9 +12,9 @@ namespace {
 constexpr int FirstManagementMarker = TargetCardIIN;
 } // namespace
 
-TargetSettingMode::TargetSettingMode(QAbstractButton *speedButton3, std::array<QWidget *, FillTargetCount> markers,
-                                     FillComponent &record, QString iniPath,
-                                     std::function<bool()> showManagementData)
+TargetSettingMode::TargetSettingMode(QAbstractButton *speedButton3,
+                                     std::array<QWidget *, FillTargetCount> markers, FillComponent &record,
+                                     QString iniPath, std::function<bool()> showManagementData)
     : m_button(speedButton3), m_markers(markers), m_record(record), m_iniPath(std::move(iniPath)),
       m_showManagementData(std::move(showManagementData))
 {

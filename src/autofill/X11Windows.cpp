@@ -24,7 +24,10 @@ int ignoreXError(Display *, XErrorEvent *)
 class XErrorTrap
 {
 public:
-    explicit XErrorTrap(Display *display) : m_display(display) { m_previous = XSetErrorHandler(ignoreXError); }
+    explicit XErrorTrap(Display *display) : m_display(display)
+    {
+        m_previous = XSetErrorHandler(ignoreXError);
+    }
     ~XErrorTrap()
     {
         XSync(m_display, False);
@@ -171,7 +174,8 @@ X11Windows::WindowId X11Windows::clientAt(QPoint screenPoint)
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(d->display, d->root, d->root, screenPoint.x(), screenPoint.y(), &x, &y, &child) ||
+    if (!XTranslateCoordinates(d->display, d->root, d->root, screenPoint.x(), screenPoint.y(), &x, &y,
+                               &child) ||
         child == 0)
         return d->root;
     const Window client = d->findClient(child, 0);

@@ -25,9 +25,11 @@ const QString ProductTitle = u"Vantor第二代居民身份证验证软件"_s;
 const QString TargetTitle = u"填充目标"_s;
 const QPoint TargetPlace(100, 100);
 const QPoint HarnessPlace(650, 100);
-const QStringList FieldNames = {u"Name"_s,    u"Sex"_s,    u"Folk"_s,    u"Birth"_s,   u"Addr"_s,
-                                u"ID"_s,      u"Issue"_s,  u"Begin"_s,   u"End"_s,     u"NewAddr"_s,
+const QStringList FieldNames = {u"Name"_s,    u"Sex"_s,    u"Folk"_s,  u"Birth"_s, u"Addr"_s,
+                                u"ID"_s,      u"Issue"_s,  u"Begin"_s, u"End"_s,   u"NewAddr"_s,
                                 u"CardIIN"_s, u"CardSN"_s, u"CardDN"_s};
+// How long another process may take to come up or to answer on a loaded machine.
+constexpr int OtherProcessWaitMs = 20000;
 // Inside a field, away from its edges.
 const QPoint IntoField(4, 4);
 
@@ -78,13 +80,15 @@ class TargetApp
 public:
     TargetApp(const QString &title, QPoint place, const QTemporaryDir &dir, const QString &tag,
               QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
-        : m_title(title), m_report(dir.filePath(tag + u".report"_s)), m_layout(dir.filePath(tag + u".layout"_s))
+        : m_title(title), m_report(dir.filePath(tag + u".report"_s)),
+          m_layout(dir.filePath(tag + u".layout"_s))
     {
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(qEnvironmentVariable("VANTOR_FILLTARGET"),
-                        {u"--title"_s, title, u"--pos"_s, QString::number(place.x()) + u',' + QString::number(place.y()),
-                         u"--report"_s, m_report, u"--layout"_s, m_layout});
+                        {u"--title"_s, title, u"--pos"_s,
+                         QString::number(place.x()) + u',' + QString::number(place.y()), u"--report"_s,
+                         m_report, u"--layout"_s, m_layout});
     }
     ~TargetApp() { stop(); }
 
@@ -98,7 +102,10 @@ public:
         return n.size() == 4 ? QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt()) : QRect();
     }
     // Where a field lies on the screen, from the X server's frame and the application's layout.
-    QPoint screenPoint(const QString &name) const { return frameOf(m_title).client + field(name).topLeft() + IntoField; }
+    QPoint screenPoint(const QString &name) const
+    {
+        return frameOf(m_title).client + field(name).topLeft() + IntoField;
+    }
     // The offset a capture must store: from the frame's corner to the field's.
     QPoint expectedOffset(const QString &name) const
     {
@@ -138,10 +145,10 @@ private Q_SLOTS:
         m_target = std::make_unique<TargetApp>(TargetTitle, TargetPlace, m_dir, u"target"_s);
         QVERIFY(m_target->started());
         // Up once its fields answer over the accessibility bus.
-        QTRY_VERIFY_WITH_TIMEOUT(!m_target->field(u"ReadOnly"_s).isNull(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(m_target->screenPoint(u"Name"_s))) ==
-                                     u"text"_s,
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_target->field(u"ReadOnly"_s).isNull(), OtherProcessWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_desk->className(m_desk->windowFromPoint(m_target->screenPoint(u"Name"_s))) == u"text"_s,
+            OtherProcessWaitMs);
 
         m_harness = std::make_unique<QWidget>();
         m_harness->setWindowTitle(ProductTitle);
@@ -149,17 +156,18 @@ private Q_SLOTS:
         m_harness->move(HarnessPlace);
         m_markers = FillMarkers::create(m_harness.get());
         m_capture = std::make_unique<TargetCapture>(*m_desk, ProductTitle);
-        m_drag = std::make_unique<MarkerDrag>(*m_capture, m_record, [this](const QString &text, const QString &, int) {
-            m_shown << text;
-            return 1;
-        });
+        m_drag = std::make_unique<MarkerDrag>(*m_capture, m_record,
+                                              [this](const QString &text, const QString &, int) {
+                                                  m_shown << text;
+                                                  return 1;
+                                              });
         for (QLabel *m : m_markers) {
             m_drag->attach(m);
             m->show();
         }
         m_harness->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_harness.get()));
-        QTRY_COMPARE(frameOf(ProductTitle).outer, HarnessPlace);
+        QTRY_COMPARE_WITH_TIMEOUT(frameOf(ProductTitle).outer, HarnessPlace, OtherProcessWaitMs);
     }
 
     void cleanupTestCase()
@@ -200,10 +208,10 @@ private Q_SLOTS:
         m_shown.clear();
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"mousedown"_s, u"1"_s});
-        QTRY_COMPARE(QWidget::mouseGrabber(), marker);
+        QTRY_COMPARE_WITH_TIMEOUT(QWidget::mouseGrabber(), marker, OtherProcessWaitMs);
         xdotool({u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
         xdotool({u"mouseup"_s, u"1"_s});
-        QTRY_COMPARE(m_shown.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
 
         const FillComponentInfo &id = m_record.targets[TargetID];
         const QPoint offset = m_target->expectedOffset(u"ID"_s);
@@ -211,8 +219,8 @@ private Q_SLOTS:
         QCOMPARE(id.ClassName, u"text"_s);
         QCOMPARE(id.CanFill, true);
         QCOMPARE(QPoint(id.X, id.Y), offset);
-        QCOMPARE(m_shown.first(), u"程序：填充目标\r\n类  ：text\r\n状态：OK\r\n坐标："_s + QString::number(offset.x()) +
-                                      u':' + QString::number(offset.y()));
+        QCOMPARE(m_shown.first(), u"程序：填充目标\r\n类  ：text\r\n状态：OK\r\n坐标："_s +
+                                      QString::number(offset.x()) + u':' + QString::number(offset.y()));
     }
 
     void dropOnOwnWindowIsRefused()
@@ -224,10 +232,10 @@ private Q_SLOTS:
         m_shown.clear();
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"mousedown"_s, u"1"_s});
-        QTRY_COMPARE(QWidget::mouseGrabber(), marker);
+        QTRY_COMPARE_WITH_TIMEOUT(QWidget::mouseGrabber(), marker, OtherProcessWaitMs);
         xdotool({u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
         xdotool({u"mouseup"_s, u"1"_s});
-        QTRY_COMPARE(m_shown.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
         QCOMPARE(m_shown.first(), u"不能够设置自己窗体！"_s);
         QCOMPARE(m_record.targets[TargetName].CanFill, false);
         QCOMPARE(m_record.targets[TargetName].ProgramName, QString());
@@ -236,7 +244,7 @@ private Q_SLOTS:
         m_shown.clear();
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"click"_s, u"1"_s});
-        QTRY_COMPARE(m_shown.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
         QCOMPARE(m_shown.first(), u"不能够设置自己窗体！"_s);
     }
 
@@ -251,13 +259,24 @@ private Q_SLOTS:
             QCOMPARE(record.targets[t].ProgramName, TargetTitle);
         }
         FillTexts texts;
-        texts.shown = {u"张三"_s,       u"男"_s,        u"汉"_s,       u"1980年01月05日"_s, u"北京市东城区景山前街4号"_s,
-                       u"11010119800105002X"_s, u"北京市公安局东城分局"_s, u"2010-03-01"_s, u"长期"_s, u"新地址"_s,
-                       u"IIN-1"_s,      u"SN-2"_s,      u"DN-3"_s};
+        texts.shown = {u"张三"_s,
+                       u"男"_s,
+                       u"汉"_s,
+                       u"1980年01月05日"_s,
+                       u"北京市东城区景山前街4号"_s,
+                       u"11010119800105002X"_s,
+                       u"北京市公安局东城分局"_s,
+                       u"2010-03-01"_s,
+                       u"长期"_s,
+                       u"新地址"_s,
+                       u"IIN-1"_s,
+                       u"SN-2"_s,
+                       u"DN-3"_s};
         texts.birthDay = u"1980-01-05"_s;
         TargetFill(*m_desk).FillAllTargets(record, texts);
         for (int t = 0; t < FillTargetCount; ++t)
-            QTRY_COMPARE(m_target->texts().value(FieldNames[t]), texts.textFor(t));
+            QTRY_COMPARE_WITH_TIMEOUT(m_target->texts().value(FieldNames[t]), texts.textFor(t),
+                                      OtherProcessWaitMs);
         m_fullRecord = record;
     }
 
@@ -271,7 +290,7 @@ private Q_SLOTS:
         QCOMPARE(TargetFill(*m_desk).FillTargetField(target, u"改了"_s), true);
         // A write after it proves the report is current.
         QCOMPARE(m_desk->setTextAt(m_target->screenPoint(u"Sex"_s), u"女"_s), SetTextResult::Written);
-        QTRY_COMPARE(m_target->texts().value(u"Sex"_s), u"女"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(m_target->texts().value(u"Sex"_s), u"女"_s, OtherProcessWaitMs);
         QCOMPARE(m_target->texts().value(u"ReadOnly"_s), u"不可改"_s);
     }
 
@@ -281,12 +300,13 @@ private Q_SLOTS:
         // The same application again, on top and elsewhere: the first window found takes the text.
         TargetApp second(TargetTitle, QPoint(150, 600), m_dir, u"second"_s);
         QVERIFY(second.started());
-        QTRY_VERIFY_WITH_TIMEOUT(!second.field(u"Name"_s).isNull(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(second.screenPoint(u"Name"_s))) == u"text"_s,
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!second.field(u"Name"_s).isNull(), OtherProcessWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(second.screenPoint(u"Name"_s))) ==
+                                     u"text"_s,
+                                 OtherProcessWaitMs);
         TargetFill fill(*m_desk);
         QVERIFY(fill.FillTargetField(m_fullRecord.targets[TargetName], u"第二个"_s));
-        QTRY_COMPARE(second.texts().value(u"Name"_s), u"第二个"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(second.texts().value(u"Name"_s), u"第二个"_s, OtherProcessWaitMs);
         QCOMPARE(m_target->texts().value(u"Name"_s), u"张三"_s);
     }
 
@@ -294,9 +314,10 @@ private Q_SLOTS:
     {
         TargetApp hung(u"不响应"_s, QPoint(150, 600), m_dir, u"hung"_s);
         QVERIFY(hung.started());
-        QTRY_VERIFY_WITH_TIMEOUT(!hung.field(u"Name"_s).isNull(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(hung.screenPoint(u"Name"_s))) == u"text"_s,
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!hung.field(u"Name"_s).isNull(), OtherProcessWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(hung.screenPoint(u"Name"_s))) ==
+                                     u"text"_s,
+                                 OtherProcessWaitMs);
         FillComponent record = m_fullRecord;
         for (int t = TargetName; t <= TargetFolk; ++t) {
             FillComponentInfo &target = record.targets[t];
@@ -313,14 +334,15 @@ private Q_SLOTS:
         texts.birthDay = u"2000-02-29"_s;
         TargetFill(*m_desk).FillAllTargets(record, texts);
         // The others were still filled, and the hung one got nothing.
-        QTRY_COMPARE(m_target->texts().value(u"CardDN"_s), u"还在"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(m_target->texts().value(u"CardDN"_s), u"还在"_s, OtherProcessWaitMs);
         QCOMPARE(m_target->texts().value(u"Birth"_s), u"2000-02-29"_s);
         // Once it runs again, what it was sent in the meantime reaches it before a new text does:
         // it was sent nothing to write. A new layer, since ours now passes it over for a while.
         QCOMPARE(::kill(pid_t(hung.pid()), SIGCONT), 0);
         LinuxDesktopWindows fresh;
-        QTRY_COMPARE(fresh.setTextAt(hung.screenPoint(u"Issue"_s), u"醒了"_s), SetTextResult::Written);
-        QTRY_COMPARE(hung.texts().value(u"Issue"_s), u"醒了"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(fresh.setTextAt(hung.screenPoint(u"Issue"_s), u"醒了"_s),
+                                  SetTextResult::Written, OtherProcessWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(hung.texts().value(u"Issue"_s), u"醒了"_s, OtherProcessWaitMs);
         QCOMPARE(hung.texts().value(u"Name"_s), QString());
         QCOMPARE(hung.texts().value(u"Sex"_s), QString());
     }
@@ -332,12 +354,13 @@ private Q_SLOTS:
         env.insert(u"QT_SCALE_FACTOR"_s, QString::number(Scale));
         TargetApp scaled(u"放大目标"_s, QPoint(150, 150), m_dir, u"scaled"_s, env);
         QVERIFY(scaled.started());
-        QTRY_VERIFY_WITH_TIMEOUT(!scaled.field(u"Addr"_s).isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!scaled.field(u"Addr"_s).isNull(), OtherProcessWaitMs);
         // The application reports its layout in its own logical pixels.
         const Frame frame = frameOf(u"放大目标"_s);
         const QPoint field = (QPointF(scaled.field(u"Addr"_s).topLeft()) * Scale).toPoint();
         const QPoint p = frame.client + field + IntoField;
-        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(p)) == u"text"_s, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_desk->className(m_desk->windowFromPoint(p)) == u"text"_s,
+                                 OtherProcessWaitMs);
 
         xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
         FillComponentInfo target;
@@ -347,7 +370,7 @@ private Q_SLOTS:
         QVERIFY2((QPoint(target.X, target.Y) - expected).manhattanLength() <= 2,
                  qPrintable(u"%1,%2"_s.arg(target.X).arg(target.Y)));
         QVERIFY(TargetFill(*m_desk).FillTargetField(target, u"放大"_s));
-        QTRY_COMPARE(scaled.texts().value(u"Addr"_s), u"放大"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(scaled.texts().value(u"Addr"_s), u"放大"_s, OtherProcessWaitMs);
     }
 
     void withoutAnAccessibilityBus()

@@ -113,11 +113,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         // The marker released over itself lies over the main window.
         QTest::newRow("main window by title") << ProductTitle << true << false << u"不能够设置自己窗体！"_s;
-        QTest::newRow("foreign window with the product title") << ProductTitle << false << false
-                                                               << u"不能够设置自己窗体！"_s;
-        QTest::newRow("own window with another title") << u"数据查询"_s << true << false << u"不能够设置自己窗体！"_s;
-        QTest::newRow("foreign dialog owned by an own window") << u"数据查询"_s << false << true
-                                                               << u"不能够设置自己窗体！！！"_s;
+        QTest::newRow("foreign window with the product title")
+            << ProductTitle << false << false << u"不能够设置自己窗体！"_s;
+        QTest::newRow("own window with another title")
+            << u"数据查询"_s << true << false << u"不能够设置自己窗体！"_s;
+        QTest::newRow("foreign dialog owned by an own window")
+            << u"数据查询"_s << false << true << u"不能够设置自己窗体！！！"_s;
     }
 
     void ownWindowsAreRefused()

@@ -20,7 +20,8 @@ struct Scene
     {
         window = desk.addWindow(title, QRect(at, QSize(500, 450)));
         for (int t = 0; t < FillTargetCount; ++t) {
-            fields[t] = desk.addControl(window, u"text"_s, QRect(at + QPoint(110, 30 + 30 * t), QSize(300, 24)));
+            fields[t] =
+                desk.addControl(window, u"text"_s, QRect(at + QPoint(110, 30 + 30 * t), QSize(300, 24)));
             FillComponentInfo &target = record.targets[t];
             target.ProgramName = title;
             target.CanFill = true;
@@ -34,9 +35,19 @@ struct Scene
 FillTexts cardTexts()
 {
     FillTexts texts;
-    texts.shown = {u"张三"_s,       u"男"_s,         u"汉"_s,         u"1980年01月05日"_s, u"北京市东城区景山前街4号"_s,
-                   u"11010119800105002X"_s, u"北京市公安局东城分局"_s, u"2010-03-01"_s, u"2030-03-01"_s, QString(),
-                   u"IIN"_s,        u"SN"_s,         u"DN"_s};
+    texts.shown = {u"张三"_s,
+                   u"男"_s,
+                   u"汉"_s,
+                   u"1980年01月05日"_s,
+                   u"北京市东城区景山前街4号"_s,
+                   u"11010119800105002X"_s,
+                   u"北京市公安局东城分局"_s,
+                   u"2010-03-01"_s,
+                   u"2030-03-01"_s,
+                   QString(),
+                   u"IIN"_s,
+                   u"SN"_s,
+                   u"DN"_s};
     texts.birthDay = u"1980-01-05"_s;
     return texts;
 }

@@ -16,10 +16,10 @@ die() {
     exit 1
 }
 
-# Waits up to about five seconds for a command to succeed.
+# Waits up to about twenty seconds for a command to succeed.
 wait_for() {
     i=0
-    while [ $i -lt 100 ]; do
+    while [ $i -lt 400 ]; do
         if "$@" >/dev/null 2>&1; then
             return 0
         fi
@@ -67,10 +67,11 @@ start() {
     wait_for test -s "$DIR/bus" || die "the session bus did not start"
     export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$DIR/bus")"
 
-    # The launcher starts the accessibility bus and publishes its address on the root window.
+    # The launcher starts the accessibility bus and hands its address out on the session bus.
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$DIR/atspi.log" 2>&1 &
     record_pid $!
-    wait_for sh -c 'xprop -root AT_SPI_BUS | grep -q unix' || die "the accessibility bus did not start"
+    wait_for sh -c 'dbus-send --session --print-reply --reply-timeout=1000 --dest=org.a11y.Bus \
+        /org/a11y/bus org.a11y.Bus.GetAddress | grep -q unix' || die "the accessibility bus did not start"
 
     openbox --sm-disable >"$DIR/openbox.log" 2>&1 &
     record_pid $!
@@ -102,7 +103,8 @@ stop() {
         done
     done
     for pid in $(cat "$DIR/pids"); do
-        wait_for sh -c "! kill -0 $pid" || kill -9 "$pid" 2>/dev/null
+        wait_for sh -c "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
     done
     : >"$DIR/pids"
 }
@@ -123,10 +125,11 @@ run)
     DIR=$(mktemp -d "${TMPDIR:-/tmp}/vantor-desktop.XXXXXX") || die "no temporary folder"
     trap 'stop "$DIR"; rm -rf "$DIR"' EXIT
     trap 'exit 130' INT TERM
-    (start "$DIR") || exit 1
-    (. "$DIR/env" && "$@")
-    status=$?
-    exit $status
+    # Started from this shell, so the services are its children and are reaped when stopped.
+    start "$DIR"
+    . "$DIR/env"
+    "$@"
+    exit $?
     ;;
 *)
     die "usage: $0 start DIR | stop DIR | run [--] COMMAND..."

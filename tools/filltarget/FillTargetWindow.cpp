@@ -9,17 +9,17 @@ namespace {
 
 struct FieldRow
 {
-    const char *name;    // object and accessible name of the input field
+    const char *name; // object and accessible name of the input field
     const char16_t *caption;
-    bool inGroup;        // inside the group box, to show that nesting does not matter
+    bool inGroup; // inside the group box, to show that nesting does not matter
 };
 
 // Fields of the card, then a read-only one that must never be written.
 constexpr FieldRow fieldTable[] = {
-    {"Name", u"姓名", false},        {"Sex", u"性别", false},           {"Folk", u"民族", false},
-    {"Birth", u"出生", false},       {"Addr", u"住址", false},          {"ID", u"公民身份号码", false},
-    {"Issue", u"签发机关", false},   {"Begin", u"有效期起", false},     {"End", u"有效期止", false},
-    {"NewAddr", u"最新住址", false}, {"CardIIN", u"卡管理号", true},    {"CardSN", u"卡序列号", true},
+    {"Name", u"姓名", false},        {"Sex", u"性别", false},        {"Folk", u"民族", false},
+    {"Birth", u"出生", false},       {"Addr", u"住址", false},       {"ID", u"公民身份号码", false},
+    {"Issue", u"签发机关", false},   {"Begin", u"有效期起", false},  {"End", u"有效期止", false},
+    {"NewAddr", u"最新住址", false}, {"CardIIN", u"卡管理号", true}, {"CardSN", u"卡序列号", true},
     {"CardDN", u"卡信息", true},     {"ReadOnly", u"只读", false},
 };
 

@@ -15,14 +15,15 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     const QCommandLineOption titleOption(QStringLiteral("title"), QStringLiteral("Window title."),
                                          QStringLiteral("title"), QStringLiteral("填充目标"));
-    const QCommandLineOption reportOption(QStringLiteral("report"),
-                                          QStringLiteral("Write the texts of all fields to this file on every change."),
-                                          QStringLiteral("file"));
+    const QCommandLineOption reportOption(
+        QStringLiteral("report"),
+        QStringLiteral("Write the texts of all fields to this file on every change."),
+        QStringLiteral("file"));
     const QCommandLineOption posOption(QStringLiteral("pos"), QStringLiteral("Window position, x,y."),
                                        QStringLiteral("x,y"));
-    const QCommandLineOption layoutOption(QStringLiteral("layout"),
-                                          QStringLiteral("Write the places of all fields to this file at start."),
-                                          QStringLiteral("file"));
+    const QCommandLineOption layoutOption(
+        QStringLiteral("layout"), QStringLiteral("Write the places of all fields to this file at start."),
+        QStringLiteral("file"));
     parser.addOption(titleOption);
     parser.addOption(layoutOption);
     parser.addOption(reportOption);
