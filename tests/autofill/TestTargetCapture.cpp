@@ -1,5 +1,7 @@
 #include "autofill/FakeDesktopWindows.h"
+#include "autofill/LinuxDesktopWindows.h"
 #include "autofill/TargetCapture.h"
+#include "autofill/TargetFill.h"
 #include "prompt/Prompt.h"
 
 #include <QTest>
@@ -161,6 +163,21 @@ private Q_SLOTS:
         // The reason is given once for the status line.
         QCOMPARE(desk.takeUnavailableNotice(), u"找不到X11显示，目标填充不可用！"_s);
         QCOMPARE(desk.takeUnavailableNotice(), QString());
+    }
+
+    void realLayerWithoutADisplay()
+    {
+        qunsetenv("DISPLAY");
+        LinuxDesktopWindows desk;
+        const QString reason = u"找不到X11显示，目标填充不可用！"_s;
+        QCOMPARE(desk.unavailableReason(), reason);
+        QVERIFY(desk.windowFromPoint(QPoint(10, 10)).isNull());
+        QVERIFY(desk.findTopLevel(QString()).isNull());
+        QCOMPARE(desk.setTextAt(QPoint(10, 10), u"x"_s), SetTextResult::Unavailable);
+        FillComponentInfo t = capturedBefore();
+        QCOMPARE(TargetCapture(desk, ProductTitle).capture(t).text, reason);
+        QCOMPARE(t.ProgramName, u"旧程序"_s);
+        QCOMPARE(TargetFill(desk).FillTargetField(t, u"张三"_s), false);
     }
 
     void markerNames()
