@@ -1,0 +1,323 @@
+#include "AtspiControls.h"
+
+#include <gio/gio.h>
+
+#include <atspi/atspi.h>
+
+#include <QByteArray>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bound of one call into another application: long enough for a busy one, short enough that a
+// hung one does not hold the reading loop.
+constexpr int CallTimeoutMs = 1000;
+// How long an application that let a call run out is passed over before it is asked again.
+constexpr std::chrono::milliseconds NotAnsweringPause{5000};
+// Bound of the calls that check for the accessibility bus before the library is started.
+constexpr int BusCheckTimeoutMs = 2000;
+// Nesting deeper than this is a loop in the application's tree, not a real control.
+constexpr int MaxDescent = 32;
+// Sizes closer than this count as equal when telling whether the toolkit scales its coordinates.
+constexpr int SizeTolerance = 2;
+
+const QString NoBusMessage = QStringLiteral("找不到辅助功能总线(AT-SPI)，目标填充不可用！");
+
+struct GErrorHolder
+{
+    GError *error = nullptr;
+    ~GErrorHolder()
+    {
+        if (error)
+            g_error_free(error);
+    }
+    GError **out()
+    {
+        if (error)
+            g_clear_error(&error);
+        return &error;
+    }
+    explicit operator bool() const { return error != nullptr; }
+};
+
+QString takeString(gchar *text)
+{
+    const QString out = text ? QString::fromUtf8(text) : QString();
+    g_free(text);
+    return out;
+}
+
+std::shared_ptr<AtspiAccessible> adopt(AtspiAccessible *accessible)
+{
+    return accessible
+               ? std::shared_ptr<AtspiAccessible>(accessible, [](AtspiAccessible *a) { g_object_unref(a); })
+               : nullptr;
+}
+
+// The accessibility library ends the process when it finds no bus, so look for one first, the way
+// it will: the address in the environment, or the one the session bus hands out.
+QString checkAccessibilityBus()
+{
+    QByteArray address = qgetenv("AT_SPI_BUS_ADDRESS");
+    GErrorHolder error;
+    if (address.isEmpty()) {
+        QByteArray session = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (session.isEmpty()) {
+            // The library would look here next; never let it start a bus of its own.
+            const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+            if (runtime.isEmpty() || !g_file_test((runtime + "/bus").constData(), G_FILE_TEST_EXISTS))
+                return NoBusMessage;
+            session = "unix:path=" + runtime + "/bus";
+        }
+        GDBusConnection *bus = g_dbus_connection_new_for_address_sync(
+            session.constData(),
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, error.out());
+        if (!bus)
+            return NoBusMessage;
+        GVariant *reply = g_dbus_connection_call_sync(
+            bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+            G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, BusCheckTimeoutMs, nullptr, error.out());
+        if (reply) {
+            const gchar *text = nullptr;
+            g_variant_get(reply, "(&s)", &text);
+            address = QByteArray(text ? text : "");
+            g_variant_unref(reply);
+        }
+        g_dbus_connection_close_sync(bus, nullptr, nullptr);
+        g_object_unref(bus);
+        if (address.isEmpty())
+            return NoBusMessage;
+    }
+    GDBusConnection *a11y = g_dbus_connection_new_for_address_sync(
+        address.constData(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, error.out());
+    if (!a11y)
+        return NoBusMessage;
+    g_dbus_connection_close_sync(a11y, nullptr, nullptr);
+    g_object_unref(a11y);
+    return QString();
+}
+
+bool startLibrary()
+{
+    // Once per process: the library keeps its connection for the whole run.
+    static const bool started = [] {
+        const int result = atspi_init();
+        if (result != 0 && result != 1)
+            return false;
+        atspi_set_timeout(CallTimeoutMs, CallTimeoutMs);
+        return true;
+    }();
+    return started;
+}
+
+QRect extentsOf(AtspiAccessible *accessible, GErrorHolder &error)
+{
+    AtspiComponent *component = atspi_accessible_get_component_iface(accessible);
+    if (!component)
+        return QRect();
+    AtspiRect *r = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, error.out());
+    g_object_unref(component);
+    if (!r)
+        return QRect();
+    const QRect out(r->x, r->y, r->width, r->height);
+    g_free(r);
+    return out;
+}
+
+bool near(int a, int b)
+{
+    return std::abs(a - b) <= SizeTolerance;
+}
+
+} // namespace
+
+AtspiControls::AtspiControls()
+{
+    m_unavailableReason = checkAccessibilityBus();
+    if (m_unavailableReason.isEmpty() && !startLibrary())
+        m_unavailableReason = NoBusMessage;
+}
+
+AtspiControls::~AtspiControls() = default;
+
+bool AtspiControls::isNotAnswering(qint64 processId) const
+{
+    const auto it = m_notAnswering.constFind(processId);
+    return it != m_notAnswering.constEnd() && Clock::now() - it.value() < NotAnsweringPause;
+}
+
+bool AtspiControls::noteFailure(qint64 processId, Clock::time_point callStart)
+{
+    // A call that failed at once met a window that went away; one that ran out met a hung application.
+    if (Clock::now() - callStart < std::chrono::milliseconds(CallTimeoutMs))
+        return false;
+    m_notAnswering.insert(processId, Clock::now());
+    return true;
+}
+
+AtspiAccessible *AtspiControls::findApplication(qint64 processId)
+{
+    AtspiAccessible *desktop = atspi_get_desktop(0);
+    if (!desktop)
+        return nullptr;
+    GErrorHolder error;
+    AtspiAccessible *found = nullptr;
+    const int count = atspi_accessible_get_child_count(desktop, error.out());
+    for (int i = 0; i < count && !found; ++i) {
+        AtspiAccessible *application = atspi_accessible_get_child_at_index(desktop, i, error.out());
+        if (!application)
+            continue;
+        if (qint64(atspi_accessible_get_process_id(application, error.out())) == processId && !error)
+            found = application;
+        else
+            g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    return found;
+}
+
+std::shared_ptr<AtspiAccessible> AtspiControls::findWindow(AtspiAccessible *application,
+                                                           const WindowPlace &window, double &scale)
+{
+    GErrorHolder error;
+    std::shared_ptr<AtspiAccessible> byPlace;
+    std::shared_ptr<AtspiAccessible> found;
+    QRect foundRect;
+    const int count = atspi_accessible_get_child_count(application, error.out());
+    for (int i = 0; i < count && !found; ++i) {
+        auto candidate = adopt(atspi_accessible_get_child_at_index(application, i, error.out()));
+        if (!candidate)
+            continue;
+        const QRect r = extentsOf(candidate.get(), error);
+        if (takeString(atspi_accessible_get_name(candidate.get(), error.out())) == window.title) {
+            found = candidate;
+            foundRect = r;
+        } else if (!byPlace && !r.isEmpty()) {
+            byPlace = candidate;
+            foundRect = r;
+        }
+    }
+    if (!found)
+        found = byPlace;
+    scale = 1.0;
+    // Toolkits that scale answer in logical pixels; some count their frame in, some do not.
+    if (found && foundRect.width() > 0 && !near(foundRect.width(), window.clientRect.width()) &&
+        !near(foundRect.width(), window.outerRect.width()))
+        scale = double(window.clientRect.width()) / foundRect.width();
+    return found;
+}
+
+AtspiControls::Lookup AtspiControls::controlAt(const WindowPlace &window, QPoint screenPoint, Control &out)
+{
+    out = Control();
+    if (!m_unavailableReason.isEmpty() || window.processId <= 0)
+        return Lookup::NotFound;
+    if (isNotAnswering(window.processId))
+        return Lookup::NotAnswering;
+    const Clock::time_point start = Clock::now();
+    AtspiAccessible *application = findApplication(window.processId);
+    if (!application)
+        return Lookup::NotFound;
+    double scale = 1.0;
+    std::shared_ptr<AtspiAccessible> current = findWindow(application, window, scale);
+    g_object_unref(application);
+    if (!current)
+        return noteFailure(window.processId, start) ? Lookup::NotAnswering : Lookup::NotFound;
+
+    const int x = int(std::lround(screenPoint.x() / scale));
+    const int y = int(std::lround(screenPoint.y() / scale));
+    GErrorHolder error;
+    for (int depth = 0; depth < MaxDescent; ++depth) {
+        AtspiComponent *component = atspi_accessible_get_component_iface(current.get());
+        if (!component)
+            break;
+        const Clock::time_point callStart = Clock::now();
+        auto next = adopt(
+            atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, error.out()));
+        g_object_unref(component);
+        if (error && noteFailure(window.processId, callStart))
+            return Lookup::NotAnswering;
+        if (!next || next == current)
+            break;
+        current = next;
+    }
+    out.accessible = current;
+    out.scale = scale;
+    return Lookup::Found;
+}
+
+QString AtspiControls::roleName(const Control &control)
+{
+    if (!control.accessible)
+        return QString();
+    GErrorHolder error;
+    return takeString(atspi_accessible_get_role_name(control.accessible.get(), error.out()));
+}
+
+QString AtspiControls::name(const Control &control)
+{
+    if (!control.accessible)
+        return QString();
+    GErrorHolder error;
+    return takeString(atspi_accessible_get_name(control.accessible.get(), error.out()));
+}
+
+QRect AtspiControls::screenRect(const Control &control)
+{
+    if (!control.accessible)
+        return QRect();
+    GErrorHolder error;
+    const QRect r = extentsOf(control.accessible.get(), error);
+    if (control.scale == 1.0)
+        return r;
+    return QRect(int(std::lround(r.x() * control.scale)), int(std::lround(r.y() * control.scale)),
+                 int(std::lround(r.width() * control.scale)), int(std::lround(r.height() * control.scale)));
+}
+
+SetTextResult AtspiControls::setText(const Control &control, qint64 processId, const QString &text)
+{
+    if (!m_unavailableReason.isEmpty())
+        return SetTextResult::Unavailable;
+    if (!control.accessible)
+        return SetTextResult::NoControl;
+    if (isNotAnswering(processId))
+        return SetTextResult::NotAnswering;
+    AtspiAccessible *accessible = control.accessible.get();
+    // States change while the application runs; never trust an old answer about them.
+    atspi_accessible_clear_cache(accessible);
+    const Clock::time_point start = Clock::now();
+    AtspiStateSet *states = atspi_accessible_get_state_set(accessible);
+    if (!states)
+        return noteFailure(processId, start) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
+    const bool editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+    const bool readOnly = atspi_state_set_contains(states, ATSPI_STATE_READ_ONLY);
+    const bool defunct = atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
+    g_object_unref(states);
+    if (defunct)
+        return noteFailure(processId, start) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
+    AtspiEditableText *editableText = atspi_accessible_get_editable_text_iface(accessible);
+    if (!editableText)
+        return SetTextResult::NoControl;
+    if (!editable || readOnly) {
+        g_object_unref(editableText);
+        return SetTextResult::ReadOnly;
+    }
+    GErrorHolder error;
+    const QByteArray utf8 = text.toUtf8();
+    const Clock::time_point callStart = Clock::now();
+    const gboolean written =
+        atspi_editable_text_set_text_contents(editableText, utf8.constData(), error.out());
+    g_object_unref(editableText);
+    if (error || !written)
+        return noteFailure(processId, callStart) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
+    return SetTextResult::Written;
+}

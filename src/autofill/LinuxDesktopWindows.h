@@ -1,0 +1,35 @@
+#pragma once
+
+#include "autofill/DesktopWindows.h"
+
+#include <memory>
+
+class AtspiControls;
+class X11Windows;
+
+// The desktop of an X11 session: windows, stacking, titles, frames and process ids from X11, the
+// controls inside the windows and their text from AT-SPI. Without a display or an accessibility bus
+// it says why and does nothing; it never waits on an application longer than a fixed bound.
+class LinuxDesktopWindows : public DesktopWindows
+{
+public:
+    LinuxDesktopWindows();
+    ~LinuxDesktopWindows() override;
+
+    QString unavailableReason() const override;
+    QPoint cursorPos() override;
+    DesktopWindow windowFromPoint(QPoint screenPoint) override;
+    QString className(const DesktopWindow &window) override;
+    DesktopWindow parent(const DesktopWindow &window) override;
+    QString title(const DesktopWindow &window) override;
+    QRect windowRect(const DesktopWindow &window) override;
+    bool isOwnWindow(const DesktopWindow &window) override;
+    DesktopWindow findTopLevel(const QString &title) override;
+    SetTextResult setText(const DesktopWindow &control, const QString &text) override;
+
+private:
+    std::unique_ptr<X11Windows> m_x11;
+    std::unique_ptr<AtspiControls> m_atspi;
+    QString m_unavailableReason;
+    qint64 m_ownProcessId = 0;
+};

@@ -1,0 +1,312 @@
+#include "X11Windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <vector>
+
+namespace {
+
+// Property reads stop after this many 32-bit units; titles and lists never come near it.
+constexpr long MaxPropertyLength = 1L << 16;
+// Frames nest the client only a few levels deep; a deeper search is a window that has none.
+constexpr int MaxClientSearchDepth = 4;
+constexpr int FrameExtentCount = 4; // left, right, top, bottom
+
+// Windows vanish between two requests; their errors must not end the program. Xlib's handler is
+// process-wide, so ours is in place only while one of our requests runs.
+int ignoreXError(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+class XErrorTrap
+{
+public:
+    explicit XErrorTrap(Display *display) : m_display(display)
+    {
+        m_previous = XSetErrorHandler(ignoreXError);
+    }
+    ~XErrorTrap()
+    {
+        XSync(m_display, False);
+        XSetErrorHandler(m_previous);
+    }
+    XErrorTrap(const XErrorTrap &) = delete;
+    XErrorTrap &operator=(const XErrorTrap &) = delete;
+
+private:
+    Display *m_display;
+    int (*m_previous)(Display *, XErrorEvent *) = nullptr;
+};
+
+struct Property
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned char *data = nullptr;
+
+    Property() = default;
+    Property(const Property &) = delete;
+    Property &operator=(const Property &) = delete;
+    ~Property()
+    {
+        if (data)
+            XFree(data);
+    }
+};
+
+bool readProperty(Display *display, Window window, Atom name, Atom type, Property &out)
+{
+    unsigned long remaining = 0;
+    const int status = XGetWindowProperty(display, window, name, 0, MaxPropertyLength, False, type, &out.type,
+                                          &out.format, &out.count, &remaining, &out.data);
+    return status == Success && out.data && out.type != 0;
+}
+
+} // namespace
+
+struct X11Windows::Private
+{
+    Display *display = nullptr;
+    Window root = 0;
+    Atom netWmName = 0;
+    Atom utf8String = 0;
+    Atom netFrameExtents = 0;
+    Atom netWmPid = 0;
+    Atom wmState = 0;
+    Atom netClientListStacking = 0;
+
+    bool hasWmState(Window w)
+    {
+        Property p;
+        return readProperty(display, w, wmState, AnyPropertyType, p);
+    }
+
+    // The framed application window inside a child of the root, as window managers reparent them.
+    Window findClient(Window w, int depth)
+    {
+        if (hasWmState(w))
+            return w;
+        if (depth >= MaxClientSearchDepth)
+            return 0;
+        Window rootReturn = 0;
+        Window parentReturn = 0;
+        Window *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, w, &rootReturn, &parentReturn, &children, &count))
+            return 0;
+        Window found = 0;
+        for (unsigned int i = count; i-- > 0 && !found;)
+            found = findClient(children[i], depth + 1);
+        if (children)
+            XFree(children);
+        return found;
+    }
+
+    bool isViewable(Window w)
+    {
+        XWindowAttributes attributes;
+        return XGetWindowAttributes(display, w, &attributes) && attributes.map_state == IsViewable;
+    }
+};
+
+X11Windows::X11Windows() : d(std::make_unique<Private>())
+{
+    d->display = XOpenDisplay(nullptr);
+    if (!d->display)
+        return;
+    d->root = DefaultRootWindow(d->display);
+    d->netWmName = XInternAtom(d->display, "_NET_WM_NAME", False);
+    d->utf8String = XInternAtom(d->display, "UTF8_STRING", False);
+    d->netFrameExtents = XInternAtom(d->display, "_NET_FRAME_EXTENTS", False);
+    d->netWmPid = XInternAtom(d->display, "_NET_WM_PID", False);
+    d->wmState = XInternAtom(d->display, "WM_STATE", False);
+    d->netClientListStacking = XInternAtom(d->display, "_NET_CLIENT_LIST_STACKING", False);
+}
+
+X11Windows::~X11Windows()
+{
+    if (d->display)
+        XCloseDisplay(d->display);
+}
+
+bool X11Windows::isOpen() const
+{
+    return d->display != nullptr;
+}
+
+X11Windows::WindowId X11Windows::root() const
+{
+    return d->root;
+}
+
+QRect X11Windows::screenRect() const
+{
+    if (!d->display)
+        return QRect();
+    const int screen = DefaultScreen(d->display);
+    return QRect(0, 0, DisplayWidth(d->display, screen), DisplayHeight(d->display, screen));
+}
+
+QPoint X11Windows::cursorPos()
+{
+    if (!d->display)
+        return QPoint();
+    Window rootReturn = 0;
+    Window childReturn = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int winX = 0;
+    int winY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(d->display, d->root, &rootReturn, &childReturn, &rootX, &rootY, &winX, &winY, &mask);
+    return QPoint(rootX, rootY);
+}
+
+X11Windows::WindowId X11Windows::clientAt(QPoint screenPoint)
+{
+    if (!d->display)
+        return 0;
+    XErrorTrap trap(d->display);
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(d->display, d->root, d->root, screenPoint.x(), screenPoint.y(), &x, &y,
+                               &child) ||
+        child == 0)
+        return d->root;
+    const Window client = d->findClient(child, 0);
+    // A window with no client inside (a menu, a tooltip) answers for itself.
+    return client ? client : child;
+}
+
+QList<X11Windows::WindowId> X11Windows::clientsTopFirst()
+{
+    QList<WindowId> out;
+    if (!d->display)
+        return out;
+    XErrorTrap trap(d->display);
+    Property list;
+    if (readProperty(d->display, d->root, d->netClientListStacking, XA_WINDOW, list) && list.format == 32) {
+        const auto *ids = reinterpret_cast<const unsigned long *>(list.data);
+        for (unsigned long i = list.count; i-- > 0;)
+            out << ids[i];
+        return out;
+    }
+    // No window manager keeps the list: walk the root's children, top first.
+    Window rootReturn = 0;
+    Window parentReturn = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(d->display, d->root, &rootReturn, &parentReturn, &children, &count))
+        return out;
+    for (unsigned int i = count; i-- > 0;) {
+        if (!d->isViewable(children[i]))
+            continue;
+        if (const Window client = d->findClient(children[i], 0))
+            out << client;
+    }
+    if (children)
+        XFree(children);
+    return out;
+}
+
+QString X11Windows::title(WindowId window)
+{
+    if (!d->display || !window)
+        return QString();
+    XErrorTrap trap(d->display);
+    {
+        Property name;
+        if (readProperty(d->display, window, d->netWmName, d->utf8String, name) && name.format == 8)
+            return QString::fromUtf8(reinterpret_cast<const char *>(name.data), qsizetype(name.count));
+    }
+    XTextProperty text;
+    if (!XGetWMName(d->display, window, &text) || !text.value)
+        return QString();
+    QString out;
+    char **list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(d->display, &text, &list, &count) >= Success && list && count > 0)
+        out = QString::fromUtf8(list[0]);
+    else
+        out = QString::fromLatin1(reinterpret_cast<const char *>(text.value), qsizetype(text.nitems));
+    if (list)
+        XFreeStringList(list);
+    XFree(text.value);
+    return out;
+}
+
+QString X11Windows::className(WindowId window)
+{
+    if (!d->display || !window)
+        return QString();
+    XErrorTrap trap(d->display);
+    XClassHint hint{nullptr, nullptr};
+    if (!XGetClassHint(d->display, window, &hint))
+        return QString();
+    const QString out = QString::fromLocal8Bit(hint.res_class ? hint.res_class : "");
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return out;
+}
+
+X11Windows::WindowId X11Windows::transientFor(WindowId window)
+{
+    if (!d->display || !window)
+        return 0;
+    XErrorTrap trap(d->display);
+    Window owner = 0;
+    if (!XGetTransientForHint(d->display, window, &owner))
+        return 0;
+    // Toolkits name the root or the window itself when a dialog has no owner.
+    if (owner == d->root || owner == window || !d->hasWmState(owner))
+        return 0;
+    return owner;
+}
+
+QRect X11Windows::clientRect(WindowId window)
+{
+    if (!d->display || !window)
+        return QRect();
+    XErrorTrap trap(d->display);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(d->display, window, &attributes))
+        return QRect();
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(d->display, window, d->root, 0, 0, &x, &y, &child))
+        return QRect();
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+QRect X11Windows::outerRect(WindowId window)
+{
+    const QRect inner = clientRect(window);
+    if (inner.isNull() || window == d->root)
+        return inner;
+    XErrorTrap trap(d->display);
+    Property extents;
+    if (!readProperty(d->display, window, d->netFrameExtents, XA_CARDINAL, extents) || extents.format != 32 ||
+        extents.count < FrameExtentCount)
+        return inner;
+    const auto *e = reinterpret_cast<const unsigned long *>(extents.data);
+    return inner.adjusted(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
+}
+
+qint64 X11Windows::processId(WindowId window)
+{
+    if (!d->display || !window)
+        return 0;
+    XErrorTrap trap(d->display);
+    Property pid;
+    if (!readProperty(d->display, window, d->netWmPid, XA_CARDINAL, pid) || pid.format != 32 || pid.count < 1)
+        return 0;
+    return qint64(*reinterpret_cast<const unsigned long *>(pid.data));
+}

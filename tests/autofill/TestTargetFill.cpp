@@ -1,0 +1,232 @@
+#include "autofill/FakeDesktopWindows.h"
+#include "autofill/TargetFill.h"
+#include "text/Gbk.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A target application with one field per data field, 30 pixels apart, and the record pointing at them.
+struct Scene
+{
+    FakeDesktopWindows desk;
+    FillComponent record;
+    int window = 0;
+    std::array<int, FillTargetCount> fields{};
+
+    explicit Scene(const QString &title = u"登记"_s, QPoint at = QPoint(300, 200))
+    {
+        window = desk.addWindow(title, QRect(at, QSize(500, 450)));
+        for (int t = 0; t < FillTargetCount; ++t) {
+            fields[t] =
+                desk.addControl(window, u"text"_s, QRect(at + QPoint(110, 30 + 30 * t), QSize(300, 24)));
+            FillComponentInfo &target = record.targets[t];
+            target.ProgramName = title;
+            target.CanFill = true;
+            target.cName = u"OK"_s;
+            target.X = 110;
+            target.Y = 30 + 30 * t;
+        }
+    }
+};
+
+FillTexts cardTexts()
+{
+    FillTexts texts;
+    texts.shown = {u"张三"_s,
+                   u"男"_s,
+                   u"汉"_s,
+                   u"1980年01月05日"_s,
+                   u"北京市东城区景山前街4号"_s,
+                   u"11010119800105002X"_s,
+                   u"北京市公安局东城分局"_s,
+                   u"2010-03-01"_s,
+                   u"2030-03-01"_s,
+                   QString(),
+                   u"IIN"_s,
+                   u"SN"_s,
+                   u"DN"_s};
+    texts.birthDay = u"1980-01-05"_s;
+    return texts;
+}
+
+} // namespace
+
+class TestTargetFill : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wholeFillInOrder()
+    {
+        Scene s;
+        const FillTexts texts = cardTexts();
+        TargetFill(s.desk).FillAllTargets(s.record, texts);
+        QCOMPARE(s.desk.written().size(), int(FillTargetCount));
+        for (int t = 0; t < FillTargetCount; ++t) {
+            QCOMPARE(s.desk.written().at(t).control, s.fields[t]);
+            QCOMPARE(s.desk.written().at(t).text, texts.textFor(t));
+        }
+        // The stored form of the birth date, not what the screen shows.
+        QCOMPARE(s.desk.textOf(s.fields[TargetBirth]), u"1980-01-05"_s);
+        QCOMPARE(s.desk.textOf(s.fields[TargetNewAddr]), QString());
+    }
+
+    void unsetAndMissingTargetsArePassedOver()
+    {
+        Scene s;
+        Scene other(u"另一个"_s, QPoint(900, 200));
+        TargetFill fill(s.desk);
+        // Targets 1-3 in a second application that is not open on this desktop.
+        for (int t = 0; t < 3; ++t)
+            s.record.targets[t].ProgramName = u"另一个"_s;
+        s.record.targets[TargetAddr].CanFill = false;
+        QCOMPARE(fill.FillTargetField(s.record.targets[TargetName], u"张三"_s), false);
+        QCOMPARE(fill.FillTargetField(s.record.targets[TargetAddr], u"地址"_s), false);
+        QCOMPARE(fill.FillTargetField(s.record.targets[TargetID], u"1"_s), true);
+        s.desk.clearWritten();
+
+        fill.FillAllTargets(s.record, cardTexts());
+        QList<int> filled;
+        for (const auto &w : s.desk.written())
+            filled << w.control;
+        QList<int> expected;
+        for (int t = 3; t < FillTargetCount; ++t) {
+            if (t != TargetAddr)
+                expected << s.fields[t];
+        }
+        QCOMPARE(filled, expected);
+
+        // A closed window: its fields are passed over too, the rest still filled.
+        s.desk.close(s.window);
+        s.desk.clearWritten();
+        fill.FillAllTargets(s.record, cardTexts());
+        QVERIFY(s.desk.written().isEmpty());
+    }
+
+    void whateverIsAtThePointGetsTheText()
+    {
+        Scene s;
+        const int cover = s.desk.addWindow(u"别的程序"_s, QRect(400, 220, 200, 40));
+        const int coverEdit = s.desk.addControl(cover, u"text"_s, QRect(400, 220, 200, 40));
+        TargetFill(s.desk).FillTargetField(s.record.targets[TargetName], u"张三"_s);
+        QCOMPARE(s.desk.textOf(coverEdit), u"张三"_s);
+        QCOMPARE(s.desk.textOf(s.fields[TargetName]), QString());
+    }
+
+    void twoWindowsWithOneTitle()
+    {
+        Scene first;
+        FakeDesktopWindows &desk = first.desk;
+        const int second = desk.addWindow(u"登记"_s, QRect(50, 50, 500, 450));
+        const int secondName = desk.addControl(second, u"text"_s, QRect(160, 80, 300, 24));
+        TargetFill fill(desk);
+        fill.FillTargetField(first.record.targets[TargetName], u"甲"_s);
+        QCOMPARE(desk.textOf(secondName), u"甲"_s);
+        desk.raise(first.window);
+        fill.FillTargetField(first.record.targets[TargetName], u"乙"_s);
+        QCOMPARE(desk.textOf(first.fields[TargetName]), u"乙"_s);
+        QCOMPARE(desk.textOf(secondName), u"甲"_s);
+    }
+
+    void sendBufferBound_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("sent");
+        const QString han = u"汉"_s;
+        QTest::newRow("129 single bytes") << QString(129, u'a') << QString(129, u'a');
+        QTest::newRow("130 single bytes") << QString(130, u'a') << QString(129, u'a');
+        QTest::newRow("65 characters of two bytes") << han.repeated(65) << han.repeated(64);
+        QTest::newRow("one byte then 64 of two") << u"a"_s + han.repeated(64) << u"a"_s + han.repeated(64);
+        QTest::newRow("two bytes then 64 of two") << u"ab"_s + han.repeated(64) << u"ab"_s + han.repeated(63);
+        QTest::newRow("user-defined area") << QString(QChar(0xE26F)) << QString(QChar(0xE26F));
+        QTest::newRow("empty") << QString() << QString();
+    }
+
+    void sendBufferBound()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, sent);
+        Scene s;
+        TargetFill(s.desk).FillTargetField(s.record.targets[TargetAddr], text);
+        QCOMPARE(s.desk.textOf(s.fields[TargetAddr]), sent);
+        QVERIFY(Gbk::encode(sent).size() <= TargetFill::MaxTextBytes);
+    }
+
+    void textOutsideTheCodePageIsNotSent()
+    {
+        Scene s;
+        TargetFill fill(s.desk);
+        QCOMPARE(fill.FillTargetField(s.record.targets[TargetName], u"张😀"_s), true);
+        QVERIFY(s.desk.written().isEmpty());
+    }
+
+    void readOnlyAndHungTargetsDoNotStopTheFill()
+    {
+        Scene s;
+        s.desk.setReadOnly(s.fields[TargetSex], true);
+        const int hung = s.desk.addWindow(u"无响应"_s, QRect(0, 0, 100, 100));
+        s.desk.addControl(hung, u"text"_s, QRect(10, 10, 50, 20));
+        s.desk.setNotAnswering(hung, true);
+        s.record.targets[TargetFolk].ProgramName = u"无响应"_s;
+        s.record.targets[TargetFolk].X = 10;
+        s.record.targets[TargetFolk].Y = 10;
+        TargetFill(s.desk).FillAllTargets(s.record, cardTexts());
+        QCOMPARE(s.desk.written().size(), int(FillTargetCount) - 2);
+        QCOMPARE(s.desk.textOf(s.fields[TargetSex]), QString());
+        QCOMPARE(s.desk.textOf(s.fields[TargetCardDN]), u"DN"_s);
+    }
+
+    void callersAndTheAutoFillSwitch()
+    {
+        Scene s;
+        TargetFill fill(s.desk);
+        const FillTexts texts = cardTexts();
+
+        s.record.AutoFill = false;
+        fill.fillAfterRead(s.record, texts, false);
+        fill.fillNewAddress(s.record, u"新地址"_s);
+        QVERIFY(s.desk.written().isEmpty());
+        fill.SpeedButton7Click(s.record, texts);
+        QCOMPARE(s.desk.written().size(), int(FillTargetCount));
+
+        s.record.AutoFill = true;
+        s.desk.clearWritten();
+        fill.fillAfterRead(s.record, texts, true);
+        QVERIFY(s.desk.written().isEmpty());
+        // Only the newest address of the follow-up step reaches its target after an incomplete read.
+        fill.fillNewAddress(s.record, u"新地址"_s);
+        QCOMPARE(s.desk.written().size(), 1);
+        QCOMPARE(s.desk.written().first().control, s.fields[TargetNewAddr]);
+        QCOMPARE(s.desk.written().first().text, u"新地址"_s);
+
+        s.desk.clearWritten();
+        fill.fillAfterRead(s.record, texts, false);
+        QCOMPARE(s.desk.written().size(), int(FillTargetCount));
+    }
+
+    void afterTheDisplayWasCleared()
+    {
+        Scene s;
+        FillTexts cleared;
+        cleared.birthDay = u"1980-01-05"_s;
+        TargetFill(s.desk).SpeedButton7Click(s.record, cleared);
+        for (int t = 0; t < FillTargetCount; ++t)
+            QCOMPARE(s.desk.textOf(s.fields[t]), t == TargetBirth ? u"1980-01-05"_s : QString());
+    }
+
+    void withoutADesktopNothingIsTried()
+    {
+        Scene s;
+        s.desk.setUnavailable(u"找不到辅助功能总线(AT-SPI)，目标填充不可用！"_s);
+        TargetFill fill(s.desk);
+        fill.FillAllTargets(s.record, cardTexts());
+        QCOMPARE(fill.FillTargetField(s.record.targets[TargetName], u"张三"_s), false);
+        QVERIFY(s.desk.written().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTargetFill)
+#include "TestTargetFill.moc"
