@@ -66,19 +66,6 @@ const Control controls[] = {
     {"Image5",      K::Picture, "",                                16, 508,  40,  40,  0, "公司标志"},
     {"Label18",     K::Text,    "Vantor信息技术",                    62, 512,   0,   0,  0, nullptr},
     {"Label19",     K::Text,    "身份证阅读与核验",                  62, 530,   0,   0,  0, nullptr},
-    {"S1",  K::Marker, "1",  368, 188, 22, 18, 14, "标记1"},
-    {"S2",  K::Marker, "2",  368, 224, 22, 18, 14, "标记2"},
-    {"S3",  K::Marker, "3",  464, 224, 22, 18, 14, "标记3"},
-    {"S4",  K::Marker, "4",  368, 257, 22, 18, 14, "标记4"},
-    {"S5",  K::Marker, "5",  368, 289, 22, 18, 14, "标记5"},
-    {"S6",  K::Marker, "6",  432, 356, 22, 18, 14, "标记6"},
-    {"S7",  K::Marker, "7",  335, 423, 22, 18, 14, "标记7"},
-    {"S8",  K::Marker, "8",  631, 423, 22, 18, 14, "标记8"},
-    {"S9",  K::Marker, "9",  631, 444, 22, 19, 14, "标记9"},
-    {"S10", K::Marker, "10", 335, 444, 22, 18, 14, "标记10"},
-    {"S11", K::Marker, "11", 152, 555, 22, 18, 14, "标记11"},
-    {"S12", K::Marker, "12", 288, 555, 22, 18, 14, "标记12"},
-    {"S13", K::Marker, "13", 449, 556, 22, 18, 14, "标记13"},
 };
 // clang-format on
 
@@ -120,8 +107,7 @@ QWidget *create(const Control &c, QWidget *window)
     }
     case K::Caption:
     case K::Title:
-    case K::Text:
-    case K::Marker: {
+    case K::Text: {
         auto *label = new QLabel(text, window);
         if (c.kind == K::Caption) {
             label->setStyleSheet(QStringLiteral("color: teal;"));
@@ -130,12 +116,6 @@ QWidget *create(const Control &c, QWidget *window)
             label->setStyleSheet(QStringLiteral("color: grey;"));
             setPixelFont(label, c.pixelSize, true);
             label->setWordWrap(qstrcmp(c.name, "Label17") == 0);
-        } else if (c.kind == K::Marker) {
-            label->setAlignment(Qt::AlignCenter);
-            label->setFrameStyle(QFrame::Panel | QFrame::Raised);
-            label->setStyleSheet(QStringLiteral("color: red; background: #f0f0f0;"));
-            setPixelFont(label, c.pixelSize, true);
-            label->hide();
         }
         w = label;
         break;

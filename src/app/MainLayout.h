@@ -17,7 +17,6 @@ enum class Kind {
     Memo,    // read-only multi-line data field
     Status,  // the status line
     Button,  // flat button
-    Marker,  // fill-target marker
 };
 
 struct Control

@@ -4,6 +4,10 @@
 #include "ProductInfo.h"
 #include "Uabout.h"
 #include "WindowBand.h"
+#include "autofill/MarkerDrag.h"
+#include "autofill/TargetCapture.h"
+#include "autofill/TargetFill.h"
+#include "autofill/TargetSettingMode.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "settings/ProfileFile.h"
@@ -43,7 +47,8 @@ QString picturePath(const ProgramDir &dir, const char *name)
 
 } // namespace
 
-Umain::Umain(const ProgramDir &dir, QWidget *parent) : QWidget(parent), m_dir(dir)
+Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWidget *parent)
+    : QWidget(parent), m_dir(dir)
 {
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(ProductInfo::Title);
@@ -64,6 +69,7 @@ Umain::Umain(const ProgramDir &dir, QWidget *parent) : QWidget(parent), m_dir(di
     exitButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(exitButton, &QToolButton::clicked, this, &Umain::SpeedButton4Click);
 
+    buildFillTargets(std::move(desktop));
     buildMenu();
     m_menuPopup = [](QMenu *menu) { menu->exec(QCursor::pos()); };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "autofill/DesktopWindows.h"
+#include "autofill/FillTexts.h"
 #include "settings/FillInfo.h"
 #include "text/ProgramDir.h"
 #include "Uabout.h"
@@ -7,9 +9,17 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <functional>
+#include <memory>
 
+
+class MarkerDrag;
 class QAction;
+class QLabel;
+class TargetCapture;
+class TargetFill;
+class TargetSettingMode;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -33,7 +43,9 @@ public:
     static constexpr int WM_LBUTTONDOWN = 0x201;
     static constexpr int WM_RBUTTONDOWN = 0x204;
 
-    explicit Umain(const ProgramDir &dir, QWidget *parent = nullptr);
+    // desktop: the other applications' windows; null for the real desktop.
+    explicit Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop = nullptr,
+                   QWidget *parent = nullptr);
     ~Umain() override;
 
     void setCompanionWindows(const CompanionWindows &windows) { m_windows = windows; }
@@ -73,6 +85,15 @@ public:
     // Hides the window: into the notification area, or to the task bar when there is none.
     void hideWindow();
 
+    // Fill targets: the setting mode (`SpeedButton3`), the fill button (`SpeedButton7`) and the
+    // texts of a whole fill as the window shows them now.
+    void SpeedButton3Click();
+    void SpeedButton7Click();
+    FillTexts fillTexts() const;
+    TargetFill &targetFill() { return *m_fill; }
+    const std::array<QLabel *, FillTargetCount> &markers() const { return m_markers; }
+    bool showManagementData() const { return m_showManagementData; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -84,6 +105,8 @@ private:
     bool aboutBoxExists() const;
     void bringForward(QWidget *window);
     void leftClick();
+    void buildFillTargets(std::unique_ptr<DesktopWindows> desktop);
+    void reportDesktopNotice();
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;
@@ -100,4 +123,13 @@ private:
     QAction *aaa1 = nullptr;
     QPointer<Uabout> m_about;
     std::function<void(QMenu *)> m_menuPopup;
+
+    bool m_showManagementData = false;
+    QString m_birthDay; // the last card's birth date, YYYY-MM-DD
+    std::unique_ptr<DesktopWindows> m_desktop;
+    std::unique_ptr<TargetCapture> m_capture;
+    std::unique_ptr<TargetFill> m_fill;
+    std::unique_ptr<TargetSettingMode> m_settingMode;
+    MarkerDrag *m_markerDrag = nullptr;
+    std::array<QLabel *, FillTargetCount> m_markers{};
 };

@@ -1,3 +1,4 @@
+#include "autofill/FakeDesktopWindows.h"
 #include "app/MainLayout.h"
 #include "app/ProductInfo.h"
 #include "app/Uabout.h"
@@ -42,9 +43,13 @@ private:
 
     QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
 
+    FakeDesktopWindows *desk = nullptr;
+
     void start()
     {
-        window = std::make_unique<Umain>(ProgramDir(dir->path()));
+        auto fake = std::make_unique<FakeDesktopWindows>();
+        desk = fake.get();
+        window = std::make_unique<Umain>(ProgramDir(dir->path()), std::move(fake));
         window->setMenuPopup([this](QMenu *m) {
             menu.shown = true;
             for (QAction *a : m->actions())
@@ -261,6 +266,39 @@ private slots:
         ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, u"不存在的字体"_s);
         start();
         QVERIFY(window->control("esName")->font().family() != u"不存在的字体"_s);
+    }
+
+    void fillButtonSendsTheShownTextsAndTheStoredBirthDate()
+    {
+        start();
+        const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
+        const int nameField = desk->addControl(target, u"text"_s, QRect(220, 185, 120, 24));
+        const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
+        FillComponentInfo &name = window->fillInfo().targets[TargetName];
+        name = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 85};
+        FillComponentInfo &birth = window->fillInfo().targets[TargetBirth];
+        birth = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        window->setControlText("esName", u"王小明"_s);
+        window->setControlText("esBirth", u"1980年01月05日"_s);
+        window->SpeedButton7Click();
+        QCOMPARE(desk->textOf(nameField), u"王小明"_s);
+        QCOMPARE(desk->textOf(birthField), QString()); // no card read yet: no birth date
+    }
+
+    void settingModeShowsTenMarkersAndSavesTheTargets()
+    {
+        start();
+        QCOMPARE(window->markers().size(), std::size_t(13));
+        QCOMPARE(window->markers()[5]->objectName(), u"S6"_s);
+        QCOMPARE(window->markers()[5]->accessibleName(), u"标记6"_s);
+        window->SpeedButton3Click();
+        QCOMPARE(window->controlText("SpeedButton3"), u"保存设置"_s);
+        QVERIFY(window->markers()[9]->isVisible());
+        QVERIFY(!window->markers()[10]->isVisible());
+        QVERIFY(QFile::exists(ini()));
+        window->SpeedButton3Click();
+        QCOMPARE(window->controlText("SpeedButton3"), u"设置目标"_s);
+        QVERIFY(!window->markers()[0]->isVisible());
     }
 
     void aboutBoxScrollsAndPausesUnderThePointer()

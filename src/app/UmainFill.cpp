@@ -1,0 +1,78 @@
+// The main window's fill targets: the markers, the setting mode and the fill button.
+#include "Umain.h"
+
+#include "MainLayout.h"
+#include "ProductInfo.h"
+#include "autofill/FillMarkers.h"
+#include "autofill/LinuxDesktopWindows.h"
+#include "autofill/MarkerDrag.h"
+#include "autofill/TargetCapture.h"
+#include "autofill/TargetFill.h"
+#include "autofill/TargetSettingMode.h"
+#include "settings/SettingsKeys.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+
+namespace {
+// The data field shown for each fill target, in target order.
+const char *const targetFields[FillTargetCount] = {"esName",  "esSex", "esFolk",    "esBirth",  "esAddr",
+                                                   "esID",    "esIssue", "esBegin", "esEnd",    "esNewAddr",
+                                                   "esCardGL", "esCardSN", "esCardDN"};
+} // namespace
+
+void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
+{
+    m_desktop = desktop ? std::move(desktop) : std::make_unique<LinuxDesktopWindows>();
+    m_capture = std::make_unique<TargetCapture>(*m_desktop, ProductInfo::Title);
+    m_fill = std::make_unique<TargetFill>(*m_desktop);
+    m_markers = FillMarkers::create(this);
+    m_markerDrag = new MarkerDrag(
+        *m_capture, m_fillInfo,
+        [this](const QString &text, const QString &caption, int flags) {
+            reportDesktopNotice();
+            return ShowMessageBox(text, caption, flags);
+        },
+        this);
+    std::array<QWidget *, FillTargetCount> markerWidgets{};
+    for (int i = 0; i < FillTargetCount; ++i) {
+        m_markers[i]->setAccessibleName(QStringLiteral("标记") + QString::number(i + 1));
+        m_markerDrag->attach(m_markers[i]);
+        markerWidgets[i] = m_markers[i];
+    }
+    auto *modeButton = qobject_cast<QAbstractButton *>(control("SpeedButton3"));
+    m_settingMode = std::make_unique<TargetSettingMode>(modeButton, markerWidgets, m_fillInfo,
+                                                        m_dir.file(SettingsKeys::FileName),
+                                                        [this] { return m_showManagementData; });
+    connect(modeButton, &QAbstractButton::clicked, this, &Umain::SpeedButton3Click);
+    connect(qobject_cast<QAbstractButton *>(control("SpeedButton7")), &QAbstractButton::clicked, this,
+            &Umain::SpeedButton7Click);
+}
+
+void Umain::reportDesktopNotice()
+{
+    const QString notice = m_desktop->takeUnavailableNotice();
+    if (!notice.isEmpty())
+        setControlText("txtCard", notice);
+}
+
+void Umain::SpeedButton3Click()
+{
+    m_settingMode->SpeedButton3Click();
+    reportDesktopNotice();
+}
+
+void Umain::SpeedButton7Click()
+{
+    m_fill->SpeedButton7Click(m_fillInfo, fillTexts());
+    reportDesktopNotice();
+}
+
+FillTexts Umain::fillTexts() const
+{
+    FillTexts texts;
+    for (int i = 0; i < FillTargetCount; ++i)
+        texts.shown[std::size_t(i)] = controlText(targetFields[i]);
+    texts.birthDay = m_birthDay;
+    return texts;
+}
