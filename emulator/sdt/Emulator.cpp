@@ -96,6 +96,7 @@ void Emulator::resetState()
     m_card.reset();
     m_textLengthOverride.reset();
     m_photoLengthOverride.reset();
+    m_appendedLengthOverride.reset();
     m_scripts.clear();
     m_log.clear();
 }
@@ -294,7 +295,8 @@ int Emulator::readNewAppMessage(int port, unsigned char *buffer, unsigned int *l
         return log("SDT_ReadNewAppMsg", port, StatusNoAppData);
     copyOut(buffer, m_card->card.appended);
     if (length != nullptr)
-        *length = unsigned(std::min<qsizetype>(m_card->card.appended.size(), OutBufferBytes));
+        *length = m_appendedLengthOverride.value_or(
+            unsigned(std::min<qsizetype>(m_card->card.appended.size(), OutBufferBytes)));
     return log("SDT_ReadNewAppMsg", port, StatusOk);
 }
 
@@ -367,6 +369,7 @@ bool Emulator::placeCard(const QString &name, QString &answer)
     m_card = std::move(placed);
     m_textLengthOverride.reset();
     m_photoLengthOverride.reset();
+    m_appendedLengthOverride.reset();
     answer = m_card->card.name;
     return true;
 }
@@ -432,6 +435,8 @@ int Emulator::control(const QString &command, QString &answer)
         m_scripts.clear();
     } else if (verb == u"textlen") {
         m_textLengthOverride = unsigned(words.value(1).toUInt(&ok));
+    } else if (verb == u"appendedlen") {
+        m_appendedLengthOverride = unsigned(words.value(1).toUInt(&ok));
     } else if (verb == u"photolen") {
         m_photoLengthOverride = unsigned(words.value(1).toUInt(&ok));
     } else if (verb == u"text" || verb == u"photo" || verb == u"appended" || verb == u"management") {

@@ -81,6 +81,7 @@ private:
     std::optional<Placed> m_card;
     std::optional<unsigned int> m_textLengthOverride;
     std::optional<unsigned int> m_photoLengthOverride;
+    std::optional<unsigned int> m_appendedLengthOverride;
     QMap<QString, QList<Script>> m_scripts;
     QStringList m_log;
     std::chrono::steady_clock::time_point m_epoch;

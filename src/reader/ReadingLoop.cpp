@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTime>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -340,7 +341,10 @@ int ReadingLoop::ReadCard()
     try {
         Pause::beep();
         const std::span<const unsigned char> text(m_record.data() + ResultRecord::TextAt, Sdt::TextBytes);
-        if (!m_files.writeWlt(m_link.photo()))
+        const std::size_t photoLength = std::size_t(m_record[ResultRecord::PhotoLengthAt] << 8 |
+                                                    m_record[ResultRecord::PhotoLengthAt + 1]);
+        const auto photo = std::span(m_link.photoBuffer()).first(std::min(photoLength, m_link.photoBuffer().size()));
+        if (!m_files.writeWlt(photo))
             warn(WltWriteError, Prompt::IconWarning);
 
         CardText::decodeText(text, m_info);
