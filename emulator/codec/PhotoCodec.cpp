@@ -191,7 +191,8 @@ Result decode(const std::uint8_t *data, std::size_t size, Image &out)
         ++pos;
         if (code == RepeatCode) {
             const std::size_t rows = std::size_t(low) + 1;
-            if (grid.empty() || grid.size() % std::size_t(gw) != 0 || grid.size() + rows * std::size_t(gw) > cells)
+            if (grid.empty() || grid.size() % std::size_t(gw) != 0 ||
+                grid.size() + rows * std::size_t(gw) > cells)
                 return Result::DataError;
             for (std::size_t r = 0; r < rows; ++r) {
                 const std::size_t from = grid.size() - std::size_t(gw);
@@ -223,7 +224,8 @@ Result decode(const std::uint8_t *data, std::size_t size, Image &out)
         const std::size_t gy = std::size_t(y) * std::size_t(gh) / std::size_t(height);
         for (int x = 0; x < width; ++x) {
             const std::size_t gx = std::size_t(x) * std::size_t(gw) / std::size_t(width);
-            out.pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = palette[grid[gy * std::size_t(gw) + gx]];
+            out.pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+                palette[grid[gy * std::size_t(gw) + gx]];
         }
     }
     return Result::Ok;

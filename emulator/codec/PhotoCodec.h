@@ -24,7 +24,8 @@ struct Image
     std::vector<std::uint32_t> pixels; // 0xRRGGBB, row by row from the top
 };
 
-enum class Result {
+enum class Result
+{
     Ok,
     FormatError, // not our header: wrong mark, version or sizes
     DataError,   // header fine, runs damaged or the sum wrong

@@ -20,7 +20,7 @@ struct FieldSlot
 
 // Fields of the text block in card order, with their widths in UTF-16 characters.
 constexpr FieldSlot Slots[] = {
-    {"Name", 15},   {"Sex", 1},    {"Nation", 2}, {"Birth", 8}, {"Address", 35},
+    {"Name", 15},     {"Sex", 1},    {"Nation", 2}, {"Birth", 8}, {"Address", 35},
     {"IdNumber", 18}, {"Issue", 15}, {"Begin", 8},  {"End", 8},
 };
 

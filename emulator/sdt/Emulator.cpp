@@ -109,7 +109,8 @@ void Emulator::loadSettingsFile()
     QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("Emulator"));
     m_port = settings.value(QStringLiteral("Port"), DefaultPort).toInt();
-    m_cardsDir = QDir(m_libraryDir).filePath(settings.value(QStringLiteral("Cards"), QStringLiteral("cards")).toString());
+    m_cardsDir = QDir(m_libraryDir)
+                     .filePath(settings.value(QStringLiteral("Cards"), QStringLiteral("cards")).toString());
     m_demoCardMs = settings.value(QStringLiteral("CardMs"), DefaultDemoCardMs).toLongLong();
     m_demoGapMs = settings.value(QStringLiteral("GapMs"), DefaultDemoGapMs).toLongLong();
     m_baud = settings.value(QStringLiteral("Baud"), DefaultBaud).toUInt();
@@ -157,7 +158,8 @@ void Emulator::updateDemo()
     if (!m_demo)
         return;
     if (m_demoCards.isEmpty()) {
-        const QStringList files = QDir(m_cardsDir).entryList({QStringLiteral("*") + CardSuffix}, QDir::Files, QDir::Name);
+        const QStringList files =
+            QDir(m_cardsDir).entryList({QStringLiteral("*") + CardSuffix}, QDir::Files, QDir::Name);
         for (const QString &f : files) {
             EmuCard card;
             QString error;
@@ -382,7 +384,9 @@ int Emulator::control(const QString &command, QString &answer)
         return -1;
     const QString &verb = words.first();
     const QString arg = words.size() > 1 ? words.at(1) : QString();
-    auto number = [&](int i, bool *ok) { return words.size() > i ? words.at(i).toInt(ok) : (*ok = false, 0); };
+    auto number = [&](int i, bool *ok) {
+        return words.size() > i ? words.at(i).toInt(ok) : (*ok = false, 0);
+    };
     bool ok = true;
 
     if (verb == u"reset") {

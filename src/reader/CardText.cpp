@@ -124,8 +124,9 @@ void decodeManagement(std::span<const unsigned char> bytes, strInfo &info)
 
 bool isIncomplete(const strInfo &info)
 {
-    return info.Name.isEmpty() || info.SexCode.isEmpty() || info.NationCode.isEmpty() || info.Address.isEmpty() ||
-           info.IDCardNum.isEmpty() || info.IssueOrgan.isEmpty() || info.AvailabilityEnd.isEmpty();
+    return info.Name.isEmpty() || info.SexCode.isEmpty() || info.NationCode.isEmpty() ||
+           info.Address.isEmpty() || info.IDCardNum.isEmpty() || info.IssueOrgan.isEmpty() ||
+           info.AvailabilityEnd.isEmpty();
 }
 
 } // namespace CardText

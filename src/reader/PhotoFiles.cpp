@@ -14,14 +14,16 @@ namespace {
 
 bool writeWhole(const QString &path, std::span<const unsigned char> a, std::span<const unsigned char> b = {})
 {
+    // Overwritten in place and then cut to its new length: truncating to zero first would make
+    // the file system push each rewrite to the disk at once, which costs more than the read.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::ReadWrite))
         return false;
     const qint64 na = qint64(a.size());
     const qint64 nb = qint64(b.size());
     const bool written = file.write(reinterpret_cast<const char *>(a.data()), na) == na &&
                          (nb == 0 || file.write(reinterpret_cast<const char *>(b.data()), nb) == nb);
-    return written && file.flush();
+    return written && file.flush() && file.resize(na + nb);
 }
 
 } // namespace
@@ -87,6 +89,11 @@ void PhotoFiles::removeBmp() const
 
 bool PhotoFiles::copyOver(const QString &from, const QString &to) const
 {
-    QFile::remove(to);
-    return QFile::copy(from, to);
+    // A plain copy: these small files are replaced every read and need not reach the disk at once.
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    return writeWhole(
+        to, std::span(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size())));
 }

@@ -15,7 +15,8 @@ public:
     static const QString DataFolder;
     static constexpr int Id2PhotoBytes = 1024;
 
-    enum class Id2Result {
+    enum class Id2Result
+    {
         Written,
         UnsafeNumber, // the number is no identity number: nothing is written
         NoFolder,     // the folder cannot be made

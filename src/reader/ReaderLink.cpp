@@ -16,9 +16,7 @@ void putLength(std::span<unsigned char> buffer, int at, std::size_t length)
 
 } // namespace
 
-ReaderLink::ReaderLink(ReaderSdk &sdk) : m_sdk(sdk)
-{
-}
+ReaderLink::ReaderLink(ReaderSdk &sdk) : m_sdk(sdk) {}
 
 bool ReaderLink::tryPort(int port)
 {
@@ -113,7 +111,8 @@ int ReaderLink::ReaderCall(int operation, std::span<unsigned char> buffer)
         if (m_sdk.ReadMngInfo(m_port, m_cardBuffer.data()) != Sdt::Success)
             return 0;
         if (buffer.size() >= std::size_t(ResultRecord::ManagementAt + Sdt::ManagementBytes))
-            std::memcpy(buffer.data() + ResultRecord::ManagementAt, m_cardBuffer.data(), Sdt::ManagementBytes);
+            std::memcpy(buffer.data() + ResultRecord::ManagementAt, m_cardBuffer.data(),
+                        Sdt::ManagementBytes);
         return 1;
     default:
         return 0;

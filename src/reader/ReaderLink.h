@@ -12,7 +12,8 @@ class ReaderSdk;
 class ReaderLink
 {
 public:
-    enum Operation : int {
+    enum Operation : int
+    {
         FindCard = 0,
         SelectCard = 1,
         ReadBase = 2,

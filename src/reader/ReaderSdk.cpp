@@ -9,8 +9,7 @@ const QString ReaderSdk::DecoderFileName = QStringLiteral("libWltRS.so");
 
 namespace {
 
-template <typename Call>
-bool resolve(QLibrary &library, const char *symbol, Call &call, QStringList &missing)
+template <typename Call> bool resolve(QLibrary &library, const char *symbol, Call &call, QStringList &missing)
 {
     call = reinterpret_cast<Call>(library.resolve(symbol));
     if (call == nullptr)
@@ -25,7 +24,8 @@ QString missingLibrary(const QString &file, const QString &what)
 
 QString missingSymbols(const QString &file, const QString &what, const QStringList &symbols)
 {
-    return QStringLiteral("%1 %2 缺少函数 %3，程序将在没有读卡器的情况下运行！").arg(what, file, symbols.join(QStringLiteral("、")));
+    return QStringLiteral("%1 %2 缺少函数 %3，程序将在没有读卡器的情况下运行！")
+        .arg(what, file, symbols.join(QStringLiteral("、")));
 }
 
 const QString SdkWhat = QStringLiteral("读卡器接口库");

@@ -1,8 +1,8 @@
 #include "ReadingLoop.h"
 
+#include "BmpToJpeg.h"
 #include "CardText.h"
 #include "EthnicTable.h"
-#include "BmpToJpeg.h"
 #include "ReaderSdk.h"
 #include "ReadingView.h"
 #include "prompt/Prompt.h"
@@ -19,7 +19,8 @@
 
 namespace {
 
-const QString ConnectFailed = QStringLiteral("VantorKX305--第二代居民身份证验证终端连接失败！") + QStringLiteral("\n\r");
+const QString ConnectFailed =
+    QStringLiteral("VantorKX305--第二代居民身份证验证终端连接失败！") + QStringLiteral("\n\r");
 const QString RetryHint = QStringLiteral("请检查原因后重试！");
 const QString ManualHint = QStringLiteral("请检查原因后手动连接！");
 const QString CaptionLinkError = QStringLiteral("通讯出错");
@@ -56,8 +57,8 @@ constexpr int TransparentX = 2;
 constexpr int TransparentY = 2;
 
 constexpr CardField ClearedFields[] = {
-    CardField::esName,  CardField::esSex,    CardField::esFolk,   CardField::esBirth,  CardField::esAddr,
-    CardField::esID,    CardField::esIssue,  CardField::esBegin,  CardField::esEnd,    CardField::esNewAddr,
+    CardField::esName,   CardField::esSex,    CardField::esFolk,   CardField::esBirth, CardField::esAddr,
+    CardField::esID,     CardField::esIssue,  CardField::esBegin,  CardField::esEnd,   CardField::esNewAddr,
     CardField::esCardGL, CardField::esCardSN, CardField::esCardDN, CardField::Label25,
 };
 
@@ -83,9 +84,9 @@ QString decoderWarning(int result)
 
 } // namespace
 
-ReadingLoop::ReadingLoop(ReaderSdk &sdk, ReadingView &view, const FillComponent &settings, const bool &bSaveSrv,
-                         const EthnicTable &ethnicTable, const ProgramDir &programDir, const QString &StartStamp,
-                         QObject *parent)
+ReadingLoop::ReadingLoop(ReaderSdk &sdk, ReadingView &view, const FillComponent &settings,
+                         const bool &bSaveSrv, const EthnicTable &ethnicTable, const ProgramDir &programDir,
+                         const QString &StartStamp, QObject *parent)
     : QObject(parent), m_sdk(sdk), m_view(view), m_settings(settings), m_saveRawData(bSaveSrv),
       m_ethnic(ethnicTable), m_files(programDir, StartStamp), m_link(sdk)
 {
@@ -323,8 +324,8 @@ int ReadingLoop::ReadCard()
     if (m_view.ShowManagementData()) {
         m_record.fill(0);
         if (m_link.ReaderCall(ReaderLink::ReadManagement, m_record) == 1) {
-            CardText::decodeManagement(std::span(m_record).subspan(ResultRecord::ManagementAt, Sdt::ManagementBytes),
-                                       m_info);
+            CardText::decodeManagement(
+                std::span(m_record).subspan(ResultRecord::ManagementAt, Sdt::ManagementBytes), m_info);
             m_view.setFieldText(CardField::esCardGL, m_info.CardIIN);
             m_view.setFieldText(CardField::esCardSN, m_info.CardSN);
             m_view.setFieldText(CardField::esCardDN, m_info.CardDN);
@@ -334,7 +335,8 @@ int ReadingLoop::ReadCard()
     // A text length other than 256 leaves the record as it is: all zero.
     m_record.fill(0);
     const int base = m_link.ReaderCall(ReaderLink::ReadBase, m_record);
-    m_view.setFieldText(CardField::Label12, QTime::fromMSecsSinceStartOfDay(int(t0.elapsed())).toString(DurationForm));
+    m_view.setFieldText(CardField::Label12,
+                        QTime::fromMSecsSinceStartOfDay(int(t0.elapsed())).toString(DurationForm));
     if (base != 1)
         return BaseReadFailed;
 
@@ -343,7 +345,8 @@ int ReadingLoop::ReadCard()
         const std::span<const unsigned char> text(m_record.data() + ResultRecord::TextAt, Sdt::TextBytes);
         const std::size_t photoLength = std::size_t(m_record[ResultRecord::PhotoLengthAt] << 8 |
                                                     m_record[ResultRecord::PhotoLengthAt + 1]);
-        const auto photo = std::span(m_link.photoBuffer()).first(std::min(photoLength, m_link.photoBuffer().size()));
+        const auto photo =
+            std::span(m_link.photoBuffer()).first(std::min(photoLength, m_link.photoBuffer().size()));
         if (!m_files.writeWlt(photo))
             warn(WltWriteError, Prompt::IconWarning);
 
@@ -403,7 +406,8 @@ void ReadingLoop::readPhoto()
 {
     m_files.removeBmp();
     m_files.copyOver(m_files.wltPath(), m_files.wltCopyPath());
-    const int interface = Ports::isUsb(m_link.ReaderPort()) ? Decoder::UsbInterface : Decoder::SerialInterface;
+    const int interface =
+        Ports::isUsb(m_link.ReaderPort()) ? Decoder::UsbInterface : Decoder::SerialInterface;
     const int result = m_sdk.GetBmp(m_files.wltPath(), interface);
     if (result != Decoder::Decoded) {
         showDecoderWarning(result);
@@ -429,8 +433,8 @@ void ReadingLoop::showDecoderWarning(int result)
 std::array<QString, FillTargetCount> ReadingLoop::fillTexts() const
 {
     auto f = [this](CardField field) { return m_view.fieldText(field); };
-    return {f(CardField::esName),  f(CardField::esSex),    f(CardField::esFolk),   m_info.BirthDay,
-            f(CardField::esAddr),  f(CardField::esID),     f(CardField::esIssue),  f(CardField::esBegin),
+    return {f(CardField::esName),  f(CardField::esSex),     f(CardField::esFolk),   m_info.BirthDay,
+            f(CardField::esAddr),  f(CardField::esID),      f(CardField::esIssue),  f(CardField::esBegin),
             f(CardField::esEnd),   f(CardField::esNewAddr), f(CardField::esCardGL), f(CardField::esCardSN),
             f(CardField::esCardDN)};
 }

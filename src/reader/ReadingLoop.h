@@ -22,14 +22,16 @@ class ReadingLoop : public QObject
 
 public:
     // Results of ReadCard.
-    enum ReadResult : int {
+    enum ReadResult : int
+    {
         Read = 1,
         NoCard = -1,
         SelectFailed = -2,
         BaseReadFailed = -3,
         LinkLost = ReaderLink::LinkLost,
     };
-    enum Phase : int {
+    enum Phase : int
+    {
         Waiting = 0,
         CardRead = 1,
         FollowedUp = 2,

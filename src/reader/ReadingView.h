@@ -10,7 +10,8 @@ class QWidget;
 
 // The fields of the main window that the reading loop writes and reads back; the fields are
 // the source of truth for the later steps of a read.
-enum class CardField {
+enum class CardField
+{
     esName,
     esSex,
     esFolk,

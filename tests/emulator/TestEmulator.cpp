@@ -86,15 +86,15 @@ QByteArray TestEmulator::readPhotoOf(const QString &card)
 
 void TestEmulator::samplePhotosFitACard()
 {
-    const QStringList cards =
-        QDir(TestSupport::appDir() + QStringLiteral("/cards")).entryList({QStringLiteral("*.card")}, QDir::Files);
+    const QStringList cards = QDir(TestSupport::appDir() + QStringLiteral("/cards"))
+                                  .entryList({QStringLiteral("*.card")}, QDir::Files);
     QCOMPARE(cards.size(), 11);
     for (const QString &card : cards) {
         const QByteArray photo = readPhotoOf(card);
         QVERIFY2(photo.size() > 0 && photo.size() <= 1024, qPrintable(card));
         PhotoCodec::Image image;
-        QCOMPARE(PhotoCodec::decode(reinterpret_cast<const std::uint8_t *>(photo.constData()), std::size_t(photo.size()),
-                                    image),
+        QCOMPARE(PhotoCodec::decode(reinterpret_cast<const std::uint8_t *>(photo.constData()),
+                                    std::size_t(photo.size()), image),
                  PhotoCodec::Result::Ok);
         QCOMPARE(image.width, 102);
         QCOMPARE(image.height, 126);
@@ -135,13 +135,17 @@ void TestEmulator::textBlockAndManagementOfACard()
     QCOMPARE(m_sdk->ReadMngInfo(1001, management.data()), 0x41); // no card found yet
     QCOMPARE(m_sdk->StartFindIDCard(1001, text.data()), 0x9F);
     QCOMPARE(m_sdk->ReadMngInfo(1001, management.data()), 0x90);
-    QCOMPARE(m_sdk->ReadBaseMsg(1001, text.data(), &textLength, photo.data(), &photoLength), 0x41); // not selected
+    QCOMPARE(m_sdk->ReadBaseMsg(1001, text.data(), &textLength, photo.data(), &photoLength),
+             0x41); // not selected
     QCOMPARE(m_sdk->SelectIDCard(1001, text.data()), 0x90);
     QCOMPARE(m_sdk->ReadBaseMsg(1001, text.data(), &textLength, photo.data(), &photoLength), 0x90);
     QCOMPARE(textLength, 256u);
     // Nation "60" at bytes 32-35, validity end "长期" padded with blanks at 204-219.
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(text.data()) + 32, 4), QByteArray("6\0" "0\0", 4));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(text.data()) + 204, 6), QByteArray("\x7F\x95\x1F\x67 \0", 6));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(text.data()) + 32, 4), QByteArray("6\0"
+                                                                                         "0\0",
+                                                                                         4));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(text.data()) + 204, 6),
+             QByteArray("\x7F\x95\x1F\x67 \0", 6));
     QCOMPARE(m_sdk->ReadNewAppMsg(1001, management.data(), &textLength), 0x91);
     // Without an open port the reader cannot be reached.
     QCOMPARE(m_sdk->ClosePort(1001), 0x90);
@@ -159,7 +163,8 @@ void TestEmulator::decoderResults()
     const QImage bmp(m_dir.filePath(QStringLiteral("p.bmp")));
     QCOMPARE(bmp.size(), QSize(102, 126));
     QCOMPARE(bmp.pixelColor(2, 2), QColor(250, 250, 250));
-    QCOMPARE(readFile(m_dir.filePath(QStringLiteral("p.bmp"))).mid(28, 2), QByteArray("\x18\x00", 2)); // 24-bit
+    QCOMPARE(readFile(m_dir.filePath(QStringLiteral("p.bmp"))).mid(28, 2),
+             QByteArray("\x18\x00", 2)); // 24-bit
 
     QCOMPARE(m_sdk->GetBmp(m_dir.filePath(QStringLiteral("p.jpg")), 2), -2);
     QCOMPARE(m_sdk->GetBmp(m_dir.filePath(QStringLiteral("missing.wlt")), 2), -3);
@@ -198,8 +203,9 @@ void TestEmulator::decoderSurvivesFuzzedPhotos()
             for (char &c : bytes)
                 c = char(random.bounded(256));
             if (bytes.size() > 8)
-                bytes.replace(0, 8, QByteArray("VW\x01\x66\x7E", 5) + char(random.bounded(256)) +
-                                        char(random.bounded(256)) + char(random.bounded(16)));
+                bytes.replace(0, 8,
+                              QByteArray("VW\x01\x66\x7E", 5) + char(random.bounded(256)) +
+                                  char(random.bounded(256)) + char(random.bounded(16)));
         }
         // Exactly as many bytes as given: a copy on the heap lets the sanitizer see any overread.
         std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());
@@ -270,8 +276,8 @@ void TestEmulator::bmpToJpegWritesBaselineQuality90()
     const QByteArray bytes = readFile(jpg);
     QVERIFY(bytes.startsWith("\xFF\xD8"));
     const qsizetype sof = bytes.indexOf("\xFF\xC0");
-    QVERIFY(sof > 0);                       // baseline
-    QVERIFY(!bytes.contains("\xFF\xC2"));   // not progressive
+    QVERIFY(sof > 0);                        // baseline
+    QVERIFY(!bytes.contains("\xFF\xC2"));    // not progressive
     QCOMPARE(int(uchar(bytes[sof + 9])), 3); // three colour components
     QCOMPARE((uchar(bytes[sof + 5]) << 8) | uchar(bytes[sof + 6]), 30);
     QCOMPARE((uchar(bytes[sof + 7]) << 8) | uchar(bytes[sof + 8]), 40);

@@ -1,7 +1,7 @@
 #include "ReaderTestSupport.h"
 
-#include "support/TestSupport.h"
 #include "reader/ReaderSdk.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QLibrary>

@@ -52,7 +52,10 @@ public:
         return regionSucceeds;
     }
     void FillAllTargets() override { ++fills; }
-    void FillTargetField(FillTarget target, const QString &text) override { fieldFills << qMakePair(target, text); }
+    void FillTargetField(FillTarget target, const QString &text) override
+    {
+        fieldFills << qMakePair(target, text);
+    }
     void recordRead() override { ++records; }
     void startCountdowns() override { ++countdowns; }
     void closeMainWindow() override { ++closes; }

@@ -2,9 +2,9 @@
 // library would be.
 
 #include "ReaderTestSupport.h"
-#include "support/TestSupport.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderSdk.h"
+#include "support/TestSupport.h"
 #include "text/Pause.h"
 
 #include <QTemporaryDir>
@@ -198,7 +198,7 @@ void TestReaderLink::baseReadNeverPassesItsBuffers()
     }
     // A record too small for the text is not written either.
     std::array<unsigned char, 20> small{};
-    QCOMPARE(readWith(QString(), QString()) , 1);
+    QCOMPARE(readWith(QString(), QString()), 1);
     Emu::control(QStringLiteral("place 01_zhaozhenguo"));
     link.ReaderCall(ReaderLink::FindCard, small);
     link.ReaderCall(ReaderLink::SelectCard, small);

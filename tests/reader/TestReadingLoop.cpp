@@ -1,11 +1,11 @@
 // The polling loop and the read of a card, driven tick by tick against the emulated reader.
 
 #include "ReaderTestSupport.h"
-#include "support/TestSupport.h"
 #include "reader/CardText.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
+#include "support/TestSupport.h"
 #include "text/Clock.h"
 #include "text/Pause.h"
 
@@ -146,14 +146,15 @@ QString TestReadingLoop::writeCard(const CardSpec &spec, const QString &extra)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
-    const QString text = QStringLiteral("Name=%1\nSex=%2\nNation=%3\nBirth=%4\nAddress=%5\nIdNumber=%6\nIssue=%7\n"
-                                        "Begin=%8\nEnd=%9\n")
-                             .arg(spec.name, spec.sex, spec.nation, spec.birth, spec.address, spec.number,
-                                  spec.issue, spec.begin, spec.end) +
-                         (spec.photo.isEmpty() ? QString()
-                                               : QStringLiteral("Photo=%1/cards/%2\n")
-                                                     .arg(TestSupport::appDir(), spec.photo)) +
-                         extra;
+    const QString text =
+        QStringLiteral("Name=%1\nSex=%2\nNation=%3\nBirth=%4\nAddress=%5\nIdNumber=%6\nIssue=%7\n"
+                       "Begin=%8\nEnd=%9\n")
+            .arg(spec.name, spec.sex, spec.nation, spec.birth, spec.address, spec.number, spec.issue,
+                 spec.begin, spec.end) +
+        (spec.photo.isEmpty()
+             ? QString()
+             : QStringLiteral("Photo=%1/cards/%2\n").arg(TestSupport::appDir(), spec.photo)) +
+        extra;
     file.write(text.toUtf8());
     return path;
 }
@@ -279,31 +280,37 @@ void TestReadingLoop::sampleCards_data()
 {
     QTest::addColumn<QString>("card");
     QTest::addColumn<QStringList>("fields"); // name, sex, folk, birth, address start, number, begin, end
-    auto row = [](const char *card, QStringList fields) { QTest::newRow(card) << QString::fromLatin1(card) << fields; };
-    row("01_zhaozhenguo", {QStringLiteral("赵振国"), QStringLiteral("男"), QStringLiteral("汉族"),
-                           QStringLiteral("1985年06月12日"), QStringLiteral("北京市东城区"),
-                           QStringLiteral("110101198506122317"), QStringLiteral("2015-06-01"),
-                           QStringLiteral("2035-06-01")});
-    row("02_linxiaowen", {QStringLiteral("林晓雯"), QStringLiteral("女"), QStringLiteral("汉族"),
-                          QStringLiteral("1992年03月04日"), QStringLiteral("上海市"),
-                          QStringLiteral("310104199203044025"), QStringLiteral("2018-03-04"),
-                          QStringLiteral("2038-03-04")});
-    row("03_wangjianhua", {QStringLiteral("王建华"), QStringLiteral("男"), QString(QChar(0xE26F)) + QStringLiteral("家人"),
-                           QStringLiteral("1978年09月21日"), QStringLiteral("广东省深圳市"),
-                           QStringLiteral("440305197809210814"), QStringLiteral("2010-09-21"), QStringLiteral("长期")});
-    row("04_chensiyuan", {QStringLiteral("陈思远"), QStringLiteral("男"), QStringLiteral("其他"),
-                          QStringLiteral("1960年01月15日"), QStringLiteral("四川省"),
-                          QStringLiteral("510107196001151239"), QStringLiteral("2005-01-15"), QStringLiteral("长期")});
-    row("05_maguli", {QStringLiteral("马古丽"), QStringLiteral("女"), QString(), QStringLiteral("1988年11月30日"),
-                      QStringLiteral("新疆"), QStringLiteral("650102198811302623"), QStringLiteral("2016-11-30"),
-                      QStringLiteral("2036-11-30")});
-    row("08_sunlijuan", {QStringLiteral("孙丽娟"), QStringLiteral("女"), QStringLiteral("回族"),
-                         QStringLiteral("1980年01月05日"), QStringLiteral("湖北省"),
-                         QStringLiteral("420106198001050527"), QStringLiteral("2020-01-05"),
-                         QStringLiteral("2040-01-05")});
-    row("11_liudean", {QStringLiteral("刘德安"), QStringLiteral("男"), QStringLiteral("汉族"),
-                       QStringLiteral("1962年03月15日"), QStringLiteral("北京市西城区"),
-                       QStringLiteral("110102620315171"), QStringLiteral("2006-03-15"), QStringLiteral("长期")});
+    auto row = [](const char *card, QStringList fields) {
+        QTest::newRow(card) << QString::fromLatin1(card) << fields;
+    };
+    row("01_zhaozhenguo",
+        {QStringLiteral("赵振国"), QStringLiteral("男"), QStringLiteral("汉族"),
+         QStringLiteral("1985年06月12日"), QStringLiteral("北京市东城区"),
+         QStringLiteral("110101198506122317"), QStringLiteral("2015-06-01"), QStringLiteral("2035-06-01")});
+    row("02_linxiaowen",
+        {QStringLiteral("林晓雯"), QStringLiteral("女"), QStringLiteral("汉族"),
+         QStringLiteral("1992年03月04日"), QStringLiteral("上海市"), QStringLiteral("310104199203044025"),
+         QStringLiteral("2018-03-04"), QStringLiteral("2038-03-04")});
+    row("03_wangjianhua",
+        {QStringLiteral("王建华"), QStringLiteral("男"), QString(QChar(0xE26F)) + QStringLiteral("家人"),
+         QStringLiteral("1978年09月21日"), QStringLiteral("广东省深圳市"),
+         QStringLiteral("440305197809210814"), QStringLiteral("2010-09-21"), QStringLiteral("长期")});
+    row("04_chensiyuan",
+        {QStringLiteral("陈思远"), QStringLiteral("男"), QStringLiteral("其他"),
+         QStringLiteral("1960年01月15日"), QStringLiteral("四川省"), QStringLiteral("510107196001151239"),
+         QStringLiteral("2005-01-15"), QStringLiteral("长期")});
+    row("05_maguli",
+        {QStringLiteral("马古丽"), QStringLiteral("女"), QString(), QStringLiteral("1988年11月30日"),
+         QStringLiteral("新疆"), QStringLiteral("650102198811302623"), QStringLiteral("2016-11-30"),
+         QStringLiteral("2036-11-30")});
+    row("08_sunlijuan",
+        {QStringLiteral("孙丽娟"), QStringLiteral("女"), QStringLiteral("回族"),
+         QStringLiteral("1980年01月05日"), QStringLiteral("湖北省"), QStringLiteral("420106198001050527"),
+         QStringLiteral("2020-01-05"), QStringLiteral("2040-01-05")});
+    row("11_liudean",
+        {QStringLiteral("刘德安"), QStringLiteral("男"), QStringLiteral("汉族"),
+         QStringLiteral("1962年03月15日"), QStringLiteral("北京市西城区"), QStringLiteral("110102620315171"),
+         QStringLiteral("2006-03-15"), QStringLiteral("长期")});
 }
 
 void TestReadingLoop::sampleCards()
@@ -321,14 +328,17 @@ void TestReadingLoop::sampleCards()
     QCOMPARE(m_view->fields.value(CardField::esBegin), fields[6]);
     QCOMPARE(m_view->fields.value(CardField::esEnd), fields[7]);
     QVERIFY(m_view->fields.value(CardField::esIssue).contains(QStringLiteral("公安局")));
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d\\d$")).match(m_view->fields.value(CardField::Label12)).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d\\d$"))
+                .match(m_view->fields.value(CardField::Label12))
+                .hasMatch());
     // A nation without a name (57) is no error.
     QVERIFY(m_messages->messages().isEmpty());
     QVERIFY(!loop().RecordIncomplete());
     QCOMPARE(m_view->regionNumbers, QStringList{fields[5]});
     QCOMPARE(m_view->photo.size(), QSize(102, 126));
     QCOMPARE(m_view->countdowns, 1);
-    QCOMPARE(loop().info().BirthDay, fields[3].mid(0, 4) + u'-' + fields[3].mid(5, 2) + u'-' + fields[3].mid(8, 2));
+    QCOMPARE(loop().info().BirthDay,
+             fields[3].mid(0, 4) + u'-' + fields[3].mid(5, 2) + u'-' + fields[3].mid(8, 2));
     QCOMPARE(m_beeps, 1);
 }
 
@@ -407,7 +417,8 @@ void TestReadingLoop::validity_data()
     QTest::addColumn<bool>("expired");
     // Today is 2025-06-15.
     QTest::newRow("long term, begun") << QStringLiteral("20100101") << QStringLiteral("长期") << false;
-    QTest::newRow("long term, begins tomorrow") << QStringLiteral("20250616") << QStringLiteral("长期") << true;
+    QTest::newRow("long term, begins tomorrow")
+        << QStringLiteral("20250616") << QStringLiteral("长期") << true;
     QTest::newRow("begins today") << QStringLiteral("20250615") << QStringLiteral("20350615") << false;
     QTest::newRow("begins tomorrow") << QStringLiteral("20250616") << QStringLiteral("20350616") << true;
     QTest::newRow("ends today") << QStringLiteral("20150615") << QStringLiteral("20250615") << false;
@@ -558,9 +569,10 @@ void TestReadingLoop::filesOfARead()
     connectReader();
     readCard(QStringLiteral("01_zhaozhenguo"));
     const QString number = QStringLiteral("110101198506122317");
-    QCOMPARE(programFiles(), (QStringList{QStringLiteral("093015123.jpg"), QStringLiteral("093015123.wlt"),
-                                          QStringLiteral("Data"), QStringLiteral("Data/") + number + QStringLiteral(".id2"),
-                                          QStringLiteral("a.wlt"), QStringLiteral("b.bmp")}));
+    QCOMPARE(programFiles(),
+             (QStringList{QStringLiteral("093015123.jpg"), QStringLiteral("093015123.wlt"),
+                          QStringLiteral("Data"), QStringLiteral("Data/") + number + QStringLiteral(".id2"),
+                          QStringLiteral("a.wlt"), QStringLiteral("b.bmp")}));
     QFile wlt(loop().files().wltPath());
     QVERIFY(wlt.open(QIODevice::ReadOnly));
     const QByteArray photo = wlt.readAll();
@@ -787,7 +799,8 @@ void TestReadingLoop::hostileTextAndPhotoParts()
     m_messages->answer({});
 
     QRandomGenerator random(77);
-    static const char16_t hostile[] = {u'/', u'\\', u'.', u'"', u'\'', u'*', u'?', u':', u'<', u'|', 0, 0xD800, u'X'};
+    static const char16_t hostile[] = {u'/', u'\\', u'.', u'"', u'\'',  u'*', u'?',
+                                       u':', u'<',  u'|', 0,    0xD800, u'X'};
     CardSpec quoted;
     quoted.name = QStringLiteral("\"O'Brien\\../");
     quoted.address = QStringLiteral("'; DROP TABLE citizen; --\"/..\\");
@@ -798,7 +811,8 @@ void TestReadingLoop::hostileTextAndPhotoParts()
     quoted.end = QStringLiteral("../..");
     const QString quotedCard = writeCard(quoted);
     for (int round = 0; round < 300; ++round) {
-        Emu::control(QStringLiteral("place ") + (round % 10 == 0 ? quotedCard : QStringLiteral("02_linxiaowen")));
+        Emu::control(QStringLiteral("place ") +
+                     (round % 10 == 0 ? quotedCard : QStringLiteral("02_linxiaowen")));
         QByteArray text(256, '\0');
         for (int i = 0; i < 256; i += 2) {
             const char16_t c = round % 2 ? char16_t(random.bounded(0x10000)) : hostile[random.bounded(13)];

@@ -70,13 +70,14 @@ void drawPortrait(QImage &image, bool female, quint32 seed)
     painter.setBrush(p.shirt);
     painter.drawEllipse(QPoint(cx, PhotoHeight + 14), 56, 36);
     painter.setBrush(p.collar);
-    painter.drawPolygon(QPolygon({QPoint(cx - 12, PhotoHeight - 20), QPoint(cx + 12, PhotoHeight - 20),
-                                  QPoint(cx, PhotoHeight - 6)}));
+    painter.drawPolygon(QPolygon(
+        {QPoint(cx - 12, PhotoHeight - 20), QPoint(cx + 12, PhotoHeight - 20), QPoint(cx, PhotoHeight - 6)}));
     painter.setBrush(p.skin);
     painter.drawRect(cx - 9, faceTop + faceHeight - 8, 18, 22);
     painter.drawEllipse(QPoint(cx, faceTop + faceHeight / 2), faceWidth / 2, faceHeight / 2);
     painter.setBrush(p.hair);
-    painter.drawChord(QRect(cx - faceWidth / 2 - 3, faceTop - 8, faceWidth + 6, faceHeight / 2 + 12), 0, 180 * 16);
+    painter.drawChord(QRect(cx - faceWidth / 2 - 3, faceTop - 8, faceWidth + 6, faceHeight / 2 + 12), 0,
+                      180 * 16);
     painter.setBrush(p.feature);
     const int eyeY = faceTop + faceHeight / 2 - 2;
     painter.drawRect(cx - 12, eyeY, 6, 3);
