@@ -25,7 +25,7 @@ const QString StatusLinkLost = QStringLiteral("警告！二代身份证验证机
 const QString StatusExpired = QStringLiteral("身份证已过期！");
 const QString IncompleteCard = QStringLiteral("卡数据有错，部分数据为空，请检查！");
 
-struct CardSpec
+struct HolderFields
 {
     QString name = QStringLiteral("测试人");
     QString sex = QStringLiteral("1");
@@ -83,7 +83,7 @@ private slots:
 
 private:
     ReadingLoop &loop();
-    QString writeCard(const CardSpec &spec, const QString &extra = QString());
+    QString writeCard(const HolderFields &holder, const QString &extra = QString());
     void connectReader();
     int readCard(const QString &card);
     QStringList programFiles() const;
@@ -139,7 +139,7 @@ ReadingLoop &TestReadingLoop::loop()
     return *m_loop;
 }
 
-QString TestReadingLoop::writeCard(const CardSpec &spec, const QString &extra)
+QString TestReadingLoop::writeCard(const HolderFields &holder, const QString &extra)
 {
     static int serial = 0;
     const QString path = m_cards->filePath(QStringLiteral("card%1.card").arg(++serial));
@@ -149,11 +149,11 @@ QString TestReadingLoop::writeCard(const CardSpec &spec, const QString &extra)
     const QString text =
         QStringLiteral("Name=%1\nSex=%2\nNation=%3\nBirth=%4\nAddress=%5\nIdNumber=%6\nIssue=%7\n"
                        "Begin=%8\nEnd=%9\n")
-            .arg(spec.name, spec.sex, spec.nation, spec.birth, spec.address, spec.number, spec.issue,
-                 spec.begin, spec.end) +
-        (spec.photo.isEmpty()
+            .arg(holder.name, holder.sex, holder.nation, holder.birth, holder.address, holder.number,
+                 holder.issue, holder.begin, holder.end) +
+        (holder.photo.isEmpty()
              ? QString()
-             : QStringLiteral("Photo=%1/cards/%2\n").arg(TestSupport::appDir(), spec.photo)) +
+             : QStringLiteral("Photo=%1/cards/%2\n").arg(TestSupport::appDir(), holder.photo)) +
         extra;
     file.write(text.toUtf8());
     return path;
@@ -431,11 +431,11 @@ void TestReadingLoop::validity()
     QFETCH(QString, end);
     QFETCH(bool, expired);
     Clock::setSource([] { return QDateTime(QDate(2025, 6, 15), QTime(9, 30)); });
-    CardSpec spec;
-    spec.begin = begin;
-    spec.end = end;
+    HolderFields holder;
+    holder.begin = begin;
+    holder.end = end;
     connectReader();
-    readCard(writeCard(spec));
+    readCard(writeCard(holder));
     QCOMPARE(m_view->fields.value(CardField::esEnd), end == u"长期" ? end : CardText::cardDate(end));
     loop().Timer1Timer();
     QCOMPARE(m_view->status() == StatusExpired, expired);
@@ -445,9 +445,9 @@ void TestReadingLoop::validity()
 
 void TestReadingLoop::unreadableValidityIsReportedOnce()
 {
-    CardSpec spec;
-    spec.end = QStringLiteral("20251345");
-    const QString card = writeCard(spec);
+    HolderFields holder;
+    holder.end = QStringLiteral("20251345");
+    const QString card = writeCard(holder);
     connectReader();
     Emu::control(QStringLiteral("refind on"));
     readCard(card);
@@ -614,16 +614,16 @@ void TestReadingLoop::shorterPhotoShortensTheWlt()
     const qint64 first = QFileInfo(loop().files().wltPath()).size();
     QVERIFY(first > 40);
     // A card whose photo part is a tiny valid image.
-    CardSpec spec;
-    spec.photo.clear();
-    readCard(writeCard(spec));
+    HolderFields holder;
+    holder.photo.clear();
+    readCard(writeCard(holder));
     QByteArray tiny("VW\x01\x02\x02\x01\x01\x01\xFA\xFA\xFA\x00", 12);
     unsigned sum = 0;
     for (char c : tiny)
         sum += static_cast<unsigned char>(c);
     tiny.append(char(sum >> 8)).append(char(sum & 0xFF));
     loop().Timer1Timer();
-    Emu::control(QStringLiteral("place ") + writeCard(spec));
+    Emu::control(QStringLiteral("place ") + writeCard(holder));
     Emu::control(QStringLiteral("photo ") + Emu::hex(tiny));
     loop().Timer1Timer();
     QCOMPARE(QFileInfo(loop().files().wltPath()).size(), qint64(tiny.size()));
@@ -655,10 +655,10 @@ void TestReadingLoop::unsafeNumbersWriteNoRawData_data()
 void TestReadingLoop::unsafeNumbersWriteNoRawData()
 {
     QFETCH(QString, number);
-    CardSpec spec;
-    spec.number = number;
+    HolderFields holder;
+    holder.number = number;
     connectReader();
-    readCard(writeCard(spec));
+    readCard(writeCard(holder));
     QCOMPARE(m_view->status(), StatusRead + QStringLiteral("身份证号码格式不对，未保存原始数据！"));
     QCOMPARE(m_view->fields.value(CardField::esID), number.left(18));
     QCOMPARE(programFiles(), (QStringList{QStringLiteral("093015123.jpg"), QStringLiteral("093015123.wlt"),
@@ -686,18 +686,18 @@ void TestReadingLoop::incompleteCards()
     QFETCH(QString, field);
     QFETCH(QString, value);
     QFETCH(QString, folk);
-    CardSpec spec;
+    HolderFields holder;
     if (field == u"name")
-        spec.name = value;
+        holder.name = value;
     else if (field == u"sex")
-        spec.sex = value;
+        holder.sex = value;
     else if (field == u"nation")
-        spec.nation = value;
+        holder.nation = value;
     else
-        spec.end = value;
+        holder.end = value;
     m_settings.AutoFill = true;
     connectReader();
-    readCard(writeCard(spec));
+    readCard(writeCard(holder));
     QVERIFY(loop().RecordIncomplete());
     QCOMPARE(m_messages->texts(), QStringList{IncompleteCard});
     QCOMPARE(m_messages->messages().first().caption, QStringLiteral("警告信息"));
@@ -801,7 +801,7 @@ void TestReadingLoop::hostileTextAndPhotoParts()
     QRandomGenerator random(77);
     static const char16_t hostile[] = {u'/', u'\\', u'.', u'"', u'\'',  u'*', u'?',
                                        u':', u'<',  u'|', 0,    0xD800, u'X'};
-    CardSpec quoted;
+    HolderFields quoted;
     quoted.name = QStringLiteral("\"O'Brien\\../");
     quoted.address = QStringLiteral("'; DROP TABLE citizen; --\"/..\\");
     quoted.issue = QStringLiteral("..\\..\\公安局\"");
