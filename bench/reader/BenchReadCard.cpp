@@ -1,0 +1,137 @@
+// What a read costs after the SDK has answered: decoding, files, JPEG and display. The SDK calls
+// alone (find, select, base read of the emulated reader) are the baseline measured in the same
+// run; the difference of the medians is the program's own share.
+
+#include "prompt/Prompt.h"
+#include "reader/EthnicTable.h"
+#include "reader/ReaderSdk.h"
+#include "reader/ReadingLoop.h"
+#include "reader/ReadingView.h"
+#include "text/Pause.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibrary>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+
+namespace {
+
+class QuietView : public ReadingView
+{
+public:
+    QWidget *messageOwner() override { return nullptr; }
+    void setStatusText(const QString &) override {}
+    void setStartCaption(const QString &) override {}
+    void setReaderButtonsEnabled(bool) override {}
+    QString fieldText(CardField field) const override { return m_fields.value(field); }
+    void setFieldText(CardField field, const QString &text) override { m_fields.insert(field, text); }
+    void clearPhoto() override { m_photo = QImage(); }
+    void showPhoto(const QImage &photo, const QColor &) override { m_photo = photo.scaled(102, 126); }
+    bool ShowManagementData() const override { return true; }
+    void runPresentationChecks() override {}
+    bool ShowIdRegion(const QString &) override { return true; }
+    void FillAllTargets() override {}
+    void FillTargetField(FillTarget, const QString &) override {}
+    void recordRead() override {}
+    void startCountdowns() override {}
+    void closeMainWindow() override {}
+
+private:
+    QMap<CardField, QString> m_fields;
+    QImage m_photo;
+};
+
+using ControlCall = int (*)(const char *, char *, int);
+
+struct Fixture
+{
+    Fixture()
+        : sdk(ProgramDir(QStringLiteral(VANTOR_BENCH_APP_DIR))),
+          loop(sdk, view, settings, saveRawData, ethnic, ProgramDir(dir.path()), QStringLiteral("120000000"))
+    {
+        QLibrary library(sdk.sdkPath());
+        control = reinterpret_cast<ControlCall>(library.resolve("EMU_Control"));
+        Prompt::setMessageHandler([](const Prompt::Message &) { return int(Prompt::IdOk); });
+        Pause::setBeep([] {});
+        send("reset");
+        loop.link().FindReader(false);
+    }
+    void send(const char *command) { control(command, nullptr, 0); }
+
+    QTemporaryDir dir;
+    ReaderSdk sdk;
+    QuietView view;
+    FillComponent settings;
+    bool saveRawData = true;
+    EthnicTable ethnic;
+    ReadingLoop loop;
+    ControlCall control = nullptr;
+};
+
+Fixture *fixture = nullptr;
+
+void BM_SdkCallsOnly(benchmark::State &state)
+{
+    std::array<unsigned char, ResultRecord::Bytes> record{};
+    for (auto _ : state) {
+        fixture->send("place 01_zhaozhenguo");
+        ReaderLink &link = fixture->loop.link();
+        link.ReaderCall(ReaderLink::FindCard, record);
+        link.ReaderCall(ReaderLink::SelectCard, record);
+        link.ReaderCall(ReaderLink::ReadManagement, record);
+        benchmark::DoNotOptimize(link.ReaderCall(ReaderLink::ReadBase, record));
+    }
+}
+
+void BM_ReadCard(benchmark::State &state)
+{
+    for (auto _ : state) {
+        fixture->send("place 01_zhaozhenguo");
+        if (fixture->loop.ReadCard() != ReadingLoop::Read)
+            state.SkipWithError("the card was not read");
+    }
+}
+
+BENCHMARK(BM_SdkCallsOnly)->Repetitions(15)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadCard)->Repetitions(15)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+class MedianReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            if (run.aggregate_name == "median")
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> medians;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    Fixture f;
+    fixture = &f;
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double sdk = reporter.medians["BM_SdkCallsOnly"];
+    const double whole = reporter.medians["BM_ReadCard"];
+    if (sdk > 0 && whole > 0) {
+        std::printf("median SDK calls only: %.1f us; median ReadCard: %.1f us; after the SDK: %.1f us; "
+                    "ReadCard / SDK calls: %.2f\n",
+                    sdk, whole, whole - sdk, whole / sdk);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

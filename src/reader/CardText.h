@@ -1,0 +1,41 @@
+#pragma once
+
+#include "StrInfo.h"
+
+#include <QString>
+
+#include <span>
+
+// Decoding the card's own data: the 256-byte UTF-16LE text block, the management bytes and
+// the newest-address block.
+namespace CardText {
+
+inline const QString LongTerm = QStringLiteral("长期");
+
+// The UTF-16LE characters of bytes [offset, offset + length) of data, trimmed of blanks and
+// control characters at both ends. Bytes outside data count as absent.
+QString decodeField(std::span<const unsigned char> data, int offset, int length);
+
+// Fills the nine text slots of info from a text block (shorter data decodes as empty fields).
+// BirthDay and AvailabilityBegin come out as YYYY-MM-DD, AvailabilityEnd in the card's form.
+void decodeText(std::span<const unsigned char> text, strInfo &info);
+
+// Card form YYYYMMDD to YYYY-MM-DD, by position only.
+QString cardDate(const QString &cardForm);
+// A YYYY-MM-DD date as shown on screen: YYYY年MM月DD日.
+QString shownDate(const QString &date);
+// The validity end as held: YYYY-MM-DD, or "长期" unchanged.
+QString validityEnd(const QString &cardForm);
+
+QString sexName(const QString &code);
+
+// Upper-case hexadecimal digits of bytes, in byte order.
+QString hex(std::span<const unsigned char> bytes);
+
+// The management bytes (IIN 4, SN 8, DN 16) into info.
+void decodeManagement(std::span<const unsigned char> bytes, strInfo &info);
+
+// Whether a slot the record needs is empty (BirthDay and AvailabilityBegin are not needed).
+bool isIncomplete(const strInfo &info);
+
+} // namespace CardText

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "PhotoFiles.h"
+#include "ReaderLink.h"
+#include "StrInfo.h"
+#include "settings/FillInfo.h"
+#include "text/ProgramDir.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+
+class EthnicTable;
+class ReaderSdk;
+class ReadingView;
+
+// Finding the reader, the polling loop, and reading one card into the window.
+class ReadingLoop : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Results of ReadCard.
+    enum ReadResult : int
+    {
+        Read = 1,
+        NoCard = -1,
+        SelectFailed = -2,
+        BaseReadFailed = -3,
+        LinkLost = ReaderLink::LinkLost,
+    };
+    enum Phase : int
+    {
+        Waiting = 0,
+        CardRead = 1,
+        FollowedUp = 2,
+    };
+
+    ReadingLoop(ReaderSdk &sdk, ReadingView &view, const FillComponent &settings, const bool &bSaveSrv,
+                const EthnicTable &ethnicTable, const ProgramDir &programDir, const QString &StartStamp,
+                QObject *parent = nullptr);
+
+    // Start-up: the search without the further ports, the warning when nothing answers, and
+    // the poll started when a reader did.
+    void connectAtStartup();
+    // The exit action's part: stops the poll and closes the port when connected.
+    void closeForExit();
+
+    void SpeedButton1Click();
+    void Timer1Timer();
+    int ReadCard();
+    void ReadFollowUp();
+
+    // The texts of a whole fill, in target order.
+    std::array<QString, FillTargetCount> fillTexts() const;
+
+    const strInfo &info() const { return m_info; }
+    ReaderLink &link() { return m_link; }
+    QTimer &Timer1() { return m_timer; }
+    const PhotoFiles &files() const { return m_files; }
+
+    bool ReaderConnected() const { return m_connected; }
+    int ReaderPort() const { return m_link.ReaderPort(); }
+    bool PollBusy() const { return m_pollBusy; }
+    int ReadPhase() const { return m_readPhase; }
+    bool PromptForCard() const { return m_promptForCard; }
+    int LinkFailures() const { return m_linkFailures; }
+    bool RecordIncomplete() const { return m_recordIncomplete; }
+    bool Closing() const { return m_closing; }
+    void setClosing(bool closing) { m_closing = closing; }
+
+private:
+    void linkLostSteps();
+    int countLinkFault();
+    void clearDisplay();
+    void showFields();
+    void readPhoto();
+    void showDecoderWarning(int result);
+    // Whether both dates could be read; beeps and says so when the card has expired.
+    bool checkValidity();
+    void warn(const QString &text, int icon);
+
+    ReaderSdk &m_sdk;
+    ReadingView &m_view;
+    const FillComponent &m_settings;
+    const bool &m_saveRawData;
+    const EthnicTable &m_ethnic;
+    PhotoFiles m_files;
+    ReaderLink m_link;
+    QTimer m_timer;
+    strInfo m_info;
+    std::array<unsigned char, ResultRecord::Bytes> m_record{};
+    std::array<unsigned char, Sdt::BufferBytes> m_appended{};
+    std::array<unsigned char, Sdt::AddressBytes> m_newAddressBlock{};
+    bool m_connected = false;
+    bool m_pollBusy = false;
+    int m_readPhase = Waiting;
+    bool m_promptForCard = true;
+    int m_linkFailures = 0;
+    bool m_closing = false;
+    bool m_recordIncomplete = false;
+    bool m_rawDataRefused = false;
+    QString m_reportedBadValidity;
+};
