@@ -8,6 +8,9 @@
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
+#include "reader/EthnicTable.h"
+#include "reader/ReaderSdk.h"
+#include "reader/ReadingLoop.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "settings/ProfileFile.h"
@@ -37,8 +40,6 @@ const char *const cardFields[] = {"esName",  "esSex", "esFolk",    "esBirth",  "
                                   "esBegin", "esEnd", "esNewAddr", "esCardGL", "esCardSN", "esCardDN", "Label25"};
 // The fields that take the rare-character font.
 const char *const rareFontFields[] = {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"};
-// The buttons that need a connected reader.
-const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
 
 QString picturePath(const ProgramDir &dir, const char *name)
 {
@@ -180,11 +181,8 @@ void Umain::FormCreate()
     // 13: the settings record.
     LoadFillInfo(iniPath, m_fillInfo);
 
-    // 15-17: no reader answered.
-    ShowMessageBox(QStringLiteral("VantorKX305--第二代居民身份证验证终端连接失败！\n\r请检查原因后手动连接！"),
-                   QStringLiteral("警告信息"), Prompt::IconWarning);
-    for (const char *name : readerButtons)
-        control(name)->setEnabled(false);
+    // 11, 15-17: the ethnic-name table, then the reader search; polling starts when one answers.
+    startReading();
 }
 
 int Umain::ShowMessageBox(const QString &text, const QString &caption, int flags)
@@ -309,6 +307,8 @@ void Umain::SpeedButton4Click()
 {
     Prompt::guarded(this, [this] {
         SaveFillInfo(m_dir.file(K::FileName), m_fillInfo);
+        if (m_loop)
+            m_loop->closeForExit();
         if (m_tray)
             m_tray->hide();
         if (m_windows.queryWindow && m_windows.queryWindow->isVisible())

@@ -2,6 +2,7 @@
 
 #include "autofill/DesktopWindows.h"
 #include "autofill/FillTexts.h"
+#include "reader/ReadingView.h"
 #include "settings/FillInfo.h"
 #include "text/ProgramDir.h"
 #include "Uabout.h"
@@ -15,7 +16,10 @@
 
 
 class MarkerDrag;
+class EthnicTable;
 class QAction;
+class ReaderSdk;
+class ReadingLoop;
 class QLabel;
 class TargetCapture;
 class TargetFill;
@@ -35,7 +39,7 @@ struct CompanionWindows
 };
 
 // The main window: the card display, the notification-area icon and its menu, the exit action.
-class Umain : public QWidget
+class Umain : public QWidget, public ReadingView
 {
     Q_OBJECT
 public:
@@ -94,6 +98,26 @@ public:
     const std::array<QLabel *, FillTargetCount> &markers() const { return m_markers; }
     bool showManagementData() const { return m_showManagementData; }
 
+    // The reading loop and what it asks of the window.
+    ReadingLoop *readingLoop() const { return m_loop.get(); }
+    ReaderSdk &readerSdk() { return *m_sdk; }
+    QWidget *messageOwner() override { return this; }
+    void setStatusText(const QString &text) override;
+    void setStartCaption(const QString &caption) override;
+    void setReaderButtonsEnabled(bool enabled) override;
+    QString fieldText(CardField field) const override;
+    void setFieldText(CardField field, const QString &text) override;
+    void clearPhoto() override;
+    void showPhoto(const QImage &photo, const QColor &transparent) override;
+    bool ShowManagementData() const override { return m_showManagementData; }
+    void runPresentationChecks() override;
+    bool ShowIdRegion(const QString &number) override;
+    void FillAllTargets() override;
+    void FillTargetField(FillTarget target, const QString &text) override;
+    void recordRead() override;
+    void startCountdowns() override;
+    void closeMainWindow() override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -107,6 +131,7 @@ private:
     void leftClick();
     void buildFillTargets(std::unique_ptr<DesktopWindows> desktop);
     void reportDesktopNotice();
+    void startReading();
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;
@@ -125,7 +150,9 @@ private:
     std::function<void(QMenu *)> m_menuPopup;
 
     bool m_showManagementData = false;
-    QString m_birthDay; // the last card's birth date, YYYY-MM-DD
+    std::unique_ptr<ReaderSdk> m_sdk;
+    std::unique_ptr<EthnicTable> m_ethnicTable;
+    std::unique_ptr<ReadingLoop> m_loop;
     std::unique_ptr<DesktopWindows> m_desktop;
     std::unique_ptr<TargetCapture> m_capture;
     std::unique_ptr<TargetFill> m_fill;

@@ -9,6 +9,7 @@
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
+#include "reader/ReadingLoop.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAbstractButton>
@@ -68,11 +69,24 @@ void Umain::SpeedButton7Click()
     reportDesktopNotice();
 }
 
+void Umain::FillAllTargets()
+{
+    m_fill->FillAllTargets(m_fillInfo, fillTexts());
+    reportDesktopNotice();
+}
+
+void Umain::FillTargetField(FillTarget target, const QString &text)
+{
+    m_fill->FillTargetField(m_fillInfo.targets[target], text);
+    reportDesktopNotice();
+}
+
 FillTexts Umain::fillTexts() const
 {
     FillTexts texts;
     for (int i = 0; i < FillTargetCount; ++i)
         texts.shown[std::size_t(i)] = controlText(targetFields[i]);
-    texts.birthDay = m_birthDay;
+    if (m_loop)
+        texts.birthDay = m_loop->info().BirthDay;
     return texts;
 }

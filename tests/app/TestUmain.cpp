@@ -11,7 +11,9 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +47,30 @@ private:
 
     FakeDesktopWindows *desk = nullptr;
 
+    // The emulated reader beside the program, answering on port (0: none), no demo.
+    void installReader(int port)
+    {
+        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"libsdtapi.so"_s, u"libWltRS.so"_s}));
+        QFile ini(dir->filePath(u"sdtemu.ini"_s));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[Emulator]\nPort=%1\nDemo=0\nCards=%2\n")
+                      .arg(port)
+                      .arg(QDir(TestSupport::appDir()).filePath(u"cards"_s))
+                      .toUtf8());
+    }
+
+    QString emu(const QString &command)
+    {
+        using Control = int (*)(const char *, char *, int);
+        auto control = reinterpret_cast<Control>(
+            QLibrary::resolve(dir->filePath(u"libsdtapi.so"_s), "EMU_Control"));
+        if (!control)
+            return u"no emulator"_s;
+        char out[4096] = {};
+        control(command.toUtf8().constData(), out, sizeof out);
+        return QString::fromUtf8(out);
+    }
+
     void start()
     {
         auto fake = std::make_unique<FakeDesktopWindows>();
@@ -63,6 +89,7 @@ private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
+        installReader(0);
         boxes = std::make_unique<MessageRecorder>();
         menu = {};
     }

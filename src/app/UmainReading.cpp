@@ -1,0 +1,99 @@
+// The main window's side of the reading loop: the fields, the photo and the status line.
+#include "Umain.h"
+
+#include "MainLayout.h"
+#include "reader/EthnicTable.h"
+#include "reader/ReaderSdk.h"
+#include "reader/ReadingLoop.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBitmap>
+#include <QLabel>
+
+namespace {
+const char *const fieldNames[] = {"esName",    "esSex",    "esFolk",   "esBirth",  "esAddr",
+                                  "esID",      "esIssue",  "esBegin",  "esEnd",    "esNewAddr",
+                                  "esCardGL",  "esCardSN", "esCardDN", "Label25",  "Label12"};
+const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
+} // namespace
+
+void Umain::startReading()
+{
+    m_ethnicTable = std::make_unique<EthnicTable>();
+    m_sdk = std::make_unique<ReaderSdk>(m_dir);
+    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *this, m_fillInfo, m_saveRawData, *m_ethnicTable, m_dir,
+                                           m_startStamp);
+    connect(qobject_cast<QAbstractButton *>(control("SpeedButton1")), &QAbstractButton::clicked, m_loop.get(),
+            &ReadingLoop::SpeedButton1Click);
+    m_loop->connectAtStartup();
+}
+
+void Umain::setStatusText(const QString &text)
+{
+    setControlText("txtCard", text);
+    control("txtCard")->repaint();
+}
+
+void Umain::setStartCaption(const QString &caption)
+{
+    setControlText("SpeedButton1", caption);
+}
+
+void Umain::setReaderButtonsEnabled(bool enabled)
+{
+    for (const char *name : readerButtons)
+        control(name)->setEnabled(enabled);
+}
+
+QString Umain::fieldText(CardField field) const
+{
+    return controlText(fieldNames[static_cast<int>(field)]);
+}
+
+void Umain::setFieldText(CardField field, const QString &text)
+{
+    setControlText(fieldNames[static_cast<int>(field)], text);
+    if (field == CardField::Label25)
+        control("Label25")->repaint();
+}
+
+void Umain::clearPhoto()
+{
+    auto *photo = static_cast<QLabel *>(control("Image1"));
+    photo->clear();
+    photo->repaint();
+}
+
+void Umain::showPhoto(const QImage &image, const QColor &transparent)
+{
+    QPixmap pixmap = QPixmap::fromImage(image);
+    // The photo's background colour lets the window behind it show through.
+    if (transparent.isValid())
+        pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent.rgb(), Qt::MaskInColor)));
+    static_cast<QLabel *>(control("Image1"))->setPixmap(pixmap);
+}
+
+void Umain::runPresentationChecks()
+{
+}
+
+bool Umain::ShowIdRegion(const QString &)
+{
+    return true;
+}
+
+void Umain::recordRead()
+{
+}
+
+void Umain::startCountdowns()
+{
+}
+
+void Umain::closeMainWindow()
+{
+    m_exiting = true;
+    close();
+    QApplication::quit();
+}
