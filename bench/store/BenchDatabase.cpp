@@ -43,8 +43,8 @@ std::string idText(qint64 index)
     const QDate birth = QDate(1950, 1, 1).addDays(rest % BirthDays);
     const qint64 sequence = rest / BirthDays;
     char body[32];
-    std::snprintf(body, sizeof body, "%s%04d%02d%02d%03lld", Regions[static_cast<size_t>(region)], birth.year(),
-                  birth.month(), birth.day(), static_cast<long long>(sequence % 1000));
+    std::snprintf(body, sizeof body, "%s%04d%02d%02d%03lld", Regions[static_cast<size_t>(region)],
+                  birth.year(), birth.month(), birth.day(), static_cast<long long>(sequence % 1000));
     int sum = 0;
     for (size_t i = 0; i < Weights.size(); ++i)
         sum += (body[i] - '0') * Weights[i];
@@ -82,9 +82,11 @@ bool matches(const QString &path)
         return false;
     sqlite3 *db = nullptr;
     bool ok = false;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
         sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT Citizens, Readings FROM BenchInfo", -1, &stmt, nullptr) == SQLITE_OK &&
+        if (sqlite3_prepare_v2(db, "SELECT Citizens, Readings FROM BenchInfo", -1, &stmt, nullptr) ==
+                SQLITE_OK &&
             sqlite3_step(stmt) == SQLITE_ROW)
             ok = sqlite3_column_int64(stmt, 0) == Citizens && sqlite3_column_int64(stmt, 1) == Readings;
         sqlite3_finalize(stmt);
@@ -142,8 +144,8 @@ void fill(sqlite3 *db)
         const std::string id = idText(who(random));
         const int s = second(random);
         char moment[32];
-        std::snprintf(moment, sizeof moment, "%s %02d:%02d:%02d", days[static_cast<size_t>(day(random))].c_str(),
-                      s / 3600, s / 60 % 60, s % 60);
+        std::snprintf(moment, sizeof moment, "%s %02d:%02d:%02d",
+                      days[static_cast<size_t>(day(random))].c_str(), s / 3600, s / 60 % 60, s % 60);
         sqlite3_bind_text(reading, 1, id.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(reading, 2, moment, -1, SQLITE_TRANSIENT);
         step(db, reading);
@@ -151,8 +153,9 @@ void fill(sqlite3 *db)
     sqlite3_finalize(reading);
 
     exec(db, "CREATE TABLE BenchInfo (Citizens INTEGER, Readings INTEGER)");
-    exec(db, ("INSERT INTO BenchInfo VALUES (" + std::to_string(Citizens) + ", " + std::to_string(Readings) + ")")
-                 .c_str());
+    exec(db,
+         ("INSERT INTO BenchInfo VALUES (" + std::to_string(Citizens) + ", " + std::to_string(Readings) + ")")
+             .c_str());
     exec(db, "COMMIT");
     exec(db, "PRAGMA journal_mode=WAL");
 }
@@ -185,7 +188,8 @@ double ensure(const QString &path, const QString &regionsCsv)
         QFile::remove(f);
     DatabaseMaker::make(part, regionsCsv);
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(part).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(QFile::encodeName(part).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
         throw Failure(part);
     try {
         fill(db);

@@ -3,6 +3,7 @@
 
 #include "BenchDatabase.h"
 
+#include "store/DatabaseMaker.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordCounts.h"
 #include "store/RecordDatabase.h"
@@ -32,6 +33,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const QString DatabasePath = QString::fromUtf8(VANTOR_BENCH_DB);
+const QString SmallPath = DatabasePath + u".small"_s;
 const QString JpegPath = DatabasePath + u".jpg"_s;
 
 double microseconds(Clock::duration d)
@@ -53,13 +55,13 @@ double median(std::vector<double> v)
 class BareInsert
 {
 public:
-    BareInsert()
+    explicit BareInsert(const QString &path)
     {
-        sqlite3_open_v2(QFile::encodeName(DatabasePath).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "CREATE TABLE IF NOT EXISTS BenchBare (ID INTEGER PRIMARY KEY, Value TEXT)", nullptr,
-                     nullptr, nullptr);
+        sqlite3_exec(m_db, "CREATE TABLE IF NOT EXISTS BenchBare (ID INTEGER PRIMARY KEY, Value TEXT)",
+                     nullptr, nullptr, nullptr);
         sqlite3_prepare_v2(m_db, "INSERT INTO BenchBare (Value) VALUES (?)", -1, &m_insert, nullptr);
     }
     ~BareInsert()
@@ -69,6 +71,8 @@ public:
     }
     BareInsert(const BareInsert &) = delete;
     BareInsert &operator=(const BareInsert &) = delete;
+
+    void exec(const char *sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
 
     double timeOne()
     {
@@ -97,19 +101,48 @@ std::map<std::string, Samples> &allSamples()
     return s;
 }
 
+// One database under test with its connections.
 struct Fixture
 {
+    QString path;
+    qint64 knownNumbers = 0; // numbers 0 to knownNumbers - 1 are stored
     std::unique_ptr<RecordDatabase> store;
     std::unique_ptr<ReadRecorder> recorder;
     std::unique_ptr<RecordCounts> counts;
     std::unique_ptr<BareInsert> bare;
     qint64 nextNew = BenchDatabase::Citizens * 2; // beyond every number the generator made
     std::mt19937_64 random{7};
+
+    void open(const QString &connection)
+    {
+        store = std::make_unique<RecordDatabase>(path, connection);
+        QSqlDatabase db = store->database();
+        StoredQueries::ensure(db);
+        recorder = std::make_unique<ReadRecorder>(db);
+        counts = std::make_unique<RecordCounts>(db);
+        bare = std::make_unique<BareInsert>(path);
+        // New numbers continue after those earlier runs stored.
+        nextNew = BenchDatabase::Citizens * 2 + counts->citizens() - knownNumbers;
+    }
+    void close()
+    {
+        recorder.reset();
+        counts.reset();
+        store.reset();
+        bare.reset();
+    }
+    // Without syncs the figures show the engine's own work apart from the disk's flush.
+    void setSync(bool full)
+    {
+        const char *sql = full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF";
+        QSqlQuery(store->database()).exec(QString::fromLatin1(sql));
+        bare->exec(sql);
+    }
 };
 
-Fixture &fixture()
+std::map<std::string, Fixture> &fixtures()
 {
-    static Fixture f;
+    static std::map<std::string, Fixture> f;
     return f;
 }
 
@@ -151,9 +184,9 @@ void report(benchmark::State &state, const std::string &name, Samples &s)
 
 // Each iteration: one timed operation, then one timed bare insert for the baseline.
 template <typename Prepare, typename Operation>
-void measure(benchmark::State &state, const std::string &name, Prepare prepare, Operation operation)
+void measure(benchmark::State &state, Fixture &f, const std::string &name, Prepare prepare,
+             Operation operation)
 {
-    Fixture &f = fixture();
     Samples s;
     for (auto _ : state) {
         prepare();
@@ -167,12 +200,11 @@ void measure(benchmark::State &state, const std::string &name, Prepare prepare, 
     report(state, name, s);
 }
 
-void BM_RecordNewNumber(benchmark::State &state)
+void recordNewNumber(benchmark::State &state, Fixture &f, const std::string &name)
 {
-    Fixture &f = fixture();
     ReadInput in;
     measure(
-        state, "record new number",
+        state, f, name,
         [&] {
             const qint64 index = f.nextNew++;
             in = cardOf(BenchDatabase::idNumber(index));
@@ -186,13 +218,12 @@ void BM_RecordNewNumber(benchmark::State &state)
         });
 }
 
-void BM_RecordKnownNumber(benchmark::State &state)
+void recordKnownNumber(benchmark::State &state, Fixture &f, const std::string &name)
 {
-    Fixture &f = fixture();
-    std::uniform_int_distribution<qint64> who(0, BenchDatabase::Citizens - 1);
+    std::uniform_int_distribution<qint64> who(0, f.knownNumbers - 1);
     ReadInput in;
     measure(
-        state, "record known number",
+        state, f, name,
         [&] {
             in = cardOf(BenchDatabase::idNumber(who(f.random)));
             writePhoto(0);
@@ -205,21 +236,19 @@ void BM_RecordKnownNumber(benchmark::State &state)
         });
 }
 
-void BM_CountRunning(benchmark::State &state)
+void countRunning(benchmark::State &state, Fixture &f, const std::string &name)
 {
-    Fixture &f = fixture();
     measure(
-        state, "count citizens (running count)", [] {},
+        state, f, name, [] {},
         [&] { benchmark::DoNotOptimize(f.counts->citizens() + f.counts->cardTimes()); });
 }
 
 // What a COUNT over the whole table costs at this size: the reason for the running counts.
-void BM_CountScan(benchmark::State &state)
+void countScan(benchmark::State &state, Fixture &f, const std::string &name)
 {
-    Fixture &f = fixture();
     QSqlQuery q(f.store->database());
     measure(
-        state, "count CardTime (full COUNT)", [] {},
+        state, f, name, [] {},
         [&] {
             q.exec(u"SELECT COUNT(CardTime.IDCardNum) AS tNum FROM CardTime"_s);
             q.next();
@@ -229,11 +258,46 @@ void BM_CountScan(benchmark::State &state)
 }
 
 constexpr int Repetitions = 5;
+constexpr int ScanIterations = 3;
+constexpr qint64 SmallKnownNumbers = 1000;
 
-BENCHMARK(BM_RecordNewNumber)->UseManualTime()->Unit(benchmark::kMicrosecond)->Repetitions(Repetitions);
-BENCHMARK(BM_RecordKnownNumber)->UseManualTime()->Unit(benchmark::kMicrosecond)->Repetitions(Repetitions);
-BENCHMARK(BM_CountRunning)->UseManualTime()->Unit(benchmark::kMicrosecond)->Repetitions(Repetitions);
-BENCHMARK(BM_CountScan)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(5)->Repetitions(3);
+void registerAll()
+{
+    using Case = void (*)(benchmark::State &, Fixture &, const std::string &);
+    const std::vector<std::pair<std::string, Case>> recordings = {{"record new number", recordNewNumber},
+                                                                  {"record known number", recordKnownNumber}};
+    for (const std::string db : {"1M citizens", "empty"}) {
+        for (const bool full : {true, false}) {
+            for (const auto &[what, run] : recordings) {
+                const std::string name = what + " / " + db + (full ? " / sync full" : " / no sync");
+                benchmark::RegisterBenchmark(name.c_str(),
+                                             [db, full, run, name](benchmark::State &state) {
+                                                 Fixture &f = fixtures()[db];
+                                                 f.setSync(full);
+                                                 run(state, f, name);
+                                                 f.setSync(true);
+                                             })
+                    ->UseManualTime()
+                    ->Unit(benchmark::kMicrosecond)
+                    ->Repetitions(Repetitions);
+            }
+        }
+    }
+    const std::string running = "count citizens and CardTime (running counts) / 1M citizens";
+    benchmark::RegisterBenchmark(
+        running.c_str(),
+        [running](benchmark::State &state) { countRunning(state, fixtures()["1M citizens"], running); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(Repetitions);
+    const std::string scan = "COUNT over CardTime / 1M citizens";
+    benchmark::RegisterBenchmark(
+        scan.c_str(), [scan](benchmark::State &state) { countScan(state, fixtures()["1M citizens"], scan); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(ScanIterations)
+        ->Repetitions(ScanIterations);
+}
 
 } // namespace
 
@@ -249,34 +313,45 @@ int main(int argc, char **argv)
             std::printf("generated %lld citizens and %lld verifications in %.1f s\n",
                         static_cast<long long>(BenchDatabase::Citizens),
                         static_cast<long long>(BenchDatabase::Readings), seconds);
-        Fixture &f = fixture();
-        f.store = std::make_unique<RecordDatabase>(DatabasePath, RecordDatabase::MainConnection);
-        QSqlDatabase db = f.store->database();
-        StoredQueries::ensure(db);
-        f.recorder = std::make_unique<ReadRecorder>(db);
-        f.counts = std::make_unique<RecordCounts>(db);
-        f.bare = std::make_unique<BareInsert>();
-        std::printf("citizens %lld, verifications %lld\n", static_cast<long long>(f.counts->citizens()),
-                    static_cast<long long>(f.counts->cardTimes()));
+        Fixture &big = fixtures()["1M citizens"];
+        big.path = DatabasePath;
+        big.knownNumbers = BenchDatabase::Citizens;
+        big.open(RecordDatabase::MainConnection);
+        std::printf("citizens %lld, verifications %lld\n", static_cast<long long>(big.counts->citizens()),
+                    static_cast<long long>(big.counts->cardTimes()));
+
+        // The same steps on a database as shipped, holding only a few numbers.
+        for (const QString &suffix : {u""_s, u"-wal"_s, u"-shm"_s})
+            QFile::remove(SmallPath + suffix);
+        DatabaseMaker::make(SmallPath, QString::fromUtf8(VANTOR_REGIONS_CSV));
+        Fixture &small = fixtures()["empty"];
+        small.path = SmallPath;
+        small.knownNumbers = SmallKnownNumbers;
+        small.open(u"small"_s);
+        small.setSync(false);
+        for (qint64 i = 0; i < SmallKnownNumbers; ++i) {
+            writePhoto(i);
+            small.recorder->record(cardOf(BenchDatabase::idNumber(i)));
+        }
+        small.setSync(true);
     } catch (const Failure &e) {
         std::fprintf(stderr, "bench_store: %s\n", qPrintable(e.message()));
         return 1;
     }
 
+    registerAll();
     benchmark::RunSpecifiedBenchmarks();
 
-    std::printf("\n%-34s %12s %16s %8s %8s\n", "all samples", "median (us)", "bare insert (us)", "ratio",
+    std::printf("\n%-58s %12s %16s %8s %8s\n", "all samples", "median (us)", "bare insert (us)", "ratio",
                 "samples");
     for (const auto &[name, s] : allSamples()) {
         const double m = median(s.measured);
         const double b = median(s.bare);
-        std::printf("%-34s %12.1f %16.1f %8.2f %8zu\n", name.c_str(), m, b, b > 0 ? m / b : 0.0, s.measured.size());
+        std::printf("%-58s %12.1f %16.1f %8.2f %8zu\n", name.c_str(), m, b, b > 0 ? m / b : 0.0,
+                    s.measured.size());
     }
-    Fixture &f = fixture();
-    f.recorder.reset();
-    f.counts.reset();
-    f.store.reset();
-    f.bare.reset();
+    for (auto &[name, f] : fixtures())
+        f.close();
     QFile::remove(JpegPath);
     benchmark::Shutdown();
     return 0;

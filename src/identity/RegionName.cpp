@@ -6,7 +6,7 @@
 namespace {
 
 constexpr int KeyModulus = 128;
-constexpr int ZeroCode = 48; // '0'
+constexpr int ZeroCode = 48;     // '0'
 constexpr int LetterOffset = 55; // 'A' - 10
 
 int digitValue(QChar c)

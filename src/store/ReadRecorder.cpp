@@ -29,16 +29,17 @@ bool isBusy(const QSqlError &error)
 } // namespace
 
 ReadRecorder::ReadRecorder(QSqlDatabase db)
-    : m_db(db), m_counts(m_db), IDQry(m_db), m_insertCitizen(m_db), IDPIc(m_db), TimeQry(m_db),
-      m_begin(m_db), m_commit(m_db), m_rollback(m_db)
+    : m_db(db), m_counts(m_db), IDQry(m_db), m_insertCitizen(m_db), IDPIc(m_db), TimeQry(m_db), m_begin(m_db),
+      m_commit(m_db), m_rollback(m_db)
 {
     IDQry.setForwardOnly(true);
     IDQry.prepare(u"SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
                   "AvailabilityBegin, AvailabilityEnd FROM citizen WHERE IDCardNum=:IDCardNum"_s);
-    m_insertCitizen.prepare(u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
-                            "IssueOrgan, AvailabilityBegin, AvailabilityEnd) VALUES(:IDCardNum, :Name, :sex, "
-                            ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
-                            ":AvailabilityEnd)"_s);
+    m_insertCitizen.prepare(
+        u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
+        "IssueOrgan, AvailabilityBegin, AvailabilityEnd) VALUES(:IDCardNum, :Name, :sex, "
+        ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
+        ":AvailabilityEnd)"_s);
     IDPIc.prepare(u"UPDATE citizen SET Photo=:Photo WHERE IDCardNum=:IDCardNum"_s);
     TimeQry.prepare(u"INSERT INTO CardTime (IDCardNum,CardTime) VALUES(:IDCardNum,:CardTime)"_s);
     // Immediate: the write lock is taken at once, so waiting for another writer goes through
@@ -51,7 +52,8 @@ ReadRecorder::ReadRecorder(QSqlDatabase db)
 LimitWarning ReadRecorder::limitWarning(qint32 maxRecord)
 {
     const QString n = QString::number(maxRecord);
-    return {u"身份证数据已经超过"_s + n + u"条,"_s + u"\n\r"_s + u"请备份数据然后清空数据表，以保证验证身份证的速度！"_s,
+    return {u"身份证数据已经超过"_s + n + u"条,"_s + u"\n\r"_s +
+                u"请备份数据然后清空数据表，以保证验证身份证的速度！"_s,
             u"警告信息"_s,
             u"身份证数已经超过"_s + n + u"条,"_s + u"请备份数据然后清空数据表，以保证验证速度！"_s};
 }

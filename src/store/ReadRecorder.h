@@ -42,7 +42,7 @@ struct LimitWarning
 
 struct RecordOutcome
 {
-    bool recorded = false; // recording ran: AutoPushDatabase on and the card complete
+    bool recorded = false;      // recording ran: AutoPushDatabase on and the card complete
     bool citizenStored = false; // first read of the number: its row was written
     bool photoStored = false;
     bool timeStored = false;

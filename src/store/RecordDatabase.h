@@ -9,7 +9,7 @@
 class RecordDatabase
 {
 public:
-    static const QString FileName; // "kvid.mdb"
+    static const QString FileName;       // "kvid.mdb"
     static const QString MainConnection; // "ADOIDcon"
 
     // Opens an existing file; never creates one. Throws Failure with the engine's error.

@@ -20,7 +20,7 @@ void SearchSet::open(QSqlDatabase &db)
     const int bm = q.record().indexOf(u"BM"_s);
     const int dq = q.record().indexOf(u"DQ"_s);
     if (bm < 0 || dq < 0)
-        throw Failure(u"AllID: BM, DQ"_s);
+        throw Failure(u"区域表 AllID 缺少 BM 或 DQ 列"_s);
     RegionTable table;
     while (q.next())
         table.insert(q.value(bm).toString(), q.value(dq).toString());

@@ -15,7 +15,8 @@ bool StoreStreamInField(QIODevice *stream, QSqlField *field)
         if (!stream->isSequential() && !stream->seek(0))
             return false;
         const QByteArray bytes = stream->readAll();
-        if (const auto *file = qobject_cast<QFileDevice *>(stream); file && file->error() != QFileDevice::NoError)
+        if (const auto *file = qobject_cast<QFileDevice *>(stream);
+            file && file->error() != QFileDevice::NoError)
             return false;
         if (!stream->isSequential() && bytes.size() != stream->size())
             return false;

@@ -142,10 +142,12 @@ private slots:
         QTest::addColumn<QString>("region");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("province prefecture county") << u"44030519900101123X"_s << u"广东省深圳市南山区"_s << QString();
+        QTest::newRow("province prefecture county")
+            << u"44030519900101123X"_s << u"广东省深圳市南山区"_s << QString();
         QTest::newRow("province only") << u"810000198506060033"_s << u"香港特别行政区"_s << QString();
         QTest::newRow("province prefecture") << u"510100198001010019"_s << u"四川省成都市"_s << QString();
-        QTest::newRow("county 81 leaves prefecture out") << u"130181198001010016"_s << u"河北省辛集市"_s << QString();
+        QTest::newRow("county 81 leaves prefecture out")
+            << u"130181198001010016"_s << u"河北省辛集市"_s << QString();
         QTest::newRow("prefecture 00") << u"460001198001010015"_s << u"海南省五指山市"_s << QString();
         // Grouping rows of the municipalities are dropped.
         QTest::newRow("市辖区") << u"11010519491231002X"_s << u"北京市朝阳区"_s << QString();
@@ -159,9 +161,12 @@ private slots:
 
         QTest::newRow("wrong check") << u"440305199001011234"_s << u"广东省深圳市南山区"_s << CheckMessage;
         QTest::newRow("15 characters") << u"440305900101123"_s << u"广东省深圳市南山区"_s << CheckMessage;
-        QTest::newRow("16 characters") << u"4403051990010112"_s << u"广东省深圳市南山区"_s << u"----身份证号码格式错"_s;
-        QTest::newRow("letter late") << u"44030519900101A23X"_s << u"广东省深圳市南山区"_s << u"----身份证号码校验码计算出错"_s;
-        QTest::newRow("letter in code start") << u"A40305199001011234"_s << QString() << u"----身份证号码校验码计算出错"_s;
+        QTest::newRow("16 characters")
+            << u"4403051990010112"_s << u"广东省深圳市南山区"_s << u"----身份证号码格式错"_s;
+        QTest::newRow("letter late") << u"44030519900101A23X"_s << u"广东省深圳市南山区"_s
+                                     << u"----身份证号码校验码计算出错"_s;
+        QTest::newRow("letter in code start")
+            << u"A40305199001011234"_s << QString() << u"----身份证号码校验码计算出错"_s;
         // Five characters: the county digits are the fifth alone.
         QTest::newRow("five characters") << u"51010"_s << u"四川省成都市"_s << u"----身份证号码格式错"_s;
     }

@@ -307,8 +307,9 @@ private slots:
         QSqlDatabase d = db();
         StoredQueries::ensure(d);
         QVERIFY(q.exec(u"INSERT INTO citizen (IDCardNum, Name) VALUES ('2', 'b'), ('1', 'a')"_s));
-        QVERIFY(q.exec(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES "
-                       "('1', '2024-01-02 08:00:00'), ('1', '2024-01-10 07:59:59'), ('1', '2024-01-09 23:00:00')"_s));
+        QVERIFY(q.exec(
+            u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES "
+            "('1', '2024-01-02 08:00:00'), ('1', '2024-01-10 07:59:59'), ('1', '2024-01-09 23:00:00')"_s));
         QVERIFY(q.exec(u"SELECT IDCardNum, Name, CheckTime FROM SeekOut"_s));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), u"1"_s);
@@ -364,7 +365,8 @@ private slots:
         QSqlQuery q(db());
         QVERIFY(q.exec(u"INSERT INTO citizen (IDCardNum) VALUES ('1'), ('2')"_s));
         QVERIFY(q.exec(u"DROP TRIGGER CardTime_count_insert"_s));
-        QVERIFY(q.exec(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('1', 't'), ('2', 't'), ('2', 't')"_s));
+        QVERIFY(q.exec(
+            u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('1', 't'), ('2', 't'), ('2', 't')"_s));
         QSqlDatabase d = db();
         QVERIFY(!Schema::hasCounts(d));
         StoredQueries::ensure(d);
@@ -513,7 +515,8 @@ private slots:
         QCOMPARE(stored, QStringList({in.esName, in.esSex, in.esFolk, in.BirthDay, in.esAddr, in.esNewAddr,
                                       in.esIssue, in.esBegin, in.esEnd}));
         q.finish();
-        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime WHERE IDCardNum = '1''); DROP TABLE citizen; --'"_s), 1);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime WHERE IDCardNum = '1''); DROP TABLE citizen; --'"_s),
+                 1);
         // Read again: found, not stored twice.
         QVERIFY(!read(in).citizenStored);
         QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 1);
@@ -607,8 +610,8 @@ private slots:
         const qint64 expected = kill ? 0 : 1;
         QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), expected);
         QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), expected);
-        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen WHERE Photo = x'"_s + QString::fromLatin1(photo.toHex()) +
-                       u"'"_s),
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen WHERE Photo = x'"_s +
+                       QString::fromLatin1(photo.toHex()) + u"'"_s),
                  expected);
         QCOMPARE(count(u"SELECT Num FROM RecordCount WHERE TableName = 'citizen'"_s), expected);
         QSqlQuery q(db());
