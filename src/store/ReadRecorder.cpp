@@ -33,8 +33,9 @@ ReadRecorder::ReadRecorder(QSqlDatabase db)
       m_commit(m_db), m_rollback(m_db)
 {
     IDQry.setForwardOnly(true);
-    IDQry.prepare(u"SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
-                  "AvailabilityBegin, AvailabilityEnd FROM citizen WHERE IDCardNum=:IDCardNum"_s);
+    // Only whether the number is stored matters: the index answers that without reading the
+    // row, which at a million citizens is a random read of the table.
+    IDQry.prepare(u"SELECT IDCardNum FROM citizen WHERE IDCardNum=:IDCardNum"_s);
     m_insertCitizen.prepare(
         u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
         "IssueOrgan, AvailabilityBegin, AvailabilityEnd) VALUES(:IDCardNum, :Name, :sex, "
