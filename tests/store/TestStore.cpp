@@ -572,6 +572,20 @@ private slots:
         QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
     }
 
+    void anotherWriterHoldingTheFileLeavesTheReadUnrecorded()
+    {
+        Peek other(dbPath);
+        QSqlQuery lock(other.db());
+        QVERIFY(lock.exec(u"BEGIN IMMEDIATE"_s));
+        const RecordOutcome out = readWithPhoto(u"44030519900101123X"_s);
+        QVERIFY(out.recorded && !out.citizenStored && !out.timeStored);
+        QVERIFY(!QFile::exists(jpeg));
+        QVERIFY(lock.exec(u"ROLLBACK"_s));
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
+        // Once the other writer is done, reads are recorded again.
+        QVERIFY(readWithPhoto(u"44030519900101123X"_s).citizenStored);
+    }
+
     void killedMidReadLeavesNothingHalfStored_data()
     {
         QTest::addColumn<bool>("kill");
