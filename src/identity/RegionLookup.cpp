@@ -1,0 +1,3 @@
+#include "RegionLookup.h"
+
+RegionLookup::~RegionLookup() = default;

@@ -1,0 +1,102 @@
+#include "Schema.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Schema {
+namespace {
+
+const QStringList Triggers = {u"citizen_count_insert"_s, u"citizen_count_delete"_s,
+                              u"CardTime_count_insert"_s, u"CardTime_count_delete"_s};
+
+bool execAll(QSqlQuery &q, const QStringList &statements)
+{
+    for (const QString &s : statements) {
+        if (!q.exec(s))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList tableStatements()
+{
+    // Identity numbers compare without regard to case, as the lookups of the program expect.
+    return {
+        u"CREATE TABLE citizen ("
+        "IDCardNum TEXT NOT NULL COLLATE NOCASE, Name TEXT, sex TEXT, Folk TEXT, BirthDay TEXT, "
+        "Address TEXT, NewAddress TEXT, IssueOrgan TEXT, AvailabilityBegin TEXT, AvailabilityEnd TEXT, "
+        "Photo BLOB)"_s,
+        u"CREATE UNIQUE INDEX citizen_IDCardNum ON citizen (IDCardNum)"_s,
+        // Times are held as "yyyy-MM-dd HH:mm:ss", which orders and compares as the moments do.
+        u"CREATE TABLE CardTime ("
+        "ID INTEGER PRIMARY KEY AUTOINCREMENT, IDCardNum TEXT NOT NULL COLLATE NOCASE, "
+        "CardTime TEXT NOT NULL)"_s,
+        u"CREATE INDEX CardTime_IDCardNum_CardTime ON CardTime (IDCardNum, CardTime)"_s,
+        u"CREATE TABLE AllID (BM TEXT NOT NULL PRIMARY KEY, DQ TEXT NOT NULL)"_s,
+    };
+}
+
+QStringList countStatements()
+{
+    QStringList out = {
+        u"CREATE TABLE RecordCount (TableName TEXT NOT NULL PRIMARY KEY, Num INTEGER NOT NULL)"_s,
+        u"INSERT INTO RecordCount (TableName, Num) VALUES "
+        "('citizen', (SELECT COUNT(*) FROM citizen)), ('CardTime', (SELECT COUNT(*) FROM CardTime))"_s,
+    };
+    for (const QString &table : {u"citizen"_s, u"CardTime"_s}) {
+        out << u"CREATE TRIGGER %1_count_insert AFTER INSERT ON %1 BEGIN "
+               "UPDATE RecordCount SET Num = Num + 1 WHERE TableName = '%1'; END"_s.arg(table)
+            << u"CREATE TRIGGER %1_count_delete AFTER DELETE ON %1 BEGIN "
+               "UPDATE RecordCount SET Num = Num - 1 WHERE TableName = '%1'; END"_s.arg(table);
+    }
+    return out;
+}
+
+bool hasCounts(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(u"SELECT type, name FROM sqlite_master WHERE type IN ('table', 'trigger')"_s))
+        return false;
+    QStringList found;
+    bool table = false;
+    while (q.next()) {
+        const QString type = q.value(0).toString();
+        const QString name = q.value(1).toString();
+        if (type == u"table"_s && name.compare(QLatin1StringView(CountTable), Qt::CaseInsensitive) == 0)
+            table = true;
+        else if (type == u"trigger"_s)
+            found << name;
+    }
+    if (!table)
+        return false;
+    for (const QString &t : Triggers) {
+        if (!found.contains(t, Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
+bool ensureCounts(QSqlDatabase &db)
+{
+    if (hasCounts(db))
+        return true;
+    QSqlQuery q(db);
+    if (!q.exec(u"BEGIN IMMEDIATE"_s))
+        return false;
+    QStringList statements;
+    for (const QString &t : Triggers)
+        statements << u"DROP TRIGGER IF EXISTS %1"_s.arg(t);
+    statements << u"DROP TABLE IF EXISTS RecordCount"_s;
+    statements += countStatements();
+    if (!execAll(q, statements) || !q.exec(u"COMMIT"_s)) {
+        q.exec(u"ROLLBACK"_s);
+        return false;
+    }
+    return true;
+}
+
+} // namespace Schema

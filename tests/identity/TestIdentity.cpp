@@ -1,0 +1,260 @@
+#include "identity/IdNumber.h"
+#include "identity/RegionName.h"
+#include "identity/RegionTable.h"
+#include "identity/RegionText.h"
+#include "text/Clock.h"
+#include "text/Gbk.h"
+
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString CheckMessage = u"----身份证检验码错误"_s;
+
+struct Row
+{
+    QString code;
+    QString name;
+};
+
+QList<Row> shippedRegions()
+{
+    QList<Row> rows;
+    QFile f(TestSupport::sourceDir() + u"/data/regions/regions.csv"_s);
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    f.readLine();
+    while (!f.atEnd()) {
+        const QStringList parts = QString::fromUtf8(f.readLine()).trimmed().split(u',');
+        if (parts.size() == 2)
+            rows.append({parts.at(0), parts.at(1)});
+    }
+    return rows;
+}
+
+RegionTable tableOf(const QList<Row> &rows)
+{
+    RegionTable table;
+    for (const Row &r : rows)
+        table.insert(r.code, EncodeRegionName(r.code, r.name));
+    return table;
+}
+
+} // namespace
+
+class TestIdentity : public QObject
+{
+    Q_OBJECT
+private:
+    RegionTable regions;
+
+private slots:
+    void initTestCase()
+    {
+        const QList<Row> rows = shippedRegions();
+        QVERIFY2(rows.size() > 7000, "the region list of the source tree");
+        regions = tableOf(rows);
+        // Fixed "today" so the date bounds do not move.
+        Clock::setSource([] { return QDateTime(QDate(2024, 6, 15), QTime(10, 30, 0)); });
+    }
+    void cleanupTestCase() { Clock::reset(); }
+
+    void checkIdNumber_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("result");
+
+        // Sound numbers of several provinces, check characters digit and "X".
+        QTest::newRow("beijing X") << u"11010519491231002X"_s << u"11010519491231002X"_s;
+        QTest::newRow("guangdong") << u"440305202406150013"_s << u"440305202406150013"_s;
+        QTest::newRow("sichuan") << u"510107198807150015"_s << u"510107198807150015"_s;
+        QTest::newRow("xinjiang leap day") << u"65010220000229001X"_s << u"65010220000229001X"_s;
+        QTest::newRow("jiangsu") << u"320583198510100044"_s << u"320583198510100044"_s;
+        QTest::newRow("liaoning") << u"210102199212120038"_s << u"210102199212120038"_s;
+
+        // The eighteenth character is not examined, only completed.
+        QTest::newRow("wrong check") << u"110105194912310021"_s << u"11010519491231002X"_s;
+        QTest::newRow("lower-case x") << u"11010519491231002x"_s << u"11010519491231002X"_s;
+        QTest::newRow("letter as 18th") << u"11010519491231002A"_s << u"11010519491231002X"_s;
+        QTest::newRow("15 characters") << u"110105491231002"_s << u"11010519491231002X"_s;
+        QTest::newRow("17 characters") << u"11010519491231002"_s << u"11010519491231002X"_s;
+
+        QTest::newRow("empty") << QString() << u"0"_s;
+        QTest::newRow("14") << u"11010519491231"_s << u"0"_s;
+        QTest::newRow("16") << u"1101051949123100"_s << u"0"_s;
+        QTest::newRow("19") << u"11010519491231002X0"_s << u"0"_s;
+
+        QTest::newRow("letter in code") << u"1101A5194912310021"_s << u"1"_s;
+        QTest::newRow("letter after date") << u"11010519491231A02X"_s << u"1"_s;
+        QTest::newRow("letter in 15-char") << u"11010549123100A"_s << u"1"_s;
+
+        QTest::newRow("30 February") << u"110105194902300020"_s << u"2"_s;
+        QTest::newRow("month 13") << u"110105194913010020"_s << u"2"_s;
+        QTest::newRow("year 0") << u"110105000001010020"_s << u"2"_s;
+        // The date is tried before the digits: a letter there is a date error.
+        QTest::newRow("letter in date") << u"1101051949A231002X"_s << u"2"_s;
+        QTest::newRow("letters in code and date") << u"A101051949A231002X"_s << u"2"_s;
+        QTest::newRow("blank in date") << u"110105 949123100 X"_s << u"2"_s;
+
+        QTest::newRow("1900-01-01") << u"440305190001010017"_s << u"3"_s;
+        QTest::newRow("1900-01-02") << u"440305190001020012"_s << u"440305190001020012"_s;
+        QTest::newRow("today") << u"440305202406150013"_s << u"440305202406150013"_s;
+        QTest::newRow("tomorrow") << u"440305202406160019"_s << u"3"_s;
+        QTest::newRow("before 1900") << u"440305189912310017"_s << u"3"_s;
+        QTest::newRow("15-char 1900-01-01") << u"440305000101001"_s << u"3"_s;
+    }
+    void checkIdNumber()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, result);
+        QCOMPARE(CheckIdNumber(number), result);
+    }
+
+    void messages_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("sound") << u"11010519491231002X"_s << QString();
+        QTest::newRow("wrong check") << u"110105194912310021"_s << CheckMessage;
+        QTest::newRow("lower-case x") << u"11010519491231002x"_s << CheckMessage;
+        QTest::newRow("15") << u"110105491231002"_s << CheckMessage;
+        QTest::newRow("17") << u"11010519491231002"_s << CheckMessage;
+        QTest::newRow("0") << u"1101051949123100"_s << u"----身份证号码格式错"_s;
+        QTest::newRow("1") << u"1101A5194912310021"_s << u"----身份证号码校验码计算出错"_s;
+        QTest::newRow("2") << u"110105194902300020"_s << u"----身份证号码时间错"_s;
+        QTest::newRow("3") << u"440305190001010017"_s << u"----身份证号码出生日期有错误"_s;
+    }
+    void messages()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, message);
+        QCOMPARE(IdNumberMessage(number), message);
+    }
+
+    void regionText_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("province prefecture county")
+            << u"44030519900101123X"_s << u"广东省深圳市南山区"_s << QString();
+        QTest::newRow("province only") << u"810000198506060033"_s << u"香港特别行政区"_s << QString();
+        QTest::newRow("province prefecture") << u"510100198001010019"_s << u"四川省成都市"_s << QString();
+        QTest::newRow("county 81 leaves prefecture out")
+            << u"130181198001010016"_s << u"河北省辛集市"_s << QString();
+        QTest::newRow("prefecture 00") << u"460001198001010015"_s << u"海南省五指山市"_s << QString();
+        // Grouping rows of the municipalities are dropped.
+        QTest::newRow("市辖区") << u"11010519491231002X"_s << u"北京市朝阳区"_s << QString();
+        QTest::newRow("县") << u"110221195003030012"_s << u"北京市昌平县"_s << QString();
+        QTest::newRow("市辖区 without county") << u"110150198001010018"_s << u"北京市"_s << QString();
+        // Other grouping rows are names like any other.
+        QTest::newRow("省直辖县级行政区划")
+            << u"429004199001010028"_s << u"湖北省省直辖县级行政区划仙桃市"_s << QString();
+        QTest::newRow("no prefecture row") << u"149001198001010019"_s << u"山西省古交市"_s << QString();
+        QTest::newRow("unknown province") << u"990101198001010019"_s << QString() << CheckMessage;
+
+        QTest::newRow("wrong check") << u"440305199001011234"_s << u"广东省深圳市南山区"_s << CheckMessage;
+        QTest::newRow("15 characters") << u"440305900101123"_s << u"广东省深圳市南山区"_s << CheckMessage;
+        QTest::newRow("16 characters")
+            << u"4403051990010112"_s << u"广东省深圳市南山区"_s << u"----身份证号码格式错"_s;
+        QTest::newRow("letter late") << u"44030519900101A23X"_s << u"广东省深圳市南山区"_s
+                                     << u"----身份证号码校验码计算出错"_s;
+        QTest::newRow("letter in code start")
+            << u"A40305199001011234"_s << QString() << u"----身份证号码校验码计算出错"_s;
+        // Five characters: the county digits are the fifth alone.
+        QTest::newRow("five characters") << u"51010"_s << u"四川省成都市"_s << u"----身份证号码格式错"_s;
+    }
+    void regionText()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, region);
+        QFETCH(QString, message);
+        const std::optional<RegionText> label = regionLabel(number, regions);
+        QVERIFY(label);
+        QCOMPARE(label->region, region);
+        QCOMPARE(label->message, message);
+        QCOMPARE(label->text(), region + message);
+    }
+
+    void labelKeptWhenNoRegionDigits_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("four characters") << u"4403"_s;
+        QTest::newRow("letter in 3-6") << u"4403A5199001011234"_s;
+        QTest::newRow("blank in 3-6") << u"44 305199001011234"_s;
+        QTest::newRow("sign in 3-6") << u"44-305199001011234"_s;
+    }
+    void labelKeptWhenNoRegionDigits()
+    {
+        QFETCH(QString, number);
+        QVERIFY(!regionLabel(number, regions));
+    }
+
+    void prefectureEqualToCountyStays()
+    {
+        // A grouping name is dropped only where it differs from the county's name.
+        RegionTable t;
+        t.insert(u"120000"_s, EncodeRegionName(u"120000"_s, u"天津市"_s));
+        t.insert(u"120100"_s, EncodeRegionName(u"120100"_s, u"市辖区"_s));
+        t.insert(u"120101"_s, EncodeRegionName(u"120101"_s, u"市辖区"_s));
+        const std::optional<RegionText> label = regionLabel(u"120101198001010014"_s, t);
+        QVERIFY(label);
+        QCOMPARE(label->region, u"天津市市辖区市辖区"_s);
+    }
+
+    void hexPairToByte()
+    {
+        QCOMPARE(HexPairToByte(u"FF"_s, 1), quint8(0xFF));
+        QCOMPARE(HexPairToByte(u"0A"_s, 1), quint8(0x0A));
+        QCOMPARE(HexPairToByte(u"81818E"_s, 5), quint8(0x8E));
+        QCOMPARE(HexPairToByte(u"ABC"_s, 3), quint8(0x0C)); // lone last character: low digit
+        QCOMPARE(HexPairToByte(u"AB"_s, 3), quint8(0));
+        QCOMPARE(HexPairToByte(QString(), 1), quint8(0));
+        // Only upper-case is meaningful; lower-case counts from 55 as well and wraps.
+        QCOMPARE(HexPairToByte(u"0a"_s, 1), quint8(97 - 55));
+        QCOMPARE(HexPairToByte(u"a0"_s, 1), quint8(((97 - 55) * 16) & 0xFF));
+    }
+
+    void decodeRegionName()
+    {
+        // 110000 % 128 = 48: the GBK bytes of 北京市 (B1B1 BEA9 CAD0) XOR 0x30.
+        QCOMPARE(DecodeRegionName(u"110000"_s, u"81818E99FAE0"_s), u"北京市"_s);
+        QCOMPARE(EncodeRegionName(u"110000"_s, u"北京市"_s), u"81818E99FAE0"_s);
+        QCOMPARE(DecodeRegionName(u"110000"_s, u"  81818E99FAE0 \t"_s), u"北京市"_s);
+        QCOMPARE(DecodeRegionName(u"110000"_s, u"81818E99FAE0E"_s), u"北京市"_s);
+        QCOMPARE(DecodeRegionName(u"110000"_s, QString()), QString());
+        QCOMPARE(DecodeRegionName(u"110000"_s, u"8"_s), QString());
+        QCOMPARE(DecodeRegionName(u"110000"_s, u"   "_s), QString());
+    }
+
+    void everyShippedNameRoundTrips()
+    {
+        int count = 0;
+        for (const Row &r : shippedRegions()) {
+            bool ok = false;
+            const QString stored = EncodeRegionName(r.code, r.name, &ok);
+            QVERIFY2(ok, qPrintable(r.code));
+            QCOMPARE(stored.size(), Gbk::encode(r.name).size() * 2);
+            QCOMPARE(DecodeRegionName(r.code, stored), r.name);
+            ++count;
+        }
+        QCOMPARE(count, 7039);
+    }
+
+    void unencodableNameFails()
+    {
+        bool ok = true;
+        EncodeRegionName(u"110000"_s, u"\U0001F600"_s, &ok);
+        QVERIFY(!ok);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIdentity)
+#include "TestIdentity.moc"

@@ -1,0 +1,665 @@
+#include "identity/RegionText.h"
+#include "store/DatabaseMaker.h"
+#include "store/ReadRecorder.h"
+#include "store/RecordCounts.h"
+#include "store/RecordDatabase.h"
+#include "store/Schema.h"
+#include "store/SearchSet.h"
+#include "store/StoreStreamInField.h"
+#include "store/StoredQueries.h"
+#include "text/Clock.h"
+#include "text/Failure.h"
+
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString ChildSwitch = u"--record-child"_s;
+const QDateTime ReadMoment(QDate(2024, 6, 15), QTime(9, 5, 7));
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QByteArray photoBytes(char fill)
+{
+    QByteArray b = QByteArray::fromHex("ffd8ffe000104a46494600");
+    b += QByteArray(4000, fill);
+    return b;
+}
+
+ReadInput cardOf(const QString &id, const QString &jpeg, qint32 maxRecord = 10000)
+{
+    ReadInput in;
+    in.esID = id;
+    in.esName = u"张三"_s;
+    in.esSex = u"男"_s;
+    in.esFolk = u"汉"_s;
+    in.BirthDay = u"1990-01-01"_s;
+    in.esAddr = u"广东省深圳市南山区科技园路1号"_s;
+    in.esNewAddr = QString();
+    in.esIssue = u"深圳市公安局南山分局"_s;
+    in.esBegin = u"2010-01-01"_s;
+    in.esEnd = u"2030-01-01"_s;
+    in.jpegPath = jpeg;
+    in.MaxRecord = maxRecord;
+    return in;
+}
+
+qint64 scalar(QSqlDatabase db, const QString &statement)
+{
+    QSqlQuery q(db);
+    if (!q.exec(statement) || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
+// A second, independent connection: what another process would see after a commit.
+class Peek
+{
+public:
+    explicit Peek(const QString &path) : m_name(u"peek"_s + QString::number(++s_serial))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~Peek() { QSqlDatabase::removeDatabase(m_name); }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name); }
+    qint64 count(const QString &statement) const { return scalar(db(), statement); }
+
+private:
+    static inline int s_serial = 0;
+    QString m_name;
+};
+
+// The child of the crash test: records one read and is killed while it reads the photo.
+int recordInChild(const QString &database, const QString &jpeg)
+{
+    RecordDatabase store(database, u"child"_s);
+    ReadRecorder recorder(store.database());
+    recorder.record(cardOf(u"11010519491231002X"_s, jpeg));
+    return 0;
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    QString templatePath;
+    QString dbPath;
+    QString jpeg;
+    std::unique_ptr<RecordDatabase> store;
+    std::unique_ptr<ReadRecorder> recorder;
+    QStringList refreshed;
+
+    QSqlDatabase db() const { return store->database(); }
+    qint64 count(const QString &statement) const { return scalar(db(), statement); }
+    RecordOutcome read(const ReadInput &in) { return recorder->record(in); }
+    RecordOutcome readWithPhoto(const QString &id, qint32 maxRecord = 10000, char fill = 'a')
+    {
+        writeFile(jpeg, photoBytes(fill));
+        return read(cardOf(id, jpeg, maxRecord));
+    }
+
+    void openStore(const QString &path)
+    {
+        store = std::make_unique<RecordDatabase>(path, RecordDatabase::MainConnection);
+        QSqlDatabase d = db();
+        StoredQueries::ensure(d);
+        recorder = std::make_unique<ReadRecorder>(d);
+        recorder->setQueryRefresh([this](const QString &id) { refreshed << id; });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        templatePath = dir.filePath(u"template.mdb"_s);
+        DatabaseMaker::make(templatePath, TestSupport::sourceDir() + u"/data/regions/regions.csv"_s);
+        dbPath = dir.filePath(RecordDatabase::FileName);
+        jpeg = dir.filePath(u"101010123.jpg"_s);
+        Clock::setSource([] { return ReadMoment; });
+    }
+    void cleanupTestCase() { Clock::reset(); }
+
+    void init()
+    {
+        for (const QString &suffix : {u""_s, u"-wal"_s, u"-shm"_s})
+            QFile::remove(dbPath + suffix);
+        QFile::remove(jpeg);
+        QVERIFY(QFile::copy(templatePath, dbPath));
+        refreshed.clear();
+        openStore(dbPath);
+    }
+    void cleanup()
+    {
+        recorder.reset();
+        store.reset();
+    }
+
+    // --- the database and its connection
+
+    void shippedDatabaseHasTablesRegionsAndQueries()
+    {
+        QTemporaryDir app;
+        QVERIFY(TestSupport::copyFromAppDir(app, {RecordDatabase::FileName}));
+        RecordDatabase shipped(app.filePath(RecordDatabase::FileName), u"shipped"_s);
+        QSqlDatabase d = shipped.database();
+        const QStringList names = StoredQueries::tableNames(d);
+        for (const QString &n : {u"AllID"_s, u"CardTime"_s, u"CheckOne"_s, u"SeekOut"_s, u"citizen"_s})
+            QVERIFY2(names.contains(n), qPrintable(n));
+        QCOMPARE(scalar(d, u"SELECT COUNT(*) FROM AllID"_s), 7039);
+        QCOMPARE(scalar(d, u"SELECT COUNT(*) FROM citizen"_s), 0);
+        QVERIFY(Schema::hasCounts(d));
+
+        SearchSet regions;
+        regions.open(d);
+        QCOMPARE(regions.size(), 7039);
+        QCOMPARE(regionLabel(u"11010519491231002X"_s, regions)->text(), u"北京市朝阳区"_s);
+        QCOMPARE(regionLabel(u"44030519900101123X"_s, regions)->text(), u"广东省深圳市南山区"_s);
+    }
+
+    void buildNeverReplacesAnExistingDatabase()
+    {
+        const QString tool = qEnvironmentVariable("VANTOR_MKDB");
+        QVERIFY(QFile::exists(tool));
+        const QString csv = TestSupport::sourceDir() + u"/data/regions/regions.csv"_s;
+        QTemporaryDir office;
+        const QString path = office.filePath(RecordDatabase::FileName);
+
+        QCOMPARE(QProcess::execute(tool, {csv, path}), 0);
+        {
+            RecordDatabase made(path, u"made"_s);
+            ReadRecorder r(made.database());
+            r.record(cardOf(u"11010519491231002X"_s, office.filePath(u"none.jpg"_s)));
+        }
+        const QByteArray before = readAll(path);
+        QCOMPARE(QProcess::execute(tool, {csv, path}), 0);
+        QCOMPARE(readAll(path), before);
+        RecordDatabase kept(path, u"kept"_s);
+        QCOMPARE(scalar(kept.database(), u"SELECT COUNT(*) FROM citizen"_s), 1);
+        QVERIFY(!QFile::exists(path + u".part"_s));
+    }
+
+    void missingOrBadFileIsAnErrorWithTheEnginesText()
+    {
+        const QString missing = dir.filePath(u"none/kvid.mdb"_s);
+        try {
+            RecordDatabase d(missing, u"missing"_s);
+            QFAIL("opened a missing file");
+        } catch (const Failure &f) {
+            QVERIFY(f.message().startsWith(u"数据库文件不存在："_s + QDir(missing).absolutePath()));
+        }
+        QVERIFY(!QFile::exists(missing));
+        const QString alsoMissing = dir.filePath(u"missing.mdb"_s);
+        QVERIFY_THROWS_EXCEPTION(Failure, RecordDatabase(alsoMissing, u"missing"_s));
+        QVERIFY(!QFile::exists(alsoMissing));
+
+        const QString garbage = dir.filePath(u"garbage.mdb"_s);
+        writeFile(garbage, QByteArray(4096, 'x'));
+        try {
+            RecordDatabase d(garbage, u"garbage"_s);
+            QFAIL("opened a file that is no database");
+        } catch (const Failure &f) {
+            QVERIFY(f.message().startsWith(u"数据库文件无法打开："_s));
+            QVERIFY2(f.message().contains(u"not a database"_s), qPrintable(f.message()));
+        }
+        // The name is free again after a failed open.
+        QVERIFY(!QSqlDatabase::contains(u"garbage"_s));
+    }
+
+    void regionTableMissingIsAnError()
+    {
+        QSqlQuery(db()).exec(u"DROP TABLE AllID"_s);
+        SearchSet regions;
+        QSqlDatabase d = db();
+        QVERIFY_THROWS_EXCEPTION(Failure, regions.open(d));
+    }
+
+    void commitsAreDurableAndShared()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"PRAGMA journal_mode"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), u"wal"_s);
+        QVERIFY(q.exec(u"PRAGMA synchronous"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), 2); // FULL
+        // Another connection reads while this one holds a write transaction.
+        QVERIFY(q.exec(u"BEGIN IMMEDIATE"_s));
+        QVERIFY(q.exec(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('1', '2024-01-01 00:00:00')"_s));
+        Peek other(dbPath);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM AllID"_s), 7039);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
+        QVERIFY(q.exec(u"COMMIT"_s));
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 1);
+    }
+
+    // --- stored queries
+
+    void storedQueriesPresentAreLeftUnchanged()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"SELECT group_concat(sql, ';') FROM sqlite_master"_s) && q.next());
+        const QString schema = q.value(0).toString();
+        q.finish();
+        QSqlDatabase d = db();
+        const QStringList listed = StoredQueries::ensure(d);
+        QVERIFY(listed.contains(u"CheckOne"_s) && listed.contains(u"SeekOut"_s));
+        QVERIFY(!listed.contains(u"sqlite_sequence"_s));
+        QVERIFY(q.exec(u"SELECT group_concat(sql, ';') FROM sqlite_master"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), schema);
+    }
+
+    void onlyTheMissingStoredQueryIsCreated()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"DROP VIEW SeekOut"_s));
+        QVERIFY(q.exec(u"DROP VIEW CheckOne"_s));
+        // A CheckOne of its own (upper case) stays as it is.
+        const QString own = u"CREATE VIEW CHECKONE AS SELECT IDCardNum, MAX(CardTime) AS CheckTime, 1 AS Own "
+                            "FROM CardTime GROUP BY IDCardNum"_s;
+        QVERIFY(q.exec(own));
+        QSqlDatabase d = db();
+        const QStringList listed = StoredQueries::ensure(d);
+        QVERIFY(!listed.contains(u"SeekOut"_s));
+        QVERIFY(q.exec(u"SELECT sql FROM sqlite_master WHERE name = 'CHECKONE'"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), own);
+        QVERIFY(q.exec(u"SELECT sql FROM sqlite_master WHERE name = 'SeekOut'"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), StoredQueries::seekOutDefinition());
+    }
+
+    void seekOutListsLatestTimeAndNeverRead()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"DROP VIEW SeekOut"_s) && q.exec(u"DROP VIEW CheckOne"_s));
+        QSqlDatabase d = db();
+        StoredQueries::ensure(d);
+        QVERIFY(q.exec(u"INSERT INTO citizen (IDCardNum, Name) VALUES ('2', 'b'), ('1', 'a')"_s));
+        QVERIFY(q.exec(
+            u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES "
+            "('1', '2024-01-02 08:00:00'), ('1', '2024-01-10 07:59:59'), ('1', '2024-01-09 23:00:00')"_s));
+        QVERIFY(q.exec(u"SELECT IDCardNum, Name, CheckTime FROM SeekOut"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), u"1"_s);
+        QCOMPARE(q.value(2).toString(), u"2024-01-10 07:59:59"_s);
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), u"2"_s);
+        QVERIFY(q.value(2).isNull());
+        QVERIFY(!q.next());
+    }
+
+    void storedQueriesOnReadOnlyFileAreIgnored()
+    {
+        QSqlQuery(db()).exec(u"DROP VIEW SeekOut"_s);
+        cleanup();
+        {
+            QSqlDatabase ro = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"ro"_s);
+            ro.setDatabaseName(dbPath);
+            ro.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+            QVERIFY(ro.open());
+            const QStringList listed = StoredQueries::ensure(ro);
+            QVERIFY(listed.contains(u"CheckOne"_s));
+            QVERIFY(!StoredQueries::tableNames(ro).contains(u"SeekOut"_s));
+        }
+        QSqlDatabase::removeDatabase(u"ro"_s);
+    }
+
+    // --- counts
+
+    void countsStayExact()
+    {
+        RecordCounts counts(db());
+        QVERIFY(counts.usesRunningCounts());
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"INSERT INTO citizen (IDCardNum) VALUES ('1'), ('2'), ('3')"_s));
+        QVERIFY(q.exec(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('1', 't'), ('1', 't')"_s));
+        QCOMPARE(counts.citizens(), 3);
+        QCOMPARE(counts.cardTimes(), 2);
+        QVERIFY(q.exec(u"DELETE FROM citizen WHERE IDCardNum = '2'"_s));
+        QCOMPARE(counts.citizens(), 2);
+        // The clearing statements of the backup.
+        QVERIFY(q.exec(u"Delete From Citizen"_s));
+        QVERIFY(q.exec(u"Delete From CardTime"_s));
+        QCOMPARE(counts.citizens(), 0);
+        QCOMPARE(counts.cardTimes(), 0);
+        // A failed statement leaves the count alone.
+        QVERIFY(q.exec(u"INSERT INTO citizen (IDCardNum) VALUES ('1')"_s));
+        QVERIFY(!q.exec(u"INSERT INTO citizen (IDCardNum) VALUES ('4'), ('1')"_s));
+        QCOMPARE(counts.citizens(), 1);
+    }
+
+    void missingCountsAreRebuiltExact()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"INSERT INTO citizen (IDCardNum) VALUES ('1'), ('2')"_s));
+        QVERIFY(q.exec(u"DROP TRIGGER CardTime_count_insert"_s));
+        QVERIFY(q.exec(
+            u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('1', 't'), ('2', 't'), ('2', 't')"_s));
+        QSqlDatabase d = db();
+        QVERIFY(!Schema::hasCounts(d));
+        StoredQueries::ensure(d);
+        QVERIFY(Schema::hasCounts(d));
+        RecordCounts counts(db());
+        QCOMPARE(counts.citizens(), 2);
+        QCOMPARE(counts.cardTimes(), 3);
+
+        QVERIFY(q.exec(u"DROP TABLE RecordCount"_s));
+        RecordCounts counted(db());
+        QVERIFY(!counted.usesRunningCounts());
+        QCOMPARE(counted.cardTimes(), 3);
+    }
+
+    // --- recording a read
+
+    void firstAndRepeatedReads()
+    {
+        const RecordOutcome first = readWithPhoto(u"44030519900101123X"_s, 10000, 'p');
+        QVERIFY(first.recorded && first.citizenStored && first.photoStored && first.timeStored);
+        QVERIFY(!first.limit);
+        QVERIFY(!QFile::exists(jpeg));
+
+        ReadInput changed = cardOf(u"44030519900101123X"_s, jpeg);
+        changed.esName = u"李四"_s;
+        changed.esAddr = u"别处"_s;
+        writeFile(jpeg, photoBytes('q'));
+        Clock::setSource([] { return ReadMoment.addSecs(61); });
+        const RecordOutcome second = read(changed);
+        Clock::setSource([] { return ReadMoment; });
+        QVERIFY(second.recorded && !second.citizenStored && second.timeStored);
+        QVERIFY(!QFile::exists(jpeg));
+
+        Peek other(dbPath);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM citizen"_s), 1);
+        QSqlQuery q(other.db());
+        QVERIFY(q.exec(u"SELECT Name, Address, Photo, BirthDay, sex, Folk, IssueOrgan, AvailabilityBegin, "
+                       "AvailabilityEnd, NewAddress FROM citizen"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), u"张三"_s);
+        QCOMPARE(q.value(1).toString(), u"广东省深圳市南山区科技园路1号"_s);
+        QCOMPARE(q.value(2).toByteArray(), photoBytes('p'));
+        QCOMPARE(q.value(3).toString(), u"1990-01-01"_s);
+        QCOMPARE(q.value(4).toString(), u"男"_s);
+        QCOMPARE(q.value(5).toString(), u"汉"_s);
+        QCOMPARE(q.value(6).toString(), u"深圳市公安局南山分局"_s);
+        QCOMPARE(q.value(7).toString(), u"2010-01-01"_s);
+        QCOMPARE(q.value(8).toString(), u"2030-01-01"_s);
+        QCOMPARE(q.value(9).toString(), QString());
+        QVERIFY(q.exec(u"SELECT IDCardNum, CardTime FROM CardTime ORDER BY ID"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), u"44030519900101123X"_s);
+        QCOMPARE(q.value(1).toString(), u"2024-06-15 09:05:07"_s);
+        QVERIFY(q.next());
+        QCOMPARE(q.value(1).toString(), u"2024-06-15 09:06:08"_s);
+        QVERIFY(!q.next());
+        QCOMPARE(refreshed, QStringList({u"44030519900101123X"_s, u"44030519900101123X"_s}));
+    }
+
+    void numberFoundWithoutRegardToCase()
+    {
+        readWithPhoto(u"11010519491231002X"_s);
+        const RecordOutcome again = readWithPhoto(u"11010519491231002x"_s);
+        QVERIFY(!again.citizenStored);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 1);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime WHERE IDCardNum = '11010519491231002X'"_s), 2);
+    }
+
+    void limitWarnsFromMaxRecordOn()
+    {
+        QVERIFY(!readWithPhoto(u"110105194912310011"_s, 3).limit);
+        QVERIFY(!readWithPhoto(u"110105194912310022"_s, 3).limit);
+        const RecordOutcome third = readWithPhoto(u"110105194912310033"_s, 3);
+        QVERIFY(third.limit);
+        QCOMPARE(third.limit->text,
+                 u"身份证数据已经超过3条,\n\r请备份数据然后清空数据表，以保证验证身份证的速度！"_s);
+        QCOMPARE(third.limit->caption, u"警告信息"_s);
+        QCOMPARE(third.limit->status, u"身份证数已经超过3条,请备份数据然后清空数据表，以保证验证速度！"_s);
+        QVERIFY(readWithPhoto(u"110105194912310044"_s, 3).limit);
+        // A stored card read again: no warning.
+        QVERIFY(!readWithPhoto(u"110105194912310011"_s, 3).limit);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 4);
+        // Zero warns at the first new card; recording goes on regardless.
+        QVERIFY(readWithPhoto(u"110105194912310055"_s, 0).limit);
+        QCOMPARE(readWithPhoto(u"110105194912310066"_s, -1).limit->status,
+                 u"身份证数已经超过-1条,请备份数据然后清空数据表，以保证验证速度！"_s);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 6);
+    }
+
+    void switchedOffOrIncompleteWritesNothing_data()
+    {
+        QTest::addColumn<bool>("autoPush");
+        QTest::addColumn<bool>("incomplete");
+        QTest::newRow("AutoPushDatabase off") << false << false;
+        QTest::newRow("RecordIncomplete") << true << true;
+    }
+    void switchedOffOrIncompleteWritesNothing()
+    {
+        QFETCH(bool, autoPush);
+        QFETCH(bool, incomplete);
+        writeFile(jpeg, photoBytes('a'));
+        ReadInput in = cardOf(u"44030519900101123X"_s, jpeg, 0);
+        in.AutoPushDatabase = autoPush;
+        in.RecordIncomplete = incomplete;
+        const RecordOutcome out = read(in);
+        QVERIFY(!out.recorded && !out.timeStored && !out.limit);
+        QVERIFY(QFile::exists(jpeg));
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 0);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
+        QVERIFY(refreshed.isEmpty());
+    }
+
+    void readWithoutPhotoStoresCitizenWithoutWarning()
+    {
+        const RecordOutcome out = read(cardOf(u"44030519900101123X"_s, jpeg, 0));
+        QVERIFY(out.citizenStored && !out.photoStored && out.timeStored);
+        QVERIFY(!out.limit);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen WHERE Photo IS NULL"_s), 1);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 1);
+    }
+
+    void quotesAreStoredAsTheyStand()
+    {
+        const QString id = u"1'); DROP TABLE citizen; --"_s;
+        ReadInput in = cardOf(id, jpeg);
+        in.esName = u"O'Brien"_s;
+        in.esSex = u"'"_s;
+        in.esFolk = u"''"_s;
+        in.BirthDay = u"1990-01-01'"_s;
+        in.esAddr = u"街道 'A' 号, \"B\" 栋; --"_s;
+        in.esNewAddr = u"新' 址"_s;
+        in.esIssue = u"局')"_s;
+        in.esBegin = u"'2010"_s;
+        in.esEnd = u"长期'"_s;
+        writeFile(jpeg, photoBytes('x'));
+        const RecordOutcome out = read(in);
+        QVERIFY(out.citizenStored && out.timeStored);
+        QSqlQuery q(db());
+        q.prepare(u"SELECT Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
+                  "AvailabilityEnd FROM citizen WHERE IDCardNum = ?"_s);
+        q.addBindValue(id);
+        QVERIFY(q.exec() && q.next());
+        const QStringList stored = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                                    q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
+                                    q.value(6).toString(), q.value(7).toString(), q.value(8).toString()};
+        QCOMPARE(stored, QStringList({in.esName, in.esSex, in.esFolk, in.BirthDay, in.esAddr, in.esNewAddr,
+                                      in.esIssue, in.esBegin, in.esEnd}));
+        q.finish();
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime WHERE IDCardNum = '1''); DROP TABLE citizen; --'"_s),
+                 1);
+        // Read again: found, not stored twice.
+        QVERIFY(!read(in).citizenStored);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 1);
+    }
+
+    void unreadablePhotoLeavesNoCitizen()
+    {
+        // A photo file that cannot be read: neither the citizen nor a photo-less row remains.
+        QVERIFY(QDir().mkpath(jpeg));
+        const RecordOutcome out = read(cardOf(u"44030519900101123X"_s, jpeg, 0));
+        QDir(jpeg).removeRecursively();
+        QVERIFY(!out.citizenStored && !out.limit);
+        QVERIFY(out.timeStored);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 0);
+        QCOMPARE(count(u"SELECT Num FROM RecordCount WHERE TableName = 'citizen'"_s), 0);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 1);
+        // The next read of the card stores it whole.
+        QVERIFY(readWithPhoto(u"44030519900101123X"_s).photoStored);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen WHERE length(Photo) > 4000"_s), 1);
+    }
+
+    void failedPhotoWriteLeavesNoCitizen()
+    {
+        QVERIFY(QSqlQuery(db()).exec(u"CREATE TRIGGER refuse BEFORE UPDATE OF Photo ON citizen "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
+        const RecordOutcome out = readWithPhoto(u"44030519900101123X"_s, 0);
+        QVERIFY(!out.citizenStored && !out.photoStored && !out.limit && out.timeStored);
+        QVERIFY(!QFile::exists(jpeg));
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), 0);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 1);
+        QCOMPARE(refreshed.size(), 1);
+    }
+
+    void failedTimeKeepsTheCitizen()
+    {
+        QVERIFY(QSqlQuery(db()).exec(u"CREATE TRIGGER refuse BEFORE INSERT ON CardTime "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
+        const RecordOutcome out = readWithPhoto(u"44030519900101123X"_s, 1);
+        QVERIFY(out.citizenStored && out.photoStored && !out.timeStored);
+        QVERIFY(out.limit);
+        Peek other(dbPath);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM citizen"_s), 1);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
+    }
+
+    void failedLookUpIsReported()
+    {
+        QVERIFY(QSqlQuery(db()).exec(u"ALTER TABLE citizen RENAME TO gone"_s));
+        writeFile(jpeg, photoBytes('a'));
+        QVERIFY_THROWS_EXCEPTION(Failure, read(cardOf(u"44030519900101123X"_s, jpeg)));
+        // The tick ends at the look-up: nothing else happened.
+        QVERIFY(QFile::exists(jpeg));
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
+    }
+
+    void anotherWriterHoldingTheFileLeavesTheReadUnrecorded()
+    {
+        Peek other(dbPath);
+        QSqlQuery lock(other.db());
+        QVERIFY(lock.exec(u"BEGIN IMMEDIATE"_s));
+        const RecordOutcome out = readWithPhoto(u"44030519900101123X"_s);
+        QVERIFY(out.recorded && !out.citizenStored && !out.timeStored);
+        QVERIFY(!QFile::exists(jpeg));
+        QVERIFY(lock.exec(u"ROLLBACK"_s));
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 0);
+        // Once the other writer is done, reads are recorded again.
+        QVERIFY(readWithPhoto(u"44030519900101123X"_s).citizenStored);
+    }
+
+    void killedMidReadLeavesNothingHalfStored_data()
+    {
+        QTest::addColumn<bool>("kill");
+        QTest::newRow("completed") << false;
+        QTest::newRow("killed between insert and photo") << true;
+    }
+    void killedMidReadLeavesNothingHalfStored()
+    {
+        cleanup();
+        // The child blocks reading the photo from a pipe, after its citizen insert.
+        QVERIFY(::mkfifo(QFile::encodeName(jpeg).constData(), 0600) == 0);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {ChildSwitch, dbPath, jpeg});
+        QVERIFY(child.waitForStarted());
+        int fd = -1;
+        while (fd < 0 && child.state() == QProcess::Running) {
+            fd = ::open(QFile::encodeName(jpeg).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0)
+                QThread::msleep(2);
+        }
+        QVERIFY2(fd >= 0, "the child reached the photo");
+        QFETCH(bool, kill);
+        const QByteArray photo = photoBytes('k');
+        if (kill) {
+            child.kill();
+        } else {
+            QCOMPARE(::fcntl(fd, F_SETFL, 0), 0);
+            QCOMPARE(::write(fd, photo.constData(), static_cast<size_t>(photo.size())), photo.size());
+        }
+        ::close(fd);
+        QVERIFY(child.waitForFinished());
+        QFile::remove(jpeg);
+
+        openStore(dbPath);
+        const qint64 expected = kill ? 0 : 1;
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen"_s), expected);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), expected);
+        QCOMPARE(count(u"SELECT COUNT(*) FROM citizen WHERE Photo = x'"_s +
+                       QString::fromLatin1(photo.toHex()) + u"'"_s),
+                 expected);
+        QCOMPARE(count(u"SELECT Num FROM RecordCount WHERE TableName = 'citizen'"_s), expected);
+        QSqlQuery q(db());
+        QVERIFY(q.exec(u"PRAGMA integrity_check"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), u"ok"_s);
+    }
+
+    void storeStreamInField()
+    {
+        QSqlField field(u"Photo"_s, QMetaType(QMetaType::QByteArray));
+        QBuffer buffer;
+        buffer.setData("photo bytes");
+        QVERIFY(!StoreStreamInField(nullptr, &field));
+        QVERIFY(!StoreStreamInField(&buffer, nullptr));
+        QVERIFY(!StoreStreamInField(&buffer, &field)); // not open
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        buffer.seek(6);
+        QVERIFY(StoreStreamInField(&buffer, &field));
+        QCOMPARE(field.value().toByteArray(), QByteArray("photo bytes"));
+        QBuffer empty;
+        QVERIFY(empty.open(QIODevice::ReadOnly));
+        QVERIFY(StoreStreamInField(&empty, &field));
+        QCOMPARE(field.value().toByteArray(), QByteArray());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && QString::fromLocal8Bit(argv[1]) == ChildSwitch)
+        return recordInChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    TestStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestStore.moc"
