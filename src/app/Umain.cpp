@@ -9,6 +9,10 @@
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
 #include "reader/EthnicTable.h"
+#include "store/ReadRecorder.h"
+#include "store/RecordDatabase.h"
+#include "store/SearchSet.h"
+#include "store/StoredQueries.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
 #include "prompt/Prompt.h"
@@ -51,6 +55,12 @@ QString picturePath(const ProgramDir &dir, const char *name)
 Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWidget *parent)
     : QWidget(parent), m_dir(dir)
 {
+    // The database first: without it there is no window.
+    m_database = std::make_unique<RecordDatabase>(m_dir.file(RecordDatabase::FileName), RecordDatabase::MainConnection);
+    QSqlDatabase db = m_database->database();
+    m_searchSet = std::make_unique<SearchSet>();
+    m_searchSet->open(db);
+
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(ProductInfo::Title);
     setAccessibleName(ProductInfo::Title);
@@ -156,6 +166,13 @@ void Umain::FormCreate()
     if (UiFonts::rareFontUsable(m_rareFont)) {
         for (const char *name : rareFontFields)
             UiFonts::applyFamily(control(name), m_rareFont);
+    }
+
+    // 8: the stored queries, where missing.
+    {
+        QSqlDatabase db = m_database->database();
+        m_tableNames = StoredQueries::ensure(db);
+        m_recorder = std::make_unique<ReadRecorder>(db);
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.

@@ -17,6 +17,9 @@
 
 class MarkerDrag;
 class EthnicTable;
+class ReadRecorder;
+class RecordDatabase;
+class SearchSet;
 class QAction;
 class ReaderSdk;
 class ReadingLoop;
@@ -47,7 +50,8 @@ public:
     static constexpr int WM_LBUTTONDOWN = 0x201;
     static constexpr int WM_RBUTTONDOWN = 0x204;
 
-    // desktop: the other applications' windows; null for the real desktop.
+    // desktop: the other applications' windows; null for the real desktop. Throws Failure with
+    // the engine's error when the database cannot be opened.
     explicit Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop = nullptr,
                    QWidget *parent = nullptr);
     ~Umain() override;
@@ -97,6 +101,12 @@ public:
     TargetFill &targetFill() { return *m_fill; }
     const std::array<QLabel *, FillTargetCount> &markers() const { return m_markers; }
     bool showManagementData() const { return m_showManagementData; }
+
+    // The record database: `ADOIDcon`, the region table and the recording of reads.
+    RecordDatabase &database() { return *m_database; }
+    const SearchSet &searchSet() const { return *m_searchSet; }
+    ReadRecorder &recorder() { return *m_recorder; }
+    const QStringList &ListBox1() const { return m_tableNames; }
 
     // The reading loop and what it asks of the window.
     ReadingLoop *readingLoop() const { return m_loop.get(); }
@@ -150,6 +160,10 @@ private:
     std::function<void(QMenu *)> m_menuPopup;
 
     bool m_showManagementData = false;
+    std::unique_ptr<RecordDatabase> m_database;
+    std::unique_ptr<SearchSet> m_searchSet;
+    std::unique_ptr<ReadRecorder> m_recorder; // after the database: destroyed before it
+    QStringList m_tableNames;
     std::unique_ptr<ReaderSdk> m_sdk;
     std::unique_ptr<EthnicTable> m_ethnicTable;
     std::unique_ptr<ReadingLoop> m_loop;

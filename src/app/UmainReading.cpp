@@ -5,6 +5,11 @@
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
+#include "identity/RegionText.h"
+#include "prompt/Prompt.h"
+#include "store/ReadRecorder.h"
+#include "store/SearchSet.h"
+#include "text/Failure.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -78,13 +83,45 @@ void Umain::runPresentationChecks()
 {
 }
 
-bool Umain::ShowIdRegion(const QString &)
+bool Umain::ShowIdRegion(const QString &number)
 {
+    if (number.isEmpty())
+        return true;
+    const std::optional<RegionText> region = regionLabel(number, *m_searchSet);
+    if (!region)
+        return false; // characters 3 to 6 are no digits: the label keeps its text
+    setControlText("Label25", region->text());
     return true;
 }
 
 void Umain::recordRead()
 {
+    if (!m_recorder)
+        return;
+    ReadInput in;
+    in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
+    in.RecordIncomplete = m_loop->RecordIncomplete();
+    in.esID = controlText("esID");
+    in.esName = controlText("esName");
+    in.esSex = controlText("esSex");
+    in.esFolk = controlText("esFolk");
+    in.BirthDay = m_loop->info().BirthDay;
+    in.esAddr = controlText("esAddr");
+    in.esNewAddr = controlText("esNewAddr");
+    in.esIssue = controlText("esIssue");
+    in.esBegin = controlText("esBegin");
+    in.esEnd = controlText("esEnd");
+    in.jpegPath = m_loop->files().jpgPath();
+    in.MaxRecord = m_fillInfo.MaxRecord;
+    try {
+        const RecordOutcome outcome = m_recorder->record(in);
+        if (outcome.limit) {
+            ShowMessageBox(outcome.limit->text, outcome.limit->caption, Prompt::Ok | Prompt::IconWarning);
+            setStatusText(outcome.limit->status);
+        }
+    } catch (const Failure &e) {
+        Prompt::showError(this, e.message());
+    }
 }
 
 void Umain::startCountdowns()

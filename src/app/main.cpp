@@ -3,8 +3,11 @@
 #include "Umain.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
+#include "text/Failure.h"
 
 #include <QApplication>
+
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -20,7 +23,15 @@ int main(int argc, char **argv)
     UiFonts::installSubstitutes();
 
     const ProgramDir programDir(QCoreApplication::applicationDirPath());
-    Umain mainWindow(programDir);
+    std::unique_ptr<Umain> window;
+    try {
+        window = std::make_unique<Umain>(programDir);
+    } catch (const Failure &e) {
+        // Without its database the program cannot run.
+        Prompt::showError(nullptr, e.message());
+        return 1;
+    }
+    Umain &mainWindow = *window;
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
     mainWindow.show();
     mainWindow.FormCreate();

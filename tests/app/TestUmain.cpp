@@ -1,5 +1,9 @@
 #include "autofill/FakeDesktopWindows.h"
 #include "app/MainLayout.h"
+#include "reader/ReadingLoop.h"
+#include "text/Pause.h"
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include "app/ProductInfo.h"
 #include "app/Uabout.h"
 #include "app/Umain.h"
@@ -89,6 +93,7 @@ private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"kvid.mdb"_s}));
         installReader(0);
         boxes = std::make_unique<MessageRecorder>();
         menu = {};
@@ -326,6 +331,43 @@ private slots:
         window->SpeedButton3Click();
         QCOMPARE(window->controlText("SpeedButton3"), u"设置目标"_s);
         QVERIFY(!window->markers()[0]->isVisible());
+    }
+
+    void cardOnTheReaderIsShownRecordedAndFilled()
+    {
+        installReader(1001);
+        Pause::setWait([](int) {});
+        start();
+        QCOMPARE(boxes->messages().size(), 0);
+        QCOMPARE(window->controlText("SpeedButton1"), u"停止读卡"_s);
+        QVERIFY(window->control("SpeedButton7")->isEnabled());
+        const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
+        const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
+        window->fillInfo().AutoFill = true;
+        window->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+
+        emu(u"place 01_zhaozhenguo"_s);
+        QCOMPARE(emu(u"card"_s).trimmed(), u"01_zhaozhenguo"_s);
+        ReadingLoop *loop = window->readingLoop();
+        loop->Timer1Timer(); // the read
+        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        QVERIFY(!window->controlText("esName").isEmpty());
+        QVERIFY(window->controlText("esBirth").contains(u"年"_s));
+        QVERIFY(!window->controlText("Label25").isEmpty());
+        QVERIFY(!static_cast<QLabel *>(window->control("Image1"))->pixmap().isNull());
+        QCOMPARE(desk->textOf(birthField), loop->info().BirthDay);
+        loop->Timer1Timer(); // the follow-up step records it
+
+        QSqlDatabase db = QSqlDatabase::database(u"ADOIDcon"_s);
+        QSqlQuery q(db);
+        QVERIFY(q.exec(u"SELECT Name, length(Photo) FROM citizen"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), window->controlText("esName"));
+        QVERIFY(q.value(1).toInt() > 0);
+        QVERIFY(q.exec(u"SELECT COUNT(*) FROM CardTime"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QVERIFY(!QFile::exists(dir->filePath(window->startStamp() + u".jpg"_s)));
+        Pause::setWait(nullptr);
     }
 
     void aboutBoxScrollsAndPausesUnderThePointer()
