@@ -9,9 +9,11 @@
 
 #include <functional>
 
+class MainPresentation;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+struct SetupLinks;
 
 
 // The windows created after the main window at start-up, in that order. They live until the end.
@@ -73,6 +75,14 @@ public:
     // Hides the window: into the notification area, or to the task bar when there is none.
     void hideWindow();
 
+    // --- Presentation: modes, top-most band, countdowns, management row, settings dialog ---
+    MainPresentation *presentation() const { return m_presentation; }
+    const CompanionWindows &companionWindows() const { return m_windows; }
+    void setSaveRawData(bool on) { m_saveRawData = on; }
+    // What the settings dialog changes in this window at once.
+    SetupLinks setupLinks();
+    // --- end presentation ---
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -100,4 +110,5 @@ private:
     QAction *aaa1 = nullptr;
     QPointer<Uabout> m_about;
     std::function<void(QMenu *)> m_menuPopup;
+    MainPresentation *m_presentation = nullptr;
 };

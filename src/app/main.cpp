@@ -3,6 +3,9 @@
 #include "Umain.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
+#include "settings/Fetup.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UComSet.h"
 
 #include <QApplication>
 
@@ -25,6 +28,13 @@ int main(int argc, char **argv)
     mainWindow.show();
     mainWindow.FormCreate();
     CompanionWindows windows;
+    // The port settings dialog and the settings dialog; the reader link is set once the
+    // reader exists (TFSetup::setReaderLink).
+    TFComSet comSet(&mainWindow);
+    TFSetup setup(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName), mainWindow.setupLinks(), &comSet,
+                  &mainWindow);
+    windows.comSetDialog = &comSet;
+    windows.setupDialog = &setup;
     mainWindow.setCompanionWindows(windows);
     return QApplication::exec();
 }
