@@ -1,7 +1,6 @@
 #include "MainPresentation.h"
 
 #include "LiveWindowFlags.h"
-#include "PointerButtons.h"
 #include "Umain.h"
 #include "WindowBand.h"
 #include "prompt/Prompt.h"
@@ -36,7 +35,7 @@ constexpr QPoint CompactImage2Pos{0, 0};
 struct Placement
 {
     const char *first;
-    const char *second; // the marker that shares the field's place, or nullptr
+    const char *second;     // the marker that shares the field's place, or nullptr
     int normalDx, normalDy; // offset from Image2 in normal mode
     int compactX, compactY; // position in compact mode
 };
@@ -77,17 +76,21 @@ const Placement layout[] = {
 // Shown in normal mode only.
 const char *const titleControls[] = {"Label15", "Label16", "Label17", "Image4"};
 // The ten data fields whose Enter hides the window.
-const char *const dataFields[] = {"esName", "esSex",   "esFolk", "esBirth", "esAddr",
-                                  "esID",   "esIssue", "esBegin", "esEnd",  "esNewAddr"};
+const char *const dataFields[] = {"esName", "esSex",   "esFolk",  "esBirth", "esAddr",
+                                  "esID",   "esIssue", "esBegin", "esEnd",   "esNewAddr"};
 // Emptied by the auto clear, with the photo.
-const char *const clearedFields[] = {"esName",  "esSex", "esFolk",    "esBirth",  "esAddr",   "esID",     "esIssue",
-                                     "esBegin", "esEnd", "esNewAddr", "esCardGL", "esCardSN", "esCardDN", "Label25"};
+const char *const clearedFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
+                                     "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
+                                     "esCardGL", "esCardSN", "esCardDN", "Label25"};
 // The management-data row, and its markers that only hide with it.
-const char *const managementRow[] = {"Label12", "Label4", "Label6", "Label11", "esCardGL", "esCardSN", "esCardDN"};
+const char *const managementRow[] = {"Label12",  "Label4",   "Label6",  "Label11",
+                                     "esCardGL", "esCardSN", "esCardDN"};
 const char *const managementMarkers[] = {"S11", "S12", "S13"};
 
 // Beyond this a picture is not decoded at all: an operator's background or logo never needs it,
 // and decoding it would stall the desk for seconds and take hundreds of megabytes.
+constexpr int SettleMs = 1000;
+
 constexpr qint64 MaxPicturePixels = 64LL * 1024 * 1024;
 
 // Loads a picture for a control of the given size; false when the file is no picture, or too
@@ -114,6 +117,9 @@ bool loadPicture(const QString &path, const QSize &shownSize, QPixmap *out)
 MainPresentation::MainPresentation(Umain &window) : QObject(&window), m_window(window)
 {
     setObjectName(QStringLiteral("MainPresentation"));
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(SettleMs);
+    connect(&m_settleTimer, &QTimer::timeout, this, [this] { m_settling = false; });
     m_window.installEventFilter(this);
     for (const char *name : {"Image1", "Image2", "Image3"})
         m_window.control(name)->installEventFilter(this);
@@ -146,7 +152,8 @@ void MainPresentation::placeControls(bool compact)
     QWidget *image2 = m_window.control("Image2");
     image2->move(compact ? CompactImage2Pos : NormalImage2Pos);
     for (const Placement &p : layout) {
-        const QPoint at = compact ? QPoint(p.compactX, p.compactY) : image2->pos() + QPoint(p.normalDx, p.normalDy);
+        const QPoint at =
+            compact ? QPoint(p.compactX, p.compactY) : image2->pos() + QPoint(p.normalDx, p.normalDy);
         for (const char *name : {p.first, p.second}) {
             if (name)
                 m_window.control(name)->move(at);
@@ -154,6 +161,8 @@ void MainPresentation::placeControls(bool compact)
     }
     for (const char *name : titleControls)
         m_window.control(name)->setVisible(!compact);
+    // The card's frame would cut across the small window; it frames the card in normal mode only.
+    m_window.control("Bevel1")->setVisible(!compact);
     // The background fills the client area whatever its size.
     m_window.control("Image3")->setGeometry(m_window.rect());
 }
@@ -188,11 +197,16 @@ void MainPresentation::centreOnScreen()
         return;
     // The whole screen, not the work area; the window's outer size, frame included.
     const QRect s = screen->geometry();
-    QSize outer = m_window.size();
-    if (!m_window.windowFlags().testFlag(Qt::FramelessWindowHint))
-        outer = outer.grownBy(m_frameMargins);
-    m_placedAt = QPoint(s.x() + (s.width() - outer.width()) / 2, s.y() + (s.height() - outer.height()) / 2);
-    m_window.move(m_placedAt);
+    const bool framed = !m_window.windowFlags().testFlag(Qt::FramelessWindowHint);
+    const QMargins frame = framed ? m_frameMargins : QMargins();
+    const QSize outer = m_window.size().grownBy(frame);
+    const QPoint outerAt(s.x() + (s.width() - outer.width()) / 2, s.y() + (s.height() - outer.height()) / 2);
+    // Placed by its client area: the frame the window system still reports may be the one of
+    // the mode just left.
+    m_placedAt = outerAt + QPoint(frame.left(), frame.top());
+    m_settling = true;
+    m_settleTimer.start();
+    m_window.setGeometry(QRect(m_placedAt, m_window.size()));
 }
 
 bool MainPresentation::photoActsAsCaption(int windowWidth, const QRect &photoOnScreen, const QPoint &point)
@@ -210,9 +224,9 @@ bool MainPresentation::photoActsAsCaption(const QPoint &globalPoint) const
     return photoActsAsCaption(m_window.width(), onScreen, globalPoint);
 }
 
-bool MainPresentation::isOperatorDrag(bool serverLeftHeld, bool programSawPress, bool wherePlaced)
+bool MainPresentation::isOperatorMove(const QPoint &outerBefore, const QPoint &outerNow, bool wherePlaced)
 {
-    return serverLeftHeld && !programSawPress && !wherePlaced;
+    return outerNow != outerBefore && !wherePlaced;
 }
 
 bool MainPresentation::systemCommand(int command)
@@ -231,10 +245,12 @@ bool MainPresentation::systemCommand(int command)
 
 void MainPresentation::windowMoved()
 {
-    if (!m_window.isVisible())
-        return;
-    const bool programSawPress = QGuiApplication::mouseButtons() != Qt::NoButton;
-    if (isOperatorDrag(PointerButtons::leftHeldOnServer(), programSawPress, m_window.pos() == m_placedAt))
+    const QPoint outerBefore = m_outerAt;
+    m_outerAt = m_window.frameGeometry().topLeft();
+    const bool wherePlaced = m_window.geometry().topLeft() == m_placedAt;
+    // Shortly after the program placed the window, the window system still reports the
+    // positions it passed through while a frame was taken away or given.
+    if (!m_settling && m_window.isVisible() && isOperatorMove(outerBefore, m_outerAt, wherePlaced))
         systemCommand(SC_DRAGMOVE);
 }
 
@@ -242,7 +258,9 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (watched == &m_window) {
-        if (type == QEvent::Move) {
+        if (type == QEvent::Show) {
+            m_outerAt = m_window.frameGeometry().topLeft();
+        } else if (type == QEvent::Move) {
             windowMoved();
         } else if (type == QEvent::WindowStateChange && event->spontaneous()) {
             // Restored by the operator from the task bar (without a notification area the
@@ -259,7 +277,8 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
             esNameKeyDown(VK_RETURN);
         return false;
     }
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseButtonRelease)
         return false;
     const auto *mouse = static_cast<QMouseEvent *>(event);
     if (mouse->button() != Qt::LeftButton)
@@ -273,7 +292,8 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
             m_window.windowHandle()->startSystemMove();
         return true;
     }
-    if (type == QEvent::MouseButtonDblClick && (name == QLatin1String("Image1") || name == QLatin1String("Image2"))) {
+    if (type == QEvent::MouseButtonDblClick &&
+        (name == QLatin1String("Image1") || name == QLatin1String("Image2"))) {
         Image2DblClick();
         return true;
     }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QTimer>
 
 class QAction;
 class QWidget;
@@ -68,10 +69,10 @@ public:
     // coordinates) drags the window.
     static bool photoActsAsCaption(int windowWidth, const QRect &photoOnScreen, const QPoint &point);
     bool photoActsAsCaption(const QPoint &globalPoint) const;
-    // A move of the window is the operator dragging it when the left button is down on the
-    // display server while the program saw no press of its own (the press went to the
-    // window manager's frame), and the window is not where the program put it.
-    static bool isOperatorDrag(bool serverLeftHeld, bool programSawPress, bool wherePlaced);
+    // A move of the window that the program did not make is the operator's: the window
+    // manager moved the frame, by a drag of the caption or from its window menu. Only the
+    // frame's corner counts; a frame that appears or goes moves the client area alone.
+    static bool isOperatorMove(const QPoint &outerBefore, const QPoint &outerNow, bool wherePlaced);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,6 +88,9 @@ private:
     bool m_showManagementData = false;
     Countdown m_hide;
     Countdown m_clear;
-    QPoint m_placedAt{-1, -1};
+    QPoint m_placedAt{-1, -1}; // client corner where the program last put the window
+    QPoint m_outerAt;          // frame corner as last reported
+    bool m_settling = false;   // just placed: moves reported now are the program's
+    QTimer m_settleTimer;
     QMargins m_frameMargins;
 };

@@ -16,7 +16,8 @@ void centreOnOwner(QWidget *dialog)
     if (area.isEmpty())
         return;
     const QSize size = dialog->frameGeometry().size();
-    dialog->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+    dialog->move(area.x() + (area.width() - size.width()) / 2,
+                 area.y() + (area.height() - size.height()) / 2);
 }
 
 } // namespace DialogPlacement

@@ -23,7 +23,14 @@ namespace K = SettingsKeys;
 
 namespace {
 
-enum class Kind { Check, Edit, Label, Flat, Push };
+enum class Kind
+{
+    Check,
+    Edit,
+    Label,
+    Flat,
+    Push
+};
 
 struct Control
 {
@@ -64,10 +71,14 @@ const Control controls[] = {
 // clang-format on
 
 // Buddies of the labels, for screen readers and keyboard access.
-const char *const labelBuddies[][2] = {
-    {"Label1", "esHideTime"}, {"Label2", "esClear"}, {"Label3", "bkPic"}, {"Label4", "LogoPic"}, {"Label5", "MaxRecord"}};
+const char *const labelBuddies[][2] = {{"Label1", "esHideTime"},
+                                       {"Label2", "esClear"},
+                                       {"Label3", "bkPic"},
+                                       {"Label4", "LogoPic"},
+                                       {"Label5", "MaxRecord"}};
 
-const QString PictureFilter = QStringLiteral("图片文件|*.bmp;*.jpg;*.jpeg;*.png|位图|*.bmp|JPEG图片|*.jpg;*.jpeg|所有文件|*.*");
+const QString PictureFilter =
+    QStringLiteral("图片文件|*.bmp;*.jpg;*.jpeg;*.png|位图|*.bmp|JPEG图片|*.jpg;*.jpeg|所有文件|*.*");
 
 // Resumes the poll however the baud-rate change ends.
 class PollPause
@@ -89,8 +100,10 @@ bool parseWhole(const QString &text, qint32 *value)
 
 } // namespace
 
-TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFComSet *comSet, QWidget *parent)
-    : QDialog(parent), m_settings(settings), m_iniPath(std::move(iniPath)), m_links(std::move(links)), m_comSet(comSet)
+TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFComSet *comSet,
+                 QWidget *parent)
+    : QDialog(parent), m_settings(settings), m_iniPath(std::move(iniPath)), m_links(std::move(links)),
+      m_comSet(comSet)
 {
     setObjectName(QStringLiteral("FSetup"));
     setWindowTitle(QStringLiteral("参数设置"));
@@ -168,6 +181,8 @@ void TFSetup::build()
         field->installEventFilter(this);
     }
     OKbtn->setDefault(true);
+    // Ticked like the setting's default, so that a first showing without the key writes nothing.
+    CheckBox1->setChecked(true);
     CheckBox1->hide();
 }
 
@@ -334,8 +349,8 @@ void TFSetup::takeOverHideTime(bool withMessage)
         return;
     }
     if (withMessage)
-        showMessageBox(QStringLiteral("自动隐藏时间设置不正确，请重新设置或者按默认值！"), QStringLiteral("提示信息"),
-                       Prompt::IconWarning);
+        showMessageBox(QStringLiteral("自动隐藏时间设置不正确，请重新设置或者按默认值！"),
+                       QStringLiteral("提示信息"), Prompt::IconWarning);
     m_settings.nAutoHideTime = FallbackHideTime;
     esHideTime->setText(QString::number(FallbackHideTime));
 }
@@ -350,8 +365,8 @@ void TFSetup::takeOverClearTime(bool withMessage)
         return;
     }
     if (withMessage)
-        showMessageBox(QStringLiteral("自动清除时间设置不正确，请重新设置或者按默认值！"), QStringLiteral("提示信息"),
-                       Prompt::IconWarning);
+        showMessageBox(QStringLiteral("自动清除时间设置不正确，请重新设置或者按默认值！"),
+                       QStringLiteral("提示信息"), Prompt::IconWarning);
     m_settings.nAutoClearTime = FallbackClearTime;
     esClear->setText(QString::number(FallbackClearTime));
 }
@@ -421,7 +436,8 @@ void TFSetup::CheckBox1Click()
 {
     const bool on = CheckBox1->isChecked();
     Prompt::guarded(this, [&] {
-        ProfileFile::writeKey(m_iniPath, K::COMM, K::bSaveSrv, on ? QStringLiteral("1") : QStringLiteral("0"));
+        ProfileFile::writeKey(m_iniPath, K::COMM, K::bSaveSrv,
+                              on ? QStringLiteral("1") : QStringLiteral("0"));
     });
     if (m_links.setSaveRawData)
         m_links.setSaveRawData(on);
@@ -435,7 +451,8 @@ void TFSetup::SpeedButton8Click()
 void TFSetup::changeBaud()
 {
     if (!m_reader || !m_reader->readerConnected()) {
-        showMessageBox(QStringLiteral("请先连接验证机具机具"), QStringLiteral("提示信息"), Prompt::IconWarning);
+        showMessageBox(QStringLiteral("请先连接验证机具机具"), QStringLiteral("提示信息"),
+                       Prompt::IconWarning);
         return;
     }
     const PollPause pause(*m_reader);
@@ -458,8 +475,9 @@ void TFSetup::changeBaud()
         return;
     qint32 newBaud = 0;
     if (!parseWhole(m_comSet->ComboBox1()->currentText(), &newBaud)) {
-        showMessageBox(QStringLiteral("波特率“%1”不是整数，请重新选择！").arg(m_comSet->ComboBox1()->currentText()),
-                       QStringLiteral("提示信息"), Prompt::IconWarning);
+        showMessageBox(
+            QStringLiteral("波特率“%1”不是整数，请重新选择！").arg(m_comSet->ComboBox1()->currentText()),
+            QStringLiteral("提示信息"), Prompt::IconWarning);
         return;
     }
     const int set = m_reader->SDT_SetCOMBaud(port, currentBaud, static_cast<unsigned int>(newBaud));

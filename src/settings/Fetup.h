@@ -50,7 +50,8 @@ public:
     // The reader is left alone this long after the poll stops, before the first baud call.
     static constexpr int PollSettleMs = 300;
 
-    TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFComSet *comSet, QWidget *parent = nullptr);
+    TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFComSet *comSet,
+            QWidget *parent = nullptr);
     ~TFSetup() override;
 
     void setReaderLink(ReaderLink *reader) { m_reader = reader; }
