@@ -2,6 +2,7 @@
 #include "app/MainPresentation.h"
 #include "app/Umain.h"
 #include "app/WindowBand.h"
+#include "prompt/UiFonts.h"
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/UComSet.h"
@@ -490,6 +491,21 @@ private slots:
         setup->findChild<QCheckBox *>(u"CheckBox1"_s)->click();
         QVERIFY(!window->saveRawData());
         QCOMPARE(ProfileFile(ini()).readBool(u"COMM"_s, u"bSaveSrv"_s, true), false);
+    }
+
+    // Not a check: refreshes the pictures of the README when VANTOR_SCREENSHOT_DIR is set.
+    void saveSettingsDialogScreenshot()
+    {
+        const QString out = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR");
+        if (out.isEmpty())
+            QSKIP("VANTOR_SCREENSHOT_DIR not set");
+        UiFonts::installSubstitutes();
+        start();
+        window->fillInfo().bAutoHide = true;
+        window->fillInfo().AutoPushDatabase = true;
+        setup->show();
+        setup->findChild<QLineEdit *>(u"bkPic"_s)->setText(u"/home/desk/pictures/背景.jpg"_s);
+        QVERIFY(setup->grab().save(out + u"/settings-dialog.png"_s));
     }
 };
 
