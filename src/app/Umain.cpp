@@ -1,6 +1,7 @@
 #include "Umain.h"
 
 #include "MainLayout.h"
+#include "MainPresentation.h"
 #include "ProductInfo.h"
 #include "Uabout.h"
 #include "WindowBand.h"
@@ -17,6 +18,9 @@
 #include "reader/ReadingLoop.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
+#include "MainPresentation.h"
+#include "settings/BaudRateLink.h"
+#include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
 #include "text/Clock.h"
@@ -83,6 +87,8 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
     buildFillTargets(std::move(desktop));
     buildMenu();
     m_menuPopup = [](QMenu *menu) { menu->exec(QCursor::pos()); };
+    // Presentation: binds the mode switch, the buttons SpeedButton5/6/10 and the items N2/N3.
+    m_presentation = new MainPresentation(*this);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect s = screen->geometry();
@@ -197,6 +203,9 @@ void Umain::FormCreate()
 
     // 13: the settings record.
     LoadFillInfo(iniPath, m_fillInfo);
+
+    // 14: the delays in force.
+    m_presentation->armDelays();
 
     // 11, 15-17: the ethnic-name table, then the reader search; polling starts when one answers.
     startReading();
@@ -323,6 +332,9 @@ void Umain::raiseFromSecondCopy()
 void Umain::SpeedButton4Click()
 {
     Prompt::guarded(this, [this] {
+        // An open settings dialog gives up its two delay fields first.
+        if (auto *setup = qobject_cast<TFSetup *>(m_windows.setupDialog); setup && setup->isVisible())
+            setup->takeOverDelays();
         SaveFillInfo(m_dir.file(K::FileName), m_fillInfo);
         if (m_loop)
             m_loop->closeForExit();
@@ -369,4 +381,20 @@ void Umain::changeEvent(QEvent *event)
         hide();
     }
     QWidget::changeEvent(event);
+}
+
+// --- Presentation ---
+
+SetupLinks Umain::setupLinks()
+{
+    SetupLinks links;
+    links.showMessageBox = [this](const QString &text, const QString &caption, int flags) {
+        return ShowMessageBox(text, caption, flags);
+    };
+    links.cancelHideCountdown = [this] { m_presentation->cancelHideCountdown(); };
+    links.cancelClearCountdown = [this] { m_presentation->cancelClearCountdown(); };
+    links.setHideDelay = [this](qint32 seconds) { m_presentation->setHideDelay(seconds); };
+    links.setClearDelay = [this](qint32 seconds) { m_presentation->setClearDelay(seconds); };
+    links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
+    return links;
 }

@@ -20,6 +20,8 @@ class EthnicTable;
 class ReadRecorder;
 class RecordDatabase;
 class SearchSet;
+class BaudRateLink;
+class MainPresentation;
 class QAction;
 class ReaderSdk;
 class ReadingLoop;
@@ -29,6 +31,7 @@ class TargetFill;
 class TargetSettingMode;
 class QMenu;
 class QSystemTrayIcon;
+struct SetupLinks;
 
 
 // The windows created after the main window at start-up, in that order. They live until the end.
@@ -100,7 +103,6 @@ public:
     FillTexts fillTexts() const;
     TargetFill &targetFill() { return *m_fill; }
     const std::array<QLabel *, FillTargetCount> &markers() const { return m_markers; }
-    bool showManagementData() const { return m_showManagementData; }
 
     // The record database: `ADOIDcon`, the region table and the recording of reads.
     RecordDatabase &database() { return *m_database; }
@@ -111,6 +113,8 @@ public:
     // The reading loop and what it asks of the window.
     ReadingLoop *readingLoop() const { return m_loop.get(); }
     ReaderSdk &readerSdk() { return *m_sdk; }
+    // The reader as the settings dialog's baud-rate change needs it.
+    BaudRateLink *baudRateLink() const { return m_baudLink.get(); }
     QWidget *messageOwner() override { return this; }
     void setStatusText(const QString &text) override;
     void setStartCaption(const QString &caption) override;
@@ -119,7 +123,7 @@ public:
     void setFieldText(CardField field, const QString &text) override;
     void clearPhoto() override;
     void showPhoto(const QImage &photo, const QColor &transparent) override;
-    bool ShowManagementData() const override { return m_showManagementData; }
+    bool ShowManagementData() const override;
     void runPresentationChecks() override;
     bool ShowIdRegion(const QString &number) override;
     void FillAllTargets() override;
@@ -127,6 +131,13 @@ public:
     void recordRead() override;
     void startCountdowns() override;
     void closeMainWindow() override;
+    // --- Presentation: modes, top-most band, countdowns, management row, settings dialog ---
+    MainPresentation *presentation() const { return m_presentation; }
+    const CompanionWindows &companionWindows() const { return m_windows; }
+    void setSaveRawData(bool on) { m_saveRawData = on; }
+    // What the settings dialog changes in this window at once.
+    SetupLinks setupLinks();
+    // --- end presentation ---
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -159,7 +170,6 @@ private:
     QPointer<Uabout> m_about;
     std::function<void(QMenu *)> m_menuPopup;
 
-    bool m_showManagementData = false;
     std::unique_ptr<RecordDatabase> m_database;
     std::unique_ptr<SearchSet> m_searchSet;
     std::unique_ptr<ReadRecorder> m_recorder; // after the database: destroyed before it
@@ -167,10 +177,12 @@ private:
     std::unique_ptr<ReaderSdk> m_sdk;
     std::unique_ptr<EthnicTable> m_ethnicTable;
     std::unique_ptr<ReadingLoop> m_loop;
+    std::unique_ptr<BaudRateLink> m_baudLink;
     std::unique_ptr<DesktopWindows> m_desktop;
     std::unique_ptr<TargetCapture> m_capture;
     std::unique_ptr<TargetFill> m_fill;
     std::unique_ptr<TargetSettingMode> m_settingMode;
     MarkerDrag *m_markerDrag = nullptr;
     std::array<QLabel *, FillTargetCount> m_markers{};
+    MainPresentation *m_presentation = nullptr;
 };

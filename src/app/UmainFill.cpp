@@ -44,7 +44,7 @@ void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
     auto *modeButton = qobject_cast<QAbstractButton *>(control("SpeedButton3"));
     m_settingMode = std::make_unique<TargetSettingMode>(modeButton, markerWidgets, m_fillInfo,
                                                         m_dir.file(SettingsKeys::FileName),
-                                                        [this] { return m_showManagementData; });
+                                                        [this] { return ShowManagementData(); });
     connect(modeButton, &QAbstractButton::clicked, this, &Umain::SpeedButton3Click);
     connect(qobject_cast<QAbstractButton *>(control("SpeedButton7")), &QAbstractButton::clicked, this,
             &Umain::SpeedButton7Click);

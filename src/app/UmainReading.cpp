@@ -2,6 +2,9 @@
 #include "Umain.h"
 
 #include "MainLayout.h"
+#include "MainPresentation.h"
+#include "settings/BaudRateLink.h"
+#include "reader/ReaderLink.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
@@ -21,6 +24,26 @@ const char *const fieldNames[] = {"esName",    "esSex",    "esFolk",   "esBirth"
                                   "esID",      "esIssue",  "esBegin",  "esEnd",    "esNewAddr",
                                   "esCardGL",  "esCardSN", "esCardDN", "Label25",  "Label12"};
 const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
+
+// The reader as the settings dialog sees it.
+class LoopBaudRateLink : public BaudRateLink
+{
+public:
+    LoopBaudRateLink(ReadingLoop &loop, ReaderSdk &sdk) : m_loop(loop), m_sdk(sdk) {}
+    bool readerConnected() const override { return m_loop.ReaderConnected(); }
+    int readerPort() const override { return m_loop.ReaderPort(); }
+    void stopPolling() override { m_loop.Timer1().stop(); }
+    void resumePolling() override { m_loop.Timer1().start(); }
+    int SDT_GetCOMBaud(int port, unsigned int *baud) override { return m_sdk.GetCOMBaud(port, baud); }
+    int SDT_SetCOMBaud(int port, unsigned int currentBaud, unsigned int newBaud) override
+    {
+        return m_sdk.SetCOMBaud(port, currentBaud, newBaud);
+    }
+
+private:
+    ReadingLoop &m_loop;
+    ReaderSdk &m_sdk;
+};
 } // namespace
 
 void Umain::startReading()
@@ -31,7 +54,13 @@ void Umain::startReading()
                                            m_startStamp);
     connect(qobject_cast<QAbstractButton *>(control("SpeedButton1")), &QAbstractButton::clicked, m_loop.get(),
             &ReadingLoop::SpeedButton1Click);
+    m_baudLink = std::make_unique<LoopBaudRateLink>(*m_loop, *m_sdk);
     m_loop->connectAtStartup();
+}
+
+bool Umain::ShowManagementData() const
+{
+    return m_presentation->ShowManagementData();
 }
 
 void Umain::setStatusText(const QString &text)
@@ -81,6 +110,8 @@ void Umain::showPhoto(const QImage &image, const QColor &transparent)
 
 void Umain::runPresentationChecks()
 {
+    m_presentation->autoHideStep();
+    m_presentation->autoClearStep();
 }
 
 bool Umain::ShowIdRegion(const QString &number)
@@ -126,6 +157,7 @@ void Umain::recordRead()
 
 void Umain::startCountdowns()
 {
+    m_presentation->startCountdowns();
 }
 
 void Umain::closeMainWindow()

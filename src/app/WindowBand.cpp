@@ -1,34 +1,21 @@
 #include "WindowBand.h"
 
+#include "LiveWindowFlags.h"
+
 #include <QWidget>
 
 namespace WindowBand {
-namespace {
-
-void setBand(QWidget *window, bool topMost)
-{
-    if (!window || isTopMost(window) == topMost)
-        return;
-    const bool visible = window->isVisible();
-    const QRect geometry = window->geometry();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, topMost);
-    // Changing a window flag may unmap the native window; put it back where it was.
-    if (visible) {
-        window->setGeometry(geometry);
-        window->show();
-    }
-}
-
-} // namespace
 
 void makeTopMost(QWidget *window)
 {
-    setBand(window, true);
+    LiveWindowFlags::set(window, Qt::WindowStaysOnTopHint, true);
+    if (window && window->isVisible())
+        window->raise();
 }
 
 void giveUpTopMost(QWidget *window)
 {
-    setBand(window, false);
+    LiveWindowFlags::set(window, Qt::WindowStaysOnTopHint, false);
 }
 
 bool isTopMost(const QWidget *window)

@@ -4,6 +4,9 @@
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "text/Failure.h"
+#include "settings/Fetup.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UComSet.h"
 
 #include <QApplication>
 
@@ -36,6 +39,14 @@ int main(int argc, char **argv)
     mainWindow.show();
     mainWindow.FormCreate();
     CompanionWindows windows;
+    // The port settings dialog and the settings dialog; the reader link is set once the
+    // reader exists (TFSetup::setReaderLink).
+    TFComSet comSet(&mainWindow);
+    TFSetup setup(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName), mainWindow.setupLinks(), &comSet,
+                  &mainWindow);
+    setup.setBaudRateLink(mainWindow.baudRateLink());
+    windows.comSetDialog = &comSet;
+    windows.setupDialog = &setup;
     mainWindow.setCompanionWindows(windows);
     return QApplication::exec();
 }

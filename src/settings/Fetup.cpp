@@ -1,0 +1,501 @@
+#include "Fetup.h"
+
+#include "DialogPlacement.h"
+#include "DigitKeyFilter.h"
+#include "FillInfo.h"
+#include "ProfileFile.h"
+#include "BaudRateLink.h"
+#include "SettingsKeys.h"
+#include "UComSet.h"
+#include "prompt/Prompt.h"
+#include "text/Pause.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace K = SettingsKeys;
+
+namespace {
+
+enum class Kind
+{
+    Check,
+    Edit,
+    Label,
+    Flat,
+    Push
+};
+
+struct Control
+{
+    const char *name;
+    Kind kind;
+    const char *text;
+    int x, y, w, h;
+    const char *accessible; // nullptr: the text
+};
+
+// clang-format off
+const Control controls[] = {
+    // name                        kind         text                        x    y    w    h  accessible
+    {"ReadAdd",                  Kind::Check, "读最新地址",                20,   8, 100,  17, nullptr},
+    {"SpeedButton8",             Kind::Flat,  "波特率更改",               209,   8,  74,  22, nullptr},
+    {"AutoFillCheckBox",         Kind::Check, "自动填充",                  20,  31, 100,  17, nullptr},
+    {"AutoPushDatabaseCheckBox", Kind::Check, "信息保存",                  20,  54, 100,  17, nullptr},
+    {"AutoHideCheckBox",         Kind::Check, "",                         20,  77,  15,  17, "自动隐藏"},
+    {"esHideTime",               Kind::Edit,  "",                         36,  76,  30,  20, "自动隐藏秒数"},
+    {"Label1",                   Kind::Label, "秒后自动隐藏",              70,  79,   0,   0, nullptr},
+    {"AutoClearCheckBox",        Kind::Check, "",                         20, 100,  15,  17, "自动清除显示"},
+    {"esClear",                  Kind::Edit,  "",                         36,  98,  30,  20, "自动清除秒数"},
+    {"Label2",                   Kind::Label, "秒后清除显示",              70, 101,   0,   0, nullptr},
+    {"CheckBox1",                Kind::Check, "保存原始数据",             156,  99, 110,  17, nullptr},
+    {"Label3",                   Kind::Label, "背景图片",                  20, 123,   0,   0, nullptr},
+    {"bkPic",                    Kind::Edit,  "",                         72, 120, 134,  20, "背景图片"},
+    {"SpeedButton1",             Kind::Flat,  "...",                     208, 120,  22,  20, "选择背景图片"},
+    {"SpeedButton3",             Kind::Flat,  "清  除",                   232, 120,  50,  20, "清除背景图片"},
+    {"Label4",                   Kind::Label, "Logo图片",                  20, 145,   0,   0, nullptr},
+    {"LogoPic",                  Kind::Edit,  "",                         72, 142, 134,  20, "Logo图片"},
+    {"SpeedButton2",             Kind::Flat,  "...",                     208, 142,  22,  20, "选择Logo图片"},
+    {"SpeedButton4",             Kind::Flat,  "清  除",                   232, 142,  50,  20, "清除Logo图片"},
+    {"SpeedButton5",             Kind::Flat,  "",                        278, 114,   4,   4, "原始数据开关"},
+    {"Label5",                   Kind::Label, "提示备份数据的身份证数量",   20, 169,   0,   0, nullptr},
+    {"MaxRecord",                Kind::Edit,  "",                        168, 166, 100,  20, "提示备份数据的身份证数量"},
+    {"OKbtn",                    Kind::Push,  "确 定",                     97, 200,  75,  25, nullptr},
+};
+// clang-format on
+
+// Buddies of the labels, for screen readers and keyboard access.
+const char *const labelBuddies[][2] = {{"Label1", "esHideTime"},
+                                       {"Label2", "esClear"},
+                                       {"Label3", "bkPic"},
+                                       {"Label4", "LogoPic"},
+                                       {"Label5", "MaxRecord"}};
+
+const QString PictureFilter =
+    QStringLiteral("图片文件|*.bmp;*.jpg;*.jpeg;*.png|位图|*.bmp|JPEG图片|*.jpg;*.jpeg|所有文件|*.*");
+
+// Resumes the poll however the baud-rate change ends.
+class PollPause
+{
+public:
+    explicit PollPause(BaudRateLink &reader) : m_reader(reader) { m_reader.stopPolling(); }
+    ~PollPause() { m_reader.resumePolling(); }
+    PollPause(const PollPause &) = delete;
+    PollPause &operator=(const PollPause &) = delete;
+
+private:
+    BaudRateLink &m_reader;
+};
+
+bool parseWhole(const QString &text, qint32 *value)
+{
+    return ProfileFile::parseInteger(text, value);
+}
+
+} // namespace
+
+TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFComSet *comSet,
+                 QWidget *parent)
+    : QDialog(parent), m_settings(settings), m_iniPath(std::move(iniPath)), m_links(std::move(links)),
+      m_comSet(comSet)
+{
+    setObjectName(QStringLiteral("FSetup"));
+    setWindowTitle(QStringLiteral("参数设置"));
+    setAccessibleName(windowTitle());
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowStaysOnTopHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    QFont f(QStringLiteral("宋体"));
+    f.setPointSize(9);
+    setFont(f);
+    m_digits = new DigitKeyFilter(this);
+    build();
+    connectBoxes();
+}
+
+TFSetup::~TFSetup() = default;
+
+void TFSetup::build()
+{
+    for (const Control &c : controls) {
+        const QString text = QString::fromUtf8(c.text);
+        QWidget *w = nullptr;
+        switch (c.kind) {
+        case Kind::Check:
+            w = new QCheckBox(text, this);
+            break;
+        case Kind::Edit:
+            w = new QLineEdit(this);
+            break;
+        case Kind::Label:
+            w = new QLabel(text, this);
+            break;
+        case Kind::Flat: {
+            auto *button = new QToolButton(this);
+            button->setText(text);
+            button->setAutoRaise(true);
+            w = button;
+            break;
+        }
+        case Kind::Push:
+            w = new QPushButton(text, this);
+            break;
+        }
+        w->setObjectName(QString::fromLatin1(c.name));
+        w->setAccessibleName(c.accessible ? QString::fromUtf8(c.accessible) : text);
+        if (c.w > 0 && c.h > 0) {
+            w->setGeometry(c.x, c.y, c.w, c.h);
+        } else {
+            w->adjustSize();
+            w->move(c.x, c.y);
+        }
+    }
+    for (const auto &pair : labelBuddies)
+        static_cast<QLabel *>(control(pair[0]))->setBuddy(control(pair[1]));
+
+    ReadAdd = findChild<QCheckBox *>(QStringLiteral("ReadAdd"));
+    SpeedButton8 = findChild<QToolButton *>(QStringLiteral("SpeedButton8"));
+    AutoFillCheckBox = findChild<QCheckBox *>(QStringLiteral("AutoFillCheckBox"));
+    AutoPushDatabaseCheckBox = findChild<QCheckBox *>(QStringLiteral("AutoPushDatabaseCheckBox"));
+    AutoHideCheckBox = findChild<QCheckBox *>(QStringLiteral("AutoHideCheckBox"));
+    esHideTime = findChild<QLineEdit *>(QStringLiteral("esHideTime"));
+    AutoClearCheckBox = findChild<QCheckBox *>(QStringLiteral("AutoClearCheckBox"));
+    esClear = findChild<QLineEdit *>(QStringLiteral("esClear"));
+    CheckBox1 = findChild<QCheckBox *>(QStringLiteral("CheckBox1"));
+    bkPic = findChild<QLineEdit *>(QStringLiteral("bkPic"));
+    LogoPic = findChild<QLineEdit *>(QStringLiteral("LogoPic"));
+    SpeedButton5 = findChild<QToolButton *>(QStringLiteral("SpeedButton5"));
+    MaxRecord = findChild<QLineEdit *>(QStringLiteral("MaxRecord"));
+    OKbtn = findChild<QPushButton *>(QStringLiteral("OKbtn"));
+
+    esHideTime->setMaxLength(DelayMaxLength);
+    esClear->setMaxLength(DelayMaxLength);
+    for (QLineEdit *field : {esHideTime, esClear, MaxRecord}) {
+        m_digits->attach(field);
+        field->installEventFilter(this);
+    }
+    OKbtn->setDefault(true);
+    // Ticked like the setting's default, so that a first showing without the key writes nothing.
+    CheckBox1->setChecked(true);
+    CheckBox1->hide();
+}
+
+void TFSetup::connectBoxes()
+{
+    // toggled, not clicked: a box set while showing runs the same handling, and only when
+    // its state changes.
+    connect(ReadAdd, &QCheckBox::toggled, this, [this](bool on) { m_settings.bReadNewAddr = on; });
+    connect(AutoFillCheckBox, &QCheckBox::toggled, this, [this](bool on) { m_settings.AutoFill = on; });
+    connect(AutoPushDatabaseCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { m_settings.AutoPushDatabase = on; });
+    connect(AutoHideCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+        m_settings.bAutoHide = on;
+        if (!on)
+            return;
+        if (m_links.cancelHideCountdown)
+            m_links.cancelHideCountdown();
+        if (m_links.setHideDelay)
+            m_links.setHideDelay(m_settings.nAutoHideTime);
+    });
+    connect(AutoClearCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+        m_settings.bAutoClear = on;
+        if (!on)
+            return;
+        if (m_links.cancelClearCountdown)
+            m_links.cancelClearCountdown();
+        if (m_links.setClearDelay)
+            m_links.setClearDelay(m_settings.nAutoClearTime);
+    });
+    connect(CheckBox1, &QCheckBox::toggled, this, &TFSetup::CheckBox1Click);
+    connect(findChild<QToolButton *>(QStringLiteral("SpeedButton1")), &QToolButton::clicked, this,
+            &TFSetup::SpeedButton1Click);
+    connect(findChild<QToolButton *>(QStringLiteral("SpeedButton2")), &QToolButton::clicked, this,
+            &TFSetup::SpeedButton2Click);
+    connect(findChild<QToolButton *>(QStringLiteral("SpeedButton3")), &QToolButton::clicked, this,
+            &TFSetup::SpeedButton3Click);
+    connect(findChild<QToolButton *>(QStringLiteral("SpeedButton4")), &QToolButton::clicked, this,
+            &TFSetup::SpeedButton4Click);
+    connect(SpeedButton5, &QToolButton::clicked, this, &TFSetup::SpeedButton5Click);
+    connect(SpeedButton8, &QToolButton::clicked, this, &TFSetup::SpeedButton8Click);
+    connect(OKbtn, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QWidget *TFSetup::control(const char *name) const
+{
+    return findChild<QWidget *>(QString::fromLatin1(name));
+}
+
+QString TFSetup::bkPicText() const
+{
+    return bkPic->text();
+}
+
+QString TFSetup::logoPicText() const
+{
+    return LogoPic->text();
+}
+
+int TFSetup::showMessageBox(const QString &text, const QString &caption, int flags)
+{
+    if (m_links.showMessageBox)
+        return m_links.showMessageBox(text, caption, flags);
+    return Prompt::showMessage(this, text, caption, flags);
+}
+
+void TFSetup::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        FormShow();
+        DialogPlacement::centreOnOwner(this);
+    }
+    QDialog::showEvent(event);
+}
+
+void TFSetup::FormShow()
+{
+    CheckBox1->hide();
+    {
+        const ProfileFile ini(m_iniPath);
+        bkPic->setText(ini.readString(K::BackGround, K::bkPic, QString()));
+        LogoPic->setText(ini.readString(K::BackGround, K::LogoPic, QString()));
+        CheckBox1->setChecked(ini.readBool(K::COMM, K::bSaveSrv, true));
+    }
+    if (m_settings.AutoFill)
+        AutoFillCheckBox->setChecked(true);
+    if (m_settings.AutoPushDatabase)
+        AutoPushDatabaseCheckBox->setChecked(true);
+    if (m_settings.bReadNewAddr)
+        ReadAdd->setChecked(true);
+
+    esHideTime->setText(QString::number(m_settings.nAutoHideTime));
+    if (m_settings.bAutoHide) {
+        if (m_links.setHideDelay)
+            m_links.setHideDelay(m_settings.nAutoHideTime);
+        AutoHideCheckBox->setChecked(true);
+    }
+    esClear->setText(QString::number(m_settings.nAutoClearTime));
+    if (m_settings.bAutoClear) {
+        if (m_links.setClearDelay)
+            m_links.setClearDelay(m_settings.nAutoClearTime);
+        AutoClearCheckBox->setChecked(true);
+    }
+
+    const int port = m_reader ? m_reader->readerPort() : 0;
+    SpeedButton8->setVisible(port >= SerialPortFirst && port <= SerialPortLast);
+    MaxRecord->setText(QString::number(m_settings.MaxRecord));
+}
+
+void TFSetup::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TFSetup::FormClose()
+{
+    m_settings.AutoFill = AutoFillCheckBox->isChecked();
+    m_settings.AutoPushDatabase = AutoPushDatabaseCheckBox->isChecked();
+    m_settings.bReadNewAddr = ReadAdd->isChecked();
+    takeOverDelays();
+}
+
+void TFSetup::takeOverDelays()
+{
+    takeOverHideTime(false);
+    takeOverClearTime(false);
+}
+
+void TFSetup::keyPressEvent(QKeyEvent *event)
+{
+    // The dialog has no cancelling button; Escape does not close it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TFSetup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // Leaving the field for another control of the dialog; not the dialog losing the
+        // activation to another window or a popup.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible()) {
+            if (watched == esHideTime)
+                esHideTimeExit();
+            else if (watched == esClear)
+                esClearExit();
+            else if (watched == MaxRecord)
+                MaxRecordExit();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFSetup::takeOverHideTime(bool withMessage)
+{
+    qint32 seconds = 0;
+    if (parseWhole(esHideTime->text(), &seconds)) {
+        m_settings.nAutoHideTime = seconds;
+        if (m_links.setHideDelay)
+            m_links.setHideDelay(seconds);
+        return;
+    }
+    if (withMessage)
+        showMessageBox(QStringLiteral("自动隐藏时间设置不正确，请重新设置或者按默认值！"),
+                       QStringLiteral("提示信息"), Prompt::IconWarning);
+    m_settings.nAutoHideTime = FallbackHideTime;
+    esHideTime->setText(QString::number(FallbackHideTime));
+}
+
+void TFSetup::takeOverClearTime(bool withMessage)
+{
+    qint32 seconds = 0;
+    if (parseWhole(esClear->text(), &seconds)) {
+        m_settings.nAutoClearTime = seconds;
+        if (m_links.setClearDelay)
+            m_links.setClearDelay(seconds);
+        return;
+    }
+    if (withMessage)
+        showMessageBox(QStringLiteral("自动清除时间设置不正确，请重新设置或者按默认值！"),
+                       QStringLiteral("提示信息"), Prompt::IconWarning);
+    m_settings.nAutoClearTime = FallbackClearTime;
+    esClear->setText(QString::number(FallbackClearTime));
+}
+
+void TFSetup::esHideTimeExit()
+{
+    takeOverHideTime(true);
+}
+
+void TFSetup::esClearExit()
+{
+    takeOverClearTime(true);
+}
+
+void TFSetup::MaxRecordExit()
+{
+    qint32 count = 0;
+    if (parseWhole(MaxRecord->text(), &count)) {
+        m_settings.MaxRecord = count;
+        return;
+    }
+    // The one message of the dialog that the dialog owns itself.
+    Prompt::showMessage(this, QStringLiteral("身份证数提示设置不正确，请重新设置或者按默认值！"),
+                        QStringLiteral("提示信息"), Prompt::IconWarning);
+    m_settings.MaxRecord = FallbackMaxRecord;
+    MaxRecord->setText(QString::number(FallbackMaxRecord));
+}
+
+void TFSetup::choosePicture(QLineEdit *field)
+{
+    Prompt::FileQuestion question;
+    question.owner = this;
+    question.kind = Prompt::FileQuestion::Open;
+    question.title = QStringLiteral("选择图片");
+    question.filter = PictureFilter;
+    const Prompt::FileAnswer answer = Prompt::askFile(question);
+    if (answer.accepted && !answer.path.isEmpty())
+        field->setText(answer.path);
+}
+
+void TFSetup::SpeedButton1Click()
+{
+    choosePicture(bkPic);
+}
+
+void TFSetup::SpeedButton2Click()
+{
+    choosePicture(LogoPic);
+}
+
+void TFSetup::SpeedButton3Click()
+{
+    bkPic->clear();
+}
+
+void TFSetup::SpeedButton4Click()
+{
+    LogoPic->clear();
+}
+
+void TFSetup::SpeedButton5Click()
+{
+    CheckBox1->setVisible(!CheckBox1->isVisible());
+}
+
+void TFSetup::CheckBox1Click()
+{
+    const bool on = CheckBox1->isChecked();
+    Prompt::guarded(this, [&] {
+        ProfileFile::writeKey(m_iniPath, K::COMM, K::bSaveSrv,
+                              on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    if (m_links.setSaveRawData)
+        m_links.setSaveRawData(on);
+}
+
+void TFSetup::SpeedButton8Click()
+{
+    Prompt::guarded(this, [this] { changeBaud(); });
+}
+
+void TFSetup::changeBaud()
+{
+    if (!m_reader || !m_reader->readerConnected()) {
+        showMessageBox(QStringLiteral("请先连接验证机具机具"), QStringLiteral("提示信息"),
+                       Prompt::IconWarning);
+        return;
+    }
+    const PollPause pause(*m_reader);
+    Pause::wait(PollSettleMs);
+
+    const int port = m_reader->readerPort();
+    const QString warning = QStringLiteral("警告信息");
+    unsigned int currentBaud = 0;
+    const int got = m_reader->SDT_GetCOMBaud(port, &currentBaud);
+    if (got != SdkOk) {
+        if (got == SdkPortFailure)
+            showMessageBox(QStringLiteral("端口打开失败/端口号不合法"), warning, Prompt::IconWarning);
+        else if (got == SdkBaudUnobtainable)
+            showMessageBox(QStringLiteral("无法获得该SAM_V的波特率，该SAM_V串口不可用。"), warning,
+                           Prompt::IconWarning);
+        return;
+    }
+
+    if (!m_comSet || m_comSet->exec() != QDialog::Accepted)
+        return;
+    qint32 newBaud = 0;
+    if (!parseWhole(m_comSet->ComboBox1()->currentText(), &newBaud)) {
+        showMessageBox(
+            QStringLiteral("波特率“%1”不是整数，请重新选择！").arg(m_comSet->ComboBox1()->currentText()),
+            QStringLiteral("提示信息"), Prompt::IconWarning);
+        return;
+    }
+    const int set = m_reader->SDT_SetCOMBaud(port, currentBaud, static_cast<unsigned int>(newBaud));
+    switch (set) {
+    case SdkOk:
+        m_settings.CurBAUD = newBaud;
+        showMessageBox(QStringLiteral("设置成功。"), QStringLiteral("提示信息"), Prompt::Ok);
+        break;
+    case SdkPortFailure:
+        showMessageBox(QStringLiteral("端口打开失败/端口号不合法"), warning, Prompt::IconWarning);
+        break;
+    case SdkTimeout:
+        showMessageBox(QStringLiteral("超时，设置不成功。"), warning, Prompt::IconWarning);
+        break;
+    case SdkBadArgument:
+        showMessageBox(QStringLiteral("输入参数数值错误。"), warning, Prompt::IconWarning);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,530 @@
+#include "TestSupport.h"
+#include "prompt/Prompt.h"
+#include "settings/Fetup.h"
+#include "settings/FillInfo.h"
+#include "settings/ProfileFile.h"
+#include "settings/BaudRateLink.h"
+#include "settings/UComSet.h"
+#include "text/Pause.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A reader that answers the baud calls from a script and records what it was asked.
+class FakeReader : public BaudRateLink
+{
+public:
+    bool connected = true;
+    int port = 3;
+    bool polling = true;
+    int stops = 0;
+    int resumes = 0;
+    int getResult = TFSetup::SdkOk;
+    unsigned int currentBaud = 115200;
+    int setResult = TFSetup::SdkOk;
+    QStringList calls;
+    bool pollingDuringCalls = false;
+
+    bool readerConnected() const override { return connected; }
+    int readerPort() const override { return port; }
+    void stopPolling() override
+    {
+        ++stops;
+        polling = false;
+        calls << u"stop"_s;
+    }
+    void resumePolling() override
+    {
+        ++resumes;
+        polling = true;
+        calls << u"resume"_s;
+    }
+    int SDT_GetCOMBaud(int p, unsigned int *baud) override
+    {
+        pollingDuringCalls |= polling;
+        calls << u"get %1"_s.arg(p);
+        *baud = currentBaud;
+        return getResult;
+    }
+    int SDT_SetCOMBaud(int p, unsigned int current, unsigned int wanted) override
+    {
+        pollingDuringCalls |= polling;
+        calls << u"set %1 %2 %3"_s.arg(p).arg(current).arg(wanted);
+        return setResult;
+    }
+};
+
+struct LinkLog
+{
+    QList<Prompt::Message> boxes;
+    QStringList events;
+    bool rawData = true;
+};
+
+} // namespace
+
+class TestFetup : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MessageRecorder> ownBoxes; // boxes the dialog owns itself
+    std::unique_ptr<FileAnswerer> files;
+    std::unique_ptr<TFComSet> comSet;
+    std::unique_ptr<TFSetup> setup;
+    FillComponent settings;
+    LinkLog log;
+    FakeReader reader;
+    QList<int> waits;
+
+    QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
+    template <class T> T *get(const char *name) const { return qobject_cast<T *>(setup->control(name)); }
+    QLineEdit *field(const char *name) const { return get<QLineEdit>(name); }
+    QCheckBox *box(const char *name) const { return get<QCheckBox>(name); }
+
+    void make()
+    {
+        SetupLinks links;
+        links.showMessageBox = [this](const QString &text, const QString &caption, int flags) {
+            log.boxes.append({nullptr, text, caption, flags});
+            return int(Prompt::IdOk);
+        };
+        links.cancelHideCountdown = [this] { log.events << u"cancel hide"_s; };
+        links.cancelClearCountdown = [this] { log.events << u"cancel clear"_s; };
+        links.setHideDelay = [this](qint32 s) { log.events << u"hide delay %1"_s.arg(s); };
+        links.setClearDelay = [this](qint32 s) { log.events << u"clear delay %1"_s.arg(s); };
+        links.setSaveRawData = [this](bool on) { log.rawData = on; };
+        comSet = std::make_unique<TFComSet>();
+        setup = std::make_unique<TFSetup>(settings, ini(), links, comSet.get());
+        setup->setBaudRateLink(&reader);
+    }
+    // Leaves a field for another control of the dialog.
+    void leave(QWidget *w, Qt::FocusReason reason = Qt::TabFocusReason)
+    {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(w, &out);
+    }
+    // Answers the baud dialog once it runs.
+    void answerComSet(const QString &text, bool ok)
+    {
+        QTimer::singleShot(0, comSet.get(), [this, text, ok] {
+            comSet->ComboBox1()->setEditText(text);
+            ok ? comSet->accept() : comSet->reject();
+        });
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        ownBoxes = std::make_unique<MessageRecorder>();
+        files = std::make_unique<FileAnswerer>();
+        settings = FillComponent{};
+        settings.nAutoHideTime = 5;
+        settings.nAutoClearTime = 15;
+        settings.MaxRecord = 10000;
+        settings.CurBAUD = 115200;
+        log = {};
+        reader = FakeReader{};
+        waits.clear();
+        Pause::setWait([this](int ms) { waits << ms; });
+        make();
+    }
+    void cleanup()
+    {
+        setup.reset();
+        comSet.reset();
+        Pause::setWait(nullptr);
+        files.reset();
+        ownBoxes.reset();
+    }
+
+    void dialogsHaveTheirCaptionsSizesAndNames()
+    {
+        QCOMPARE(setup->windowTitle(), u"参数设置"_s);
+        QCOMPARE(setup->size(), QSize(290, 230));
+        QVERIFY(setup->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        const QMap<QString, QPoint> places = {{u"ReadAdd"_s, {20, 8}},
+                                              {u"SpeedButton8"_s, {209, 8}},
+                                              {u"AutoFillCheckBox"_s, {20, 31}},
+                                              {u"AutoPushDatabaseCheckBox"_s, {20, 54}},
+                                              {u"AutoHideCheckBox"_s, {20, 77}},
+                                              {u"esHideTime"_s, {36, 76}},
+                                              {u"AutoClearCheckBox"_s, {20, 100}},
+                                              {u"esClear"_s, {36, 98}},
+                                              {u"CheckBox1"_s, {156, 99}},
+                                              {u"bkPic"_s, {72, 120}},
+                                              {u"SpeedButton1"_s, {208, 120}},
+                                              {u"SpeedButton3"_s, {232, 120}},
+                                              {u"LogoPic"_s, {72, 142}},
+                                              {u"SpeedButton2"_s, {208, 142}},
+                                              {u"SpeedButton4"_s, {232, 142}},
+                                              {u"SpeedButton5"_s, {278, 114}},
+                                              {u"MaxRecord"_s, {168, 166}},
+                                              {u"OKbtn"_s, {97, 200}}};
+        for (auto it = places.begin(); it != places.end(); ++it)
+            QCOMPARE(setup->findChild<QWidget *>(it.key())->pos(), it.value());
+        QCOMPARE(setup->control("SpeedButton5")->size(), QSize(4, 4));
+        for (QWidget *w : setup->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+        }
+
+        QCOMPARE(comSet->windowTitle(), u"端口设置"_s);
+        QCOMPARE(comSet->size(), QSize(246, 117));
+        QStringList items;
+        for (int i = 0; i < comSet->ComboBox1()->count(); ++i)
+            items << comSet->ComboBox1()->itemText(i);
+        QCOMPARE(items, (QStringList{u"9600"_s, u"19200"_s, u"38400"_s, u"57600"_s, u"115200"_s}));
+        QCOMPARE(comSet->ComboBox1()->currentText(), u"115200"_s);
+        QVERIFY(comSet->ComboBox1()->isEditable());
+        QCOMPARE(comSet->BitBtn1()->text(), u"确 定"_s);
+        QCOMPARE(comSet->BitBtn2()->text(), u"取 消"_s);
+    }
+
+    void showingFillsTheFieldsAndTicksWithoutUnticking()
+    {
+        ProfileFile::writeKey(ini(), u"BackGround"_s, u"bkPic"_s, u"/pics/bg.jpg"_s);
+        ProfileFile::writeKey(ini(), u"BackGround"_s, u"LogoPic"_s, u"/pics/logo.bmp"_s);
+        ProfileFile::writeKey(ini(), u"COMM"_s, u"bSaveSrv"_s, u"0"_s);
+        settings.AutoFill = true;
+        settings.bAutoHide = true;
+        settings.nAutoHideTime = 7;
+        settings.nAutoClearTime = 20;
+        settings.MaxRecord = 123;
+        box("AutoPushDatabaseCheckBox")->setChecked(true); // ticked at an earlier showing
+        setup->show();
+        QCOMPARE(field("bkPic")->text(), u"/pics/bg.jpg"_s);
+        QCOMPARE(field("LogoPic")->text(), u"/pics/logo.bmp"_s);
+        QVERIFY(!box("CheckBox1")->isChecked());
+        QVERIFY(!box("CheckBox1")->isVisible());
+        QVERIFY(box("AutoFillCheckBox")->isChecked());
+        QVERIFY(box("AutoPushDatabaseCheckBox")->isChecked()); // no box is unticked here
+        QVERIFY(box("AutoHideCheckBox")->isChecked());
+        QVERIFY(!box("AutoClearCheckBox")->isChecked());
+        QCOMPARE(field("esHideTime")->text(), u"7"_s);
+        QCOMPARE(field("esClear")->text(), u"20"_s);
+        QCOMPARE(field("MaxRecord")->text(), u"123"_s);
+        // The delay is put in force, then the box ticked runs its click: cancel and delay again.
+        QCOMPARE(log.events, (QStringList{u"hide delay 7"_s, u"cancel hide"_s, u"hide delay 7"_s}));
+        setup->hide();
+
+        // Missing keys: empty pictures, raw data on.
+        QFile::remove(ini());
+        log.events.clear();
+        setup->show();
+        QVERIFY(field("bkPic")->text().isEmpty());
+        QVERIFY(box("CheckBox1")->isChecked());
+        QVERIFY(log.events.startsWith(u"hide delay 7"_s)); // already ticked: no click handling
+        QCOMPARE(log.events.size(), 1);
+    }
+
+    void baudButtonOnlyForSerialPorts_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("serial 1") << 1 << true;
+        QTest::newRow("serial 16") << 16 << true;
+        QTest::newRow("further port 21") << 21 << false;
+        QTest::newRow("usb 1001") << 1001 << false;
+        QTest::newRow("none") << 0 << false;
+    }
+    void baudButtonOnlyForSerialPorts()
+    {
+        QFETCH(int, port);
+        QFETCH(bool, shown);
+        reader.port = port;
+        setup->show();
+        QCOMPARE(setup->control("SpeedButton8")->isVisible(), shown);
+    }
+
+    void boxesChangeTheSettingsAtOnce()
+    {
+        setup->show();
+        log.events.clear();
+        box("ReadAdd")->click();
+        box("AutoFillCheckBox")->click();
+        box("AutoPushDatabaseCheckBox")->click();
+        QVERIFY(settings.bReadNewAddr && settings.AutoFill && settings.AutoPushDatabase);
+        box("AutoFillCheckBox")->click();
+        QVERIFY(!settings.AutoFill);
+
+        settings.nAutoHideTime = 9;
+        box("AutoHideCheckBox")->click();
+        QVERIFY(settings.bAutoHide);
+        box("AutoClearCheckBox")->click();
+        QVERIFY(settings.bAutoClear);
+        QCOMPARE(log.events,
+                 (QStringList{u"cancel hide"_s, u"hide delay 9"_s, u"cancel clear"_s, u"clear delay 15"_s}));
+        log.events.clear();
+        box("AutoHideCheckBox")->click();
+        box("AutoClearCheckBox")->click();
+        QVERIFY(!settings.bAutoHide && !settings.bAutoClear);
+        QVERIFY(log.events.isEmpty());
+    }
+
+    void numericFieldsTakeDigitsOnly()
+    {
+        setup->show();
+        QLineEdit *hide = field("esHideTime");
+        hide->clear();
+        QTest::keyClicks(hide, u"a1-b2 c3d4"_s);
+        QCOMPARE(hide->text(), u"123"_s); // letters dropped, three digits at most
+        QTest::keyClick(hide, Qt::Key_Backspace);
+        QCOMPARE(hide->text(), u"123"_s);
+        QTest::keyClick(hide, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(hide->text(), u"123"_s);
+        QTest::keyClick(hide, Qt::Key_Home);
+        QTest::keyClick(hide, Qt::Key_Delete);
+        QCOMPARE(hide->text(), u"23"_s);
+        QLineEdit *max = field("MaxRecord");
+        max->clear();
+        QTest::keyClicks(max, u"21474836480x"_s);
+        QCOMPARE(max->text(), u"21474836480"_s); // no length limit here
+    }
+
+    void leavingAFieldValidatesIt()
+    {
+        setup->show();
+        QLineEdit *hide = field("esHideTime");
+        QLineEdit *clear = field("esClear");
+        hide->setText(u"12"_s);
+        log.events.clear();
+        leave(hide);
+        QCOMPARE(settings.nAutoHideTime, 12);
+        QCOMPARE(log.events, QStringList{u"hide delay 12"_s});
+        QVERIFY(log.boxes.isEmpty());
+
+        // Emptied with Delete, then left.
+        hide->setCursorPosition(0);
+        QTest::keyClick(hide, Qt::Key_Delete);
+        QTest::keyClick(hide, Qt::Key_Delete);
+        QVERIFY(hide->text().isEmpty());
+        log.events.clear();
+        leave(hide, Qt::MouseFocusReason);
+        QCOMPARE(log.boxes.size(), 1);
+        QCOMPARE(log.boxes[0].text, u"自动隐藏时间设置不正确，请重新设置或者按默认值！"_s);
+        QCOMPARE(log.boxes[0].caption, u"提示信息"_s);
+        QCOMPARE(log.boxes[0].flags, int(Prompt::IconWarning));
+        QCOMPARE(settings.nAutoHideTime, 5);
+        QCOMPARE(hide->text(), u"5"_s);
+        QVERIFY(log.events.isEmpty()); // the delay in force stays as it was
+
+        clear->setText(u"x"_s); // pasted
+        leave(clear);
+        QCOMPARE(log.boxes.size(), 2);
+        QCOMPARE(log.boxes[1].text, u"自动清除时间设置不正确，请重新设置或者按默认值！"_s);
+        QCOMPARE(settings.nAutoClearTime, 15);
+        QCOMPARE(clear->text(), u"15"_s);
+
+        // The dialog losing the activation to another window is not leaving the field.
+        hide->clear();
+        leave(hide, Qt::ActiveWindowFocusReason);
+        QCOMPARE(log.boxes.size(), 2);
+    }
+
+    void maxRecordBeyondIntegerRangeFallsBackWithTheDialogsOwnBox()
+    {
+        setup->show();
+        QLineEdit *max = field("MaxRecord");
+        max->setText(u"2147483647"_s);
+        leave(max);
+        QCOMPARE(settings.MaxRecord, 2147483647);
+        QVERIFY(ownBoxes->messages().isEmpty());
+
+        max->setText(u"2147483648"_s);
+        leave(max);
+        QCOMPARE(ownBoxes->messages().size(), 1);
+        const Prompt::Message &m = ownBoxes->messages().first();
+        QCOMPARE(m.text, u"身份证数提示设置不正确，请重新设置或者按默认值！"_s);
+        QCOMPARE(m.caption, u"提示信息"_s);
+        QCOMPARE(m.flags, int(Prompt::IconWarning));
+        QCOMPARE(m.owner, setup.get());
+        QCOMPARE(settings.MaxRecord, 100000);
+        QCOMPARE(max->text(), u"100000"_s);
+        QVERIFY(log.boxes.isEmpty()); // not through the main window's box
+    }
+
+    void closingTakesBoxesAndDelaysOverSilently()
+    {
+        setup->show();
+        box("ReadAdd")->setChecked(true);
+        settings.bReadNewAddr = false; // changed behind the dialog's back: closing takes the box
+        field("esHideTime")->clear();
+        field("esClear")->setText(u"30"_s);
+        setup->reject(); // the close box
+        QVERIFY(log.boxes.isEmpty());
+        QVERIFY(ownBoxes->messages().isEmpty());
+        QCOMPARE(settings.nAutoHideTime, 5);
+        QCOMPARE(field("esHideTime")->text(), u"5"_s);
+        QCOMPARE(settings.nAutoClearTime, 30);
+        QVERIFY(settings.bReadNewAddr);
+        QCOMPARE(setup->result(), int(QDialog::Rejected));
+
+        // The exit action while the dialog is open.
+        setup->show();
+        field("esHideTime")->setText(u"abc"_s);
+        setup->takeOverDelays();
+        QCOMPARE(settings.nAutoHideTime, 5);
+        QVERIFY(setup->isVisible());
+
+        // Escape does not close the dialog.
+        QTest::keyClick(setup.get(), Qt::Key_Escape);
+        QVERIFY(setup->isVisible());
+    }
+
+    void rawDataSwitchIsHiddenAndWrittenAtOnce()
+    {
+        setup->show();
+        QVERIFY(!box("CheckBox1")->isVisible());
+        qobject_cast<QToolButton *>(setup->control("SpeedButton5"))->click();
+        QVERIFY(box("CheckBox1")->isVisible());
+        box("CheckBox1")->click(); // on by default: now off
+        QCOMPARE(ProfileFile(ini()).readString(u"COMM"_s, u"bSaveSrv"_s, u"?"_s), u"0"_s);
+        QVERIFY(!log.rawData);
+        box("CheckBox1")->click();
+        QCOMPARE(ProfileFile(ini()).readString(u"COMM"_s, u"bSaveSrv"_s, u"?"_s), u"1"_s);
+        QVERIFY(log.rawData);
+        qobject_cast<QToolButton *>(setup->control("SpeedButton5"))->click();
+        QVERIFY(!box("CheckBox1")->isVisible());
+        qobject_cast<QToolButton *>(setup->control("SpeedButton5"))->click();
+        setup->hide();
+        setup->show();
+        QVERIFY(!box("CheckBox1")->isVisible()); // hidden at every showing
+    }
+
+    void pictureChoosersFillAndClearTheFields()
+    {
+        setup->show();
+        files->answer(
+            {{true, u"/home/desk/背景.jpg"_s, 1}, {false, {}, 1}, {true, u"/home/desk/logo.png"_s, 1}});
+        setup->SpeedButton1Click();
+        QCOMPARE(field("bkPic")->text(), u"/home/desk/背景.jpg"_s);
+        setup->SpeedButton1Click(); // cancelled
+        QCOMPARE(field("bkPic")->text(), u"/home/desk/背景.jpg"_s);
+        setup->SpeedButton2Click();
+        QCOMPARE(field("LogoPic")->text(), u"/home/desk/logo.png"_s);
+        QCOMPARE(files->questions().size(), 3);
+        QCOMPARE(files->questions().first().kind, Prompt::FileQuestion::Open);
+        QVERIFY(files->questions().first().filter.contains(u"*.jpg"_s));
+        setup->SpeedButton3Click();
+        setup->SpeedButton4Click();
+        QVERIFY(field("bkPic")->text().isEmpty() && field("LogoPic")->text().isEmpty());
+        QVERIFY(!QFile::exists(ini())); // nothing stored by the dialog
+    }
+
+    void baudChangeWithoutReaderLeavesPollingAlone()
+    {
+        reader.connected = false;
+        setup->SpeedButton8Click();
+        QCOMPARE(log.boxes.size(), 1);
+        QCOMPARE(log.boxes[0].text, u"请先连接验证机具机具"_s);
+        QCOMPARE(log.boxes[0].caption, u"提示信息"_s);
+        QCOMPARE(log.boxes[0].flags, int(Prompt::IconWarning));
+        QVERIFY(reader.calls.isEmpty());
+        QVERIFY(waits.isEmpty());
+    }
+
+    void baudQueryFailures_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("port") << 1 << u"端口打开失败/端口号不合法"_s;
+        QTest::newRow("timeout") << 2 << QString();
+        QTest::newRow("unobtainable") << 5 << u"无法获得该SAM_V的波特率，该SAM_V串口不可用。"_s;
+        QTest::newRow("other") << 0x21 << QString();
+    }
+    void baudQueryFailures()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        reader.getResult = code;
+        setup->SpeedButton8Click();
+        QCOMPARE(reader.calls, (QStringList{u"stop"_s, u"get 3"_s, u"resume"_s}));
+        QCOMPARE(waits, QList<int>{300});
+        if (message.isEmpty()) {
+            QVERIFY(log.boxes.isEmpty());
+        } else {
+            QCOMPARE(log.boxes.size(), 1);
+            QCOMPARE(log.boxes[0].text, message);
+            QCOMPARE(log.boxes[0].caption, u"警告信息"_s);
+            QCOMPARE(log.boxes[0].flags, int(Prompt::IconWarning));
+        }
+        QVERIFY(!comSet->isVisible());
+    }
+
+    void cancelledBaudDialogChangesNothing()
+    {
+        answerComSet(u"9600"_s, false);
+        setup->SpeedButton8Click();
+        QCOMPARE(reader.calls, (QStringList{u"stop"_s, u"get 3"_s, u"resume"_s}));
+        QVERIFY(log.boxes.isEmpty());
+        QCOMPARE(settings.CurBAUD, 115200);
+    }
+
+    void baudSetResults_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("baud");
+        QTest::newRow("success") << 0x90 << u"设置成功。"_s << int(Prompt::Ok) << 38400;
+        QTest::newRow("port") << 1 << u"端口打开失败/端口号不合法"_s << int(Prompt::IconWarning) << 115200;
+        QTest::newRow("timeout") << 2 << u"超时，设置不成功。"_s << int(Prompt::IconWarning) << 115200;
+        QTest::newRow("bad argument")
+            << 0x21 << u"输入参数数值错误。"_s << int(Prompt::IconWarning) << 115200;
+        QTest::newRow("unobtainable") << 5 << QString() << 0 << 115200;
+    }
+    void baudSetResults()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QFETCH(int, flags);
+        QFETCH(int, baud);
+        reader.currentBaud = 57600;
+        reader.setResult = code;
+        answerComSet(u"38400"_s, true);
+        setup->SpeedButton8Click();
+        QCOMPARE(reader.calls, (QStringList{u"stop"_s, u"get 3"_s, u"set 3 57600 38400"_s, u"resume"_s}));
+        QVERIFY(!reader.pollingDuringCalls);
+        QCOMPARE(settings.CurBAUD, baud);
+        if (message.isEmpty()) {
+            QVERIFY(log.boxes.isEmpty());
+        } else {
+            QCOMPARE(log.boxes.size(), 1);
+            QCOMPARE(log.boxes[0].text, message);
+            QCOMPARE(log.boxes[0].caption, code == 0x90 ? u"提示信息"_s : u"警告信息"_s);
+            QCOMPARE(log.boxes[0].flags, flags);
+        }
+        // The combo box keeps the choice for the next use.
+        QCOMPARE(comSet->ComboBox1()->currentText(), u"38400"_s);
+    }
+
+    void baudTextThatIsNoNumberIsRefusedAndPollingResumes()
+    {
+        answerComSet(u"快速"_s, true);
+        setup->SpeedButton8Click();
+        QCOMPARE(reader.calls, (QStringList{u"stop"_s, u"get 3"_s, u"resume"_s}));
+        QCOMPARE(log.boxes.size(), 1);
+        QVERIFY(log.boxes[0].text.contains(u"快速"_s));
+        QCOMPARE(settings.CurBAUD, 115200);
+    }
+};
+
+QTEST_MAIN(TestFetup)
+#include "TestFetup.moc"

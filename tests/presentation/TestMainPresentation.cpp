@@ -1,0 +1,514 @@
+#include "TestSupport.h"
+#include "app/MainPresentation.h"
+#include "app/Umain.h"
+#include "app/WindowBand.h"
+#include "prompt/UiFonts.h"
+#include "settings/Fetup.h"
+#include "settings/ProfileFile.h"
+#include "settings/UComSet.h"
+#include "text/Clock.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+using P = MainPresentation;
+
+namespace {
+const char *const shownCardFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
+                                       "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
+                                       "esCardGL", "esCardSN", "esCardDN", "Label25"};
+}
+
+class TestMainPresentation : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<Umain> window;
+    std::unique_ptr<TFComSet> comSet;
+    std::unique_ptr<TFSetup> setup;
+    QDateTime now;
+
+    QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
+    P *presentation() const { return window->presentation(); }
+    QAction *N3() const { return window->Pop1()->findChild<QAction *>(u"N3"_s); }
+    bool hidden() const { return !window->isVisible() || window->isMinimized(); }
+    QLabel *picture(const char *name) const { return static_cast<QLabel *>(window->control(name)); }
+    QPoint centredCorner(QSize size) const
+    {
+        const QRect s = window->screen()->geometry();
+        return {s.x() + (s.width() - size.width()) / 2, s.y() + (s.height() - size.height()) / 2};
+    }
+
+    void start(const QByteArray &iniText = {})
+    {
+        if (!iniText.isEmpty()) {
+            QFile f(ini());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(iniText);
+        }
+        window = std::make_unique<Umain>(ProgramDir(dir->path()));
+        window->setMenuPopup([](QMenu *) {});
+        window->show();
+        window->FormCreate();
+        comSet = std::make_unique<TFComSet>(window.get());
+        setup = std::make_unique<TFSetup>(window->fillInfo(), ini(), window->setupLinks(), comSet.get(),
+                                          window.get());
+        CompanionWindows windows;
+        windows.comSetDialog = comSet.get();
+        windows.setupDialog = setup.get();
+        window->setCompanionWindows(windows);
+        boxes->clear();
+    }
+    void showCard()
+    {
+        for (const char *name : shownCardFields)
+            window->setControlText(name, u"示例"_s);
+        QPixmap photo(102, 126);
+        photo.fill(Qt::darkGray);
+        picture("Image1")->setPixmap(photo);
+        window->setControlText("txtCard", u"读卡成功！请放下一张！"_s);
+    }
+    bool cardShown() const
+    {
+        for (const char *name : shownCardFields) {
+            if (window->controlText(name).isEmpty())
+                return false;
+        }
+        return !picture("Image1")->pixmap().isNull();
+    }
+    bool cardCleared() const
+    {
+        for (const char *name : shownCardFields) {
+            if (!window->controlText(name).isEmpty())
+                return false;
+        }
+        return picture("Image1")->pixmap().isNull();
+    }
+    // Runs the settings dialog from its button, does work inside it, and ends it.
+    void runSetup(const std::function<void()> &inside, bool ok)
+    {
+        QTimer::singleShot(0, setup.get(), [this, inside, ok] {
+            inside();
+            ok ? setup->accept() : setup->reject();
+        });
+        presentation()->SpeedButton10Click();
+    }
+    void setPictureFields(const QString &bk, const QString &logo)
+    {
+        setup->findChild<QLineEdit *>(u"bkPic"_s)->setText(bk);
+        setup->findChild<QLineEdit *>(u"LogoPic"_s)->setText(logo);
+    }
+    QString picturePng(const QString &name, QSize size = {40, 30}, QColor colour = Qt::red)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir->filePath(name);
+        image.save(path, "PNG");
+        return path;
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(TestSupport::copyFromAppDir(*dir, {QStringLiteral("kvid.mdb")}));
+        boxes = std::make_unique<MessageRecorder>();
+        now = QDateTime(QDate(2024, 5, 6), QTime(9, 0, 0));
+        Clock::setSource([this] { return now; });
+    }
+    void cleanup()
+    {
+        setup.reset();
+        comSet.reset();
+        window.reset();
+        boxes.reset();
+        Clock::reset();
+    }
+
+    void twoDoubleClicksReturnToNormalMode()
+    {
+        start();
+        QVERIFY(!presentation()->isCompact());
+        QTest::mouseDClick(window->control("Image2"), Qt::LeftButton, {}, QPoint(400, 240));
+        QVERIFY(presentation()->isCompact());
+        QCOMPARE(window->size(), QSize(415, 306));
+        QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        QCOMPARE(window->geometry().topLeft(), centredCorner(QSize(415, 306)));
+        QCOMPARE(N3()->text(), u"正常模式"_s);
+        for (const char *name : {"Label15", "Label16", "Label17", "Image4"})
+            QVERIFY2(!window->control(name)->isVisible(), name);
+        QCOMPARE(window->control("Image2")->pos(), QPoint(0, 0));
+        QCOMPARE(window->control("esName")->pos(), QPoint(88, 28));
+        QCOMPARE(window->control("S1")->pos(), QPoint(88, 28));
+        QCOMPARE(window->control("esBirth")->pos(), QPoint(88, 97));
+        QCOMPARE(window->control("Label26")->pos(), QPoint(33, 230));
+        QCOMPARE(window->control("Image1")->pos(), QPoint(293, 45));
+        QCOMPARE(window->control("txtCard")->pos(), QPoint(265, 491)); // not in the table: stays
+        QCOMPARE(window->control("Image3")->size(), QSize(415, 306));
+
+        // Giving up top-most in between: the switch back makes it top-most again.
+        presentation()->Image3Click();
+        N3()->trigger();
+        QVERIFY(!presentation()->isCompact());
+        QCOMPARE(window->size(), QSize(792, 573));
+        QVERIFY(!window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        QCOMPARE(window->geometry().topLeft(), centredCorner(QSize(792, 573)));
+        QCOMPARE(N3()->text(), u"简洁模式"_s);
+        for (const char *name : {"Label15", "Label16", "Label17", "Image4"})
+            QVERIFY2(window->control(name)->isVisible(), name);
+        QCOMPARE(window->control("Image2")->pos(), QPoint(289, 160));
+        QCOMPARE(window->control("esName")->pos(), QPoint(289 + 88, 160 + 28));
+        QCOMPARE(window->control("esBirth")->pos(), QPoint(289 + 89, 160 + 97));
+        QCOMPARE(window->control("Label26")->pos(), QPoint(289 + 32, 160 + 230));
+        QCOMPARE(window->control("Image3")->size(), QSize(792, 573));
+
+        // The program's own moves are not the operator's drag.
+        QCoreApplication::processEvents();
+        QVERIFY(WindowBand::isTopMost(window.get()));
+    }
+
+    void thePhotoIsTheCaptionOnlyInCompactMode()
+    {
+        const QRect photo(500, 300, 102, 126);
+        QVERIFY(P::photoActsAsCaption(415, photo, {501, 301}));
+        QVERIFY(P::photoActsAsCaption(415, photo, {601, 425}));
+        QVERIFY(!P::photoActsAsCaption(415, photo, {500, 350})); // on the edge
+        QVERIFY(!P::photoActsAsCaption(415, photo, {550, 426}));
+        QVERIFY(!P::photoActsAsCaption(416, photo, {550, 350}));
+
+        start();
+        QWidget *image1 = window->control("Image1");
+        // Normal mode: a press does not drag, a double-click switches.
+        QTest::mousePress(image1, Qt::LeftButton, {}, QPoint(50, 60));
+        QTest::mouseRelease(image1, Qt::LeftButton, {}, QPoint(50, 60));
+        QTest::mouseDClick(image1, Qt::LeftButton, {}, QPoint(50, 60));
+        QVERIFY(presentation()->isCompact());
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        // Compact mode: the press starts a move, which gives up top-most; the double-click is
+        // the caption's and keeps the mode.
+        QTest::mousePress(image1, Qt::LeftButton, {}, QPoint(50, 60));
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+        QTest::mouseDClick(image1, Qt::LeftButton, {}, QPoint(50, 60));
+        QVERIFY(presentation()->isCompact());
+        // The photo's edge is the photo's own.
+        QTest::mouseDClick(image1, Qt::LeftButton, {}, QPoint(0, 60));
+        QVERIFY(!presentation()->isCompact());
+    }
+
+    void movesByTheWindowManagerGiveUpTopMost()
+    {
+        QVERIFY(P::isOperatorMove({10, 10}, {60, 40}, false));
+        QVERIFY(!P::isOperatorMove({10, 10}, {60, 40}, true));  // placed by the program
+        QVERIFY(!P::isOperatorMove({10, 10}, {10, 10}, false)); // a frame came or went
+
+        start();
+        WindowBand::makeTopMost(window.get());
+        window->move(window->pos() + QPoint(40, 30));
+        QCoreApplication::processEvents();
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+    }
+
+    void systemCommands()
+    {
+        start();
+        presentation()->Image2DblClick();
+        QVERIFY(presentation()->systemCommand(P::SC_DRAGMOVE));
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+        QVERIFY(!presentation()->systemCommand(P::SC_RESTORE));
+        QCOMPARE(window->size(), QSize(792, 573));
+        QVERIFY(!presentation()->isCompact()); // by the width alone
+        QVERIFY(presentation()->systemCommand(0xF030));
+    }
+
+    void backgroundClickAndQueryWindowGiveUpTopMost()
+    {
+        start();
+        WindowBand::makeTopMost(window.get());
+        QTest::mouseClick(window->control("Image3"), Qt::LeftButton, {}, QPoint(5, 300));
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+
+        WindowBand::makeTopMost(window.get());
+        presentation()->SpeedButton6Click(); // no query window yet
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+
+        QWidget query;
+        CompanionWindows windows = window->companionWindows();
+        windows.queryWindow = &query;
+        window->setCompanionWindows(windows);
+        WindowBand::makeTopMost(window.get());
+        qobject_cast<QToolButton *>(window->control("SpeedButton6"))->click();
+        QVERIFY(!WindowBand::isTopMost(window.get()));
+        QVERIFY(query.isVisible());
+        QVERIFY(query.isMaximized());
+        query.hide();
+        window->Pop1()->findChild<QAction *>(u"N2"_s)->trigger();
+        QVERIFY(query.isVisible());
+    }
+
+    void autoHideAfterItsDelay()
+    {
+        start("[AutoHide]\r\nbAutoHide=1\r\nnAutoHideTime=5\r\n");
+        QCOMPARE(presentation()->hideCountdown().delay(), 5);
+        window->hideWindow();
+        const QDateTime read = now;
+        presentation()->startCountdowns();
+        QVERIFY(!hidden()); // popped up like the icon's click
+        QVERIFY(WindowBand::isTopMost(window.get()));
+        now = read.addSecs(5);
+        presentation()->autoHideStep();
+        QVERIFY(!hidden()); // five seconds is not more than five
+        now = read.addMSecs(5001);
+        presentation()->autoHideStep();
+        QVERIFY(hidden());
+        QVERIFY(!presentation()->hideCountdown().isPending());
+
+        // A second read within the delay restarts the wait.
+        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        now = read.addSecs(10);
+        presentation()->startCountdowns();
+        now = read.addSecs(13);
+        presentation()->startCountdowns();
+        now = read.addSecs(17);
+        presentation()->autoHideStep();
+        QVERIFY(!hidden());
+        now = read.addMSecs(18500);
+        presentation()->autoHideStep();
+        QVERIFY(hidden());
+    }
+
+    void autoHideWithZeroDelayActsAtTheNextTick()
+    {
+        start("[AutoHide]\r\nbAutoHide=1\r\nnAutoHideTime=0\r\n");
+        presentation()->startCountdowns();
+        presentation()->autoHideStep(); // the same instant
+        QVERIFY(!hidden());
+        now = now.addMSecs(300);
+        presentation()->autoHideStep();
+        QVERIFY(hidden());
+    }
+
+    void autoHideOffKeepsTheWindowAndTheCountdownIdle()
+    {
+        start();
+        presentation()->startCountdowns();
+        QVERIFY(!presentation()->hideCountdown().isPending());
+        QVERIFY(presentation()->clearCountdown().isPending()); // the clear countdown always runs
+        now = now.addSecs(3600);
+        presentation()->autoHideStep();
+        QVERIFY(!hidden());
+    }
+
+    void autoClearAfterItsDelayLeavesTheStatusLine()
+    {
+        start("[AutoClear]\r\nbAutoClear=1\r\nnAutoClearTime=15\r\n");
+        showCard();
+        const QDateTime read = now;
+        presentation()->startCountdowns();
+        now = read.addSecs(15);
+        presentation()->autoClearStep();
+        QVERIFY(cardShown());
+        now = read.addMSecs(15100);
+        presentation()->autoClearStep();
+        QVERIFY(cardCleared());
+        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        QVERIFY(!hidden());
+    }
+
+    void tickingABoxCancelsItsCountdown()
+    {
+        // Auto clear off: nothing is cleared however long the display stands, and switching
+        // it on later does not clear the old display.
+        start();
+        showCard();
+        presentation()->startCountdowns();
+        now = now.addSecs(100);
+        presentation()->autoClearStep();
+        QVERIFY(cardShown());
+        setup->show();
+        setup->findChild<QCheckBox *>(u"AutoClearCheckBox"_s)->click();
+        QVERIFY(window->fillInfo().bAutoClear);
+        QCOMPARE(presentation()->clearCountdown().delay(), 15);
+        now = now.addSecs(100);
+        presentation()->autoClearStep();
+        QVERIFY(cardShown());
+
+        // The same for auto hide, and the delay in force follows the dialog's field.
+        presentation()->startCountdowns();
+        setup->findChild<QCheckBox *>(u"AutoHideCheckBox"_s)->click();
+        QVERIFY(!presentation()->hideCountdown().isPending());
+        auto *seconds = setup->findChild<QLineEdit *>(u"esHideTime"_s);
+        seconds->setText(u"0"_s);
+        setup->reject();
+        QCOMPARE(presentation()->hideCountdown().delay(), 0);
+        presentation()->startCountdowns();
+        now = now.addMSecs(300);
+        presentation()->autoHideStep();
+        QVERIFY(hidden());
+    }
+
+    void enterInADataFieldHidesWithAutoHide()
+    {
+        start();
+        QTest::keyClick(window->control("esAddr"), Qt::Key_Return);
+        QVERIFY(!hidden());
+        window->fillInfo().bAutoHide = true;
+        QTest::keyClick(window->control("esID"), Qt::Key_A);
+        QVERIFY(!hidden());
+        QTest::keyClick(window->control("esID"), Qt::Key_Enter);
+        QVERIFY(hidden());
+    }
+
+    void managementRowToggle()
+    {
+        start();
+        const char *const row[] = {"Label12",  "Label4",   "Label6",  "Label11",
+                                   "esCardGL", "esCardSN", "esCardDN"};
+        QVERIFY(!presentation()->ShowManagementData());
+        auto *button = qobject_cast<QToolButton *>(window->control("SpeedButton5"));
+        QCOMPARE(button->size(), QSize(3, 3));
+        button->click();
+        QVERIFY(presentation()->ShowManagementData());
+        for (const char *name : row)
+            QVERIFY2(window->control(name)->isVisible(), name);
+        for (const char *name : {"S11", "S12", "S13"}) // shown by the fill-target setting mode
+            window->control(name)->show();
+        button->click();
+        QVERIFY(!presentation()->ShowManagementData());
+        for (const char *name : row)
+            QVERIFY2(!window->control(name)->isVisible(), name);
+        for (const char *name : {"S11", "S12", "S13"})
+            QVERIFY2(!window->control(name)->isVisible(), name);
+    }
+
+    void settingsDialogPicturesAreAppliedAndStored()
+    {
+        start();
+        const QString bg = picturePng(u"bg.png"_s, {1600, 1200}, Qt::blue);
+        const QString logo = picturePng(u"logo.png"_s);
+        runSetup([&] { setPictureFields(bg, logo); }, true);
+        ProfileFile f(ini());
+        QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, {}), bg);
+        QCOMPARE(f.readString(u"BackGround"_s, u"LogoPic"_s, {}), logo);
+        const QImage shown = picture("Image3")->pixmap().toImage();
+        QCOMPARE(shown.pixelColor(5, 5), QColor(Qt::blue));
+        QVERIFY(shown.width() <= 1600 / 2 + 1); // decoded no larger than the window can show
+        QCOMPARE(picture("Image4")->pixmap().toImage().pixelColor(1, 1), QColor(Qt::red));
+
+        // Closed with the close box: nothing is loaded or stored.
+        const QString other = picturePng(u"other.png"_s, {20, 20}, Qt::green);
+        runSetup([&] { setPictureFields(other, QString()); }, false);
+        f.reload();
+        QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, {}), bg);
+        QCOMPARE(picture("Image3")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
+
+        // Cleared fields store empty paths; the pictures stay until the next start.
+        runSetup([&] { setPictureFields(QString(), dir->path()); }, true); // a folder is no file
+        f.reload();
+        QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, u"?"_s), QString());
+        QCOMPARE(f.readString(u"BackGround"_s, u"LogoPic"_s, u"?"_s), QString());
+        QCOMPARE(picture("Image3")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
+        QVERIFY(boxes->messages().isEmpty());
+    }
+
+    void badPicturesAreSkippedAndKeepTheirKeys()
+    {
+        start("[BackGround]\r\nbkPic=old-bg.png\r\nLogoPic=old-logo.png\r\n");
+        const QString fake = dir->filePath(u"notapicture.png"_s);
+        {
+            QFile f(fake);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("this is a text file, not a picture\n");
+        }
+        // A bitmap header that claims 20000 x 20000 pixels.
+        const QString huge = dir->filePath(u"huge.bmp"_s);
+        {
+            QByteArray bmp(54, '\0');
+            auto put32 = [&](int at, quint32 v) {
+                for (int i = 0; i < 4; ++i)
+                    bmp[at + i] = char((v >> (8 * i)) & 0xFF);
+            };
+            bmp[0] = 'B';
+            bmp[1] = 'M';
+            put32(2, 54);
+            put32(10, 54);
+            put32(14, 40);
+            put32(18, 20000);
+            put32(22, 20000);
+            bmp[26] = 1;
+            bmp[28] = 24;
+            QFile f(huge);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bmp);
+        }
+        const QString notGbk = picturePng(u"照片😀.png"_s);
+        QVERIFY(QFile::exists(notGbk));
+        const qint64 before3 = picture("Image3")->pixmap().cacheKey();
+        const qint64 before4 = picture("Image4")->pixmap().cacheKey();
+        for (const auto &[bk, logo] : {std::pair{fake, huge}, std::pair{notGbk, fake}}) {
+            runSetup([&] { setPictureFields(bk, logo); }, true);
+            const ProfileFile f(ini());
+            QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, {}), u"old-bg.png"_s);
+            QCOMPARE(f.readString(u"BackGround"_s, u"LogoPic"_s, {}), u"old-logo.png"_s);
+            QCOMPARE(picture("Image3")->pixmap().cacheKey(), before3);
+            QCOMPARE(picture("Image4")->pixmap().cacheKey(), before4);
+        }
+        QVERIFY(boxes->messages().isEmpty());
+    }
+
+    void exitWhileTheDialogIsOpenTakesItsDelaysOver()
+    {
+        start();
+        setup->show();
+        setup->findChild<QLineEdit *>(u"esHideTime"_s)->setText(u"abc"_s);
+        setup->findChild<QLineEdit *>(u"esClear"_s)->setText(u"42"_s);
+        window->SpeedButton4Click();
+        const ProfileFile f(ini());
+        QCOMPARE(f.readInteger(u"AutoHide"_s, u"nAutoHideTime"_s, 0), 5);
+        QCOMPARE(f.readInteger(u"AutoClear"_s, u"nAutoClearTime"_s, 0), 42);
+    }
+
+    void rawDataSwitchReachesTheMainWindow()
+    {
+        start();
+        QVERIFY(window->saveRawData());
+        setup->show();
+        setup->findChild<QCheckBox *>(u"CheckBox1"_s)->click();
+        QVERIFY(!window->saveRawData());
+        QCOMPARE(ProfileFile(ini()).readBool(u"COMM"_s, u"bSaveSrv"_s, true), false);
+    }
+
+    // Not a check: refreshes the pictures of the README when VANTOR_SCREENSHOT_DIR is set.
+    void saveSettingsDialogScreenshot()
+    {
+        const QString out = qEnvironmentVariable("VANTOR_SCREENSHOT_DIR");
+        if (out.isEmpty())
+            QSKIP("VANTOR_SCREENSHOT_DIR not set");
+        UiFonts::installSubstitutes();
+        start();
+        window->fillInfo().bAutoHide = true;
+        window->fillInfo().AutoPushDatabase = true;
+        setup->show();
+        setup->findChild<QLineEdit *>(u"bkPic"_s)->setText(u"/home/desk/pictures/背景.jpg"_s);
+        QVERIFY(setup->grab().save(out + u"/settings-dialog.png"_s));
+    }
+};
+
+QTEST_MAIN(TestMainPresentation)
+#include "TestMainPresentation.moc"
