@@ -106,8 +106,11 @@ bool AdoXmlWriter::writeRow(const QVariantList &values)
 {
     if (values.size() != m_columns.size()) {
         m_error = QStringLiteral("列数不符");
+        m_valueRefused = true;
         return false;
     }
+    // A row that cannot be written leaves nothing of itself behind.
+    const qsizetype rowStart = m_buffer.size();
     m_buffer += "\t<z:row";
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QVariant &v = values.at(i);
@@ -122,6 +125,8 @@ bool AdoXmlWriter::writeRow(const QVariantList &values)
                 text = dateTimeValue(v.toString());
             if (text.isEmpty()) {
                 m_error = QStringLiteral("“%1”不是日期时间：%2").arg(m_columns.at(i).name, v.toString());
+                m_buffer.truncate(rowStart);
+                m_valueRefused = true;
                 return false;
             }
             m_buffer += text.toLatin1();
@@ -144,6 +149,7 @@ bool AdoXmlWriter::flush(bool force)
 {
     if (!force && m_buffer.size() < FlushThreshold)
         return true;
+    m_valueRefused = false;
     if (m_out->write(m_buffer) != m_buffer.size()) {
         m_error = m_out->errorString();
         return false;

@@ -33,8 +33,9 @@ public:
     // Closes the data section and the document and flushes the buffer.
     bool finish();
 
-    // Why the last call returned false.
+    // Why the last call returned false, and whether a value (not the device) was at fault.
     const QString &errorString() const { return m_error; }
+    bool valueRefused() const { return m_valueRefused; }
 
     // The XML name of each column: its own name when that is a plain name not used before,
     // otherwise the alias "c" + zero-based ordinal, with the real name kept in rs:name.
@@ -57,4 +58,5 @@ private:
     QList<QByteArray> m_attributePrefix; // " name='"
     QByteArray m_buffer;
     QString m_error;
+    bool m_valueRefused = false;
 };

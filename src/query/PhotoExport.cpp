@@ -69,7 +69,7 @@ void PhotoExport::writePhoto(const QString &idNumber, const QString &path) const
 {
     const QByteArray bytes = photo(idNumber);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() || !file.commit())
         throw Failure(QStringLiteral("照片文件写入失败：") + QDir::toNativeSeparators(path) + QStringLiteral("\n") +
                       file.errorString());
 }

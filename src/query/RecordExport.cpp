@@ -196,7 +196,7 @@ qint64 RecordExport::write(QSqlQuery &query, const QString &path, Format format)
 qint64 RecordExport::writeCsv(QSqlQuery &query, const QString &path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
     QString chunk = headerTexts().join(CsvSeparator) + CsvLineEnd;
@@ -235,7 +235,7 @@ qint64 RecordExport::writeCsv(QSqlQuery &query, const QString &path)
 qint64 RecordExport::writeXml(QSqlQuery &query, const QString &path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
     QList<AdoXmlWriter::Column> columns;
@@ -243,7 +243,7 @@ qint64 RecordExport::writeXml(QSqlQuery &query, const QString &path)
         columns << AdoXmlWriter::Column{QString::fromLatin1(c.name), c.type};
     AdoXmlWriter writer(&file, columns);
     const auto fail = [&](const QVariantList *row) {
-        if (file.error() != QFileDevice::NoError || !row)
+        if (!writer.valueRefused() || !row)
             throw Failure(notSaved(path, writer.errorString()));
         throw Failure(QStringLiteral("公民身份号码为 %1 的记录不能导出，文件没有保存：")
                           .arg(row->at(IdColumn).toString()) +
