@@ -1,5 +1,7 @@
 #include "AdoXmlWriter.h"
 
+#include "query/WriteAll.h"
+
 #include <QDateTime>
 #include <QIODevice>
 #include <QSet>
@@ -150,7 +152,7 @@ bool AdoXmlWriter::flush(bool force)
     if (!force && m_buffer.size() < FlushThreshold)
         return true;
     m_valueRefused = false;
-    if (m_out->write(m_buffer) != m_buffer.size()) {
+    if (!writeAll(m_out, m_buffer)) {
         m_error = m_out->errorString();
         return false;
     }

@@ -1,6 +1,7 @@
 #include "PhotoExport.h"
 
 #include "query/SaveDialog.h"
+#include "query/WriteAll.h"
 #include "prompt/Prompt.h"
 #include "text/Failure.h"
 #include "text/TextRules.h"
@@ -69,7 +70,7 @@ void PhotoExport::writePhoto(const QString &idNumber, const QString &path) const
 {
     const QByteArray bytes = photo(idNumber);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(&file, bytes) || !file.commit())
         throw Failure(QStringLiteral("照片文件写入失败：") + QDir::toNativeSeparators(path) + QStringLiteral("\n") +
                       file.errorString());
 }

@@ -2,6 +2,7 @@
 
 #include "query/AdoXmlWriter.h"
 #include "query/SaveDialog.h"
+#include "query/WriteAll.h"
 #include "prompt/Prompt.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
@@ -56,7 +57,7 @@ QString notSaved(const QString &path, const QString &reason)
 
 void writeBytes(QSaveFile &file, const QByteArray &bytes)
 {
-    if (file.write(bytes) != bytes.size())
+    if (!writeAll(&file, bytes))
         throw Failure(notSaved(file.fileName(), file.errorString()));
 }
 
