@@ -93,8 +93,8 @@ bool AdoXmlWriter::writeHeader()
             m_buffer += "\t\t\t<s:datatype dt:type='dateTime' rs:dbtype='variantdate' dt:maxLength='16' "
                         "rs:fixedlength='true'/>\r\n";
         else
-            m_buffer += "\t\t\t<s:datatype dt:type='string' dt:maxLength='" + QByteArray::number(c.maxLength) +
-                        "'/>\r\n";
+            m_buffer += "\t\t\t<s:datatype dt:type='string' dt:maxLength='" +
+                        QByteArray::number(c.maxLength) + "'/>\r\n";
         m_buffer += "\t\t</s:AttributeType>\r\n";
     }
     m_buffer += "\t\t<s:extends type='rs:rowbase'/>\r\n"

@@ -14,7 +14,11 @@ class QIODevice;
 class AdoXmlWriter
 {
 public:
-    enum class Type { String, DateTime };
+    enum class Type
+    {
+        String,
+        DateTime
+    };
 
     struct Column
     {

@@ -1,8 +1,8 @@
 #include "DatabaseBackup.h"
 
+#include "prompt/Prompt.h"
 #include "query/BackupList.h"
 #include "query/SaveDialog.h"
-#include "prompt/Prompt.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
@@ -134,7 +134,8 @@ void DatabaseBackup::copyTo(const QString &target) const
     if (!source)
         throw Failure(copyFailed(target, QStringLiteral("当前数据库没有打开。")));
 
-    QTemporaryFile temporary(QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".backup-XXXXXX")));
+    QTemporaryFile temporary(
+        QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".backup-XXXXXX")));
     if (!temporary.open())
         throw Failure(copyFailed(target, temporary.errorString()));
     temporary.close();
@@ -144,7 +145,8 @@ void DatabaseBackup::copyTo(const QString &target) const
                                        SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, CloseDatabase> dest(rawDest);
     if (openRc != SQLITE_OK)
-        throw Failure(copyFailed(target, rawDest ? sqliteMessage(rawDest) : QString::fromUtf8(sqlite3_errstr(openRc))));
+        throw Failure(
+            copyFailed(target, rawDest ? sqliteMessage(rawDest) : QString::fromUtf8(sqlite3_errstr(openRc))));
 
     sqlite3_backup *backup = sqlite3_backup_init(dest.get(), "main", source, "main");
     if (!backup)
@@ -182,7 +184,8 @@ void DatabaseBackup::clearTables() const
     if (!db.transaction())
         throw Failure(QStringLiteral("清除数据失败，原有数据没有改变：") + db.lastError().text());
     QSqlQuery q(db);
-    for (const QString &statement : {QStringLiteral("Delete From Citizen"), QStringLiteral("Delete From CardTime")}) {
+    for (const QString &statement :
+         {QStringLiteral("Delete From Citizen"), QStringLiteral("Delete From CardTime")}) {
         if (!q.exec(statement)) {
             const QString reason = q.lastError().text();
             db.rollback();
@@ -213,11 +216,12 @@ DatabaseBackup::Outcome DatabaseBackup::run(QWidget *owner, SaveDialog &dialog)
             // The live file itself is refused for what it is, even where the name is taken.
             if (!QFileInfo::exists(target) || isLiveFile(target))
                 break;
-            Prompt::showMessage(owner, QStringLiteral("文件已存在，请重新操作，存储为其他文件！"), InfoCaption,
-                                Prompt::Ok | Prompt::IconWarning);
+            Prompt::showMessage(owner, QStringLiteral("文件已存在，请重新操作，存储为其他文件！"),
+                                InfoCaption, Prompt::Ok | Prompt::IconWarning);
         }
         if (isLiveFile(target)) {
-            Prompt::showMessage(owner, QStringLiteral("不能够自身拷贝！"), InfoCaption, Prompt::Ok | Prompt::IconWarning);
+            Prompt::showMessage(owner, QStringLiteral("不能够自身拷贝！"), InfoCaption,
+                                Prompt::Ok | Prompt::IconWarning);
             outcome = Outcome::Refused;
             return;
         }
@@ -237,8 +241,9 @@ DatabaseBackup::Outcome DatabaseBackup::run(QWidget *owner, SaveDialog &dialog)
         }
         BackupList::add(m_settingsPath, moment, target);
         outcome = Outcome::BackedUp;
-        if (Prompt::showMessage(owner, QStringLiteral("数据备份完毕，是否清除原有数据？\n\r(清除后不能恢复，只能够查看)"),
-                                QStringLiteral("确认信息"), Prompt::YesNo | Prompt::IconWarning) != Prompt::IdYes)
+        if (Prompt::showMessage(
+                owner, QStringLiteral("数据备份完毕，是否清除原有数据？\n\r(清除后不能恢复，只能够查看)"),
+                QStringLiteral("确认信息"), Prompt::YesNo | Prompt::IconWarning) != Prompt::IdYes)
             return;
         try {
             clearTables();

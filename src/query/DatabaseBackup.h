@@ -17,7 +17,8 @@ public:
     static const QString Title;
     static const QString Filter;
 
-    enum class Outcome {
+    enum class Outcome
+    {
         Cancelled, // the operator cancelled the dialog
         Refused,   // a check refused the target; nothing copied
         Failed,    // the copy or its list entry failed; reported

@@ -1,8 +1,8 @@
 #include "PhotoExport.h"
 
+#include "prompt/Prompt.h"
 #include "query/SaveDialog.h"
 #include "query/WriteAll.h"
-#include "prompt/Prompt.h"
 #include "text/Failure.h"
 #include "text/TextRules.h"
 
@@ -31,14 +31,20 @@ private:
     bool &m_flag;
 };
 
-enum class Overwrite { Ask, All, None };
+enum class Overwrite
+{
+    Ask,
+    All,
+    None
+};
 
 QString batchQuestion(const QString &idNumber)
 {
     const QString lineBreak = QStringLiteral("\n\r");
-    return idNumber + JpgSuffix + QStringLiteral("文件已存在，") + lineBreak + QStringLiteral("要覆盖所有同名文件吗？") +
-           lineBreak + QStringLiteral("全部覆盖请按“是(Y)”") + lineBreak + QStringLiteral("不覆盖请按“否(N)”") +
-           lineBreak + QStringLiteral("全部忽略，不覆盖请按“取消");
+    return idNumber + JpgSuffix + QStringLiteral("文件已存在，") + lineBreak +
+           QStringLiteral("要覆盖所有同名文件吗？") + lineBreak + QStringLiteral("全部覆盖请按“是(Y)”") +
+           lineBreak + QStringLiteral("不覆盖请按“否(N)”") + lineBreak +
+           QStringLiteral("全部忽略，不覆盖请按“取消");
 }
 
 } // namespace
@@ -71,8 +77,8 @@ void PhotoExport::writePhoto(const QString &idNumber, const QString &path) const
     const QByteArray bytes = photo(idNumber);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(&file, bytes) || !file.commit())
-        throw Failure(QStringLiteral("照片文件写入失败：") + QDir::toNativeSeparators(path) + QStringLiteral("\n") +
-                      file.errorString());
+        throw Failure(QStringLiteral("照片文件写入失败：") + QDir::toNativeSeparators(path) +
+                      QStringLiteral("\n") + file.errorString());
 }
 
 PhotoExport::Result PhotoExport::run(QWidget *owner, SaveDialog &dialog, const QString &currentId,

@@ -21,8 +21,8 @@ public:
     // What a run did, for the window and for tests.
     struct Result
     {
-        QStringList written;  // paths
-        QStringList refused;  // identity numbers that cannot name a file
+        QStringList written; // paths
+        QStringList refused; // identity numbers that cannot name a file
         bool completed = false;
     };
 

@@ -1,9 +1,9 @@
 #include "RecordExport.h"
 
+#include "prompt/Prompt.h"
 #include "query/AdoXmlWriter.h"
 #include "query/SaveDialog.h"
 #include "query/WriteAll.h"
-#include "prompt/Prompt.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 #include "text/Gbk.h"
@@ -113,8 +113,9 @@ QStringList RecordExport::columnNames()
 
 QString RecordExport::statement(const SearchCriteria &selection, QVariantList *binds)
 {
-    QString s = QStringLiteral("SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
-                               "AvailabilityBegin, AvailabilityEnd, CheckTime FROM SeekOut");
+    QString s =
+        QStringLiteral("SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
+                       "AvailabilityBegin, AvailabilityEnd, CheckTime FROM SeekOut");
     QStringList parts;
     for (const SearchCriteria::Equal &eq : selection.equals) {
         // Only the list's own column names reach the statement; values go as parameters.

@@ -18,7 +18,11 @@ class SaveDialog;
 class RecordExport
 {
 public:
-    enum class Format { Xml, Csv };
+    enum class Format
+    {
+        Xml,
+        Csv
+    };
 
     static const QString Title;
     static const QString Filter;

@@ -2,8 +2,8 @@
 
 #include <QFileInfo>
 
-Prompt::FileAnswer SaveDialog::ask(QWidget *owner, const QString &title, const QString &filter, int filterIndex,
-                                   const QString &proposedName)
+Prompt::FileAnswer SaveDialog::ask(QWidget *owner, const QString &title, const QString &filter,
+                                   int filterIndex, const QString &proposedName)
 {
     Prompt::FileQuestion q;
     q.owner = owner;

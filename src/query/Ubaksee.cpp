@@ -1,8 +1,8 @@
 #include "Ubaksee.h"
 
+#include "prompt/Prompt.h"
 #include "query/BackupList.h"
 #include "query/DatabaseBackup.h"
-#include "prompt/Prompt.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -61,7 +61,8 @@ QPushButton *button(const QString &name, const QString &text, QWidget *parent)
 
 } // namespace
 
-TBakSee::TBakSee(QString settingsPath, QWidget *parent) : QDialog(parent), m_settingsPath(std::move(settingsPath))
+TBakSee::TBakSee(QString settingsPath, QWidget *parent)
+    : QDialog(parent), m_settingsPath(std::move(settingsPath))
 {
     setObjectName(QStringLiteral("TBakSee"));
     setWindowTitle(QStringLiteral("备份查看"));

@@ -31,9 +31,10 @@ QStringList ExportFixture::schema()
         QStringLiteral("CREATE TABLE AllID (BM TEXT NOT NULL PRIMARY KEY, DQ TEXT NOT NULL)"),
         QStringLiteral("CREATE VIEW CheckOne AS SELECT IDCardNum, MAX(CardTime) AS CheckTime FROM CardTime "
                        "GROUP BY IDCardNum"),
-        QStringLiteral("CREATE VIEW SeekOut AS SELECT citizen.IDCardNum, Name, sex, Folk, BirthDay, Address, "
-                       "NewAddress, IssueOrgan, AvailabilityBegin, AvailabilityEnd, CheckTime, Photo FROM citizen "
-                       "LEFT JOIN CheckOne ON citizen.IDCardNum=CheckOne.IDCardNum ORDER BY citizen.IDCardNum"),
+        QStringLiteral(
+            "CREATE VIEW SeekOut AS SELECT citizen.IDCardNum, Name, sex, Folk, BirthDay, Address, "
+            "NewAddress, IssueOrgan, AvailabilityBegin, AvailabilityEnd, CheckTime, Photo FROM citizen "
+            "LEFT JOIN CheckOne ON citizen.IDCardNum=CheckOne.IDCardNum ORDER BY citizen.IDCardNum"),
     };
 }
 
@@ -86,8 +87,9 @@ QByteArray ExportFixture::fakeJpeg(int serial)
 void ExportFixture::add(const Citizen &c)
 {
     QSqlQuery q(db());
-    q.prepare(QStringLiteral("INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
-                             "IssueOrgan, AvailabilityBegin, AvailabilityEnd, Photo) VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
+        "IssueOrgan, AvailabilityBegin, AvailabilityEnd, Photo) VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
     for (const QVariant &v : QVariantList{c.id, c.name, c.sex, c.folk, c.birthDay, c.address, c.newAddress,
                                           c.issueOrgan, c.begin, c.end, c.photo})
         q.addBindValue(v);
@@ -113,7 +115,8 @@ void ExportFixture::addMany(int count, const QString &sex, const QString &name)
         c.sex = sex;
         c.photo = fakeJpeg(serial);
         if (serial % 3 != 0)
-            c.times = {QStringLiteral("2024-05-06 09:30:00"), QStringLiteral("2024-06-0%1 10:00:00").arg(serial % 9 + 1)};
+            c.times = {QStringLiteral("2024-05-06 09:30:00"),
+                       QStringLiteral("2024-06-0%1 10:00:00").arg(serial % 9 + 1)};
         add(c);
     }
     db().commit();

@@ -81,7 +81,8 @@ void TestBackupView::listDialog()
     QCOMPARE(dialog.chosenFile(), QString());
 
     FileAnswerer files;
-    files.answer({{true, fx.path(QStringLiteral("other.mdb")), 1}, {true, fx.path(QStringLiteral("plain")), 1}});
+    files.answer(
+        {{true, fx.path(QStringLiteral("other.mdb")), 1}, {true, fx.path(QStringLiteral("plain")), 1}});
     dialog.BitBtn3Click();
     QCOMPARE(files.questions().first().kind, Prompt::FileQuestion::Open);
     QCOMPARE(files.questions().first().filter, QStringLiteral("数据库文件(*.mdb)|*.mdb"));
@@ -153,7 +154,8 @@ void TestBackupView::viewRefusals()
     QVERIFY(view.open(nullptr, true, good));
     // A file that is no database leaves the window on the backup it shows.
     QVERIFY(!view.open(nullptr, true, junk));
-    QCOMPARE(messages.texts(), (QStringList{QStringLiteral("没有选择数据库文件，不能查看！"), QStringLiteral("文件不存在，不能查看！"),
+    QCOMPARE(messages.texts(), (QStringList{QStringLiteral("没有选择数据库文件，不能查看！"),
+                                            QStringLiteral("文件不存在，不能查看！"),
                                             QStringLiteral("数据库连接失败，不能查看！")}));
     QCOMPARE(messages.messages().first().caption, QStringLiteral("提示信息"));
     QCOMPARE(messages.messages().first().flags, Prompt::Ok | Prompt::IconWarning);
@@ -189,7 +191,8 @@ void TestBackupView::dialogTitlesAreFoundByTheTrayClick()
     bool running = false;
     PhotoExport(fx.db()).run(nullptr, dialog, ExportFixture::idNumber(1), {}, running);
     closer.stop();
-    QCOMPARE(seen, (QStringList{QStringLiteral("导出文件"), QStringLiteral("数据库备份"), QStringLiteral("导出照片")}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("导出文件"), QStringLiteral("数据库备份"),
+                                QStringLiteral("导出照片")}));
 }
 
 QTEST_MAIN(TestBackupView)

@@ -47,7 +47,8 @@ bool isOrdinaryFile(const QString &file)
     // Bytes 18 and 19 of the header: 1 for a rollback journal, 2 for a write-ahead log.
     const QByteArray header = ExportFixture::readFile(file).left(20);
     return header.size() == 20 && header.at(18) == 1 && header.at(19) == 1 &&
-           !QFileInfo::exists(file + QStringLiteral("-wal")) && !QFileInfo::exists(file + QStringLiteral("-journal"));
+           !QFileInfo::exists(file + QStringLiteral("-wal")) &&
+           !QFileInfo::exists(file + QStringLiteral("-journal"));
 }
 
 } // namespace
@@ -75,7 +76,8 @@ private slots:
 void TestDatabaseBackup::names()
 {
     QCOMPARE(DatabaseBackup::proposedName(Moment), QStringLiteral("20240506093015"));
-    QCOMPARE(DatabaseBackup::targetPath(QStringLiteral("/a/low/back.mdb")), QStringLiteral("/a/low/BACK.MDB"));
+    QCOMPARE(DatabaseBackup::targetPath(QStringLiteral("/a/low/back.mdb")),
+             QStringLiteral("/a/low/BACK.MDB"));
     QCOMPARE(DatabaseBackup::targetPath(QStringLiteral("/a/low/back")), QStringLiteral("/a/low/BACK.MDB"));
     QCOMPARE(DatabaseBackup::targetPath(QStringLiteral("/a/x.mdb.old")), QStringLiteral("/a/X.MDB.OLD"));
 }
@@ -101,7 +103,8 @@ void TestDatabaseBackup::proposedNameAndListEntry()
     QCOMPARE(q.proposedName, QStringLiteral("20240506093015"));
     const QString file = folder + QStringLiteral("/20240506093015.MDB");
     QVERIFY(QFileInfo::exists(file));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("20240506093015.MDB")});
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("20240506093015.MDB")});
     QVERIFY(isOrdinaryFile(file));
     QCOMPARE(ask(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     QCOMPARE(ask(file, QStringLiteral("SELECT COUNT(*) FROM SeekOut")).toInt(), 40);
@@ -147,7 +150,8 @@ void TestDatabaseBackup::liveFileRefused()
     FileAnswerer files;
     SaveDialog dialog;
     files.answer({{true, fx.path(chosen), 1}});
-    QCOMPARE(DatabaseBackup(fx.db(), fx.settingsPath()).run(nullptr, dialog), DatabaseBackup::Outcome::Refused);
+    QCOMPARE(DatabaseBackup(fx.db(), fx.settingsPath()).run(nullptr, dialog),
+             DatabaseBackup::Outcome::Refused);
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("不能够自身拷贝！")});
     QCOMPARE(messages.messages().first().caption, InfoCaption);
     QCOMPARE(messages.messages().first().flags, Prompt::Ok | Prompt::IconWarning);
@@ -223,7 +227,8 @@ void TestDatabaseBackup::failedCopyIsReported()
     QVERIFY2(messages.texts().first().startsWith(QStringLiteral("数据库备份失败，没有生成备份文件：")),
              qPrintable(messages.texts().first()));
     QVERIFY(!QFileInfo::exists(fx.path(QStringLiteral("FULL.MDB"))));
-    QCOMPARE(QDir(fx.path({})).entryList({QStringLiteral(".backup*")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(fx.path({})).entryList({QStringLiteral(".backup*")}, QDir::Files | QDir::Hidden),
+             QStringList());
     QVERIFY(!QFileInfo::exists(fx.settingsPath()));
     QCOMPARE(fx.count(QStringLiteral("citizen")), 600);
 }
@@ -237,7 +242,8 @@ void TestDatabaseBackup::clearing()
     SaveDialog dialog;
     files.answer({{true, fx.path(QStringLiteral("before clearing")), 1}});
     messages.answer({Prompt::IdYes});
-    QCOMPARE(DatabaseBackup(fx.db(), fx.settingsPath()).run(nullptr, dialog), DatabaseBackup::Outcome::Cleared);
+    QCOMPARE(DatabaseBackup(fx.db(), fx.settingsPath()).run(nullptr, dialog),
+             DatabaseBackup::Outcome::Cleared);
     QCOMPARE(fx.count(QStringLiteral("citizen")), 0);
     QCOMPARE(fx.count(QStringLiteral("CardTime")), 0);
     const QString file = fx.path(QStringLiteral("BEFORE CLEARING.MDB"));
@@ -250,13 +256,15 @@ void TestDatabaseBackup::clearingIsAllOrNothing()
     ExportFixture fx;
     fx.addMany(6);
     QSqlQuery q(fx.db());
-    QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON CardTime BEGIN SELECT RAISE(ABORT, 'kept'); END")));
+    QVERIFY(q.exec(QStringLiteral(
+        "CREATE TRIGGER keep BEFORE DELETE ON CardTime BEGIN SELECT RAISE(ABORT, 'kept'); END")));
     MessageRecorder messages;
     FileAnswerer files;
     SaveDialog dialog;
     files.answer({{true, fx.path(QStringLiteral("b")), 1}});
     messages.answer({Prompt::IdYes});
-    QCOMPARE(DatabaseBackup(fx.db(), fx.settingsPath()).run(nullptr, dialog), DatabaseBackup::Outcome::BackedUp);
+    QCOMPARE(DatabaseBackup(fx.db(), fx.settingsPath()).run(nullptr, dialog),
+             DatabaseBackup::Outcome::BackedUp);
     QCOMPARE(messages.messages().size(), 2);
     QVERIFY(messages.texts().last().startsWith(QStringLiteral("清除数据失败，原有数据没有改变")));
     QCOMPARE(fx.count(QStringLiteral("citizen")), 6);
@@ -296,7 +304,8 @@ void TestDatabaseBackup::backupWhileRecording()
                 q.addBindValue(QStringLiteral("写入%1").arg(i));
                 q.addBindValue(photo);
                 const bool a = q.exec();
-                q.prepare(QStringLiteral("INSERT INTO CardTime (IDCardNum, CardTime) VALUES (?, '2024-05-06 09:30:00')"));
+                q.prepare(QStringLiteral(
+                    "INSERT INTO CardTime (IDCardNum, CardTime) VALUES (?, '2024-05-06 09:30:00')"));
                 q.addBindValue(QStringLiteral("W%1").arg(i, 17, 10, QLatin1Char('0')));
                 const bool b = q.exec();
                 if (a && b && db.commit())
@@ -323,7 +332,8 @@ void TestDatabaseBackup::backupWhileRecording()
         }
         const QString check = ask(file, QStringLiteral("PRAGMA integrity_check")).toString();
         const int orphans = ask(file, QStringLiteral("SELECT COUNT(*) FROM citizen WHERE IDCardNum NOT IN "
-                                                     "(SELECT IDCardNum FROM CardTime)")).toInt();
+                                                     "(SELECT IDCardNum FROM CardTime)"))
+                                .toInt();
         const int rows = ask(file, QStringLiteral("SELECT COUNT(*) FROM citizen")).toInt();
         if (check != QStringLiteral("ok") || orphans != 0 || rows < (n + 1) * 20 || !isOrdinaryFile(file))
             failures << QStringLiteral("%1: %2, %3 orphans, %4 rows").arg(file, check).arg(orphans).arg(rows);

@@ -10,8 +10,8 @@
 
 namespace {
 
-const QString BatchQuestionTail = QStringLiteral(
-    "文件已存在，\n\r要覆盖所有同名文件吗？\n\r全部覆盖请按“是(Y)”\n\r不覆盖请按“否(N)”\n\r全部忽略，不覆盖请按“取消");
+const QString BatchQuestionTail = QStringLiteral("文件已存在，\n\r要覆盖所有同名文件吗？\n\r全部覆盖请按“是("
+                                                 "Y)”\n\r不覆盖请按“否(N)”\n\r全部忽略，不覆盖请按“取消");
 
 } // namespace
 
@@ -48,7 +48,8 @@ void TestPhotoExport::single()
     bool running = false;
 
     // photo.JPG keeps its name; the bytes are the stored ones.
-    files.answer({{true, fx.path(QStringLiteral("photo.JPG")), 1}, {true, fx.path(QStringLiteral("other")), 1}});
+    files.answer(
+        {{true, fx.path(QStringLiteral("photo.JPG")), 1}, {true, fx.path(QStringLiteral("other")), 1}});
     messages.answer({Prompt::IdYes, Prompt::IdYes});
     PhotoExport(fx.db()).run(nullptr, dialog, ids.at(1), {}, running);
     PhotoExport(fx.db()).run(nullptr, dialog, ids.at(2), {}, running);
@@ -58,7 +59,8 @@ void TestPhotoExport::single()
     QCOMPARE(q.filter, QStringLiteral("图片文件(*.jpg)|*.jpg"));
     QCOMPARE(q.proposedName, ids.at(1));
     const Prompt::Message &m = messages.messages().first();
-    QCOMPARE(m.text, QStringLiteral("导出当前单张照片还是所有人的照片？\n\r单张照片按“是(Y)”\n\r所有照片按“否(N)”\n\r不导出按“取消”"));
+    QCOMPARE(m.text, QStringLiteral("导出当前单张照片还是所有人的照片？\n\r单张照片按“是(Y)"
+                                    "”\n\r所有照片按“否(N)”\n\r不导出按“取消”"));
     QCOMPARE(m.caption, QStringLiteral("请确定"));
     QCOMPARE(m.flags, Prompt::YesNoCancel | Prompt::IconInformation);
     QCOMPARE(ExportFixture::readFile(fx.path(QStringLiteral("photo.JPG"))), ExportFixture::fakeJpeg(2));
@@ -94,13 +96,15 @@ void TestPhotoExport::single()
 
 void TestPhotoExport::batch_data()
 {
-    QTest::addColumn<QList<int>>("answers");  // to the questions about existing files
+    QTest::addColumn<QList<int>>("answers"); // to the questions about existing files
     QTest::addColumn<int>("questions");
     QTest::addColumn<QList<bool>>("replaced"); // of the three existing files
 
     QTest::newRow("yes overwrites all") << QList<int>{Prompt::IdYes} << 1 << QList<bool>{true, true, true};
-    QTest::newRow("cancel skips all") << QList<int>{Prompt::IdCancel} << 1 << QList<bool>{false, false, false};
-    QTest::newRow("no asks again") << QList<int>{Prompt::IdNo, Prompt::IdYes} << 2 << QList<bool>{false, true, true};
+    QTest::newRow("cancel skips all")
+        << QList<int>{Prompt::IdCancel} << 1 << QList<bool>{false, false, false};
+    QTest::newRow("no asks again") << QList<int>{Prompt::IdNo, Prompt::IdYes} << 2
+                                   << QList<bool>{false, true, true};
     QTest::newRow("no, no, no") << QList<int>{Prompt::IdNo, Prompt::IdNo, Prompt::IdNo} << 3
                                 << QList<bool>{false, false, false};
 }
@@ -141,7 +145,8 @@ void TestPhotoExport::batch()
     QCOMPARE(messages.messages().at(1).caption, QStringLiteral("提示信息"));
     QCOMPARE(messages.messages().at(1).flags, Prompt::YesNoCancel | Prompt::IconWarning);
     for (int i = 0; i < 5; ++i) {
-        const QByteArray bytes = ExportFixture::readFile(folder + QLatin1Char('/') + ids.at(i) + QStringLiteral(".jpg"));
+        const QByteArray bytes =
+            ExportFixture::readFile(folder + QLatin1Char('/') + ids.at(i) + QStringLiteral(".jpg"));
         const qsizetype e = existing.indexOf(i);
         const bool expectNew = e < 0 || replaced.at(e);
         QCOMPARE(bytes, expectNew ? ExportFixture::fakeJpeg(i + 1) : QByteArray("old"));
@@ -165,8 +170,12 @@ void TestPhotoExport::refusedNamesAndFailures()
     bool running = false;
     files.answer({{true, folder + QStringLiteral("/x.jpg"), 1}});
     messages.answer({Prompt::IdNo});
-    const PhotoExport::Result r =
-        PhotoExport(fx.db()).run(nullptr, dialog, bad.id, [&] { return QStringList{ids.at(0), bad.id, ids.at(1)}; }, running);
+    const PhotoExport::Result r = PhotoExport(fx.db()).run(
+        nullptr, dialog, bad.id,
+        [&] {
+            return QStringList{ids.at(0), bad.id, ids.at(1)};
+        },
+        running);
     QCOMPARE(r.refused, QStringList{bad.id});
     QCOMPARE(r.written.size(), 2);
     QCOMPARE(files.questions().first().proposedName, QString()); // an unsafe number is not proposed

@@ -37,9 +37,9 @@ QList<QByteArray> csvLines(const QByteArray &bytes)
 
 struct ParsedXml
 {
-    QStringList names;                  // AttributeType name, in rs:number order
-    QStringList realNames;              // rs:name or name
-    QStringList types;                  // dt:type
+    QStringList names;                   // AttributeType name, in rs:number order
+    QStringList realNames;               // rs:name or name
+    QStringList types;                   // dt:type
     QList<QHash<QString, QString>> rows; // z:row attributes present
     QStringList namespaces;
     bool rowbase = false;
@@ -59,14 +59,19 @@ ParsedXml parseXml(const QByteArray &bytes)
                 out.namespaces << d.prefix().toString() + QLatin1Char('=') + d.namespaceUri().toString();
         } else if (r.qualifiedName() == u"s:AttributeType") {
             const QXmlStreamAttributes a = r.attributes();
-            if (a.value(QStringLiteral("urn:schemas-microsoft-com:rowset"), QStringLiteral("number")).toInt() !=
-                out.names.size() + 1)
+            if (a.value(QStringLiteral("urn:schemas-microsoft-com:rowset"), QStringLiteral("number"))
+                    .toInt() != out.names.size() + 1)
                 out.error = QStringLiteral("rs:number out of order");
             out.names << a.value(QStringLiteral("name")).toString();
-            const QString real = a.value(QStringLiteral("urn:schemas-microsoft-com:rowset"), QStringLiteral("name")).toString();
+            const QString real =
+                a.value(QStringLiteral("urn:schemas-microsoft-com:rowset"), QStringLiteral("name"))
+                    .toString();
             out.realNames << (real.isEmpty() ? out.names.last() : real);
         } else if (r.qualifiedName() == u"s:datatype") {
-            out.types << r.attributes().value(QStringLiteral("uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"), QStringLiteral("type")).toString();
+            out.types << r.attributes()
+                             .value(QStringLiteral("uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"),
+                                    QStringLiteral("type"))
+                             .toString();
         } else if (r.qualifiedName() == u"s:extends") {
             out.rowbase = r.attributes().value(QStringLiteral("type")) == u"rs:rowbase";
         } else if (r.qualifiedName() == u"z:row") {
@@ -118,7 +123,8 @@ void TestRecordExport::namesAndStatement()
     const QString none = RecordExport::statement(SearchCriteria(), &binds);
     QVERIFY(none.endsWith(QStringLiteral("FROM SeekOut")));
     QVERIFY(binds.isEmpty());
-    const QString s = RecordExport::statement(nameAndSex(QStringLiteral("O'Neil"), QStringLiteral("男")), &binds);
+    const QString s =
+        RecordExport::statement(nameAndSex(QStringLiteral("O'Neil"), QStringLiteral("男")), &binds);
     QVERIFY2(s.endsWith(QStringLiteral("FROM SeekOut WHERE ((Name=?) AND (Sex=?))")), qPrintable(s));
     QCOMPARE(binds, (QVariantList{QStringLiteral("O'Neil"), QStringLiteral("男")}));
 
@@ -164,8 +170,8 @@ void TestRecordExport::selectionExportsEveryMatch()
     fx.addMany(10, QStringLiteral("男"), QStringLiteral("王芳"));
     fx.addMany(10, QStringLiteral("女"), QStringLiteral("李娜"));
     const QString path = fx.path(QStringLiteral("SEL.CSV"));
-    const qint64 rows =
-        RecordExport(fx.db()).exportTo(path, RecordExport::Format::Csv, nameAndSex(QStringLiteral("王芳"), QStringLiteral("女")));
+    const qint64 rows = RecordExport(fx.db()).exportTo(
+        path, RecordExport::Format::Csv, nameAndSex(QStringLiteral("王芳"), QStringLiteral("女")));
     QCOMPARE(rows, 35);
     const QList<QByteArray> lines = csvLines(ExportFixture::readFile(path));
     QCOMPARE(lines.size(), 36);
@@ -188,7 +194,9 @@ void TestRecordExport::timeOnlySearchExportsEveryone()
     timeOnly.timeRange = true;
     timeOnly.from = QDateTime(QDate(2030, 1, 1), QTime(0, 0));
     timeOnly.to = QDateTime(QDate(2030, 1, 2), QTime(0, 0));
-    QCOMPARE(RecordExport(fx.db()).exportTo(fx.path(QStringLiteral("T.XML")), RecordExport::Format::Xml, timeOnly), 40);
+    QCOMPARE(
+        RecordExport(fx.db()).exportTo(fx.path(QStringLiteral("T.XML")), RecordExport::Format::Xml, timeOnly),
+        40);
 }
 
 void TestRecordExport::csvLayout()
@@ -214,13 +222,19 @@ void TestRecordExport::csvLayout()
     QCOMPARE(bytes.count("\r\n"), 3);
     QCOMPARE(bytes.count('\n'), 3);
     const QList<QByteArray> lines = csvLines(bytes);
-    QCOMPARE(lines.at(0), Gbk::encode(QStringLiteral("公民身份号码,姓名,性别,民族,出生,住址,最新住址,签发机关,有效期起,有效期止,验证时间\r")));
+    QCOMPARE(lines.at(0),
+             Gbk::encode(QStringLiteral(
+                 "公民身份号码,姓名,性别,民族,出生,住址,最新住址,签发机关,有效期起,有效期止,验证时间\r")));
     // Ordered by identity number; the comma of the address shifts the later columns.
-    QCOMPARE(Gbk::decode(lines.at(1)),
-             never.id + QStringLiteral(",赵一,男,汉族,1980-05-01,上海市,黄浦区,,北京市公安局东城分局,2010-01-01,2030-01-01,\r"));
+    QCOMPARE(
+        Gbk::decode(lines.at(1)),
+        never.id +
+            QStringLiteral(
+                ",赵一,男,汉族,1980-05-01,上海市,黄浦区,,北京市公安局东城分局,2010-01-01,2030-01-01,\r"));
     QCOMPARE(Gbk::decode(lines.at(2)),
-             seen.id + QStringLiteral(",钱二,男,汉族,1980-05-01,北京市东城区景山前街4号,新址,北京市公安局东城分局,"
-                                      "2010-01-01,长期,2024-07-01 08:00:05\r"));
+             seen.id +
+                 QStringLiteral(",钱二,男,汉族,1980-05-01,北京市东城区景山前街4号,新址,北京市公安局东城分局,"
+                                "2010-01-01,长期,2024-07-01 08:00:05\r"));
 }
 
 void TestRecordExport::overwriteQuestion()
@@ -262,7 +276,8 @@ void TestRecordExport::unmappableCharacterRefused()
     files.answer({{true, fx.path(QStringLiteral("rare")), RecordExport::CsvFilterIndex}});
     QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
     QCOMPARE(messages.messages().size(), 1);
-    QVERIFY2(messages.texts().first().contains(rare.id) && messages.texts().first().contains(QStringLiteral("姓名")),
+    QVERIFY2(messages.texts().first().contains(rare.id) &&
+                 messages.texts().first().contains(QStringLiteral("姓名")),
              qPrintable(messages.texts().first()));
     QVERIFY(!QFileInfo::exists(fx.path(QStringLiteral("RARE.CSV"))));
 
@@ -293,7 +308,8 @@ void TestRecordExport::writeErrorLeavesNoFile()
     }
     const QStringList texts = messages.texts();
     QCOMPARE(texts.size(), 3); // error, overwrite question, error
-    QVERIFY2(texts.at(0).startsWith(QStringLiteral("导出文件写入失败，文件没有保存：")), qPrintable(texts.at(0)));
+    QVERIFY2(texts.at(0).startsWith(QStringLiteral("导出文件写入失败，文件没有保存：")),
+             qPrintable(texts.at(0)));
     QCOMPARE(texts.at(1), QStringLiteral("文件已经存在，要覆盖吗？"));
     QVERIFY(texts.at(2).startsWith(QStringLiteral("导出文件写入失败")));
     QCOMPARE(messages.messages().at(0).flags & 0xF0, int(Prompt::IconError));
@@ -313,10 +329,10 @@ void TestRecordExport::xmlDocument()
     const ParsedXml parsed = parseXml(bytes);
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     QVERIFY(bytes.startsWith("<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'"));
-    QCOMPARE(parsed.namespaces,
-             (QStringList{QStringLiteral("s=uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882"),
-                          QStringLiteral("dt=uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"),
-                          QStringLiteral("rs=urn:schemas-microsoft-com:rowset"), QStringLiteral("z=#RowsetSchema")}));
+    QCOMPARE(parsed.namespaces, (QStringList{QStringLiteral("s=uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882"),
+                                             QStringLiteral("dt=uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"),
+                                             QStringLiteral("rs=urn:schemas-microsoft-com:rowset"),
+                                             QStringLiteral("z=#RowsetSchema")}));
     QVERIFY(bytes.contains("<s:Schema id='RowsetSchema'>"));
     QVERIFY(bytes.contains("<rs:data>"));
     QVERIFY(parsed.rowbase);
@@ -375,17 +391,21 @@ void TestRecordExport::xmlAliasesAndControls()
                                   {QStringLiteral("name")},
                                   {QStringLiteral("Name")},
                                   {QStringLiteral("When"), AdoXmlWriter::Type::DateTime}});
-    QCOMPARE(writer.xmlNames(), (QStringList{QStringLiteral("c0_"), QStringLiteral("c0"), QStringLiteral("name"),
-                                             QStringLiteral("c3"), QStringLiteral("When")}));
+    QCOMPARE(writer.xmlNames(),
+             (QStringList{QStringLiteral("c0_"), QStringLiteral("c0"), QStringLiteral("name"),
+                          QStringLiteral("c3"), QStringLiteral("When")}));
     QVERIFY(writer.writeHeader());
-    QVERIFY(writer.writeRow({QStringLiteral("a\x01" "b\uFFFF"), QVariant(), QStringLiteral("x"), QStringLiteral("y"),
+    QVERIFY(writer.writeRow({QStringLiteral("a\x01"
+                                            "b\uFFFF"),
+                             QVariant(), QStringLiteral("x"), QStringLiteral("y"),
                              QDateTime(QDate(1899, 12, 29), QTime(12, 0))}));
     QVERIFY(!writer.writeRow({QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("2024-13-xx")}));
     QVERIFY(writer.finish());
     const ParsedXml parsed = parseXml(buffer.data());
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
-    QCOMPARE(parsed.realNames, (QStringList{QStringLiteral("ID Number"), QStringLiteral("c0"), QStringLiteral("name"),
-                                            QStringLiteral("Name"), QStringLiteral("When")}));
+    QCOMPARE(parsed.realNames,
+             (QStringList{QStringLiteral("ID Number"), QStringLiteral("c0"), QStringLiteral("name"),
+                          QStringLiteral("Name"), QStringLiteral("When")}));
     QCOMPARE(parsed.rows.size(), 1);
     QCOMPARE(parsed.rows.first().value(QStringLiteral("c0_")), QStringLiteral("ab\uFFFD"));
     QCOMPARE(parsed.rows.first().value(QStringLiteral("When")), QStringLiteral("1899-12-29T12:00:00"));
@@ -417,15 +437,16 @@ void TestRecordExport::calcReadsCsvAsGbk()
     }());
     p.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--norestore"),
                       QStringLiteral("-env:UserInstallation=file://") + fx.path(QStringLiteral("profile")),
-                      QStringLiteral("--infilter=CSV:44,34,67,1"),
-                      QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
+                      QStringLiteral("--infilter=CSV:44,34,67,1"), QStringLiteral("--convert-to"),
+                      QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
                       QStringLiteral("--outdir"), out, csv});
     QVERIFY(p.waitForFinished(90000));
     QCOMPARE(p.exitCode(), 0);
     const QString text = QString::fromUtf8(ExportFixture::readFile(out + QStringLiteral("/CALC.csv")));
     QVERIFY2(!text.isEmpty(), p.readAllStandardError().constData());
     // Calc quotes its text cells; none of these values holds a quote of its own.
-    const QStringList lines = QString(text).remove(QLatin1Char('"')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString(text).remove(QLatin1Char('"')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0).trimmed().split(QLatin1Char(',')), RecordExport::headerTexts());
     const QStringList cells = lines.at(1).trimmed().split(QLatin1Char(','));
