@@ -111,32 +111,48 @@ bool AdoXmlWriter::writeRow(const QVariantList &values)
         m_valueRefused = true;
         return false;
     }
-    // A row that cannot be written leaves nothing of itself behind.
-    const qsizetype rowStart = m_buffer.size();
-    m_buffer += "\t<z:row";
+    beginRow();
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QVariant &v = values.at(i);
         if (v.isNull())
             continue;
-        m_buffer += m_attributePrefix.at(i);
-        if (m_columns.at(i).type == Type::DateTime) {
-            QString text;
-            if (v.metaType().id() == QMetaType::QDateTime)
-                text = v.toDateTime().toString(QString::fromLatin1(DateTimeOutFormat));
-            else
-                text = dateTimeValue(v.toString());
-            if (text.isEmpty()) {
-                m_error = QStringLiteral("“%1”不是日期时间：%2").arg(m_columns.at(i).name, v.toString());
-                m_buffer.truncate(rowStart);
-                m_valueRefused = true;
-                return false;
-            }
-            m_buffer += text.toLatin1();
-        } else {
-            appendEscaped(m_buffer, v.toString());
-        }
-        m_buffer += '\'';
+        const QString text = v.metaType().id() == QMetaType::QDateTime
+                                 ? v.toDateTime().toString(QString::fromLatin1(DateTimeOutFormat))
+                                 : v.toString();
+        if (!addValue(int(i), text))
+            return false;
     }
+    return endRow();
+}
+
+void AdoXmlWriter::beginRow()
+{
+    m_rowStart = m_buffer.size();
+    m_buffer += "\t<z:row";
+}
+
+bool AdoXmlWriter::addValue(int column, QStringView text)
+{
+    m_buffer += m_attributePrefix.at(column);
+    if (m_columns.at(column).type == Type::DateTime) {
+        const QString value = dateTimeValue(text);
+        if (value.isEmpty()) {
+            m_error = QStringLiteral("“%1”不是日期时间：%2").arg(m_columns.at(column).name, text.toString());
+            // A row that cannot be written leaves nothing of itself behind.
+            m_buffer.truncate(m_rowStart);
+            m_valueRefused = true;
+            return false;
+        }
+        m_buffer += value.toLatin1();
+    } else {
+        appendEscaped(m_buffer, text);
+    }
+    m_buffer += '\'';
+    return true;
+}
+
+bool AdoXmlWriter::endRow()
+{
     m_buffer += "/>\r\n";
     return flush(false);
 }

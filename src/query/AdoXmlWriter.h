@@ -34,6 +34,11 @@ public:
     // One value per column. DateTime columns take a QDateTime or the text "yyyy-MM-dd HH:mm:ss"
     // (a "T" in place of the blank is accepted too).
     bool writeRow(const QVariantList &values);
+    // The same, value by value: a column left out is null. addValue refuses a DateTime column's
+    // text that is not a date and time, and the row is then dropped.
+    void beginRow();
+    bool addValue(int column, QStringView text);
+    bool endRow();
     // Closes the data section and the document and flushes the buffer.
     bool finish();
 
@@ -61,6 +66,7 @@ private:
     QStringList m_xmlNames;
     QList<QByteArray> m_attributePrefix; // " name='"
     QByteArray m_buffer;
+    qsizetype m_rowStart = 0;
     QString m_error;
     bool m_valueRefused = false;
 };

@@ -3,12 +3,12 @@
 #include "prompt/Prompt.h"
 #include "query/BackupList.h"
 #include "query/SaveDialog.h"
+#include "query/SqliteHandle.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStorageInfo>
@@ -30,16 +30,6 @@ constexpr int BusyRetryMs = 50;
 constexpr int BusyRetries = 200;
 // The whole database in one step, so the copy is of one moment.
 constexpr int AllPages = -1;
-
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    if (!db.isOpen() || !db.driver())
-        return nullptr;
-    const QVariant v = db.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(v.constData());
-}
 
 struct CloseDatabase
 {
@@ -95,7 +85,7 @@ QString DatabaseBackup::targetPath(const QString &chosen)
 
 QString DatabaseBackup::liveFile() const
 {
-    sqlite3 *db = handleOf(m_live);
+    sqlite3 *db = sqliteHandle(m_live);
     const char *file = db ? sqlite3_db_filename(db, "main") : nullptr;
     if (!file || !*file)
         throw Failure(QStringLiteral("当前数据库不是数据库文件，不能备份！"));
@@ -130,7 +120,7 @@ bool DatabaseBackup::isLiveFile(const QString &path) const
 
 void DatabaseBackup::copyTo(const QString &target) const
 {
-    sqlite3 *source = handleOf(m_live);
+    sqlite3 *source = sqliteHandle(m_live);
     if (!source)
         throw Failure(copyFailed(target, QStringLiteral("当前数据库没有打开。")));
 

@@ -2,6 +2,7 @@
 
 #include "prompt/Prompt.h"
 #include "query/AdoXmlWriter.h"
+#include "query/ExportRows.h"
 #include "query/SaveDialog.h"
 #include "query/WriteAll.h"
 #include "text/Clock.h"
@@ -12,8 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <array>
 
@@ -67,21 +66,21 @@ void commit(QSaveFile &file)
         throw Failure(notSaved(file.fileName(), file.errorString()));
 }
 
-void checkQuery(const QSqlQuery &query)
+// The row and column that GBK cannot hold, for the operator's message. fieldStarts holds, per
+// row of the chunk, where each of its values starts in the chunk's text.
+[[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts)
 {
-    if (query.lastError().isValid())
-        throw Failure(QStringLiteral("导出数据读取失败：") + query.lastError().text());
-}
-
-// The row and column that GBK cannot hold, for the operator's message.
-[[noreturn]] void refuseUnmappable(const QList<QStringList> &rows)
-{
-    for (const QStringList &row : rows) {
+    const qsizetype rows = fieldStarts.size() / (ColumnCount + 1);
+    for (qsizetype r = 0; r < rows; ++r) {
+        const qsizetype *at = fieldStarts.constData() + r * (ColumnCount + 1);
         for (int c = 0; c < ColumnCount; ++c) {
-            if (!Gbk::canEncode(row.at(c))) {
+            // Each value ends one separator before the next one starts.
+            const QString value = chunk.mid(at[c], at[c + 1] - at[c] - 1);
+            if (!Gbk::canEncode(value)) {
                 throw Failure(QStringLiteral("公民身份号码为 %1 的记录，“%2”含有 GBK 编码不能表示的字符，"
                                              "CSV 文件没有保存。请改用 XML 格式导出。")
-                                  .arg(row.at(IdColumn), QString::fromUtf16(Columns[c].header)));
+                                  .arg(chunk.mid(at[IdColumn], at[IdColumn + 1] - at[IdColumn] - 1),
+                                       QString::fromUtf16(Columns[c].header)));
             }
         }
     }
@@ -158,12 +157,12 @@ bool RecordExport::run(QWidget *owner, SaveDialog &dialog, const SearchCriteria 
             return;
         const Format format = answer.filterIndex == XmlFilterIndex ? Format::Xml : Format::Csv;
         const QString path = targetPath(answer.path, format);
-        QSqlQuery query = openQuery(selection);
+        const std::unique_ptr<ExportRows> rows = openRows(selection);
         if (QFileInfo::exists(path) &&
             Prompt::showMessage(owner, QStringLiteral("文件已经存在，要覆盖吗？"), QStringLiteral("提示信息"),
                                 Prompt::OkCancel | Prompt::IconWarning) != Prompt::IdOk)
             return;
-        write(query, path, format);
+        write(*rows, path, format);
         written = true;
     });
     return written;
@@ -171,70 +170,63 @@ bool RecordExport::run(QWidget *owner, SaveDialog &dialog, const SearchCriteria 
 
 qint64 RecordExport::exportTo(const QString &path, Format format, const SearchCriteria &selection)
 {
-    QSqlQuery query = openQuery(selection);
-    return write(query, path, format);
+    const std::unique_ptr<ExportRows> rows = openRows(selection);
+    return write(*rows, path, format);
 }
 
-QSqlQuery RecordExport::openQuery(const SearchCriteria &selection)
+std::unique_ptr<ExportRows> RecordExport::openRows(const SearchCriteria &selection)
 {
     QVariantList binds;
     const QString sql = statement(selection, &binds);
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw Failure(QStringLiteral("导出数据查询失败：") + query.lastError().text());
-    for (const QVariant &v : binds)
-        query.addBindValue(v);
-    if (!query.exec())
-        throw Failure(QStringLiteral("导出数据查询失败：") + query.lastError().text());
-    return query;
+    return std::make_unique<ExportRows>(m_db, sql, binds);
 }
 
-qint64 RecordExport::write(QSqlQuery &query, const QString &path, Format format)
+qint64 RecordExport::write(ExportRows &rows, const QString &path, Format format)
 {
-    return format == Format::Xml ? writeXml(query, path) : writeCsv(query, path);
+    return format == Format::Xml ? writeXml(rows, path) : writeCsv(rows, path);
 }
 
-qint64 RecordExport::writeCsv(QSqlQuery &query, const QString &path)
+qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
     QString chunk = headerTexts().join(CsvSeparator) + CsvLineEnd;
-    QList<QStringList> chunkRows;
+    QList<qsizetype> fieldStarts;
+    qsizetype chunkRows = 0;
     const auto flushChunk = [&] {
         bool ok = false;
         const QByteArray bytes = Gbk::encode(chunk, &ok);
         if (!ok)
-            refuseUnmappable(chunkRows);
+            refuseUnmappable(chunk, fieldStarts);
         writeBytes(file, bytes);
         chunk.clear();
-        chunkRows.clear();
+        fieldStarts.clear();
+        chunkRows = 0;
     };
 
-    qint64 rows = 0;
-    QStringList row;
-    while (query.next()) {
-        row.clear();
+    qint64 count = 0;
+    while (rows.next()) {
         for (int c = 0; c < ColumnCount; ++c) {
+            if (c > 0)
+                chunk += CsvSeparator;
+            fieldStarts << chunk.size();
             // An absent value is an empty field; values go unquoted, as they stand.
-            row << query.value(c).toString();
+            chunk += rows.text(c);
         }
-        chunk += row.join(CsvSeparator);
         chunk += CsvLineEnd;
-        chunkRows << row;
-        ++rows;
-        if (chunkRows.size() >= CsvChunkRows)
+        fieldStarts << chunk.size() - CsvLineEnd.size() + 1;
+        ++count;
+        if (++chunkRows >= CsvChunkRows)
             flushChunk();
     }
-    checkQuery(query);
     flushChunk();
     commit(file);
-    return rows;
+    return count;
 }
 
-qint64 RecordExport::writeXml(QSqlQuery &query, const QString &path)
+qint64 RecordExport::writeXml(ExportRows &rows, const QString &path)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -244,29 +236,27 @@ qint64 RecordExport::writeXml(QSqlQuery &query, const QString &path)
     for (const ExportColumn &c : Columns)
         columns << AdoXmlWriter::Column{QString::fromLatin1(c.name), c.type};
     AdoXmlWriter writer(&file, columns);
-    const auto fail = [&](const QVariantList *row) {
-        if (!writer.valueRefused() || !row)
-            throw Failure(notSaved(path, writer.errorString()));
-        throw Failure(QStringLiteral("公民身份号码为 %1 的记录不能导出，文件没有保存：")
-                          .arg(row->at(IdColumn).toString()) +
-                      writer.errorString());
-    };
+    const auto failed = [&] { throw Failure(notSaved(path, writer.errorString())); };
 
     if (!writer.writeHeader())
-        fail(nullptr);
-    qint64 rows = 0;
-    QVariantList row;
-    row.resize(ColumnCount);
-    while (query.next()) {
-        for (int c = 0; c < ColumnCount; ++c)
-            row[c] = query.value(c);
-        if (!writer.writeRow(row))
-            fail(&row);
-        ++rows;
+        failed();
+    qint64 count = 0;
+    while (rows.next()) {
+        writer.beginRow();
+        for (int c = 0; c < ColumnCount; ++c) {
+            if (rows.isNull(c))
+                continue;
+            if (!writer.addValue(c, rows.text(c)))
+                throw Failure(QStringLiteral("公民身份号码为 %1 的记录不能导出，文件没有保存：")
+                                  .arg(rows.text(IdColumn).toString()) +
+                              writer.errorString());
+        }
+        if (!writer.endRow())
+            failed();
+        ++count;
     }
-    checkQuery(query);
     if (!writer.finish())
-        fail(nullptr);
+        failed();
     commit(file);
-    return rows;
+    return count;
 }

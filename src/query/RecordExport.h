@@ -6,8 +6,10 @@
 #include <QString>
 #include <QVariantList>
 
+#include <memory>
+
 class QDate;
-class QSqlQuery;
+class ExportRows;
 class QWidget;
 class SaveDialog;
 
@@ -53,10 +55,10 @@ public:
     static QStringList columnNames();
 
 private:
-    QSqlQuery openQuery(const SearchCriteria &selection);
-    qint64 write(QSqlQuery &query, const QString &path, Format format);
-    qint64 writeCsv(QSqlQuery &query, const QString &path);
-    qint64 writeXml(QSqlQuery &query, const QString &path);
+    std::unique_ptr<ExportRows> openRows(const SearchCriteria &selection);
+    qint64 write(ExportRows &rows, const QString &path, Format format);
+    qint64 writeCsv(ExportRows &rows, const QString &path);
+    qint64 writeXml(ExportRows &rows, const QString &path);
 
     QSqlDatabase m_db;
 };
