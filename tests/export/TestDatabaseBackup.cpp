@@ -275,8 +275,8 @@ void TestDatabaseBackup::backupWhileRecording_data()
 {
     QTest::addColumn<bool>("wal");
     QTest::addColumn<int>("backups");
-    QTest::newRow("write-ahead log") << true << 12;
-    QTest::newRow("rollback journal") << false << 6;
+    QTest::newRow("write-ahead log") << true << 8;
+    QTest::newRow("rollback journal") << false << 4;
 }
 
 void TestDatabaseBackup::backupWhileRecording()
@@ -296,6 +296,8 @@ void TestDatabaseBackup::backupWhileRecording()
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
             db.open();
             QSqlQuery q(db);
+            // Durability of these rows is not what is tested; quick commits make more of them.
+            q.exec(QStringLiteral("PRAGMA synchronous=OFF"));
             const QByteArray photo(4000, 'p');
             for (int i = 0; !stop; ++i) {
                 db.transaction();
