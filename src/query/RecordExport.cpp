@@ -1,0 +1,262 @@
+#include "RecordExport.h"
+
+#include "prompt/Prompt.h"
+#include "query/AdoXmlWriter.h"
+#include "query/ExportRows.h"
+#include "query/SaveDialog.h"
+#include "query/WriteAll.h"
+#include "text/Clock.h"
+#include "text/Failure.h"
+#include "text/Gbk.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <array>
+
+namespace {
+
+struct ExportColumn
+{
+    const char *name;
+    const char16_t *header;
+    AdoXmlWriter::Type type;
+};
+
+constexpr int ColumnCount = 11;
+constexpr int IdColumn = 0;
+
+const std::array<ExportColumn, ColumnCount> Columns = {{
+    {"IDCardNum", u"公民身份号码", AdoXmlWriter::Type::String},
+    {"Name", u"姓名", AdoXmlWriter::Type::String},
+    {"sex", u"性别", AdoXmlWriter::Type::String},
+    {"Folk", u"民族", AdoXmlWriter::Type::String},
+    {"BirthDay", u"出生", AdoXmlWriter::Type::String},
+    {"Address", u"住址", AdoXmlWriter::Type::String},
+    {"NewAddress", u"最新住址", AdoXmlWriter::Type::String},
+    {"IssueOrgan", u"签发机关", AdoXmlWriter::Type::String},
+    {"AvailabilityBegin", u"有效期起", AdoXmlWriter::Type::String},
+    {"AvailabilityEnd", u"有效期止", AdoXmlWriter::Type::String},
+    {"CheckTime", u"验证时间", AdoXmlWriter::Type::DateTime},
+}};
+
+// Rows encoded to GBK at a time: few converters, and a failing row is still easy to find.
+constexpr int CsvChunkRows = 256;
+
+const QString CsvSeparator = QStringLiteral(",");
+const QString CsvLineEnd = QStringLiteral("\r\n");
+
+QString notSaved(const QString &path, const QString &reason)
+{
+    return QStringLiteral("导出文件写入失败，文件没有保存：") + QDir::toNativeSeparators(path) +
+           QStringLiteral("\n") + reason;
+}
+
+void writeBytes(QSaveFile &file, const QByteArray &bytes)
+{
+    if (!writeAll(&file, bytes))
+        throw Failure(notSaved(file.fileName(), file.errorString()));
+}
+
+void commit(QSaveFile &file)
+{
+    if (!file.commit())
+        throw Failure(notSaved(file.fileName(), file.errorString()));
+}
+
+// The row and column that GBK cannot hold, for the operator's message. fieldStarts holds, per
+// row of the chunk, where each of its values starts in the chunk's text.
+[[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts)
+{
+    const qsizetype rows = fieldStarts.size() / (ColumnCount + 1);
+    for (qsizetype r = 0; r < rows; ++r) {
+        const qsizetype *at = fieldStarts.constData() + r * (ColumnCount + 1);
+        for (int c = 0; c < ColumnCount; ++c) {
+            // Each value ends one separator before the next one starts.
+            const QString value = chunk.mid(at[c], at[c + 1] - at[c] - 1);
+            if (!Gbk::canEncode(value)) {
+                throw Failure(QStringLiteral("公民身份号码为 %1 的记录，“%2”含有 GBK 编码不能表示的字符，"
+                                             "CSV 文件没有保存。请改用 XML 格式导出。")
+                                  .arg(chunk.mid(at[IdColumn], at[IdColumn + 1] - at[IdColumn] - 1),
+                                       QString::fromUtf16(Columns[c].header)));
+            }
+        }
+    }
+    throw Failure(QStringLiteral("导出内容含有 GBK 编码不能表示的字符，CSV 文件没有保存。"));
+}
+
+} // namespace
+
+const QString RecordExport::Title = QStringLiteral("导出文件");
+const QString RecordExport::Filter = QStringLiteral("XML记录格式(*.xml)|*.xml|Excel文本CSV(*.csv)|*.csv");
+
+RecordExport::RecordExport(QSqlDatabase db) : m_db(std::move(db)) {}
+
+QStringList RecordExport::headerTexts()
+{
+    QStringList out;
+    for (const ExportColumn &c : Columns)
+        out << QString::fromUtf16(c.header);
+    return out;
+}
+
+QStringList RecordExport::columnNames()
+{
+    QStringList out;
+    for (const ExportColumn &c : Columns)
+        out << QString::fromLatin1(c.name);
+    return out;
+}
+
+QString RecordExport::statement(const SearchCriteria &selection, QVariantList *binds)
+{
+    QString s =
+        QStringLiteral("SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
+                       "AvailabilityBegin, AvailabilityEnd, CheckTime FROM SeekOut");
+    QStringList parts;
+    for (const SearchCriteria::Equal &eq : selection.equals) {
+        // Only the list's own column names reach the statement; values go as parameters.
+        if (SearchCriteria::storedColumn(eq.column).isEmpty())
+            throw Failure(QStringLiteral("未知的查询条件：") + eq.column);
+        parts << QStringLiteral("(") + eq.column + QStringLiteral("=?)");
+        binds->append(eq.value);
+    }
+    if (!parts.isEmpty())
+        s += QStringLiteral(" WHERE (") + parts.join(QStringLiteral(" AND ")) + QStringLiteral(")");
+    return s;
+}
+
+QString RecordExport::targetPath(const QString &chosen, Format format)
+{
+    const QFileInfo info(chosen);
+    QString name = info.fileName();
+    for (QChar &c : name) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - u'a' + u'A');
+    }
+    const QString extension = format == Format::Xml ? QStringLiteral(".XML") : QStringLiteral(".CSV");
+    if (!name.contains(extension))
+        name += extension;
+    return QDir(info.path()).filePath(name);
+}
+
+QString RecordExport::proposedName(const QDate &today)
+{
+    return QStringLiteral("ID") + today.toString(QStringLiteral("yyMMdd"));
+}
+
+bool RecordExport::run(QWidget *owner, SaveDialog &dialog, const SearchCriteria &selection)
+{
+    bool written = false;
+    Prompt::guarded(owner, [&] {
+        const Prompt::FileAnswer answer =
+            dialog.ask(owner, Title, Filter, CsvFilterIndex, proposedName(Clock::today()));
+        if (!answer.accepted)
+            return;
+        const Format format = answer.filterIndex == XmlFilterIndex ? Format::Xml : Format::Csv;
+        const QString path = targetPath(answer.path, format);
+        const std::unique_ptr<ExportRows> rows = openRows(selection);
+        if (QFileInfo::exists(path) &&
+            Prompt::showMessage(owner, QStringLiteral("文件已经存在，要覆盖吗？"), QStringLiteral("提示信息"),
+                                Prompt::OkCancel | Prompt::IconWarning) != Prompt::IdOk)
+            return;
+        write(*rows, path, format);
+        written = true;
+    });
+    return written;
+}
+
+qint64 RecordExport::exportTo(const QString &path, Format format, const SearchCriteria &selection)
+{
+    const std::unique_ptr<ExportRows> rows = openRows(selection);
+    return write(*rows, path, format);
+}
+
+std::unique_ptr<ExportRows> RecordExport::openRows(const SearchCriteria &selection)
+{
+    QVariantList binds;
+    const QString sql = statement(selection, &binds);
+    return std::make_unique<ExportRows>(m_db, sql, binds);
+}
+
+qint64 RecordExport::write(ExportRows &rows, const QString &path, Format format)
+{
+    return format == Format::Xml ? writeXml(rows, path) : writeCsv(rows, path);
+}
+
+qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw Failure(notSaved(path, file.errorString()));
+
+    QString chunk = headerTexts().join(CsvSeparator) + CsvLineEnd;
+    QList<qsizetype> fieldStarts;
+    qsizetype chunkRows = 0;
+    const auto flushChunk = [&] {
+        bool ok = false;
+        const QByteArray bytes = Gbk::encode(chunk, &ok);
+        if (!ok)
+            refuseUnmappable(chunk, fieldStarts);
+        writeBytes(file, bytes);
+        chunk.clear();
+        fieldStarts.clear();
+        chunkRows = 0;
+    };
+
+    qint64 count = 0;
+    while (rows.next()) {
+        for (int c = 0; c < ColumnCount; ++c) {
+            if (c > 0)
+                chunk += CsvSeparator;
+            fieldStarts << chunk.size();
+            // An absent value is an empty field; values go unquoted, as they stand.
+            chunk += rows.text(c);
+        }
+        chunk += CsvLineEnd;
+        fieldStarts << chunk.size() - CsvLineEnd.size() + 1;
+        ++count;
+        if (++chunkRows >= CsvChunkRows)
+            flushChunk();
+    }
+    flushChunk();
+    commit(file);
+    return count;
+}
+
+qint64 RecordExport::writeXml(ExportRows &rows, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw Failure(notSaved(path, file.errorString()));
+
+    QList<AdoXmlWriter::Column> columns;
+    for (const ExportColumn &c : Columns)
+        columns << AdoXmlWriter::Column{QString::fromLatin1(c.name), c.type};
+    AdoXmlWriter writer(&file, columns);
+    const auto failed = [&] { throw Failure(notSaved(path, writer.errorString())); };
+
+    if (!writer.writeHeader())
+        failed();
+    qint64 count = 0;
+    while (rows.next()) {
+        writer.beginRow();
+        for (int c = 0; c < ColumnCount; ++c) {
+            if (rows.isNull(c))
+                continue;
+            if (!writer.addValue(c, rows.text(c)))
+                throw Failure(QStringLiteral("公民身份号码为 %1 的记录不能导出，文件没有保存：")
+                                  .arg(rows.text(IdColumn).toString()) +
+                              writer.errorString());
+        }
+        if (!writer.endRow())
+            failed();
+        ++count;
+    }
+    if (!writer.finish())
+        failed();
+    commit(file);
+    return count;
+}

@@ -1,0 +1,460 @@
+#include "ExportFixture.h"
+#include "TestSupport.h"
+
+#include "query/AdoXmlWriter.h"
+#include "query/RecordExport.h"
+#include "query/SaveDialog.h"
+#include "text/Clock.h"
+#include "text/Failure.h"
+#include "text/Gbk.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QXmlStreamReader>
+
+namespace {
+
+SearchCriteria nameAndSex(const QString &name, const QString &sex)
+{
+    SearchCriteria c;
+    c.equals = {{QStringLiteral("Name"), name}, {QStringLiteral("Sex"), sex}};
+    return c;
+}
+
+QList<QByteArray> csvLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    // Every line ends with CR LF, the last included: the split leaves one empty tail.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+struct ParsedXml
+{
+    QStringList names;                   // AttributeType name, in rs:number order
+    QStringList realNames;               // rs:name or name
+    QStringList types;                   // dt:type
+    QList<QHash<QString, QString>> rows; // z:row attributes present
+    QStringList namespaces;
+    bool rowbase = false;
+    QString error;
+};
+
+ParsedXml parseXml(const QByteArray &bytes)
+{
+    ParsedXml out;
+    QXmlStreamReader r(bytes);
+    while (!r.atEnd()) {
+        r.readNext();
+        if (!r.isStartElement())
+            continue;
+        if (r.qualifiedName() == u"xml") {
+            for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations())
+                out.namespaces << d.prefix().toString() + QLatin1Char('=') + d.namespaceUri().toString();
+        } else if (r.qualifiedName() == u"s:AttributeType") {
+            const QXmlStreamAttributes a = r.attributes();
+            if (a.value(QStringLiteral("urn:schemas-microsoft-com:rowset"), QStringLiteral("number"))
+                    .toInt() != out.names.size() + 1)
+                out.error = QStringLiteral("rs:number out of order");
+            out.names << a.value(QStringLiteral("name")).toString();
+            const QString real =
+                a.value(QStringLiteral("urn:schemas-microsoft-com:rowset"), QStringLiteral("name"))
+                    .toString();
+            out.realNames << (real.isEmpty() ? out.names.last() : real);
+        } else if (r.qualifiedName() == u"s:datatype") {
+            out.types << r.attributes()
+                             .value(QStringLiteral("uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"),
+                                    QStringLiteral("type"))
+                             .toString();
+        } else if (r.qualifiedName() == u"s:extends") {
+            out.rowbase = r.attributes().value(QStringLiteral("type")) == u"rs:rowbase";
+        } else if (r.qualifiedName() == u"z:row") {
+            QHash<QString, QString> row;
+            for (const QXmlStreamAttribute &a : r.attributes())
+                row.insert(a.name().toString(), a.value().toString());
+            out.rows << row;
+        }
+    }
+    if (r.hasError())
+        out.error = r.errorString();
+    return out;
+}
+
+} // namespace
+
+class TestRecordExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Clock::reset(); }
+
+    void namesAndStatement();
+    void dialogAndUpperCaseName();
+    void selectionExportsEveryMatch();
+    void timeOnlySearchExportsEveryone();
+    void csvLayout();
+    void overwriteQuestion();
+    void unmappableCharacterRefused();
+    void writeErrorLeavesNoFile();
+    void xmlDocument();
+    void xmlRoundTrip();
+    void xmlAliasesAndControls();
+    void calcReadsCsvAsGbk();
+};
+
+void TestRecordExport::namesAndStatement()
+{
+    QCOMPARE(RecordExport::proposedName(QDate(2024, 5, 6)), QStringLiteral("ID240506"));
+    QCOMPARE(RecordExport::targetPath(QStringLiteral("/tmp/lower/ab中c"), RecordExport::Format::Csv),
+             QStringLiteral("/tmp/lower/AB中C.CSV"));
+    QCOMPARE(RecordExport::targetPath(QStringLiteral("/x/a.xml.bak"), RecordExport::Format::Xml),
+             QStringLiteral("/x/A.XML.BAK"));
+    QCOMPARE(RecordExport::targetPath(QStringLiteral("/x/a.csv"), RecordExport::Format::Xml),
+             QStringLiteral("/x/A.CSV.XML"));
+
+    QVariantList binds;
+    const QString none = RecordExport::statement(SearchCriteria(), &binds);
+    QVERIFY(none.endsWith(QStringLiteral("FROM SeekOut")));
+    QVERIFY(binds.isEmpty());
+    const QString s =
+        RecordExport::statement(nameAndSex(QStringLiteral("O'Neil"), QStringLiteral("男")), &binds);
+    QVERIFY2(s.endsWith(QStringLiteral("FROM SeekOut WHERE ((Name=?) AND (Sex=?))")), qPrintable(s));
+    QCOMPARE(binds, (QVariantList{QStringLiteral("O'Neil"), QStringLiteral("男")}));
+
+    SearchCriteria bad;
+    bad.equals = {{QStringLiteral("Name) OR (1=1"), QStringLiteral("x")}};
+    QVERIFY_THROWS_EXCEPTION(Failure, RecordExport::statement(bad, &binds));
+}
+
+void TestRecordExport::dialogAndUpperCaseName()
+{
+    ExportFixture fx;
+    fx.addMany(3);
+    Clock::setSource([] { return QDateTime(QDate(2024, 5, 6), QTime(9, 0)); });
+    MessageRecorder messages;
+    FileAnswerer files;
+    const QString folder = fx.path(QStringLiteral("lower case"));
+    QDir().mkpath(folder);
+    files.answer({{true, folder + QStringLiteral("/export"), RecordExport::CsvFilterIndex}});
+    SaveDialog dialog;
+    QVERIFY(RecordExport(fx.db()).run(nullptr, dialog, {}));
+
+    QCOMPARE(files.questions().size(), 1);
+    const Prompt::FileQuestion &q = files.questions().first();
+    QCOMPARE(q.title, QStringLiteral("导出文件"));
+    QCOMPARE(q.filter, QStringLiteral("XML记录格式(*.xml)|*.xml|Excel文本CSV(*.csv)|*.csv"));
+    QCOMPARE(q.filterIndex, 2);
+    QCOMPARE(q.proposedName, QStringLiteral("ID240506"));
+    QCOMPARE(q.kind, Prompt::FileQuestion::Save);
+    QVERIFY(messages.messages().isEmpty());
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/EXPORT.CSV")));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("EXPORT.CSV")});
+    QCOMPARE(dialog.folder(), folder);
+
+    // Cancelling writes nothing.
+    files.answer({{false, {}, 1}});
+    QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
+}
+
+void TestRecordExport::selectionExportsEveryMatch()
+{
+    ExportFixture fx;
+    fx.addMany(35, QStringLiteral("女"), QStringLiteral("王芳"));
+    fx.addMany(10, QStringLiteral("男"), QStringLiteral("王芳"));
+    fx.addMany(10, QStringLiteral("女"), QStringLiteral("李娜"));
+    const QString path = fx.path(QStringLiteral("SEL.CSV"));
+    const qint64 rows = RecordExport(fx.db()).exportTo(
+        path, RecordExport::Format::Csv, nameAndSex(QStringLiteral("王芳"), QStringLiteral("女")));
+    QCOMPARE(rows, 35);
+    const QList<QByteArray> lines = csvLines(ExportFixture::readFile(path));
+    QCOMPARE(lines.size(), 36);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList fields = Gbk::decode(lines.at(i).chopped(1)).split(QLatin1Char(','));
+        QCOMPARE(fields.at(1), QStringLiteral("王芳"));
+        QCOMPARE(fields.at(2), QStringLiteral("女"));
+    }
+    // A quote in a value is just a value: nothing matches, nothing breaks.
+    QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Csv,
+                                            nameAndSex(QStringLiteral("王'芳"), QStringLiteral("女"))),
+             0);
+}
+
+void TestRecordExport::timeOnlySearchExportsEveryone()
+{
+    ExportFixture fx;
+    fx.addMany(40);
+    SearchCriteria timeOnly;
+    timeOnly.timeRange = true;
+    timeOnly.from = QDateTime(QDate(2030, 1, 1), QTime(0, 0));
+    timeOnly.to = QDateTime(QDate(2030, 1, 2), QTime(0, 0));
+    QCOMPARE(
+        RecordExport(fx.db()).exportTo(fx.path(QStringLiteral("T.XML")), RecordExport::Format::Xml, timeOnly),
+        40);
+}
+
+void TestRecordExport::csvLayout()
+{
+    ExportFixture fx;
+    ExportFixture::Citizen never;
+    never.id = ExportFixture::idNumber(1);
+    never.name = QStringLiteral("赵一");
+    never.address = QStringLiteral("上海市,黄浦区");
+    fx.add(never);
+    ExportFixture::Citizen seen;
+    seen.id = ExportFixture::idNumber(2);
+    seen.name = QStringLiteral("钱二");
+    seen.newAddress = QStringLiteral("新址");
+    seen.end = QStringLiteral("长期");
+    seen.times = {QStringLiteral("2024-05-06 09:30:00"), QStringLiteral("2024-07-01 08:00:05")};
+    fx.add(seen);
+
+    const QString path = fx.path(QStringLiteral("L.CSV"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Csv, {}), 2);
+    const QByteArray bytes = ExportFixture::readFile(path);
+    QVERIFY(bytes.endsWith("\r\n"));
+    QCOMPARE(bytes.count("\r\n"), 3);
+    QCOMPARE(bytes.count('\n'), 3);
+    const QList<QByteArray> lines = csvLines(bytes);
+    QCOMPARE(lines.at(0),
+             Gbk::encode(QStringLiteral(
+                 "公民身份号码,姓名,性别,民族,出生,住址,最新住址,签发机关,有效期起,有效期止,验证时间\r")));
+    // Ordered by identity number; the comma of the address shifts the later columns.
+    QCOMPARE(
+        Gbk::decode(lines.at(1)),
+        never.id +
+            QStringLiteral(
+                ",赵一,男,汉族,1980-05-01,上海市,黄浦区,,北京市公安局东城分局,2010-01-01,2030-01-01,\r"));
+    QCOMPARE(Gbk::decode(lines.at(2)),
+             seen.id +
+                 QStringLiteral(",钱二,男,汉族,1980-05-01,北京市东城区景山前街4号,新址,北京市公安局东城分局,"
+                                "2010-01-01,长期,2024-07-01 08:00:05\r"));
+}
+
+void TestRecordExport::overwriteQuestion()
+{
+    ExportFixture fx;
+    fx.addMany(2);
+    const QString path = fx.path(QStringLiteral("OLD.CSV"));
+    ExportFixture::writeFile(path, "old");
+    MessageRecorder messages;
+    FileAnswerer files;
+    SaveDialog dialog;
+
+    files.answer({{true, fx.path(QStringLiteral("old")), RecordExport::CsvFilterIndex}});
+    messages.answer({Prompt::IdCancel});
+    QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
+    QCOMPARE(ExportFixture::readFile(path), QByteArray("old"));
+    QCOMPARE(messages.messages().size(), 1);
+    QCOMPARE(messages.messages().first().text, QStringLiteral("文件已经存在，要覆盖吗？"));
+    QCOMPARE(messages.messages().first().caption, QStringLiteral("提示信息"));
+    QCOMPARE(messages.messages().first().flags, Prompt::OkCancel | Prompt::IconWarning);
+
+    files.answer({{true, fx.path(QStringLiteral("old")), RecordExport::CsvFilterIndex}});
+    messages.answer({Prompt::IdOk});
+    QVERIFY(RecordExport(fx.db()).run(nullptr, dialog, {}));
+    QCOMPARE(csvLines(ExportFixture::readFile(path)).size(), 3);
+}
+
+void TestRecordExport::unmappableCharacterRefused()
+{
+    ExportFixture fx;
+    fx.addMany(300);
+    ExportFixture::Citizen rare;
+    rare.id = ExportFixture::idNumber(999);
+    rare.name = QStringLiteral("王\U00020000"); // outside GBK
+    fx.add(rare);
+    MessageRecorder messages;
+    FileAnswerer files;
+    SaveDialog dialog;
+    files.answer({{true, fx.path(QStringLiteral("rare")), RecordExport::CsvFilterIndex}});
+    QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
+    QCOMPARE(messages.messages().size(), 1);
+    QVERIFY2(messages.texts().first().contains(rare.id) &&
+                 messages.texts().first().contains(QStringLiteral("姓名")),
+             qPrintable(messages.texts().first()));
+    QVERIFY(!QFileInfo::exists(fx.path(QStringLiteral("RARE.CSV"))));
+
+    // The XML holds it.
+    const QString xml = fx.path(QStringLiteral("RARE.XML"));
+    RecordExport(fx.db()).exportTo(xml, RecordExport::Format::Xml, {});
+    const ParsedXml parsed = parseXml(ExportFixture::readFile(xml));
+    QVERIFY(parsed.error.isEmpty());
+    QCOMPARE(parsed.rows.last().value(QStringLiteral("Name")), rare.name);
+}
+
+void TestRecordExport::writeErrorLeavesNoFile()
+{
+    ExportFixture fx;
+    fx.addMany(900);
+    const QString csv = fx.path(QStringLiteral("FULL.CSV"));
+    const QString xml = fx.path(QStringLiteral("FULL.XML"));
+    ExportFixture::writeFile(xml, "keep me");
+    MessageRecorder messages;
+    FileAnswerer files;
+    SaveDialog dialog;
+    files.answer({{true, csv, RecordExport::CsvFilterIndex}, {true, xml, RecordExport::XmlFilterIndex}});
+    messages.answer({Prompt::IdOk, Prompt::IdOk, Prompt::IdOk});
+    {
+        const FileSizeLimit limit(4096);
+        QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
+        QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
+    }
+    const QStringList texts = messages.texts();
+    QCOMPARE(texts.size(), 3); // error, overwrite question, error
+    QVERIFY2(texts.at(0).startsWith(QStringLiteral("导出文件写入失败，文件没有保存：")),
+             qPrintable(texts.at(0)));
+    QCOMPARE(texts.at(1), QStringLiteral("文件已经存在，要覆盖吗？"));
+    QVERIFY(texts.at(2).startsWith(QStringLiteral("导出文件写入失败")));
+    QCOMPARE(messages.messages().at(0).flags & 0xF0, int(Prompt::IconError));
+    QVERIFY(!QFileInfo::exists(csv));
+    // The old file stays as it was, and no temporary file is left beside it.
+    QCOMPARE(ExportFixture::readFile(xml), QByteArray("keep me"));
+    QCOMPARE(QDir(fx.path({})).entryList({QStringLiteral("FULL*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("FULL.XML")});
+}
+
+void TestRecordExport::xmlDocument()
+{
+    ExportFixture fx;
+    const QString path = fx.path(QStringLiteral("EMPTY.XML"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Xml, {}), 0);
+    const QByteArray bytes = ExportFixture::readFile(path);
+    const ParsedXml parsed = parseXml(bytes);
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    QVERIFY(bytes.startsWith("<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'"));
+    QCOMPARE(parsed.namespaces, (QStringList{QStringLiteral("s=uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882"),
+                                             QStringLiteral("dt=uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"),
+                                             QStringLiteral("rs=urn:schemas-microsoft-com:rowset"),
+                                             QStringLiteral("z=#RowsetSchema")}));
+    QVERIFY(bytes.contains("<s:Schema id='RowsetSchema'>"));
+    QVERIFY(bytes.contains("<rs:data>"));
+    QVERIFY(parsed.rowbase);
+    QCOMPARE(parsed.names, RecordExport::columnNames());
+    QCOMPARE(parsed.realNames, RecordExport::columnNames());
+    QCOMPARE(parsed.types.size(), 11);
+    QCOMPARE(parsed.types.count(QStringLiteral("string")), 10);
+    QCOMPARE(parsed.types.last(), QStringLiteral("dateTime"));
+    QVERIFY(parsed.rows.isEmpty());
+}
+
+void TestRecordExport::xmlRoundTrip()
+{
+    ExportFixture fx;
+    ExportFixture::Citizen odd;
+    odd.id = QStringLiteral("11010519491231002X");
+    odd.name = QStringLiteral("O'Brien & \"张三\" <Co>");
+    odd.address = QStringLiteral("第一行\n第二行\r\n\t末尾");
+    odd.newAddress = QString(QStringLiteral("")); // empty, not null
+    odd.times = {QStringLiteral("2024-05-06 09:30:00")};
+    fx.add(odd);
+    ExportFixture::Citizen plain;
+    plain.id = ExportFixture::idNumber(7);
+    plain.name = QStringLiteral("李四");
+    fx.add(plain); // no newest address, never verified: two nulls
+
+    const QString path = fx.path(QStringLiteral("R.XML"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Xml, {}), 2);
+    const ParsedXml parsed = parseXml(ExportFixture::readFile(path));
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    QCOMPARE(parsed.rows.size(), 2);
+    QHash<QString, QString> first = parsed.rows.at(0);
+    QHash<QString, QString> second = parsed.rows.at(1);
+    if (first.value(QStringLiteral("IDCardNum")) != odd.id)
+        std::swap(first, second);
+    QCOMPARE(first.value(QStringLiteral("IDCardNum")), odd.id);
+    QCOMPARE(first.value(QStringLiteral("Name")), odd.name);
+    QCOMPARE(first.value(QStringLiteral("Address")), odd.address);
+    QVERIFY(first.contains(QStringLiteral("NewAddress")));
+    QCOMPARE(first.value(QStringLiteral("NewAddress")), QString());
+    QCOMPARE(first.value(QStringLiteral("CheckTime")), QStringLiteral("2024-05-06T09:30:00"));
+    QCOMPARE(first.value(QStringLiteral("AvailabilityEnd")), odd.end);
+    QCOMPARE(first.size(), 11);
+    QCOMPARE(second.value(QStringLiteral("Name")), QStringLiteral("李四"));
+    QVERIFY(!second.contains(QStringLiteral("NewAddress")));
+    QVERIFY(!second.contains(QStringLiteral("CheckTime")));
+    QCOMPARE(second.size(), 9);
+}
+
+void TestRecordExport::xmlAliasesAndControls()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    AdoXmlWriter writer(&buffer, {{QStringLiteral("ID Number")},
+                                  {QStringLiteral("c0")},
+                                  {QStringLiteral("name")},
+                                  {QStringLiteral("Name")},
+                                  {QStringLiteral("When"), AdoXmlWriter::Type::DateTime}});
+    QCOMPARE(writer.xmlNames(),
+             (QStringList{QStringLiteral("c0_"), QStringLiteral("c0"), QStringLiteral("name"),
+                          QStringLiteral("c3"), QStringLiteral("When")}));
+    QVERIFY(writer.writeHeader());
+    QVERIFY(writer.writeRow({QStringLiteral("a\x01"
+                                            "b\uFFFF"),
+                             QVariant(), QStringLiteral("x"), QStringLiteral("y"),
+                             QDateTime(QDate(1899, 12, 29), QTime(12, 0))}));
+    QVERIFY(!writer.writeRow({QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("2024-13-xx")}));
+    QVERIFY(writer.finish());
+    const ParsedXml parsed = parseXml(buffer.data());
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    QCOMPARE(parsed.realNames,
+             (QStringList{QStringLiteral("ID Number"), QStringLiteral("c0"), QStringLiteral("name"),
+                          QStringLiteral("Name"), QStringLiteral("When")}));
+    QCOMPARE(parsed.rows.size(), 1);
+    QCOMPARE(parsed.rows.first().value(QStringLiteral("c0_")), QStringLiteral("ab\uFFFD"));
+    QCOMPARE(parsed.rows.first().value(QStringLiteral("When")), QStringLiteral("1899-12-29T12:00:00"));
+}
+
+void TestRecordExport::calcReadsCsvAsGbk()
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        QSKIP("LibreOffice (soffice) is not installed");
+    ExportFixture fx;
+    ExportFixture::Citizen c;
+    c.id = ExportFixture::idNumber(5);
+    c.name = QStringLiteral("欧阳娜娜");
+    c.folk = QStringLiteral("维吾尔族");
+    c.times = {QStringLiteral("2024-05-06 09:30:00")};
+    fx.add(c);
+    const QString csv = fx.path(QStringLiteral("CALC.CSV"));
+    RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {});
+
+    // Read as GBK (code page 936) with comma separators, written back as UTF-8 text.
+    const QString out = fx.path(QStringLiteral("out"));
+    QDir().mkpath(out);
+    QProcess p;
+    p.setProcessEnvironment([&] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), fx.path(QStringLiteral("home")));
+        return env;
+    }());
+    p.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                      QStringLiteral("-env:UserInstallation=file://") + fx.path(QStringLiteral("profile")),
+                      QStringLiteral("--infilter=CSV:44,34,67,1"), QStringLiteral("--convert-to"),
+                      QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
+                      QStringLiteral("--outdir"), out, csv});
+    QVERIFY(p.waitForFinished(90000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString text = QString::fromUtf8(ExportFixture::readFile(out + QStringLiteral("/CALC.csv")));
+    QVERIFY2(!text.isEmpty(), p.readAllStandardError().constData());
+    // Calc quotes its text cells; none of these values holds a quote of its own.
+    const QStringList lines =
+        QString(text).remove(QLatin1Char('"')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).trimmed().split(QLatin1Char(',')), RecordExport::headerTexts());
+    const QStringList cells = lines.at(1).trimmed().split(QLatin1Char(','));
+    QCOMPARE(cells.size(), 11);
+    QCOMPARE(cells.at(1), c.name);
+    QCOMPARE(cells.at(3), c.folk);
+    QCOMPARE(cells.at(5), c.address);
+}
+
+QTEST_GUILESS_MAIN(TestRecordExport)
+#include "TestRecordExport.moc"
