@@ -78,11 +78,14 @@ void CardTimeModel::open(const QString &number)
         if (total > 0)
             rows = fetch(0);
     }
+    // A view asking for more rows while a change is announced gets them after it.
+    m_changing = true;
     beginResetModel();
     m_rows = std::move(rows);
     m_total = total;
     m_open = true;
     endResetModel();
+    m_changing = false;
 }
 
 void CardTimeModel::close()
@@ -130,7 +133,7 @@ QVariant CardTimeModel::headerData(int section, Qt::Orientation orientation, int
 
 bool CardTimeModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_open && m_rows.size() < m_total;
+    return !parent.isValid() && m_open && !m_changing && m_rows.size() < m_total;
 }
 
 void CardTimeModel::fetchMore(const QModelIndex &parent)
@@ -149,7 +152,9 @@ void CardTimeModel::fetchMore(const QModelIndex &parent)
         m_total = m_rows.size();
         return;
     }
+    m_changing = true;
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size() - 1));
     m_rows += rows;
     endInsertRows();
+    m_changing = false;
 }

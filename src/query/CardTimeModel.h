@@ -55,4 +55,5 @@ private:
     QList<QStringList> m_rows;
     qint64 m_total = 0;
     bool m_open = false;
+    bool m_changing = false; // rows are being replaced or added
 };

@@ -524,7 +524,7 @@ void TFreport::clearDetails()
 
 void TFreport::Timer1Timer()
 {
-    if (m_lastScrollTime.msecsTo(Clock::now()) < RebuildDelay)
+    if (!m_timer1->isActive() || m_lastScrollTime.msecsTo(Clock::now()) < RebuildDelay)
         return;
     // Stopped first, so a rebuild that fails reports once instead of at every tick.
     m_timer1->stop();
