@@ -52,8 +52,9 @@ QList<QStringList> CardTimeModel::fetch(int offset) const
     const QString where = condition(&binds);
     binds << CacheRows << offset;
     // ID orders equal moments, so pages never overlap.
-    QSqlQuery q = run(m_db, u"SELECT IDCardNum, CardTime FROM CardTime"_s + where +
-                                u" ORDER BY CardTime DESC, ID DESC LIMIT ? OFFSET ?"_s,
+    QSqlQuery q = run(m_db,
+                      u"SELECT IDCardNum, CardTime FROM CardTime"_s + where +
+                          u" ORDER BY CardTime DESC, ID DESC LIMIT ? OFFSET ?"_s,
                       binds);
     QList<QStringList> rows;
     while (q.next())

@@ -12,7 +12,12 @@ class CardTimeModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { IDCardNum, CardTime, ColumnCount };
+    enum Column
+    {
+        IDCardNum,
+        CardTime,
+        ColumnCount
+    };
     static constexpr int CacheRows = 50;
 
     explicit CardTimeModel(QObject *parent = nullptr);

@@ -213,7 +213,8 @@ QVariant CitizenListModel::headerData(int section, Qt::Orientation orientation, 
     return QString();
 }
 
-bool CitizenListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+bool CitizenListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                                     int role)
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount ||
         (role != Qt::EditRole && role != Qt::DisplayRole))

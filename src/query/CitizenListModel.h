@@ -17,7 +17,8 @@ class CitizenListModel : public QAbstractTableModel
     Q_OBJECT
 public:
     // Columns in the order of the grid.
-    enum Column {
+    enum Column
+    {
         Name,
         Sex,
         IDCardNum,

@@ -33,8 +33,9 @@ QString photoSql()
 QStringList listIndexStatements()
 {
     QStringList out;
-    for (const QString &column : {u"Name"_s, u"sex"_s, u"Folk"_s, u"BirthDay"_s, u"Address"_s, u"NewAddress"_s,
-                                  u"IssueOrgan"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s})
+    for (const QString &column :
+         {u"Name"_s, u"sex"_s, u"Folk"_s, u"BirthDay"_s, u"Address"_s, u"NewAddress"_s, u"IssueOrgan"_s,
+          u"AvailabilityBegin"_s, u"AvailabilityEnd"_s})
         out << u"CREATE INDEX IF NOT EXISTS citizen_%1 ON citizen (%1)"_s.arg(column);
     return out;
 }

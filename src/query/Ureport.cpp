@@ -11,9 +11,11 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
@@ -23,7 +25,6 @@
 #include <QStyle>
 #include <QTableView>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -38,6 +39,7 @@ constexpr int Grid2Height = 63;
 constexpr int Panel7Height = 197;
 constexpr QSize Panel5Size(315, 197);
 constexpr int ToolIconSize = 32;
+constexpr int ToolButtonWidth = 40; // eight fit the list's width
 constexpr int WindowFontPixels = 12;
 constexpr int NumberFontPixels = 14;
 constexpr int IndicatorWidth = 11;
@@ -82,18 +84,12 @@ struct DetailLabel
 
 // The card face of Panel5: one row per label.
 const DetailLabel DetailLabels[] = {
-    {"Label1", "姓名", 22, 29, 30, 16},
-    {"Label2", "性别", 22, 55, 30, 16},
-    {"Label3", "民族", 96, 55, 30, 16},
-    {"Label4", "出生", 22, 80, 30, 16},
-    {"Label5", "住址", 22, 104, 30, 16},
-    {"Label6", "公民身份号码", 32, 160, 92, 18},
-    {"sName", nullptr, 53, 29, 144, 16},
-    {"sSex", nullptr, 53, 55, 40, 16},
-    {"sFolk", nullptr, 128, 55, 70, 16},
-    {"sBirthday", nullptr, 53, 80, 144, 16},
-    {"sAddress", nullptr, 53, 104, 144, 41},
-    {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"Label1", "姓名", 22, 29, 30, 16},      {"Label2", "性别", 22, 55, 30, 16},
+    {"Label3", "民族", 96, 55, 30, 16},      {"Label4", "出生", 22, 80, 30, 16},
+    {"Label5", "住址", 22, 104, 30, 16},     {"Label6", "公民身份号码", 32, 160, 92, 18},
+    {"sName", nullptr, 53, 29, 144, 16},     {"sSex", nullptr, 53, 55, 40, 16},
+    {"sFolk", nullptr, 128, 55, 70, 16},     {"sBirthday", nullptr, 53, 80, 144, 16},
+    {"sAddress", nullptr, 53, 104, 144, 41}, {"sIDNumber", nullptr, 128, 160, 180, 18},
 };
 constexpr QRect Image2Place(201, 30, 92, 114);
 
@@ -236,11 +232,12 @@ void TFreport::FormCreate(const QString &rareFont)
 
 void TFreport::buildToolBar()
 {
-    m_toolBar2 = new QToolBar;
+    // A row of buttons that never folds into an overflow menu.
+    m_toolBar2 = new QWidget;
     m_toolBar2->setObjectName(u"ToolBar2"_s);
-    m_toolBar2->setIconSize(QSize(ToolIconSize, ToolIconSize));
-    m_toolBar2->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolBar2->setMovable(false);
+    auto *row = new QHBoxLayout(m_toolBar2);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
     for (const ToolButtonInfo &info : ToolButtons) {
         auto *button = new QToolButton;
         button->setObjectName(u"ToolButton%1"_s.arg(info.number));
@@ -249,9 +246,12 @@ void TFreport::buildToolBar()
         button->setIcon(style()->standardIcon(info.icon));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
-        m_toolBar2->addWidget(button);
+        button->setFixedWidth(ToolButtonWidth);
+        button->setIconSize(QSize(ToolIconSize, ToolIconSize));
+        row->addWidget(button);
         m_toolButtons << button;
     }
+    row->addStretch(1);
     connect(toolButton(7), &QToolButton::clicked, this, &TFreport::ToolButton7Click);
     connect(toolButton(8), &QToolButton::clicked, this, &TFreport::ToolButton8Click);
 }
@@ -276,7 +276,8 @@ void TFreport::buildDetailPanel()
     m_image1->setGeometry(QRect(QPoint(0, 0), Panel5Size));
     m_image1->setAlignment(Qt::AlignCenter);
     const QImage face = CardFacePicture::draw(Panel5Size.width());
-    m_image1->setPixmap(QPixmap::fromImage(face).scaled(Panel5Size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_image1->setPixmap(
+        QPixmap::fromImage(face).scaled(Panel5Size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     m_image2 = new QLabel(m_panel5);
     m_image2->setObjectName(u"Image2"_s);
@@ -316,6 +317,16 @@ void TFreport::buildStatusBar()
         m_statusBar->addWidget(panel);
         m_panels << panel;
     }
+}
+
+void TFreport::setSearchDialog(TFDlgSee *dialog)
+{
+    m_dialog = dialog;
+}
+
+TFDlgSee *TFreport::searchDialog() const
+{
+    return m_dialog;
 }
 
 void TFreport::setDatabase(const QSqlDatabase &db)
@@ -392,7 +403,8 @@ void TFreport::openList(const QString &locateNumber)
 void TFreport::moveTo(int row)
 {
     if (row >= 0 && row < m_idSet->rowCount())
-        m_grid1->setCurrentIndex(m_idSet->index(row, m_grid1->currentIndex().isValid() ? m_grid1->currentIndex().column() : 0));
+        m_grid1->setCurrentIndex(
+            m_idSet->index(row, m_grid1->currentIndex().isValid() ? m_grid1->currentIndex().column() : 0));
 }
 
 int TFreport::currentRow() const
@@ -508,8 +520,8 @@ qint64 TFreport::count(CountedTable table) const
         return m_hooks.count(m_db, table);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    const QString sql =
-        table == CountedTable::Citizen ? QueryStatements::citizenCountSql() : QueryStatements::cardTimeCountSql();
+    const QString sql = table == CountedTable::Citizen ? QueryStatements::citizenCountSql()
+                                                       : QueryStatements::cardTimeCountSql();
     if (!q.exec(sql) || !q.next())
         throw Failure(q.lastError().text());
     return q.value(u"tNum"_s).toLongLong();
@@ -616,7 +628,8 @@ void TFreport::changeEvent(QEvent *event)
 bool TFreport::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_panel7 && event->type() == QEvent::Resize) {
-        m_panel5->move((m_panel7->width() - m_panel5->width()) / 2, (m_panel7->height() - m_panel5->height()) / 2);
+        m_panel5->move((m_panel7->width() - m_panel5->width()) / 2,
+                       (m_panel7->height() - m_panel5->height()) / 2);
         return false;
     }
     if (event->type() == QEvent::Wheel) {

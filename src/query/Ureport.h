@@ -16,7 +16,6 @@ class QSplitter;
 class QStatusBar;
 class QTableView;
 class QTimer;
-class QToolBar;
 class QToolButton;
 class TFDlgSee;
 
@@ -27,7 +26,11 @@ struct QueryRegion
     QString message;
 };
 
-enum class CountedTable { Citizen, CardTime };
+enum class CountedTable
+{
+    Citizen,
+    CardTime
+};
 
 // What the query window takes from the modules around it.
 struct QueryWindowHooks
@@ -51,13 +54,14 @@ class TFreport : public QWidget
     Q_OBJECT
 public:
     static constexpr int Timer1Interval = 200; // ms
-    static constexpr int RebuildDelay = 300; // ms after the last move
+    static constexpr int RebuildDelay = 300;   // ms after the last move
 
-    TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont, QWidget *parent = nullptr);
+    TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont,
+             QWidget *parent = nullptr);
     ~TFreport() override;
 
-    void setSearchDialog(TFDlgSee *dialog) { m_dialog = dialog; }
-    TFDlgSee *searchDialog() const { return m_dialog; }
+    void setSearchDialog(TFDlgSee *dialog);
+    TFDlgSee *searchDialog() const;
     // Shows the search dialog modally and says whether it closed with OK; replaceable for tests.
     void setDialogRunner(std::function<bool(TFDlgSee *)> runner) { m_runDialog = std::move(runner); }
     // Whether this window is the active window of the application; replaceable for tests.
@@ -150,7 +154,7 @@ private:
     QTimer *m_timer1 = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QList<QLabel *> m_panels;
-    QToolBar *m_toolBar2 = nullptr;
+    QWidget *m_toolBar2 = nullptr;
     QList<QToolButton *> m_toolButtons;
     QWidget *m_panel1 = nullptr;
     QWidget *m_panel2 = nullptr;

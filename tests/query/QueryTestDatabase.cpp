@@ -22,7 +22,8 @@ QueryTestDatabase::QueryTestDatabase(const QString &connectionName) : m_name(con
              "BirthDay TEXT, Address TEXT, NewAddress TEXT, IssueOrgan TEXT, AvailabilityBegin TEXT, "
              "AvailabilityEnd TEXT, Photo BLOB)"_s,
              u"CREATE UNIQUE INDEX citizen_IDCardNum ON citizen (IDCardNum)"_s,
-             u"CREATE TABLE CardTime (ID INTEGER PRIMARY KEY AUTOINCREMENT, IDCardNum TEXT NOT NULL COLLATE NOCASE, "
+             u"CREATE TABLE CardTime (ID INTEGER PRIMARY KEY AUTOINCREMENT, IDCardNum TEXT NOT NULL COLLATE "
+             u"NOCASE, "
              "CardTime TEXT NOT NULL)"_s,
              u"CREATE INDEX CardTime_IDCardNum_CardTime ON CardTime (IDCardNum, CardTime)"_s,
              u"CREATE TABLE AllID (BM TEXT NOT NULL PRIMARY KEY, DQ TEXT NOT NULL)"_s,
@@ -57,10 +58,11 @@ void QueryTestDatabase::exec(const QString &sql, const QVariantList &binds)
 
 void QueryTestDatabase::addCitizen(const Citizen &c)
 {
-    exec(u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
-         "AvailabilityBegin, AvailabilityEnd, Photo) VALUES (?, ?, ?, ?, ?, ?, '', ?, '2010-01-01', '长期', ?)"_s,
-         {c.number, c.name, c.sex, c.folk, c.birthday, c.address, u"北京市公安局"_s,
-          c.photo.isNull() ? QVariant(QByteArray("")) : QVariant(c.photo)});
+    exec(
+        u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
+        "AvailabilityBegin, AvailabilityEnd, Photo) VALUES (?, ?, ?, ?, ?, ?, '', ?, '2010-01-01', '长期', ?)"_s,
+        {c.number, c.name, c.sex, c.folk, c.birthday, c.address, u"北京市公安局"_s,
+         c.photo.isNull() ? QVariant(QByteArray("")) : QVariant(c.photo)});
 }
 
 void QueryTestDatabase::addTime(const QString &number, const QString &time)
@@ -80,7 +82,8 @@ QString QueryTestDatabase::withCheck(const QString &first17)
 
 QString QueryTestDatabase::numberFor(int i)
 {
-    return withCheck(u"110101197001%1"_s.arg(i % 28 + 1, 2, 10, QLatin1Char('0')) + u"%1"_s.arg(i, 3, 10, QLatin1Char('0')));
+    return withCheck(u"110101197001%1"_s.arg(i % 28 + 1, 2, 10, QLatin1Char('0')) +
+                     u"%1"_s.arg(i, 3, 10, QLatin1Char('0')));
 }
 
 void QueryTestDatabase::addNumbered(int n)

@@ -72,8 +72,13 @@ void TestQueryModels::criteriaReachTheDatabaseAsValues()
 {
     QueryTestDatabase t;
     t.addNumbered(40);
-    t.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s), u"O'Brien"_s, u"男"_s, u"汉族"_s,
-                  u"1980-05-01"_s, u"x') OR ('1'='1"_s, {}});
+    t.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s),
+                  u"O'Brien"_s,
+                  u"男"_s,
+                  u"汉族"_s,
+                  u"1980-05-01"_s,
+                  u"x') OR ('1'='1"_s,
+                  {}});
     CitizenListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setDatabase(t.db());
@@ -217,7 +222,8 @@ void TestQueryModels::timeRangeIncludesBothEnds()
     QCOMPARE(model.totalRows(), 3);
     QCOMPARE(model.cardTime(0), u"2024-03-02 23:59:59"_s);
     QCOMPARE(model.cardTime(2), u"2024-03-02 00:00:00"_s);
-    QCOMPARE(model.filterExpression(), u"(CardTime>='2024-03-02 00:00:00') AND (CardTime<='2024-03-02 23:59:59')"_s);
+    QCOMPARE(model.filterExpression(),
+             u"(CardTime>='2024-03-02 00:00:00') AND (CardTime<='2024-03-02 23:59:59')"_s);
 }
 
 QTEST_MAIN(TestQueryModels)

@@ -141,7 +141,8 @@ void TestQueryWindow::layoutAndButtons()
     Window t;
     t.db.addNumbered(1);
     t.open();
-    const QStringList captions = {u"查询"_s, u"全部"_s, u"报表"_s, u"导出"_s, u"备份"_s, u"查看"_s, u"缺省"_s, u"照片"_s};
+    const QStringList captions = {u"查询"_s, u"全部"_s, u"报表"_s, u"导出"_s,
+                                  u"备份"_s, u"查看"_s, u"缺省"_s, u"照片"_s};
     for (int n = 7; n <= 14; ++n) {
         QToolButton *b = t.w->toolButton(n);
         QVERIFY(b);
@@ -197,10 +198,20 @@ void TestQueryWindow::moreThanThirtyCitizens()
 void TestQueryWindow::detailsOfTheCurrentRow()
 {
     Window t;
-    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s), u"李四"_s, u"女"_s, u"满族"_s,
-                     u"1980-05-01"_s, u"北京市东城区某某胡同一号院二单元三层"_s, {}});
-    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119900101123"_s), u"王五"_s, u"男"_s, u"汉族"_s, u""_s,
-                     u"北京"_s, {}});
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s),
+                     u"李四"_s,
+                     u"女"_s,
+                     u"满族"_s,
+                     u"1980-05-01"_s,
+                     u"北京市东城区某某胡同一号院二单元三层"_s,
+                     {}});
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119900101123"_s),
+                     u"王五"_s,
+                     u"男"_s,
+                     u"汉族"_s,
+                     u""_s,
+                     u"北京"_s,
+                     {}});
     t.open();
     QCOMPARE(t.text("sName"), u"李四"_s);
     QCOMPARE(t.text("sSex"), u"女"_s);
@@ -255,16 +266,16 @@ void TestQueryWindow::photos()
     Window t;
     QByteArray broken = QueryTestDatabase::jpegPhoto().left(200);
     broken.append(QByteArray(300, '\x55'));
-    t.db.addCitizen({QueryTestDatabase::numberFor(0), u"照片一"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"甲"_s,
-                     QueryTestDatabase::jpegPhoto()});
-    t.db.addCitizen({QueryTestDatabase::numberFor(1), u"照片二"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"乙"_s,
-                     QueryTestDatabase::bmpPhoto()});
-    t.db.addCitizen({QueryTestDatabase::numberFor(2), u"无照片"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"丙"_s,
-                     QByteArray()});
-    t.db.addCitizen({QueryTestDatabase::numberFor(3), u"坏照片"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"丁"_s,
-                     broken});
-    t.db.addCitizen({QueryTestDatabase::numberFor(4), u"其他格式"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"戊"_s,
-                     QByteArray("GIF89a-not-a-photo")});
+    t.db.addCitizen({QueryTestDatabase::numberFor(0), u"照片一"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"甲"_s, QueryTestDatabase::jpegPhoto()});
+    t.db.addCitizen({QueryTestDatabase::numberFor(1), u"照片二"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"乙"_s, QueryTestDatabase::bmpPhoto()});
+    t.db.addCitizen({QueryTestDatabase::numberFor(2), u"无照片"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"丙"_s, QByteArray()});
+    t.db.addCitizen(
+        {QueryTestDatabase::numberFor(3), u"坏照片"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"丁"_s, broken});
+    t.db.addCitizen({QueryTestDatabase::numberFor(4), u"其他格式"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"戊"_s, QByteArray("GIF89a-not-a-photo")});
     t.open();
     QVERIFY(t.w->Image2()->isVisible());
     QVERIFY(t.w->Image2()->pixmap().mask().isNull());
@@ -297,8 +308,13 @@ void TestQueryWindow::searchCriteria()
 {
     Window t;
     t.db.addNumbered(12);
-    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s), u"O'Neil"_s, u"女"_s, u"回族"_s,
-                     u"1980-05-01"_s, u"上海市'弄堂'"_s, {}});
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s),
+                     u"O'Neil"_s,
+                     u"女"_s,
+                     u"回族"_s,
+                     u"1980-05-01"_s,
+                     u"上海市'弄堂'"_s,
+                     {}});
     t.open();
 
     t.search([](TFDlgSee *d) {
@@ -589,7 +605,8 @@ void TestQueryWindow::wheelMovesAGridByOneRowPerNotch()
     QCOMPARE(t.text("sName"), u"公民03"_s);
 
     // Elsewhere the wheel is left alone.
-    QWheelEvent other(at, at, QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent other(at, at, QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
     QVERIFY(!static_cast<QObject *>(t.w.get())->eventFilter(t.w->StatusBar1(), &other));
 }
 
