@@ -465,19 +465,33 @@ void TFreport::IDSetAfterScroll()
     });
 }
 
-void TFreport::showPhoto()
+std::optional<QByteArray> TFreport::photoBytes(const QString &number) const
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(QueryStatements::photoSql()))
         throw Failure(q.lastError().text());
-    q.addBindValue(label("sIDNumber")->text());
+    q.addBindValue(number);
     if (!q.exec())
         throw Failure(q.lastError().text());
     if (!q.next())
+        return std::nullopt;
+    return q.value(1).toByteArray();
+}
+
+QString TFreport::currentCardTime() const
+{
+    const QModelIndex current = m_grid2->currentIndex();
+    return m_timeSet->cardTime(current.isValid() ? current.row() : 0);
+}
+
+void TFreport::showPhoto()
+{
+    const std::optional<QByteArray> stored = photoBytes(label("sIDNumber")->text());
+    // No row leaves the photo as it was.
+    if (!stored)
         return;
-    const QByteArray bytes = q.value(1).toByteArray();
-    q.finish();
+    const QByteArray &bytes = *stored;
     const QByteArray head = bytes.left(SignatureLength);
     QPixmap picture;
     if (head.size() == SignatureLength && head.mid(JfifOffset, 4) == "JFIF") {

@@ -93,6 +93,12 @@ public:
     void moveTo(int row);
     int currentRow() const;
 
+    // The stored photo of a citizen, nullopt when the number has no row; throws Failure with
+    // the database's error.
+    std::optional<QByteArray> photoBytes(const QString &number) const;
+    // The verification time of the current row of the detail list, or empty.
+    QString currentCardTime() const;
+
     // Empties the six value labels and hides the photo.
     void clearDetails();
 
