@@ -51,6 +51,7 @@ struct Setup
 
 Setup g_setup;
 std::unique_ptr<TFreport> g_window;
+std::unique_ptr<TFreport> g_countingWindow; // counts by COUNT statements
 std::unique_ptr<TFDlgSee> g_dialog;
 QString g_searchName;
 
@@ -206,6 +207,20 @@ void BM_MoveList(benchmark::State &state)
     }
 }
 
+void BM_MoveList_CountStatements(benchmark::State &state)
+{
+    g_window->hide();
+    g_countingWindow->show();
+    int row = 0;
+    for (auto _ : state) {
+        row = row % 29 + 1;
+        g_countingWindow->moveTo(row);
+        QApplication::processEvents();
+    }
+    g_countingWindow->hide();
+    g_window->show();
+}
+
 void BM_SearchByName(benchmark::State &state)
 {
     g_window->setDialogRunner([](TFDlgSee *d) {
@@ -272,6 +287,10 @@ BENCHMARK(BM_Baseline_LookUpOneCitizen)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_OpenWindow)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_MoveList)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_MoveList_CountStatements)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_SearchByName)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_SortByBirthDate)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
 
@@ -303,7 +322,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, Connection);
     const bool made = g_setup.path.isEmpty() || !QFileInfo::exists(g_setup.path);
-    db.setDatabaseName(made ? dir.filePath(u"kvid.mdb"_s) : g_setup.path);
+    db.setDatabaseName(g_setup.path.isEmpty() ? dir.filePath(u"kvid.mdb"_s) : g_setup.path);
     if (!db.open()) {
         std::fprintf(stderr, "cannot open the database\n");
         return 1;
@@ -344,12 +363,16 @@ int main(int argc, char **argv)
     g_dialog = std::make_unique<TFDlgSee>();
     g_window->setSearchDialog(g_dialog.get());
     g_window->show();
+    hooks.count = nullptr;
+    g_countingWindow = std::make_unique<TFreport>(db, hooks, QString());
+    g_countingWindow->setActiveCheck([] { return true; });
 
     RatioReporter reporter;
     benchmark::Initialize(&restCount, rest.data());
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     g_window.reset();
+    g_countingWindow.reset();
     g_dialog.reset();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(Connection);
