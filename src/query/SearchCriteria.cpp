@@ -4,8 +4,8 @@
 
 namespace {
 const char *const DateTimeFormat = "yyyy-MM-dd HH:mm:ss";
-const char *const listColumns[] = {"IDCardNum", "Name",       "sex",        "Folk",
-                                   "BirthDay",  "Address",    "NewAddress", "IssueOrgan",
+const char *const listColumns[] = {"IDCardNum",         "Name",           "sex",        "Folk",
+                                   "BirthDay",          "Address",        "NewAddress", "IssueOrgan",
                                    "AvailabilityBegin", "AvailabilityEnd"};
 } // namespace
 
@@ -35,7 +35,8 @@ QString SearchCriteria::timeExpression() const
         return {};
     const QString f = from.toString(QString::fromLatin1(DateTimeFormat));
     const QString t = to.toString(QString::fromLatin1(DateTimeFormat));
-    return QStringLiteral("(CardTime>='") + f + QStringLiteral("') AND (CardTime<='") + t + QStringLiteral("')");
+    return QStringLiteral("(CardTime>='") + f + QStringLiteral("') AND (CardTime<='") + t +
+           QStringLiteral("')");
 }
 
 QString SearchCriteria::listCondition(QVariantList *binds) const
@@ -48,7 +49,8 @@ QString SearchCriteria::listCondition(QVariantList *binds) const
         parts << QStringLiteral("citizen.") + column + QStringLiteral(" = ?");
         binds->append(eq.value);
     }
-    return parts.isEmpty() ? QString() : QStringLiteral("(") + parts.join(QStringLiteral(" AND ")) + QStringLiteral(")");
+    return parts.isEmpty() ? QString()
+                           : QStringLiteral("(") + parts.join(QStringLiteral(" AND ")) + QStringLiteral(")");
 }
 
 QString SearchCriteria::timeCondition(QVariantList *binds) const

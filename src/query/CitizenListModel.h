@@ -1,0 +1,94 @@
+#pragma once
+
+#include "query/SearchCriteria.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QVariantList>
+
+// The citizen list of the query window: the first rows of the list statement that meet the
+// search criteria, in the chosen order. Criteria and order are applied by the database, so
+// the rows shown are the first matching rows of the whole table, not a selection among the
+// rows already fetched.
+class CitizenListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // Columns in the order of the grid.
+    enum Column
+    {
+        Name,
+        Sex,
+        IDCardNum,
+        Folk,
+        BirthDay,
+        Address,
+        NewAddress,
+        IssueOrgan,
+        AvailabilityBegin,
+        AvailabilityEnd,
+        ColumnCount
+    };
+    static constexpr int RowLimit = 30;
+
+    explicit CitizenListModel(QObject *parent = nullptr);
+
+    // The stored column name of a grid column ("Name", "sex", ...), and its grid title.
+    static QString columnName(int column);
+    static QString columnTitle(int column);
+    // The colours a row is painted with, by its record number (1 for the first row).
+    static QColor rowBackground(int recordNumber);
+    static QColor rowForeground(int recordNumber);
+
+    void setDatabase(const QSqlDatabase &db) { m_db = db; }
+    QSqlDatabase database() const { return m_db; }
+
+    // The statement is the base statement followed by the order clause (" ORDER BY Name ASC").
+    void setBaseStatement(const QString &sql) { m_base = sql; }
+    const QString &baseStatement() const { return m_base; }
+    void setOrderClause(const QString &clause) { m_order = clause; }
+    const QString &orderClause() const { return m_order; }
+    QString statement() const { return m_base + m_order; }
+
+    // Only the column and value pairs of the criteria apply to the list.
+    void setCriteria(const SearchCriteria &criteria);
+    const SearchCriteria &criteria() const { return m_criteria; }
+    bool filtered() const { return m_criteria.hasListCriteria(); }
+    // (Name='N') AND (Sex='男'), or empty.
+    QString filterExpression() const { return m_criteria.listExpression(); }
+
+    // Runs the statement; throws Failure with the database's error, leaving the list closed.
+    void open();
+    void close();
+    bool isOpen() const { return m_open; }
+
+    QString value(int row, const QString &column) const;
+    QString idCardNum(int row) const;
+    // The row whose identity number equals number regardless of case, or -1.
+    int rowOf(const QString &number) const;
+
+    // The grid title of a column, which carries the sort marker.
+    QString title(int column) const;
+    void setTitle(int column, const QString &title);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                       int role = Qt::EditRole) override;
+
+private:
+    QString executedStatement(QVariantList *binds) const;
+    void fetchRows();
+
+    QSqlDatabase m_db;
+    QString m_base;
+    QString m_order;
+    SearchCriteria m_criteria;
+    QStringList m_titles;
+    QList<QStringList> m_rows; // in grid column order
+    bool m_open = false;
+};

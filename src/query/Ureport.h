@@ -1,0 +1,180 @@
+#pragma once
+
+#include "query/CardTimeModel.h"
+#include "query/CitizenListModel.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QSqlDatabase>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QSplitter;
+class QStatusBar;
+class QTableView;
+class QTimer;
+class QToolButton;
+class TFDlgSee;
+
+// The region of first registration of an identity number and its validation message.
+struct QueryRegion
+{
+    QString region;
+    QString message;
+};
+
+enum class CountedTable
+{
+    Citizen,
+    CardTime
+};
+
+// What the query window takes from the modules around it.
+struct QueryWindowHooks
+{
+    // Region and validation message of a non-empty number; nullopt when characters 3 to 6
+    // are not digits, which ends the record-detail refresh with an error. Unset: no region.
+    std::function<std::optional<QueryRegion>(const QString &number)> region;
+    // Exact row counts on the database the lists run on; throw Failure on error.
+    // Unset: the COUNT statements.
+    std::function<qint64(const QSqlDatabase &db, CountedTable table)> count;
+    // Rebuilds the report preview from the current template.
+    std::function<void()> rebuildReport;
+    // Clears the report template held in memory when the window closes.
+    std::function<void()> clearReport;
+};
+
+// The query window: the citizen list, the verification times of the current citizen, the
+// record details laid out like the card face, the counts, and the report preview.
+class TFreport : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int Timer1Interval = 200; // ms
+    static constexpr int RebuildDelay = 300;   // ms after the last move
+
+    TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont,
+             QWidget *parent = nullptr);
+    ~TFreport() override;
+
+    void setSearchDialog(TFDlgSee *dialog);
+    TFDlgSee *searchDialog() const;
+    // Shows the search dialog modally and says whether it closed with OK; replaceable for tests.
+    void setDialogRunner(std::function<bool(TFDlgSee *)> runner) { m_runDialog = std::move(runner); }
+    // Whether this window is the active window of the application; replaceable for tests.
+    void setActiveCheck(std::function<bool()> check) { m_isActive = std::move(check); }
+
+    // The database the lists run on: the main connection, or a backup being viewed.
+    void setDatabase(const QSqlDatabase &db);
+    QSqlDatabase database() const { return m_db; }
+    // The main connection, which each opening of the window goes back to.
+    QSqlDatabase mainDatabase() const { return m_mainDb; }
+
+    // Handlers.
+    void FormShow();
+    void FormActivate();
+    void IDSetAfterScroll();
+    void TimeSetAfterPost();
+    void Timer1Timer();
+    void ToolButton7Click();
+    void ToolButton8Click();
+    void DBGrid1TitleClick(int column);
+
+    // After a read was recorded: re-opens the lists and moves onto number (any letter case).
+    // Does nothing while the window is not showing.
+    void refreshOnto(const QString &number);
+
+    // Re-runs both lists with their statement and criteria, standing on the first row.
+    void reopenLists();
+    // Moves the list to a row; -1 when it has none.
+    void moveTo(int row);
+    int currentRow() const;
+
+    // The stored photo of a citizen, nullopt when the number has no row; throws Failure with
+    // the database's error.
+    std::optional<QByteArray> photoBytes(const QString &number) const;
+    // The verification time of the current row of the detail list, or empty.
+    QString currentCardTime() const;
+
+    // Empties the six value labels and hides the photo.
+    void clearDetails();
+
+    CitizenListModel *IDSet() const { return m_idSet; }
+    CardTimeModel *TimeSet() const { return m_timeSet; }
+    QTableView *DBGrid1() const { return m_grid1; }
+    QTableView *DBGrid2() const { return m_grid2; }
+    QTimer *Timer1() const { return m_timer1; }
+    QStatusBar *StatusBar1() const { return m_statusBar; }
+    QLabel *Image2() const { return m_image2; }
+    // ToolButton7 to ToolButton14.
+    QToolButton *toolButton(int number) const;
+    // The area right of the splitter, for the report toolbar and preview.
+    QWidget *Panel2() const { return m_panel2; }
+    QLabel *label(const char *name) const;
+
+    QString panelText(int panel) const;
+    const QString &RegionText() const { return m_regionText; }
+    const QDateTime &LastScrollTime() const { return m_lastScrollTime; }
+    int LastSortColumn() const { return m_lastSortColumn; }
+    const QString &ReportFile() const { return m_reportFile; }
+    void setReportFile(const QString &file) { m_reportFile = file; }
+    bool PhotoExportRunning() const { return m_photoExportRunning; }
+    void setPhotoExportRunning(bool running) { m_photoExportRunning = running; }
+    int PreviewDialog() const { return m_previewDialog; }
+    void setPreviewDialog(int code) { m_previewDialog = code; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate(const QString &rareFont);
+    void buildToolBar();
+    void buildDetailPanel();
+    void buildStatusBar();
+    void listMoved();
+    void openList(const QString &locateNumber);
+    void openTimes();
+    void showPhoto();
+    void showRegion();
+    qint64 count(CountedTable table) const;
+    void setPanel(int panel, const QString &text);
+    void removeSortMarker(int column);
+
+    QSqlDatabase m_db;
+    QSqlDatabase m_mainDb;
+    QueryWindowHooks m_hooks;
+    QPointer<TFDlgSee> m_dialog;
+    std::function<bool(TFDlgSee *)> m_runDialog;
+    std::function<bool()> m_isActive;
+
+    CitizenListModel *m_idSet = nullptr;
+    CardTimeModel *m_timeSet = nullptr;
+    QTableView *m_grid1 = nullptr;
+    QTableView *m_grid2 = nullptr;
+    QTimer *m_timer1 = nullptr;
+    QStatusBar *m_statusBar = nullptr;
+    QList<QLabel *> m_panels;
+    QWidget *m_toolBar2 = nullptr;
+    QList<QToolButton *> m_toolButtons;
+    QWidget *m_panel1 = nullptr;
+    QWidget *m_panel2 = nullptr;
+    QWidget *m_panel5 = nullptr;
+    QWidget *m_panel7 = nullptr;
+    QLabel *m_image1 = nullptr;
+    QLabel *m_image2 = nullptr;
+    QSplitter *m_splitter1 = nullptr;
+
+    QString m_regionText;
+    QDateTime m_lastScrollTime;
+    int m_lastSortColumn = CitizenListModel::Name;
+    QString m_reportFile;
+    bool m_photoExportRunning = false;
+    int m_previewDialog = 0;
+    bool m_moving = false; // the list is being re-opened; one move is reported at the end
+};

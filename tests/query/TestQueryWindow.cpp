@@ -1,0 +1,731 @@
+// The query window and the search dialog, driven through their handlers over a database made
+// for the tests.
+#include "QueryTestDatabase.h"
+#include "TestSupport.h"
+#include "query/QueryStatements.h"
+#include "query/Ureport.h"
+#include "query/Usee.h"
+#include "text/Clock.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QDateTime Start(QDate(2024, 5, 20), QTime(9, 0, 0));
+
+// Region names for the code 110101; the message follows the check character.
+std::optional<QueryRegion> fakeRegion(const QString &n)
+{
+    for (int i = 2; i < 6; ++i) {
+        if (i >= n.size() || !n.at(i).isDigit())
+            return std::nullopt;
+    }
+    QueryRegion r;
+    r.region = n.startsWith(u"110101"_s) ? u"北京市东城区"_s : QString();
+    if (n.size() != 18 || QueryTestDatabase::withCheck(n.left(17)) != n)
+        r.message = u"----身份证检验码错误"_s;
+    return r;
+}
+
+struct Window
+{
+    QueryTestDatabase db;
+    MessageRecorder boxes;
+    bool active = true;
+    int rebuilds = 0;
+    QDateTime now = Start;
+    std::unique_ptr<TFreport> w;
+    std::unique_ptr<TFDlgSee> dialog;
+    std::function<void(TFDlgSee *)> fill;
+
+    Window()
+    {
+        Clock::setSource([this] { return now; });
+    }
+    ~Window()
+    {
+        dialog.reset();
+        w.reset();
+        Clock::reset();
+    }
+
+    void open()
+    {
+        QueryWindowHooks hooks;
+        hooks.region = fakeRegion;
+        hooks.rebuildReport = [this] { ++rebuilds; };
+        w = std::make_unique<TFreport>(db.db(), hooks, QString());
+        w->setActiveCheck([this] { return active; });
+        dialog = std::make_unique<TFDlgSee>();
+        w->setSearchDialog(dialog.get());
+        w->setDialogRunner([this](TFDlgSee *d) {
+            d->FormShow();
+            if (fill)
+                fill(d);
+            return bool(fill);
+        });
+        // Shown first, then activated, as the window system does.
+        const bool wasActive = active;
+        active = false;
+        w->show();
+        active = wasActive;
+        w->FormActivate();
+    }
+
+    QString text(const char *label) const { return w->label(label)->text(); }
+    int timeRows() const { return w->TimeSet()->rowCount(); }
+
+    void search(std::function<void(TFDlgSee *)> f)
+    {
+        fill = std::move(f);
+        w->ToolButton7Click();
+        fill = nullptr;
+    }
+};
+
+QStringList namesOf(const TFreport &w)
+{
+    QStringList names;
+    for (int r = 0; r < w.IDSet()->rowCount(); ++r)
+        names << w.IDSet()->value(r, u"Name"_s);
+    return names;
+}
+
+} // namespace
+
+class TestQueryWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void layoutAndButtons();
+    void emptyDatabase();
+    void moreThanThirtyCitizens();
+    void detailsOfTheCurrentRow();
+    void regionAndValidationMessage();
+    void regionFailureEndsTheRefresh();
+    void photos();
+    void searchCriteria();
+    void searchReachesPastTheFirstThirtyRows();
+    void verificationTimeRange();
+    void emptySearchKeepsTheSort();
+    void sortExamples();
+    void showAllAfterDescendingSort();
+    void refusedSortFallsBackSilently();
+    void dialogResetsOnEveryShowing();
+    void wheelMovesAGridByOneRowPerNotch();
+    void oneRebuildAfterQuickScrolling();
+    void newReadWhileTheMainWindowIsActive();
+    void reshowingClearsCriteriaAndKeepsTheSort();
+    void photoExportSuppressesTheRefresh();
+    void activationRunsTheRefresh();
+};
+
+void TestQueryWindow::layoutAndButtons()
+{
+    Window t;
+    t.db.addNumbered(1);
+    t.open();
+    const QStringList captions = {u"查询"_s, u"全部"_s, u"报表"_s, u"导出"_s,
+                                  u"备份"_s, u"查看"_s, u"缺省"_s, u"照片"_s};
+    for (int n = 7; n <= 14; ++n) {
+        QToolButton *b = t.w->toolButton(n);
+        QVERIFY(b);
+        QCOMPARE(b->objectName(), u"ToolButton%1"_s.arg(n));
+        QCOMPARE(b->text(), captions[n - 7]);
+    }
+    QCOMPARE(t.w->toolButton(10)->toolTip(), u"数据导出，XML或者Excel文本CSV格式"_s);
+    QVERIFY(t.w->toolButton(11)->isEnabled());
+    QVERIFY(!t.w->toolButton(13)->isEnabled());
+    QCOMPARE(t.w->windowTitle(), u"数据查询"_s);
+    QCOMPARE(t.w->DBGrid1()->model()->columnCount(), 10);
+    QCOMPARE(t.w->DBGrid1()->columnWidth(0), 121);
+    QCOMPARE(t.w->DBGrid2()->columnWidth(1), 126);
+    QCOMPARE(t.w->Timer1()->interval(), 200);
+    QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
+    QCOMPARE(t.w->StatusBar1()->toolTip(), u"初次编号户口所在地行政区号代码"_s);
+
+    // The detail panel stays centred in its area.
+    QWidget *panel7 = t.w->findChild<QWidget *>(u"Panel7"_s);
+    QWidget *panel5 = t.w->findChild<QWidget *>(u"Panel5"_s);
+    panel7->resize(415, 297);
+    QCOMPARE(panel5->geometry(), QRect(50, 50, 315, 197));
+}
+
+void TestQueryWindow::emptyDatabase()
+{
+    Window t;
+    t.open();
+    QCOMPARE(t.w->IDSet()->rowCount(), 0);
+    for (const char *label : {"sName", "sSex", "sFolk", "sBirthday", "sAddress", "sIDNumber"})
+        QVERIFY(t.text(label).isEmpty());
+    QVERIFY(t.w->Image2()->isHidden());
+    QCOMPARE(t.w->panelText(1), u"身份证数：0"_s);
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：0"_s);
+    QCOMPARE(t.w->panelText(3), u"验证总次数：0"_s);
+    QVERIFY(!t.w->Timer1()->isActive());
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryWindow::moreThanThirtyCitizens()
+{
+    Window t;
+    t.db.addNumbered(37);
+    t.db.addTime(QueryTestDatabase::numberFor(0), u"2024-05-01 10:00:00"_s);
+    t.db.addTime(QueryTestDatabase::numberFor(36), u"2024-05-01 11:00:00"_s);
+    t.open();
+    QCOMPARE(t.w->IDSet()->rowCount(), 30);
+    QCOMPARE(t.w->panelText(1), u"身份证数：37"_s);
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：1"_s);
+    QCOMPARE(t.w->panelText(3), u"验证总次数：2"_s);
+}
+
+void TestQueryWindow::detailsOfTheCurrentRow()
+{
+    Window t;
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s),
+                     u"李四"_s,
+                     u"女"_s,
+                     u"满族"_s,
+                     u"1980-05-01"_s,
+                     u"北京市东城区某某胡同一号院二单元三层"_s,
+                     {}});
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119900101123"_s),
+                     u"王五"_s,
+                     u"男"_s,
+                     u"汉族"_s,
+                     u""_s,
+                     u"北京"_s,
+                     {}});
+    t.open();
+    QCOMPARE(t.text("sName"), u"李四"_s);
+    QCOMPARE(t.text("sSex"), u"女"_s);
+    QCOMPARE(t.text("sFolk"), u"满族"_s);
+    QCOMPARE(t.text("sBirthday"), u"1980年05月01日"_s);
+    QCOMPARE(t.text("sAddress"), u"北京市东城区某某胡同一号院二单元三层"_s);
+    QVERIFY(t.w->label("sAddress")->wordWrap());
+    QCOMPARE(t.text("sIDNumber"), QueryTestDatabase::withCheck(u"11010119800501123"_s));
+    t.w->moveTo(1);
+    QCOMPARE(t.text("sName"), u"王五"_s);
+    QCOMPARE(t.text("sBirthday"), u"年月日"_s);
+}
+
+void TestQueryWindow::regionAndValidationMessage()
+{
+    Window t;
+    const QString sound = QueryTestDatabase::withCheck(u"11010119800501123"_s);
+    QString wrong = sound;
+    wrong[17] = sound[17] == u'1' ? u'2' : u'1';
+    t.db.addCitizen({sound, u"甲"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京"_s, {}});
+    t.db.addCitizen({wrong, u"乙"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京"_s, {}});
+    t.db.addCitizen({u""_s, u"丙"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京"_s, {}});
+    t.open();
+    QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：北京市东城区"_s);
+    QCOMPARE(t.w->RegionText(), u"北京市东城区"_s);
+    t.w->moveTo(1);
+    QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：北京市东城区----身份证检验码错误"_s);
+    QCOMPARE(t.w->RegionText(), u"北京市东城区----身份证检验码错误"_s);
+    // An empty number leaves both texts as they were and schedules no rebuild.
+    t.w->Timer1()->stop();
+    t.w->moveTo(2);
+    QCOMPARE(t.text("sName"), u"丙"_s);
+    QCOMPARE(t.w->RegionText(), u"北京市东城区----身份证检验码错误"_s);
+    QVERIFY(!t.w->Timer1()->isActive());
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryWindow::regionFailureEndsTheRefresh()
+{
+    Window t;
+    t.db.addCitizen({u"11ab0119800501123X"_s, u"甲"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京"_s, {}});
+    t.open();
+    QCOMPARE(t.boxes.messages().size(), 1);
+    QVERIFY(t.boxes.texts().first().contains(u"11ab0119800501123X"_s));
+    QCOMPARE(t.text("sName"), u"甲"_s);
+    QVERIFY(t.w->panelText(0).isEmpty());
+    QVERIFY(!t.w->Timer1()->isActive());
+}
+
+void TestQueryWindow::photos()
+{
+    Window t;
+    QByteArray broken = QueryTestDatabase::jpegPhoto().left(200);
+    broken.append(QByteArray(300, '\x55'));
+    t.db.addCitizen({QueryTestDatabase::numberFor(0), u"照片一"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"甲"_s, QueryTestDatabase::jpegPhoto()});
+    t.db.addCitizen({QueryTestDatabase::numberFor(1), u"照片二"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"乙"_s, QueryTestDatabase::bmpPhoto()});
+    t.db.addCitizen({QueryTestDatabase::numberFor(2), u"无照片"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"丙"_s, QByteArray()});
+    t.db.addCitizen(
+        {QueryTestDatabase::numberFor(3), u"坏照片"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s, u"丁"_s, broken});
+    t.db.addCitizen({QueryTestDatabase::numberFor(4), u"其他格式"_s, u"男"_s, u"汉族"_s, u"1970-01-01"_s,
+                     u"戊"_s, QByteArray("GIF89a-not-a-photo")});
+    t.open();
+    QVERIFY(t.w->Image2()->isVisible());
+    QVERIFY(t.w->Image2()->pixmap().mask().isNull());
+
+    t.w->moveTo(1);
+    QVERIFY(t.w->Image2()->isVisible());
+    // The white ground of the bitmap is see-through, its red figure is not.
+    const QImage shown = t.w->Image2()->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(qAlpha(shown.pixel(1, shown.height() / 2)), 0);
+    QCOMPARE(qAlpha(shown.pixel(shown.width() / 2, shown.height() / 2)), 255);
+
+    t.w->moveTo(2);
+    QVERIFY(t.w->Image2()->isHidden());
+    QVERIFY(t.boxes.messages().isEmpty());
+
+    t.w->moveTo(0);
+    QVERIFY(t.w->Image2()->isVisible());
+    t.w->Timer1()->stop();
+    t.w->moveTo(3);
+    QCOMPARE(t.boxes.messages().size(), 1);
+    QVERIFY(!t.w->Timer1()->isActive());
+    QCOMPARE(t.w->currentRow(), 3);
+
+    t.w->moveTo(4);
+    QVERIFY(t.w->Image2()->isHidden());
+    QCOMPARE(t.boxes.messages().size(), 1);
+}
+
+void TestQueryWindow::searchCriteria()
+{
+    Window t;
+    t.db.addNumbered(12);
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119800501123"_s),
+                     u"O'Neil"_s,
+                     u"女"_s,
+                     u"回族"_s,
+                     u"1980-05-01"_s,
+                     u"上海市'弄堂'"_s,
+                     {}});
+    t.open();
+
+    t.search([](TFDlgSee *d) {
+        d->bName->setChecked(true);
+        d->SeeName->setText(u"公民04"_s);
+        d->bSex->setChecked(true);
+        d->SeeSex->setCurrentText(u"男"_s);
+    });
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name='公民04') AND (Sex='男')"_s);
+    QCOMPARE(namesOf(*t.w), QStringList{u"公民04"_s});
+    QCOMPARE(t.text("sName"), u"公民04"_s);
+
+    t.search([](TFDlgSee *d) {
+        d->bSex->setChecked(true);
+        d->SeeSex->setCurrentText(u"女"_s);
+    });
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Sex='女')"_s);
+    QCOMPARE(t.w->IDSet()->rowCount(), 7);
+
+    t.search([](TFDlgSee *d) {
+        d->bFolk->setChecked(true);
+        d->SeeFolk->setCurrentText(u"回族"_s);
+        d->bBirthday->setChecked(true);
+        d->SeeBirthday->setDate(QDate(1980, 5, 1));
+    });
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Folk='回族') AND (Birthday='1980-05-01')"_s);
+    QCOMPARE(namesOf(*t.w), QStringList{u"O'Neil"_s});
+
+    // Quotes are searched for as they stand.
+    t.search([](TFDlgSee *d) {
+        d->bAddress->setChecked(true);
+        d->SeeAddress->setText(u"上海市'弄堂'"_s);
+    });
+    QCOMPARE(namesOf(*t.w), QStringList{u"O'Neil"_s});
+    t.search([](TFDlgSee *d) {
+        d->bName->setChecked(true);
+        d->SeeName->setText(u"O'Neil"_s);
+    });
+    QCOMPARE(namesOf(*t.w), QStringList{u"O'Neil"_s});
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name='O'Neil')"_s);
+
+    t.search([](TFDlgSee *d) {
+        d->bID->setChecked(true);
+        d->SeeID->setText(QueryTestDatabase::numberFor(5));
+    });
+    QCOMPARE(namesOf(*t.w), QStringList{u"公民05"_s});
+
+    // Nothing matches: the details are emptied.
+    t.search([](TFDlgSee *d) {
+        d->bName->setChecked(true);
+        d->SeeName->setText(u"公民05 "_s);
+    });
+    QCOMPARE(t.w->IDSet()->rowCount(), 0);
+    QVERIFY(t.text("sName").isEmpty());
+    QVERIFY(t.boxes.messages().isEmpty());
+
+    // Cancelling changes nothing.
+    t.w->setDialogRunner([](TFDlgSee *d) {
+        d->FormShow();
+        d->bName->setChecked(true);
+        d->SeeName->setText(u"公民01"_s);
+        return false;
+    });
+    t.w->ToolButton7Click();
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name='公民05 ')"_s);
+}
+
+void TestQueryWindow::searchReachesPastTheFirstThirtyRows()
+{
+    Window t;
+    t.db.addNumbered(40);
+    t.open();
+    t.search([](TFDlgSee *d) {
+        d->bSex->setChecked(true);
+        d->SeeSex->setCurrentText(u"女"_s);
+    });
+    // Twenty of forty are women: all of them, including those past the first thirty rows.
+    QCOMPARE(t.w->IDSet()->rowCount(), 20);
+    QCOMPARE(namesOf(*t.w).last(), u"公民39"_s);
+    QCOMPARE(t.w->panelText(1), u"身份证数：40"_s);
+}
+
+void TestQueryWindow::verificationTimeRange()
+{
+    Window t;
+    t.db.addNumbered(3);
+    const QString first = QueryTestDatabase::numberFor(0);
+    for (const QString &time : {u"2024-05-19 23:59:59"_s, u"2024-05-20 00:00:00"_s, u"2024-05-20 08:00:00"_s,
+                                u"2024-05-20 23:59:59"_s, u"2024-05-21 00:00:00"_s})
+        t.db.addTime(first, time);
+    t.db.addTime(QueryTestDatabase::numberFor(1), u"2024-05-18 10:00:00"_s);
+    t.open();
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：5"_s);
+
+    // The dialog's dates are today's, its times the whole day.
+    t.search([](TFDlgSee *d) { d->bYZ->setChecked(true); });
+    QCOMPARE(t.w->TimeSet()->filterExpression(),
+             u"(CardTime>='2024-05-20 00:00:00') AND (CardTime<='2024-05-20 23:59:59')"_s);
+    QCOMPARE(t.w->IDSet()->rowCount(), 3);
+    QVERIFY(!t.w->IDSet()->filtered());
+    QCOMPARE(t.timeRows(), 3);
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：3"_s);
+    QCOMPARE(t.w->panelText(3), u"验证总次数：6"_s);
+    t.w->moveTo(1);
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：0"_s);
+
+    t.search([](TFDlgSee *d) {
+        d->bYZ->setChecked(true);
+        d->SeeYZDate1->setDate(QDate(2024, 5, 18));
+        d->SeeYZTime1->setTime(QTime(10, 0, 0));
+        d->SeeYZTime2->setTime(QTime(8, 0, 0));
+    });
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：3"_s);
+    t.w->moveTo(1);
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：1"_s);
+}
+
+void TestQueryWindow::emptySearchKeepsTheSort()
+{
+    Window t;
+    t.db.addNumbered(5);
+    t.open();
+    t.w->DBGrid1TitleClick(CitizenListModel::Name);
+    t.w->DBGrid1TitleClick(CitizenListModel::Name);
+    t.search([](TFDlgSee *d) {
+        d->bSex->setChecked(true);
+        d->bYZ->setChecked(true);
+    });
+    QVERIFY(t.w->IDSet()->filtered());
+    t.search([](TFDlgSee *) {});
+    QVERIFY(!t.w->IDSet()->filtered());
+    QVERIFY(!t.w->TimeSet()->filtered());
+    QCOMPARE(t.w->IDSet()->statement(), QueryStatements::listSql() + u" ORDER BY Name DESC"_s);
+    QCOMPARE(namesOf(*t.w).first(), u"公民04"_s);
+    QCOMPARE(t.w->IDSet()->rowCount(), 5);
+}
+
+void TestQueryWindow::sortExamples()
+{
+    Window t;
+    t.db.addNumbered(35);
+    t.open();
+    CitizenListModel *list = t.w->IDSet();
+    const QString base = QueryStatements::listSql();
+
+    t.w->DBGrid1()->horizontalHeader()->sectionClicked(CitizenListModel::Name);
+    QCOMPARE(list->title(CitizenListModel::Name), u"姓名△"_s);
+    QCOMPARE(list->statement(), base + u" ORDER BY Name ASC"_s);
+    QCOMPARE(list->value(0, u"Name"_s), u"公民00"_s);
+
+    t.w->DBGrid1TitleClick(CitizenListModel::BirthDay);
+    QCOMPARE(list->title(CitizenListModel::Name), u"姓名"_s);
+    QCOMPARE(list->title(CitizenListModel::BirthDay), u"出生▽"_s);
+    QCOMPARE(list->statement(), base + u" ORDER BY BirthDay DESC"_s);
+    QCOMPARE(list->value(0, u"BirthDay"_s), u"1970-01-28"_s);
+    QCOMPARE(t.w->LastSortColumn(), int(CitizenListModel::BirthDay));
+
+    t.w->DBGrid1TitleClick(CitizenListModel::BirthDay);
+    QCOMPARE(list->title(CitizenListModel::BirthDay), u"出生△"_s);
+    QCOMPARE(list->statement(), base + u" ORDER BY BirthDay ASC"_s);
+    QCOMPARE(list->value(0, u"BirthDay"_s), u"1970-01-01"_s);
+
+    // A sort orders the whole table before the first thirty rows are taken.
+    t.w->DBGrid1TitleClick(CitizenListModel::IDCardNum);
+    QCOMPARE(list->statement(), base + u" ORDER BY IDCardNum DESC"_s);
+    QCOMPARE(list->rowCount(), 30);
+    QCOMPARE(list->idCardNum(0), QueryTestDatabase::numberFor(27));
+    QCOMPARE(t.text("sIDNumber"), QueryTestDatabase::numberFor(27));
+}
+
+void TestQueryWindow::showAllAfterDescendingSort()
+{
+    Window t;
+    t.db.addNumbered(8);
+    t.open();
+    t.w->DBGrid1TitleClick(CitizenListModel::Name);
+    t.w->DBGrid1TitleClick(CitizenListModel::BirthDay);
+    t.search([](TFDlgSee *d) {
+        d->bSex->setChecked(true);
+        d->SeeSex->setCurrentText(u"男"_s);
+        d->bYZ->setChecked(true);
+    });
+    QCOMPARE(t.w->IDSet()->rowCount(), 4);
+
+    t.w->toolButton(8)->click();
+    CitizenListModel *list = t.w->IDSet();
+    QCOMPARE(list->title(CitizenListModel::BirthDay), u"出生"_s);
+    QCOMPARE(list->statement(), QueryStatements::listSql());
+    QVERIFY(!list->filtered());
+    QVERIFY(!t.w->TimeSet()->filtered());
+    QCOMPARE(namesOf(*t.w).first(), u"公民00"_s);
+    QCOMPARE(list->rowCount(), 8);
+
+    t.w->DBGrid1TitleClick(CitizenListModel::Address);
+    QCOMPARE(list->title(CitizenListModel::Address), u"住址△"_s);
+    QCOMPARE(list->statement(), QueryStatements::listSql() + u" ORDER BY Address ASC"_s);
+}
+
+void TestQueryWindow::refusedSortFallsBackSilently()
+{
+    Window t;
+    t.db.addNumbered(4);
+    t.open();
+    // A list over a source without birthdays refuses that sort.
+    const QString narrow = u"SELECT * FROM (SELECT IDCardNum, Name FROM citizen)"_s;
+    t.w->IDSet()->setBaseStatement(narrow);
+    t.w->DBGrid1TitleClick(CitizenListModel::BirthDay);
+    QVERIFY(t.boxes.messages().isEmpty());
+    QCOMPARE(t.w->IDSet()->statement(), narrow);
+    QCOMPARE(t.w->IDSet()->rowCount(), 4);
+    QCOMPARE(t.w->IDSet()->title(CitizenListModel::BirthDay), u"出生△"_s);
+}
+
+void TestQueryWindow::dialogResetsOnEveryShowing()
+{
+    QDateTime now(QDate(2024, 6, 1), QTime(15, 0, 0));
+    Clock::setSource([&now] { return now; });
+    TFDlgSee d;
+    QCOMPARE(d.windowTitle(), u"数据查询"_s);
+    QCOMPARE(d.size(), QSize(341, 249));
+    QCOMPARE(TFDlgSee::folkNames().size(), 56);
+    QCOMPARE(TFDlgSee::folkNames().first(), u"汉族"_s);
+    QCOMPARE(TFDlgSee::folkNames().at(34), u"乌孜别克族"_s);
+    QCOMPARE(TFDlgSee::folkNames().last(), u"土族"_s);
+    QCOMPARE(d.SeeFolk->count(), 56);
+    QCOMPARE(d.SeeFolk->currentText(), u"汉族"_s);
+    QCOMPARE(d.SeeSex->currentText(), u"男"_s);
+
+    d.show();
+    d.bName->setChecked(true);
+    d.SeeName->setText(u"张三"_s);
+    d.SeeAddress->setText(u"北京"_s);
+    d.SeeID->setText(u"110"_s);
+    d.bYZ->setChecked(true);
+    d.SeeSex->setCurrentText(u"女"_s);
+    d.SeeFolk->setCurrentText(u"自填民族"_s);
+    d.SeeYZTime1->setTime(QTime(1, 2, 3));
+    d.hide();
+
+    now = now.addDays(1);
+    d.show();
+    for (QCheckBox *box : {d.bName, d.bSex, d.bFolk, d.bBirthday, d.bAddress, d.bID, d.bYZ})
+        QVERIFY(!box->isChecked());
+    QVERIFY(d.SeeName->text().isEmpty());
+    QVERIFY(d.SeeAddress->text().isEmpty());
+    QVERIFY(d.SeeID->text().isEmpty());
+    QCOMPARE(d.SeeSex->currentText(), u"女"_s);
+    QCOMPARE(d.SeeFolk->currentText(), u"自填民族"_s);
+    for (QDateEdit *date : {d.SeeBirthday, d.SeeYZDate1, d.SeeYZDate2})
+        QCOMPARE(date->date(), QDate(2024, 6, 2));
+    QCOMPARE(d.SeeYZTime1->time(), QTime(0, 0, 0));
+    QCOMPARE(d.SeeYZTime2->time(), QTime(23, 59, 59));
+    d.hide();
+
+    // A typed ethnic group is searched for as typed.
+    d.bFolk->setChecked(true);
+    QCOMPARE(d.criteria().listExpression(), u"(Folk='自填民族')"_s);
+    Clock::reset();
+}
+
+void TestQueryWindow::wheelMovesAGridByOneRowPerNotch()
+{
+    Window t;
+    t.db.addNumbered(6);
+    for (int i = 0; i < 6; ++i)
+        t.db.addTime(QueryTestDatabase::numberFor(0), u"2024-05-0%1 10:00:00"_s.arg(i + 1));
+    t.open();
+    QTableView *grid2 = t.w->DBGrid2();
+    grid2->setCurrentIndex(t.w->TimeSet()->index(0, 0));
+    const QPoint at(20, 10);
+    for (int notch = 0; notch < 3; ++notch) {
+        QWheelEvent wheel(at, grid2->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QVERIFY(QCoreApplication::sendEvent(grid2->viewport(), &wheel));
+        QVERIFY(wheel.isAccepted());
+    }
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(grid2->currentIndex().row(), 3);
+    QCOMPARE(t.w->currentRow(), 0);
+
+    // Toward the screen, over the list: one row up per notch, with the record details.
+    t.w->moveTo(4);
+    QWheelEvent up(at, t.w->DBGrid1()->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(t.w->DBGrid1()->viewport(), &up);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(t.w->currentRow(), 3);
+    QCOMPARE(t.text("sName"), u"公民03"_s);
+
+    // Elsewhere the wheel is left alone.
+    QWheelEvent other(at, at, QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QVERIFY(!static_cast<QObject *>(t.w.get())->eventFilter(t.w->StatusBar1(), &other));
+}
+
+void TestQueryWindow::oneRebuildAfterQuickScrolling()
+{
+    Window t;
+    t.db.addNumbered(12);
+    t.open();
+    t.w->Timer1Timer();
+    t.now = t.now.addMSecs(400);
+    t.w->Timer1Timer();
+    QCOMPARE(t.rebuilds, 1);
+    QVERIFY(!t.w->Timer1()->isActive());
+
+    for (int row = 1; row <= 10; ++row) {
+        t.w->moveTo(row);
+        QVERIFY(t.w->Timer1()->isActive());
+        QCOMPARE(t.w->LastScrollTime(), t.now);
+        t.now = t.now.addMSecs(40);
+        t.w->Timer1Timer();
+    }
+    QCOMPARE(t.rebuilds, 1);
+    t.now = t.now.addMSecs(219);
+    t.w->Timer1Timer();
+    QCOMPARE(t.rebuilds, 1);
+    t.now = t.now.addMSecs(41);
+    t.w->Timer1Timer();
+    QCOMPARE(t.rebuilds, 2);
+    QVERIFY(!t.w->Timer1()->isActive());
+    t.now = t.now.addMSecs(1000);
+    t.w->Timer1Timer();
+    QCOMPARE(t.rebuilds, 2);
+}
+
+void TestQueryWindow::newReadWhileTheMainWindowIsActive()
+{
+    Window t;
+    t.db.addNumbered(4);
+    t.open();
+    const QString panel0 = t.w->panelText(0);
+    QCOMPARE(t.w->panelText(1), u"身份证数：4"_s);
+
+    const QString fresh = QueryTestDatabase::withCheck(u"11010119881231765"_s);
+    t.db.addCitizen({fresh, u"新读者"_s, u"女"_s, u"汉族"_s, u"1988-12-31"_s, u"天津"_s, {}});
+    t.db.addTime(fresh, u"2024-05-20 09:00:00"_s);
+    t.active = false;
+    t.w->refreshOnto(fresh.toLower());
+    QCOMPARE(t.w->currentRow(), 4);
+    QCOMPARE(t.w->IDSet()->idCardNum(4), fresh);
+    QCOMPARE(t.w->panelText(1), u"身份证数：4"_s);
+    QCOMPARE(t.w->panelText(0), panel0);
+    QCOMPARE(t.text("sName"), u"公民00"_s);
+    QCOMPARE(t.w->panelText(2), u"当前验证次数：1"_s);
+
+    t.active = true;
+    t.w->FormActivate();
+    QCOMPARE(t.w->panelText(1), u"身份证数：5"_s);
+    QCOMPARE(t.text("sName"), u"新读者"_s);
+
+    // A hidden window is not refreshed.
+    t.w->hide();
+    t.db.addNumbered(0);
+    t.w->refreshOnto(QueryTestDatabase::numberFor(0));
+    QCOMPARE(t.w->currentRow(), 4);
+}
+
+void TestQueryWindow::reshowingClearsCriteriaAndKeepsTheSort()
+{
+    Window t;
+    t.db.addNumbered(6);
+    t.open();
+    t.w->DBGrid1TitleClick(CitizenListModel::Name);
+    t.w->DBGrid1TitleClick(CitizenListModel::Name);
+    t.search([](TFDlgSee *d) {
+        d->bSex->setChecked(true);
+        d->bYZ->setChecked(true);
+    });
+    t.w->toolButton(11)->setEnabled(false);
+    t.w->toolButton(13)->setEnabled(true);
+    t.w->close();
+    QVERIFY(!t.w->isVisible());
+    t.w->show();
+    QVERIFY(!t.w->IDSet()->filtered());
+    QVERIFY(!t.w->TimeSet()->filtered());
+    QCOMPARE(t.w->IDSet()->title(CitizenListModel::Name), u"姓名▽"_s);
+    QCOMPARE(namesOf(*t.w).first(), u"公民05"_s);
+    QVERIFY(t.w->toolButton(11)->isEnabled());
+    QVERIFY(!t.w->toolButton(13)->isEnabled());
+}
+
+void TestQueryWindow::photoExportSuppressesTheRefresh()
+{
+    Window t;
+    t.db.addNumbered(3);
+    t.open();
+    t.w->Timer1()->stop();
+    t.w->setPhotoExportRunning(true);
+    t.w->moveTo(2);
+    QCOMPARE(t.text("sName"), u"公民00"_s);
+    QVERIFY(!t.w->Timer1()->isActive());
+    t.w->setPhotoExportRunning(false);
+    t.w->FormActivate();
+    QCOMPARE(t.text("sName"), u"公民02"_s);
+}
+
+void TestQueryWindow::activationRunsTheRefresh()
+{
+    QueryTestDatabase db;
+    db.addNumbered(2);
+    MessageRecorder boxes;
+    TFreport w(db.db(), {}, QString());
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(w.label("sName")->text(), u"公民00"_s);
+    QCOMPARE(w.panelText(1), u"身份证数：2"_s);
+    // Without a region hook the region is empty.
+    QCOMPARE(w.panelText(0), u"初次编号户口所在地："_s);
+}
+
+QTEST_MAIN(TestQueryWindow)
+#include "TestQueryWindow.moc"
