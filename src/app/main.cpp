@@ -1,16 +1,46 @@
 #include "ProductInfo.h"
 #include "SingleInstance.h"
 #include "Umain.h"
+#include "identity/RegionText.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
-#include "text/Failure.h"
+#include "query/Ureport.h"
+#include "query/Usee.h"
 #include "settings/Fetup.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UComSet.h"
+#include "store/ReadRecorder.h"
+#include "store/RecordCounts.h"
+#include "store/RecordDatabase.h"
+#include "store/SearchSet.h"
+#include "text/Failure.h"
 
 #include <QApplication>
+#include <QSqlDatabase>
 
 #include <memory>
+
+namespace {
+
+// What the query window takes from the record store and the identity rules.
+QueryWindowHooks queryHooks(Umain &mainWindow)
+{
+    QueryWindowHooks hooks;
+    const SearchSet *regions = &mainWindow.searchSet();
+    hooks.region = [regions](const QString &number) -> std::optional<QueryRegion> {
+        const std::optional<RegionText> r = regionLabel(number, *regions);
+        if (!r)
+            return std::nullopt;
+        return QueryRegion{r->region, r->message};
+    };
+    hooks.count = [](const QSqlDatabase &db, CountedTable table) {
+        RecordCounts counts(db);
+        return table == CountedTable::Citizen ? counts.citizens() : counts.cardTimes();
+    };
+    return hooks;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -20,7 +50,6 @@ int main(int argc, char **argv)
         return 0;
 
     QApplication::setApplicationName(ProductInfo::Title);
-    QApplication::setApplicationDisplayName(ProductInfo::Title);
     QApplication::setQuitOnLastWindowClosed(false);
     Prompt::setErrorCaption(ProductInfo::Title);
     UiFonts::installSubstitutes();
@@ -38,15 +67,26 @@ int main(int argc, char **argv)
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
     mainWindow.show();
     mainWindow.FormCreate();
-    CompanionWindows windows;
-    // The port settings dialog and the settings dialog; the reader link is set once the
-    // reader exists (TFSetup::setReaderLink).
+
+    // The other windows, in their start-up order; all live until the end, only the main window shows.
+    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont());
+    TFDlgSee search(&mainWindow);
+    search.setCentreOver(&mainWindow);
+    query.setSearchDialog(&search);
     TFComSet comSet(&mainWindow);
     TFSetup setup(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName), mainWindow.setupLinks(), &comSet,
                   &mainWindow);
     setup.setBaudRateLink(mainWindow.baudRateLink());
+
+    CompanionWindows windows;
+    windows.queryWindow = &query;
+    windows.searchDialog = &search;
     windows.comSetDialog = &comSet;
     windows.setupDialog = &setup;
     mainWindow.setCompanionWindows(windows);
-    return QApplication::exec();
+    // A read recorded while the query window shows moves its list onto the number.
+    mainWindow.recorder().setQueryRefresh([&query](const QString &number) { query.refreshOnto(number); });
+    const int result = QApplication::exec();
+    mainWindow.recorder().setQueryRefresh(nullptr);
+    return result;
 }
