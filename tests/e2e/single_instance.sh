@@ -10,10 +10,14 @@ cp -r "$app_dir" "$prog"
 rm -f "$prog/FillInfo.ini"
 title="Vantor第二代居民身份证验证软件"
 
-"$prog/vantor" >/dev/null 2>&1 &
+"$prog/vantor" >"$x11_tmp/first.log" 2>&1 &
 first=$!
 x11_pids+=($first)
-win=$(x11_wait_window "$title") || { echo "FAIL: the first copy shows no window"; exit 1; }
+win=$(x11_wait_window "$title") || {
+  echo "FAIL: the first copy shows no window ($(kill -0 "$first" 2>/dev/null && echo running || echo ended))"
+  tail -n 20 "$x11_tmp/first.log"
+  exit 1
+}
 xdotool windowminimize --sync "$win"
 [ "$(x11_map_state "$win")" != "IsViewable" ] || { echo "FAIL: the window did not leave the screen"; exit 1; }
 

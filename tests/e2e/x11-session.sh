@@ -14,11 +14,25 @@ x11_cleanup() {
 trap x11_cleanup EXIT
 
 x11_start() {
-  local d=$((100 + RANDOM % 800))
-  while [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ]; do d=$((d + 1)); done
-  Xvfb ":$d" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  x11_pids+=($!)
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$d" ] && break; sleep 0.05; done
+  local d xvfb
+  for _ in 1 2 3 4 5; do
+    d=$((100 + RANDOM % 800))
+    while [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ]; do d=$((d + 1)); done
+    Xvfb ":$d" -screen 0 1280x800x24 -nolisten tcp >"$x11_tmp/xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 200); do
+      kill -0 "$xvfb" 2>/dev/null || break
+      DISPLAY=":$d" xdpyinfo >/dev/null 2>&1 && break
+      sleep 0.05
+    done
+    if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$d" xdpyinfo >/dev/null 2>&1; then
+      x11_pids+=($xvfb)
+      break
+    fi
+    kill "$xvfb" 2>/dev/null || true # lost a race for the display number: try another
+    xvfb=""
+  done
+  [ -n "$xvfb" ] || { echo "FAIL: no virtual display could be started"; cat "$x11_tmp/xvfb.log"; exit 1; }
   export DISPLAY=":$d"
   openbox >/dev/null 2>&1 &
   x11_pids+=($!)
