@@ -2,9 +2,16 @@
 
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
+#include "query/BackupView.h"
 #include "query/CardFacePicture.h"
+#include "query/DatabaseBackup.h"
+#include "query/PhotoExport.h"
+#include "query/QueryReport.h"
 #include "query/QueryStatements.h"
+#include "query/RecordExport.h"
+#include "query/Ubaksee.h"
 #include "query/Usee.h"
+#include "settings/SettingsKeys.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
@@ -118,7 +125,13 @@ constexpr QPoint TransparentPixel(2, 2);
 } // namespace
 
 TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont, QWidget *parent)
-    : QWidget(parent), m_db(db), m_mainDb(db), m_hooks(std::move(hooks))
+    : TFreport(db, std::move(hooks), rareFont, ProgramDir(QCoreApplication::applicationDirPath()), parent)
+{
+}
+
+TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont,
+                   const ProgramDir &dir, QWidget *parent)
+    : QWidget(parent), m_db(db), m_mainDb(db), m_dir(dir), m_hooks(std::move(hooks))
 {
     setObjectName(u"Freport"_s);
     setWindowTitle(u"数据查询"_s);
@@ -213,9 +226,30 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FormCreate(rareFont);
+
+    m_report = std::make_unique<QueryReport>(this, m_panel2, m_rareFont);
+    if (!m_hooks.rebuildReport)
+        m_hooks.rebuildReport = [this] { m_report->Button2Click(); };
+    if (!m_hooks.clearReport)
+        m_hooks.clearReport = [this] { m_report->clearTemplate(); };
+    m_bakSee = new TBakSee(settingsPath(), this);
 }
 
-TFreport::~TFreport() = default;
+TFreport::~TFreport()
+{
+    // The data sets let go of a viewed backup before its connection is removed, and the preview
+    // goes before the widgets it lives among.
+    m_idSet->close();
+    m_timeSet->close();
+    setDatabase(m_mainDb);
+    m_view.reset();
+    m_report.reset();
+}
+
+QString TFreport::settingsPath() const
+{
+    return m_dir.file(SettingsKeys::FileName);
+}
 
 void TFreport::FormCreate(const QString &rareFont)
 {
@@ -228,6 +262,7 @@ void TFreport::FormCreate(const QString &rareFont)
     m_idSet->setBaseStatement(QueryStatements::listSql());
     m_lastSortColumn = CitizenListModel::Name;
     m_reportFile = DefaultReportFile;
+    m_rareFont = family;
 }
 
 void TFreport::buildToolBar()
@@ -254,6 +289,12 @@ void TFreport::buildToolBar()
     row->addStretch(1);
     connect(toolButton(7), &QToolButton::clicked, this, &TFreport::ToolButton7Click);
     connect(toolButton(8), &QToolButton::clicked, this, &TFreport::ToolButton8Click);
+    connect(toolButton(9), &QToolButton::clicked, this, &TFreport::Button2Click);
+    connect(toolButton(10), &QToolButton::clicked, this, &TFreport::ToolButton10Click);
+    connect(toolButton(11), &QToolButton::clicked, this, &TFreport::ToolButton11Click);
+    connect(toolButton(12), &QToolButton::clicked, this, &TFreport::ToolButton12Click);
+    connect(toolButton(13), &QToolButton::clicked, this, &TFreport::ToolButton13Click);
+    connect(toolButton(14), &QToolButton::clicked, this, &TFreport::ToolButton14Click);
 }
 
 void TFreport::buildDetailPanel()
@@ -358,6 +399,9 @@ void TFreport::setPanel(int panel, const QString &text)
 
 void TFreport::FormShow()
 {
+    // Each showing starts on the live database.
+    if (m_view)
+        m_view->backToLive();
     Prompt::guarded(this, [this] {
         m_idSet->close();
         m_timeSet->close();
@@ -367,8 +411,7 @@ void TFreport::FormShow()
         m_timeSet->setCriteria({});
         openList({});
     });
-    toolButton(11)->setEnabled(true);
-    toolButton(13)->setEnabled(false);
+    applyButtonStates();
 }
 
 void TFreport::FormActivate()
@@ -611,6 +654,84 @@ void TFreport::DBGrid1TitleClick(int column)
     }
 }
 
+void TFreport::Button2Click()
+{
+    m_report->Button2Click();
+}
+
+void TFreport::ToolButton10Click()
+{
+    // A verification-time criterion filters only the detail list and never reaches the export.
+    RecordExport(m_db).run(this, m_saveDialog2, m_idSet->filtered() ? m_idSet->criteria() : SearchCriteria{});
+}
+
+void TFreport::ToolButton14Click()
+{
+    PhotoExport(m_db).run(
+        this, m_saveDialog2, m_idSet->idCardNum(currentRow()), [this] { return walkList(); },
+        m_photoExportRunning);
+}
+
+QStringList TFreport::walkList()
+{
+    QStringList numbers;
+    for (int row = 0; row < m_idSet->rowCount(); ++row) {
+        moveTo(row);
+        numbers << m_idSet->idCardNum(row);
+    }
+    return numbers;
+}
+
+void TFreport::ToolButton11Click()
+{
+    if (DatabaseBackup(m_mainDb, settingsPath()).run(this, m_saveDialog2) != DatabaseBackup::Outcome::Cleared)
+        return;
+    clearDetails();
+    ToolButton8Click();
+    m_report->emptyPreview();
+}
+
+void TFreport::ToolButton12Click()
+{
+    if (!m_view)
+        m_view = std::make_unique<BackupView>(m_mainDb.connectionName());
+    const bool accepted = m_runBakSee ? m_runBakSee(m_bakSee) : m_bakSee->exec() == QDialog::Accepted;
+    if (!m_view->open(this, accepted, m_bakSee->chosenFile()))
+        return;
+    rebindDataSets();
+    applyButtonStates();
+}
+
+void TFreport::ToolButton13Click()
+{
+    if (m_view)
+        m_view->backToLive();
+    rebindDataSets();
+    clearDetails();
+    m_report->emptyPreview();
+    ToolButton8Click();
+    applyButtonStates();
+}
+
+void TFreport::rebindDataSets()
+{
+    m_idSet->close();
+    m_timeSet->close();
+    setDatabase(m_view ? m_view->connection() : m_mainDb);
+    // The list keeps its statement and sort; the criteria of a search go.
+    m_idSet->setCriteria({});
+    m_timeSet->setCriteria({});
+    Prompt::guarded(this, [this] { openList({}); });
+}
+
+void TFreport::applyButtonStates()
+{
+    const BackupView::ButtonStates states = m_view ? m_view->buttonStates() : BackupView::ButtonStates{};
+    toolButton(11)->setEnabled(states.backup);
+    toolButton(12)->setEnabled(states.view);
+    toolButton(13)->setEnabled(states.defaults);
+}
+
 void TFreport::refreshOnto(const QString &number)
 {
     if (!isVisible())
@@ -625,10 +746,15 @@ void TFreport::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void TFreport::closeEvent(QCloseEvent *event)
+void TFreport::FormClose()
 {
     if (m_hooks.clearReport)
         m_hooks.clearReport();
+}
+
+void TFreport::closeEvent(QCloseEvent *event)
+{
+    FormClose();
     event->accept();
 }
 

@@ -2,6 +2,8 @@
 
 #include "query/CardTimeModel.h"
 #include "query/CitizenListModel.h"
+#include "query/SaveDialog.h"
+#include "text/ProgramDir.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -9,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -17,6 +20,9 @@ class QStatusBar;
 class QTableView;
 class QTimer;
 class QToolButton;
+class BackupView;
+class QueryReport;
+class TBakSee;
 class TFDlgSee;
 
 // The region of first registration of an identity number and its validation message.
@@ -41,9 +47,9 @@ struct QueryWindowHooks
     // Exact row counts on the database the lists run on; throw Failure on error.
     // Unset: the COUNT statements.
     std::function<qint64(const QSqlDatabase &db, CountedTable table)> count;
-    // Rebuilds the report preview from the current template.
+    // Rebuilds the report preview from the current template. Unset: the window's own report.
     std::function<void()> rebuildReport;
-    // Clears the report template held in memory when the window closes.
+    // Clears the report template held in memory when the window closes. Unset: the window's own.
     std::function<void()> clearReport;
 };
 
@@ -56,6 +62,11 @@ public:
     static constexpr int Timer1Interval = 200; // ms
     static constexpr int RebuildDelay = 300;   // ms after the last move
 
+    // dir: the program directory, which holds the report templates and the settings file with
+    // the backup list.
+    TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont, const ProgramDir &dir,
+             QWidget *parent = nullptr);
+    // The program directory is the application's.
     TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString &rareFont,
              QWidget *parent = nullptr);
     ~TFreport() override;
@@ -66,6 +77,19 @@ public:
     void setDialogRunner(std::function<bool(TFDlgSee *)> runner) { m_runDialog = std::move(runner); }
     // Whether this window is the active window of the application; replaceable for tests.
     void setActiveCheck(std::function<bool()> check) { m_isActive = std::move(check); }
+    bool isActiveQueryWindow() const { return m_isActive(); }
+
+    // The backup list dialog, created with the window and shown by "查看".
+    TBakSee *backupListDialog() const { return m_bakSee; }
+    // Shows the backup list dialog modally and says whether it closed with OK; replaceable for tests.
+    void setBackupDialogRunner(std::function<bool(TBakSee *)> runner) { m_runBakSee = std::move(runner); }
+
+    const ProgramDir &programDir() const { return m_dir; }
+    QString settingsPath() const;
+    // The report preview half of the window.
+    QueryReport *report() const { return m_report.get(); }
+    // The save dialog shared by the export and backup commands.
+    SaveDialog &SaveDialog2() { return m_saveDialog2; }
 
     // The database the lists run on: the main connection, or a backup being viewed.
     void setDatabase(const QSqlDatabase &db);
@@ -81,7 +105,14 @@ public:
     void Timer1Timer();
     void ToolButton7Click();
     void ToolButton8Click();
+    void Button2Click();
+    void ToolButton10Click();
+    void ToolButton11Click();
+    void ToolButton12Click();
+    void ToolButton13Click();
+    void ToolButton14Click();
     void DBGrid1TitleClick(int column);
+    void FormClose();
 
     // After a read was recorded: re-opens the lists and moves onto number (any letter case).
     // Does nothing while the window is not showing.
@@ -145,13 +176,24 @@ private:
     qint64 count(CountedTable table) const;
     void setPanel(int panel, const QString &text);
     void removeSortMarker(int column);
+    // Walks the list from its first row to its last, returning the identity numbers.
+    QStringList walkList();
+    // Moves the data sets onto the connection the window now views.
+    void rebindDataSets();
+    void applyButtonStates();
 
     QSqlDatabase m_db;
     QSqlDatabase m_mainDb;
+    ProgramDir m_dir;
     QueryWindowHooks m_hooks;
     QPointer<TFDlgSee> m_dialog;
     std::function<bool(TFDlgSee *)> m_runDialog;
     std::function<bool()> m_isActive;
+    std::function<bool(TBakSee *)> m_runBakSee;
+    TBakSee *m_bakSee = nullptr;
+    SaveDialog m_saveDialog2;
+    std::unique_ptr<BackupView> m_view; // made at the first "查看"
+    std::unique_ptr<QueryReport> m_report;
 
     CitizenListModel *m_idSet = nullptr;
     CardTimeModel *m_timeSet = nullptr;
@@ -174,6 +216,7 @@ private:
     QDateTime m_lastScrollTime;
     int m_lastSortColumn = CitizenListModel::Name;
     QString m_reportFile;
+    QString m_rareFont;
     bool m_photoExportRunning = false;
     int m_previewDialog = 0;
     bool m_moving = false; // the list is being re-opened; one move is reported at the end

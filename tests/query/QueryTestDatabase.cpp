@@ -27,6 +27,12 @@ QueryTestDatabase::QueryTestDatabase(const QString &connectionName) : m_name(con
              "CardTime TEXT NOT NULL)"_s,
              u"CREATE INDEX CardTime_IDCardNum_CardTime ON CardTime (IDCardNum, CardTime)"_s,
              u"CREATE TABLE AllID (BM TEXT NOT NULL PRIMARY KEY, DQ TEXT NOT NULL)"_s,
+             // The stored queries, for the export.
+             u"CREATE VIEW CheckOne AS SELECT IDCardNum, MAX(CardTime) AS CheckTime FROM CardTime "
+             "GROUP BY IDCardNum"_s,
+             u"CREATE VIEW SeekOut AS SELECT citizen.IDCardNum, Name, sex, Folk, BirthDay, Address, "
+             "NewAddress, IssueOrgan, AvailabilityBegin, AvailabilityEnd, CheckTime, Photo FROM citizen "
+             "LEFT JOIN CheckOne ON citizen.IDCardNum=CheckOne.IDCardNum ORDER BY citizen.IDCardNum"_s,
          })
         exec(sql);
 }

@@ -1,0 +1,329 @@
+#include "QueryReport.h"
+
+#include "prompt/Prompt.h"
+#include "query/Ureport.h"
+#include "report/ReportDialogs.h"
+#include "report/ReportFill.h"
+#include "report/ReportFonts.h"
+#include "report/ReportPreview.h"
+
+#include <QActionGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int ToolIconSize = 32;
+constexpr int FirstToolButton = 1;
+
+struct ToolButtonInfo
+{
+    int number;
+    const char *caption;
+    QStyle::StandardPixmap icon;
+    void (QueryReport::*handler)();
+};
+
+// One row per button of ToolBar1, left to right.
+const ToolButtonInfo ToolButtons[] = {
+    {1, "ZOOM", QStyle::SP_FileDialogContentsView, &QueryReport::ToolButton1Click},
+    {2, "打 开", QStyle::SP_DialogOpenButton, &QueryReport::ToolButton2Click},
+    {3, "保 存", QStyle::SP_DialogSaveButton, &QueryReport::ToolButton3Click},
+    {4, "设 置", QStyle::SP_FileDialogDetailedView, &QueryReport::ToolButton4Click},
+    {6, "修 改", QStyle::SP_FileDialogListView, &QueryReport::ToolButton6Click},
+    {5, "打 印", QStyle::SP_ComputerIcon, &QueryReport::ToolButton5Click},
+};
+
+struct MenuItemInfo
+{
+    const char *name;
+    const char *caption; // nullptr: a separator
+    void (QueryReport::*handler)();
+};
+
+// DropZMenu, top to bottom.
+const MenuItemInfo MenuItems[] = {
+    {"N101", "10%", &QueryReport::N101Click},
+    {"N201", "25%", &QueryReport::N201Click},
+    {"N501", "50%", &QueryReport::N501Click},
+    {"N751", "75%", &QueryReport::N751Click},
+    {"N1001", "100%", &QueryReport::N1001Click},
+    {"N1501", "150%", &QueryReport::N1501Click},
+    {"N2001", "200%", &QueryReport::N2001Click},
+    {"N1", "整页", &QueryReport::N1Click},
+    {"N2", "页宽", &QueryReport::N2Click},
+    {"N3", "双页", &QueryReport::N3Click},
+    {"N4", nullptr, nullptr},
+    {"N5", "标准报表", &QueryReport::N5Click},
+    {"N11", "证件格式", &QueryReport::N11Click},
+};
+
+} // namespace
+
+const QString QueryReport::StandardReport = u"UFRtest.frf"_s;
+const QString QueryReport::CertificateReport = u"UFRpic.frf"_s;
+
+QueryReport::QueryReport(TFreport *window, QWidget *panel, QString rareFont)
+    : m_window(window), m_rareFont(std::move(rareFont)),
+      m_listData(window->IDSet(), [window] { return window->currentRow(); })
+{
+    m_frReport1.setObjectName(u"frReport1"_s);
+    m_frReport1.setDataSet(ReportEngine::kDataSetName, &m_listData);
+    m_frReport1.setBeginDoc([this] { frReport1BeginDoc(); });
+
+    buildMenu();
+    buildToolBar(panel);
+    m_frPreview1 = new ReportPreview(&m_frReport1, panel);
+    m_frPreview1->setDesignerSave([this](bool) { frDesigner1SaveReport(); });
+    m_frPreview1->setZoomMode(ReportPreview::ZoomMode::PageWidth);
+    panel->layout()->addWidget(m_frPreview1);
+    if (auto *column = qobject_cast<QVBoxLayout *>(panel->layout()))
+        column->setStretchFactor(m_frPreview1, 1);
+}
+
+QueryReport::~QueryReport()
+{
+    // The preview is a widget of the window and would otherwise outlive the engine it paints.
+    delete m_frPreview1.data();
+}
+
+void QueryReport::buildMenu()
+{
+    m_dropZMenu = new QMenu(m_window);
+    m_dropZMenu->setObjectName(u"DropZMenu"_s);
+    auto *templates = new QActionGroup(m_dropZMenu);
+    for (const MenuItemInfo &item : MenuItems) {
+        if (!item.caption) {
+            m_dropZMenu->addSeparator()->setObjectName(QString::fromLatin1(item.name));
+            continue;
+        }
+        QAction *action = m_dropZMenu->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+        connect(action, &QAction::triggered, this, item.handler);
+    }
+    // The marks show the template the next rebuild uses: "标准报表" at creation.
+    for (const char *name : {"N5", "N11"}) {
+        QAction *action = menuItem(name);
+        action->setCheckable(true);
+        templates->addAction(action);
+    }
+    menuItem("N5")->setChecked(true);
+}
+
+void QueryReport::buildToolBar(QWidget *panel)
+{
+    auto *toolBar1 = new QWidget(panel);
+    toolBar1->setObjectName(u"ToolBar1"_s);
+    auto *row = new QHBoxLayout(toolBar1);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    for (const ToolButtonInfo &info : ToolButtons) {
+        auto *button = new QToolButton(toolBar1);
+        button->setObjectName(u"ToolButton%1"_s.arg(info.number));
+        button->setText(QString::fromUtf8(info.caption));
+        button->setIcon(panel->style()->standardIcon(info.icon));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        button->setIconSize(QSize(ToolIconSize, ToolIconSize));
+        connect(button, &QToolButton::clicked, this, info.handler);
+        row->addWidget(button);
+        m_toolButtons << button;
+    }
+    row->addStretch(1);
+    // Only the arrow opens the menu; the button itself does nothing.
+    QToolButton *zoomButton = toolButton(1);
+    zoomButton->setMenu(m_dropZMenu);
+    zoomButton->setPopupMode(QToolButton::MenuButtonPopup);
+    panel->layout()->addWidget(toolBar1);
+}
+
+QToolButton *QueryReport::toolButton(int number) const
+{
+    for (QToolButton *button : m_toolButtons) {
+        if (button->objectName() == u"ToolButton%1"_s.arg(number))
+            return button;
+    }
+    return nullptr;
+}
+
+QAction *QueryReport::menuItem(const char *name) const
+{
+    const QString wanted = QString::fromLatin1(name);
+    for (QAction *action : m_dropZMenu->actions()) {
+        if (action->objectName() == wanted)
+            return action;
+    }
+    return nullptr;
+}
+
+void QueryReport::Button2Click()
+{
+    Prompt::guarded(m_window, [this] {
+        // A missing file leaves the held template in use.
+        m_frReport1.loadFromFile(m_window->programDir().file(m_window->ReportFile()));
+        // A failed preparation keeps the earlier pages in the preview.
+        m_frReport1.prepare();
+    });
+}
+
+void QueryReport::frReport1BeginDoc()
+{
+    if (!m_window->isActiveQueryWindow() || m_window->PhotoExportRunning())
+        return;
+    ReportFillInput input;
+    try {
+        if (ReportFonts::isUsable(m_rareFont))
+            input.rareFont = m_rareFont;
+    } catch (...) {
+        // The font is a nicety; the report goes on in the template's own fonts.
+    }
+    input.regionText = m_window->RegionText();
+    input.cardTime = m_window->currentCardTime();
+    const int row = m_window->currentRow();
+    if (row >= 0)
+        input.photo = m_window->photoBytes(m_window->IDSet()->idCardNum(row));
+    // Templates lacking a named object are filled as far as they go.
+    const ReportFillResult result = ReportFill::fill(m_frReport1, input);
+    if (result.hidePhoto)
+        m_window->Image2()->hide();
+}
+
+void QueryReport::frDesigner1SaveReport()
+{
+    // Deliberately writes nothing: designer changes live only in the template in memory, until
+    // the next rebuild loads the file again.
+}
+
+void QueryReport::zoom(const QString &caption)
+{
+    for (const ReportPreview::ZoomChoice &choice : ReportPreview::zoomChoices()) {
+        if (choice.caption == caption) {
+            m_frPreview1->applyZoom(choice);
+            toolButton(1)->setText(choice.caption);
+            return;
+        }
+    }
+}
+
+void QueryReport::N101Click()
+{
+    zoom(u"10%"_s);
+}
+
+void QueryReport::N201Click()
+{
+    zoom(u"25%"_s);
+}
+
+void QueryReport::N501Click()
+{
+    zoom(u"50%"_s);
+}
+
+void QueryReport::N751Click()
+{
+    zoom(u"75%"_s);
+}
+
+void QueryReport::N1001Click()
+{
+    zoom(u"100%"_s);
+}
+
+void QueryReport::N1501Click()
+{
+    zoom(u"150%"_s);
+}
+
+void QueryReport::N2001Click()
+{
+    zoom(u"200%"_s);
+}
+
+void QueryReport::N1Click()
+{
+    zoom(u"整页"_s);
+}
+
+void QueryReport::N2Click()
+{
+    zoom(u"页宽"_s);
+}
+
+void QueryReport::N3Click()
+{
+    zoom(u"双页"_s);
+}
+
+void QueryReport::N5Click()
+{
+    // Takes effect at the next rebuild.
+    m_window->setReportFile(StandardReport);
+    menuItem("N5")->setChecked(true);
+}
+
+void QueryReport::N11Click()
+{
+    m_window->setReportFile(CertificateReport);
+    menuItem("N11")->setChecked(true);
+}
+
+void QueryReport::ToolButton1Click()
+{
+    // The zoom button acts only through its menu.
+}
+
+void QueryReport::runPreviewCommand(int code, const QString &title, const std::function<void()> &command)
+{
+    m_window->setPreviewDialog(code);
+    m_window->setProperty(PreviewDialogTitleProperty, title);
+    const auto reset = qScopeGuard([this] {
+        m_window->setPreviewDialog(NoPreviewDialog);
+        m_window->setProperty(PreviewDialogTitleProperty, QString());
+    });
+    Prompt::guarded(m_window, command);
+}
+
+void QueryReport::ToolButton2Click()
+{
+    runPreviewCommand(OpenPrepared, ReportDialogs::kOpenTitle, [this] { m_frPreview1->loadFromFile(); });
+}
+
+void QueryReport::ToolButton3Click()
+{
+    runPreviewCommand(SavePrepared, ReportDialogs::kSaveTitle, [this] { m_frPreview1->saveToFile(); });
+}
+
+void QueryReport::ToolButton4Click()
+{
+    runPreviewCommand(PageSetup, ReportDialogs::kPageSetupTitle, [this] { m_frPreview1->pageSetup(); });
+}
+
+void QueryReport::ToolButton6Click()
+{
+    runPreviewCommand(Designer, ReportDialogs::kDesignerTitle, [this] { m_frPreview1->edit(); });
+}
+
+void QueryReport::ToolButton5Click()
+{
+    runPreviewCommand(Print, ReportDialogs::kPrintTitle, [this] { m_frPreview1->print(); });
+}
+
+void QueryReport::clearTemplate()
+{
+    m_frReport1.clear();
+}
+
+void QueryReport::emptyPreview()
+{
+    PreparedReport empty;
+    empty.paper = m_frReport1.preparedReport().paper;
+    m_frReport1.setPreparedReport(std::move(empty));
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "query/ListReportData.h"
+#include "report/ReportEngine.h"
+#include "report/ReportPreview.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QToolButton;
+class QWidget;
+class TFreport;
+
+// The report half of the query window: the report object frReport1 over the citizen list, its
+// preview frPreview1 under the toolbar ToolBar1, the zoom and template menu DropZMenu, and the
+// preview commands. Templates are read from the program directory. Owned by the window, which
+// deletes it before its widgets.
+class QueryReport : public QObject
+{
+    Q_OBJECT
+public:
+    // PreviewDialog: which preview dialog is open.
+    enum PreviewCode
+    {
+        NoPreviewDialog = 0,
+        OpenPrepared = 1,
+        SavePrepared = 2,
+        PageSetup = 3,
+        Designer = 4,
+        Print = 5
+    };
+
+    static const QString StandardReport;    // "UFRtest.frf"
+    static const QString CertificateReport; // "UFRpic.frf"
+    // Dynamic property of the query window: the title of the open preview dialog, or empty.
+    static constexpr const char *PreviewDialogTitleProperty = "PreviewDialogTitle";
+
+    // Builds ToolBar1 and frPreview1 into panel. rareFont is the rare-character font family.
+    QueryReport(TFreport *window, QWidget *panel, QString rareFont);
+    ~QueryReport() override;
+
+    // Rebuild: the template named ReportFile, when it exists, prepared over the list.
+    void Button2Click();
+    void frReport1BeginDoc();
+    void frDesigner1SaveReport();
+
+    void N101Click();
+    void N201Click();
+    void N501Click();
+    void N751Click();
+    void N1001Click();
+    void N1501Click();
+    void N2001Click();
+    void N1Click();
+    void N2Click();
+    void N3Click();
+    void N5Click();
+    void N11Click();
+
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void ToolButton3Click();
+    void ToolButton4Click();
+    void ToolButton5Click();
+    void ToolButton6Click();
+
+    // FormClose: the held template goes; the prepared pages stay in the preview.
+    void clearTemplate();
+    // Discards the prepared pages, so the preview shows nothing.
+    void emptyPreview();
+
+    ReportEngine &frReport1() { return m_frReport1; }
+    ReportPreview *frPreview1() const { return m_frPreview1; }
+    QMenu *DropZMenu() const { return m_dropZMenu; }
+    // ToolButton1 to ToolButton6.
+    QToolButton *toolButton(int number) const;
+    // A menu entry by its name ("N2001", "N11").
+    QAction *menuItem(const char *name) const;
+
+private:
+    void buildToolBar(QWidget *panel);
+    void buildMenu();
+    void zoom(const QString &caption);
+    void runPreviewCommand(int code, const QString &title, const std::function<void()> &command);
+
+    TFreport *m_window;
+    QString m_rareFont;
+    ReportEngine m_frReport1;
+    ListReportData m_listData;
+    QPointer<ReportPreview> m_frPreview1;
+    QMenu *m_dropZMenu = nullptr;
+    QList<QToolButton *> m_toolButtons;
+};

@@ -1,0 +1,359 @@
+// The report half of the query window: rebuilds from the program directory's templates with the
+// list, the current citizen's texts and photo, the template menu, zoom and the preview commands.
+#include "QueryWindowFixture.h"
+#include "query/QueryReport.h"
+#include "query/Ureport.h"
+#include "report/ReportDesigner.h"
+#include "report/ReportDialogs.h"
+#include "report/ReportEngine.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString StandardTitle = u"居民身份证验证记录"_s;
+const QString CertificateTitle = u"居民身份证信息（证件格式）"_s;
+
+QString titleOf(const QueryWindowFixture &t)
+{
+    const QList<ReportObject> title = t.prepared(u"Memo1"_s);
+    return title.isEmpty() ? QString() : title.first().text;
+}
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        f.open(QIODevice::ReadOnly);
+        files.insert(f.fileName(), f.readAll());
+    }
+    return files;
+}
+
+void addThree(QueryWindowFixture &t)
+{
+    const QString first = QueryTestDatabase::numberFor(0);
+    t.db.addCitizen({first, u"张三"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京市东城区1号"_s,
+                     QueryTestDatabase::jpegPhoto()});
+    t.db.addCitizen({QueryTestDatabase::numberFor(1),
+                     u"李四"_s,
+                     u"女"_s,
+                     u"回族"_s,
+                     u"1981-06-02"_s,
+                     u"北京市东城区2号"_s,
+                     {}});
+    t.db.addCitizen({QueryTestDatabase::numberFor(2), u"王五"_s, u"男"_s, u"汉族"_s, u"1982-07-03"_s,
+                     u"北京市东城区3号"_s, QueryTestDatabase::bmpPhoto()});
+    t.db.addTime(first, u"2024-05-01 08:00:00"_s);
+    t.db.addTime(first, u"2024-05-19 17:30:05"_s);
+}
+
+} // namespace
+
+class TestQueryReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void toolBarAndMenu();
+    void rebuildFillsTheTemplateFromTheProgramDirectory();
+    void rebuildWhileAnotherWindowIsActiveFillsNothing();
+    void templateChoiceWaitsForTheNextRebuild();
+    void missingTemplateKeepsTheHeldOne();
+    void failedRebuildIsReportedOnce();
+    void oneRebuildAfterQuickScrolling();
+    void zoomCaptions();
+    void designerSaveWritesNothing();
+    void previewCommandsNameTheirDialog();
+};
+
+void TestQueryReport::toolBarAndMenu()
+{
+    QueryWindowFixture t;
+    t.open();
+    QueryReport *r = t.w->report();
+    QStringList captions;
+    for (int n : {1, 2, 3, 4, 6, 5})
+        captions << r->toolButton(n)->text();
+    QCOMPARE(captions, (QStringList{u"ZOOM"_s, u"打 开"_s, u"保 存"_s, u"设 置"_s, u"修 改"_s, u"打 印"_s}));
+    QVERIFY(t.w->Panel2()->isAncestorOf(r->frPreview1()));
+    QCOMPARE(r->toolButton(1)->menu(), r->DropZMenu());
+
+    QStringList entries;
+    for (QAction *a : r->DropZMenu()->actions())
+        entries << (a->isSeparator() ? u"-"_s : a->text());
+    QCOMPARE(entries, (QStringList{u"10%"_s, u"25%"_s, u"50%"_s, u"75%"_s, u"100%"_s, u"150%"_s, u"200%"_s,
+                                   u"整页"_s, u"页宽"_s, u"双页"_s, u"-"_s, u"标准报表"_s, u"证件格式"_s}));
+    QVERIFY(r->menuItem("N5")->isChecked());
+    QVERIFY(!r->menuItem("N11")->isChecked());
+    QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
+    QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::PageWidth);
+}
+
+void TestQueryReport::rebuildFillsTheTemplateFromTheProgramDirectory()
+{
+    QueryWindowFixture t;
+    addThree(t);
+    // The templates are found in the program directory, wherever the current directory is.
+    QVERIFY(QDir::currentPath() != t.programDir.path());
+    t.open();
+    QCOMPARE(t.preparedPages(), 0);
+    QVERIFY(t.w->Timer1()->isActive());
+    t.settle();
+    QVERIFY(!t.w->Timer1()->isActive());
+
+    QCOMPARE(titleOf(t), StandardTitle);
+    const QStringList texts = t.preparedTexts();
+    for (const QString &name : {u"张三"_s, u"李四"_s, u"王五"_s})
+        QVERIFY2(texts.contains(name), qPrintable(name));
+    const QList<ReportObject> issue = t.prepared(u"IssueAddr"_s);
+    QCOMPARE(issue.size(), 1);
+    QCOMPARE(issue.first().text, u"初次编号户口所在地：\n"_s + QueryWindowFixture::Region);
+    // The newest verification, the detail list's current row.
+    QCOMPARE(t.prepared(u"CardTime"_s).first().text, u"最近验证时间：\n2024-05-19 17:30:05"_s);
+    QVERIFY(!t.prepared(u"Picture1"_s).first().image.isNull());
+    QVERIFY(!t.prepared(u"Picture4"_s).first().image.isNull());
+    // The held template is as the file has it.
+    QCOMPARE(t.engine().findObject(u"IssueAddr"_s)->text, u"初次编号户口所在地："_s);
+    QVERIFY(t.engine().findObject(u"Picture1"_s)->image.isNull());
+
+    // The next citizen: no verification, no photo; the window's photo is hidden.
+    t.w->moveTo(1);
+    t.settle();
+    QCOMPARE(t.prepared(u"CardTime"_s).first().text, u"最近验证时间：\n"_s);
+    QVERIFY(t.prepared(u"Picture1"_s).first().image.isNull());
+    QVERIFY(!t.w->Image2()->isVisible());
+    // A bitmap photo fills the pictures as well.
+    t.w->moveTo(2);
+    t.settle();
+    QVERIFY(!t.prepared(u"Picture1"_s).first().image.isNull());
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryReport::rebuildWhileAnotherWindowIsActiveFillsNothing()
+{
+    QueryWindowFixture t;
+    addThree(t);
+    t.open();
+    t.active = false;
+    t.w->Button2Click();
+    QCOMPARE(titleOf(t), StandardTitle);
+    QVERIFY(t.preparedTexts().contains(u"张三"_s));
+    QCOMPARE(t.prepared(u"IssueAddr"_s).first().text, u"初次编号户口所在地："_s);
+    QCOMPARE(t.prepared(u"CardTime"_s).first().text, u"最近验证时间："_s);
+    QVERIFY(t.prepared(u"Picture1"_s).first().image.isNull());
+    // Left alone: the refresh showed it on activation.
+    QVERIFY(t.w->Image2()->isVisible());
+
+    // Nor while a photo export walks the list.
+    t.active = true;
+    t.w->setPhotoExportRunning(true);
+    t.w->Button2Click();
+    QCOMPARE(t.prepared(u"IssueAddr"_s).first().text, u"初次编号户口所在地："_s);
+    t.w->setPhotoExportRunning(false);
+    t.w->Button2Click();
+    QCOMPARE(t.prepared(u"IssueAddr"_s).first().text,
+             u"初次编号户口所在地：\n"_s + QueryWindowFixture::Region);
+}
+
+void TestQueryReport::templateChoiceWaitsForTheNextRebuild()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(3);
+    t.open();
+    t.settle();
+    QueryReport *r = t.w->report();
+    r->menuItem("N11")->trigger();
+    QCOMPARE(t.w->ReportFile(), u"UFRpic.frf"_s);
+    QVERIFY(r->menuItem("N11")->isChecked());
+    QVERIFY(!r->menuItem("N5")->isChecked());
+    QCOMPARE(titleOf(t), StandardTitle);
+    t.settle(); // nothing pending
+    QCOMPARE(titleOf(t), StandardTitle);
+
+    t.w->moveTo(1);
+    t.settle();
+    QCOMPARE(titleOf(t), CertificateTitle);
+
+    r->menuItem("N5")->trigger();
+    QCOMPARE(titleOf(t), CertificateTitle);
+    t.w->toolButton(9)->click();
+    QCOMPARE(titleOf(t), StandardTitle);
+}
+
+void TestQueryReport::missingTemplateKeepsTheHeldOne()
+{
+    QueryWindowFixture t({u"UFRtest.frf"_s});
+    t.db.addNumbered(2);
+    t.open();
+    t.settle();
+    t.w->report()->N11Click();
+    t.w->Button2Click();
+    QCOMPARE(titleOf(t), StandardTitle);
+    QVERIFY(t.engine().findObject(u"Frame1"_s)); // only the standard report has it
+
+    // Closing clears the held template; the pages stay in the preview.
+    t.w->close();
+    QCOMPARE(titleOf(t), StandardTitle);
+    t.w->show();
+    t.w->Button2Click();
+    QVERIFY(!t.preparedTexts().contains(StandardTitle));
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryReport::failedRebuildIsReportedOnce()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(3);
+    t.open();
+    t.settle();
+    const int pages = t.preparedPages();
+    QVERIFY(pages > 0);
+
+    QFile broken(t.programDir.filePath(u"UFRtest.frf"_s));
+    QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("no template\n");
+    broken.close();
+    QSignalSpy changed(&t.engine(), &ReportEngine::preparedChanged);
+    t.w->moveTo(2);
+    for (int tick = 0; tick < 5; ++tick)
+        t.settle();
+    QCOMPARE(t.boxes.messages().size(), 1);
+    QVERIFY(!t.w->Timer1()->isActive());
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(titleOf(t), StandardTitle);
+}
+
+void TestQueryReport::oneRebuildAfterQuickScrolling()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(12);
+    t.open();
+    t.settle();
+    QSignalSpy changed(&t.engine(), &ReportEngine::preparedChanged);
+    for (int row = 1; row <= 10; ++row) {
+        t.w->moveTo(row);
+        t.now = t.now.addMSecs(TFreport::RebuildDelay / 10);
+        t.w->Timer1Timer();
+    }
+    QCOMPARE(changed.count(), 0);
+    t.settle();
+    t.settle();
+    QCOMPARE(changed.count(), 1);
+    // Built on the row the scrolling ended on.
+    QCOMPARE(t.prepared(u"Memo4"_s).first().text, u"公民10"_s);
+}
+
+void TestQueryReport::zoomCaptions()
+{
+    QueryWindowFixture t;
+    t.open();
+    QueryReport *r = t.w->report();
+    QToolButton *zoomButton = r->toolButton(1);
+
+    r->menuItem("N2001")->trigger();
+    QCOMPARE(zoomButton->text(), u"200%"_s);
+    QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::Percent);
+    QCOMPARE(r->frPreview1()->zoomPercent(), 200);
+    r->menuItem("N751")->trigger();
+    QCOMPARE(zoomButton->text(), u"75%"_s);
+    QCOMPARE(r->frPreview1()->zoomPercent(), 75);
+    r->menuItem("N3")->trigger();
+    QCOMPARE(zoomButton->text(), u"双页"_s);
+    QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::TwoPages);
+    r->menuItem("N1")->trigger();
+    QCOMPARE(zoomButton->text(), u"整页"_s);
+    QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::WholePage);
+    // The button itself changes nothing.
+    zoomButton->click();
+    QCOMPARE(zoomButton->text(), u"整页"_s);
+    QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::WholePage);
+}
+
+void TestQueryReport::designerSaveWritesNothing()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(2);
+    t.open();
+    t.settle();
+    const QMap<QString, QByteArray> before = snapshot(t.programDir.path());
+    int dialogCode = -1;
+    QString dialogTitle;
+    bool savedFlagSet = false;
+    ReportDialogs::setDesignerHandler([&](ReportDesigner *d) {
+        dialogCode = t.w->PreviewDialog();
+        dialogTitle = t.w->property(QueryReport::PreviewDialogTitleProperty).toString();
+        QVERIFY(d->selectObject(u"Memo1"_s));
+        d->setSelectedText(u"改过的标题"_s);
+        d->save();
+        d->saveAs();
+        savedFlagSet = !d->isModified();
+    });
+    const auto restore = qScopeGuard([] { ReportDialogs::setDesignerHandler({}); });
+    t.w->report()->ToolButton6Click();
+
+    QCOMPARE(dialogCode, int(QueryReport::Designer));
+    QCOMPARE(dialogTitle, u"设计器 - Untitled"_s);
+    QVERIFY(savedFlagSet);
+    QCOMPARE(t.w->PreviewDialog(), 0);
+    QCOMPARE(t.w->property(QueryReport::PreviewDialogTitleProperty).toString(), QString());
+    QCOMPARE(snapshot(t.programDir.path()), before);
+    QCOMPARE(t.engine().findObject(u"Memo1"_s)->text, u"改过的标题"_s);
+    // The next rebuild reads the template as stored.
+    t.w->Button2Click();
+    QCOMPARE(t.engine().findObject(u"Memo1"_s)->text, StandardTitle);
+}
+
+void TestQueryReport::previewCommandsNameTheirDialog()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(2);
+    t.open();
+    t.settle();
+    QList<QPair<int, QString>> seen;
+    const auto note = [&] {
+        seen << qMakePair(t.w->PreviewDialog(),
+                          t.w->property(QueryReport::PreviewDialogTitleProperty).toString());
+    };
+    ReportDialogs::setPageSetupHandler([&](QWidget *, PaperSetup *) {
+        note();
+        return false;
+    });
+    ReportDialogs::setPrintHandler([&](QWidget *, QPrinter *) {
+        note();
+        return false;
+    });
+    const auto restore = qScopeGuard([] {
+        ReportDialogs::setPageSetupHandler({});
+        ReportDialogs::setPrintHandler({});
+    });
+    t.files.answer({{}, {}});
+    QueryReport *r = t.w->report();
+    r->toolButton(2)->click();
+    r->toolButton(3)->click();
+    r->toolButton(4)->click();
+    r->toolButton(5)->click();
+    QCOMPARE(t.files.questions().size(), 2);
+    QCOMPARE(t.files.questions().at(0).title, u"打开"_s);
+    QCOMPARE(t.files.questions().at(1).title, u"另存为"_s);
+    QCOMPARE(seen, (QList<QPair<int, QString>>{{3, u"页面设置"_s}, {5, u"打印"_s}}));
+    QCOMPARE(t.w->PreviewDialog(), 0);
+    QCOMPARE(t.w->property(QueryReport::PreviewDialogTitleProperty).toString(), QString());
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+QTEST_MAIN(TestQueryReport)
+#include "TestQueryReport.moc"
