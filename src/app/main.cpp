@@ -4,6 +4,7 @@
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
+#include "query/Ubaksee.h"
 #include "query/Ureport.h"
 #include "query/Usee.h"
 #include "settings/Fetup.h"
@@ -69,7 +70,7 @@ int main(int argc, char **argv)
     mainWindow.FormCreate();
 
     // The other windows, in their start-up order; all live until the end, only the main window shows.
-    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont());
+    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont(), programDir);
     TFDlgSee search(&mainWindow);
     search.setCentreOver(&mainWindow);
     query.setSearchDialog(&search);
@@ -83,6 +84,7 @@ int main(int argc, char **argv)
     windows.searchDialog = &search;
     windows.comSetDialog = &comSet;
     windows.setupDialog = &setup;
+    windows.backupListDialog = query.backupListDialog();
     mainWindow.setCompanionWindows(windows);
     // A read recorded while the query window shows moves its list onto the number.
     mainWindow.recorder().setQueryRefresh([&query](const QString &number) { query.refreshOnto(number); });

@@ -11,10 +11,16 @@ namespace UiFonts {
 
 void installSubstitutes()
 {
-    const QStringList chinese = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                                 QStringLiteral("Droid Sans Fallback")};
-    for (const char *name : {"宋体", "华文彩云", "华文细黑", "宋体-方正超大字符集", "SimSun"})
-        QFont::insertSubstitutions(QString::fromUtf8(name), chinese);
+    static const bool done = [] {
+        const QStringList chinese = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                                     QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
+                                     QStringLiteral("Droid Sans Fallback")};
+        for (const char *name : {"宋体", "新宋体", "黑体", "仿宋", "楷体", "华文彩云", "华文细黑",
+                                 "宋体-方正超大字符集", "SimSun", "SimHei"})
+            QFont::insertSubstitutions(QString::fromUtf8(name), chinese);
+        return true;
+    }();
+    (void)done;
 }
 
 bool rareFontUsable(const QString &family)

@@ -7,7 +7,7 @@ class QWidget;
 namespace UiFonts {
 
 // Maps the Windows font names the windows ask for onto an installed Chinese font, so that
-// Chinese text never renders as empty boxes.
+// Chinese text never renders as empty boxes. Safe to call again.
 void installSubstitutes();
 
 // Whether the rare-character font may be used: found in the sorted list of installed

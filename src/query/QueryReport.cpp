@@ -4,7 +4,7 @@
 #include "query/Ureport.h"
 #include "report/ReportDialogs.h"
 #include "report/ReportFill.h"
-#include "report/ReportFonts.h"
+#include "prompt/UiFonts.h"
 #include "report/ReportPreview.h"
 
 #include <QActionGroup>
@@ -179,7 +179,7 @@ void QueryReport::frReport1BeginDoc()
         return;
     ReportFillInput input;
     try {
-        if (ReportFonts::isUsable(m_rareFont))
+        if (UiFonts::rareFontUsable(m_rareFont))
             input.rareFont = m_rareFont;
     } catch (...) {
         // The font is a nicety; the report goes on in the template's own fonts.

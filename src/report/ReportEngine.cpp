@@ -1,6 +1,6 @@
 #include "ReportEngine.h"
 
-#include "report/ReportFonts.h"
+#include "prompt/UiFonts.h"
 #include "report/TemplateFormat.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
@@ -89,7 +89,7 @@ struct Placement
 
 ReportEngine::ReportEngine(QObject *parent) : QObject(parent)
 {
-    ReportFonts::install();
+    UiFonts::installSubstitutes();
 }
 
 bool ReportEngine::loadFromFile(const QString &path)

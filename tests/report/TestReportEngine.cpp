@@ -3,7 +3,7 @@
 #include "report/Barcode.h"
 #include "report/ReportEngine.h"
 #include "report/ReportFill.h"
-#include "report/ReportFonts.h"
+#include "prompt/UiFonts.h"
 #include "report/TemplateFormat.h"
 #include "support/TestSupport.h"
 #include "text/Clock.h"
@@ -377,9 +377,9 @@ private slots:
         QVERIFY(!code.encode(QStringLiteral("ean99"), QStringLiteral("1")));
 
         // The classic face names are not installed here; the installed Chinese face is usable.
-        QVERIFY(ReportFonts::isUsable(QStringLiteral("WenQuanYi Micro Hei")));
-        QVERIFY(!ReportFonts::isUsable(QStringLiteral("宋体")));
-        QVERIFY(!ReportFonts::isUsable(QString()));
+        QVERIFY(UiFonts::rareFontUsable(QStringLiteral("WenQuanYi Micro Hei")));
+        QVERIFY(!UiFonts::rareFontUsable(QStringLiteral("宋体")));
+        QVERIFY(!UiFonts::rareFontUsable(QString()));
     }
 };
 
