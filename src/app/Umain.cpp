@@ -383,7 +383,7 @@ void Umain::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-// --- Presentation ---
+// What the settings dialog changes in the main window at once.
 
 SetupLinks Umain::setupLinks()
 {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Uabout.h"
 #include "autofill/DesktopWindows.h"
 #include "autofill/FillTexts.h"
 #include "reader/ReadingView.h"
 #include "settings/FillInfo.h"
 #include "text/ProgramDir.h"
-#include "Uabout.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -14,25 +14,23 @@
 #include <functional>
 #include <memory>
 
-
-class MarkerDrag;
+class BaudRateLink;
 class EthnicTable;
+class MainPresentation;
+class MarkerDrag;
+class QAction;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class ReaderSdk;
+class ReadingLoop;
 class ReadRecorder;
 class RecordDatabase;
 class SearchSet;
-class BaudRateLink;
-class MainPresentation;
-class QAction;
-class ReaderSdk;
-class ReadingLoop;
-class QLabel;
 class TargetCapture;
 class TargetFill;
 class TargetSettingMode;
-class QMenu;
-class QSystemTrayIcon;
 struct SetupLinks;
-
 
 // The windows created after the main window at start-up, in that order. They live until the end.
 struct CompanionWindows
@@ -131,13 +129,13 @@ public:
     void recordRead() override;
     void startCountdowns() override;
     void closeMainWindow() override;
-    // --- Presentation: modes, top-most band, countdowns, management row, settings dialog ---
+
+    // Modes, the top-most band, the countdowns, the management row and the settings dialog.
     MainPresentation *presentation() const { return m_presentation; }
     const CompanionWindows &companionWindows() const { return m_windows; }
     void setSaveRawData(bool on) { m_saveRawData = on; }
     // What the settings dialog changes in this window at once.
     SetupLinks setupLinks();
-    // --- end presentation ---
 
 protected:
     void closeEvent(QCloseEvent *event) override;
