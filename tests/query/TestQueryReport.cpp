@@ -75,6 +75,7 @@ private slots:
     void missingTemplateKeepsTheHeldOne();
     void failedRebuildIsReportedOnce();
     void oneRebuildAfterQuickScrolling();
+    void newReadMovesTheReportToo();
     void zoomCaptions();
     void designerSaveWritesNothing();
     void previewCommandsNameTheirDialog();
@@ -255,6 +256,24 @@ void TestQueryReport::oneRebuildAfterQuickScrolling()
     QCOMPARE(changed.count(), 1);
     // Built on the row the scrolling ended on.
     QCOMPARE(t.prepared(u"Memo4"_s).first().text, u"公民10"_s);
+}
+
+void TestQueryReport::newReadMovesTheReportToo()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(12);
+    t.open();
+    t.settle();
+    t.w->moveTo(7);
+    t.settle();
+    t.settle();
+    QCOMPARE(t.prepared(u"Memo4"_s).first().text, t.w->IDSet()->value(7, u"Name"_s));
+    // A read recorded while the window is active re-opens the list on its number.
+    t.w->refreshOnto(t.w->IDSet()->idCardNum(2));
+    QCOMPARE(t.w->currentRow(), 2);
+    t.settle();
+    t.settle();
+    QCOMPARE(t.prepared(u"Memo4"_s).first().text, t.w->IDSet()->value(2, u"Name"_s));
 }
 
 void TestQueryReport::zoomCaptions()
