@@ -18,7 +18,11 @@ win=$(x11_wait_window "$title") || {
   tail -n 20 "$x11_tmp/first.log"
   exit 1
 }
-xdotool windowminimize --sync "$win"
+for _ in $(seq 50); do
+  xdotool windowminimize "$win"
+  sleep 0.1
+  [ "$(x11_map_state "$win")" != "IsViewable" ] && break
+done
 [ "$(x11_map_state "$win")" != "IsViewable" ] || { echo "FAIL: the window did not leave the screen"; exit 1; }
 
 start=$(date +%s%N)

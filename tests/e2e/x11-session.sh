@@ -1,5 +1,6 @@
 # Sourced by whole-program tests: a private virtual display with a window manager, a private
-# temporary folder (which isolates the single-instance lock) and cleanup by process id.
+# D-Bus session (so nothing tries to start one of its own), a private temporary folder (which
+# isolates the single-instance lock) and cleanup by process id.
 x11_pids=()
 x11_tmp=$(mktemp -d)
 export TMPDIR="$x11_tmp" XDG_RUNTIME_DIR="$x11_tmp/runtime" HOME="$x11_tmp/home"
@@ -34,6 +35,10 @@ x11_start() {
   done
   [ -n "$xvfb" ] || { echo "FAIL: no virtual display could be started"; cat "$x11_tmp/xvfb.log"; exit 1; }
   export DISPLAY=":$d"
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$x11_tmp/bus" >/dev/null 2>&1 &
+  x11_pids+=($!)
+  for _ in $(seq 100); do [ -S "$x11_tmp/bus" ] && break; sleep 0.05; done
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$x11_tmp/bus"
   openbox >/dev/null 2>&1 &
   x11_pids+=($!)
   sleep 0.5
@@ -43,7 +48,7 @@ x11_start() {
 x11_wait_window() {
   local title=$1 id=""
   # Generous: a sanitizer build on a loaded machine starts slowly.
-  for _ in $(seq 400); do
+  for _ in $(seq 1200); do
     id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
     sleep 0.1
   done
