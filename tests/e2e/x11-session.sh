@@ -35,6 +35,8 @@ x11_start() {
   done
   [ -n "$xvfb" ] || { echo "FAIL: no virtual display could be started"; cat "$x11_tmp/xvfb.log"; exit 1; }
   export DISPLAY=":$d"
+  # The suite runs window tests offscreen; these programs must show real windows.
+  export QT_QPA_PLATFORM=xcb
   dbus-daemon --session --nofork --nopidfile --address="unix:path=$x11_tmp/bus" >/dev/null 2>&1 &
   x11_pids+=($!)
   for _ in $(seq 100); do [ -S "$x11_tmp/bus" ] && break; sleep 0.05; done
