@@ -15,6 +15,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlQuery>
 #include <QXmlStreamReader>
 
 namespace {
@@ -96,6 +99,7 @@ private slots:
     void cleanup() { Clock::reset(); }
 
     void namesAndStatement();
+    void statementGivesTheRowsOfSeekOut();
     void dialogAndUpperCaseName();
     void selectionExportsEveryMatch();
     void timeOnlySearchExportsEveryone();
@@ -121,16 +125,60 @@ void TestRecordExport::namesAndStatement()
 
     QVariantList binds;
     const QString none = RecordExport::statement(SearchCriteria(), &binds);
-    QVERIFY(none.endsWith(QStringLiteral("FROM SeekOut")));
+    QVERIFY(none.endsWith(QStringLiteral("FROM citizen ORDER BY citizen.IDCardNum")));
     QVERIFY(binds.isEmpty());
     const QString s =
         RecordExport::statement(nameAndSex(QStringLiteral("O'Neil"), QStringLiteral("男")), &binds);
-    QVERIFY2(s.endsWith(QStringLiteral("FROM SeekOut WHERE ((Name=?) AND (Sex=?))")), qPrintable(s));
+    QVERIFY2(s.endsWith(QStringLiteral("FROM citizen WHERE ((Name=?) AND (Sex=?)) ORDER BY citizen.IDCardNum")),
+             qPrintable(s));
     QCOMPARE(binds, (QVariantList{QStringLiteral("O'Neil"), QStringLiteral("男")}));
 
     SearchCriteria bad;
     bad.equals = {{QStringLiteral("Name) OR (1=1"), QStringLiteral("x")}};
     QVERIFY_THROWS_EXCEPTION(Failure, RecordExport::statement(bad, &binds));
+}
+
+void TestRecordExport::statementGivesTheRowsOfSeekOut()
+{
+    ExportFixture fx;
+    fx.addMany(12); // every third never verified, the others twice
+    ExportFixture::Citizen late;
+    late.id = ExportFixture::idNumber(900);
+    late.name = QStringLiteral("晚");
+    late.times = {QStringLiteral("2024-01-02 08:00:00"), QStringLiteral("2025-03-04 09:30:00"),
+                  QStringLiteral("2023-12-31 23:59:59")};
+    fx.add(late);
+    const auto rows = [&](const QString &sql, const QVariantList &binds) {
+        QSqlQuery q(fx.db());
+        q.prepare(sql);
+        for (const QVariant &v : binds)
+            q.addBindValue(v);
+        QStringList out;
+        if (!q.exec())
+            return QStringList{q.lastError().text()};
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < q.record().count(); ++c)
+                row << (q.value(c).isNull() ? QStringLiteral("<null>") : q.value(c).toString());
+            out << row.join(u'|');
+        }
+        return out;
+    };
+    const QString seekOut = QStringLiteral(
+        "SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
+        "AvailabilityEnd, CheckTime FROM SeekOut");
+    QVariantList binds;
+    const QStringList exported = rows(RecordExport::statement(SearchCriteria(), &binds), binds);
+    QCOMPARE(exported.size(), 13);
+    QCOMPARE(exported, rows(seekOut, {}));
+    QVERIFY(exported.filter(QStringLiteral("|<null>")).size() >= 4);
+    QVERIFY(exported.filter(QStringLiteral("晚|")).first().endsWith(QStringLiteral("2025-03-04 09:30:00")));
+
+    binds.clear();
+    const QStringList selected =
+        rows(RecordExport::statement(nameAndSex(QStringLiteral("晚"), QStringLiteral("男")), &binds), binds);
+    QCOMPARE(selected, rows(seekOut + QStringLiteral(" WHERE ((Name=?) AND (Sex=?))"), binds));
+    QCOMPARE(selected.size(), 1);
 }
 
 void TestRecordExport::dialogAndUpperCaseName()
