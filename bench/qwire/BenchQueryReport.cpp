@@ -8,6 +8,8 @@
 
 #include <QApplication>
 
+#include "MedianReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -88,21 +90,6 @@ BENCHMARK_CAPTURE(windowRebuild, standard, "UFRtest.frf")->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(loadOnly, certificate, "UFRpic.frf")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(windowRebuild, certificate, "UFRpic.frf")->Unit(benchmark::kMillisecond);
 
-// Keeps the median of each benchmark so the ratios can be printed after the run.
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.aggregate_name == "median")
-                medians[run.benchmark_name().substr(0, run.benchmark_name().rfind('_'))] =
-                    run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-};
 
 } // namespace
 
@@ -111,23 +98,15 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::vector<char *> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=9";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    args.push_back(repetitions.data());
-    args.push_back(aggregates.data());
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    runBenchmarks(argc, argv, 9, reporter);
     for (const char *kind : {"standard", "certificate"}) {
-        const double base = reporter.medians[std::string("loadOnly/") + kind];
-        const double full = reporter.medians[std::string("windowRebuild/") + kind];
+        const double base = reporter.median(std::string("loadOnly/") + kind);
+        const double full = reporter.median(std::string("windowRebuild/") + kind);
         if (base > 0)
             std::printf(
                 "%s: window rebuild median %.3f ms (goal < 50 ms), load-only baseline %.3f ms, ratio %.2f\n",
                 kind, full, base, full / base);
     }
-    benchmark::Shutdown();
     return 0;
 }

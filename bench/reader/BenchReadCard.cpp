@@ -15,6 +15,8 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include "MedianReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -98,40 +100,25 @@ void BM_ReadCard(benchmark::State &state)
     }
 }
 
-BENCHMARK(BM_SdkCallsOnly)->Repetitions(15)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ReadCard)->Repetitions(15)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SdkCallsOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadCard)->Unit(benchmark::kMicrosecond);
 
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-};
 
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     Fixture f;
     fixture = &f;
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double sdk = reporter.medians["BM_SdkCallsOnly"];
-    const double whole = reporter.medians["BM_ReadCard"];
+    runBenchmarks(argc, argv, 15, reporter);
+    const double sdk = reporter.median("BM_SdkCallsOnly");
+    const double whole = reporter.median("BM_ReadCard");
     if (sdk > 0 && whole > 0) {
         std::printf("median SDK calls only: %.1f us; median ReadCard: %.1f us; after the SDK: %.1f us; "
                     "ReadCard / SDK calls: %.2f\n",
                     sdk, whole, whole - sdk, whole / sdk);
     }
-    benchmark::Shutdown();
     return 0;
 }

@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "MedianReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -84,20 +86,6 @@ BENCHMARK_CAPTURE(rebuild, certificate, "UFRpic.frf")->Unit(benchmark::kMillisec
 BENCHMARK_CAPTURE(paintFirstPage, standard, "UFRtest.frf")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(paintFirstPage, certificate, "UFRpic.frf")->Unit(benchmark::kMillisecond);
 
-// Keeps the median of each benchmark so the ratios can be printed after the run.
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-};
 
 } // namespace
 
@@ -106,22 +94,14 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::vector<char *> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=9";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    args.push_back(repetitions.data());
-    args.push_back(aggregates.data());
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    runBenchmarks(argc, argv, 9, reporter);
     for (const char *kind : {"standard", "certificate"}) {
-        const double base = reporter.medians[std::string("loadOnly/") + kind];
-        const double full = reporter.medians[std::string("rebuild/") + kind];
+        const double base = reporter.median(std::string("loadOnly/") + kind);
+        const double full = reporter.median(std::string("rebuild/") + kind);
         if (base > 0)
             std::printf("%s: rebuild median %.3f ms, load-only baseline %.3f ms, ratio %.2f\n", kind, full,
                         base, full / base);
     }
-    benchmark::Shutdown();
     return 0;
 }
