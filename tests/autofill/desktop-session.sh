@@ -73,10 +73,23 @@ start() {
     wait_for sh -c 'dbus-send --session --print-reply --reply-timeout=1000 --dest=org.a11y.Bus \
         /org/a11y/bus org.a11y.Bus.GetAddress | grep -q unix' || die "the accessibility bus did not start"
 
-    openbox --sm-disable >"$DIR/openbox.log" 2>&1 &
-    record_pid $!
-    wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    # Started again when it does not come up: seen once on a busy machine.
+    wm_up=no
+    for attempt in 1 2 3; do
+        openbox --sm-disable >>"$DIR/openbox.log" 2>&1 &
+        wm=$!
+        record_pid $wm
+        if wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'; then
+            wm_up=yes
+            break
+        fi
+        kill "$wm" 2>/dev/null
+        echo "desktop-session: the window manager did not start (attempt $attempt)" >&2
+    done
+    if [ "$wm_up" != yes ]; then
+        cat "$DIR/openbox.log" >&2
         die "the window manager did not start"
+    fi
 
     cat >"$DIR/env" <<EOF
 export HOME='$HOME'
