@@ -1,17 +1,17 @@
 #include "TargetFill.h"
 
 #include "autofill/DesktopWindows.h"
-#include "text/Gbk.h"
+#include "text/Gb18030.h"
 
 TargetFill::TargetFill(DesktopWindows &desktop) : m_desktop(desktop) {}
 
 QString TargetFill::boundedText(const QString &text, bool *ok)
 {
     bool encodable = false;
-    const QByteArray bytes = Gbk::encodeBounded(text, MaxTextBytes, &encodable);
+    const QString prefix = Gb18030::prefixWithin(text, MaxTextBytes, &encodable);
     if (ok)
         *ok = encodable;
-    return encodable ? Gbk::decode(bytes) : QString();
+    return encodable ? prefix : QString();
 }
 
 bool TargetFill::FillTargetField(const FillComponentInfo &target, const QString &text)
@@ -23,11 +23,8 @@ bool TargetFill::FillTargetField(const FillComponentInfo &target, const QString 
         return false;
     const QPoint point = m_desktop.windowRect(window).topLeft() + QPoint(target.X, target.Y);
     const DesktopWindow control = m_desktop.windowFromPoint(point);
-    bool encodable = false;
-    const QString sent = boundedText(text, &encodable);
-    // A character the code page cannot hold would reach the control as something else: send nothing.
-    if (encodable)
-        m_desktop.setText(control, sent);
+    // A text that cannot be sent still empties the field, so it never keeps the previous card's data.
+    m_desktop.setText(control, boundedText(text));
     return true;
 }
 

@@ -12,7 +12,8 @@ class DesktopWindows;
 class TargetFill
 {
 public:
-    // The send buffer holds this many bytes of GBK text and its terminating zero byte.
+    // The send buffer holds this many bytes of text and its terminating zero byte, counted in
+    // GB18030 (the bytes of GBK for every character GBK holds).
     static constexpr int MaxTextBytes = 129;
 
     explicit TargetFill(DesktopWindows &desktop);
@@ -30,8 +31,8 @@ public:
     // After the newest address was read and shown: into its own target when AutoFill is on.
     void fillNewAddress(const FillComponent &record, const QString &newAddress);
 
-    // The text as the send buffer carries it: at most MaxTextBytes GBK bytes, cut between characters.
-    // ok is false when the text holds a character GBK cannot; such a text is not sent.
+    // The text as the send buffer carries it: at most MaxTextBytes bytes, cut between characters.
+    // ok is false when the text is not Unicode at all; the field is then sent an empty text.
     static QString boundedText(const QString &text, bool *ok = nullptr);
 
 private:

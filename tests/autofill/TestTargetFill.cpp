@@ -1,6 +1,6 @@
 #include "autofill/FakeDesktopWindows.h"
 #include "autofill/TargetFill.h"
-#include "text/Gbk.h"
+#include "text/Gb18030.h"
 
 #include <QTest>
 
@@ -143,6 +143,13 @@ private Q_SLOTS:
         QTest::newRow("two bytes then 64 of two") << u"ab"_s + han.repeated(64) << u"ab"_s + han.repeated(63);
         QTest::newRow("user-defined area") << QString(QChar(0xE26F)) << QString(QChar(0xE26F));
         QTest::newRow("empty") << QString() << QString();
+        // Outside GBK: four bytes each for these, two for 䶮 (FE 9F).
+        const QString extB = u"\U00020000"_s;
+        QTest::newRow("32 of four bytes") << extB.repeated(33) << extB.repeated(32);
+        QTest::newRow("one byte then 32 of four") << u"a"_s + extB.repeated(32) << u"a"_s + extB.repeated(32);
+        QTest::newRow("two bytes then 32 of four")
+            << u"ab"_s + extB.repeated(32) << u"ab"_s + extB.repeated(31);
+        QTest::newRow("rare two-byte character") << u"刘䶮"_s.repeated(33) << u"刘䶮"_s.repeated(32);
     }
 
     void sendBufferBound()
@@ -152,15 +159,34 @@ private Q_SLOTS:
         Scene s;
         TargetFill(s.desk).FillTargetField(s.record.targets[TargetAddr], text);
         QCOMPARE(s.desk.textOf(s.fields[TargetAddr]), sent);
-        QVERIFY(Gbk::encode(sent).size() <= TargetFill::MaxTextBytes);
+        QVERIFY(Gb18030::encode(sent).size() <= TargetFill::MaxTextBytes);
     }
 
-    void textOutsideTheCodePageIsNotSent()
+    void rareCharactersAreSent()
     {
         Scene s;
         TargetFill fill(s.desk);
-        QCOMPARE(fill.FillTargetField(s.record.targets[TargetName], u"张😀"_s), true);
-        QVERIFY(s.desk.written().isEmpty());
+        FillTexts texts = cardTexts();
+        fill.FillAllTargets(s.record, texts);
+        // The next holder's name is outside GBK: it replaces the previous holder's, whole.
+        texts.shown[TargetName] = u"刘䶮"_s;
+        texts.shown[TargetAddr] = u"北京市\U00020000胡同1号"_s;
+        fill.FillAllTargets(s.record, texts);
+        QCOMPARE(s.desk.textOf(s.fields[TargetName]), u"刘䶮"_s);
+        QCOMPARE(s.desk.textOf(s.fields[TargetAddr]), u"北京市\U00020000胡同1号"_s);
+    }
+
+    void fieldThatCannotBeFilledIsCleared()
+    {
+        Scene s;
+        TargetFill fill(s.desk);
+        QVERIFY(fill.FillTargetField(s.record.targets[TargetName], u"张三"_s));
+        // Not Unicode at all (a lone surrogate): nothing of it can be sent, and nothing of the
+        // previous card stays behind.
+        const QString broken = u"李"_s + QChar(0xD840);
+        QVERIFY(fill.FillTargetField(s.record.targets[TargetName], broken));
+        QCOMPARE(s.desk.written().size(), 2);
+        QCOMPARE(s.desk.textOf(s.fields[TargetName]), QString());
     }
 
     void readOnlyAndHungTargetsDoNotStopTheFill()

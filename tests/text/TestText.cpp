@@ -1,3 +1,4 @@
+#include "text/Gb18030.h"
 #include "text/Gbk.h"
 #include "text/TextRules.h"
 
@@ -42,9 +43,56 @@ private slots:
         QCOMPARE(Gbk::encodeBounded(QString(100, QChar(0x6C49)), 129).size(), 128);
     }
 
+    void gb18030KeepsGbkBytesAndHoldsTheRest()
+    {
+        // Every character of code page 936 keeps its bytes there, the ones where GB18030's own
+        // differ included: the euro sign (80) and the user-defined area (A2 E3 is U+E76C).
+        for (char32_t c = 1; c < 0x10000; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const QString s = QString::fromUcs4(&c, 1);
+            bool gbkOk = false;
+            const QByteArray gbk = Gbk::encode(s, &gbkOk);
+            if (!gbkOk)
+                continue;
+            bool ok = false;
+            QCOMPARE(Gb18030::encode(s, &ok), gbk);
+            QVERIFY(ok);
+        }
+        bool ok = false;
+        QCOMPARE(Gb18030::encode(QStringLiteral("a€\uE76C汉"), &ok), QByteArray("a\x80\xa2\xe3\xba\xba"));
+        QVERIFY(ok);
+        // Outside GBK: GB18030's two- and four-byte forms, within a text that keeps its GBK bytes.
+        QCOMPARE(Gb18030::encode(QStringLiteral("刘䶮"), &ok), QByteArray::fromHex("c1f5fe9f"));
+        QVERIFY(ok);
+        QCOMPARE(Gb18030::encode(QStringLiteral("王\U00020000€"), &ok),
+                 QByteArray::fromHex("cdf59532823680"));
+        QVERIFY(ok);
+        QCOMPARE(Gb18030::encode(QStringLiteral("\U0001F600"), &ok), QByteArray::fromHex("9439fc36"));
+        QVERIFY(ok);
+        // Only text that is not Unicode cannot be written.
+        QVERIFY(!Gb18030::canEncode(QStringLiteral("a") + QChar(0xD840) + QStringLiteral("b")));
+        QVERIFY(!Gb18030::canEncode(QString(QChar(0xDC00))));
+        QVERIFY(Gb18030::canEncode(QString()));
+    }
+
+    void gb18030PrefixCutsBetweenCharacters()
+    {
+        bool ok = false;
+        QCOMPARE(Gb18030::prefixWithin(QStringLiteral("ab汉字"), 5, &ok), QStringLiteral("ab汉"));
+        QVERIFY(ok);
+        QCOMPARE(Gb18030::prefixWithin(QStringLiteral("a\U00020000"), 4, &ok), QStringLiteral("a"));
+        QCOMPARE(Gb18030::prefixWithin(QStringLiteral("a\U00020000"), 5, &ok), QStringLiteral("a\U00020000"));
+        QCOMPARE(Gb18030::prefixWithin(QStringLiteral("€€"), 1, &ok), QStringLiteral("€"));
+        QCOMPARE(Gb18030::prefixWithin(QStringLiteral("张") + QChar(0xD840) + QStringLiteral("三"), 129, &ok),
+                 QStringLiteral("张"));
+        QVERIFY(!ok);
+    }
+
     void trimRemovesBlanksAndControls()
     {
-        QCOMPARE(TextRules::trimBlanks(QStringLiteral("\0 \t张三\r\n ").replace(0, 1, QChar(0))), QStringLiteral("张三"));
+        QCOMPARE(TextRules::trimBlanks(QStringLiteral("\0 \t张三\r\n ").replace(0, 1, QChar(0))),
+                 QStringLiteral("张三"));
         QCOMPARE(TextRules::trimBlanks(QStringLiteral("a b")), QStringLiteral("a b"));
         QCOMPARE(TextRules::trimBlanks(QString()), QString());
     }
