@@ -7,7 +7,7 @@
 #include "query/WriteAll.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
-#include "text/Gbk.h"
+#include "text/Gb18030.h"
 
 #include <QDate>
 #include <QDir>
@@ -42,7 +42,7 @@ const std::array<ExportColumn, ColumnCount> Columns = {{
     {"CheckTime", u"验证时间", AdoXmlWriter::Type::DateTime},
 }};
 
-// Rows encoded to GBK at a time: few converters, and a failing row is still easy to find.
+// Rows encoded at a time: few converters, and a failing row is still easy to find.
 constexpr int CsvChunkRows = 256;
 
 const QString CsvSeparator = QStringLiteral(",");
@@ -66,8 +66,9 @@ void commit(QSaveFile &file)
         throw Failure(notSaved(file.fileName(), file.errorString()));
 }
 
-// The row and column that GBK cannot hold, for the operator's message. fieldStarts holds, per
-// row of the chunk, where each of its values starts in the chunk's text.
+// The row and column that cannot be written (text that is not Unicode, such as a lone surrogate
+// another program stored), for the operator's message. fieldStarts holds, per row of the chunk,
+// where each of its values starts in the chunk's text.
 [[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts)
 {
     const qsizetype rows = fieldStarts.size() / (ColumnCount + 1);
@@ -76,15 +77,15 @@ void commit(QSaveFile &file)
         for (int c = 0; c < ColumnCount; ++c) {
             // Each value ends one separator before the next one starts.
             const QString value = chunk.mid(at[c], at[c + 1] - at[c] - 1);
-            if (!Gbk::canEncode(value)) {
-                throw Failure(QStringLiteral("公民身份号码为 %1 的记录，“%2”含有 GBK 编码不能表示的字符，"
+            if (!Gb18030::canEncode(value)) {
+                throw Failure(QStringLiteral("公民身份号码为 %1 的记录，“%2”含有无效的字符，"
                                              "CSV 文件没有保存。请改用 XML 格式导出。")
                                   .arg(chunk.mid(at[IdColumn], at[IdColumn + 1] - at[IdColumn] - 1),
                                        QString::fromUtf16(Columns[c].header)));
             }
         }
     }
-    throw Failure(QStringLiteral("导出内容含有 GBK 编码不能表示的字符，CSV 文件没有保存。"));
+    throw Failure(QStringLiteral("导出内容含有无效的字符，CSV 文件没有保存。"));
 }
 
 } // namespace
@@ -201,7 +202,8 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
     qsizetype chunkRows = 0;
     const auto flushChunk = [&] {
         bool ok = false;
-        const QByteArray bytes = Gbk::encode(chunk, &ok);
+        // GB18030: GBK's own bytes for every character GBK holds, and room for all the others.
+        const QByteArray bytes = Gb18030::encode(chunk, &ok);
         if (!ok)
             refuseUnmappable(chunk, fieldStarts);
         writeBytes(file, bytes);

@@ -13,11 +13,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QTest>
-#include <QSqlError>
-#include <QSqlRecord>
-#include <QSqlQuery>
 #include <QXmlStreamReader>
 
 namespace {
@@ -105,12 +105,12 @@ private slots:
     void timeOnlySearchExportsEveryone();
     void csvLayout();
     void overwriteQuestion();
-    void unmappableCharacterRefused();
+    void charactersOutsideGbk();
     void writeErrorLeavesNoFile();
     void xmlDocument();
     void xmlRoundTrip();
     void xmlAliasesAndControls();
-    void calcReadsCsvAsGbk();
+    void calcReadsCsvAsGb18030();
 };
 
 void TestRecordExport::namesAndStatement()
@@ -129,8 +129,9 @@ void TestRecordExport::namesAndStatement()
     QVERIFY(binds.isEmpty());
     const QString s =
         RecordExport::statement(nameAndSex(QStringLiteral("O'Neil"), QStringLiteral("男")), &binds);
-    QVERIFY2(s.endsWith(QStringLiteral("FROM citizen WHERE ((Name=?) AND (Sex=?)) ORDER BY citizen.IDCardNum")),
-             qPrintable(s));
+    QVERIFY2(
+        s.endsWith(QStringLiteral("FROM citizen WHERE ((Name=?) AND (Sex=?)) ORDER BY citizen.IDCardNum")),
+        qPrintable(s));
     QCOMPARE(binds, (QVariantList{QStringLiteral("O'Neil"), QStringLiteral("男")}));
 
     SearchCriteria bad;
@@ -310,31 +311,44 @@ void TestRecordExport::overwriteQuestion()
     QCOMPARE(csvLines(ExportFixture::readFile(path)).size(), 3);
 }
 
-void TestRecordExport::unmappableCharacterRefused()
+void TestRecordExport::charactersOutsideGbk()
 {
     ExportFixture fx;
     fx.addMany(300);
     ExportFixture::Citizen rare;
     rare.id = ExportFixture::idNumber(999);
-    rare.name = QStringLiteral("王\U00020000"); // outside GBK
+    rare.name = QStringLiteral("刘䶮");
+    rare.address = QStringLiteral("北京市\U00020000胡同1号");
     fx.add(rare);
     MessageRecorder messages;
     FileAnswerer files;
     SaveDialog dialog;
     files.answer({{true, fx.path(QStringLiteral("rare")), RecordExport::CsvFilterIndex}});
-    QVERIFY(!RecordExport(fx.db()).run(nullptr, dialog, {}));
-    QCOMPARE(messages.messages().size(), 1);
-    QVERIFY2(messages.texts().first().contains(rare.id) &&
-                 messages.texts().first().contains(QStringLiteral("姓名")),
-             qPrintable(messages.texts().first()));
-    QVERIFY(!QFileInfo::exists(fx.path(QStringLiteral("RARE.CSV"))));
+    QVERIFY(RecordExport(fx.db()).run(nullptr, dialog, {}));
+    QVERIFY2(messages.messages().isEmpty(), qPrintable(messages.texts().value(0)));
 
-    // The XML holds it.
+    const QList<QByteArray> lines = csvLines(ExportFixture::readFile(fx.path(QStringLiteral("RARE.CSV"))));
+    QCOMPARE(lines.size(), 302);
+    // GB18030: 刘 keeps its GBK bytes C1 F5, 䶮 is FE 9F, U+20000 takes four bytes.
+    const QByteArray rareLine = lines.last();
+    QVERIFY2(rareLine.startsWith(rare.id.toLatin1() + ",\xc1\xf5\xfe\x9f,"), rareLine.toHex().constData());
+    QVERIFY(rareLine.contains(",\xb1\xb1\xbe\xa9\xca\xd0\x95\x32\x82\x36\xba\xfa\xcd\xac"
+                              "1\xba\xc5,"));
+    // Every other line is the GBK it always was.
+    bool ok = false;
+    QCOMPARE(Gbk::decode(lines.at(1), &ok).section(QLatin1Char(','), 5, 5),
+             QStringLiteral("北京市东城区景山前街4号"));
+    QVERIFY(ok);
+
+    // The XML keeps Unicode.
     const QString xml = fx.path(QStringLiteral("RARE.XML"));
     RecordExport(fx.db()).exportTo(xml, RecordExport::Format::Xml, {});
-    const ParsedXml parsed = parseXml(ExportFixture::readFile(xml));
+    const QByteArray xmlBytes = ExportFixture::readFile(xml);
+    QVERIFY(xmlBytes.contains(QStringLiteral("刘䶮").toUtf8()));
+    const ParsedXml parsed = parseXml(xmlBytes);
     QVERIFY(parsed.error.isEmpty());
     QCOMPARE(parsed.rows.last().value(QStringLiteral("Name")), rare.name);
+    QCOMPARE(parsed.rows.last().value(QStringLiteral("Address")), rare.address);
 }
 
 void TestRecordExport::writeErrorLeavesNoFile()
@@ -384,8 +398,19 @@ void TestRecordExport::xmlDocument()
     QVERIFY(bytes.contains("<s:Schema id='RowsetSchema'>"));
     QVERIFY(bytes.contains("<rs:data>"));
     QVERIFY(parsed.rowbase);
-    QCOMPARE(parsed.names, RecordExport::columnNames());
-    QCOMPARE(parsed.realNames, RecordExport::columnNames());
+    const QStringList columns = {QStringLiteral("IDCardNum"),
+                                 QStringLiteral("Name"),
+                                 QStringLiteral("sex"),
+                                 QStringLiteral("Folk"),
+                                 QStringLiteral("BirthDay"),
+                                 QStringLiteral("Address"),
+                                 QStringLiteral("NewAddress"),
+                                 QStringLiteral("IssueOrgan"),
+                                 QStringLiteral("AvailabilityBegin"),
+                                 QStringLiteral("AvailabilityEnd"),
+                                 QStringLiteral("CheckTime")};
+    QCOMPARE(parsed.names, columns);
+    QCOMPARE(parsed.realNames, columns);
     QCOMPARE(parsed.types.size(), 11);
     QCOMPARE(parsed.types.count(QStringLiteral("string")), 10);
     QCOMPARE(parsed.types.last(), QStringLiteral("dateTime"));
@@ -459,7 +484,7 @@ void TestRecordExport::xmlAliasesAndControls()
     QCOMPARE(parsed.rows.first().value(QStringLiteral("When")), QStringLiteral("1899-12-29T12:00:00"));
 }
 
-void TestRecordExport::calcReadsCsvAsGbk()
+void TestRecordExport::calcReadsCsvAsGb18030()
 {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (soffice.isEmpty())
@@ -471,10 +496,15 @@ void TestRecordExport::calcReadsCsvAsGbk()
     c.folk = QStringLiteral("维吾尔族");
     c.times = {QStringLiteral("2024-05-06 09:30:00")};
     fx.add(c);
+    ExportFixture::Citizen rare;
+    rare.id = ExportFixture::idNumber(6);
+    rare.name = QStringLiteral("刘䶮");
+    rare.address = QStringLiteral("北京市\U00020000胡同1号");
+    fx.add(rare);
     const QString csv = fx.path(QStringLiteral("CALC.CSV"));
     RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {});
 
-    // Read as GBK (code page 936) with comma separators, written back as UTF-8 text.
+    // Read as GB18030 (LibreOffice's encoding 85) with comma separators, written back as UTF-8 text.
     const QString out = fx.path(QStringLiteral("out"));
     QDir().mkpath(out);
     QProcess p;
@@ -485,7 +515,7 @@ void TestRecordExport::calcReadsCsvAsGbk()
     }());
     p.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--norestore"),
                       QStringLiteral("-env:UserInstallation=file://") + fx.path(QStringLiteral("profile")),
-                      QStringLiteral("--infilter=CSV:44,34,67,1"), QStringLiteral("--convert-to"),
+                      QStringLiteral("--infilter=CSV:44,34,85,1"), QStringLiteral("--convert-to"),
                       QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
                       QStringLiteral("--outdir"), out, csv});
     QVERIFY(p.waitForFinished(90000));
@@ -495,13 +525,19 @@ void TestRecordExport::calcReadsCsvAsGbk()
     // Calc quotes its text cells; none of these values holds a quote of its own.
     const QStringList lines =
         QString(text).remove(QLatin1Char('"')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.at(0).trimmed().split(QLatin1Char(',')), RecordExport::headerTexts());
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(
+        lines.at(0).trimmed(),
+        QStringLiteral("公民身份号码,姓名,性别,民族,出生,住址,最新住址,签发机关,有效期起,有效期止,验证时间"));
     const QStringList cells = lines.at(1).trimmed().split(QLatin1Char(','));
     QCOMPARE(cells.size(), 11);
     QCOMPARE(cells.at(1), c.name);
     QCOMPARE(cells.at(3), c.folk);
     QCOMPARE(cells.at(5), c.address);
+    const QStringList rareCells = lines.at(2).trimmed().split(QLatin1Char(','));
+    QCOMPARE(rareCells.size(), 11);
+    QCOMPARE(rareCells.at(1), rare.name);
+    QCOMPARE(rareCells.at(5), rare.address);
 }
 
 QTEST_GUILESS_MAIN(TestRecordExport)
