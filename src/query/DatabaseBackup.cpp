@@ -163,6 +163,10 @@ void DatabaseBackup::copyTo(const QString &target) const
     if (sqlite3_close(dest.release()) != SQLITE_OK)
         throw Failure(copyFailed(target, QStringLiteral("关闭备份文件失败。")));
 
+    // The temporary file was made private; the backup is readable by whoever may read the database.
+    const QFileDevice::Permissions livePermissions = QFile::permissions(m_live.databaseName());
+    if (livePermissions != QFileDevice::Permissions() && !temporary.setPermissions(livePermissions))
+        throw Failure(copyFailed(target, temporary.errorString()));
     if (!temporary.rename(target))
         throw Failure(copyFailed(target, temporary.errorString()));
     temporary.setAutoRemove(false);

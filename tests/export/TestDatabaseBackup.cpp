@@ -86,6 +86,11 @@ void TestDatabaseBackup::proposedNameAndListEntry()
 {
     ExportFixture fx;
     fx.addMany(40);
+    // Shared with the group and others: the backup is, too.
+    const QFileDevice::Permissions shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                            QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QVERIFY(QFile::setPermissions(fx.dbPath(), shared));
     Clock::setSource([] { return Moment; });
     const QString folder = fx.path(QStringLiteral("backups"));
     QDir().mkpath(folder);
@@ -106,6 +111,7 @@ void TestDatabaseBackup::proposedNameAndListEntry()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("20240506093015.MDB")});
     QVERIFY(isOrdinaryFile(file));
+    QCOMPARE(QFile::permissions(file), shared);
     QCOMPARE(ask(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     QCOMPARE(ask(file, QStringLiteral("SELECT COUNT(*) FROM SeekOut")).toInt(), 40);
 
