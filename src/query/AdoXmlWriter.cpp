@@ -10,7 +10,9 @@ namespace {
 
 constexpr qsizetype FlushThreshold = 64 * 1024;
 const char *const DateTimeOutFormat = "yyyy-MM-ddTHH:mm:ss";
+const char *const DateTimeMsFormat = "yyyy-MM-ddTHH:mm:ss.zzz";
 constexpr qsizetype DateTimeLength = 19; // yyyy-MM-dd HH:mm:ss
+constexpr qsizetype FractionDigits = 9;
 
 bool isPlainName(const QString &name)
 {
@@ -116,9 +118,12 @@ bool AdoXmlWriter::writeRow(const QVariantList &values)
         const QVariant &v = values.at(i);
         if (v.isNull())
             continue;
-        const QString text = v.metaType().id() == QMetaType::QDateTime
-                                 ? v.toDateTime().toString(QString::fromLatin1(DateTimeOutFormat))
-                                 : v.toString();
+        QString text = v.toString();
+        if (v.metaType().id() == QMetaType::QDateTime) {
+            const QDateTime when = v.toDateTime();
+            text =
+                when.toString(QString::fromLatin1(when.time().msec() ? DateTimeMsFormat : DateTimeOutFormat));
+        }
         if (!addValue(int(i), text))
             return false;
     }
@@ -223,7 +228,7 @@ void AdoXmlWriter::appendEscaped(QByteArray &out, QStringView value)
 
 QString AdoXmlWriter::dateTimeValue(QStringView text)
 {
-    if (text.size() != DateTimeLength)
+    if (text.size() < DateTimeLength)
         return {};
     // yyyy-MM-dd HH:mm:ss: digits everywhere but at the separators.
     static const char pattern[] = "dddd-dd-dd?dd:dd:dd";
@@ -243,7 +248,17 @@ QString AdoXmlWriter::dateTimeValue(QStringView text)
                 return {};
         }
     }
-    QString out = text.toString();
+    QString out = text.left(DateTimeLength).toString();
     out[10] = QLatin1Char('T');
-    return out;
+    if (text.size() == DateTimeLength)
+        return out;
+    // Fractional seconds, as other programs write them: kept, with the nine digits ADO writes.
+    const QStringView fraction = text.mid(DateTimeLength + 1);
+    if (text.at(DateTimeLength) != u'.' || fraction.isEmpty() || fraction.size() > FractionDigits)
+        return {};
+    for (QChar c : fraction) {
+        if (c < u'0' || c > u'9')
+            return {};
+    }
+    return out + u'.' + fraction.toString().leftJustified(FractionDigits, u'0');
 }

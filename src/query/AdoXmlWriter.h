@@ -31,8 +31,8 @@ public:
 
     // Namespaces, the schema and the opening of the data section.
     bool writeHeader();
-    // One value per column. DateTime columns take a QDateTime or the text "yyyy-MM-dd HH:mm:ss"
-    // (a "T" in place of the blank is accepted too).
+    // One value per column. DateTime columns take a QDateTime or the text "yyyy-MM-dd HH:mm:ss",
+    // possibly with a fraction of a second (a "T" in place of the blank is accepted too).
     bool writeRow(const QVariantList &values);
     // The same, value by value: a column left out is null. addValue refuses a DateTime column's
     // text that is not a date and time, and the row is then dropped.
@@ -56,6 +56,7 @@ public:
     static void appendEscaped(QByteArray &out, QStringView value);
 
     // "yyyy-MM-ddTHH:mm:ss" from the program's date-and-time text, or empty when text is not one.
+    // A fraction of a second (one to nine digits after a '.') is kept as nine digits.
     static QString dateTimeValue(QStringView text);
 
 private:

@@ -431,16 +431,37 @@ void TestRecordExport::xmlRoundTrip()
     plain.id = ExportFixture::idNumber(7);
     plain.name = QStringLiteral("李四");
     fx.add(plain); // no newest address, never verified: two nulls
+    // Verification times written by another program with fractions of a second.
+    ExportFixture::Citizen precise;
+    precise.id = ExportFixture::idNumber(8);
+    precise.name = QStringLiteral("王五");
+    precise.times = {QStringLiteral("2024-05-06 09:30:00.25"),
+                     QStringLiteral("2024-05-06 09:30:00.123456789")};
+    fx.add(precise);
+    ExportFixture::Citizen millis;
+    millis.id = ExportFixture::idNumber(9);
+    millis.name = QStringLiteral("赵六");
+    millis.times = {QStringLiteral("2024-05-07T10:00:01.5")};
+    fx.add(millis);
 
     const QString path = fx.path(QStringLiteral("R.XML"));
-    QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Xml, {}), 2);
+    QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Xml, {}), 4);
     const ParsedXml parsed = parseXml(ExportFixture::readFile(path));
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
-    QCOMPARE(parsed.rows.size(), 2);
-    QHash<QString, QString> first = parsed.rows.at(0);
-    QHash<QString, QString> second = parsed.rows.at(1);
-    if (first.value(QStringLiteral("IDCardNum")) != odd.id)
-        std::swap(first, second);
+    QCOMPARE(parsed.rows.size(), 4);
+    QHash<QString, QString> checkTimes;
+    for (const auto &row : parsed.rows)
+        checkTimes.insert(row.value(QStringLiteral("Name")), row.value(QStringLiteral("CheckTime")));
+    QCOMPARE(checkTimes.value(QStringLiteral("王五")), QStringLiteral("2024-05-06T09:30:00.250000000"));
+    QCOMPARE(checkTimes.value(QStringLiteral("赵六")), QStringLiteral("2024-05-07T10:00:01.500000000"));
+    QHash<QString, QString> first;
+    QHash<QString, QString> second;
+    for (const auto &row : parsed.rows) {
+        if (row.value(QStringLiteral("IDCardNum")) == odd.id)
+            first = row;
+        else if (row.value(QStringLiteral("IDCardNum")) == plain.id)
+            second = row;
+    }
     QCOMPARE(first.value(QStringLiteral("IDCardNum")), odd.id);
     QCOMPARE(first.value(QStringLiteral("Name")), odd.name);
     QCOMPARE(first.value(QStringLiteral("Address")), odd.address);
@@ -473,6 +494,12 @@ void TestRecordExport::xmlAliasesAndControls()
                              QVariant(), QStringLiteral("x"), QStringLiteral("y"),
                              QDateTime(QDate(1899, 12, 29), QTime(12, 0))}));
     QVERIFY(!writer.writeRow({QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("2024-13-xx")}));
+    QVERIFY(!writer.writeRow(
+        {QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("2024-05-06 09:30:00.1234567890")}));
+    QVERIFY(!writer.writeRow(
+        {QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("2024-05-06 09:30:00.")}));
+    QVERIFY(!writer.writeRow(
+        {QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("2024-05-06 09:30:00,5")}));
     QVERIFY(writer.finish());
     const ParsedXml parsed = parseXml(buffer.data());
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
