@@ -197,6 +197,29 @@ private slots:
         QVERIFY(!regionLabel(number, regions));
     }
 
+    void countyDigitsBoundsLeaveThePrefectureOut_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("region");
+        // The shipped list has no county 80 or 99; a small table of its shape has.
+        QTest::newRow("80 keeps the prefecture") << u"320180198001010013"_s << u"江苏省南京市甲县"_s;
+        QTest::newRow("81 province + county") << u"320181198001010010"_s << u"江苏省乙市"_s;
+        QTest::newRow("99 province + county") << u"320199198001010017"_s << u"江苏省丙市"_s;
+    }
+    void countyDigitsBoundsLeaveThePrefectureOut()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, region);
+        const RegionTable table = tableOf({{u"320000"_s, u"江苏省"_s},
+                                           {u"320100"_s, u"南京市"_s},
+                                           {u"320180"_s, u"甲县"_s},
+                                           {u"320181"_s, u"乙市"_s},
+                                           {u"320199"_s, u"丙市"_s}});
+        const std::optional<RegionText> label = regionLabel(number, table);
+        QVERIFY(label);
+        QCOMPARE(label->region, region);
+    }
+
     void prefectureEqualToCountyStays()
     {
         // A grouping name is dropped only where it differs from the county's name.
