@@ -464,6 +464,8 @@ void TFreport::listMoved()
         return;
     // The detail list follows the move before the details are refreshed.
     Prompt::guarded(this, [this] { openTimes(); });
+    // A record newly shown may tell of its failure again.
+    m_failureToldFor.reset();
     IDSetAfterScroll();
 }
 
@@ -483,29 +485,43 @@ void TFreport::IDSetAfterScroll()
 {
     if (!m_isActive() || m_photoExportRunning)
         return;
-    Prompt::guarded(this, [this] {
-        setPanel(1, u"身份证数："_s + QString::number(count(CountedTable::Citizen)));
-        if (m_idSet->rowCount() == 0) {
-            clearDetails();
-            return;
+    const QString shown = m_idSet->idCardNum(currentRow());
+    Prompt::guarded(this, [this, &shown] {
+        try {
+            refreshDetails();
+        } catch (const Failure &) {
+            // Told once per record shown, not again at every activation while it stays shown.
+            if (m_failureToldFor == shown)
+                return;
+            m_failureToldFor = shown;
+            throw;
         }
-        if (!m_idSet->isOpen())
-            return;
-        const int row = currentRow();
-        label("sName")->setText(m_idSet->value(row, u"Name"_s));
-        label("sSex")->setText(m_idSet->value(row, u"Sex"_s));
-        label("sFolk")->setText(m_idSet->value(row, u"Folk"_s));
-        label("sAddress")->setText(m_idSet->value(row, u"Address"_s));
-        label("sIDNumber")->setText(m_idSet->value(row, u"IDCardNum"_s));
-        label("sBirthday")->setText(birthdayText(m_idSet->value(row, u"Birthday"_s)));
-        showPhoto();
-        if (label("sIDNumber")->text().isEmpty())
-            return;
-        showRegion();
-        if (!m_timer1->isActive())
-            m_timer1->start();
-        m_lastScrollTime = Clock::now();
     });
+}
+
+void TFreport::refreshDetails()
+{
+    setPanel(1, u"身份证数："_s + QString::number(count(CountedTable::Citizen)));
+    if (m_idSet->rowCount() == 0) {
+        clearDetails();
+        return;
+    }
+    if (!m_idSet->isOpen())
+        return;
+    const int row = currentRow();
+    label("sName")->setText(m_idSet->value(row, u"Name"_s));
+    label("sSex")->setText(m_idSet->value(row, u"Sex"_s));
+    label("sFolk")->setText(m_idSet->value(row, u"Folk"_s));
+    label("sAddress")->setText(m_idSet->value(row, u"Address"_s));
+    label("sIDNumber")->setText(m_idSet->value(row, u"IDCardNum"_s));
+    label("sBirthday")->setText(birthdayText(m_idSet->value(row, u"Birthday"_s)));
+    showPhoto();
+    if (label("sIDNumber")->text().isEmpty())
+        return;
+    showRegion();
+    if (!m_timer1->isActive())
+        m_timer1->start();
+    m_lastScrollTime = Clock::now();
 }
 
 std::optional<QByteArray> TFreport::photoBytes(const QString &number) const

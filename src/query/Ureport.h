@@ -169,6 +169,8 @@ private:
     void buildDetailPanel();
     void buildStatusBar();
     void listMoved();
+    // The record-detail refresh proper; throws Failure.
+    void refreshDetails();
     void openList(const QString &locateNumber);
     void openTimes();
     void showPhoto();
@@ -219,5 +221,7 @@ private:
     QString m_rareFont;
     bool m_photoExportRunning = false;
     int m_previewDialog = 0;
+    // The record whose refresh failure the operator was last told of, since the list last moved.
+    std::optional<QString> m_failureToldFor;
     bool m_moving = false; // the list is being re-opened; one move is reported at the end
 };

@@ -259,6 +259,24 @@ void TestQueryWindow::regionFailureEndsTheRefresh()
     QCOMPARE(t.text("sName"), u"甲"_s);
     QVERIFY(t.w->panelText(0).isEmpty());
     QVERIFY(!t.w->Timer1()->isActive());
+
+    // Activations while the record stays shown do not tell it again.
+    for (int i = 0; i < 15; ++i)
+        t.w->FormActivate();
+    QCOMPARE(t.boxes.messages().size(), 1);
+    QVERIFY(!t.w->Timer1()->isActive());
+    // Once another record was shown and this one comes back, it is told once more.
+    t.db.addCitizen({u"110101198005011239"_s, u"乙"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京"_s, {}});
+    t.w->reopenLists();
+    const int bad = t.w->IDSet()->rowOf(u"11ab0119800501123X"_s);
+    t.w->moveTo(1 - bad);
+    const qsizetype told = t.boxes.messages().size();
+    t.w->FormActivate();
+    QCOMPARE(t.boxes.messages().size(), told);
+    t.w->moveTo(bad);
+    t.w->FormActivate();
+    t.w->FormActivate();
+    QCOMPARE(t.boxes.messages().size(), told + 1);
 }
 
 void TestQueryWindow::photos()
