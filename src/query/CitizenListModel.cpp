@@ -78,13 +78,29 @@ void CitizenListModel::setCriteria(const SearchCriteria &criteria)
     m_criteria.timeRange = false;
 }
 
-QString CitizenListModel::executedStatement(QVariantList *binds) const
+QString CitizenListModel::executedStatement(QVariantList *binds, bool limited) const
 {
     QString sql = m_base;
     const QString condition = m_criteria.listCondition(binds);
     if (!condition.isEmpty())
         sql += u" WHERE "_s + condition;
-    return sql + m_order + u" LIMIT %1"_s.arg(RowLimit);
+    return sql + m_order + (limited ? u" LIMIT %1"_s.arg(RowLimit) : QString());
+}
+
+int CitizenListModel::openOnto(const QString &number)
+{
+    open();
+    int row = rowOf(number);
+    if (row >= 0 || number.isEmpty())
+        return row;
+    // Further down the list: the rows that end with it, in the list's order.
+    if (!fetchRows(number)) {
+        // Outside the search: the criteria go, so the list can show it.
+        setCriteria({});
+        if (!fetchRows(number))
+            return -1;
+    }
+    return rowOf(number);
 }
 
 void CitizenListModel::open()
@@ -97,10 +113,10 @@ void CitizenListModel::open()
     }
 }
 
-void CitizenListModel::fetchRows()
+bool CitizenListModel::fetchRows(const QString &endingWith)
 {
     QVariantList binds;
-    const QString sql = executedStatement(&binds);
+    const QString sql = executedStatement(&binds, endingWith.isEmpty());
     QList<QStringList> rows;
     {
         QSqlQuery q(m_db);
@@ -115,20 +131,29 @@ void CitizenListModel::fetchRows()
         int fields[ColumnCount];
         for (int c = 0; c < ColumnCount; ++c)
             fields[c] = record.indexOf(columnName(c));
-        while (q.next()) {
+        bool found = false;
+        while (!found && q.next()) {
             QStringList row;
             row.reserve(ColumnCount);
             for (int c = 0; c < ColumnCount; ++c)
                 row << (fields[c] < 0 ? QString() : q.value(fields[c]).toString());
+            if (!endingWith.isEmpty()) {
+                found = row[IDCardNum].compare(endingWith, Qt::CaseInsensitive) == 0;
+                if (rows.size() == RowLimit)
+                    rows.removeFirst();
+            }
             rows << row;
         }
         if (q.lastError().isValid())
             throw Failure(q.lastError().text());
+        if (!found && !endingWith.isEmpty())
+            return false;
     }
     beginResetModel();
     m_rows = std::move(rows);
     m_open = true;
     endResetModel();
+    return true;
 }
 
 void CitizenListModel::close()

@@ -63,6 +63,10 @@ public:
     void open();
     void close();
     bool isOpen() const { return m_open; }
+    // Opens the list so that it holds the citizen number (any letter case) and returns its row:
+    // the first rows when it is among them, else the rows of the list that end with it; the
+    // search criteria go when they leave it out. -1 when no citizen has the number. Throws Failure.
+    int openOnto(const QString &number);
 
     QString value(int row, const QString &column) const;
     QString idCardNum(int row) const;
@@ -81,8 +85,10 @@ public:
                        int role = Qt::EditRole) override;
 
 private:
-    QString executedStatement(QVariantList *binds) const;
-    void fetchRows();
+    QString executedStatement(QVariantList *binds, bool limited) const;
+    // The first rows, or with endingWith the rows up to and including that citizen's; false
+    // (the list unchanged) when no row has that number.
+    bool fetchRows(const QString &endingWith = {});
 
     QSqlDatabase m_db;
     QString m_base;

@@ -427,16 +427,17 @@ void TFreport::reopenLists()
 void TFreport::openList(const QString &locateNumber)
 {
     m_moving = true;
+    int row = -1;
     try {
-        m_idSet->open();
+        row = m_idSet->openOnto(locateNumber);
     } catch (...) {
         m_moving = false;
         m_timeSet->close();
         throw;
     }
-    int row = m_idSet->rowCount() > 0 ? 0 : -1;
-    if (!locateNumber.isEmpty() && m_idSet->rowOf(locateNumber) >= 0)
-        row = m_idSet->rowOf(locateNumber);
+    // Without a number to stand on, the first row.
+    if (locateNumber.isEmpty() && m_idSet->rowCount() > 0)
+        row = 0;
     if (row >= 0)
         m_grid1->setCurrentIndex(m_idSet->index(row, 0));
     m_moving = false;

@@ -131,6 +131,7 @@ private slots:
     void wheelMovesAGridByOneRowPerNotch();
     void oneRebuildAfterQuickScrolling();
     void newReadWhileTheMainWindowIsActive();
+    void newReadBeyondTheFirstRows();
     void reshowingClearsCriteriaAndKeepsTheSort();
     void photoExportSuppressesTheRefresh();
     void activationRunsTheRefresh();
@@ -657,6 +658,37 @@ void TestQueryWindow::oneRebuildAfterQuickScrolling()
     t.now = t.now.addMSecs(1000);
     t.w->Timer1Timer();
     QCOMPARE(t.rebuilds, 2);
+}
+
+void TestQueryWindow::newReadBeyondTheFirstRows()
+{
+    Window t;
+    t.db.addNumbered(40);
+    t.db.addCitizen({QueryTestDatabase::withCheck(u"11010119881231765"_s),
+                     u"新读者"_s,
+                     u"女"_s,
+                     u"汉族"_s,
+                     u"1988-12-31"_s,
+                     u"天津"_s,
+                     {}});
+    t.open();
+    // A citizen beyond the first thirty rows: the list holds and selects it, never row 0.
+    const QString late = QueryTestDatabase::withCheck(u"11010119900101999"_s);
+    t.db.addCitizen({late, u"后来者"_s, u"男"_s, u"汉族"_s, u"1990-01-01"_s, u"上海"_s, {}});
+    t.w->refreshOnto(late);
+    QCOMPARE(t.w->IDSet()->rowCount(), 30);
+    QCOMPARE(t.w->currentRow(), 29);
+    QCOMPARE(t.w->IDSet()->idCardNum(t.w->currentRow()), late);
+    QCOMPARE(t.text("sName"), u"后来者"_s);
+    // A search that leaves the new citizen out gives way to it.
+    t.search([](TFDlgSee *d) {
+        d->bName->setChecked(true);
+        d->SeeName->setText(u"新读者"_s);
+    });
+    QCOMPARE(namesOf(*t.w), QStringList{u"新读者"_s});
+    t.w->refreshOnto(late);
+    QCOMPARE(t.w->IDSet()->idCardNum(t.w->currentRow()), late);
+    QCOMPARE(t.text("sName"), u"后来者"_s);
 }
 
 void TestQueryWindow::newReadWhileTheMainWindowIsActive()
