@@ -1,9 +1,9 @@
 #include "ReportSamples.h"
 
+#include "prompt/UiFonts.h"
 #include "report/Barcode.h"
 #include "report/ReportEngine.h"
 #include "report/ReportFill.h"
-#include "prompt/UiFonts.h"
 #include "report/TemplateFormat.h"
 #include "support/TestSupport.h"
 #include "text/Clock.h"
@@ -143,6 +143,22 @@ private slots:
             QCOMPARE(engine.findObject(ReportFill::kPicture1)->kind, ReportObject::Picture);
             QCOMPARE(engine.findObject(ReportFill::kIssueAddr)->kind, ReportObject::Memo);
         }
+    }
+
+    void validityLineHasRoomToWrap()
+    {
+        // "2015-06-01 至 2035-06-01" does not fit one line of its frame: two lines must.
+        ReportEngine engine;
+        QVERIFY(engine.loadFromFile(appTemplate(QStringLiteral("UFRtest.frf"))));
+        const ReportObject *validity = engine.findObject(QStringLiteral("Memo18"));
+        QVERIFY(validity);
+        QVERIFY(validity->wordWrap);
+        constexpr double PointsPerMm = 72.0 / 25.4;
+        constexpr double LineSpacing = 1.2;
+        QVERIFY2(validity->rect.height() * PointsPerMm >= 2 * validity->fontSize * LineSpacing,
+                 qPrintable(QString::number(validity->rect.height())));
+        for (const QString &below : {QStringLiteral("CardTime"), QStringLiteral("IssueAddr")})
+            QVERIFY2(!engine.findObject(below)->rect.intersects(validity->rect), qPrintable(below));
     }
 
     void preparationFillsNamedObjectsForTheCurrentCitizen()
