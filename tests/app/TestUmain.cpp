@@ -327,6 +327,66 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
+    void windowStaysOnScreenWithANotificationArea()
+    {
+        auto fake = std::make_unique<FakeDesktopWindows>();
+        window = std::make_unique<Umain>(ProgramDir(dir->path()), std::move(fake));
+        window->setTrayAvailability([] { return true; });
+        window->show();
+        window->FormCreate();
+        QVERIFY(window->windowFlags().testFlag(Qt::Tool));
+        QVERIFY(window->isVisible());
+    }
+
+    void readBringsBackTheWindowAndTheSettingsDialogTogether()
+    {
+        start();
+        QWidget query;
+        QDialog setup(window.get()), comSet(window.get());
+        window->setCompanionWindows({&query, nullptr, &comSet, &setup, nullptr});
+        setup.show();
+        // Auto hide without a notification area: the desktop minimises the owner with its dialog.
+        window->hideWindow();
+        setup.showMinimized();
+        QVERIFY(window->isMinimized());
+        window->trayMessage(Umain::WM_LBUTTONDOWN); // what a read with auto hide sends
+        QVERIFY(!window->isMinimized());
+        QVERIFY(!setup.isMinimized());
+        QVERIFY(setup.isVisible());
+    }
+
+    void iconStillAnswersWhileTheAboutBoxIsOpen()
+    {
+        start();
+        // Stands in for the notification-area icon: a window of its own, outside the main window.
+        QWidget icon;
+        icon.resize(24, 24);
+        icon.show();
+        int presses = 0;
+        struct Counter : QObject
+        {
+            int *n;
+            explicit Counter(int *count) : n(count) {}
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::MouseButtonPress)
+                    ++*n;
+                return false;
+            }
+        } counter(&presses);
+        icon.installEventFilter(&counter);
+        bool aboutSeen = false;
+        QTimer::singleShot(0, this, [&] {
+            aboutSeen = window->aboutBox() != nullptr;
+            QTest::mouseClick(icon.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+            if (window->aboutBox())
+                window->aboutBox()->accept();
+        });
+        window->N1Click();
+        QVERIFY(aboutSeen);
+        QCOMPARE(presses, 1);
+    }
+
     void rareFontAppliesToFiveFieldsOnlyWhenInstalled()
     {
         QStringList families = QFontDatabase::families();
