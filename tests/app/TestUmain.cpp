@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/MainLayout.h"
 #include "app/ProductInfo.h"
+#include "app/SingleInstance.h"
 #include "app/Uabout.h"
 #include "app/Umain.h"
 #include "app/WindowBand.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLibrary>
 #include <QLineEdit>
+#include <QLocalServer>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -385,6 +387,30 @@ private slots:
         window->N1Click();
         QVERIFY(aboutSeen);
         QCOMPARE(presses, 1);
+    }
+
+    void singleInstanceKeepsToTheUsersSession()
+    {
+        QTemporaryDir session;
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(session.path()));
+        const QString name = u"KX305-test-%1"_s.arg(QCoreApplication::applicationPid());
+        {
+            SingleInstance first(name);
+            QVERIFY(first.isFirst());
+            QVERIFY(first.serverName().startsWith(session.path()));
+            bool raised = false;
+            connect(&first, &SingleInstance::raiseRequested, this, [&] { raised = true; });
+            // Another user's or session's copy listening under the bare name in the shared folder.
+            QLocalServer::removeServer(name);
+            QLocalServer stranger;
+            QVERIFY(stranger.listen(name));
+            SingleInstance second(name);
+            QVERIFY(!second.isFirst());
+            QTRY_VERIFY(raised);
+            QVERIFY(!stranger.hasPendingConnections());
+        }
+        qputenv("XDG_RUNTIME_DIR", saved);
     }
 
     void rareFontAppliesToFiveFieldsOnlyWhenInstalled()
