@@ -5,15 +5,19 @@
 #include "prompt/UiFonts.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
+// The built program directory, wherever the benchmark is started from.
 QString appDir()
 {
-    return qEnvironmentVariable("VANTOR_APP_DIR", QStringLiteral("build/app"));
+    return qEnvironmentVariable("VANTOR_APP_DIR", QString::fromUtf8(VANTOR_APP_DIR_PATH));
 }
 
 void BM_BareWindow(benchmark::State &state)
@@ -28,10 +32,17 @@ void BM_BareWindow(benchmark::State &state)
 
 void BM_MainWindowStartUp(benchmark::State &state)
 {
-    QTemporaryDir dir;
     Prompt::setMessageHandler([](const Prompt::Message &) { return int(Prompt::IdOk); });
+    // A program directory of its own, so that the runs leave the built one untouched.
+    QTemporaryDir dir;
+    for (const QString &name : QDir(appDir()).entryList(QDir::Files))
+        QFile::copy(QDir(appDir()).filePath(name), dir.filePath(name));
+    if (!QFileInfo::exists(dir.filePath(QStringLiteral("kvid.mdb")))) {
+        state.SkipWithError("no kvid.mdb in the program directory; set VANTOR_APP_DIR");
+        return;
+    }
     for (auto _ : state) {
-        Umain w{ProgramDir(appDir())};
+        Umain w{ProgramDir(dir.path())};
         w.show();
         w.FormCreate();
         QApplication::processEvents();

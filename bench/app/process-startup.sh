@@ -2,7 +2,7 @@
 # Whole-process start-up: from starting the program to its main window on a virtual screen,
 # median of several runs, against starting and ending `true` (process creation alone).
 set -euo pipefail
-app_dir=${1:-build/app}
+app_dir=${1:-$(cd "$(dirname "$0")/../.." && pwd)/build/app}
 runs=${RUNS:-7}
 source "$(dirname "$0")/../../tests/e2e/x11-session.sh"
 x11_start

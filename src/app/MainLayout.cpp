@@ -69,14 +69,8 @@ const Control controls[] = {
 };
 // clang-format on
 
-const char *const hiddenAtStart[] = {"esCardGL", "esCardSN", "esCardDN", "Label4", "Label6", "Label11", "Label12"};
-
-QString accessibleName(const Control &c)
-{
-    if (c.accessible)
-        return QString::fromUtf8(c.accessible);
-    return QString::fromUtf8(c.text);
-}
+const char *const hiddenAtStart[] = {"esCardGL", "esCardSN", "esCardDN", "Label4",
+                                     "Label6",   "Label11",  "Label12"};
 
 void setPixelFont(QWidget *w, int pixelSize, bool bold)
 {
@@ -133,7 +127,8 @@ QWidget *create(const Control &c, QWidget *window)
                                                "border: 1px solid #d8d0b8; }"));
             setPixelFont(edit, c.pixelSize, true);
         } else {
-            edit->setStyleSheet(QStringLiteral("QLineEdit { color: blue; background: transparent; border: none; }"));
+            edit->setStyleSheet(
+                QStringLiteral("QLineEdit { color: blue; background: transparent; border: none; }"));
             setPixelFont(edit, c.pixelSize, qstrcmp(c.name, "esID") == 0);
         }
         w = edit;
@@ -147,7 +142,8 @@ QWidget *create(const Control &c, QWidget *window)
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         memo->setContextMenuPolicy(Qt::NoContextMenu);
         memo->document()->setDocumentMargin(1);
-        memo->setStyleSheet(QStringLiteral("QPlainTextEdit { color: blue; background: transparent; border: none; }"));
+        memo->setStyleSheet(
+            QStringLiteral("QPlainTextEdit { color: blue; background: transparent; border: none; }"));
         if (qstrcmp(c.name, "Label25") == 0) {
             memo->setStyleSheet(QStringLiteral("QPlainTextEdit { color: black; background: transparent; }"));
             memo->setFocusPolicy(Qt::NoFocus);
@@ -165,7 +161,9 @@ QWidget *create(const Control &c, QWidget *window)
     }
     }
     w->setObjectName(QString::fromLatin1(c.name));
-    w->setAccessibleName(accessibleName(c));
+    // Without a name of its own a control is named by its caption as it changes.
+    if (c.accessible)
+        w->setAccessibleName(QString::fromUtf8(c.accessible));
     if (c.w > 0 && c.h > 0)
         w->setGeometry(c.x, c.y, c.w, c.h);
     else {

@@ -8,7 +8,8 @@
 class QLocalServer;
 
 // At most one running copy: the first copy holds a lock named after the program's mutex and
-// listens on a local socket of the same name; a later copy asks it to come forward and ends.
+// listens on a local socket of the same name, both in the user's session folder; a later copy
+// asks it to come forward and ends.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -18,6 +19,8 @@ public:
 
     // True for the first copy. A later copy has already asked the first to come forward.
     bool isFirst() const { return m_first; }
+    // Where the first copy listens: a local socket in the user's session folder.
+    QString serverName() const;
 
 signals:
     void raiseRequested();

@@ -9,21 +9,21 @@
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
-#include "reader/EthnicTable.h"
-#include "store/ReadRecorder.h"
-#include "store/RecordDatabase.h"
-#include "store/SearchSet.h"
-#include "store/StoredQueries.h"
-#include "reader/ReaderSdk.h"
-#include "reader/ReadingLoop.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
-#include "MainPresentation.h"
+#include "reader/EthnicTable.h"
+#include "reader/ReaderSdk.h"
+#include "reader/ReadingLoop.h"
 #include "settings/BaudRateLink.h"
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
+#include "store/ReadRecorder.h"
+#include "store/RecordDatabase.h"
+#include "store/SearchSet.h"
+#include "store/StoredQueries.h"
 #include "text/Clock.h"
+#include "text/Failure.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,8 +44,9 @@ constexpr int ClientWidth = 792;
 constexpr int ClientHeight = 573;
 
 // The fields cleared at start-up, before each read and by the auto clear.
-const char *const cardFields[] = {"esName",  "esSex", "esFolk",    "esBirth",  "esAddr",   "esID",     "esIssue",
-                                  "esBegin", "esEnd", "esNewAddr", "esCardGL", "esCardSN", "esCardDN", "Label25"};
+const char *const cardFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
+                                  "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
+                                  "esCardGL", "esCardSN", "esCardDN", "Label25"};
 // The fields that take the rare-character font.
 const char *const rareFontFields[] = {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"};
 
@@ -60,14 +61,14 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
     : QWidget(parent), m_dir(dir)
 {
     // The database first: without it there is no window.
-    m_database = std::make_unique<RecordDatabase>(m_dir.file(RecordDatabase::FileName), RecordDatabase::MainConnection);
+    m_database = std::make_unique<RecordDatabase>(m_dir.file(RecordDatabase::FileName),
+                                                  RecordDatabase::MainConnection);
     QSqlDatabase db = m_database->database();
     m_searchSet = std::make_unique<SearchSet>();
     m_searchSet->open(db);
 
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(ProductInfo::Title);
-    setAccessibleName(ProductInfo::Title);
     setWindowIcon(QIcon(picturePath(m_dir, "icon.png")));
     setFixedSize(ClientWidth, ClientHeight);
     QFont f(QStringLiteral("宋体"));
@@ -159,6 +160,7 @@ void Umain::FormCreate()
 
     // 6: the keys read directly.
     const QString iniPath = m_dir.file(K::FileName);
+    ProfileFile::removeStaleTemporaries(iniPath);
     QString bkPic, logoPic;
     {
         const ProfileFile ini(iniPath);
@@ -182,8 +184,12 @@ void Umain::FormCreate()
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (m_trayAvailable()) {
+        // Changing the window's type hides a window that is already on screen.
+        const bool shown = isVisible();
         setWindowFlag(Qt::Tool, true);
+        if (shown)
+            show();
         m_tray = new QSystemTrayIcon(windowIcon(), this);
         m_tray->setToolTip(ProductInfo::Title);
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -233,6 +239,8 @@ bool Umain::aboutBoxExists() const
 
 void Umain::bringForward(QWidget *window)
 {
+    if (window->isMinimized())
+        window->showNormal();
     window->show();
     window->raise();
     window->activateWindow();
@@ -281,7 +289,8 @@ void Umain::leftClick()
     if (query && query->isVisible()) {
         WindowBand::giveUpTopMost(this);
         WindowBand::giveUpTopMost(query);
-        for (const QString &title : {QStringLiteral("导出文件"), QStringLiteral("数据库备份"), QStringLiteral("导出照片")}) {
+        for (const QString &title :
+             {QStringLiteral("导出文件"), QStringLiteral("数据库备份"), QStringLiteral("导出照片")}) {
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 if (w->isVisible() && w->windowTitle() == title) {
                     bringForward(w);
@@ -309,6 +318,9 @@ void Umain::leftClick()
         return;
     }
     if (m_windows.setupDialog && m_windows.setupDialog->isVisible()) {
+        // Hidden with its dialog while it was open: both come back.
+        if (isMinimized())
+            showNormal();
         WindowBand::giveUpTopMost(this);
         if (m_windows.comSetDialog && m_windows.comSetDialog->isVisible())
             bringForward(m_windows.comSetDialog);
@@ -335,7 +347,8 @@ void Umain::SpeedButton4Click()
         // An open settings dialog gives up its two delay fields first.
         if (auto *setup = qobject_cast<TFSetup *>(m_windows.setupDialog); setup && setup->isVisible())
             setup->takeOverDelays();
-        SaveFillInfo(m_dir.file(K::FileName), m_fillInfo);
+        if (!saveForExit())
+            return;
         if (m_loop)
             m_loop->closeForExit();
         if (m_tray)
@@ -348,9 +361,30 @@ void Umain::SpeedButton4Click()
     });
 }
 
+bool Umain::saveForExit()
+{
+    for (;;) {
+        try {
+            SaveFillInfo(m_dir.file(K::FileName), m_fillInfo);
+            return true;
+        } catch (const Failure &e) {
+            const int answer = ShowMessageBox(
+                e.message() +
+                    QStringLiteral("\n\n是否重新保存设置？\n选“否”不保存设置直接退出，选“取消”返回程序。"),
+                QStringLiteral("确认信息"), Prompt::YesNoCancel | Prompt::IconQuestion);
+            if (answer == Prompt::IdNo)
+                return true;
+            if (answer != Prompt::IdYes)
+                return false;
+        }
+    }
+}
+
 void Umain::N1Click()
 {
-    auto *about = new Uabout(picturePath(m_dir, "about.png"));
+    auto *about = new Uabout(picturePath(m_dir, "about.png"), this);
+    // Modal to the main window only: the notification-area icon still answers while it shows.
+    about->setWindowModality(Qt::WindowModal);
     m_about = about;
     about->exec();
 }

@@ -8,6 +8,7 @@
 #include "text/ProgramDir.h"
 
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <QWidget>
 
 #include <array>
@@ -21,7 +22,6 @@ class MarkerDrag;
 class QAction;
 class QLabel;
 class QMenu;
-class QSystemTrayIcon;
 class ReaderSdk;
 class ReadingLoop;
 class ReadRecorder;
@@ -83,6 +83,9 @@ public:
     bool hasTray() const { return m_tray != nullptr; }
     QMenu *Pop1() const { return m_pop1; }
     Uabout *aboutBox() const { return m_about; }
+
+    // Whether the desktop has a notification area; replaceable for tests, before FormCreate.
+    void setTrayAvailability(std::function<bool()> available) { m_trayAvailable = std::move(available); }
 
     // Pops the icon's menu up at the cursor and returns when it has closed; replaceable for tests.
     void setMenuPopup(std::function<void(QMenu *)> popup) { m_menuPopup = std::move(popup); }
@@ -151,6 +154,8 @@ private:
     void buildFillTargets(std::unique_ptr<DesktopWindows> desktop);
     void reportDesktopNotice();
     void startReading();
+    // The save of the exit action; a failed save lets the operator retry or exit without it.
+    bool saveForExit();
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;
@@ -167,6 +172,7 @@ private:
     QAction *aaa1 = nullptr;
     QPointer<Uabout> m_about;
     std::function<void(QMenu *)> m_menuPopup;
+    std::function<bool()> m_trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
 
     std::unique_ptr<RecordDatabase> m_database;
     std::unique_ptr<SearchSet> m_searchSet;

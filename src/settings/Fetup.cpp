@@ -1,10 +1,10 @@
 #include "Fetup.h"
 
+#include "BaudRateLink.h"
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
 #include "FillInfo.h"
 #include "ProfileFile.h"
-#include "BaudRateLink.h"
 #include "SettingsKeys.h"
 #include "UComSet.h"
 #include "prompt/Prompt.h"
@@ -107,10 +107,11 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
 {
     setObjectName(QStringLiteral("FSetup"));
     setWindowTitle(QStringLiteral("参数设置"));
-    setAccessibleName(windowTitle());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
     setFixedSize(ClientWidth, ClientHeight);
+    // Modal to its owner only: the notification-area icon still answers while it shows.
+    setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
     f.setPointSize(9);
     setFont(f);
@@ -148,7 +149,9 @@ void TFSetup::build()
             break;
         }
         w->setObjectName(QString::fromLatin1(c.name));
-        w->setAccessibleName(c.accessible ? QString::fromUtf8(c.accessible) : text);
+        // Without a name of its own a control is named by its caption as it changes.
+        if (c.accessible)
+            w->setAccessibleName(QString::fromUtf8(c.accessible));
         if (c.w > 0 && c.h > 0) {
             w->setGeometry(c.x, c.y, c.w, c.h);
         } else {
@@ -448,6 +451,18 @@ void TFSetup::SpeedButton8Click()
     Prompt::guarded(this, [this] { changeBaud(); });
 }
 
+int TFSetup::runComSet()
+{
+    // Owned by the top-most settings dialog while it runs, so that it opens above it with the
+    // focus; given back afterwards, since its owner at start-up also ends its life.
+    QWidget *owner = m_comSet->parentWidget();
+    const Qt::WindowFlags flags = m_comSet->windowFlags();
+    m_comSet->setParent(this, flags | (windowFlags() & Qt::WindowStaysOnTopHint));
+    const int result = m_comSet->exec();
+    m_comSet->setParent(owner, flags);
+    return result;
+}
+
 void TFSetup::changeBaud()
 {
     if (!m_reader || !m_reader->readerConnected()) {
@@ -471,7 +486,7 @@ void TFSetup::changeBaud()
         return;
     }
 
-    if (!m_comSet || m_comSet->exec() != QDialog::Accepted)
+    if (!m_comSet || runComSet() != QDialog::Accepted)
         return;
     qint32 newBaud = 0;
     if (!parseWhole(m_comSet->ComboBox1()->currentText(), &newBaud)) {

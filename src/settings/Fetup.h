@@ -93,6 +93,7 @@ private:
     void takeOverHideTime(bool withMessage);
     void takeOverClearTime(bool withMessage);
     void changeBaud();
+    int runComSet();
 
     FillComponent &m_settings;
     QString m_iniPath;

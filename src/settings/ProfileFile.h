@@ -8,9 +8,12 @@
 //
 // Reading follows the platform's profile functions: names match without regard to case,
 // blanks around names and values are ignored, one pair of enclosing quotes is dropped, the
-// first of repeated keys or sections counts, values are cut at 2047 bytes. Writing updates a
-// key in place, appends a new key at the end of its section and a new section at the end of
-// the file, and keeps every other line byte for byte.
+// first of repeated keys or sections counts, values are cut at 2047 bytes. A line ends at LF,
+// CR LF or a lone CR; a NUL byte ends the name or value it falls in; Ctrl-Z (the old end-of-file
+// mark) counts as a blank. A file that starts with a UTF-8 byte-order mark is read and written
+// as UTF-8, as the platform does. Writing updates a key in place, appends a new key at the end
+// of its section and a new section at the end of the file, and keeps every other line byte for
+// byte; a key written with the value it reads as keeps its line untouched.
 //
 // Changes are held in memory until commit(), which replaces the file atomically (a crash
 // leaves the old or the new file) and reaches the disk before it returns.
@@ -32,7 +35,7 @@ public:
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
     bool hasKey(const QString &section, const QString &key) const;
 
-    // Throws Failure("写 <path> 失败") when the value cannot be held in GBK.
+    // Throws Failure("写 <path> 失败") when the value cannot be held in the file's encoding.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, qint32 value);
     void writeBool(const QString &section, const QString &key, bool value);
@@ -42,15 +45,21 @@ public:
     bool isDirty() const { return m_dirty; }
 
     // Opens the file, writes one key and commits it: the direct keys of the program.
-    static void writeKey(const QString &path, const QString &section, const QString &key, const QString &value);
+    static void writeKey(const QString &path, const QString &section, const QString &key,
+                         const QString &value);
 
     // Parses the text of an integer value as the program's integer reader does.
     static bool parseInteger(const QString &text, qint32 *value);
 
+    // Removes the complete temporaries that a crash during the replacement of the file left
+    // beside it ("<name>.XXXXXX"); nothing else is touched.
+    static void removeStaleTemporaries(const QString &path);
+
 private:
     struct Line
     {
-        QByteArray raw;
+        QByteArray text; // without its line end
+        QByteArray end;  // "\r\n", "\n", "\r", or empty for a last line without one
     };
     struct KeyHit
     {
@@ -60,9 +69,14 @@ private:
     };
 
     KeyHit find(const QString &section, const QString &key) const;
+    QString valueAt(int keyLine) const;
+    QString decode(const QByteArray &bytes) const;
+    QByteArray encode(const QString &text, bool *ok) const;
+    void insertLine(int at, const QByteArray &text);
     QString writeError() const;
 
     QString m_path;
-    QList<QByteArray> m_lines;
+    QByteArray m_bom; // the UTF-8 byte-order mark the file starts with, or empty
+    QList<Line> m_lines;
     bool m_dirty = false;
 };

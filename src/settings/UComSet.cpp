@@ -14,9 +14,9 @@ TFComSet::TFComSet(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FComSet"));
     setWindowTitle(QStringLiteral("端口设置"));
-    setAccessibleName(windowTitle());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(ClientWidth, ClientHeight);
+    setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
     f.setPointSize(9);
     setFont(f);

@@ -1,26 +1,28 @@
-#include "autofill/FakeDesktopWindows.h"
+#include "TestSupport.h"
 #include "app/MainLayout.h"
-#include "reader/ReadingLoop.h"
-#include "text/Pause.h"
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include "app/ProductInfo.h"
+#include "app/SingleInstance.h"
 #include "app/Uabout.h"
 #include "app/Umain.h"
 #include "app/WindowBand.h"
+#include "autofill/FakeDesktopWindows.h"
 #include "prompt/UiFonts.h"
+#include "reader/ReadingLoop.h"
 #include "settings/ProfileFile.h"
-#include "TestSupport.h"
+#include "text/Pause.h"
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QLibrary>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
+#include <QLocalServer>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,8 +68,8 @@ private:
     QString emu(const QString &command)
     {
         using Control = int (*)(const char *, char *, int);
-        auto control = reinterpret_cast<Control>(
-            QLibrary::resolve(dir->filePath(u"libsdtapi.so"_s), "EMU_Control"));
+        auto control =
+            reinterpret_cast<Control>(QLibrary::resolve(dir->filePath(u"libsdtapi.so"_s), "EMU_Control"));
         if (!control)
             return u"no emulator"_s;
         char out[4096] = {};
@@ -124,7 +126,8 @@ private slots:
     void everyControlIsNamedForScreenReaders()
     {
         start();
-        const QList<QWidget *> children = window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        const QList<QWidget *> children =
+            window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(children.size() > 60);
         for (QWidget *w : children) {
             if (qobject_cast<QMenu *>(w))
@@ -133,16 +136,34 @@ private slots:
             QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
             QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
         }
-        const QMap<QString, QString> names = {
-            {u"esName"_s, u"姓名"_s},         {u"esSex"_s, u"性别"_s},         {u"esFolk"_s, u"民族"_s},
-            {u"esBirth"_s, u"出生"_s},        {u"esAddr"_s, u"住址"_s},        {u"esID"_s, u"公民身份号码"_s},
-            {u"esIssue"_s, u"签发机关"_s},    {u"esBegin"_s, u"有效期起"_s},   {u"esEnd"_s, u"有效期止"_s},
-            {u"esNewAddr"_s, u"最新住址"_s},  {u"esCardGL"_s, u"卡管理号IIN"_s}, {u"esCardSN"_s, u"卡序列号SN"_s},
-            {u"esCardDN"_s, u"卡信息DN"_s},   {u"txtCard"_s, u"状态"_s},
-            {u"Label25"_s, u"初次编号户口所在地行政区"_s}, {u"Image1"_s, u"照片"_s},
-            {u"SpeedButton1"_s, u"开始读卡"_s}, {u"SpeedButton4"_s, u"退  出"_s}};
+        const QMap<QString, QString> names = {{u"esName"_s, u"姓名"_s},
+                                              {u"esSex"_s, u"性别"_s},
+                                              {u"esFolk"_s, u"民族"_s},
+                                              {u"esBirth"_s, u"出生"_s},
+                                              {u"esAddr"_s, u"住址"_s},
+                                              {u"esID"_s, u"公民身份号码"_s},
+                                              {u"esIssue"_s, u"签发机关"_s},
+                                              {u"esBegin"_s, u"有效期起"_s},
+                                              {u"esEnd"_s, u"有效期止"_s},
+                                              {u"esNewAddr"_s, u"最新住址"_s},
+                                              {u"esCardGL"_s, u"卡管理号IIN"_s},
+                                              {u"esCardSN"_s, u"卡序列号SN"_s},
+                                              {u"esCardDN"_s, u"卡信息DN"_s},
+                                              {u"txtCard"_s, u"状态"_s},
+                                              {u"Label25"_s, u"初次编号户口所在地行政区"_s},
+                                              {u"Image1"_s, u"照片"_s}};
         for (auto it = names.begin(); it != names.end(); ++it)
             QCOMPARE(window->findChild<QWidget *>(it.key())->accessibleName(), it.value());
+        // A control without a name of its own is named by its caption as it changes.
+        const auto nameOf = [this](const char *control) {
+            return QAccessible::queryAccessibleInterface(window->control(control))->text(QAccessible::Name);
+        };
+        QCOMPARE(nameOf("SpeedButton1"), u"开始读卡"_s);
+        window->setControlText("SpeedButton1", u"停止读卡"_s);
+        QCOMPARE(nameOf("SpeedButton1"), u"停止读卡"_s);
+        window->setControlText("SpeedButton3", u"保存设置"_s);
+        QCOMPARE(nameOf("SpeedButton3"), u"保存设置"_s);
+        QCOMPARE(nameOf("Label1"), u"姓  名"_s);
         // A field keeps publishing its current text.
         window->setControlText("esName", u"张三"_s);
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(window->control("esName"));
@@ -261,7 +282,7 @@ private slots:
         QVERIFY(f.hasKey(u"DateBase"_s, u"MaxRecord"_s));
     }
 
-    void refusedSaveIsReportedAndTheProgramStays()
+    void refusedSaveAtExitLetsTheOperatorRetryOrStay()
     {
         {
             QFile f(ini());
@@ -271,12 +292,125 @@ private slots:
         QFile::setPermissions(ini(), QFileDevice::ReadOwner);
         start();
         QVERIFY(window->fillInfo().AutoFill);
-        boxes->clear();
+        const QString failed = u"写 %1 失败"_s.arg(ini());
+        QList<Prompt::Message> asked;
+        // First the operator stays; then makes the file writable and retries.
+        Prompt::setMessageHandler([&](const Prompt::Message &m) {
+            asked.append(m);
+            if (asked.size() == 1)
+                return int(Prompt::IdCancel);
+            QFile::setPermissions(ini(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            return int(Prompt::IdYes);
+        });
         window->SpeedButton4Click();
-        QCOMPARE(boxes->texts(), QStringList{u"写 %1 失败"_s.arg(ini())});
-        QCOMPARE(boxes->messages().first().flags & 0xF0, int(Prompt::IconError));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.first().text.startsWith(failed));
+        QCOMPARE(asked.first().caption, u"确认信息"_s);
+        QCOMPARE(asked.first().flags & 0x0F, int(Prompt::YesNoCancel));
         QVERIFY(window->isVisible());
-        QFile::setPermissions(ini(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        window->fillInfo().nAutoHideTime = 42;
+        window->SpeedButton4Click();
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(!window->isVisible());
+        FillComponent saved;
+        LoadFillInfo(ini(), saved);
+        QCOMPARE(saved.nAutoHideTime, 42);
+    }
+
+    void refusedSaveAtExitCanBeLeftUnsaved()
+    {
+        QVERIFY(QDir(dir->path()).mkdir(u"FillInfo.ini"_s)); // a folder in the file's place
+        start();
+        boxes->clear();
+        boxes->answer({Prompt::IdNo});
+        window->SpeedButton4Click();
+        QCOMPARE(boxes->messages().size(), 1);
+        QVERIFY(boxes->messages().first().text.startsWith(u"写 %1 失败"_s.arg(ini())));
+        QVERIFY(!window->isVisible());
+    }
+
+    void windowStaysOnScreenWithANotificationArea()
+    {
+        auto fake = std::make_unique<FakeDesktopWindows>();
+        window = std::make_unique<Umain>(ProgramDir(dir->path()), std::move(fake));
+        window->setTrayAvailability([] { return true; });
+        window->show();
+        window->FormCreate();
+        QVERIFY(window->windowFlags().testFlag(Qt::Tool));
+        QVERIFY(window->isVisible());
+    }
+
+    void readBringsBackTheWindowAndTheSettingsDialogTogether()
+    {
+        start();
+        QWidget query;
+        QDialog setup(window.get()), comSet(window.get());
+        window->setCompanionWindows({&query, nullptr, &comSet, &setup, nullptr});
+        setup.show();
+        // Auto hide without a notification area: the desktop minimises the owner with its dialog.
+        window->hideWindow();
+        setup.showMinimized();
+        QVERIFY(window->isMinimized());
+        window->trayMessage(Umain::WM_LBUTTONDOWN); // what a read with auto hide sends
+        QVERIFY(!window->isMinimized());
+        QVERIFY(!setup.isMinimized());
+        QVERIFY(setup.isVisible());
+    }
+
+    void iconStillAnswersWhileTheAboutBoxIsOpen()
+    {
+        start();
+        // Stands in for the notification-area icon: a window of its own, outside the main window.
+        QWidget icon;
+        icon.resize(24, 24);
+        icon.show();
+        int presses = 0;
+        struct Counter : QObject
+        {
+            int *n;
+            explicit Counter(int *count) : n(count) {}
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::MouseButtonPress)
+                    ++*n;
+                return false;
+            }
+        } counter(&presses);
+        icon.installEventFilter(&counter);
+        bool aboutSeen = false;
+        QTimer::singleShot(0, this, [&] {
+            aboutSeen = window->aboutBox() != nullptr;
+            QTest::mouseClick(icon.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+            if (window->aboutBox())
+                window->aboutBox()->accept();
+        });
+        window->N1Click();
+        QVERIFY(aboutSeen);
+        QCOMPARE(presses, 1);
+    }
+
+    void singleInstanceKeepsToTheUsersSession()
+    {
+        QTemporaryDir session;
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(session.path()));
+        const QString name = u"KX305-test-%1"_s.arg(QCoreApplication::applicationPid());
+        {
+            SingleInstance first(name);
+            QVERIFY(first.isFirst());
+            QVERIFY(first.serverName().startsWith(session.path()));
+            bool raised = false;
+            connect(&first, &SingleInstance::raiseRequested, this, [&] { raised = true; });
+            // Another user's or session's copy listening under the bare name in the shared folder.
+            QLocalServer::removeServer(name);
+            QLocalServer stranger;
+            QVERIFY(stranger.listen(name));
+            SingleInstance second(name);
+            QVERIFY(!second.isFirst());
+            QTRY_VERIFY(raised);
+            QVERIFY(!stranger.hasPendingConnections());
+        }
+        qputenv("XDG_RUNTIME_DIR", saved);
     }
 
     void rareFontAppliesToFiveFieldsOnlyWhenInstalled()

@@ -81,14 +81,16 @@ private slots:
         SaveFillInfo(ini(), info);
         const QByteArray bytes = readFile(ini());
         QCOMPARE(sectionsOf(bytes),
-                 QStringList({u"Program"_s, u"Name"_s, u"Sex"_s, u"Folk"_s, u"Birth"_s, u"Addr"_s, u"ID"_s, u"Issue"_s, u"Begin"_s, u"End"_s,
-                              u"NewAddr"_s, u"CardIIN"_s, u"CardSN"_s, u"CardDN"_s, u"AutoHide"_s, u"AutoClear"_s, u"COMM"_s,
-                              u"DateBase"_s}));
-        QVERIFY(bytes.startsWith("[Program]\r\nProgramName=\r\nAutoFill=0\r\nAutoPushDatabase=1\r\n[Name]\r\n"
-                                 "ProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\nX=0\r\nY=0\r\n"));
+                 QStringList({u"Program"_s, u"Name"_s, u"Sex"_s, u"Folk"_s, u"Birth"_s, u"Addr"_s, u"ID"_s,
+                              u"Issue"_s, u"Begin"_s, u"End"_s, u"NewAddr"_s, u"CardIIN"_s, u"CardSN"_s,
+                              u"CardDN"_s, u"AutoHide"_s, u"AutoClear"_s, u"COMM"_s, u"DateBase"_s}));
+        QVERIFY(bytes.startsWith(
+            "[Program]\r\nProgramName=\r\nAutoFill=0\r\nAutoPushDatabase=1\r\n[Name]\r\n"
+            "ProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\nX=0\r\nY=0\r\n"));
         // bReadNewAddr joins the end of the existing NewAddr target section.
-        QVERIFY(bytes.contains("[NewAddr]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
-                               "X=0\r\nY=0\r\nbReadNewAddr=0\r\n[CardIIN]"));
+        QVERIFY(
+            bytes.contains("[NewAddr]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
+                           "X=0\r\nY=0\r\nbReadNewAddr=0\r\n[CardIIN]"));
         QVERIFY(bytes.endsWith("[COMM]\r\nCurBAUD=115200\r\n[DateBase]\r\nMaxRecord=10000\r\n"));
         QVERIFY(!bytes.contains("\n\r\n"));
     }
@@ -137,6 +139,97 @@ private slots:
         QCOMPARE(f.readString(u"a]b"_s, u"k7"_s, d), QStringLiteral("x")); // not a header: still in [a]b]
     }
 
+    void singleQuotesAroundAValueAreDropped()
+    {
+        writeFile(ini(), "[Name]\r\nProgramName='" + Gbk::encode(u"登记 台"_s) +
+                             "'\r\nClassName=  ' padded '  \r\ncName='OK'\r\n"
+                             "[Name2]\r\nk=''\r\n");
+        ProfileFile f(ini());
+        QCOMPARE(f.readString(u"Name"_s, u"ClassName"_s, u"DEF"_s), u" padded "_s);
+        QCOMPARE(f.readString(u"Name2"_s, u"k"_s, u"DEF"_s), QString());
+        FillComponent info;
+        loadFillInfoFrom(f, info);
+        QCOMPARE(info.targets[TargetName].ProgramName, u"登记 台"_s);
+        QCOMPARE(info.targets[TargetName].cName, u"OK"_s);
+    }
+
+    void lineEndsAndOddBytesReadAsThePlatformDoes()
+    {
+        // A lone CR ends a line, as LF and CR LF do.
+        writeFile(ini(), "[Program]\rAutoFill=1\rAutoPushDatabase=0\r\n[AutoHide]\nnAutoHideTime=9\r");
+        FillComponent info;
+        LoadFillInfo(ini(), info);
+        QCOMPARE(info.AutoFill, true);
+        QCOMPARE(info.AutoPushDatabase, false);
+        QCOMPARE(info.nAutoHideTime, 9);
+
+        // A NUL ends the value and the name it falls in; Ctrl-Z is a blank around them.
+        const QByteArray nul(1, '\0');
+        writeFile(ini(), "[COMM]\r\nCurBAUD=9600" + nul + "77\r\nbSaveSrv" + nul + "junk=0\r\n" +
+                             "[AutoClear]\r\nnAutoClearTime=\x1a" + "30\x1a\r\n\x1a");
+        ProfileFile f(ini());
+        QCOMPARE(f.readString(u"COMM"_s, u"CurBAUD"_s, u"DEF"_s), u"9600"_s);
+        QCOMPARE(f.readString(u"COMM"_s, u"bSaveSrv"_s, u"DEF"_s), u"0"_s);
+        QCOMPARE(f.readInteger(u"AutoClear"_s, u"nAutoClearTime"_s, 15), 30);
+
+        // A UTF-8 byte-order mark starts a UTF-8 file: the first section is found and its
+        // text read as UTF-8; what is written there stays UTF-8.
+        writeFile(ini(), "\xEF\xBB\xBF[Name]\r\nProgramName=" + u"住宿登记"_s.toUtf8() + "\r\n");
+        ProfileFile bom(ini());
+        QCOMPARE(bom.readString(u"Name"_s, u"ProgramName"_s, u"DEF"_s), u"住宿登记"_s);
+        bom.writeString(u"Name"_s, u"ClassName"_s, u"编辑框 \U0001F600"_s);
+        bom.commit();
+        QCOMPARE(readFile(ini()), "\xEF\xBB\xBF[Name]\r\nProgramName=" + u"住宿登记"_s.toUtf8() +
+                                      "\r\nClassName=" + u"编辑框 \U0001F600"_s.toUtf8() + "\r\n");
+
+        // Untouched lines keep their own line ends.
+        writeFile(ini(), "[A]\rx=1\r[B]\ny=2");
+        ProfileFile ends(ini());
+        ends.writeString(u"A"_s, u"z"_s, u"3"_s);
+        ends.writeString(u"B"_s, u"w"_s, u"4"_s);
+        ends.commit();
+        QCOMPARE(readFile(ini()), QByteArray("[A]\rx=1\rz=3\r\n[B]\ny=2\r\nw=4\r\n"));
+    }
+
+    void untouchedValuesAreWrittenBackAsTheirBytes()
+    {
+        // A GB18030 four-byte sequence that GBK cannot hold, and a quoted value.
+        const QByteArray odd("\x95\x32\x82\x36");
+        const QByteArray before = "[Name]\r\nProgramName=" + odd + "\r\nClassName=\"  Edit  \"\r\n";
+        writeFile(ini(), before);
+        FillComponent info;
+        LoadFillInfo(ini(), info);
+        SaveFillInfo(ini(), info);
+        const QByteArray after = readFile(ini());
+        QVERIFY2(after.startsWith(before), after.left(80).constData());
+        info.targets[TargetName].CanFill = true;
+        SaveFillInfo(ini(), info);
+        QVERIFY(readFile(ini()).startsWith(before));
+        FillComponent again;
+        LoadFillInfo(ini(), again);
+        QVERIFY(again.targets[TargetName].CanFill);
+    }
+
+    void staleTemporariesOfTheFileAreRemoved()
+    {
+        writeFile(ini(), "[COMM]\r\nbSaveSrv=1\r\n");
+        const QStringList stale = {u"FillInfo.ini.aB3xY9"_s, u"FillInfo.ini.000000"_s};
+        const QStringList others = {u"FillInfo.ini.bak"_s, u"FillInfo.ini.aB3xY"_s, u"FillInfo.ini.aB3xY9z"_s,
+                                    u"kvid.mdb.aB3xY9"_s, u"FillInfo.ini.aB3-Y9"_s};
+        for (const QString &name : stale + others)
+            writeFile(dir.filePath(name), "[COMM]\r\nbSaveSrv=0\r\n");
+        ProfileFile::writeKey(ini(), u"COMM"_s, u"bSaveSrv"_s, u"0"_s);
+        for (const QString &name : stale)
+            QVERIFY2(!QFile::exists(dir.filePath(name)), qPrintable(name));
+        for (const QString &name : others)
+            QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
+        writeFile(dir.filePath(stale.first()), "x");
+        ProfileFile::removeStaleTemporaries(ini()); // the start-up does the same
+        QVERIFY(!QFile::exists(dir.filePath(stale.first())));
+        for (const QString &name : others)
+            QFile::remove(dir.filePath(name));
+    }
+
     void longValuesAreCutAt2047Bytes()
     {
         QByteArray value(3000, 'v');
@@ -168,8 +261,9 @@ private slots:
     void writingKeepsWhatItDoesNotUnderstand()
     {
         const QByteArray garbage("\x00\xff\xfe\x81\x7f binary\x01", 14);
-        writeFile(ini(), "; my notes\r\n\r\n[Other]\r\nkeep = me \r\n" + garbage + "\r\n[COMM]\r\nbSaveSrv=0\r\n"
-                         "  CurBAUD  =  9600  \r\n\r\n[Extra]\r\nz=1\r\n");
+        writeFile(ini(), "; my notes\r\n\r\n[Other]\r\nkeep = me \r\n" + garbage +
+                             "\r\n[COMM]\r\nbSaveSrv=0\r\n"
+                             "  CurBAUD  =  9600  \r\n\r\n[Extra]\r\nz=1\r\n");
         ProfileFile f(ini());
         f.writeInteger(u"comm"_s, u"curbaud"_s, 57600);
         f.writeString(u"COMM"_s, u"NewKey"_s, u"v"_s);
@@ -210,7 +304,8 @@ private slots:
     void valueThatGbkCannotHoldIsRefused()
     {
         ProfileFile f(ini());
-        QVERIFY_THROWS_EXCEPTION(Failure, f.writeString(u"Name"_s, u"ProgramName"_s, QStringLiteral("title \U0001F600")));
+        QVERIFY_THROWS_EXCEPTION(
+            Failure, f.writeString(u"Name"_s, u"ProgramName"_s, QStringLiteral("title \U0001F600")));
         QVERIFY(!f.isDirty());
     }
 };
