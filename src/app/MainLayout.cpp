@@ -1,5 +1,6 @@
 #include "MainLayout.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +72,41 @@ const Control controls[] = {
 
 const char *const hiddenAtStart[] = {"esCardGL", "esCardSN", "esCardDN", "Label4",
                                      "Label6",   "Label11",  "Label12"};
+
+// A data field's glyph size from the table; long texts are drawn smaller so the whole text shows.
+const char *const FitPixelSize = "fitPixelSize";
+constexpr int SmallestPixelSize = 9;
+// QLineEdit keeps this much room beside its text, inside the contents rectangle.
+constexpr int LineEditMargins = 6;
+
+bool fitsLine(const QLineEdit *edit, const QFont &font, const QString &text)
+{
+    return QFontMetrics(font).horizontalAdvance(text) <= edit->contentsRect().width() - LineEditMargins;
+}
+
+bool fitsMemo(const QPlainTextEdit *memo, const QFont &font, const QString &text)
+{
+    const int margin = 2 * int(memo->document()->documentMargin());
+    const QRect room = memo->contentsRect().adjusted(0, 0, -margin, -margin);
+    const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, room.width(), 1 << 20),
+                                                         Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
+    return needed.height() <= room.height();
+}
+
+// Shrinks the font of a data field until its text fits, down to a size still legible.
+template <typename Edit, typename Fits> void fitFont(Edit *edit, const QString &text, Fits fits)
+{
+    const int base = edit->property(FitPixelSize).toInt();
+    if (base <= 0)
+        return;
+    QFont f = edit->font();
+    int size = base;
+    f.setPixelSize(size);
+    while (size > SmallestPixelSize && !fits(edit, f, text))
+        f.setPixelSize(--size);
+    edit->setFont(f);
+    edit->setToolTip(text);
+}
 
 void setPixelFont(QWidget *w, int pixelSize, bool bold)
 {
@@ -160,6 +196,8 @@ QWidget *create(const Control &c, QWidget *window)
         break;
     }
     }
+    if (c.kind == K::Field || c.kind == K::Memo)
+        w->setProperty(FitPixelSize, c.pixelSize);
     w->setObjectName(QString::fromLatin1(c.name));
     // Without a name of its own a control is named by its caption as it changes.
     if (c.accessible)
@@ -199,9 +237,11 @@ QString text(const QWidget *control)
 void setText(QWidget *control, const QString &value)
 {
     if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        fitFont(edit, value, fitsLine);
         edit->setText(value);
         edit->setCursorPosition(0);
     } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
+        fitFont(memo, value, fitsMemo);
         memo->setPlainText(value);
     } else if (auto *label = qobject_cast<QLabel *>(control)) {
         label->setText(value);

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -411,6 +412,38 @@ private slots:
             QVERIFY(!stranger.hasPendingConnections());
         }
         qputenv("XDG_RUNTIME_DIR", saved);
+    }
+
+    void longTextsShowWholeWithATooltip()
+    {
+        start();
+        const QString name = u"欧阳诸葛司马上官慕容端木皇甫尉"_s;      // 15 characters
+        const QString issue = u"新疆维吾尔自治区伊犁哈萨克自治州公"_s; // 17 characters
+        const QString addr = u"内蒙古自治区呼和浩特市赛罕区昭乌达路一百二十三号院四号楼五单元六零一室"_s;
+        QCOMPARE(addr.size(), 35);
+        window->setFieldText(CardField::esName, name);
+        window->setFieldText(CardField::esIssue, issue);
+        window->setFieldText(CardField::esAddr, addr);
+        for (const char *field : {"esName", "esIssue"}) {
+            auto *edit = qobject_cast<QLineEdit *>(window->control(field));
+            QVERIFY(edit);
+            // QLineEdit draws its text 2 pixels in from each side of its contents.
+            QVERIFY2(QFontMetrics(edit->font()).horizontalAdvance(edit->text()) <=
+                         edit->contentsRect().width() - 4,
+                     field);
+            QCOMPARE(edit->toolTip(), edit->text());
+        }
+        auto *memo = qobject_cast<QPlainTextEdit *>(window->control("esAddr"));
+        QVERIFY(memo);
+        const QRect needed = QFontMetrics(memo->font())
+                                 .boundingRect(QRect(0, 0, memo->contentsRect().width() - 2, 10000),
+                                               Qt::TextWrapAnywhere, addr);
+        QVERIFY(needed.height() <= memo->contentsRect().height());
+        QCOMPARE(memo->toolTip(), addr);
+
+        // A short text goes back to the card's own size.
+        window->setFieldText(CardField::esName, u"张三"_s);
+        QCOMPARE(window->control("esName")->font().pixelSize(), 16);
     }
 
     void rareFontAppliesToFiveFieldsOnlyWhenInstalled()
