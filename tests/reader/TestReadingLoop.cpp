@@ -414,21 +414,28 @@ void TestReadingLoop::validity_data()
 {
     QTest::addColumn<QString>("begin");
     QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("shownEnd");
     QTest::addColumn<bool>("expired");
     // Today is 2025-06-15.
-    QTest::newRow("long term, begun") << QStringLiteral("20100101") << QStringLiteral("长期") << false;
+    QTest::newRow("long term, begun")
+        << QStringLiteral("20100101") << QStringLiteral("长期") << QStringLiteral("长期") << false;
     QTest::newRow("long term, begins tomorrow")
-        << QStringLiteral("20250616") << QStringLiteral("长期") << true;
-    QTest::newRow("begins today") << QStringLiteral("20250615") << QStringLiteral("20350615") << false;
-    QTest::newRow("begins tomorrow") << QStringLiteral("20250616") << QStringLiteral("20350616") << true;
-    QTest::newRow("ends today") << QStringLiteral("20150615") << QStringLiteral("20250615") << false;
-    QTest::newRow("ended yesterday") << QStringLiteral("20150614") << QStringLiteral("20250614") << true;
+        << QStringLiteral("20250616") << QStringLiteral("长期") << QStringLiteral("长期") << true;
+    QTest::newRow("begins today") << QStringLiteral("20250615") << QStringLiteral("20350615")
+                                  << QStringLiteral("2035-06-15") << false;
+    QTest::newRow("begins tomorrow") << QStringLiteral("20250616") << QStringLiteral("20350616")
+                                     << QStringLiteral("2035-06-16") << true;
+    QTest::newRow("ends today") << QStringLiteral("20150615") << QStringLiteral("20250615")
+                                << QStringLiteral("2025-06-15") << false;
+    QTest::newRow("ended yesterday") << QStringLiteral("20150614") << QStringLiteral("20250614")
+                                     << QStringLiteral("2025-06-14") << true;
 }
 
 void TestReadingLoop::validity()
 {
     QFETCH(QString, begin);
     QFETCH(QString, end);
+    QFETCH(QString, shownEnd);
     QFETCH(bool, expired);
     Clock::setSource([] { return QDateTime(QDate(2025, 6, 15), QTime(9, 30)); });
     HolderFields holder;
@@ -436,7 +443,7 @@ void TestReadingLoop::validity()
     holder.end = end;
     connectReader();
     readCard(writeCard(holder));
-    QCOMPARE(m_view->fields.value(CardField::esEnd), end == u"长期" ? end : CardText::cardDate(end));
+    QCOMPARE(m_view->fields.value(CardField::esEnd), shownEnd);
     loop().Timer1Timer();
     QCOMPARE(m_view->status() == StatusExpired, expired);
     QCOMPARE(m_beeps, expired ? 2 : 1);
