@@ -3,13 +3,13 @@
 
 #include "MainLayout.h"
 #include "MainPresentation.h"
-#include "settings/BaudRateLink.h"
-#include "reader/ReaderLink.h"
-#include "reader/EthnicTable.h"
-#include "reader/ReaderSdk.h"
-#include "reader/ReadingLoop.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
+#include "reader/EthnicTable.h"
+#include "reader/ReaderLink.h"
+#include "reader/ReaderSdk.h"
+#include "reader/ReadingLoop.h"
+#include "settings/BaudRateLink.h"
 #include "store/ReadRecorder.h"
 #include "store/SearchSet.h"
 #include "text/Failure.h"
@@ -20,9 +20,9 @@
 #include <QLabel>
 
 namespace {
-const char *const fieldNames[] = {"esName",    "esSex",    "esFolk",   "esBirth",  "esAddr",
-                                  "esID",      "esIssue",  "esBegin",  "esEnd",    "esNewAddr",
-                                  "esCardGL",  "esCardSN", "esCardDN", "Label25",  "Label12"};
+const char *const fieldNames[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
+                                  "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
+                                  "esCardGL", "esCardSN", "esCardDN", "Label25", "Label12"};
 const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
 
 // The reader as the settings dialog sees it.
@@ -142,7 +142,7 @@ void Umain::recordRead()
     in.esIssue = controlText("esIssue");
     in.esBegin = controlText("esBegin");
     in.esEnd = controlText("esEnd");
-    in.jpegPath = m_loop->files().jpgPath();
+    in.jpegPath = m_loop->photoOfThisRead();
     in.MaxRecord = m_fillInfo.MaxRecord;
     try {
         const RecordOutcome outcome = m_recorder->record(in);

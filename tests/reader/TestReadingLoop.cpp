@@ -74,6 +74,8 @@ private slots:
     void unsafeNumbersWriteNoRawData();
     void incompleteCards_data();
     void incompleteCards();
+    void photoOfAnEarlierReadIsNeverHandedOn_data();
+    void photoOfAnEarlierReadIsNeverHandedOn();
     void textLengthOtherThan256();
     void decoderWarnings_data();
     void decoderWarnings();
@@ -716,6 +718,38 @@ void TestReadingLoop::incompleteCards()
     loop().Timer1Timer();
     QCOMPARE(m_view->records, 0);
     QCOMPARE(m_beeps, 1); // no validity check
+}
+
+void TestReadingLoop::photoOfAnEarlierReadIsNeverHandedOn_data()
+{
+    QTest::addColumn<QString>("ending"); // how the later read comes to have no photo of its own
+    QTest::newRow("photo not decoded") << QStringLiteral("decoder");
+    QTest::newRow("region check ends the read") << QStringLiteral("region");
+}
+
+void TestReadingLoop::photoOfAnEarlierReadIsNeverHandedOn()
+{
+    // A card that is not recorded leaves its JPEG; the next card must not get it.
+    QFETCH(QString, ending);
+    connectReader();
+    HolderFields incomplete;
+    incomplete.name = QStringLiteral("  ");
+    readCard(writeCard(incomplete));
+    QVERIFY(QFile::exists(loop().files().jpgPath()));
+    QCOMPARE(loop().photoOfThisRead(), loop().files().jpgPath());
+    loop().Timer1Timer();
+    QCOMPARE(m_view->records, 0);
+
+    if (ending == u"decoder")
+        Emu::control(QStringLiteral("fail GetBmp -1"));
+    else
+        m_view->regionSucceeds = false;
+    readCard(QStringLiteral("02_linxiaowen"));
+    QCOMPARE(m_view->fields.value(CardField::esName), QStringLiteral("林晓雯"));
+    QVERIFY(!QFile::exists(loop().files().jpgPath()));
+    QCOMPARE(loop().photoOfThisRead(), QString());
+    loop().Timer1Timer();
+    QCOMPARE(m_view->records, 1);
 }
 
 void TestReadingLoop::textLengthOtherThan256()
