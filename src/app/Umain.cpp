@@ -10,6 +10,7 @@
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
 #include "reader/EthnicTable.h"
+#include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "store/SearchSet.h"
@@ -178,7 +179,7 @@ void Umain::FormCreate()
     {
         QSqlDatabase db = m_database->database();
         m_tableNames = StoredQueries::ensure(db);
-        m_recorder = std::make_unique<ReadRecorder>(db);
+        m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.

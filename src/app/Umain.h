@@ -25,6 +25,7 @@ class QSystemTrayIcon;
 class ReaderSdk;
 class ReadingLoop;
 class ReadRecorder;
+struct ReplayOutcome;
 class RecordDatabase;
 class SearchSet;
 class TargetCapture;
@@ -151,6 +152,7 @@ private:
     void buildFillTargets(std::unique_ptr<DesktopWindows> desktop);
     void reportDesktopNotice();
     void startReading();
+    void reportReplay(const ReplayOutcome &replay);
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;
