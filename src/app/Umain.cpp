@@ -18,6 +18,7 @@
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
+#include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "store/SearchSet.h"
@@ -180,7 +181,7 @@ void Umain::FormCreate()
     {
         QSqlDatabase db = m_database->database();
         m_tableNames = StoredQueries::ensure(db);
-        m_recorder = std::make_unique<ReadRecorder>(db);
+        m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.

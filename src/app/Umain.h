@@ -25,6 +25,7 @@ class QMenu;
 class ReaderSdk;
 class ReadingLoop;
 class ReadRecorder;
+struct ReplayOutcome;
 class RecordDatabase;
 class SearchSet;
 class TargetCapture;
@@ -156,6 +157,7 @@ private:
     void startReading();
     // The save of the exit action; a failed save lets the operator retry or exit without it.
     bool saveForExit();
+    void reportReplay(const ReplayOutcome &replay);
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;

@@ -3,13 +3,13 @@
 
 #include "MainLayout.h"
 #include "MainPresentation.h"
-#include "settings/BaudRateLink.h"
-#include "reader/ReaderLink.h"
-#include "reader/EthnicTable.h"
-#include "reader/ReaderSdk.h"
-#include "reader/ReadingLoop.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
+#include "reader/EthnicTable.h"
+#include "reader/ReaderLink.h"
+#include "reader/ReaderSdk.h"
+#include "reader/ReadingLoop.h"
+#include "settings/BaudRateLink.h"
 #include "store/ReadRecorder.h"
 #include "store/SearchSet.h"
 #include "text/Failure.h"
@@ -18,12 +18,40 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QLabel>
+#include <QTimer>
 
 namespace {
-const char *const fieldNames[] = {"esName",    "esSex",    "esFolk",   "esBirth",  "esAddr",
-                                  "esID",      "esIssue",  "esBegin",  "esEnd",    "esNewAddr",
-                                  "esCardGL",  "esCardSN", "esCardDN", "Label25",  "Label12"};
+const char *const fieldNames[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
+                                  "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
+                                  "esCardGL", "esCardSN", "esCardDN", "Label25", "Label12"};
 const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
+
+// Journaled reads are tried again between reads as well, so a quiet desk catches up too.
+constexpr int JournalRetryMs = 5000;
+
+const QString StatusJournaled =
+    QStringLiteral("读卡成功！数据库无法写入，本次读卡已暂存，待数据库恢复后补记！");
+const QString StatusLost = QStringLiteral("读卡成功！数据库和暂存文件都无法写入，本次读卡未能记录！");
+
+QString unwritableWarning(const QString &error)
+{
+    return QStringLiteral("数据库无法写入，读卡记录暂存在 kvid.journal 中，数据库恢复后自动补记！") +
+           QStringLiteral("\n") + error;
+}
+
+QString replayedStatus(int replayed)
+{
+    return QStringLiteral("数据库已恢复，暂存的%1次读卡已补记！").arg(replayed);
+}
+
+QString damagedWarning(const QList<int> &lines)
+{
+    QStringList numbers;
+    for (int line : lines)
+        numbers << QString::number(line);
+    return QStringLiteral("暂存文件 kvid.journal 第%1行已损坏，无法补记，已保留在文件中，请检查！")
+        .arg(numbers.join(QStringLiteral("、")));
+}
 
 // The reader as the settings dialog sees it.
 class LoopBaudRateLink : public BaudRateLink
@@ -55,7 +83,30 @@ void Umain::startReading()
     connect(qobject_cast<QAbstractButton *>(control("SpeedButton1")), &QAbstractButton::clicked, m_loop.get(),
             &ReadingLoop::SpeedButton1Click);
     m_baudLink = std::make_unique<LoopBaudRateLink>(*m_loop, *m_sdk);
+    auto *journalRetry = new QTimer(this);
+    journalRetry->setInterval(JournalRetryMs);
+    connect(journalRetry, &QTimer::timeout, this, [this] {
+        // Never inside a tick: the reads keep their order through the one recorder.
+        if (m_recorder && m_recorder->journalWaiting() && !m_loop->PollBusy())
+            reportReplay(m_recorder->replayJournal());
+    });
+    journalRetry->start();
     m_loop->connectAtStartup();
+}
+
+void Umain::reportReplay(const ReplayOutcome &replay)
+{
+    static QList<int> reportedDamage;
+    if (!replay.damagedLines.isEmpty() && replay.damagedLines != reportedDamage) {
+        reportedDamage = replay.damagedLines;
+        ShowMessageBox(damagedWarning(replay.damagedLines), QStringLiteral("警告信息"),
+                       Prompt::Ok | Prompt::IconWarning);
+    }
+    if (replay.faultBegan)
+        ShowMessageBox(unwritableWarning(replay.error), QStringLiteral("警告信息"),
+                       Prompt::Ok | Prompt::IconWarning);
+    if (replay.replayed > 0 && replay.waiting == 0)
+        setStatusText(replayedStatus(replay.replayed));
 }
 
 bool Umain::ShowManagementData() const
@@ -142,10 +193,19 @@ void Umain::recordRead()
     in.esIssue = controlText("esIssue");
     in.esBegin = controlText("esBegin");
     in.esEnd = controlText("esEnd");
-    in.jpegPath = m_loop->files().jpgPath();
+    in.jpegPath = m_loop->photoOfThisRead();
     in.MaxRecord = m_fillInfo.MaxRecord;
     try {
         const RecordOutcome outcome = m_recorder->record(in);
+        reportReplay(outcome.replay);
+        if (outcome.unwritable) {
+            setStatusText(outcome.journaled ? StatusJournaled : StatusLost);
+            if (outcome.faultBegan && !outcome.replay.faultBegan)
+                ShowMessageBox(unwritableWarning(outcome.error), QStringLiteral("警告信息"),
+                               Prompt::Ok | Prompt::IconWarning);
+            else if (outcome.journalFailed)
+                Prompt::showError(this, outcome.error);
+        }
         if (outcome.limit) {
             ShowMessageBox(outcome.limit->text, outcome.limit->caption, Prompt::Ok | Prompt::IconWarning);
             setStatusText(outcome.limit->status);

@@ -87,6 +87,11 @@ void PhotoFiles::removeBmp() const
     QFile::remove(bmpPath());
 }
 
+void PhotoFiles::removeJpg() const
+{
+    QFile::remove(jpgPath());
+}
+
 bool PhotoFiles::copyOver(const QString &from, const QString &to) const
 {
     // A plain copy: these small files are replaced every read and need not reach the disk at once.

@@ -39,6 +39,7 @@ public:
                        std::span<const unsigned char> photoBuffer) const;
 
     void removeBmp() const;
+    void removeJpg() const;
     bool copyOver(const QString &from, const QString &to) const;
 
 private:

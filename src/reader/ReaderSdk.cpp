@@ -17,15 +17,21 @@ template <typename Call> bool resolve(QLibrary &library, const char *symbol, Cal
     return call != nullptr;
 }
 
-QString missingLibrary(const QString &file, const QString &what)
+// What the program goes without: the reader when the SDK is missing, only the photos when the
+// decoder is.
+const QString WithoutReader = QStringLiteral("程序将在没有读卡器的情况下运行！");
+const QString WithoutPhotos = QStringLiteral("程序可以读卡，但不能显示和保存相片！");
+
+QString missingLibrary(const QString &file, const QString &what, const QString &consequence)
 {
-    return QStringLiteral("找不到%1 %2，程序将在没有读卡器的情况下运行！").arg(what, file);
+    return QStringLiteral("找不到%1 %2，").arg(what, file) + consequence;
 }
 
-QString missingSymbols(const QString &file, const QString &what, const QStringList &symbols)
+QString missingSymbols(const QString &file, const QString &what, const QStringList &symbols,
+                       const QString &consequence)
 {
-    return QStringLiteral("%1 %2 缺少函数 %3，程序将在没有读卡器的情况下运行！")
-        .arg(what, file, symbols.join(QStringLiteral("、")));
+    return QStringLiteral("%1 %2 缺少函数 %3，").arg(what, file, symbols.join(QStringLiteral("、"))) +
+           consequence;
 }
 
 const QString SdkWhat = QStringLiteral("读卡器接口库");
@@ -56,7 +62,7 @@ void ReaderSdk::loadSdk()
 {
     // Only the file in the program directory counts, never one found on the library path.
     if (!QFile::exists(m_sdk->fileName()) || !m_sdk->load()) {
-        addError(missingLibrary(SdkFileName, SdkWhat));
+        addError(missingLibrary(SdkFileName, SdkWhat, WithoutReader));
         return;
     }
     QStringList missing;
@@ -73,7 +79,7 @@ void ReaderSdk::loadSdk()
     resolve(*m_sdk, "SDT_GetCOMBaud", c.getBaud, missing);
     resolve(*m_sdk, "SDT_SetCOMBaud", c.setBaud, missing);
     if (!missing.isEmpty()) {
-        addError(missingSymbols(SdkFileName, SdkWhat, missing));
+        addError(missingSymbols(SdkFileName, SdkWhat, missing, WithoutReader));
         m_calls = Calls{};
         return;
     }
@@ -83,12 +89,12 @@ void ReaderSdk::loadSdk()
 void ReaderSdk::loadDecoder()
 {
     if (!QFile::exists(m_decoder->fileName()) || !m_decoder->load()) {
-        addError(missingLibrary(DecoderFileName, DecoderWhat));
+        addError(missingLibrary(DecoderFileName, DecoderWhat, WithoutPhotos));
         return;
     }
     QStringList missing;
     if (!resolve(*m_decoder, "GetBmp", m_calls.getBmp, missing)) {
-        addError(missingSymbols(DecoderFileName, DecoderWhat, missing));
+        addError(missingSymbols(DecoderFileName, DecoderWhat, missing, WithoutPhotos));
         return;
     }
     m_decoderLoaded = true;

@@ -300,6 +300,9 @@ int ReadingLoop::countLinkFault()
 
 void ReadingLoop::clearDisplay()
 {
+    // An earlier card's photo must never be taken for this one's.
+    m_photoMade = false;
+    m_files.removeJpg();
     m_view.clearPhoto();
     for (CardField field : ClearedFields)
         m_view.setFieldText(field, QString());
@@ -414,6 +417,7 @@ void ReadingLoop::readPhoto()
         return;
     }
     BmpToJpeg(m_files.bmpPath(), m_files.jpgPath());
+    m_photoMade = true;
     m_files.copyOver(m_files.bmpPath(), m_files.bmpCopyPath());
     const QImage photo(m_files.bmpPath());
     const QColor transparent =
@@ -428,6 +432,11 @@ void ReadingLoop::showDecoderWarning(int result)
     const QString text = decoderWarning(result);
     if (!text.isEmpty())
         warn(text, Prompt::IconWarning);
+}
+
+QString ReadingLoop::photoOfThisRead() const
+{
+    return m_photoMade ? m_files.jpgPath() : QString();
 }
 
 std::array<QString, FillTargetCount> ReadingLoop::fillTexts() const

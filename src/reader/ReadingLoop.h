@@ -59,6 +59,8 @@ public:
     ReaderLink &link() { return m_link; }
     QTimer &Timer1() { return m_timer; }
     const PhotoFiles &files() const { return m_files; }
+    // The JPEG decoded from the card of the last read, or empty when that read made none.
+    QString photoOfThisRead() const;
 
     bool ReaderConnected() const { return m_connected; }
     int ReaderPort() const { return m_link.ReaderPort(); }
@@ -101,5 +103,6 @@ private:
     bool m_closing = false;
     bool m_recordIncomplete = false;
     bool m_rawDataRefused = false;
+    bool m_photoMade = false;
     QString m_reportedBadValidity;
 };

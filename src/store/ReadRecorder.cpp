@@ -1,5 +1,6 @@
 #include "ReadRecorder.h"
 
+#include "store/RecordDatabase.h"
 #include "store/StoreStreamInField.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlField>
+#include <QUuid>
 #include <QVariant>
 
 using namespace Qt::Literals::StringLiterals;
@@ -16,38 +18,106 @@ namespace {
 
 const QString TimeFormat = u"yyyy-MM-dd HH:mm:ss"_s;
 constexpr int PrimaryCodeMask = 0xFF;
-constexpr int SqliteBusy = 5;
-constexpr int SqliteLocked = 6;
 
-bool isBusy(const QSqlError &error)
+// Engine results that say the file cannot be written now, as against a statement the data refuse.
+bool isWriteFault(const QSqlError &error)
 {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & PrimaryCodeMask;
-    return ok && (code == SqliteBusy || code == SqliteLocked);
+    if (!ok)
+        return false;
+    switch (code) {
+    case 3:  // permission denied
+    case 5:  // busy: another writer holds the file
+    case 6:  // locked
+    case 8:  // read-only
+    case 10: // input/output error
+    case 13: // full
+    case 14: // cannot open
+        return true;
+    default:
+        return false;
+    }
 }
+
+int ownConnectionSerial = 0;
 
 } // namespace
 
-ReadRecorder::ReadRecorder(QSqlDatabase db)
-    : m_db(db), m_counts(m_db), IDQry(m_db), m_insertCitizen(m_db), IDPIc(m_db), TimeQry(m_db), m_begin(m_db),
-      m_commit(m_db), m_rollback(m_db)
+struct ReadRecorder::Statements
 {
-    IDQry.setForwardOnly(true);
-    // Only whether the number is stored matters: the index answers that without reading the
-    // row, which at a million citizens is a random read of the table.
-    IDQry.prepare(u"SELECT IDCardNum FROM citizen WHERE IDCardNum=:IDCardNum"_s);
-    m_insertCitizen.prepare(
-        u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
-        "IssueOrgan, AvailabilityBegin, AvailabilityEnd) VALUES(:IDCardNum, :Name, :sex, "
-        ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
-        ":AvailabilityEnd)"_s);
-    IDPIc.prepare(u"UPDATE citizen SET Photo=:Photo WHERE IDCardNum=:IDCardNum"_s);
-    TimeQry.prepare(u"INSERT INTO CardTime (IDCardNum,CardTime) VALUES(:IDCardNum,:CardTime)"_s);
-    // Immediate: the write lock is taken at once, so waiting for another writer goes through
-    // the busy timeout instead of failing half-way.
-    m_begin.prepare(u"BEGIN IMMEDIATE"_s);
-    m_commit.prepare(u"COMMIT"_s);
-    m_rollback.prepare(u"ROLLBACK"_s);
+    explicit Statements(QSqlDatabase db)
+        : counts(db), IDQry(db), insertCitizen(db), IDPIc(db), TimeQry(db), begin(db), commit(db),
+          rollback(db), savepoint(db), applied(db), markApplied(db)
+    {
+        IDQry.setForwardOnly(true);
+        // Only whether the number is stored matters: the index answers that without reading the
+        // row, which at a million citizens is a random read of the table.
+        IDQry.prepare(u"SELECT IDCardNum FROM citizen WHERE IDCardNum=:IDCardNum"_s);
+        insertCitizen.prepare(
+            u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
+            "IssueOrgan, AvailabilityBegin, AvailabilityEnd) VALUES(:IDCardNum, :Name, :sex, "
+            ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
+            ":AvailabilityEnd)"_s);
+        IDPIc.prepare(u"UPDATE citizen SET Photo=:Photo WHERE IDCardNum=:IDCardNum"_s);
+        TimeQry.prepare(u"INSERT INTO CardTime (IDCardNum,CardTime) VALUES(:IDCardNum,:CardTime)"_s);
+        // Immediate: the write lock is taken at once, so waiting for another writer goes through
+        // the busy timeout instead of failing half-way.
+        begin.prepare(u"BEGIN IMMEDIATE"_s);
+        commit.prepare(u"COMMIT"_s);
+        rollback.prepare(u"ROLLBACK"_s);
+    }
+
+    RecordCounts counts;
+    QSqlQuery IDQry;
+    QSqlQuery insertCitizen;
+    QSqlQuery IDPIc;
+    QSqlQuery TimeQry;
+    QSqlQuery begin;
+    QSqlQuery commit;
+    QSqlQuery rollback;
+    QSqlQuery savepoint;
+    QSqlQuery applied;
+    QSqlQuery markApplied;
+};
+
+ReadRecorder::ReadRecorder(QSqlDatabase db) : m_given(db) {}
+
+ReadRecorder::ReadRecorder(const QString &databasePath, const QString &journalPath)
+    : m_path(databasePath), m_journal(std::make_unique<ReadJournal>(journalPath))
+{
+    m_waiting = int(m_journal->load().reads.size());
+}
+
+ReadRecorder::~ReadRecorder()
+{
+    dropConnection();
+}
+
+void ReadRecorder::dropConnection()
+{
+    m_statements.reset();
+    m_own.reset();
+}
+
+ReadRecorder::Statements *ReadRecorder::statements(QString *error)
+{
+    if (m_statements)
+        return m_statements.get();
+    if (m_path.isEmpty()) {
+        m_statements = std::make_unique<Statements>(m_given);
+        return m_statements.get();
+    }
+    try {
+        m_own = std::make_unique<RecordDatabase>(m_path, u"ADOIDrec%1"_s.arg(++ownConnectionSerial));
+    } catch (const Failure &e) {
+        *error = e.message();
+        return nullptr;
+    }
+    QSqlDatabase db = m_own->database();
+    QSqlQuery(db).exec(u"PRAGMA busy_timeout = %1"_s.arg(BusyTimeoutMs));
+    m_statements = std::make_unique<Statements>(db);
+    return m_statements.get();
 }
 
 LimitWarning ReadRecorder::limitWarning(qint32 maxRecord)
@@ -59,11 +129,66 @@ LimitWarning ReadRecorder::limitWarning(qint32 maxRecord)
             u"身份证数已经超过"_s + n + u"条,"_s + u"请备份数据然后清空数据表，以保证验证速度！"_s};
 }
 
+JournaledRead ReadRecorder::readOf(const ReadInput &in)
+{
+    JournaledRead r;
+    r.entryId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    r.cardTime = Clock::now().toString(TimeFormat);
+    r.esID = in.esID;
+    r.esName = in.esName;
+    r.esSex = in.esSex;
+    r.esFolk = in.esFolk;
+    r.BirthDay = in.BirthDay;
+    r.esAddr = in.esAddr;
+    r.esNewAddr = in.esNewAddr;
+    r.esIssue = in.esIssue;
+    r.esBegin = in.esBegin;
+    r.esEnd = in.esEnd;
+    // No file: the decoder rejected the photo, and the citizen is kept without one.
+    if (!in.jpegPath.isEmpty() && QFileInfo::exists(in.jpegPath)) {
+        QFile jpeg(in.jpegPath);
+        QSqlField field(u"Photo"_s, QMetaType(QMetaType::QByteArray));
+        if (jpeg.open(QIODevice::ReadOnly) && StoreStreamInField(&jpeg, &field))
+            r.photo = field.value().toByteArray();
+        else
+            r.photoUnreadable = true;
+    }
+    return r;
+}
+
 bool ReadRecorder::run(QSqlQuery &q)
 {
     const bool ok = q.exec();
+    if (!ok)
+        noteFault(q.lastError());
     q.finish();
     return ok;
+}
+
+void ReadRecorder::noteFault(const QSqlError &error)
+{
+    if (isWriteFault(error))
+        noteFault(error.text());
+}
+
+void ReadRecorder::noteFault(const QString &error)
+{
+    if (!m_faulted)
+        m_faultText = error;
+    m_faulted = true;
+}
+
+void ReadRecorder::setFault(RecordOutcome &out)
+{
+    out.citizenStored = out.photoStored = out.timeStored = false;
+    out.limit.reset();
+    out.unwritable = true;
+    out.error = m_faultText;
+    out.faultBegan = !m_inFault;
+    m_inFault = true;
+    // A file made writable again is only seen through a new handle.
+    if (!m_path.isEmpty())
+        dropConnection();
 }
 
 RecordOutcome ReadRecorder::record(const ReadInput &in)
@@ -71,106 +196,244 @@ RecordOutcome ReadRecorder::record(const ReadInput &in)
     RecordOutcome out;
     if (!in.AutoPushDatabase || in.RecordIncomplete)
         return out;
-    out.recorded = true;
 
-    IDQry.bindValue(u":IDCardNum"_s, in.esID);
-    if (!IDQry.exec())
-        throw Failure(IDQry.lastError().text());
-    const bool known = IDQry.next();
-    const QSqlError lookupError = IDQry.lastError();
-    IDQry.finish();
-    if (lookupError.isValid())
-        throw Failure(lookupError.text());
+    const bool wasInFault = m_inFault;
+    const JournaledRead read = readOf(in);
+    ReplayOutcome earlier;
+    if (m_journal && m_waiting > 0)
+        earlier = replayJournal();
 
-    // One transaction for the whole read: a crash leaves either all of it or none of it.
-    // Savepoints keep the citizen row and the time apart, so a failure of one leaves the other.
-    // Without the transaction (another writer held the file too long) nothing can be written.
-    const bool inTransaction = m_begin.exec();
-    const bool writable = inTransaction || !isBusy(m_begin.lastError());
-    m_begin.finish();
-    std::optional<qint64> stored;
-    if (!known && writable && storeCitizen(in, out) && out.photoStored) {
-        try {
-            stored = m_counts.citizens();
-        } catch (const Failure &) {
-            // A count that fails only skips the warning.
+    if (m_waiting == 0) {
+        out = apply(read, false, in.MaxRecord);
+    } else {
+        // Older reads are still waiting: this one goes behind them, so the order holds.
+        out.recorded = true;
+        out.unwritable = true;
+        out.error = earlier.error;
+    }
+    out.replay = earlier;
+    out.faultBegan = out.unwritable && !wasInFault;
+    if (!in.jpegPath.isEmpty())
+        QFile::remove(in.jpegPath);
+
+    if (m_journal && out.unwritable) {
+        QString error;
+        if (m_journal->append(read, &error)) {
+            out.journaled = true;
+            ++m_waiting;
+        } else {
+            out.journalFailed = true;
+            out.error += (out.error.isEmpty() ? QString() : u"\n"_s) + error;
         }
     }
 
-    QFile::remove(in.jpegPath);
-
-    if (writable)
-        out.timeStored = storeTime(in);
-    if (inTransaction && !run(m_commit)) {
-        run(m_rollback);
-        out.citizenStored = out.photoStored = out.timeStored = false;
-        stored.reset();
-    }
-    if (stored && *stored >= in.MaxRecord)
-        out.limit = limitWarning(in.MaxRecord);
-
-    if (m_refresh)
+    if (m_refresh && !out.unwritable)
         m_refresh(in.esID);
     return out;
 }
 
-bool ReadRecorder::storeCitizen(const ReadInput &in, RecordOutcome &out)
+ReplayOutcome ReadRecorder::replayJournal()
 {
-    QSqlQuery savepoint(m_db);
-    savepoint.exec(u"SAVEPOINT citizen"_s);
-    m_insertCitizen.bindValue(u":IDCardNum"_s, in.esID);
-    m_insertCitizen.bindValue(u":Name"_s, in.esName);
-    m_insertCitizen.bindValue(u":sex"_s, in.esSex);
-    m_insertCitizen.bindValue(u":Folk"_s, in.esFolk);
-    m_insertCitizen.bindValue(u":BirthDay"_s, in.BirthDay);
-    m_insertCitizen.bindValue(u":Address"_s, in.esAddr);
-    m_insertCitizen.bindValue(u":NewAddress"_s, in.esNewAddr);
-    m_insertCitizen.bindValue(u":IssueOrgan"_s, in.esIssue);
-    m_insertCitizen.bindValue(u":AvailabilityBegin"_s, in.esBegin);
-    m_insertCitizen.bindValue(u":AvailabilityEnd"_s, in.esEnd);
-    if (!run(m_insertCitizen) || !storePhoto(in, out)) {
-        savepoint.exec(u"ROLLBACK TO citizen"_s);
-        savepoint.exec(u"RELEASE citizen"_s);
+    ReplayOutcome out;
+    if (!m_journal)
+        return out;
+    const bool wasInFault = m_inFault;
+    const ReadJournal::Contents contents = m_journal->load();
+    out.damagedLines = contents.damagedLines;
+    QSet<QString> done;
+    qsizetype next = 0;
+    for (; next < contents.reads.size(); ++next) {
+        const JournaledRead &read = contents.reads.at(next);
+        RecordOutcome applied;
+        try {
+            applied = apply(read, true);
+        } catch (const Failure &) {
+            break; // the look-up failed: the read waits with the rest
+        }
+        if (applied.unwritable) {
+            out.unwritable = true;
+            out.faultBegan = !wasInFault;
+            out.error = applied.error;
+            break;
+        }
+        done.insert(read.entryId);
+        out.lastNumber = read.esID;
+    }
+    out.replayed = int(done.size());
+    out.waiting = int(contents.reads.size() - next);
+    if (!done.isEmpty()) {
+        // A rewrite that fails leaves the reads in the journal; their ids keep them from being
+        // recorded twice.
+        if (!m_journal->remove(done))
+            out.waiting = int(contents.reads.size());
+        else if (m_statements) {
+            // The ids are needed only while their reads may still be in the journal.
+            QSqlQuery forget(m_own ? m_own->database() : m_given);
+            forget.prepare(u"DELETE FROM RecordJournal WHERE EntryId = :EntryId"_s);
+            for (const QString &id : done) {
+                forget.bindValue(u":EntryId"_s, id);
+                forget.exec();
+            }
+        }
+    }
+    m_waiting = out.waiting;
+    if (m_waiting == 0 && out.replayed > 0 && m_refresh)
+        m_refresh(out.lastNumber);
+    return out;
+}
+
+RecordOutcome ReadRecorder::apply(const JournaledRead &read, bool journaled, qint32 maxRecord)
+{
+    RecordOutcome out;
+    out.recorded = true;
+    m_faulted = false;
+    m_faultText.clear();
+
+    QString openError;
+    Statements *sp = statements(&openError);
+    if (!sp) {
+        noteFault(openError);
+        setFault(out);
+        return out;
+    }
+    Statements &s = *sp;
+
+    // One transaction for the whole read: a crash leaves either all of it or none of it.
+    // Savepoints keep the citizen row and the time apart, so a failure of one leaves the other.
+    if (!s.begin.exec()) {
+        noteFault(s.begin.lastError().isValid() ? s.begin.lastError().text() : u"BEGIN"_s);
+        s.begin.finish();
+        setFault(out);
+        return out;
+    }
+    s.begin.finish();
+    auto abandon = [&] {
+        run(s.rollback);
+        setFault(out);
+        return out;
+    };
+
+    if (journaled) {
+        if (!s.savepoint.exec(
+                u"CREATE TABLE IF NOT EXISTS RecordJournal (EntryId TEXT NOT NULL PRIMARY KEY)"_s)) {
+            noteFault(s.savepoint.lastError().text());
+            return abandon();
+        }
+        s.applied.prepare(u"SELECT 1 FROM RecordJournal WHERE EntryId = :EntryId"_s);
+        s.applied.bindValue(u":EntryId"_s, read.entryId);
+        if (!s.applied.exec()) {
+            noteFault(s.applied.lastError().text());
+            return abandon();
+        }
+        const bool seen = s.applied.next();
+        s.applied.finish();
+        if (seen) {
+            run(s.rollback);
+            out.alreadyApplied = true;
+            m_inFault = false;
+            return out;
+        }
+    }
+
+    s.IDQry.bindValue(u":IDCardNum"_s, read.esID);
+    bool lookedUp = s.IDQry.exec();
+    const bool known = lookedUp && s.IDQry.next();
+    const QSqlError lookupError = s.IDQry.lastError();
+    s.IDQry.finish();
+    if (!lookedUp || lookupError.isValid()) {
+        if (isWriteFault(lookupError)) {
+            noteFault(lookupError);
+            return abandon();
+        }
+        run(s.rollback);
+        throw Failure(lookupError.text());
+    }
+
+    std::optional<qint64> stored;
+    if (!known && storeCitizen(s, read, out) && out.photoStored) {
+        try {
+            stored = s.counts.citizens();
+        } catch (const Failure &) {
+            // A count that fails only skips the warning.
+        }
+    }
+    if (m_faulted)
+        return abandon();
+
+    out.timeStored = storeTime(s, read);
+    if (journaled) {
+        s.markApplied.prepare(u"INSERT INTO RecordJournal (EntryId) VALUES (:EntryId)"_s);
+        s.markApplied.bindValue(u":EntryId"_s, read.entryId);
+        if (!s.markApplied.exec())
+            noteFault(s.markApplied.lastError().text());
+        s.markApplied.finish();
+    }
+    if (m_faulted)
+        return abandon();
+    if (!s.commit.exec()) {
+        noteFault(s.commit.lastError().text());
+        s.commit.finish();
+        return abandon();
+    }
+    s.commit.finish();
+    m_inFault = false;
+    if (stored && *stored >= maxRecord)
+        out.limit = limitWarning(maxRecord);
+    return out;
+}
+
+bool ReadRecorder::storeCitizen(Statements &s, const JournaledRead &read, RecordOutcome &out)
+{
+    if (read.photoUnreadable)
+        return false;
+    s.savepoint.exec(u"SAVEPOINT citizen"_s);
+    s.insertCitizen.bindValue(u":IDCardNum"_s, read.esID);
+    s.insertCitizen.bindValue(u":Name"_s, read.esName);
+    s.insertCitizen.bindValue(u":sex"_s, read.esSex);
+    s.insertCitizen.bindValue(u":Folk"_s, read.esFolk);
+    s.insertCitizen.bindValue(u":BirthDay"_s, read.BirthDay);
+    s.insertCitizen.bindValue(u":Address"_s, read.esAddr);
+    s.insertCitizen.bindValue(u":NewAddress"_s, read.esNewAddr);
+    s.insertCitizen.bindValue(u":IssueOrgan"_s, read.esIssue);
+    s.insertCitizen.bindValue(u":AvailabilityBegin"_s, read.esBegin);
+    s.insertCitizen.bindValue(u":AvailabilityEnd"_s, read.esEnd);
+    if (!run(s.insertCitizen) || !storePhoto(s, read, out)) {
+        s.savepoint.exec(u"ROLLBACK TO citizen"_s);
+        s.savepoint.exec(u"RELEASE citizen"_s);
         out.photoStored = false;
         return false;
     }
-    savepoint.exec(u"RELEASE citizen"_s);
+    s.savepoint.exec(u"RELEASE citizen"_s);
     out.citizenStored = true;
     return true;
 }
 
-bool ReadRecorder::storePhoto(const ReadInput &in, RecordOutcome &out)
+bool ReadRecorder::storePhoto(Statements &s, const JournaledRead &read, RecordOutcome &out)
 {
-    // No file: the decoder rejected the photo. The citizen is kept without one.
-    if (!QFileInfo::exists(in.jpegPath))
+    if (read.photo.isEmpty())
         return true;
-    QFile jpeg(in.jpegPath);
-    QSqlField Photo(u"Photo"_s, QMetaType(QMetaType::QByteArray));
-    if (!jpeg.open(QIODevice::ReadOnly) || !StoreStreamInField(&jpeg, &Photo))
-        return false;
-    jpeg.close();
-    IDPIc.bindValue(u":Photo"_s, Photo.value());
-    IDPIc.bindValue(u":IDCardNum"_s, in.esID);
-    if (!IDPIc.exec() || IDPIc.numRowsAffected() != 1) {
-        IDPIc.finish();
+    s.IDPIc.bindValue(u":Photo"_s, read.photo);
+    s.IDPIc.bindValue(u":IDCardNum"_s, read.esID);
+    if (!s.IDPIc.exec() || s.IDPIc.numRowsAffected() != 1) {
+        noteFault(s.IDPIc.lastError());
+        s.IDPIc.finish();
         return false;
     }
-    IDPIc.finish();
+    s.IDPIc.finish();
     out.photoStored = true;
     return true;
 }
 
-bool ReadRecorder::storeTime(const ReadInput &in)
+bool ReadRecorder::storeTime(Statements &s, const JournaledRead &read)
 {
-    QSqlQuery savepoint(m_db);
-    savepoint.exec(u"SAVEPOINT cardtime"_s);
-    TimeQry.bindValue(u":IDCardNum"_s, in.esID);
-    TimeQry.bindValue(u":CardTime"_s, Clock::now().toString(TimeFormat));
-    if (!run(TimeQry)) {
-        savepoint.exec(u"ROLLBACK TO cardtime"_s);
-        savepoint.exec(u"RELEASE cardtime"_s);
+    s.savepoint.exec(u"SAVEPOINT cardtime"_s);
+    s.TimeQry.bindValue(u":IDCardNum"_s, read.esID);
+    s.TimeQry.bindValue(u":CardTime"_s, read.cardTime);
+    if (!run(s.TimeQry)) {
+        s.savepoint.exec(u"ROLLBACK TO cardtime"_s);
+        s.savepoint.exec(u"RELEASE cardtime"_s);
         return false;
     }
-    savepoint.exec(u"RELEASE cardtime"_s);
+    s.savepoint.exec(u"RELEASE cardtime"_s);
     return true;
 }

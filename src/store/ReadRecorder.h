@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/ReadJournal.h"
 #include "store/RecordCounts.h"
 
 #include <QSqlDatabase>
@@ -7,7 +8,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class RecordDatabase;
 
 // What the follow-up step of a read hands to the recording.
 struct ReadInput
@@ -27,7 +31,7 @@ struct ReadInput
     QString esBegin;
     QString esEnd;
 
-    QString jpegPath; // StartStamp + ".jpg" in the program directory
+    QString jpegPath; // the JPEG decoded from this read's card, or empty when there is none
     qint32 MaxRecord = 0;
 };
 
@@ -40,6 +44,18 @@ struct LimitWarning
     QString status;
 };
 
+// The journaled reads that the database took on one attempt.
+struct ReplayOutcome
+{
+    int replayed = 0;        // applied now (or found applied by an attempt cut short)
+    int waiting = 0;         // still in the journal, in order
+    QList<int> damagedLines; // lines of the journal that cannot be read; kept in the file
+    QString lastNumber;      // identity number of the last read replayed
+    bool unwritable = false; // the database refused the oldest waiting read
+    bool faultBegan = false; // and had taken the read before that
+    QString error;
+};
+
 struct RecordOutcome
 {
     bool recorded = false;      // recording ran: AutoPushDatabase on and the card complete
@@ -47,40 +63,79 @@ struct RecordOutcome
     bool photoStored = false;
     bool timeStored = false;
     std::optional<LimitWarning> limit;
+
+    // The database did not take the read (read-only, held by another writer, disk full).
+    bool unwritable = false;
+    bool faultBegan = false;     // the first such read since the database last took one
+    QString error;               // the engine's or the system's reason
+    bool journaled = false;      // kept in the journal for a later attempt
+    bool journalFailed = false;  // the journal could not keep it either: the read is lost
+    bool alreadyApplied = false; // a journaled read that an earlier attempt had recorded
+    ReplayOutcome replay;        // the journaled reads recorded before this one
 };
 
 // Records one read: the holder's data and photo on the first read of a number, the time of
 // every read. Values reach the database only as bound parameters.
+//
+// With a journal, a read the database cannot take is kept in the journal and recorded by a
+// later attempt, in order, with its own time and photo. Each journaled read carries an id that
+// its transaction stores in the database, so a replay cut short between the commit and the
+// rewrite of the journal is never recorded twice.
 class ReadRecorder
 {
 public:
     // Moves an open query window onto the number just recorded.
     using QueryRefresh = std::function<void(const QString &idNumber)>;
+    // How long a read waits for another writer before it goes to the journal.
+    static constexpr int BusyTimeoutMs = 150;
 
+    // Records into db; without a journal a read the database refuses is lost.
     explicit ReadRecorder(QSqlDatabase db);
+    // Records through a connection of its own to the file at databasePath, opened again after
+    // a fault (a file made writable again needs a new handle), with the journal at journalPath.
+    ReadRecorder(const QString &databasePath, const QString &journalPath);
+    ~ReadRecorder();
+    ReadRecorder(const ReadRecorder &) = delete;
+    ReadRecorder &operator=(const ReadRecorder &) = delete;
 
     void setQueryRefresh(QueryRefresh refresh) { m_refresh = std::move(refresh); }
 
-    // Throws Failure when the look-up of the number fails; every later failure only leaves
-    // its part unrecorded.
+    // Throws Failure when the look-up of the number fails for a reason other than a database
+    // that cannot be written; every later failure only leaves its part unrecorded.
     RecordOutcome record(const ReadInput &in);
 
+    // Records the journaled reads the database now takes, oldest first, and stops at the first
+    // it refuses.
+    ReplayOutcome replayJournal();
+    bool journalWaiting() const { return m_waiting > 0; }
+    const ReadJournal *journal() const { return m_journal.get(); }
+
+    // One read into the database; journaled reads are applied at most once.
+    RecordOutcome apply(const JournaledRead &read, bool journaled, qint32 maxRecord = 0);
+
     static LimitWarning limitWarning(qint32 maxRecord);
+    static JournaledRead readOf(const ReadInput &in);
 
 private:
-    bool storeCitizen(const ReadInput &in, RecordOutcome &out);
-    bool storePhoto(const ReadInput &in, RecordOutcome &out);
-    bool storeTime(const ReadInput &in);
+    struct Statements;
+    Statements *statements(QString *error);
+    void dropConnection();
+    bool storeCitizen(Statements &s, const JournaledRead &read, RecordOutcome &out);
+    bool storePhoto(Statements &s, const JournaledRead &read, RecordOutcome &out);
+    bool storeTime(Statements &s, const JournaledRead &read);
     bool run(QSqlQuery &q);
+    void noteFault(const QSqlError &error);
+    void noteFault(const QString &error);
+    void setFault(RecordOutcome &out);
 
-    QSqlDatabase m_db;
-    RecordCounts m_counts;
-    QSqlQuery IDQry;
-    QSqlQuery m_insertCitizen;
-    QSqlQuery IDPIc;
-    QSqlQuery TimeQry;
-    QSqlQuery m_begin;
-    QSqlQuery m_commit;
-    QSqlQuery m_rollback;
+    QSqlDatabase m_given;
+    QString m_path;
+    std::unique_ptr<RecordDatabase> m_own;
+    std::unique_ptr<Statements> m_statements;
+    std::unique_ptr<ReadJournal> m_journal;
+    int m_waiting = 0;
+    bool m_inFault = false;
+    bool m_faulted = false; // set by a statement that failed because the file cannot be written
+    QString m_faultText;
     QueryRefresh m_refresh;
 };

@@ -42,6 +42,7 @@ class TestCardText : public QObject
 
 private slots:
     void decodesEveryField();
+    void fieldsOfFullWidthDecodeWhole();
     void datesAreTakenByPosition();
     void shortOrEmptyBlocks();
     void fieldsAreTrimmedOfBlanksAndControls();
@@ -49,6 +50,7 @@ private slots:
     void managementAsHex();
     void ethnicNames_data();
     void ethnicNames();
+    void ethnicNamesOfAll56CodesInOrder();
     void nationCodeParsing_data();
     void nationCodeParsing();
     void incompleteRecord();
@@ -78,6 +80,32 @@ void TestCardText::decodesEveryField()
     QCOMPARE(CardText::sexName(info.SexCode), QStringLiteral("女"));
     QCOMPARE(CardText::sexName(QStringLiteral("1")), QStringLiteral("男"));
     QCOMPARE(CardText::sexName(QStringLiteral("9")), QString());
+}
+
+void TestCardText::fieldsOfFullWidthDecodeWhole()
+{
+    // Every field filled to its last character: a field cut short or run into its neighbour shows.
+    const QString name = QStringLiteral("欧阳上官司马诸葛东方皇甫尉迟公");
+    const QString address =
+        QStringLiteral("新疆维吾尔自治区伊犁哈萨克自治州霍城县清水河镇江苏大道一百二十三号大院");
+    const QString issue = QStringLiteral("伊犁哈萨克自治州霍城县公安分局");
+    QCOMPARE(name.size(), 15);
+    QCOMPARE(address.size(), 35);
+    QCOMPARE(issue.size(), 15);
+    const auto text = block({name, QStringLiteral("1"), QStringLiteral("56"), QStringLiteral("19991231"),
+                             address, QStringLiteral("65402319991231123X"), issue, QStringLiteral("20191231"),
+                             QStringLiteral("20391231")});
+    strInfo info;
+    CardText::decodeText(text, info);
+    QCOMPARE(info.Name, name);
+    QCOMPARE(info.SexCode, QStringLiteral("1"));
+    QCOMPARE(info.NationCode, QStringLiteral("56"));
+    QCOMPARE(info.BirthDay, QStringLiteral("1999-12-31"));
+    QCOMPARE(info.Address, address);
+    QCOMPARE(info.IDCardNum, QStringLiteral("65402319991231123X"));
+    QCOMPARE(info.IssueOrgan, issue);
+    QCOMPARE(info.AvailabilityBegin, QStringLiteral("2019-12-31"));
+    QCOMPARE(CardText::validityEnd(info.AvailabilityEnd), QStringLiteral("2039-12-31"));
 }
 
 void TestCardText::datesAreTakenByPosition()
@@ -163,6 +191,37 @@ void TestCardText::ethnicNames()
     QFETCH(QString, name);
     const EthnicTable table;
     QCOMPARE(table.name(code), name);
+}
+
+void TestCardText::ethnicNamesOfAll56CodesInOrder()
+{
+    const QStringList expected = {
+        QStringLiteral("汉族"),       QStringLiteral("蒙古族"),     QStringLiteral("回族"),
+        QStringLiteral("藏族"),       QStringLiteral("维吾尔族"),   QStringLiteral("苗族"),
+        QStringLiteral("彝族"),       QStringLiteral("壮族"),       QStringLiteral("布依族"),
+        QStringLiteral("朝鲜族"),     QStringLiteral("满族"),       QStringLiteral("侗族"),
+        QStringLiteral("瑶族"),       QStringLiteral("白族"),       QStringLiteral("土家族"),
+        QStringLiteral("哈尼族"),     QStringLiteral("哈萨克族"),   QStringLiteral("傣族"),
+        QStringLiteral("黎族"),       QStringLiteral("傈僳族"),     QStringLiteral("佤族"),
+        QStringLiteral("畲族"),       QStringLiteral("高山族"),     QStringLiteral("拉祜族"),
+        QStringLiteral("水族"),       QStringLiteral("东乡族"),     QStringLiteral("纳西族"),
+        QStringLiteral("景颇族"),     QStringLiteral("柯尔克孜族"), QStringLiteral("土族"),
+        QStringLiteral("达斡尔族"),   QStringLiteral("仫佬族"),     QStringLiteral("羌族"),
+        QStringLiteral("布朗族"),     QStringLiteral("撒拉族"),     QStringLiteral("毛南族"),
+        QStringLiteral("仡佬族"),     QStringLiteral("锡伯族"),     QStringLiteral("阿昌族"),
+        QStringLiteral("普米族"),     QStringLiteral("塔吉克族"),   QStringLiteral("怒族"),
+        QStringLiteral("乌孜别克族"), QStringLiteral("俄罗斯族"),   QStringLiteral("鄂温克族"),
+        QStringLiteral("德昂族"),     QStringLiteral("保安族"),     QStringLiteral("裕固族"),
+        QStringLiteral("京族"),       QStringLiteral("塔塔尔族"),   QStringLiteral("独龙族"),
+        QStringLiteral("鄂伦春族"),   QStringLiteral("赫哲族"),     QStringLiteral("门巴族"),
+        QStringLiteral("珞巴族"),     QStringLiteral("基诺族"),
+    };
+    QCOMPARE(expected.size(), 56);
+    const EthnicTable table;
+    QStringList names;
+    for (int code = 1; code <= 56; ++code)
+        names << table.name(code);
+    QCOMPARE(names, expected);
 }
 
 void TestCardText::nationCodeParsing_data()

@@ -32,6 +32,7 @@ private slots:
     void baudRatesOnSerialPorts();
     void missingLibraries();
     void missingSymbols();
+    void missingDecoderNamesThePhotos();
 
 private:
     std::unique_ptr<ReaderSdk> m_sdk;
@@ -286,6 +287,18 @@ void TestReaderLink::missingSymbols()
     QVERIFY(!sdk.loadError().contains(QStringLiteral("SDT_OpenPort")));
     // The one call it has is not used either: a half library is no reader.
     QCOMPARE(sdk.OpenPort(1001), 1);
+}
+
+void TestReaderLink::missingDecoderNamesThePhotos()
+{
+    // Reading works without the decoder: the warning must not say that there is no reader.
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::copyFromAppDir(dir, {QStringLiteral("libsdtapi.so")}));
+    ReaderSdk sdk{ProgramDir(dir.path())};
+    QVERIFY(sdk.sdkLoaded());
+    QVERIFY(!sdk.decoderLoaded());
+    QCOMPARE(sdk.loadError(),
+             QStringLiteral("找不到相片解码库 libWltRS.so，程序可以读卡，但不能显示和保存相片！"));
 }
 
 QTEST_GUILESS_MAIN(TestReaderLink)

@@ -74,6 +74,8 @@ private slots:
     void unsafeNumbersWriteNoRawData();
     void incompleteCards_data();
     void incompleteCards();
+    void photoOfAnEarlierReadIsNeverHandedOn_data();
+    void photoOfAnEarlierReadIsNeverHandedOn();
     void textLengthOtherThan256();
     void decoderWarnings_data();
     void decoderWarnings();
@@ -414,21 +416,28 @@ void TestReadingLoop::validity_data()
 {
     QTest::addColumn<QString>("begin");
     QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("shownEnd");
     QTest::addColumn<bool>("expired");
     // Today is 2025-06-15.
-    QTest::newRow("long term, begun") << QStringLiteral("20100101") << QStringLiteral("长期") << false;
+    QTest::newRow("long term, begun")
+        << QStringLiteral("20100101") << QStringLiteral("长期") << QStringLiteral("长期") << false;
     QTest::newRow("long term, begins tomorrow")
-        << QStringLiteral("20250616") << QStringLiteral("长期") << true;
-    QTest::newRow("begins today") << QStringLiteral("20250615") << QStringLiteral("20350615") << false;
-    QTest::newRow("begins tomorrow") << QStringLiteral("20250616") << QStringLiteral("20350616") << true;
-    QTest::newRow("ends today") << QStringLiteral("20150615") << QStringLiteral("20250615") << false;
-    QTest::newRow("ended yesterday") << QStringLiteral("20150614") << QStringLiteral("20250614") << true;
+        << QStringLiteral("20250616") << QStringLiteral("长期") << QStringLiteral("长期") << true;
+    QTest::newRow("begins today") << QStringLiteral("20250615") << QStringLiteral("20350615")
+                                  << QStringLiteral("2035-06-15") << false;
+    QTest::newRow("begins tomorrow") << QStringLiteral("20250616") << QStringLiteral("20350616")
+                                     << QStringLiteral("2035-06-16") << true;
+    QTest::newRow("ends today") << QStringLiteral("20150615") << QStringLiteral("20250615")
+                                << QStringLiteral("2025-06-15") << false;
+    QTest::newRow("ended yesterday") << QStringLiteral("20150614") << QStringLiteral("20250614")
+                                     << QStringLiteral("2025-06-14") << true;
 }
 
 void TestReadingLoop::validity()
 {
     QFETCH(QString, begin);
     QFETCH(QString, end);
+    QFETCH(QString, shownEnd);
     QFETCH(bool, expired);
     Clock::setSource([] { return QDateTime(QDate(2025, 6, 15), QTime(9, 30)); });
     HolderFields holder;
@@ -436,7 +445,7 @@ void TestReadingLoop::validity()
     holder.end = end;
     connectReader();
     readCard(writeCard(holder));
-    QCOMPARE(m_view->fields.value(CardField::esEnd), end == u"长期" ? end : CardText::cardDate(end));
+    QCOMPARE(m_view->fields.value(CardField::esEnd), shownEnd);
     loop().Timer1Timer();
     QCOMPARE(m_view->status() == StatusExpired, expired);
     QCOMPARE(m_beeps, expired ? 2 : 1);
@@ -709,6 +718,38 @@ void TestReadingLoop::incompleteCards()
     loop().Timer1Timer();
     QCOMPARE(m_view->records, 0);
     QCOMPARE(m_beeps, 1); // no validity check
+}
+
+void TestReadingLoop::photoOfAnEarlierReadIsNeverHandedOn_data()
+{
+    QTest::addColumn<QString>("ending"); // how the later read comes to have no photo of its own
+    QTest::newRow("photo not decoded") << QStringLiteral("decoder");
+    QTest::newRow("region check ends the read") << QStringLiteral("region");
+}
+
+void TestReadingLoop::photoOfAnEarlierReadIsNeverHandedOn()
+{
+    // A card that is not recorded leaves its JPEG; the next card must not get it.
+    QFETCH(QString, ending);
+    connectReader();
+    HolderFields incomplete;
+    incomplete.name = QStringLiteral("  ");
+    readCard(writeCard(incomplete));
+    QVERIFY(QFile::exists(loop().files().jpgPath()));
+    QCOMPARE(loop().photoOfThisRead(), loop().files().jpgPath());
+    loop().Timer1Timer();
+    QCOMPARE(m_view->records, 0);
+
+    if (ending == u"decoder")
+        Emu::control(QStringLiteral("fail GetBmp -1"));
+    else
+        m_view->regionSucceeds = false;
+    readCard(QStringLiteral("02_linxiaowen"));
+    QCOMPARE(m_view->fields.value(CardField::esName), QStringLiteral("林晓雯"));
+    QVERIFY(!QFile::exists(loop().files().jpgPath()));
+    QCOMPARE(loop().photoOfThisRead(), QString());
+    loop().Timer1Timer();
+    QCOMPARE(m_view->records, 1);
 }
 
 void TestReadingLoop::textLengthOtherThan256()

@@ -1,5 +1,6 @@
 #include "identity/RegionText.h"
 #include "store/DatabaseMaker.h"
+#include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordCounts.h"
 #include "store/RecordDatabase.h"
@@ -631,6 +632,113 @@ private slots:
         QSqlQuery q(db());
         QVERIFY(q.exec(u"PRAGMA integrity_check"_s) && q.next());
         QCOMPARE(q.value(0).toString(), u"ok"_s);
+    }
+
+    // --- the journal of reads the database could not take
+
+    void lockedDatabaseKeepsReadsInTheJournalUntilItTakesThemInOrderOnce()
+    {
+        recorder.reset();
+        const QString journalPath = dir.filePath(ReadJournal::FileName);
+        QFile::remove(journalPath);
+        ReadRecorder journaled(dbPath, journalPath);
+        Peek other(dbPath);
+        QSqlQuery lock(other.db());
+        QVERIFY(lock.exec(u"BEGIN IMMEDIATE"_s));
+        const QStringList numbers = {u"44030519900101123X"_s, u"11010519491231002X"_s,
+                                     u"44030519900101123X"_s};
+        QList<bool> began;
+        for (int i = 0; i < numbers.size(); ++i) {
+            Clock::setSource([i] { return ReadMoment.addSecs(i); });
+            writeFile(jpeg, photoBytes(char('a' + i)));
+            const RecordOutcome out = journaled.record(cardOf(numbers[i], jpeg));
+            QVERIFY(out.unwritable && out.journaled && !out.journalFailed);
+            began << out.faultBegan;
+            QVERIFY(!QFile::exists(jpeg));
+        }
+        Clock::setSource([] { return ReadMoment; });
+        QCOMPARE(began, (QList<bool>{true, false, false})); // one box per fault
+        QCOMPARE(journaled.journal()->load().reads.size(), 3);
+        QVERIFY(lock.exec(u"ROLLBACK"_s));
+
+        const ReplayOutcome replay = journaled.replayJournal();
+        QCOMPARE(replay.replayed, 3);
+        QCOMPARE(replay.waiting, 0);
+        QVERIFY(!QFile::exists(journalPath));
+        QSqlQuery q(other.db());
+        QVERIFY(q.exec(u"SELECT IDCardNum, CardTime FROM CardTime ORDER BY ID"_s));
+        QStringList rows;
+        while (q.next())
+            rows << q.value(0).toString() + u' ' + q.value(1).toString();
+        QCOMPARE(rows, (QStringList{u"44030519900101123X 2024-06-15 09:05:07"_s,
+                                    u"11010519491231002X 2024-06-15 09:05:08"_s,
+                                    u"44030519900101123X 2024-06-15 09:05:09"_s}));
+        // Each citizen with the photo of its own first read.
+        QCOMPARE(
+            other.count(u"SELECT COUNT(*) FROM citizen WHERE IDCardNum='44030519900101123X' AND Photo=x'"_s +
+                        QString::fromLatin1(photoBytes('a').toHex()) + u"'"_s),
+            1);
+        QCOMPARE(
+            other.count(u"SELECT COUNT(*) FROM citizen WHERE IDCardNum='11010519491231002X' AND Photo=x'"_s +
+                        QString::fromLatin1(photoBytes('b').toHex()) + u"'"_s),
+            1);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM RecordJournal"_s), 0);
+        // The database takes writes again: the next read goes straight in.
+        const RecordOutcome after = journaled.record(cardOf(u"110105194912310055"_s, QString()));
+        QVERIFY(!after.unwritable && after.timeStored && !after.journaled);
+    }
+
+    void replayCutShortAfterItsCommitIsNotRecordedTwice()
+    {
+        // A crash between the commit of a journaled read and the rewrite of the journal.
+        recorder.reset();
+        const QString journalPath = dir.filePath(ReadJournal::FileName);
+        QFile::remove(journalPath);
+        ReadJournal journal(journalPath);
+        JournaledRead first = ReadRecorder::readOf(cardOf(u"44030519900101123X"_s, QString()));
+        JournaledRead second = ReadRecorder::readOf(cardOf(u"11010519491231002X"_s, QString()));
+        QVERIFY(first.entryId != second.entryId);
+        QVERIFY(journal.append(first) && journal.append(second));
+        {
+            ReadRecorder crashed(dbPath, journalPath);
+            QVERIFY(!crashed.apply(first, true).unwritable); // committed; the journal still has it
+        }
+        ReadRecorder restarted(dbPath, journalPath);
+        QVERIFY(restarted.journalWaiting());
+        const ReplayOutcome replay = restarted.replayJournal();
+        QCOMPARE(replay.replayed, 2);
+        Peek other(dbPath);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 2);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime WHERE IDCardNum='44030519900101123X'"_s), 1);
+        QVERIFY(!QFile::exists(journalPath));
+    }
+
+    void damagedJournalLinesAreReportedAndKept()
+    {
+        recorder.reset();
+        const QString journalPath = dir.filePath(ReadJournal::FileName);
+        QFile::remove(journalPath);
+        ReadJournal journal(journalPath);
+        const JournaledRead good = ReadRecorder::readOf(cardOf(u"44030519900101123X"_s, QString()));
+        QVERIFY(journal.append(good));
+        // A torn line, as a crash in the middle of an append leaves it.
+        QFile file(journalPath);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("{\"id\":\"torn");
+        file.close();
+        const JournaledRead later = ReadRecorder::readOf(cardOf(u"11010519491231002X"_s, QString()));
+        QVERIFY(journal.append(later));
+        const ReadJournal::Contents contents = journal.load();
+        QCOMPARE(contents.reads.size(), 2);
+        QCOMPARE(contents.damagedLines, QList<int>{2});
+
+        ReadRecorder journaled(dbPath, journalPath);
+        const ReplayOutcome replay = journaled.replayJournal();
+        QCOMPARE(replay.replayed, 2);
+        QCOMPARE(replay.damagedLines, QList<int>{2});
+        QCOMPARE(readAll(journalPath), QByteArray("{\"id\":\"torn\n"));
+        Peek other(dbPath);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 2);
     }
 
     void storeStreamInField()

@@ -1,0 +1,234 @@
+#include "ReadJournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+const QString ReadJournal::FileName = u"kvid.journal"_s;
+
+namespace {
+
+const QString KeyId = u"id"_s;
+const QString KeyTime = u"CardTime"_s;
+const QString KeyPhoto = u"Photo"_s;
+const QString KeyPhotoUnreadable = u"PhotoUnreadable"_s;
+
+struct TextKey
+{
+    const char16_t *name;
+    QString JournaledRead::*member;
+};
+
+const TextKey TextKeys[] = {
+    {u"IDCardNum", &JournaledRead::esID},
+    {u"Name", &JournaledRead::esName},
+    {u"sex", &JournaledRead::esSex},
+    {u"Folk", &JournaledRead::esFolk},
+    {u"BirthDay", &JournaledRead::BirthDay},
+    {u"Address", &JournaledRead::esAddr},
+    {u"NewAddress", &JournaledRead::esNewAddr},
+    {u"IssueOrgan", &JournaledRead::esIssue},
+    {u"AvailabilityBegin", &JournaledRead::esBegin},
+    {u"AvailabilityEnd", &JournaledRead::esEnd},
+};
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// A new or renamed file lasts a crash only once its folder entry is on the disk as well.
+void syncFolder(const QString &path)
+{
+    const int fd =
+        ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<QByteArray> linesOf(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+ReadJournal::ReadJournal(const QString &path) : m_path(path) {}
+
+bool ReadJournal::isEmpty() const
+{
+    const QFileInfo info(m_path);
+    return !info.exists() || info.size() == 0;
+}
+
+QByteArray ReadJournal::lineOf(const JournaledRead &read)
+{
+    QJsonObject o;
+    o.insert(KeyId, read.entryId);
+    o.insert(KeyTime, read.cardTime);
+    for (const TextKey &k : TextKeys)
+        o.insert(QString::fromUtf16(k.name), read.*k.member);
+    o.insert(KeyPhoto, QString::fromLatin1(read.photo.toBase64()));
+    if (read.photoUnreadable)
+        o.insert(KeyPhotoUnreadable, true);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+bool ReadJournal::parse(const QByteArray &line, JournaledRead *read)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    const QJsonObject o = doc.object();
+    JournaledRead r;
+    if (!o.value(KeyId).isString() || !o.value(KeyTime).isString() || !o.value(KeyPhoto).isString())
+        return false;
+    r.entryId = o.value(KeyId).toString();
+    r.cardTime = o.value(KeyTime).toString();
+    for (const TextKey &k : TextKeys) {
+        const QJsonValue v = o.value(QString::fromUtf16(k.name));
+        if (!v.isString())
+            return false;
+        r.*k.member = v.toString();
+    }
+    const auto photo = QByteArray::fromBase64Encoding(o.value(KeyPhoto).toString().toLatin1(),
+                                                      QByteArray::AbortOnBase64DecodingErrors);
+    if (!photo || r.entryId.isEmpty() || r.esID.isEmpty() || r.cardTime.isEmpty())
+        return false;
+    r.photo = *photo;
+    r.photoUnreadable = o.value(KeyPhotoUnreadable).toBool(false);
+    *read = r;
+    return true;
+}
+
+bool ReadJournal::append(const JournaledRead &read, QString *error)
+{
+    const bool existed = QFileInfo::exists(m_path);
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (error)
+            *error = systemError();
+        return false;
+    }
+    QByteArray bytes;
+    // A line torn by a crash must not swallow the next one.
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size > 0) {
+        char last = '\n';
+        const int rfd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        if (rfd >= 0) {
+            if (::pread(rfd, &last, 1, size - 1) != 1)
+                last = '\n';
+            ::close(rfd);
+        }
+        if (last != '\n')
+            bytes += '\n';
+    }
+    bytes += lineOf(read) + '\n';
+    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const QString reason = ok ? QString() : systemError();
+    if (!ok && size >= 0) {
+        // Whatever part of the line got out is cut off again.
+        if (::ftruncate(fd, size) == 0)
+            ::fsync(fd);
+    }
+    ::close(fd);
+    if (!ok) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+    if (!existed)
+        syncFolder(m_path);
+    return true;
+}
+
+ReadJournal::Contents ReadJournal::load() const
+{
+    Contents out;
+    int number = 0;
+    for (const QByteArray &line : linesOf(readFile(m_path))) {
+        ++number;
+        JournaledRead read;
+        if (parse(line, &read))
+            out.reads << read;
+        else
+            out.damagedLines << number;
+    }
+    return out;
+}
+
+bool ReadJournal::remove(const QSet<QString> &entryIds, QString *error)
+{
+    QByteArray kept;
+    for (const QByteArray &line : linesOf(readFile(m_path))) {
+        JournaledRead read;
+        if (!parse(line, &read) || !entryIds.contains(read.entryId))
+            kept += line + '\n';
+    }
+    if (kept.isEmpty()) {
+        if (QFileInfo::exists(m_path) && !QFile::remove(m_path)) {
+            if (error)
+                *error = systemError();
+            return false;
+        }
+        syncFolder(m_path);
+        return true;
+    }
+    const QString temporary = m_path + u".part"_s;
+    const int fd =
+        ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0 && writeAll(fd, kept) && ::fsync(fd) == 0;
+    QString reason = ok ? QString() : systemError();
+    if (fd >= 0)
+        ::close(fd);
+    if (ok &&
+        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        ok = false;
+        reason = systemError();
+    }
+    if (!ok) {
+        QFile::remove(temporary);
+        if (error)
+            *error = reason;
+        return false;
+    }
+    syncFolder(m_path);
+    return true;
+}

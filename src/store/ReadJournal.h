@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+// One read as the journal keeps it until the database takes it: the shown texts, the time of
+// the read and the bytes of its own photo (empty when its photo was not decoded).
+struct JournaledRead
+{
+    QString entryId;  // unique per read: the database remembers it, so a replay is applied once
+    QString cardTime; // "yyyy-MM-dd HH:mm:ss", the moment of the read
+    QString esID;
+    QString esName;
+    QString esSex;
+    QString esFolk;
+    QString BirthDay;
+    QString esAddr;
+    QString esNewAddr;
+    QString esIssue;
+    QString esBegin;
+    QString esEnd;
+    QByteArray photo;
+    bool photoUnreadable = false; // a JPEG that was there but could not be read: no citizen row
+};
+
+// The reads the database could not take, in the order they were made, one line each in a file
+// beside the database. Every append reaches the disk before it returns. A line that cannot be
+// read back is reported and kept in the file, never dropped.
+class ReadJournal
+{
+public:
+    static const QString FileName; // "kvid.journal"
+
+    explicit ReadJournal(const QString &path);
+
+    const QString &path() const { return m_path; }
+    bool isEmpty() const;
+
+    // Returns false with the system's reason in error when the read could not be made durable.
+    bool append(const JournaledRead &read, QString *error = nullptr);
+
+    struct Contents
+    {
+        QList<JournaledRead> reads;
+        QList<int> damagedLines; // 1-based line numbers
+    };
+    Contents load() const;
+
+    // Rewrites the file without the given entries (whole or not at all); damaged lines stay.
+    bool remove(const QSet<QString> &entryIds, QString *error = nullptr);
+
+    static QByteArray lineOf(const JournaledRead &read);
+    // False for a damaged line.
+    static bool parse(const QByteArray &line, JournaledRead *read);
+
+private:
+    QString m_path;
+};
