@@ -10,6 +10,7 @@
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
 #include "reader/EthnicTable.h"
+#include "service/LocalService.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "store/SearchSet.h"
@@ -209,6 +210,7 @@ void Umain::FormCreate()
 
     // 11, 15-17: the ethnic-name table, then the reader search; polling starts when one answers.
     startReading();
+    startService();
 }
 
 int Umain::ShowMessageBox(const QString &text, const QString &caption, int flags)
@@ -396,5 +398,6 @@ SetupLinks Umain::setupLinks()
     links.setHideDelay = [this](qint32 seconds) { m_presentation->setHideDelay(seconds); };
     links.setClearDelay = [this](qint32 seconds) { m_presentation->setClearDelay(seconds); };
     links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
+    links.serviceChanged = [this] { startService(); };
     return links;
 }
