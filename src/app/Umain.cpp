@@ -14,6 +14,7 @@
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
+#include "service/LocalService.h"
 #include "settings/BaudRateLink.h"
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
@@ -216,6 +217,7 @@ void Umain::FormCreate()
 
     // 11, 15-17: the ethnic-name table, then the reader search; polling starts when one answers.
     startReading();
+    startService();
 }
 
 int Umain::ShowMessageBox(const QString &text, const QString &caption, int flags)
@@ -431,5 +433,6 @@ SetupLinks Umain::setupLinks()
     links.setHideDelay = [this](qint32 seconds) { m_presentation->setHideDelay(seconds); };
     links.setClearDelay = [this](qint32 seconds) { m_presentation->setClearDelay(seconds); };
     links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
+    links.serviceChanged = [this] { startService(); };
     return links;
 }

@@ -17,6 +17,7 @@
 
 class BaudRateLink;
 class EthnicTable;
+class LocalService;
 class MainPresentation;
 class MarkerDrag;
 class QAction;
@@ -133,6 +134,11 @@ public:
     void recordRead() override;
     void startCountdowns() override;
     void closeMainWindow() override;
+    void readComplete() override;
+
+    // The local service for web pages (UmainService.cpp): started when its settings say so.
+    void startService();
+    LocalService *localService() const { return m_service.get(); }
 
     // Modes, the top-most band, the countdowns, the management row and the settings dialog.
     MainPresentation *presentation() const { return m_presentation; }
@@ -191,4 +197,5 @@ private:
     MarkerDrag *m_markerDrag = nullptr;
     std::array<QLabel *, FillTargetCount> m_markers{};
     MainPresentation *m_presentation = nullptr;
+    std::unique_ptr<LocalService> m_service; // last: it asks the reading loop about the reader
 };

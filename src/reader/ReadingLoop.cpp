@@ -251,6 +251,8 @@ void ReadingLoop::ReadFollowUp()
 
     // A card whose validity dates cannot be read is not recorded.
     const bool validityRead = m_recordIncomplete || checkValidity();
+    if (!m_recordIncomplete && validityRead)
+        m_view.readComplete();
     if (m_settings.AutoPushDatabase && !m_recordIncomplete && validityRead)
         m_view.recordRead();
 

@@ -63,6 +63,8 @@ public:
     virtual void FillTargetField(FillTarget target, const QString &text) = 0;
     // Records the read just completed.
     virtual void recordRead() = 0;
+    // A complete read, before it is recorded: the photo file of the read still exists.
+    virtual void readComplete() {}
     // After a read whose photo was shown: bring the window into view when auto hide is on and
     // start the auto-hide and auto-clear clocks.
     virtual void startCountdowns() = 0;

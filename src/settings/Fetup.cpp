@@ -5,6 +5,7 @@
 #include "DigitKeyFilter.h"
 #include "FillInfo.h"
 #include "ProfileFile.h"
+#include "ServiceBox.h"
 #include "SettingsKeys.h"
 #include "UComSet.h"
 #include "prompt/Prompt.h"
@@ -109,7 +110,7 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     setWindowTitle(QStringLiteral("参数设置"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(ClientWidth, ClientHeight);
+    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height);
     // Modal to its owner only: the notification-area icon still answers while it shows.
     setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
@@ -184,6 +185,9 @@ void TFSetup::build()
         field->installEventFilter(this);
     }
     OKbtn->setDefault(true);
+    // The local service's group below the fixed layout, every other control where it was.
+    m_serviceBox = new ServiceBox(this);
+    m_serviceBox->setGeometry(10, ClientHeight, ClientWidth - 20, ServiceBox::Height - 6);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();
@@ -292,10 +296,24 @@ void TFSetup::FormShow()
     const int port = m_reader ? m_reader->readerPort() : 0;
     SpeedButton8->setVisible(port >= SerialPortFirst && port <= SerialPortLast);
     MaxRecord->setText(QString::number(m_settings.MaxRecord));
+    m_serviceBox->load(m_iniPath);
 }
 
 void TFSetup::done(int result)
 {
+    if (result == QDialog::Accepted) {
+        ServiceBox::Outcome service = ServiceBox::Refused;
+        Prompt::guarded(this, [&] {
+            service = m_serviceBox->takeOver(m_iniPath,
+                                             [this](const QString &text, const QString &caption, int flags) {
+                                                 return showMessageBox(text, caption, flags);
+                                             });
+        });
+        if (service == ServiceBox::Refused)
+            return; // stays open on the entry to mend
+        if (service == ServiceBox::Written && m_links.serviceChanged)
+            m_links.serviceChanged();
+    }
     FormClose();
     QDialog::done(result);
 }

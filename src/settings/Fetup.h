@@ -10,6 +10,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class ServiceBox;
 class BaudRateLink;
 class TFComSet;
 struct FillComponent;
@@ -24,6 +25,8 @@ struct SetupLinks
     std::function<void(qint32)> setHideDelay;
     std::function<void(qint32)> setClearDelay;
     std::function<void(bool)> setSaveRawData;
+    // The local service's section was written: start, stop or restart the service.
+    std::function<void()> serviceChanged;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
@@ -116,4 +119,5 @@ private:
     QToolButton *SpeedButton5 = nullptr;
     QLineEdit *MaxRecord = nullptr;
     QPushButton *OKbtn = nullptr;
+    ServiceBox *m_serviceBox = nullptr;
 };

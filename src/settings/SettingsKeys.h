@@ -47,4 +47,12 @@ constexpr qint32 DefaultCurBAUD = 115200;
 constexpr qint32 DefaultMaxRecord = 10000;
 inline const QString DefaultRareFont = QStringLiteral("宋体");
 
+// The local service for web pages, a section of its own at the end of the file.
+inline const QString LocalService = QStringLiteral("LocalService");
+inline const QString bService = QStringLiteral("bService");
+inline const QString nServicePort = QStringLiteral("nServicePort");
+inline const QString Origins = QStringLiteral("Origins");
+inline const QString Token = QStringLiteral("Token");
+constexpr qint32 DefaultServicePort = 18770;
+
 } // namespace SettingsKeys

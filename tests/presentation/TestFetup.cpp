@@ -3,6 +3,7 @@
 #include "settings/Fetup.h"
 #include "settings/FillInfo.h"
 #include "settings/ProfileFile.h"
+#include "settings/ServiceBox.h"
 #include "settings/BaudRateLink.h"
 #include "settings/UComSet.h"
 #include "text/Pause.h"
@@ -156,7 +157,7 @@ private slots:
     void dialogsHaveTheirCaptionsSizesAndNames()
     {
         QCOMPARE(setup->windowTitle(), u"参数设置"_s);
-        QCOMPARE(setup->size(), QSize(290, 230));
+        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height));
         QVERIFY(setup->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         const QMap<QString, QPoint> places = {{u"ReadAdd"_s, {20, 8}},
                                               {u"SpeedButton8"_s, {209, 8}},

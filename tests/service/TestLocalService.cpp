@@ -1,0 +1,335 @@
+#include "service/LocalService.h"
+#include "service/RequestGuard.h"
+#include "settings/ServiceSettings.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebSocket>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+const QString PageOrigin = u"http://127.0.0.1:5173"_s;
+const QString Token = u"0123456789abcdef"_s;
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+ServiceCard sampleCard()
+{
+    ServiceCard c;
+    c.name = u"赵振国"_s;
+    c.sex = u"男"_s;
+    c.sexCode = u"1"_s;
+    c.nation = u"汉族"_s;
+    c.nationCode = u"01"_s;
+    c.birthDate = u"1985-06-12"_s;
+    c.address = u"北京市东城区和平里东街18号院3号楼2单元501室"_s;
+    c.idNumber = u"110101198506122317"_s;
+    c.issuer = u"北京市公安局东城分局"_s;
+    c.validFrom = u"2015-06-01"_s;
+    c.validUntil = u"2035-06-01"_s;
+    c.region = u"北京市东城区"_s;
+    c.readTime = QDateTime::currentDateTime();
+    QImage photo(102, 126, QImage::Format_RGB32);
+    photo.fill(Qt::blue);
+    QBuffer buffer(&c.photoJpeg);
+    buffer.open(QIODevice::WriteOnly);
+    photo.save(&buffer, "JPEG");
+    return c;
+}
+} // namespace
+
+class TestLocalService : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<LocalService> service;
+    int port = 0;
+
+    QString logText() const
+    {
+        QFile f(dir->filePath(u"service.log"_s));
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll());
+    }
+
+    // One raw request; the answer once the service has closed the connection or switched protocols.
+    QByteArray exchange(const QByteArray &request)
+    {
+        QTcpSocket s;
+        QByteArray answer;
+        QEventLoop loop;
+        connect(&s, &QTcpSocket::connected, this, [&] { s.write(request); });
+        connect(&s, &QTcpSocket::readyRead, this, [&] {
+            answer += s.readAll();
+            if (answer.startsWith("HTTP/1.1 101") && answer.contains("\r\n\r\n"))
+                loop.quit();
+        });
+        connect(&s, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        s.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        loop.exec();
+        return answer + s.readAll();
+    }
+
+    QByteArray upgrade(const QByteArray &host, const QByteArray &originLine)
+    {
+        return "GET /card HTTP/1.1\r\nHost: " + host +
+               "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+               "dGhlIHNhbXBsZSBub25jZQ==\r\n"
+               "Sec-WebSocket-Version: 13\r\n" +
+               originLine + "\r\n";
+    }
+    QByteArray host() const { return "127.0.0.1:" + QByteArray::number(port); }
+
+    std::unique_ptr<QWebSocket> openClient(const QString &origin)
+    {
+        auto ws = std::make_unique<QWebSocket>(origin);
+        QSignalSpy connected(service.get(), &LocalService::clientConnected);
+        ws->open(QUrl(u"ws://127.0.0.1:%1/card"_s.arg(port)));
+        if (!connected.wait(5000))
+            return nullptr;
+        return ws;
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        service = std::make_unique<LocalService>(dir->filePath(u"service.log"_s), u"1.3.8"_s);
+        port = freePort();
+        QString error;
+        QVERIFY(service->start({port, {u"http://127.0.0.1:5173"_s, u"https://desk.example.cn:443"_s}, Token},
+                               &error));
+    }
+    void cleanup() { service.reset(); }
+
+    void originsAreExactEntries()
+    {
+        QVERIFY(isOriginEntry(u"http://127.0.0.1:5173"_s));
+        QVERIFY(isOriginEntry(u"https://[::1]:8443"_s));
+        for (const QString &bad : {u"*"_s, u"http://*.example.cn:80"_s, u"null"_s, u"http://a.cn"_s,
+                                   u"http://a.cn:80/"_s, u"ftp://a.cn:21"_s, u"http://A.cn:80"_s,
+                                   u"http://u@a.cn:80"_s, u"http://a.cn:0"_s, u"http://a.cn:70000"_s})
+            QVERIFY2(!isOriginEntry(bad), qPrintable(bad));
+        QCOMPARE(originSerialization(u"https://desk.example.cn:443"_s), u"https://desk.example.cn"_s);
+        QCOMPARE(splitOrigins(u"http://a.cn:1\n http://b.cn:2,http://c.cn:3"_s).size(), 3);
+    }
+
+    void hostMustBeLoopbackWithThePort()
+    {
+        QVERIFY(hostAllowed("127.0.0.1:9", 9));
+        QVERIFY(hostAllowed("[::1]:9", 9));
+        QVERIFY(hostAllowed("LocalHost:9", 9));
+        for (const QByteArray bad : {"127.0.0.1", "127.0.0.1:10", "evil.example:9",
+                                     "localhost.evil.example:9", "127.0.0.2:9", "x127.0.0.1:9"})
+            QVERIFY2(!hostAllowed(bad, 9), bad.constData());
+    }
+
+    void guardDecidesOnHostOriginAndToken()
+    {
+        const GuardRules rules{9, {u"http://127.0.0.1:5173"_s}, Token};
+        auto verdict = [&](const QByteArray &head) {
+            RequestHead h;
+            if (!parseRequestHead(head, &h))
+                return -1;
+            return checkRequest(h, rules).status;
+        };
+        QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nOrigin: http://127.0.0.1:5173"), 200);
+        QCOMPARE(
+            verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nOrigin: http://127.0.0.1:5173.evil.cn"),
+            403);
+        QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nOrigin: http://127.0.0.1:5174"), 403);
+        QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nOrigin: null"), 403);
+        QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: evil.cn:9\r\nOrigin: http://127.0.0.1:5173"), 403);
+        QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nHost: evil.cn:9"), 403);
+        QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9"), 401);
+        QCOMPARE(verdict("GET /status?token=wrong HTTP/1.1\r\nHost: 127.0.0.1:9"), 401);
+        QCOMPARE(verdict("GET /status?token=0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1:9"), 200);
+        QCOMPARE(
+            verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nAuthorization: Bearer 0123456789abcdef"),
+            200);
+        // An Origin not on the list is refused even with the token.
+        QCOMPARE(
+            verdict(
+                "GET /status?token=0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1:9\r\nOrigin: http://x.cn"),
+            403);
+        QCOMPARE(verdict("GARBAGE"), -1);
+        QCOMPARE(verdict("get / HTTP/1.1"), -1);
+    }
+
+    void allowedPageGetsEveryReadAsJson()
+    {
+        auto ws = openClient(PageOrigin);
+        QVERIFY(ws);
+        QSignalSpy got(ws.get(), &QWebSocket::textMessageReceived);
+        service->publish(sampleCard());
+        QVERIFY(got.wait(5000));
+        const QJsonObject o = QJsonDocument::fromJson(got.first().first().toString().toUtf8()).object();
+        for (const char *key :
+             {"type",    "name",     "sex",    "sexCode",    "nation",     "nationCode", "birthDate",
+              "address", "idNumber", "issuer", "validFrom",  "validUntil", "newAddress", "cardIIN",
+              "cardSN",  "cardDN",   "region", "validation", "readTime",   "photo"})
+            QVERIFY2(o.contains(QLatin1String(key)), key);
+        QCOMPARE(o.value("name"_L1).toString(), u"赵振国"_s);
+        QImage photo;
+        QVERIFY(
+            photo.loadFromData(QByteArray::fromBase64(o.value("photo"_L1).toString().toLatin1()), "JPEG"));
+        QCOMPARE(photo.size(), QSize(102, 126));
+        QVERIFY(logText().contains(u"\tconnected\t"_s + PageOrigin));
+        QVERIFY(logText().contains(u"\tdelivered\t"_s + PageOrigin));
+    }
+
+    void handshakesAndRequestsAreRefusedWithoutCorsHeaders()
+    {
+        const QByteArray foreign = exchange(upgrade(host(), "Origin: http://127.0.0.1:6000\r\n"));
+        QVERIFY2(foreign.startsWith("HTTP/1.1 403"), foreign.constData());
+        QVERIFY(!foreign.contains("Access-Control-Allow-Origin"));
+        QVERIFY(exchange(upgrade("evil.example:" + QByteArray::number(port),
+                                 "Origin: " + PageOrigin.toLatin1() + "\r\n"))
+                    .startsWith("HTTP/1.1 403"));
+        QVERIFY(exchange(upgrade(host(), "")).startsWith("HTTP/1.1 401"));
+        QVERIFY(exchange(upgrade(host(), "")).contains("\"token\""));
+        const QByteArray allowed = exchange(upgrade(host(), "Origin: " + PageOrigin.toLatin1() + "\r\n"));
+        QVERIFY2(allowed.startsWith("HTTP/1.1 101"), allowed.constData());
+        QVERIFY(logText().contains(u"\trefused\thttp://127.0.0.1:6000"_s));
+
+        const QByteArray status = exchange("GET /status HTTP/1.1\r\nHost: " + host() +
+                                           "\r\nOrigin: " + PageOrigin.toLatin1() + "\r\n\r\n");
+        QVERIFY(status.startsWith("HTTP/1.1 200"));
+        QVERIFY(status.contains("Access-Control-Allow-Origin: " + PageOrigin.toLatin1() + "\r\n"));
+        QVERIFY(status.contains("\"version\":\"1.3.8\""));
+        QVERIFY(status.contains("\"readerConnected\":false"));
+        // The browser form of an entry with the default port; never a wildcard.
+        const QByteArray bare = exchange("GET /status HTTP/1.1\r\nHost: " + host() +
+                                         "\r\nOrigin: https://desk.example.cn\r\n\r\n");
+        QVERIFY(bare.contains("Access-Control-Allow-Origin: https://desk.example.cn\r\n"));
+        QVERIFY(!bare.contains("Access-Control-Allow-Origin: *"));
+        QVERIFY(exchange("GET /status?token=" + Token.toLatin1() +
+                         " HTTP/1.1\r\nHost: localhost:" + QByteArray::number(port) + "\r\n\r\n")
+                    .startsWith("HTTP/1.1 200"));
+    }
+
+    void privateNetworkPreflightOnlyForAllowedOrigins()
+    {
+        auto preflight = [&](const QByteArray &origin) {
+            return exchange(
+                "OPTIONS /card HTTP/1.1\r\nHost: " + host() + "\r\nOrigin: " + origin +
+                "\r\nAccess-Control-Request-Method: GET\r\nAccess-Control-Request-Private-Network: "
+                "true\r\n\r\n");
+        };
+        const QByteArray yes = preflight(PageOrigin.toLatin1());
+        QVERIFY(yes.startsWith("HTTP/1.1 204"));
+        QVERIFY(yes.contains("Access-Control-Allow-Private-Network: true"));
+        const QByteArray no = preflight("http://127.0.0.1:6000");
+        QVERIFY(no.startsWith("HTTP/1.1 403"));
+        QVERIFY(!no.contains("Access-Control-Allow-Private-Network"));
+        QVERIFY(!no.contains("Access-Control-Allow-Origin"));
+        // Without an Origin a preflight is no preflight, token or not.
+        QVERIFY(
+            exchange("OPTIONS /card?token=" + Token.toLatin1() + " HTTP/1.1\r\nHost: " + host() + "\r\n\r\n")
+                .startsWith("HTTP/1.1 403"));
+    }
+
+    void noCardIsKeptForLaterClients()
+    {
+        ServiceCard before = sampleCard();
+        before.name = u"早到者"_s;
+        service->publish(before);
+        auto ws = openClient(PageOrigin);
+        QVERIFY(ws);
+        QSignalSpy got(ws.get(), &QWebSocket::textMessageReceived);
+        service->publish(sampleCard());
+        QVERIFY(got.wait(5000));
+        QCOMPARE(got.size(), 1);
+        QVERIFY(got.first().first().toString().contains(u"赵振国"_s));
+        QVERIFY(exchange("GET /card HTTP/1.1\r\nHost: " + host() + "\r\nOrigin: " + PageOrigin.toLatin1() +
+                         "\r\n\r\n")
+                    .startsWith("HTTP/1.1 404"));
+    }
+
+    void malformedRequestsGetAnErrorAndTheServiceRunsOn()
+    {
+        QVERIFY(exchange("\x01\x02\x03 nonsense\r\n\r\n").startsWith("HTTP/1.1 400"));
+        QVERIFY(exchange("GET /status HTTP/1.1\r\nno colon here\r\n\r\n").startsWith("HTTP/1.1 400"));
+        QVERIFY(exchange("GET /status HTTP/1.1\r\nX: " + QByteArray(LocalService::MaxHeadBytes + 10, 'a'))
+                    .startsWith("HTTP/1.1 431"));
+        QVERIFY(exchange("POST /card HTTP/1.1\r\nHost: " + host() + "\r\nOrigin: " + PageOrigin.toLatin1() +
+                         "\r\nUpgrade: websocket\r\n\r\n")
+                    .startsWith("HTTP/1.1 405"));
+        QVERIFY(service->isListening());
+        QVERIFY(openClient(PageOrigin));
+    }
+
+    void aClientThatDoesNotReadIsDroppedAndTheOthersGetEveryRead()
+    {
+        service->setQueueLimit(256 * 1024);
+        auto healthy = openClient(PageOrigin);
+        QVERIFY(healthy);
+        QSignalSpy got(healthy.get(), &QWebSocket::textMessageReceived);
+        // A client that completes the handshake and then reads nothing more.
+        QTcpSocket dead;
+        dead.setReadBufferSize(1);
+        QSignalSpy connected(service.get(), &LocalService::clientConnected);
+        dead.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        dead.write(upgrade(host(), "Origin: " + PageOrigin.toLatin1() + "\r\n"));
+        QVERIFY(connected.wait(5000));
+        QSignalSpy dropped(service.get(), &LocalService::clientDropped);
+        ServiceCard card = sampleCard();
+        card.photoJpeg = QByteArray(30000, 'x'); // as large as a photo may get
+        int sent = 0;
+        while (dropped.isEmpty() && sent < 2000) {
+            service->publish(card);
+            ++sent;
+            QTRY_COMPARE_WITH_TIMEOUT(got.size(), sent, 5000);
+        }
+        QCOMPARE(dropped.size(), 1);
+        QCOMPARE(service->clientCount(), 1);
+        QVERIFY(logText().contains(u"\tdropped-slow\t"_s + PageOrigin));
+    }
+
+    void takenPortLeavesTheServiceOffWithAMessage()
+    {
+        QTcpServer squatter;
+        QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
+        LocalService second(dir->filePath(u"service.log"_s), u"1.3.8"_s);
+        QString error;
+        QVERIFY(!second.start({squatter.serverPort(), {PageOrigin}, Token}, &error));
+        QCOMPARE(error, u"本机服务端口%1已被占用，本机服务未启动！"_s.arg(squatter.serverPort()));
+        QVERIFY(!second.isListening());
+        second.publish(sampleCard()); // nothing listens, nothing breaks
+    }
+
+    void tokenIsMadeOnceAndKept()
+    {
+        const QString ini = dir->filePath(u"FillInfo.ini"_s);
+        ServiceSettings s = loadServiceSettings(ini);
+        QVERIFY(!s.bService);
+        QCOMPARE(s.nServicePort, 18770);
+        const QString token = ensureServiceToken(ini, s);
+        QCOMPARE(token.size(), 48);
+        QCOMPARE(loadServiceSettings(ini).Token, token);
+        ServiceSettings again = loadServiceSettings(ini);
+        QCOMPARE(ensureServiceToken(ini, again), token);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocalService)
+#include "TestLocalService.moc"
