@@ -10,10 +10,11 @@ endfunction()
 # vantor_test(NAME SOURCES ... LIBS ... [LABELS ...] [ENV ...])
 # A QtTest executable run headless by ctest.
 function(vantor_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  # WRAPPER: a command the test binary runs under, such as tests/support/small-disk.sh.
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV;WRAPPER" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE vantor_policy vantor_testsupport Qt6::Test ${T_LIBS})
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()

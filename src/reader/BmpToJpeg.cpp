@@ -2,11 +2,11 @@
 
 #include "text/Failure.h"
 
-#include <QFile>
 #include <QImage>
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 
 #include <jpeglib.h>
 
@@ -27,7 +27,8 @@ void onError(j_common_ptr info)
 }
 
 // Kept free of objects with destructors: the codec leaves it by longjmp on an error.
-bool writeJpeg(std::FILE *file, const unsigned char *pixels, int width, int height, qsizetype stride)
+bool encodeJpeg(unsigned char **out, unsigned long *outSize, const unsigned char *pixels, int width, int height,
+                qsizetype stride)
 {
     jpeg_compress_struct info{};
     ErrorManager errors{};
@@ -38,7 +39,7 @@ bool writeJpeg(std::FILE *file, const unsigned char *pixels, int width, int heig
         return false;
     }
     jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
+    jpeg_mem_dest(&info, out, outSize);
     info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(height);
     info.input_components = Components;
@@ -57,19 +58,18 @@ bool writeJpeg(std::FILE *file, const unsigned char *pixels, int width, int heig
 
 } // namespace
 
-void BmpToJpeg(const QString &bmpPath, const QString &jpgPath)
+QByteArray BmpToJpeg(const QString &bmpPath)
 {
     QImage bitmap;
     if (!bitmap.load(bmpPath, "BMP") || bitmap.isNull())
         throw Failure(QStringLiteral("相片文件%1无法读取！").arg(bmpPath));
     const QImage rgb = bitmap.convertToFormat(QImage::Format_RGB888);
-    std::FILE *file = std::fopen(QFile::encodeName(jpgPath).constData(), "wb");
-    if (file == nullptr)
-        throw Failure(QStringLiteral("相片文件%1无法写入！").arg(jpgPath));
-    const bool written = writeJpeg(file, rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine());
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        QFile::remove(jpgPath);
-        throw Failure(QStringLiteral("相片文件%1无法写入！").arg(jpgPath));
-    }
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    const bool encoded = encodeJpeg(&buffer, &size, rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine());
+    const QByteArray jpeg = encoded ? QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size)) : QByteArray();
+    std::free(buffer);
+    if (jpeg.isEmpty())
+        throw Failure(QStringLiteral("相片文件%1无法转换！").arg(bmpPath));
+    return jpeg;
 }

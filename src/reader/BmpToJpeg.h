@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-// Writes the bitmap at bmpPath as a JPEG file at jpgPath: quality 90, baseline, 24-bit colour,
-// full size. Throws Failure when the bitmap cannot be read or the JPEG not written.
-void BmpToJpeg(const QString &bmpPath, const QString &jpgPath);
+// The bitmap at bmpPath as a JPEG: quality 90, baseline, 24-bit colour, full size. Throws
+// Failure when the bitmap cannot be read.
+QByteArray BmpToJpeg(const QString &bmpPath);

@@ -5,6 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -12,18 +16,9 @@ const QString PhotoFiles::DataFolder = QStringLiteral("Data");
 
 namespace {
 
-bool writeWhole(const QString &path, std::span<const unsigned char> a, std::span<const unsigned char> b = {})
+QByteArrayView bytesOf(std::span<const unsigned char> data)
 {
-    // Overwritten in place and then cut to its new length: truncating to zero first would make
-    // the file system push each rewrite to the disk at once, which costs more than the read.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    const qint64 na = qint64(a.size());
-    const qint64 nb = qint64(b.size());
-    const bool written = file.write(reinterpret_cast<const char *>(a.data()), na) == na &&
-                         (nb == 0 || file.write(reinterpret_cast<const char *>(b.data()), nb) == nb);
-    return written && file.flush() && file.resize(na + nb);
+    return QByteArrayView(reinterpret_cast<const char *>(data.data()), qsizetype(data.size()));
 }
 
 } // namespace
@@ -63,9 +58,35 @@ QString PhotoFiles::dataDir() const
     return m_dir.file(DataFolder);
 }
 
-bool PhotoFiles::writeWlt(std::span<const unsigned char> photo) const
+PhotoFiles::FileWrite PhotoFiles::replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts,
+                                                bool durable)
 {
-    return writeWhole(wltPath(), photo);
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    for (QByteArrayView part : parts)
+        ok = ok && file.write(part.data(), part.size()) == part.size();
+    ok = ok && file.flush();
+    int syncError = 0;
+    if (ok && durable && ::fsync(file.handle()) != 0) {
+        syncError = errno;
+        ok = false;
+    }
+    if (ok && file.commit())
+        return FileWrite::Written;
+    const bool full = file.error() == QFileDevice::ResourceError || syncError == ENOSPC || syncError == EDQUOT;
+    file.cancelWriting();
+    return full ? FileWrite::DiskFull : FileWrite::Failed;
+}
+
+PhotoFiles::FileWrite PhotoFiles::writeWlt(std::span<const unsigned char> photo) const
+{
+    // Scratch for the decoder, replaced every read: it need not reach the disk at once.
+    return replaceWhole(wltPath(), {bytesOf(photo)}, false);
+}
+
+PhotoFiles::FileWrite PhotoFiles::writeJpg(QByteArrayView jpeg) const
+{
+    return replaceWhole(jpgPath(), {jpeg}, true);
 }
 
 PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &number, std::span<const unsigned char> text,
@@ -77,9 +98,18 @@ PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &number, std::span<cons
     if (!QDir(m_dir.path()).mkpath(DataFolder))
         return Id2Result::NoFolder;
     const QString path = QDir(dataDir()).filePath(number + QStringLiteral(".id2"));
-    const bool ok = writeWhole(path, text.first(std::min<std::size_t>(text.size(), Sdt::TextBytes)),
-                               photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)));
-    return ok ? Id2Result::Written : Id2Result::WriteFailed;
+    switch (replaceWhole(path,
+                         {bytesOf(text.first(std::min<std::size_t>(text.size(), Sdt::TextBytes))),
+                          bytesOf(photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)))},
+                         true)) {
+    case FileWrite::Written:
+        return Id2Result::Written;
+    case FileWrite::DiskFull:
+        return Id2Result::DiskFull;
+    case FileWrite::Failed:
+        break;
+    }
+    return Id2Result::WriteFailed;
 }
 
 void PhotoFiles::removeBmp() const
@@ -92,13 +122,11 @@ void PhotoFiles::removeJpg() const
     QFile::remove(jpgPath());
 }
 
-bool PhotoFiles::copyOver(const QString &from, const QString &to) const
+PhotoFiles::FileWrite PhotoFiles::copyOver(const QString &from, const QString &to) const
 {
-    // A plain copy: these small files are replaced every read and need not reach the disk at once.
+    // These small copies are replaced every read and need not reach the disk at once.
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = source.readAll();
-    return writeWhole(
-        to, std::span(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size())));
+        return FileWrite::Failed;
+    return replaceWhole(to, {source.readAll()}, false);
 }

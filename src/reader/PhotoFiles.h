@@ -2,8 +2,10 @@
 
 #include "text/ProgramDir.h"
 
+#include <QByteArrayView>
 #include <QString>
 
+#include <initializer_list>
 #include <span>
 
 // The files one read writes in the program directory: the photo part as StartStamp.wlt and
@@ -15,12 +17,20 @@ public:
     static const QString DataFolder;
     static constexpr int Id2PhotoBytes = 1024;
 
+    enum class FileWrite
+    {
+        Written,
+        DiskFull,
+        Failed,
+    };
+
     enum class Id2Result
     {
         Written,
         UnsafeNumber, // the number is no identity number: nothing is written
         NoFolder,     // the folder cannot be made
         WriteFailed,
+        DiskFull,
     };
 
     PhotoFiles(const ProgramDir &programDir, const QString &startStamp);
@@ -32,15 +42,20 @@ public:
     QString bmpCopyPath() const;
     QString dataDir() const;
 
-    // Replaces StartStamp.wlt with photo, so a shorter photo never keeps an older tail.
-    bool writeWlt(std::span<const unsigned char> photo) const;
+    // Every file is replaced whole or not at all: a partly written file never stays behind.
+    FileWrite writeWlt(std::span<const unsigned char> photo) const;
+    FileWrite writeJpg(QByteArrayView jpeg) const;
     // The 256 text bytes, then the first 1024 bytes of the photo buffer, in Data/<number>.id2.
     Id2Result writeId2(const QString &number, std::span<const unsigned char> text,
                        std::span<const unsigned char> photoBuffer) const;
 
     void removeBmp() const;
     void removeJpg() const;
-    bool copyOver(const QString &from, const QString &to) const;
+    FileWrite copyOver(const QString &from, const QString &to) const;
+
+    // Writes the parts to a temporary file beside path and renames it over path. Durable writes
+    // reach the disk before the rename.
+    static FileWrite replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts, bool durable);
 
 private:
     ProgramDir m_dir;

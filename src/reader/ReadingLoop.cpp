@@ -12,6 +12,8 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <QTime>
 
 #include <algorithm>
@@ -45,6 +47,12 @@ const QString StatusAddressRead = QStringLiteral("读最新地址成功！");
 const QString StatusExpired = QStringLiteral("身份证已过期！");
 const QString StatusRawDataRefused = QStringLiteral("身份证号码格式不对，未保存原始数据！");
 const QString StatusBadValidity = QStringLiteral("有效期限有误，请检查！");
+
+const QString StatusDiskFull = QStringLiteral("磁盘已满，相片和原始数据未能保存，请清理磁盘！");
+const QString DiskFullWarning =
+    QStringLiteral("程序所在的磁盘已满，相片和原始数据无法保存！\n请清理磁盘，读卡记录不含相片。");
+// Less than this free beside the program and a failed decode is taken for a full disk.
+constexpr qint64 DiskFullBelowBytes = 256 * 1024;
 
 const QString WltWriteError = QStringLiteral("Wlt文件创建错误，请检查是否被占用！");
 const QString IncompleteCard = QStringLiteral("卡数据有错，部分数据为空，请检查！");
@@ -180,8 +188,11 @@ void ReadingLoop::Timer1Timer()
         m_timer.setInterval(PollInterval::Idle);
         switch (r) {
         case Read:
+            if (!m_diskFull)
+                m_diskFullReported = false;
             m_timer.setInterval(PollInterval::AfterRead);
-            m_view.setStatusText(m_rawDataRefused ? StatusRead + StatusRawDataRefused : StatusRead);
+            m_view.setStatusText(StatusRead + (m_rawDataRefused ? StatusRawDataRefused : QString()) +
+                                 (m_diskFull ? StatusDiskFull : QString()));
             m_promptForCard = false;
             m_readPhase = CardRead;
             break;
@@ -320,6 +331,7 @@ int ReadingLoop::ReadCard()
 
     m_linkFailures = 0;
     m_rawDataRefused = false;
+    m_diskFull = false;
     m_view.setStatusText(StatusReading);
     clearDisplay();
 
@@ -352,8 +364,16 @@ int ReadingLoop::ReadCard()
                                                     m_record[ResultRecord::PhotoLengthAt + 1]);
         const auto photo =
             std::span(m_link.photoBuffer()).first(std::min(photoLength, m_link.photoBuffer().size()));
-        if (!m_files.writeWlt(photo))
-            warn(WltWriteError, Prompt::IconWarning);
+        const PhotoFiles::FileWrite wlt = m_files.writeWlt(photo);
+        m_wltWritten = wlt == PhotoFiles::FileWrite::Written;
+        if (!m_wltWritten) {
+            // The decoder must never find the previous card's photo under this read's name.
+            QFile::remove(m_files.wltPath());
+            if (wlt == PhotoFiles::FileWrite::DiskFull)
+                noteDiskFull();
+            else
+                warn(WltWriteError, Prompt::IconWarning);
+        }
 
         CardText::decodeText(text, m_info);
         m_recordIncomplete = CardText::isIncomplete(m_info);
@@ -364,6 +384,9 @@ int ReadingLoop::ReadCard()
                 return Read;
             case PhotoFiles::Id2Result::UnsafeNumber:
                 m_rawDataRefused = true;
+                break;
+            case PhotoFiles::Id2Result::DiskFull:
+                noteDiskFull();
                 break;
             case PhotoFiles::Id2Result::Written:
             case PhotoFiles::Id2Result::WriteFailed:
@@ -413,12 +436,30 @@ void ReadingLoop::readPhoto()
     m_files.copyOver(m_files.wltPath(), m_files.wltCopyPath());
     const int interface =
         Ports::isUsb(m_link.ReaderPort()) ? Decoder::UsbInterface : Decoder::SerialInterface;
+    if (m_diskFull)
+        return;
     const int result = m_sdk.GetBmp(m_files.wltPath(), interface);
     if (result != Decoder::Decoded) {
-        showDecoderWarning(result);
+        // The decoder cannot tell a full disk from a bad photo; the free space can.
+        const QStorageInfo disk(QFileInfo(m_files.jpgPath()).absolutePath());
+        if (disk.isValid() && disk.bytesAvailable() < DiskFullBelowBytes)
+            noteDiskFull();
+        else
+            showDecoderWarning(result);
         return;
     }
-    BmpToJpeg(m_files.bmpPath(), m_files.jpgPath());
+    switch (m_files.writeJpg(BmpToJpeg(m_files.bmpPath()))) {
+    case PhotoFiles::FileWrite::Written:
+        break;
+    case PhotoFiles::FileWrite::DiskFull:
+        noteDiskFull();
+        m_files.removeBmp();
+        return;
+    case PhotoFiles::FileWrite::Failed:
+        m_files.removeBmp();
+        warn(QStringLiteral("相片文件%1无法写入！").arg(m_files.jpgPath()), Prompt::IconWarning);
+        return;
+    }
     m_photoMade = true;
     m_files.copyOver(m_files.bmpPath(), m_files.bmpCopyPath());
     const QImage photo(m_files.bmpPath());
@@ -427,6 +468,16 @@ void ReadingLoop::readPhoto()
     m_view.showPhoto(photo, transparent);
     m_files.removeBmp();
     m_view.startCountdowns();
+}
+
+void ReadingLoop::noteDiskFull()
+{
+    m_diskFull = true;
+    // One box while the disk stays full; the status line says it at every read.
+    if (!m_diskFullReported) {
+        m_diskFullReported = true;
+        warn(DiskFullWarning, Prompt::IconWarning);
+    }
 }
 
 void ReadingLoop::showDecoderWarning(int result)

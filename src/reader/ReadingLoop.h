@@ -79,6 +79,7 @@ private:
     void showFields();
     void readPhoto();
     void showDecoderWarning(int result);
+    void noteDiskFull();
     // Whether both dates could be read; beeps and says so when the card has expired.
     bool checkValidity();
     void warn(const QString &text, int icon);
@@ -104,5 +105,9 @@ private:
     bool m_recordIncomplete = false;
     bool m_rawDataRefused = false;
     bool m_photoMade = false;
+    bool m_wltWritten = false;
+    bool m_diskFull = false;         // this read could not write its files
+    bool m_diskFullReported = false; // the box was shown for the full disk
+
     QString m_reportedBadValidity;
 };

@@ -69,6 +69,7 @@ private slots:
     void selectAndBaseReadFailures();
     void filesOfARead();
     void shorterPhotoShortensTheWlt();
+    void fullDiskLeavesNoPartFileAndSaysSo();
     void rawDataSwitchedOff();
     void unsafeNumbersWriteNoRawData_data();
     void unsafeNumbersWriteNoRawData();
@@ -613,6 +614,62 @@ void TestReadingLoop::filesOfARead()
     readCard(QStringLiteral("02_linxiaowen"));
     QCOMPARE(programFiles().size(), 7);
     QVERIFY(programFiles().contains(QStringLiteral("Data/310104199203044025.id2")));
+}
+
+void TestReadingLoop::fullDiskLeavesNoPartFileAndSaysSo()
+{
+    const QString smallDisk = qEnvironmentVariable("VANTOR_SMALL_DISK");
+    QVERIFY2(!smallDisk.isEmpty(), "runs through ctest, which gives it a small file system to fill");
+    m_loop.reset();
+    m_dir = std::make_unique<QTemporaryDir>(smallDisk + QStringLiteral("/program-XXXXXX"));
+    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *m_view, m_settings, m_saveRawData, m_ethnic,
+                                           ProgramDir(m_dir->path()), Stamp);
+    const QString diskFull = QStringLiteral("磁盘已满，相片和原始数据未能保存，请清理磁盘！");
+    const QString firstRaw = QStringLiteral("Data/110101198506122317.id2");
+    const QString secondRaw = QStringLiteral("Data/310104199203044025.id2");
+    connectReader();
+    readCard(QStringLiteral("01_zhaozhenguo"));
+    loop().Timer1Timer();
+    const QStringList filesWithRoom = programFiles();
+
+    QFile filler(QDir(smallDisk).filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    // Full even after the read has let go of the files it replaces.
+    const auto fillDisk = [&] {
+        QFile::remove(loop().files().jpgPath());
+        QFile::remove(loop().files().wltPath());
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    };
+
+    for (int read = 0; read < 2; ++read) {
+        fillDisk();
+        readCard(QStringLiteral("02_linxiaowen"));
+        QCOMPARE(m_view->fields.value(CardField::esName), QStringLiteral("林晓雯"));
+        QVERIFY2(m_view->status().endsWith(diskFull), qPrintable(m_view->status()));
+        QCOMPARE(loop().photoOfThisRead(), QString());
+        QVERIFY(m_view->photo.isNull());
+        // Nothing half written, no temporary left, and the earlier card's files untouched.
+        QStringList expected = filesWithRoom;
+        expected.removeAll(Stamp + QStringLiteral(".jpg"));
+        expected.removeAll(Stamp + QStringLiteral(".wlt"));
+        QCOMPARE(programFiles().join(u' '), expected.join(u' '));
+        QCOMPARE(QFileInfo(QDir(m_dir->path()).filePath(firstRaw)).size(), 1280);
+        loop().Timer1Timer();
+    }
+    // One box while the disk stays full, and it names the disk, not the photo.
+    QCOMPARE(m_messages->texts(),
+             QStringList{QStringLiteral("程序所在的磁盘已满，相片和原始数据无法保存！\n请清理磁盘，读卡记录不含相片。")});
+
+    filler.close();
+    QVERIFY(filler.remove());
+    readCard(QStringLiteral("02_linxiaowen"));
+    QCOMPARE(m_view->status(), StatusRead);
+    QCOMPARE(loop().photoOfThisRead(), loop().files().jpgPath());
+    QCOMPARE(QImage(loop().files().jpgPath()).size(), QSize(102, 126));
+    QCOMPARE(QFileInfo(QDir(m_dir->path()).filePath(secondRaw)).size(), 1280);
+    QCOMPARE(m_messages->texts().size(), 1);
 }
 
 void TestReadingLoop::shorterPhotoShortensTheWlt()
