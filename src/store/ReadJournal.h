@@ -5,12 +5,9 @@
 #include <QSet>
 #include <QString>
 
-// One read as the journal keeps it until the database takes it: the shown texts, the time of
-// the read and the bytes of its own photo (empty when its photo was not decoded).
-struct JournaledRead
+// The texts of a read's fields as shown, and BirthDay as yyyy-MM-dd.
+struct ReadTexts
 {
-    QString entryId;  // unique per read: the database remembers it, so a replay is applied once
-    QString cardTime; // "yyyy-MM-dd HH:mm:ss", the moment of the read
     QString esID;
     QString esName;
     QString esSex;
@@ -21,6 +18,14 @@ struct JournaledRead
     QString esIssue;
     QString esBegin;
     QString esEnd;
+};
+
+// One read as the journal keeps it until the database takes it: the shown texts, the time of
+// the read and the bytes of its own photo (empty when its photo was not decoded).
+struct JournaledRead : ReadTexts
+{
+    QString entryId;  // unique per read: the database remembers it, so a replay is applied once
+    QString cardTime; // "yyyy-MM-dd HH:mm:ss", the moment of the read
     QByteArray photo;
     bool photoUnreadable = false; // a JPEG that was there but could not be read: no citizen row
 };

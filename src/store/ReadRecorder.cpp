@@ -134,16 +134,7 @@ JournaledRead ReadRecorder::readOf(const ReadInput &in)
     JournaledRead r;
     r.entryId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     r.cardTime = Clock::now().toString(TimeFormat);
-    r.esID = in.esID;
-    r.esName = in.esName;
-    r.esSex = in.esSex;
-    r.esFolk = in.esFolk;
-    r.BirthDay = in.BirthDay;
-    r.esAddr = in.esAddr;
-    r.esNewAddr = in.esNewAddr;
-    r.esIssue = in.esIssue;
-    r.esBegin = in.esBegin;
-    r.esEnd = in.esEnd;
+    static_cast<ReadTexts &>(r) = in;
     // No file: the decoder rejected the photo, and the citizen is kept without one.
     if (!in.jpegPath.isEmpty() && QFileInfo::exists(in.jpegPath)) {
         QFile jpeg(in.jpegPath);

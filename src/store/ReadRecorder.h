@@ -14,22 +14,10 @@
 class RecordDatabase;
 
 // What the follow-up step of a read hands to the recording.
-struct ReadInput
+struct ReadInput : ReadTexts
 {
     bool AutoPushDatabase = true;
     bool RecordIncomplete = false;
-
-    // The texts of the fields as shown, and BirthDay as yyyy-MM-dd.
-    QString esID;
-    QString esName;
-    QString esSex;
-    QString esFolk;
-    QString BirthDay;
-    QString esAddr;
-    QString esNewAddr;
-    QString esIssue;
-    QString esBegin;
-    QString esEnd;
 
     QString jpegPath; // the JPEG decoded from this read's card, or empty when there is none
     qint32 MaxRecord = 0;

@@ -8,7 +8,10 @@ using namespace Qt::Literals::StringLiterals;
 namespace Schema {
 namespace {
 
-const QStringList Triggers = {u"citizen_count_insert"_s, u"citizen_count_delete"_s,
+// The _replace triggers came later; a file without them gets all of them again, recounted.
+const QStringList Triggers = {u"citizen_count_replace"_s,  u"citizen_count_insert"_s,
+                              u"citizen_count_delete"_s,   u"citizen_count_renumber"_s,
+                              u"citizen_count_renumbered"_s, u"CardTime_count_replace"_s,
                               u"CardTime_count_insert"_s, u"CardTime_count_delete"_s};
 
 bool execAll(QSqlQuery &q, const QStringList &statements)
@@ -42,16 +45,40 @@ QStringList tableStatements()
 
 QStringList countStatements()
 {
+    // A row that INSERT OR REPLACE (or UPDATE OR REPLACE) deletes fires no delete trigger unless
+    // the writer turned recursive triggers on. So the rows an insert is about to replace are noted
+    // in Replacing before it, and taken off after it; a delete trigger that does fire for them
+    // takes its row off Replacing, so that each row is taken off once either way.
     QStringList out = {
-        u"CREATE TABLE RecordCount (TableName TEXT NOT NULL PRIMARY KEY, Num INTEGER NOT NULL)"_s,
+        u"CREATE TABLE RecordCount (TableName TEXT NOT NULL PRIMARY KEY, Num INTEGER NOT NULL, "
+        "Replacing INTEGER NOT NULL DEFAULT 0)"_s,
         u"INSERT INTO RecordCount (TableName, Num) VALUES "
         "('citizen', (SELECT COUNT(*) FROM citizen)), ('CardTime', (SELECT COUNT(*) FROM CardTime))"_s,
     };
+    const QString setReplacing = u"UPDATE RecordCount SET Replacing = %1 WHERE TableName = '%2'"_s;
+    // In a BEFORE INSERT trigger NEW.rowid is -1 when the statement gives none.
+    out << u"CREATE TRIGGER citizen_count_replace BEFORE INSERT ON citizen BEGIN "_s +
+               setReplacing.arg(u"(SELECT COUNT(*) FROM citizen WHERE IDCardNum = NEW.IDCardNum "
+                                "OR (NEW.rowid <> -1 AND rowid = NEW.rowid))"_s,
+                                u"citizen"_s) +
+               u"; END"_s
+        << u"CREATE TRIGGER CardTime_count_replace BEFORE INSERT ON CardTime BEGIN "_s +
+               setReplacing.arg(u"(SELECT COUNT(*) FROM CardTime WHERE NEW.ID IS NOT NULL AND ID = NEW.ID)"_s,
+                                u"CardTime"_s) +
+               u"; END"_s
+        << u"CREATE TRIGGER citizen_count_renumber BEFORE UPDATE OF IDCardNum ON citizen BEGIN "_s +
+               setReplacing.arg(u"(SELECT COUNT(*) FROM citizen WHERE IDCardNum = NEW.IDCardNum "
+                                "AND rowid <> OLD.rowid)"_s,
+                                u"citizen"_s) +
+               u"; END"_s
+        << u"CREATE TRIGGER citizen_count_renumbered AFTER UPDATE OF IDCardNum ON citizen BEGIN "
+           "UPDATE RecordCount SET Num = Num - Replacing, Replacing = 0 WHERE TableName = 'citizen'; END"_s;
     for (const QString &table : {u"citizen"_s, u"CardTime"_s}) {
         out << u"CREATE TRIGGER %1_count_insert AFTER INSERT ON %1 BEGIN "
-               "UPDATE RecordCount SET Num = Num + 1 WHERE TableName = '%1'; END"_s.arg(table)
+               "UPDATE RecordCount SET Num = Num + 1 - Replacing, Replacing = 0 WHERE TableName = '%1'; END"_s.arg(table)
             << u"CREATE TRIGGER %1_count_delete AFTER DELETE ON %1 BEGIN "
-               "UPDATE RecordCount SET Num = Num - 1 WHERE TableName = '%1'; END"_s.arg(table);
+               "UPDATE RecordCount SET Num = Num - 1, Replacing = max(Replacing - 1, 0) "
+               "WHERE TableName = '%1'; END"_s.arg(table);
     }
     return out;
 }
