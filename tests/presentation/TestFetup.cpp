@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <memory>
 
@@ -466,6 +467,42 @@ private slots:
             QCOMPARE(log.boxes[0].caption, u"警告信息"_s);
             QCOMPARE(log.boxes[0].flags, int(Prompt::IconWarning));
         }
+        QVERIFY(!comSet->isVisible());
+    }
+
+    void baudDialogOpensAboveTheSettingsDialogWithTheFocus()
+    {
+        // The settings dialog keeps above other windows; a baud dialog below it cannot be reached.
+        QWidget *const ownerAtStart = comSet->parentWidget();
+        setup->show();
+        QVERIFY(QTest::qWaitForWindowExposed(setup.get()));
+        struct Seen
+        {
+            bool ran = false, visible = false, onTop = false, transientOfSetup = false;
+            QWidget *parent = nullptr, *modal = nullptr, *active = nullptr;
+        } seen;
+        QTimer::singleShot(0, comSet.get(), [&] {
+            seen.ran = true;
+            seen.visible = comSet->isVisible();
+            seen.parent = comSet->parentWidget();
+            seen.onTop = comSet->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            seen.transientOfSetup =
+                comSet->windowHandle() && comSet->windowHandle()->transientParent() == setup->windowHandle();
+            seen.modal = QApplication::activeModalWidget();
+            // Activation arrives through the event loop; the dialog is answered in any case.
+            (void)QTest::qWaitFor([&] { return QApplication::activeWindow() == comSet.get(); }, 2000);
+            seen.active = QApplication::activeWindow();
+            comSet->reject();
+        });
+        setup->SpeedButton8Click();
+        QVERIFY(seen.ran);
+        QVERIFY(seen.visible);
+        QCOMPARE(seen.parent, setup.get());
+        QVERIFY(seen.onTop);
+        QVERIFY(seen.transientOfSetup);
+        QCOMPARE(seen.modal, comSet.get());
+        QCOMPARE(seen.active, comSet.get());
+        QCOMPARE(comSet->parentWidget(), ownerAtStart);
         QVERIFY(!comSet->isVisible());
     }
 

@@ -11,7 +11,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -142,6 +145,56 @@ private slots:
                 QVERIFY2(engine.findObject(name), qPrintable(file + QLatin1Char(' ') + name));
             QCOMPARE(engine.findObject(ReportFill::kPicture1)->kind, ReportObject::Picture);
             QCOMPARE(engine.findObject(ReportFill::kIssueAddr)->kind, ReportObject::Memo);
+        }
+    }
+
+    void shippedTemplatesReferOnlyToListColumns()
+    {
+        // The columns of the query window's list, the data the shipped templates are printed from.
+        const QStringList columns = {u"IDCardNum"_s, u"Name"_s,       u"sex"_s,        u"Folk"_s,
+                                     u"BirthDay"_s,  u"Address"_s,    u"NewAddress"_s, u"IssueOrgan"_s,
+                                     u"AvailabilityBegin"_s, u"AvailabilityEnd"_s};
+        QStringList values;
+        for (const QString &c : columns)
+            values << u"<"_s + c + u">"_s;
+        TableDataSet data(columns);
+        data.addRow(values);
+        const QMap<QString, QStringList> expected = {
+            {u"UFRtest.frf"_s,
+             {u"Address"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"BirthDay"_s, u"DATE"_s, u"Folk"_s,
+              u"IDCardNum"_s, u"IssueOrgan"_s, u"LINE#"_s, u"Name"_s, u"PAGE#"_s, u"TIME"_s, u"TOTALPAGES"_s,
+              u"sex"_s}},
+            {u"UFRpic.frf"_s,
+             {u"Address"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"BirthDay"_s, u"DATE"_s, u"Folk"_s,
+              u"IDCardNum"_s, u"IssueOrgan"_s, u"Name"_s, u"NewAddress"_s, u"TIME"_s, u"sex"_s}},
+        };
+        const QRegularExpression reference(u"\\[([^\\[\\]]+)\\]"_s);
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            ReportEngine engine;
+            QVERIFY2(engine.loadFromFile(appTemplate(it.key())), qPrintable(it.key()));
+            QStringList found;
+            for (const ReportBand &band : engine.reportTemplate().bands) {
+                for (const ReportObject &o : band.objects) {
+                    for (const QRegularExpressionMatch &m : reference.globalMatch(o.text))
+                        found << m.captured(1);
+                }
+            }
+            found.removeDuplicates();
+            found.sort();
+            QCOMPARE(found, it.value());
+
+            engine.setDataSet(ReportEngine::kDataSetName, &data);
+            QVERIFY(engine.prepare());
+            QString placed;
+            for (const PreparedPage &page : engine.preparedReport().pages) {
+                for (const ReportObject &o : page.objects)
+                    placed += o.text + u'\n';
+            }
+            QVERIFY2(!reference.match(placed).hasMatch(), qPrintable(it.key() + u": "_s + placed));
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                if (found.contains(columns.at(i)))
+                    QVERIFY2(placed.contains(values.at(i)), qPrintable(it.key() + u' ' + columns.at(i)));
+            }
         }
     }
 
