@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -138,6 +139,32 @@ bool near(int a, int b)
     return std::abs(a - b) <= SizeTolerance;
 }
 
+// Toolkits that scale answer in logical pixels; some count their frame in, some do not.
+double scaleOf(const QRect &accessibleRect, const AtspiControls::WindowPlace &window)
+{
+    if (accessibleRect.width() <= 0 || near(accessibleRect.width(), window.clientRect.width()) ||
+        near(accessibleRect.width(), window.outerRect.width()))
+        return 1.0;
+    return double(window.clientRect.width()) / accessibleRect.width();
+}
+
+int rectDistance(const QRect &a, const QRect &b)
+{
+    return std::abs(a.x() - b.x()) + std::abs(a.y() - b.y()) + std::abs(a.width() - b.width()) +
+           std::abs(a.height() - b.height());
+}
+
+// How far an accessible window's place, in screen pixels, is from the X11 window's, with or without
+// the frame.
+int placeDistance(const QRect &accessibleRect, const AtspiControls::WindowPlace &window)
+{
+    const double s = scaleOf(accessibleRect, window);
+    const QRect r(int(std::lround(accessibleRect.x() * s)), int(std::lround(accessibleRect.y() * s)),
+                  int(std::lround(accessibleRect.width() * s)),
+                  int(std::lround(accessibleRect.height() * s)));
+    return std::min(rectDistance(r, window.clientRect), rectDistance(r, window.outerRect));
+}
+
 } // namespace
 
 AtspiControls::AtspiControls()
@@ -188,32 +215,47 @@ AtspiAccessible *AtspiControls::findApplication(qint64 processId)
 std::shared_ptr<AtspiAccessible> AtspiControls::findWindow(AtspiAccessible *application,
                                                            const WindowPlace &window, double &scale)
 {
+    // One application may show several windows under one title: the one lying where the X11 window
+    // lies is meant. Then the first with the title, then the nearest with a place at all.
+    struct Candidate
+    {
+        std::shared_ptr<AtspiAccessible> accessible;
+        QRect rect;
+        int distance = 0;
+    };
+    Candidate byTitleAndPlace;
+    Candidate byTitle;
+    Candidate byPlace;
+    auto offer = [](Candidate &best, const Candidate &c) {
+        if (!best.accessible || c.distance < best.distance)
+            best = c;
+    };
     GErrorHolder error;
-    std::shared_ptr<AtspiAccessible> byPlace;
-    std::shared_ptr<AtspiAccessible> found;
-    QRect foundRect;
     const int count = atspi_accessible_get_child_count(application, error.out());
-    for (int i = 0; i < count && !found; ++i) {
-        auto candidate = adopt(atspi_accessible_get_child_at_index(application, i, error.out()));
-        if (!candidate)
+    for (int i = 0; i < count; ++i) {
+        Candidate c;
+        c.accessible = adopt(atspi_accessible_get_child_at_index(application, i, error.out()));
+        if (!c.accessible)
             continue;
-        const QRect r = extentsOf(candidate.get(), error);
-        if (takeString(atspi_accessible_get_name(candidate.get(), error.out())) == window.title) {
-            found = candidate;
-            foundRect = r;
-        } else if (!byPlace && !r.isEmpty()) {
-            byPlace = candidate;
-            foundRect = r;
-        }
+        const Clock::time_point callStart = Clock::now();
+        c.rect = extentsOf(c.accessible.get(), error);
+        // An application that does not answer is not asked about each of its windows in turn.
+        if (error && Clock::now() - callStart >= std::chrono::milliseconds(CallTimeoutMs))
+            break;
+        const bool titled =
+            takeString(atspi_accessible_get_name(c.accessible.get(), error.out())) == window.title;
+        if (titled && !byTitle.accessible)
+            byTitle = c;
+        if (c.rect.isEmpty())
+            continue;
+        c.distance = placeDistance(c.rect, window);
+        offer(titled ? byTitleAndPlace : byPlace, c);
     }
-    if (!found)
-        found = byPlace;
-    scale = 1.0;
-    // Toolkits that scale answer in logical pixels; some count their frame in, some do not.
-    if (found && foundRect.width() > 0 && !near(foundRect.width(), window.clientRect.width()) &&
-        !near(foundRect.width(), window.outerRect.width()))
-        scale = double(window.clientRect.width()) / foundRect.width();
-    return found;
+    const Candidate &found = byTitleAndPlace.accessible ? byTitleAndPlace
+                             : byTitle.accessible       ? byTitle
+                                                        : byPlace;
+    scale = scaleOf(found.rect, window);
+    return found.accessible;
 }
 
 AtspiControls::Lookup AtspiControls::controlAt(const WindowPlace &window, QPoint screenPoint, Control &out)

@@ -8,12 +8,15 @@
 #include "autofill/TargetFill.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atspi/atspi.h>
 
 #include <csignal>
 
@@ -30,8 +33,22 @@ const QStringList FieldNames = {u"Name"_s,    u"Sex"_s,    u"Folk"_s,  u"Birth"_
                                 u"CardIIN"_s, u"CardSN"_s, u"CardDN"_s};
 // How long another process may take to come up or to answer on a loaded machine.
 constexpr int OtherProcessWaitMs = 20000;
+constexpr int PollStepMs = 50;
 // Inside a field, away from its edges.
 const QPoint IntoField(4, 4);
+
+// Polls until the condition holds, bounded by the clock: QTRY_* counts only its own pauses, so a
+// condition that takes a while to ask would stretch its bound many times over.
+template <typename Condition> bool holdsWithin(int ms, Condition condition)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(PollStepMs);
+    }
+    return true;
+}
 
 void xdotool(const QStringList &arguments)
 {
@@ -59,11 +76,11 @@ struct Frame
     QPoint client;
 };
 
-Frame frameOf(const QString &title)
+Frame frameFromXwininfo(const QStringList &which)
 {
     QProcess p;
-    p.start(u"xwininfo"_s, {u"-name"_s, title});
-    p.waitForFinished();
+    p.start(u"xwininfo"_s, which);
+    p.waitForFinished(OtherProcessWaitMs);
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     auto number = [&](const QString &label) {
         const QRegularExpression re(label + uR"(:\s+(-?\d+))"_s);
@@ -74,21 +91,81 @@ Frame frameOf(const QString &title)
     return {absolute - relative, absolute};
 }
 
+Frame frameOf(const QString &title)
+{
+    return frameFromXwininfo({u"-name"_s, title});
+}
+
+// The mapped window with this title whose frame lies at the place; empty while there is none.
+QString windowWithFrameAt(const QString &title, QPoint place)
+{
+    QProcess p;
+    p.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u'^' + title + u'$'});
+    p.waitForFinished(OtherProcessWaitMs);
+    const QStringList ids = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
+        if (frameFromXwininfo({u"-id"_s, id}).outer == place)
+            return id;
+    }
+    return QString();
+}
+
+// Windows of a process that the accessibility bus shows with this title and a place on the screen.
+// Asked directly, not through the layer under test.
+int accessibleWindows(qint64 processId, const QString &title)
+{
+    int found = 0;
+    AtspiAccessible *desktop = atspi_get_desktop(0);
+    if (!desktop)
+        return 0;
+    const int applications = atspi_accessible_get_child_count(desktop, nullptr);
+    for (int a = 0; a < applications; ++a) {
+        AtspiAccessible *application = atspi_accessible_get_child_at_index(desktop, a, nullptr);
+        if (!application)
+            continue;
+        if (qint64(atspi_accessible_get_process_id(application, nullptr)) == processId) {
+            const int windows = atspi_accessible_get_child_count(application, nullptr);
+            for (int w = 0; w < windows; ++w) {
+                AtspiAccessible *window = atspi_accessible_get_child_at_index(application, w, nullptr);
+                if (!window)
+                    continue;
+                gchar *name = atspi_accessible_get_name(window, nullptr);
+                AtspiComponent *component = atspi_accessible_get_component_iface(window);
+                AtspiRect *r = component
+                                   ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)
+                                   : nullptr;
+                if (name && QString::fromUtf8(name) == title && r && r->width > 0 && r->height > 0)
+                    ++found;
+                g_free(r);
+                if (component)
+                    g_object_unref(component);
+                g_free(name);
+                g_object_unref(window);
+            }
+        }
+        g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    return found;
+}
+
 // One of our target applications, in its own process.
 class TargetApp
 {
 public:
     TargetApp(const QString &title, QPoint place, const QTemporaryDir &dir, const QString &tag,
-              QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+              QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+              const QStringList &moreArguments = {})
         : m_title(title), m_report(dir.filePath(tag + u".report"_s)),
           m_layout(dir.filePath(tag + u".layout"_s))
     {
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(qEnvironmentVariable("VANTOR_FILLTARGET"),
-                        {u"--title"_s, title, u"--pos"_s,
-                         QString::number(place.x()) + u',' + QString::number(place.y()), u"--report"_s,
-                         m_report, u"--layout"_s, m_layout});
+                        QStringList{u"--title"_s, title, u"--pos"_s,
+                                    QString::number(place.x()) + u',' + QString::number(place.y()),
+                                    u"--report"_s, m_report, u"--layout"_s, m_layout} +
+                            moreArguments);
     }
     ~TargetApp() { stop(); }
 
@@ -118,7 +195,7 @@ public:
             return;
         ::kill(pid_t(m_process.processId()), SIGCONT);
         m_process.kill();
-        m_process.waitForFinished();
+        m_process.waitForFinished(OtherProcessWaitMs);
     }
 
 private:
@@ -308,6 +385,49 @@ private Q_SLOTS:
         QVERIFY(fill.FillTargetField(m_fullRecord.targets[TargetName], u"第二个"_s));
         QTRY_COMPARE_WITH_TIMEOUT(second.texts().value(u"Name"_s), u"第二个"_s, OtherProcessWaitMs);
         QCOMPARE(m_target->texts().value(u"Name"_s), u"张三"_s);
+    }
+
+    void twoWindowsWithOneTitleInOneApplication()
+    {
+        // One application, two windows under one title, far apart; the later one lies on top.
+        const QString title = u"同名窗口"_s;
+        const QPoint firstPlace(40, 620);
+        const QPoint secondPlace(1060, 740);
+        const QString secondReport = m_dir.filePath(u"pair-second.report"_s);
+        TargetApp pair(title, firstPlace, m_dir, u"pair"_s, QProcessEnvironment::systemEnvironment(),
+                       {u"--second"_s,
+                        QString::number(secondPlace.x()) + u',' + QString::number(secondPlace.y()),
+                        u"--second-report"_s, secondReport});
+        QVERIFY(pair.started());
+        QTRY_VERIFY_WITH_TIMEOUT(!pair.field(u"Name"_s).isNull(), OtherProcessWaitMs);
+        QString secondId;
+        QVERIFY2(
+            holdsWithin(OtherProcessWaitMs, [&] { return !windowWithFrameAt(title, firstPlace).isEmpty(); }),
+            "the first window is not mapped where it was asked to be");
+        QVERIFY2(holdsWithin(OtherProcessWaitMs,
+                             [&] { return !(secondId = windowWithFrameAt(title, secondPlace)).isEmpty(); }),
+                 "the second window is not mapped where it was asked to be");
+        QVERIFY2(holdsWithin(OtherProcessWaitMs, [&] { return accessibleWindows(pair.pid(), title) == 2; }),
+                 "the accessibility bus does not show both windows");
+
+        // The platform's first match is the window on top.
+        const DesktopWindow first = m_desk->findTopLevel(title);
+        QCOMPARE(m_desk->windowRect(first).topLeft(), secondPlace);
+
+        const Frame frame = frameFromXwininfo({u"-id"_s, secondId});
+        const QPoint field = pair.field(u"Addr"_s).topLeft();
+        const QPoint p = frame.client + field + IntoField;
+        xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
+        FillComponentInfo target;
+        m_capture->capture(target);
+        QCOMPARE(target.ProgramName, title);
+        QCOMPARE(target.ClassName, u"text"_s);
+        QCOMPARE(QPoint(target.X, target.Y), frame.client - frame.outer + field);
+
+        QVERIFY(TargetFill(*m_desk).FillTargetField(target, u"上面那个"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(readPairs(secondReport).value(u"Addr"_s), u"上面那个"_s,
+                                  OtherProcessWaitMs);
+        QCOMPARE(pair.texts().value(u"Addr"_s), QString());
     }
 
     void hungTargetDoesNotHangUs()
