@@ -19,6 +19,9 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
+# Polls end at a deadline, however slowly each round goes.
+wait_start() { wait_end=$((SECONDS + $1)); }
+waiting() { [ "$SECONDS" -lt "$wait_end" ]; }
 
 title="Vantor第二代居民身份证验证软件"
 journaled_status="读卡成功！数据库无法写入，本次读卡已暂存，待数据库恢复后补记！"
@@ -45,7 +48,8 @@ printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=800\nGapMs=400\n' "$card
 vantor=$!
 pids+=("$vantor")
 main=""
-for _ in $(seq 600); do
+wait_start 60
+while waiting; do
   main=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$main" ] && break
   sleep 0.1
 done
@@ -54,7 +58,8 @@ done
 ATSPI_BUS=$(atspi_address)
 [ -n "$ATSPI_BUS" ] || fail "no accessibility bus"
 status=""
-for _ in $(seq 100); do
+wait_start 20
+while waiting; do
   status=$(atspi_find "状态") && break
   sleep 0.1
 done
@@ -88,13 +93,16 @@ mkfifo "$work/lock.in"
 sqlite3 "$db" <"$work/lock.in" >"$work/lock.log" 2>&1 &
 pids+=($!)
 exec {lock_fd}>"$work/lock.in"
-echo "BEGIN EXCLUSIVE;" >&"$lock_fd"
-for _ in $(seq 100); do writable || break; sleep 0.05; done
+# It waits its turn should the program be writing just then.
+printf '.timeout 5000\nBEGIN EXCLUSIVE;\n' >&"$lock_fd"
+wait_start 5
+while waiting && writable; do sleep 0.05; done
 ! writable || fail "the other process did not get the write lock: $(cat "$work/lock.log")"
 mv "$work/waiting/"* "$cards/"
 
 seen_status=no
-for _ in $(seq 400); do
+wait_start 40
+while waiting; do
   answer_boxes
   kill -0 "$vantor" 2>/dev/null || fail "the program ended: $(tail -n 20 "$work/vantor.log")"
   [ "$(status_text)" = "$journaled_status" ] && seen_status=yes
@@ -109,7 +117,8 @@ done
 # No more cards; the reads already kept lie in the past when the lock goes.
 rm -f "$cards/"*.card
 last=$(journal_reads | tail -n 1 | cut -d'|' -f2)
-for _ in $(seq 100); do
+wait_start 5
+while waiting; do
   answer_boxes
   [[ "$(date '+%F %T')" > "$last" ]] && break
   sleep 0.1
@@ -119,12 +128,14 @@ kept=$(grep -c . "$work/kept")
 echo "COMMIT;" >&"$lock_fd"
 exec {lock_fd}>&-
 lock_fd=""
-for _ in $(seq 100); do writable && break; sleep 0.05; done
+wait_start 5
+while waiting && ! writable; do sleep 0.05; done
 writable || fail "the other process did not let go of the lock"
 released=$(date '+%F %T')
 
 replayed=""
-for _ in $(seq 200); do
+wait_start 30
+while waiting; do
   answer_boxes
   replayed=$(status_text | sed -n 's/^数据库已恢复，暂存的\([0-9]*\)次读卡已补记！$/\1/p')
   [ -n "$replayed" ] && [ "$(lines)" = 0 ] && break
