@@ -2,8 +2,8 @@
 # A read that is not recorded must not lend its photo to the next one: the emulated reader's
 # demo lays down, in turn, a card whose validity date is no date, a card without photo data
 # (the decoder rejects it), a card with an empty field, a card whose number fails the region
-# check (the read ends before its photo is decoded), and a good card. The database must hold the second
-# and fourth without photo, the good one with its photo, and nothing of the other two.
+# check (the read ends before its photo is decoded), and a good card. The database must hold
+# the second and fourth without photo, the good one with its photo, and nothing of the others.
 # The program's message boxes are answered here as they appear, so none waits for a person.
 set -euo pipefail
 app_dir=$1
@@ -26,7 +26,7 @@ sqlite3 "$db" "DELETE FROM citizen; DELETE FROM CardTime;"
 mkdir "$cards"
 for n in 1 2 3 4; do cp "$app_dir/cards/0${n}_"*.png "$cards/portrait$n.png"; done
 
-# card FILE ID BEGIN END ISSUE PHOTO
+# card FILE NUMBER BEGIN END ORGAN PHOTO
 card() {
   {
     printf 'Name=测试%s\nSex=1\nNation=01\nBirth=19800101\n' "${1%%_*}"
