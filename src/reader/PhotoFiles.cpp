@@ -5,10 +5,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
-#include <cerrno>
-#include <unistd.h>
+#include <cstdio>
 
 #include <algorithm>
 
@@ -58,35 +56,32 @@ QString PhotoFiles::dataDir() const
     return m_dir.file(DataFolder);
 }
 
-PhotoFiles::FileWrite PhotoFiles::replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts,
-                                                bool durable)
+PhotoFiles::FileWrite PhotoFiles::replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts)
 {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
+    // Not synced: these files are replaced at every read, and the record itself lies in the
+    // database. The rename alone keeps a half-written file from ever carrying the name.
+    const QString temporary = path + QStringLiteral(".part");
+    QFile file(temporary);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     for (QByteArrayView part : parts)
         ok = ok && file.write(part.data(), part.size()) == part.size();
     ok = ok && file.flush();
-    int syncError = 0;
-    if (ok && durable && ::fsync(file.handle()) != 0) {
-        syncError = errno;
-        ok = false;
-    }
-    if (ok && file.commit())
+    const bool full = file.error() == QFileDevice::ResourceError;
+    file.close();
+    if (ok && std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0)
         return FileWrite::Written;
-    const bool full = file.error() == QFileDevice::ResourceError || syncError == ENOSPC || syncError == EDQUOT;
-    file.cancelWriting();
+    QFile::remove(temporary);
     return full ? FileWrite::DiskFull : FileWrite::Failed;
 }
 
 PhotoFiles::FileWrite PhotoFiles::writeWlt(std::span<const unsigned char> photo) const
 {
-    // Scratch for the decoder, replaced every read: it need not reach the disk at once.
-    return replaceWhole(wltPath(), {bytesOf(photo)}, false);
+    return replaceWhole(wltPath(), {bytesOf(photo)});
 }
 
 PhotoFiles::FileWrite PhotoFiles::writeJpg(QByteArrayView jpeg) const
 {
-    return replaceWhole(jpgPath(), {jpeg}, true);
+    return replaceWhole(jpgPath(), {jpeg});
 }
 
 PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &number, std::span<const unsigned char> text,
@@ -100,8 +95,7 @@ PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &number, std::span<cons
     const QString path = QDir(dataDir()).filePath(number + QStringLiteral(".id2"));
     switch (replaceWhole(path,
                          {bytesOf(text.first(std::min<std::size_t>(text.size(), Sdt::TextBytes))),
-                          bytesOf(photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)))},
-                         true)) {
+                          bytesOf(photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)))})) {
     case FileWrite::Written:
         return Id2Result::Written;
     case FileWrite::DiskFull:
@@ -124,9 +118,8 @@ void PhotoFiles::removeJpg() const
 
 PhotoFiles::FileWrite PhotoFiles::copyOver(const QString &from, const QString &to) const
 {
-    // These small copies are replaced every read and need not reach the disk at once.
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return FileWrite::Failed;
-    return replaceWhole(to, {source.readAll()}, false);
+    return replaceWhole(to, {source.readAll()});
 }

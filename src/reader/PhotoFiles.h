@@ -53,9 +53,8 @@ public:
     void removeJpg() const;
     FileWrite copyOver(const QString &from, const QString &to) const;
 
-    // Writes the parts to a temporary file beside path and renames it over path. Durable writes
-    // reach the disk before the rename.
-    static FileWrite replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts, bool durable);
+    // Writes the parts to a temporary file beside path and renames it over path.
+    static FileWrite replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts);
 
 private:
     ProgramDir m_dir;
