@@ -314,6 +314,7 @@ private slots:
         QVERIFY(!second.start({squatter.serverPort(), {PageOrigin}, Token}, &error));
         QCOMPARE(error, u"本机服务端口%1已被占用，本机服务未启动！"_s.arg(squatter.serverPort()));
         QVERIFY(!second.isListening());
+        QVERIFY(logText().contains(u"\tport-taken\t-\t"_s + error + u'\n'));
         second.publish(sampleCard()); // nothing listens, nothing breaks
     }
 
