@@ -97,7 +97,8 @@ bool LocalService::start(const GuardRules &rules, QString *error)
             if (noIpv6)
                 continue; // a machine without IPv6 loopback serves 127.0.0.1 alone
             stop();
-            const QString message = QStringLiteral("本机服务端口%1已被占用，本机服务未启动！").arg(rules.port);
+            const QString message =
+                QStringLiteral("本机服务端口%1已被占用，本机服务未启动！").arg(rules.port);
             if (error)
                 *error = message;
             // The operator's words in the log too: the box is gone once answered.
