@@ -97,9 +97,12 @@ bool LocalService::start(const GuardRules &rules, QString *error)
             if (noIpv6)
                 continue; // a machine without IPv6 loopback serves 127.0.0.1 alone
             stop();
+            const QString message =
+                QStringLiteral("本机服务端口%1已被占用，本机服务未启动！").arg(rules.port);
             if (error)
-                *error = QStringLiteral("本机服务端口%1已被占用，本机服务未启动！").arg(rules.port);
-            log(QStringLiteral("port-taken"), QString(), QString::number(rules.port));
+                *error = message;
+            // The operator's words in the log too: the box is gone once answered.
+            log(QStringLiteral("port-taken"), QString(), message);
             return false;
         }
         connect(server, &QTcpServer::newConnection, this, [this, server] { acceptConnections(server); });

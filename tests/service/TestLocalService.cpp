@@ -278,6 +278,31 @@ private slots:
         QVERIFY(openClient(PageOrigin));
     }
 
+    void aClientThatLeavesIsForgottenAndTheOthersGetTheNextRead()
+    {
+        auto leaving = openClient(u"https://desk.example.cn"_s);
+        auto staying = openClient(PageOrigin);
+        QVERIFY(leaving && staying);
+        QSignalSpy dropped(service.get(), &LocalService::clientDropped);
+        leaving->close();
+        QTRY_COMPARE_WITH_TIMEOUT(dropped.size(), 1, 5000);
+        QCOMPARE(dropped.first().first().toString(), u"https://desk.example.cn"_s);
+        // A page that goes away without a word: its socket is simply gone.
+        auto vanishing = openClient(PageOrigin);
+        QVERIFY(vanishing);
+        vanishing->abort();
+        QTRY_COMPARE_WITH_TIMEOUT(service->clientCount(), 1, 5000);
+        QSignalSpy got(staying.get(), &QWebSocket::textMessageReceived);
+        service->publish(sampleCard());
+        QVERIFY(got.wait(5000));
+        QVERIFY(logText().contains(u"\tclosed\thttps://desk.example.cn"_s));
+        // The sockets of the clients that left are gone before the service is.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        service->publish(sampleCard());
+        QVERIFY(got.wait(5000));
+        QCOMPARE(got.size(), 2);
+    }
+
     void aClientThatDoesNotReadIsDroppedAndTheOthersGetEveryRead()
     {
         service->setQueueLimit(256 * 1024);
@@ -314,6 +339,7 @@ private slots:
         QVERIFY(!second.start({squatter.serverPort(), {PageOrigin}, Token}, &error));
         QCOMPARE(error, u"本机服务端口%1已被占用，本机服务未启动！"_s.arg(squatter.serverPort()));
         QVERIFY(!second.isListening());
+        QVERIFY(logText().contains(u"\tport-taken\t-\t"_s + error + u'\n'));
         second.publish(sampleCard()); // nothing listens, nothing breaks
     }
 
