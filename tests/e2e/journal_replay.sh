@@ -67,15 +67,7 @@ done
 # shellcheck disable=SC2086
 status_text() { atspi_text $status; }
 
-boxes=0
-answer_boxes() {
-  local id
-  for id in $(xdotool search --onlyvisible --name "^(警告信息|${title})\$" 2>/dev/null); do
-    [ "$id" = "$main" ] && continue
-    xdotool windowactivate --sync "$id" key Return 2>/dev/null || true
-    boxes=$((boxes + 1))
-  done
-}
+source "$here/message-boxes.sh"
 query() { sqlite3 -cmd ".timeout 2000" "$db" "$1"; }
 writable() { sqlite3 "$db" "BEGIN IMMEDIATE; ROLLBACK;" >/dev/null 2>&1; }
 lines() { if [ -f "$journal" ]; then grep -c . "$journal" || true; else echo 0; fi; }

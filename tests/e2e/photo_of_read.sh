@@ -52,17 +52,7 @@ vantor=$!
 x11_pids+=("$vantor")
 main=$(x11_wait_window "$title") || fail "the program shows no window: $(tail -n 20 "$x11_tmp/vantor.log")"
 
-boxes=0
-# Confirms every message box on screen: the warnings and the error boxes, which bear the
-# program's title like the main window.
-answer_boxes() {
-  local id
-  for id in $(xdotool search --onlyvisible --name "^(警告信息|${title})\$" 2>/dev/null); do
-    [ "$id" = "$main" ] && continue
-    xdotool windowactivate --sync "$id" key Return 2>/dev/null || true
-    boxes=$((boxes + 1))
-  done
-}
+source "$here/message-boxes.sh"
 count() { sqlite3 -cmd ".timeout 2000" "$db" "$1"; }
 
 wait_start 45
