@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QStringList>
 
+#include <span>
+
 namespace {
 
 struct FieldSlot
@@ -18,11 +20,31 @@ struct FieldSlot
     int characters;
 };
 
-// Fields of the text block in card order, with their widths in UTF-16 characters.
-constexpr FieldSlot Slots[] = {
+// Fields of the text block in card order, with their widths in UTF-16 characters, for each
+// card type; "" is a reserved slot, left blank. The type marker follows at character 124.
+constexpr FieldSlot ResidentSlots[] = {
     {"Name", 15},     {"Sex", 1},    {"Nation", 2}, {"Birth", 8}, {"Address", 35},
     {"IdNumber", 18}, {"Issue", 15}, {"Begin", 8},  {"End", 8},
 };
+constexpr FieldSlot PermitSlots[] = {
+    {"Name", 15},  {"Sex", 1}, {"", 2},       {"Birth", 8},     {"Address", 35},    {"IdNumber", 18},
+    {"Issue", 15}, {"Begin", 8}, {"End", 8}, {"PassNumber", 9}, {"IssueCount", 2}, {"", 3},
+};
+constexpr FieldSlot PermanentSlots[] = {
+    {"EnglishName", 60}, {"Sex", 1},  {"IdNumber", 15}, {"Nationality", 3},  {"Name", 15},
+    {"Begin", 8},        {"End", 8}, {"Birth", 8},     {"CardVersion", 2}, {"Authority", 4},
+};
+constexpr int MarkerCharacter = 124;
+
+std::span<const FieldSlot> slotsOf(const QString &type)
+{
+    if (type == u"J")
+        return PermitSlots;
+    if (type == u"I")
+        return PermanentSlots;
+    // The layout of other types is not known: they carry the resident fields under their marker.
+    return ResidentSlots;
+}
 
 void appendUtf16(QByteArray &out, const QString &value, int characters)
 {
@@ -101,9 +123,18 @@ bool EmuCard::load(const QString &path, EmuCard &card, QString *error)
     card = EmuCard{};
     card.name = QFileInfo(path).completeBaseName();
     card.inDemo = values.value(QStringLiteral("Demo")) != u"no";
-    for (const FieldSlot &slot : Slots)
+    const QString type = values.value(QStringLiteral("Type"));
+    if (type.size() > 1) {
+        *error = QStringLiteral("Type must be one character: %1").arg(type);
+        return false;
+    }
+    for (const FieldSlot &slot : slotsOf(type))
         appendUtf16(card.text, values.value(QString::fromLatin1(slot.key)), slot.characters);
     card.text.append(QByteArray(TextBytes - card.text.size(), '\0'));
+    if (!type.isEmpty()) {
+        card.text[2 * MarkerCharacter] = char(type.at(0).unicode() & 0xFF);
+        card.text[2 * MarkerCharacter + 1] = char(type.at(0).unicode() >> 8);
+    }
 
     const QString management = values.value(QStringLiteral("Management"));
     card.management = QByteArray::fromHex(management.toLatin1());

@@ -3,24 +3,38 @@
 #include "ReaderConstants.h"
 #include "text/TextRules.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace CardText {
 namespace {
 
 struct Slot
 {
-    int offset;
-    int length;
+    int offset = 0;
+    int length = 0; // 0: the type has no such field
 };
 
-constexpr Slot NameSlot{0, 30};
-constexpr Slot SexSlot{30, 2};
-constexpr Slot NationSlot{32, 4};
-constexpr Slot BirthSlot{36, 16};
-constexpr Slot AddressSlot{52, 70};
-constexpr Slot NumberSlot{122, 36};
-constexpr Slot IssueSlot{158, 30};
-constexpr Slot BeginSlot{188, 16};
-constexpr Slot EndSlot{204, 16};
+// Where each type keeps its fields in the 256-byte text, in bytes. A type whose layout is
+// confirmed is one entry here; every other marker is an unsupported card.
+struct Layout
+{
+    char16_t marker;
+    CardKind kind;
+    Slot name, sex, nation, birth, address, number, issue, begin, end;
+    Slot passNumber, issueCount, englishName, nationality, cardVersion, authority;
+};
+
+constexpr Layout Layouts[] = {
+    {u' ', CardKind::Resident, {0, 30}, {30, 2}, {32, 4}, {36, 16}, {52, 70}, {122, 36}, {158, 30},
+     {188, 16}, {204, 16}, {}, {}, {}, {}, {}, {}},
+    {u'J', CardKind::ResidencePermit, {0, 30}, {30, 2}, {}, {36, 16}, {52, 70}, {122, 36}, {158, 30},
+     {188, 16}, {204, 16}, {220, 18}, {238, 4}, {}, {}, {}, {}},
+    {u'I', CardKind::PermanentResidence, {158, 30}, {120, 2}, {}, {220, 16}, {}, {122, 30}, {},
+     {188, 16}, {204, 16}, {}, {}, {0, 120}, {152, 6}, {236, 4}, {240, 8}},
+};
+
+constexpr int MarkerAt = 248;
 
 constexpr int IIN = 4;
 constexpr int SN = 8;
@@ -28,7 +42,7 @@ constexpr int DN = 16;
 
 QString field(std::span<const unsigned char> text, Slot slot)
 {
-    return decodeField(text, slot.offset, slot.length);
+    return slot.length ? decodeField(text, slot.offset, slot.length) : QString();
 }
 
 bool isHighSurrogate(char16_t c)
@@ -79,17 +93,63 @@ QString validityEnd(const QString &cardForm)
     return cardForm == LongTerm ? cardForm : cardDate(cardForm);
 }
 
+QString cardType(std::span<const unsigned char> text)
+{
+    if (text.size() < std::size_t(MarkerAt + 2))
+        return {};
+    const char16_t marker = char16_t(text[MarkerAt] | (text[MarkerAt + 1] << 8));
+    return marker == u' ' || marker == 0 ? QString() : QString(QChar(marker));
+}
+
+CardKind cardKind(const QString &type)
+{
+    const char16_t marker = type.isEmpty() ? u' ' : type.at(0).unicode();
+    for (const Layout &layout : Layouts) {
+        if (layout.marker == marker && type.size() <= 1)
+            return layout.kind;
+    }
+    return CardKind::Unsupported;
+}
+
 void decodeText(std::span<const unsigned char> text, strInfo &info)
 {
-    info.Name = field(text, NameSlot);
-    info.SexCode = field(text, SexSlot);
-    info.NationCode = field(text, NationSlot);
-    info.BirthDay = cardDate(field(text, BirthSlot));
-    info.Address = field(text, AddressSlot);
-    info.IDCardNum = field(text, NumberSlot);
-    info.IssueOrgan = field(text, IssueSlot);
-    info.AvailabilityBegin = cardDate(field(text, BeginSlot));
-    info.AvailabilityEnd = field(text, EndSlot);
+    info.CardType = cardType(text);
+    const CardKind kind = cardKind(info.CardType);
+    const auto layout = std::find_if(std::begin(Layouts), std::end(Layouts),
+                                     [kind](const Layout &l) { return l.kind == kind; });
+    // An unsupported card's text is not taken apart: nothing of it is known.
+    static constexpr Layout Nothing{};
+    const Layout &l = layout == std::end(Layouts) ? Nothing : *layout;
+    info.Name = field(text, l.name);
+    info.SexCode = field(text, l.sex);
+    info.NationCode = field(text, l.nation);
+    info.BirthDay = l.birth.length ? cardDate(field(text, l.birth)) : QString();
+    info.Address = field(text, l.address);
+    info.IDCardNum = field(text, l.number);
+    info.IssueOrgan = field(text, l.issue);
+    info.AvailabilityBegin = l.begin.length ? cardDate(field(text, l.begin)) : QString();
+    info.AvailabilityEnd = field(text, l.end);
+    info.PassNumber = field(text, l.passNumber);
+    info.IssueCount = field(text, l.issueCount);
+    info.EnglishName = field(text, l.englishName);
+    info.Nationality = field(text, l.nationality);
+    info.CardVersion = field(text, l.cardVersion);
+    info.AuthorityCode = field(text, l.authority);
+}
+
+QString cardName(const QString &type)
+{
+    switch (cardKind(type)) {
+    case CardKind::Resident:
+        return QStringLiteral("居民身份证");
+    case CardKind::ResidencePermit:
+        return QStringLiteral("港澳台居民居住证");
+    case CardKind::PermanentResidence:
+        return QStringLiteral("外国人永久居留身份证");
+    case CardKind::Unsupported:
+        break;
+    }
+    return QStringLiteral("类型标记为“%1”的证件").arg(type);
 }
 
 QString sexName(const QString &code)

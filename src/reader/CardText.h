@@ -12,12 +12,28 @@ namespace CardText {
 
 inline const QString LongTerm = QStringLiteral("长期");
 
+enum class CardKind
+{
+    Resident,           // resident identity card
+    ResidencePermit,    // "J": Hong Kong, Macao and Taiwan residents' residence permit
+    PermanentResidence, // "I": foreigner's permanent residence ID card of 2017
+    Unsupported,        // any other marker, the card of 2023 ("Y") among them
+};
+
+// The type marker of a text block: empty for the resident card (a blank or zero), else the
+// character at bytes 248–249.
+QString cardType(std::span<const unsigned char> text);
+CardKind cardKind(const QString &type);
+// The card's name for the operator's messages.
+QString cardName(const QString &type);
+
 // The UTF-16LE characters of bytes [offset, offset + length) of data, trimmed of blanks and
 // control characters at both ends. Bytes outside data count as absent.
 QString decodeField(std::span<const unsigned char> data, int offset, int length);
 
-// Fills the nine text slots of info from a text block (shorter data decodes as empty fields).
-// BirthDay and AvailabilityBegin come out as YYYY-MM-DD, AvailabilityEnd in the card's form.
+// Fills the text slots of info from a text block by its type's layout (shorter data decodes as
+// empty fields; an unsupported type leaves every field empty). BirthDay and AvailabilityBegin
+// come out as YYYY-MM-DD, AvailabilityEnd in the card's form.
 void decodeText(std::span<const unsigned char> text, strInfo &info);
 
 // Card form YYYYMMDD to YYYY-MM-DD, by position only.

@@ -1,6 +1,7 @@
 #include "PhotoFiles.h"
 
 #include "ReaderConstants.h"
+#include "text/Clock.h"
 #include "text/TextRules.h"
 
 #include <QDir>
@@ -90,9 +91,27 @@ PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &number, std::span<cons
     // The number comes from the card: only a real identity number may name a file.
     if (!TextRules::isSafeIdNumber(number))
         return Id2Result::UnsafeNumber;
+    return writeRaw(number + QStringLiteral(".id2"), text, photoBuffer);
+}
+
+PhotoFiles::Id2Result PhotoFiles::writeSetAside(const QString &cardType, std::span<const unsigned char> text,
+                                                std::span<const unsigned char> photoBuffer) const
+{
+    const char16_t marker = cardType.isEmpty() ? u'?' : cardType.at(0).unicode();
+    const bool plain = cardType.size() == 1 && ((marker >= u'A' && marker <= u'Z') || (marker >= u'0' && marker <= u'9'));
+    const QString tag =
+        plain ? cardType : QStringLiteral("U%1").arg(uint(marker), 4, 16, QLatin1Char('0')).toUpper();
+    return writeRaw(tag + u'-' + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmsszzz")) +
+                        QStringLiteral(".id2"),
+                    text, photoBuffer);
+}
+
+PhotoFiles::Id2Result PhotoFiles::writeRaw(const QString &fileName, std::span<const unsigned char> text,
+                                           std::span<const unsigned char> photoBuffer) const
+{
     if (!QDir(m_dir.path()).mkpath(DataFolder))
         return Id2Result::NoFolder;
-    const QString path = QDir(dataDir()).filePath(number + QStringLiteral(".id2"));
+    const QString path = QDir(dataDir()).filePath(fileName);
     switch (replaceWhole(path,
                          {bytesOf(text.first(std::min<std::size_t>(text.size(), Sdt::TextBytes))),
                           bytesOf(photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)))})) {

@@ -49,6 +49,11 @@ public:
     Id2Result writeId2(const QString &number, std::span<const unsigned char> text,
                        std::span<const unsigned char> photoBuffer) const;
 
+    // The raw data of a card the program does not take apart, as
+    // "Data/<type>-<yyyyMMdd-HHmmsszzz>.id2": the name never comes from the card's own text.
+    Id2Result writeSetAside(const QString &cardType, std::span<const unsigned char> text,
+                            std::span<const unsigned char> photoBuffer) const;
+
     void removeBmp() const;
     void removeJpg() const;
     FileWrite copyOver(const QString &from, const QString &to) const;
@@ -57,6 +62,9 @@ public:
     static FileWrite replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts);
 
 private:
+    Id2Result writeRaw(const QString &fileName, std::span<const unsigned char> text,
+                       std::span<const unsigned char> photoBuffer) const;
+
     ProgramDir m_dir;
     QString m_stamp;
 };

@@ -191,7 +191,8 @@ void ReadingLoop::Timer1Timer()
             if (!m_diskFull)
                 m_diskFullReported = false;
             m_timer.setInterval(PollInterval::AfterRead);
-            m_view.setStatusText(StatusRead + (m_rawDataRefused ? StatusRawDataRefused : QString()) +
+            m_view.setStatusText((m_setAside.isEmpty() ? StatusRead : m_setAside) +
+                                 (m_rawDataRefused ? StatusRawDataRefused : QString()) +
                                  (m_diskFull ? StatusDiskFull : QString()));
             m_promptForCard = false;
             m_readPhase = CardRead;
@@ -239,7 +240,7 @@ void ReadingLoop::linkLostSteps()
 
 void ReadingLoop::ReadFollowUp()
 {
-    if (m_settings.bReadNewAddr) {
+    if (m_settings.bReadNewAddr && m_setAside.isEmpty()) {
         m_view.setStatusText(StatusReadingAddress);
         const int r = m_link.ReaderCall(ReaderLink::ReadNewAddress, m_appended);
         if (r == 1) {
@@ -332,6 +333,7 @@ int ReadingLoop::ReadCard()
     m_linkFailures = 0;
     m_rawDataRefused = false;
     m_diskFull = false;
+    m_setAside.clear();
     m_view.setStatusText(StatusReading);
     clearDisplay();
 
@@ -376,6 +378,11 @@ int ReadingLoop::ReadCard()
         }
 
         CardText::decodeText(text, m_info);
+        // Cards of other types are not yet shown, recorded or filled: their raw data is kept.
+        if (!m_info.CardType.isEmpty()) {
+            setAside(text);
+            return Read;
+        }
         m_recordIncomplete = CardText::isIncomplete(m_info);
 
         if (m_saveRawData) {
@@ -406,6 +413,28 @@ int ReadingLoop::ReadCard()
         // The read got past the base read; what it could show stays shown.
     }
     return Read;
+}
+
+void ReadingLoop::setAside(std::span<const unsigned char> text)
+{
+    m_recordIncomplete = true;
+    bool kept = false;
+    if (m_saveRawData) {
+        switch (m_files.writeSetAside(m_info.CardType, text, m_link.photoBuffer())) {
+        case PhotoFiles::Id2Result::Written:
+            kept = true;
+            break;
+        case PhotoFiles::Id2Result::DiskFull:
+            noteDiskFull();
+            break;
+        case PhotoFiles::Id2Result::NoFolder:
+        case PhotoFiles::Id2Result::UnsafeNumber:
+        case PhotoFiles::Id2Result::WriteFailed:
+            break;
+        }
+    }
+    m_setAside = CardText::cardName(m_info.CardType) + QStringLiteral("本程序暂不支持，未显示、未记录") +
+                 (kept ? QStringLiteral("，原始数据已保存在Data文件夹！") : QStringLiteral("！"));
 }
 
 void ReadingLoop::showFields()

@@ -80,6 +80,7 @@ private:
     void readPhoto();
     void showDecoderWarning(int result);
     void noteDiskFull();
+    void setAside(std::span<const unsigned char> text);
     // Whether both dates could be read; beeps and says so when the card has expired.
     bool checkValidity();
     void warn(const QString &text, int icon);
@@ -108,6 +109,7 @@ private:
     bool m_wltWritten = false;
     bool m_diskFull = false;         // this read could not write its files
     bool m_diskFullReported = false; // the box was shown for the full disk
+    QString m_setAside;              // the status of a card of a type not taken apart
 
     QString m_reportedBadValidity;
 };

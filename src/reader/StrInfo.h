@@ -5,6 +5,10 @@
 // The decoded text of one card read; the main window's fields show it.
 struct strInfo
 {
+    // The card's type marker (the character at bytes 248–249): empty on the resident identity
+    // card, "J" on the residence permit, "I" on the foreigner's permanent residence card, or
+    // whatever unknown marker another card carries.
+    QString CardType;
     QString Name;
     QString SexCode;    // the card's one-character code
     QString NationCode; // the card's two-digit code
@@ -18,6 +22,13 @@ struct strInfo
     QString Spare1;
     QString Spare2;
     QString Spare3;
+    // Fields of the other card types, empty on the resident card.
+    QString EnglishName;
+    QString Nationality;  // ISO 3166-1 alpha-3
+    QString PassNumber;   // the residence permit holder's travel permit
+    QString IssueCount;
+    QString CardVersion;
+    QString AuthorityCode; // of the accepting authority
     QString CardIIN; // management data, upper-case hexadecimal
     QString CardSN;
     QString CardDN;

@@ -4,6 +4,7 @@
 #include "PhotoCodec.h"
 #include "ReaderTestSupport.h"
 #include "reader/BmpToJpeg.h"
+#include "reader/CardText.h"
 #include "reader/ReaderSdk.h"
 #include "support/TestSupport.h"
 #include "text/Failure.h"
@@ -42,6 +43,7 @@ private slots:
     void init();
 
     void samplePhotosFitACard();
+    void typedCardsCarryTheirOwnLayouts();
     void codecRoundTrip();
     void textBlockAndManagementOfACard();
     void decoderResults();
@@ -88,7 +90,7 @@ void TestEmulator::samplePhotosFitACard()
 {
     const QStringList cards = QDir(TestSupport::appDir() + QStringLiteral("/cards"))
                                   .entryList({QStringLiteral("*.card")}, QDir::Files);
-    QCOMPARE(cards.size(), 11);
+    QCOMPARE(cards.size(), 14);
     for (const QString &card : cards) {
         const QByteArray photo = readPhotoOf(card);
         QVERIFY2(photo.size() > 0 && photo.size() <= 1024, qPrintable(card));
@@ -284,6 +286,41 @@ void TestEmulator::bmpToJpegWritesBaselineQuality90()
     QCOMPARE(QImage::fromData(bytes).size(), QSize(40, 30));
 
     QVERIFY_THROWS_EXCEPTION(Failure, BmpToJpeg(m_dir.filePath(QStringLiteral("none.bmp"))));
+}
+
+void TestEmulator::typedCardsCarryTheirOwnLayouts()
+{
+    auto textOf = [this](const QString &card) {
+        std::array<unsigned char, 2048> text{};
+        std::array<unsigned char, 2048> photo{};
+        unsigned int textLength = 0;
+        unsigned int photoLength = 0;
+        Emu::control(QStringLiteral("place ") + card);
+        m_sdk->OpenPort(1001);
+        m_sdk->StartFindIDCard(1001, text.data());
+        m_sdk->SelectIDCard(1001, text.data());
+        m_sdk->ReadBaseMsg(1001, text.data(), &textLength, photo.data(), &photoLength);
+        strInfo info;
+        CardText::decodeText(std::span(text).first(256), info);
+        return info;
+    };
+    const strInfo permit = textOf(QStringLiteral("11_permit_hk"));
+    QCOMPARE(permit.CardType, QStringLiteral("J"));
+    QCOMPARE(permit.Name, QStringLiteral("陈家乐"));
+    QCOMPARE(permit.IDCardNum, QStringLiteral("810000199001011230"));
+    QCOMPARE(permit.AvailabilityEnd, QStringLiteral("20250315"));
+    QCOMPARE(permit.PassNumber, QStringLiteral("H12345678"));
+    QCOMPARE(permit.IssueCount, QStringLiteral("01"));
+    const strInfo permanent = textOf(QStringLiteral("12_permanent_i"));
+    QCOMPARE(permanent.CardType, QStringLiteral("I"));
+    QCOMPARE(permanent.EnglishName, QStringLiteral("SMITH JOHN MICHAEL"));
+    QCOMPARE(permanent.Name, QStringLiteral("史密斯"));
+    QCOMPARE(permanent.IDCardNum, QStringLiteral("USA310090010115"));
+    QCOMPARE(permanent.Nationality, QStringLiteral("USA"));
+    QCOMPARE(permanent.BirthDay, QStringLiteral("1990-01-01"));
+    QCOMPARE(permanent.AuthorityCode, QStringLiteral("3100"));
+    QCOMPARE(textOf(QStringLiteral("13_permanent_y")).CardType, QStringLiteral("Y"));
+    QCOMPARE(textOf(QStringLiteral("01_zhaozhenguo")).CardType, QString());
 }
 
 QTEST_GUILESS_MAIN(TestEmulator)

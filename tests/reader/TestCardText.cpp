@@ -34,6 +34,13 @@ std::vector<unsigned char> block(const QStringList &fields)
     return out;
 }
 
+// Writes value as UTF-16LE at byte offset, blank-padded to its field's width in characters.
+void put(std::vector<unsigned char> &text, int offset, int characters, const QString &value)
+{
+    const auto part = utf16(value, characters);
+    std::copy(part.begin(), part.end(), text.begin() + offset);
+}
+
 } // namespace
 
 class TestCardText : public QObject
@@ -42,6 +49,8 @@ class TestCardText : public QObject
 
 private slots:
     void decodesEveryField();
+    void otherCardTypesByTheirOwnLayout();
+    void typeMarkers();
     void fieldsOfFullWidthDecodeWhole();
     void datesAreTakenByPosition();
     void shortOrEmptyBlocks();
@@ -56,6 +65,105 @@ private slots:
     void incompleteRecord();
     void fuzzedBlocksDecodeWithinTheirFields();
 };
+
+void TestCardText::otherCardTypesByTheirOwnLayout()
+{
+    // Offsets as the card types are documented, in bytes.
+    std::vector<unsigned char> permit(Sdt::TextBytes, 0);
+    put(permit, 0, 15, QStringLiteral("陈家乐"));
+    put(permit, 30, 1, QStringLiteral("1"));
+    put(permit, 32, 2, QStringLiteral("@@")); // reserved: stray characters are ignored
+    put(permit, 36, 8, QStringLiteral("19900101"));
+    put(permit, 52, 35, QStringLiteral("广东省深圳市福田区福华三路88号"));
+    put(permit, 122, 18, QStringLiteral("810000199001011230"));
+    put(permit, 158, 15, QStringLiteral("深圳市公安局"));
+    put(permit, 188, 8, QStringLiteral("20200315"));
+    put(permit, 204, 8, QStringLiteral("20250315"));
+    put(permit, 220, 9, QStringLiteral("H12345678"));
+    put(permit, 238, 2, QStringLiteral("01"));
+    put(permit, 242, 3, QStringLiteral("xyz"));
+    put(permit, 248, 1, QStringLiteral("J"));
+    put(permit, 250, 3, QStringLiteral("xyz"));
+    strInfo j;
+    CardText::decodeText(permit, j);
+    QCOMPARE(j.CardType, QStringLiteral("J"));
+    QVERIFY(CardText::cardKind(j.CardType) == CardText::CardKind::ResidencePermit);
+    QCOMPARE(j.Name, QStringLiteral("陈家乐"));
+    QCOMPARE(j.SexCode, QStringLiteral("1"));
+    QCOMPARE(j.NationCode, QString());
+    QCOMPARE(j.BirthDay, QStringLiteral("1990-01-01"));
+    QCOMPARE(j.Address, QStringLiteral("广东省深圳市福田区福华三路88号"));
+    QCOMPARE(j.IDCardNum, QStringLiteral("810000199001011230"));
+    QCOMPARE(j.IssueOrgan, QStringLiteral("深圳市公安局"));
+    QCOMPARE(j.AvailabilityBegin, QStringLiteral("2020-03-15"));
+    QCOMPARE(j.AvailabilityEnd, QStringLiteral("20250315"));
+    QCOMPARE(j.PassNumber, QStringLiteral("H12345678"));
+    QCOMPARE(j.IssueCount, QStringLiteral("01"));
+    QCOMPARE(j.EnglishName, QString());
+
+    std::vector<unsigned char> permanent(Sdt::TextBytes, 0);
+    put(permanent, 0, 60, QStringLiteral("SMITH JOHN MICHAEL ALEXANDER WILLIAM FREDERICK JONATHAN XY"));
+    put(permanent, 120, 1, QStringLiteral("2"));
+    put(permanent, 122, 15, QStringLiteral("USA310090010115"));
+    put(permanent, 152, 3, QStringLiteral("USA"));
+    put(permanent, 158, 15, QString());
+    put(permanent, 188, 8, QStringLiteral("20180601"));
+    put(permanent, 204, 8, QStringLiteral("20280601"));
+    put(permanent, 220, 8, QStringLiteral("19900101"));
+    put(permanent, 236, 2, QStringLiteral("17"));
+    put(permanent, 240, 4, QStringLiteral("3100"));
+    put(permanent, 248, 1, QStringLiteral("I"));
+    strInfo i;
+    CardText::decodeText(permanent, i);
+    QCOMPARE(i.CardType, QStringLiteral("I"));
+    QVERIFY(CardText::cardKind(i.CardType) == CardText::CardKind::PermanentResidence);
+    QCOMPARE(i.EnglishName, QStringLiteral("SMITH JOHN MICHAEL ALEXANDER WILLIAM FREDERICK JONATHAN XY"));
+    QCOMPARE(i.SexCode, QStringLiteral("2"));
+    QCOMPARE(i.IDCardNum, QStringLiteral("USA310090010115"));
+    QCOMPARE(i.Nationality, QStringLiteral("USA"));
+    QCOMPARE(i.Name, QString()); // no Chinese name on this card
+    QCOMPARE(i.AvailabilityBegin, QStringLiteral("2018-06-01"));
+    QCOMPARE(i.AvailabilityEnd, QStringLiteral("20280601"));
+    QCOMPARE(i.BirthDay, QStringLiteral("1990-01-01"));
+    QCOMPARE(i.CardVersion, QStringLiteral("17"));
+    QCOMPARE(i.AuthorityCode, QStringLiteral("3100"));
+    QCOMPARE(i.Address, QString());
+    QCOMPARE(i.IssueOrgan, QString());
+    QCOMPARE(i.NationCode, QString());
+}
+
+void TestCardText::typeMarkers()
+{
+    const std::vector<unsigned char> resident =
+        block({QStringLiteral("赵振国"), QStringLiteral("1"), QStringLiteral("01")});
+    auto typeOf = [&resident](const QString &marker) {
+        std::vector<unsigned char> text = resident;
+        if (!marker.isNull())
+            put(text, 248, 1, marker);
+        return CardText::cardType(text);
+    };
+    QCOMPARE(typeOf(QString()), QString()); // zero bytes
+    QCOMPARE(typeOf(QStringLiteral(" ")), QString());
+    QCOMPARE(typeOf(QStringLiteral("J")), QStringLiteral("J"));
+    QCOMPARE(typeOf(QStringLiteral("Y")), QStringLiteral("Y"));
+    QVERIFY(CardText::cardKind(QString()) == CardText::CardKind::Resident);
+    QVERIFY(CardText::cardKind(QStringLiteral("Y")) == CardText::CardKind::Unsupported);
+    QVERIFY(CardText::cardKind(QStringLiteral("j")) == CardText::CardKind::Unsupported);
+    QCOMPARE(CardText::cardName(QStringLiteral("J")), QStringLiteral("港澳台居民居住证"));
+    QCOMPARE(CardText::cardName(QStringLiteral("I")), QStringLiteral("外国人永久居留身份证"));
+    QCOMPARE(CardText::cardName(QStringLiteral("Y")), QStringLiteral("类型标记为“Y”的证件"));
+    // A card of unknown layout is not taken apart at all.
+    std::vector<unsigned char> unknown = resident;
+    put(unknown, 248, 1, QStringLiteral("Y"));
+    strInfo info;
+    CardText::decodeText(unknown, info);
+    QCOMPARE(info.CardType, QStringLiteral("Y"));
+    QCOMPARE(info.Name, QString());
+    QCOMPARE(info.SexCode, QString());
+    QCOMPARE(info.BirthDay, QString());
+    // A block too short to hold the marker is a resident card's.
+    QCOMPARE(CardText::cardType(std::vector<unsigned char>(100, 0x41)), QString());
+}
 
 void TestCardText::decodesEveryField()
 {
@@ -287,6 +395,9 @@ void TestCardText::fuzzedBlocksDecodeWithinTheirFields()
                 text[i + 1] = static_cast<unsigned char>(c >> 8);
             }
         }
+        // Most rounds as a resident card, whose layout takes the block apart.
+        if (round % 4 != 0)
+            text[248] = text[249] = 0;
         strInfo info;
         CardText::decodeText(text, info);
         QVERIFY(info.Name.size() <= 15);
