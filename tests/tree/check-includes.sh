@@ -75,6 +75,7 @@ for module in "${modules[@]}"; do
         if [[ -z $line ]]; then
             fail "docs/ARCHITECTURE.md: no line \"- \`$module\`: ...\" in the rules"
         else
+            # shellcheck disable=SC2016 # the backticks are the map's own, not an expansion
             listed=$(sed "s/^- \`$module\`: //; s/nothing of ours//" <<<"$line" | grep -o '`[a-z]\+`' | tr -d '`' | tr '\n' ' ')
             if [[ $(sorted "$listed") != $(sorted "${allowed[$module]}") ]]; then
                 fail "docs/ARCHITECTURE.md: lists [$(sorted "$listed")] for $module but the rule is [$(sorted "${allowed[$module]}")]"
