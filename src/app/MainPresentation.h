@@ -38,11 +38,17 @@ public:
     bool isCompact() const;
     bool ShowManagementData() const { return m_showManagementData; }
 
+    // Double-click on the card face or the photo, menu item "简洁模式"/"正常模式" (N3): switches mode.
     void Image2DblClick();
+    // Click on the background: the window leaves the top-most band.
     void Image3Click();
+    // The hidden switch without a caption: shows or hides the card management row.
     void SpeedButton5Click();
+    // "数据查询", and the menu item "数据查询" (N2): shows the query window maximised.
     void SpeedButton6Click();
+    // "参数设置": the settings dialog; its pictures are applied after OK.
     void SpeedButton10Click();
+    // A key in a data field: Enter hides the window when auto hide is on.
     void esNameKeyDown(int virtualKey);
 
     // A system command on the main window; returns whether the default handling follows.

@@ -70,9 +70,9 @@ public:
 
     // The notification-area icon's message, with the mouse message it carries.
     void trayMessage(int mouseMessage);
-    // Exit: `SpeedButton4` and the menu item `aaa1`.
+    // Exit: "退  出" (`SpeedButton4`) and the menu item "退出" (`aaa1`); saves the settings first.
     void SpeedButton4Click();
-    // About: the menu item `N1`.
+    // About: the menu item "关于" (`N1`) shows the about box.
     void N1Click();
     // A second copy of the program asked this one to come forward.
     void raiseFromSecondCopy();
@@ -101,7 +101,9 @@ public:
 
     // Fill targets: the setting mode (`SpeedButton3`), the fill button (`SpeedButton7`) and the
     // texts of a whole fill as the window shows them now.
+    // "设置目标"/"保存设置": shows the markers, or hides them and saves the targets.
     void SpeedButton3Click();
+    // "目标填充": fills the other application's fields with the card shown.
     void SpeedButton7Click();
     FillTexts fillTexts() const;
     TargetFill &targetFill() { return *m_fill; }

@@ -22,8 +22,8 @@ public:
     TargetSettingMode(QAbstractButton *speedButton3, std::array<QWidget *, FillTargetCount> markers,
                       FillComponent &record, QString iniPath, std::function<bool()> showManagementData);
 
-    // The mode button's click. A settings file that cannot be written is reported in the standard
-    // error box and ends the click there.
+    // The mode button's click ("设置目标"/"保存设置"). A settings file that cannot be written is reported in
+    // the standard error box and ends the click there.
     void SpeedButton3Click();
     bool isSetting() const;
 

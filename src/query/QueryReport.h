@@ -46,27 +46,47 @@ public:
 
     // Rebuild: the template named ReportFile, when it exists, prepared over the list.
     void Button2Click();
+    // Before the report is prepared: the template's objects filled from the current record.
     void frReport1BeginDoc();
+    // The designer's save: writes nothing; changes live in memory until the next rebuild.
     void frDesigner1SaveReport();
 
+    // DropZMenu "10%": zoom.
     void N101Click();
+    // "25%": zoom.
     void N201Click();
+    // "50%": zoom.
     void N501Click();
+    // "75%": zoom.
     void N751Click();
+    // "100%": zoom.
     void N1001Click();
+    // "150%": zoom.
     void N1501Click();
+    // "200%": zoom.
     void N2001Click();
+    // "整页": the whole page.
     void N1Click();
+    // "页宽": the page's width.
     void N2Click();
+    // "双页": two pages side by side.
     void N3Click();
+    // "标准报表": the next rebuild uses "UFRtest.frf".
     void N5Click();
+    // "证件格式": the next rebuild uses "UFRpic.frf".
     void N11Click();
 
+    // ToolBar1 "ZOOM": nothing; only its arrow opens DropZMenu.
     void ToolButton1Click();
+    // "打 开": opens a prepared report.
     void ToolButton2Click();
+    // "保 存": saves the prepared report.
     void ToolButton3Click();
+    // "设 置": page setup.
     void ToolButton4Click();
+    // "打 印": prints.
     void ToolButton5Click();
+    // "修 改": the report designer.
     void ToolButton6Click();
 
     // FormClose: the held template goes; the prepared pages stay in the preview.

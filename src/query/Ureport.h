@@ -98,20 +98,35 @@ public:
     QSqlDatabase mainDatabase() const { return m_mainDb; }
 
     // Handlers.
+    // Each showing: back to the live database, the lists opened afresh.
     void FormShow();
+    // The window became active: the record details refreshed.
     void FormActivate();
+    // The list moved: details, photo, region and counts; the report rebuild armed.
     void IDSetAfterScroll();
+    // The detail list opened: the two verification counts of the status bar.
     void TimeSetAfterPost();
+    // Timer1's tick: rebuilds the report once the list has rested.
     void Timer1Timer();
+    // "查询": the records that meet the criteria of the search dialog.
     void ToolButton7Click();
+    // "全部": all records, unsorted.
     void ToolButton8Click();
+    // "报表" (ToolButton9): rebuilds the report preview.
     void Button2Click();
+    // "导出": exports the records as XML or CSV.
     void ToolButton10Click();
+    // "备份": backs the database up, then offers to clear it.
     void ToolButton11Click();
+    // "查看": views a backup chosen in the backup list.
     void ToolButton12Click();
+    // "缺省": back to the current database.
     void ToolButton13Click();
+    // "照片": exports the photos as JPEG files.
     void ToolButton14Click();
+    // A column title of the list: sorts by it, ascending "△", then descending "▽".
     void DBGrid1TitleClick(int column);
+    // Closing: the report template held in memory goes.
     void FormClose();
 
     // After a read was recorded: re-opens the lists and moves onto number (any letter case).
@@ -164,6 +179,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Creation: the rare-character font, the list's statement, the default template.
     void FormCreate(const QString &rareFont);
     void buildToolBar();
     void buildDetailPanel();

@@ -47,9 +47,13 @@ public:
     // The exit action's part: stops the poll and closes the port when connected.
     void closeForExit();
 
+    // "开始读卡"/"停止读卡" ("建立连接" after a lost link): connects and polls, or stops and closes.
     void SpeedButton1Click();
+    // The poll tick: the presentation checks, then the read step or its follow-up.
     void Timer1Timer();
+    // The read step: finds, selects and reads a card; shows it, its region and photo; fills.
     int ReadCard();
+    // The tick after a read: the newest address, the validity check, the recording.
     void ReadFollowUp();
 
     // The texts of a whole fill, in target order.

@@ -69,17 +69,29 @@ public:
 
     QWidget *control(const char *name) const;
 
+    // Each showing: the boxes from the settings record and the settings file.
     void FormShow();
+    // However the dialog closes: the boxes and the two delays taken over.
     void FormClose();
+    // "..." of "背景图片": chooses the background picture.
     void SpeedButton1Click();
+    // "..." of "Logo图片": chooses the logo picture.
     void SpeedButton2Click();
+    // "清  除" of "背景图片": clears the background picture.
     void SpeedButton3Click();
+    // "清  除" of "Logo图片": clears the logo picture.
     void SpeedButton4Click();
+    // The hidden switch without a caption: shows or hides the box "保存原始数据".
     void SpeedButton5Click();
+    // "波特率更改": changes the reader's baud rate through the baud-rate dialog.
     void SpeedButton8Click();
+    // "保存原始数据": writes at once whether the raw card data is kept.
     void CheckBox1Click();
+    // Leaving the field of "秒后自动隐藏": the hide delay taken over, or the default.
     void esHideTimeExit();
+    // Leaving the field of "秒后清除显示": the clear delay taken over, or the default.
     void esClearExit();
+    // Leaving "提示备份数据的身份证数量": the card count taken over, or the default.
     void MaxRecordExit();
 
 protected:

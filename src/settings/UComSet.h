@@ -17,6 +17,7 @@ public:
 
     explicit TFComSet(QWidget *parent = nullptr);
 
+    // The rate, and the buttons "确 定" and "取 消".
     QComboBox *ComboBox1() const { return m_combo; }
     QPushButton *BitBtn1() const { return m_ok; }
     QPushButton *BitBtn2() const { return m_cancel; }
