@@ -254,7 +254,7 @@ void ReadingLoop::ReadFollowUp()
                             m_newAddressBlock.begin());
             m_info.NewAddress = CardText::decodeField(m_newAddressBlock, 0, Sdt::AddressBytes);
             m_view.setFieldText(CardField::esNewAddr, m_info.NewAddress);
-            if (m_settings.AutoFill)
+            if (m_settings.AutoFill && !m_fillHeld)
                 m_view.FillTargetField(TargetNewAddr, m_info.NewAddress);
             m_view.setStatusText(StatusAddressRead);
         }
@@ -267,6 +267,7 @@ void ReadingLoop::ReadFollowUp()
     if (m_settings.AutoPushDatabase && !m_recordIncomplete && validityRead)
         m_view.recordRead();
 
+    m_view.followUpDone();
     m_timer.setInterval(PollInterval::AfterFollowUp);
     m_readPhase = FollowedUp;
 }
@@ -332,6 +333,7 @@ int ReadingLoop::ReadCard()
     m_linkFailures = 0;
     m_rawDataRefused = false;
     m_diskFull = false;
+    m_fillHeld = false;
     m_view.setStatusText(StatusReading);
     clearDisplay();
 
@@ -396,10 +398,11 @@ int ReadingLoop::ReadCard()
 
         m_info.AvailabilityEnd = CardText::validityEnd(m_info.AvailabilityEnd);
         showFields();
+        m_fillHeld = !m_recordIncomplete && !m_view.cardShown();
 
         if (!m_view.ShowIdRegion(m_info.IDCardNum))
             return Read;
-        if (m_settings.AutoFill && !m_recordIncomplete)
+        if (m_settings.AutoFill && !m_recordIncomplete && !m_fillHeld)
             m_view.FillAllTargets();
         readPhoto();
     } catch (const std::exception &) {

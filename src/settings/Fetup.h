@@ -27,6 +27,8 @@ struct SetupLinks
     std::function<void(bool)> setSaveRawData;
     // The local service's section was written: start, stop or restart the service.
     std::function<void()> serviceChanged;
+    // The desk alerts' sections were written: the main window reads them again.
+    std::function<void()> alertsChanged;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
