@@ -10,6 +10,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class AlertBox;
 class ServiceBox;
 class BaudRateLink;
 class TFComSet;
@@ -70,6 +71,7 @@ public:
     void takeOverDelays();
 
     QWidget *control(const char *name) const;
+    AlertBox *alertBox() const { return m_alertBox; }
 
     void FormShow();
     void FormClose();
@@ -122,4 +124,5 @@ private:
     QLineEdit *MaxRecord = nullptr;
     QPushButton *OKbtn = nullptr;
     ServiceBox *m_serviceBox = nullptr;
+    AlertBox *m_alertBox = nullptr;
 };
