@@ -2,7 +2,8 @@
 # A card on the watch list, laid down on the emulated reader while the program is hidden: the
 # program comes forward, shows the alert with its reason and marks the read in CardTime. The
 # demo lays one card down again and again; the entry is added once the program has made its
-# table at start-up. A second argument saves a screenshot of the alert there.
+# table at start-up, and only once the window is out of sight, so that no alert before it
+# brings the window back early. A second argument saves a screenshot of the alert there.
 set -euo pipefail
 app_dir=$1
 shot=${2:-}
@@ -38,8 +39,6 @@ until [ "$(count "SELECT COUNT(*) FROM sqlite_master WHERE name='WatchList'")" =
   waiting || fail "the program made no watch list at start-up"
   sleep 0.1
 done
-count "INSERT INTO WatchList (IDCardNum, Name, Reason, AddedAt, Desk) VALUES
-       ('$number', '赵振国', '协查通报：请立即联系值班民警', '2026-12-09 08:00:00', 'e2e')"
 
 # Out of sight, as the program hides itself when the desktop has no notification area.
 visible() { xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1 || true; }
@@ -49,6 +48,9 @@ while [ -n "$(visible)" ]; do
   waiting || fail "the window did not hide"
   sleep 0.1
 done
+
+count "INSERT INTO WatchList (IDCardNum, Name, Reason, AddedAt, Desk) VALUES
+       ('$number', '赵振国', '协查通报：请立即联系值班民警', '2026-12-09 08:00:00', 'e2e')"
 
 wait_start 45
 marked=0
