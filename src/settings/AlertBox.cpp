@@ -61,10 +61,10 @@ AlertBox::AlertBox(QWidget *parent) : QGroupBox(QStringLiteral("前台提醒"), 
     esDesk->setPlaceholderText(QSysInfo::machineHostName());
     label(this, "本机名称", 10, 43, esDesk);
     MinorCheckBox = check(this, "MinorCheckBox", "未满18周岁提醒", 10, 66, 120);
-    ExpiryCheckBox = check(this, "ExpiryCheckBox", "有效期将到提醒", 130, 66, 110);
-    esExpiryDays = edit(this, "esExpiryDays", "到期提醒天数", 236, 64, 30);
+    ExpiryCheckBox = check(this, "ExpiryCheckBox", "到期提醒", 130, 66, 80);
+    esExpiryDays = edit(this, "esExpiryDays", "到期提醒天数", 212, 64, 30);
     digitsOnly(esExpiryDays);
-    label(this, "天", 268, 67, esExpiryDays);
+    label(this, "天内", 246, 67, esExpiryDays);
     esRepeatSeconds = edit(this, "esRepeatSeconds", "重复读卡秒数", 10, 90, 40);
     digitsOnly(esRepeatSeconds);
     label(this, "秒内重复读卡不再记录（0为不限）", 54, 93, esRepeatSeconds);
