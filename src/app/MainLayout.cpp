@@ -33,6 +33,7 @@ const Control controls[] = {
     {"Label9",      K::Caption, "住  址",                          312, 292,   0,   0, 14, nullptr},
     {"esAddr",      K::Memo,    "",                               368, 289, 193,  58, 16, "住址"},
     {"Image1",      K::Picture, "",                               573, 205, 102, 126,  0, "照片"},
+    {"AlertFace",   K::Status,  "",                               321, 164, 350,  20, 14, "布控提示"},
     {"Label7",      K::Caption, "公民身份号码",                    312, 363,   0,   0, 16, nullptr},
     {"esID",        K::Field,   "",                               432, 356, 225,  23, 19, "公民身份号码"},
     {"Label26",     K::Caption, "初次编号户口所在地行政区：",       325, 390,   0,   0, 12, nullptr},

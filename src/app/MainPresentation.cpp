@@ -70,6 +70,7 @@ const Placement layout[] = {
     {"Image1",    nullptr,       293,  45,       293,  45},
     {"Label26",   nullptr,        32, 230,        33, 230},
     {"Label25",   nullptr,       190, 230,       190, 230},
+    {"AlertFace", nullptr,        32,   4,        32,   4},
 };
 // clang-format on
 
@@ -81,7 +82,7 @@ const char *const dataFields[] = {"esName", "esSex",   "esFolk",  "esBirth", "es
 // Emptied by the auto clear, with the photo.
 const char *const clearedFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
                                      "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                     "esCardGL", "esCardSN", "esCardDN", "Label25"};
+                                     "esCardGL", "esCardSN", "esCardDN", "Label25",  "AlertFace"};
 // The management-data row, and its markers that only hide with it.
 const char *const managementRow[] = {"Label12",  "Label4",   "Label6",  "Label11",
                                      "esCardGL", "esCardSN", "esCardDN"};

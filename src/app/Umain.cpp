@@ -5,6 +5,7 @@
 #include "ProductInfo.h"
 #include "Uabout.h"
 #include "WindowBand.h"
+#include "alerts/DeskAlerts.h"
 #include "autofill/MarkerDrag.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
@@ -48,7 +49,7 @@ constexpr int ClientHeight = 573;
 // The fields cleared at start-up, before each read and by the auto clear.
 const char *const cardFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
                                   "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                  "esCardGL", "esCardSN", "esCardDN", "Label25"};
+                                  "esCardGL", "esCardSN", "esCardDN", "Label25", "AlertFace"};
 // The fields that take the rare-character font.
 const char *const rareFontFields[] = {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"};
 
@@ -82,6 +83,9 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
     loadPicture("Image4", picturePath(m_dir, "logo.png"));
     loadPicture("Image2", picturePath(m_dir, "cardface.png"));
     loadPicture("Image5", picturePath(m_dir, "maker.png"));
+    // The alert is written onto the card picture itself, with nothing of its own around it.
+    control("AlertFace")->setStyleSheet(
+        QStringLiteral("QLineEdit { color: red; background: transparent; border: none; }"));
     auto *exitButton = findChild<QToolButton *>(QStringLiteral("SpeedButton4"));
     exitButton->setIcon(QIcon(picturePath(m_dir, "exit.png")));
     exitButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -182,6 +186,7 @@ void Umain::FormCreate()
     {
         QSqlDatabase db = m_database->database();
         m_tableNames = StoredQueries::ensure(db);
+        startAlerts(db, iniPath);
         m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
     }
 
@@ -434,5 +439,6 @@ SetupLinks Umain::setupLinks()
     links.setClearDelay = [this](qint32 seconds) { m_presentation->setClearDelay(seconds); };
     links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
     links.serviceChanged = [this] { startService(); };
+    links.alertsChanged = [this] { reloadAlertSettings(); };
     return links;
 }

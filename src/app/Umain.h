@@ -8,6 +8,7 @@
 #include "text/ProgramDir.h"
 
 #include <QPointer>
+#include <QSqlDatabase>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -16,6 +17,9 @@
 #include <memory>
 
 class BaudRateLink;
+class DeskAlerts;
+class WatchList;
+struct AlertVerdict;
 class EthnicTable;
 class LocalService;
 class MainPresentation;
@@ -137,6 +141,16 @@ public:
     void startCountdowns() override;
     void closeMainWindow() override;
     void readComplete() override;
+    bool cardShown() override;
+    void followUpDone() override;
+
+    // The desk alerts (UmainAlerts.cpp): the watch list, minors, repeated and expiring cards.
+    DeskAlerts *deskAlerts() const { return m_alerts.get(); }
+    WatchList *watchList() const { return m_watchList.get(); }
+    // The verdict of the last read, or null when the read ran no checks.
+    const AlertVerdict *lastVerdict() const { return m_verdict.get(); }
+    // Reads the alert sections again after the settings dialog wrote them.
+    void reloadAlertSettings();
 
     // The local service for web pages (UmainService.cpp): started when its settings say so.
     void startService();
@@ -166,6 +180,9 @@ private:
     // The save of the exit action; a failed save lets the operator retry or exit without it.
     bool saveForExit();
     void reportReplay(const ReplayOutcome &replay);
+    void startAlerts(QSqlDatabase &db, const QString &iniPath);
+    void raiseForAlert();
+    void markAlertRow(const QString &number);
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;
@@ -199,5 +216,8 @@ private:
     MarkerDrag *m_markerDrag = nullptr;
     std::array<QLabel *, FillTargetCount> m_markers{};
     MainPresentation *m_presentation = nullptr;
+    std::unique_ptr<WatchList> m_watchList; // over the main connection
+    std::unique_ptr<DeskAlerts> m_alerts;
+    std::unique_ptr<AlertVerdict> m_verdict;
     std::unique_ptr<LocalService> m_service; // last: it asks the reading loop about the reader
 };

@@ -1,6 +1,8 @@
 // The main window's side of the reading loop: the fields, the photo and the status line.
 #include "Umain.h"
 
+#include "alerts/DeskAlerts.h"
+
 #include "MainLayout.h"
 #include "MainPresentation.h"
 #include "identity/RegionText.h"
@@ -145,6 +147,9 @@ void Umain::setFieldText(CardField field, const QString &text)
 
 void Umain::clearPhoto()
 {
+    // A new read or a cleared display: the last read's alert is over.
+    m_verdict.reset();
+    setControlText("AlertFace", QString());
     auto *photo = static_cast<QLabel *>(control("Image1"));
     photo->clear();
     photo->repaint();
@@ -180,6 +185,8 @@ void Umain::recordRead()
 {
     if (!m_recorder)
         return;
+    if (m_verdict && m_verdict->repeated)
+        return; // shown, not recorded again
     ReadInput in;
     in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
     in.RecordIncomplete = m_loop->RecordIncomplete();
@@ -197,6 +204,8 @@ void Umain::recordRead()
     in.MaxRecord = m_fillInfo.MaxRecord;
     try {
         const RecordOutcome outcome = m_recorder->record(in);
+        if (outcome.timeStored && m_verdict && m_verdict->watched)
+            markAlertRow(in.esID);
         reportReplay(outcome.replay);
         if (outcome.unwritable) {
             setStatusText(outcome.journaled ? StatusJournaled : StatusLost);

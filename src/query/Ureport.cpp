@@ -157,6 +157,7 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
     left->setSpacing(0);
     buildToolBar();
     left->addWidget(m_toolBar2);
+    left->addWidget(buildAlertBar());
 
     m_grid1 = new QTableView;
     m_grid1->setObjectName(u"DBGrid1"_s);

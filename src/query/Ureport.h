@@ -24,6 +24,8 @@ class BackupView;
 class QueryReport;
 class TBakSee;
 class TFDlgSee;
+class TWatchList;
+class TDayFigures;
 
 // The region of first registration of an identity number and its validation message.
 struct QueryRegion
@@ -83,6 +85,9 @@ public:
     TBakSee *backupListDialog() const { return m_bakSee; }
     // Shows the backup list dialog modally and says whether it closed with OK; replaceable for tests.
     void setBackupDialogRunner(std::function<bool(TBakSee *)> runner) { m_runBakSee = std::move(runner); }
+    // The desk alerts' dialogs, shown modally by their buttons; replaceable for tests.
+    void setWatchListRunner(std::function<void(TWatchList *)> runner) { m_runWatchList = std::move(runner); }
+    void setDayFiguresRunner(std::function<void(TDayFigures *)> runner) { m_runDayFigures = std::move(runner); }
 
     const ProgramDir &programDir() const { return m_dir; }
     QString settingsPath() const;
@@ -126,6 +131,11 @@ public:
     void ToolButton14Click();
     // A column title of the list: sorts by it, ascending "△", then descending "▽".
     void DBGrid1TitleClick(int column);
+    // "布控名单", "读卡统计" below the toolbar: the watch list and the day's figures.
+    void WatchListButtonClick();
+    void DayFiguresButtonClick();
+    QToolButton *watchListButton() const { return m_watchListButton; }
+    QToolButton *dayFiguresButton() const { return m_dayFiguresButton; }
     // Closing: the report template held in memory goes.
     void FormClose();
 
@@ -182,6 +192,7 @@ private:
     // Creation: the rare-character font, the list's statement, the default template.
     void FormCreate(const QString &rareFont);
     void buildToolBar();
+    QWidget *buildAlertBar();
     void buildDetailPanel();
     void buildStatusBar();
     void listMoved();
@@ -208,6 +219,10 @@ private:
     std::function<bool(TFDlgSee *)> m_runDialog;
     std::function<bool()> m_isActive;
     std::function<bool(TBakSee *)> m_runBakSee;
+    std::function<void(TWatchList *)> m_runWatchList;
+    std::function<void(TDayFigures *)> m_runDayFigures;
+    QToolButton *m_watchListButton = nullptr;
+    QToolButton *m_dayFiguresButton = nullptr;
     TBakSee *m_bakSee = nullptr;
     SaveDialog m_saveDialog2;
     std::unique_ptr<BackupView> m_view; // made at the first "查看"

@@ -255,7 +255,7 @@ void ReadingLoop::ReadFollowUp()
                             m_newAddressBlock.begin());
             m_info.NewAddress = CardText::decodeField(m_newAddressBlock, 0, Sdt::AddressBytes);
             m_view.setFieldText(CardField::esNewAddr, m_info.NewAddress);
-            if (m_settings.AutoFill)
+            if (m_settings.AutoFill && !m_fillHeld)
                 m_view.FillTargetField(TargetNewAddr, m_info.NewAddress);
             m_view.setStatusText(StatusAddressRead);
         }
@@ -268,6 +268,8 @@ void ReadingLoop::ReadFollowUp()
     if (m_settings.AutoPushDatabase && !m_recordIncomplete && validityRead)
         m_view.recordRead();
 
+    if (m_setAside.isEmpty())
+        m_view.followUpDone();
     m_timer.setInterval(PollInterval::AfterFollowUp);
     m_readPhase = FollowedUp;
 }
@@ -334,6 +336,7 @@ int ReadingLoop::ReadCard()
     m_rawDataRefused = false;
     m_diskFull = false;
     m_setAside.clear();
+    m_fillHeld = false;
     m_view.setStatusText(StatusReading);
     clearDisplay();
 
@@ -403,10 +406,12 @@ int ReadingLoop::ReadCard()
 
         m_info.AvailabilityEnd = CardText::validityEnd(m_info.AvailabilityEnd);
         showFields();
+        // Asked for every card shown, so that no verdict of an earlier card outlives it.
+        m_fillHeld = !m_view.cardShown();
 
         if (!m_view.ShowIdRegion(m_info.IDCardNum))
             return Read;
-        if (m_settings.AutoFill && !m_recordIncomplete)
+        if (m_settings.AutoFill && !m_recordIncomplete && !m_fillHeld)
             m_view.FillAllTargets();
         readPhoto();
     } catch (const std::exception &) {

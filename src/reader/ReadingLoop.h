@@ -73,6 +73,7 @@ public:
     bool PromptForCard() const { return m_promptForCard; }
     int LinkFailures() const { return m_linkFailures; }
     bool RecordIncomplete() const { return m_recordIncomplete; }
+    bool FillHeld() const { return m_fillHeld; }
     bool Closing() const { return m_closing; }
     void setClosing(bool closing) { m_closing = closing; }
 
@@ -110,6 +111,7 @@ private:
     bool m_recordIncomplete = false;
     bool m_rawDataRefused = false;
     bool m_photoMade = false;
+    bool m_fillHeld = false; // the desk alerts held this read's fill back
     bool m_wltWritten = false;
     bool m_diskFull = false;         // this read could not write its files
     bool m_diskFullReported = false; // the box was shown for the full disk

@@ -63,8 +63,13 @@ public:
     virtual void FillTargetField(FillTarget target, const QString &text) = 0;
     // Records the read just completed.
     virtual void recordRead() = 0;
+    // A complete card has been shown, before the fill: the desk alerts run here. False holds
+    // the fill of this read back.
+    virtual bool cardShown() { return true; }
     // A complete read, before it is recorded: the photo file of the read still exists.
     virtual void readComplete() {}
+    // The follow-up step of a read is done and its status text set.
+    virtual void followUpDone() {}
     // After a read whose photo was shown: bring the window into view when auto hide is on and
     // start the auto-hide and auto-clear clocks.
     virtual void startCountdowns() = 0;

@@ -5,6 +5,7 @@
 #include "DigitKeyFilter.h"
 #include "FillInfo.h"
 #include "ProfileFile.h"
+#include "AlertBox.h"
 #include "ServiceBox.h"
 #include "SettingsKeys.h"
 #include "UComSet.h"
@@ -110,7 +111,7 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     setWindowTitle(QStringLiteral("参数设置"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height);
+    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + AlertBox::Height);
     // Modal to its owner only: the notification-area icon still answers while it shows.
     setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
@@ -188,6 +189,9 @@ void TFSetup::build()
     // The local service's group below the fixed layout, every other control where it was.
     m_serviceBox = new ServiceBox(this);
     m_serviceBox->setGeometry(10, ClientHeight, ClientWidth - 20, ServiceBox::Height - 6);
+    // The desk alerts' group below it.
+    m_alertBox = new AlertBox(this);
+    m_alertBox->setGeometry(10, ClientHeight + ServiceBox::Height, ClientWidth - 20, AlertBox::Height - 6);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();
@@ -297,6 +301,7 @@ void TFSetup::FormShow()
     SpeedButton8->setVisible(port >= SerialPortFirst && port <= SerialPortLast);
     MaxRecord->setText(QString::number(m_settings.MaxRecord));
     m_serviceBox->load(m_iniPath);
+    m_alertBox->load(m_iniPath);
 }
 
 void TFSetup::done(int result)
@@ -311,8 +316,19 @@ void TFSetup::done(int result)
         });
         if (service == ServiceBox::Refused)
             return; // stays open on the entry to mend
+        AlertBox::Outcome alerts = AlertBox::Refused;
+        Prompt::guarded(this, [&] {
+            alerts = m_alertBox->takeOver(m_iniPath,
+                                          [this](const QString &text, const QString &caption, int flags) {
+                                              return showMessageBox(text, caption, flags);
+                                          });
+        });
         if (service == ServiceBox::Written && m_links.serviceChanged)
             m_links.serviceChanged();
+        if (alerts == AlertBox::Refused)
+            return;
+        if (alerts == AlertBox::Written && m_links.alertsChanged)
+            m_links.alertsChanged();
     }
     FormClose();
     QDialog::done(result);

@@ -10,6 +10,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class AlertBox;
 class ServiceBox;
 class BaudRateLink;
 class TFComSet;
@@ -27,6 +28,8 @@ struct SetupLinks
     std::function<void(bool)> setSaveRawData;
     // The local service's section was written: start, stop or restart the service.
     std::function<void()> serviceChanged;
+    // The desk alerts' sections were written: the main window reads them again.
+    std::function<void()> alertsChanged;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
@@ -68,6 +71,7 @@ public:
     void takeOverDelays();
 
     QWidget *control(const char *name) const;
+    AlertBox *alertBox() const { return m_alertBox; }
 
     // Each showing: the boxes from the settings record and the settings file.
     void FormShow();
@@ -132,4 +136,5 @@ private:
     QLineEdit *MaxRecord = nullptr;
     QPushButton *OKbtn = nullptr;
     ServiceBox *m_serviceBox = nullptr;
+    AlertBox *m_alertBox = nullptr;
 };

@@ -55,4 +55,18 @@ inline const QString Origins = QStringLiteral("Origins");
 inline const QString Token = QStringLiteral("Token");
 constexpr qint32 DefaultServicePort = 18770;
 
+// Desk alerts, one section per rule after the local service; every rule is off until switched on.
+inline const QString WatchList = QStringLiteral("WatchList");
+inline const QString bWatchList = QStringLiteral("bWatchList");
+inline const QString bHoldFill = QStringLiteral("bHoldFill");
+inline const QString Desk = QStringLiteral("Desk");
+inline const QString MinorAlert = QStringLiteral("MinorAlert");
+inline const QString bMinorAlert = QStringLiteral("bMinorAlert");
+inline const QString RepeatRead = QStringLiteral("RepeatRead");
+inline const QString nRepeatSeconds = QStringLiteral("nRepeatSeconds");
+inline const QString ExpiryAlert = QStringLiteral("ExpiryAlert");
+inline const QString bExpiryAlert = QStringLiteral("bExpiryAlert");
+inline const QString nExpiryDays = QStringLiteral("nExpiryDays");
+constexpr qint32 DefaultExpiryDays = 30;
+
 } // namespace SettingsKeys

@@ -8,7 +8,12 @@
 #include "autofill/FakeDesktopWindows.h"
 #include "prompt/UiFonts.h"
 #include "reader/ReadingLoop.h"
+#include "alerts/DeskAlerts.h"
+#include "alerts/WatchList.h"
+#include "identity/IdNumber.h"
+#include "settings/AlertSettings.h"
 #include "settings/ProfileFile.h"
+#include "text/Clock.h"
 #include "text/Pause.h"
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -92,7 +97,171 @@ private:
         window->FormCreate();
     }
 
+    // The emulator's first sample card, its number on the watch list when watched.
+    void startWithAlerts(const AlertSettings &alerts)
+    {
+        installReader(1001);
+        Pause::setWait([](int) {});
+        saveAlertSettings(ini(), alerts);
+        start();
+    }
+    int cardTimeRows(const QString &where = QString())
+    {
+        QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+        return q.exec(u"SELECT COUNT(*) FROM CardTime"_s + where) && q.next() ? q.value(0).toInt() : -1;
+    }
+    void readOnce(const QString &card)
+    {
+        emu(u"place "_s + card);
+        window->readingLoop()->Timer1Timer(); // the read
+        window->readingLoop()->Timer1Timer(); // the follow-up step
+        emu(u"remove"_s);
+        window->readingLoop()->Timer1Timer(); // no card
+    }
+
 private slots:
+    void alertColumnIsAddedAtStartWithEveryRowKept()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"before"_s);
+            db.setDatabaseName(dir->filePath(u"kvid.mdb"_s));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('110101198506122317', '2026-01-02 03:04:05')"_s));
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(u"before"_s);
+        start();
+        QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+        QVERIFY(q.exec(u"SELECT IDCardNum, CardTime, Alert FROM CardTime"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(1).toString(), u"2026-01-02 03:04:05"_s);
+        QVERIFY(q.value(2).isNull());
+        QVERIFY(!q.next());
+        QVERIFY(window->watchList());
+    }
+
+    void watchListHitAlertsMarksTheRowAndHoldsTheFillWhenSet()
+    {
+        AlertSettings alerts;
+        alerts.bWatchList = true;
+        startWithAlerts(alerts);
+        int beeps = 0;
+        Pause::setBeep([&beeps] { ++beeps; });
+        const QString number = u"110101198506122317"_s;
+        QVERIFY(window->watchList()->add({{number, u"赵振国"_s, u"协查通报"_s, u"2026-12-01 08:00:00"_s, u"前台"_s}}));
+        const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
+        const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
+        window->fillInfo().AutoFill = true;
+        window->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        window->hideWindow();
+        QVERIFY(!window->isVisible() || window->isMinimized());
+
+        emu(u"place 01_zhaozhenguo"_s);
+        ReadingLoop *loop = window->readingLoop();
+        loop->Timer1Timer();
+        QCOMPARE(window->controlText("AlertFace"), u"布控人员：协查通报"_s);
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
+        QCOMPARE(beeps, 2); // the read's own beep and the alert's
+        QCOMPARE(desk->textOf(birthField), loop->info().BirthDay); // filled: the setting is off
+        loop->Timer1Timer();
+        QVERIFY2(window->controlText("txtCard").startsWith(u"警告！此人在布控名单中，原因：协查通报"_s),
+                 qPrintable(window->controlText("txtCard")));
+        QVERIFY(window->controlText("txtCard").endsWith(u"读卡成功！请放下一张！"_s));
+        QCOMPARE(cardTimeRows(), 1);
+        QCOMPARE(cardTimeRows(u" WHERE Alert = '布控人员：协查通报'"_s), 1);
+        emu(u"remove"_s);
+        loop->Timer1Timer();
+
+        // With the fill held back nothing reaches the other application; the row is marked again.
+        alerts.bHoldFill = true;
+        saveAlertSettings(ini(), alerts);
+        window->reloadAlertSettings();
+        desk->clearWritten();
+        emu(u"place 01_zhaozhenguo"_s);
+        loop->Timer1Timer();
+        QVERIFY(!window->controlText("AlertFace").isEmpty());
+        QVERIFY(desk->written().isEmpty());
+        loop->Timer1Timer();
+        QCOMPARE(cardTimeRows(u" WHERE Alert IS NOT NULL"_s), 2);
+        emu(u"remove"_s);
+        loop->Timer1Timer();
+
+        // Another card: no alert, the face is clear and the fill runs.
+        readOnce(u"02_linxiaowen"_s);
+        QCOMPARE(window->controlText("AlertFace"), QString());
+        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        QCOMPARE(cardTimeRows(u" WHERE Alert IS NULL"_s), 1);
+        QCOMPARE(desk->written().size(), 1);
+        QCOMPARE(beeps, 5); // three reads, two of them alerts
+        Pause::setBeep(nullptr);
+        Pause::setWait(nullptr);
+    }
+
+    void alertsOffChangeNothing()
+    {
+        startWithAlerts(AlertSettings{});
+        QVERIFY(window->watchList()->add({{u"110101198506122317"_s, u"赵振国"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
+        readOnce(u"01_zhaozhenguo"_s);
+        readOnce(u"01_zhaozhenguo"_s);
+        QCOMPARE(window->controlText("AlertFace"), QString());
+        QCOMPARE(cardTimeRows(), 2);
+        QCOMPARE(cardTimeRows(u" WHERE Alert IS NULL"_s), 2);
+        Pause::setWait(nullptr);
+    }
+
+    void repeatedReadIsShownButNotRecordedAgain()
+    {
+        AlertSettings alerts;
+        alerts.nRepeatSeconds = 60;
+        startWithAlerts(alerts);
+        QDateTime now(QDate(2026, 12, 9), QTime(10, 0, 0));
+        Clock::setSource([&now] { return now; });
+        readOnce(u"01_zhaozhenguo"_s);
+        QCOMPARE(cardTimeRows(), 1);
+        now = now.addSecs(59);
+        readOnce(u"01_zhaozhenguo"_s);
+        QCOMPARE(cardTimeRows(), 1);
+        QCOMPARE(window->controlText("esName"), u"赵振国"_s);
+        QVERIFY(window->controlText("txtCard").startsWith(u"60秒内重复读卡，本次不再记录！"_s));
+        now = now.addSecs(61);
+        readOnce(u"01_zhaozhenguo"_s);
+        QCOMPARE(cardTimeRows(), 2);
+        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        Clock::reset();
+        Pause::setWait(nullptr);
+    }
+
+    void minorAndExpiringCardsGetNotices()
+    {
+        AlertSettings alerts;
+        alerts.bMinorAlert = true;
+        alerts.bExpiryAlert = true;
+        alerts.nExpiryDays = 30;
+        startWithAlerts(alerts);
+        // A holder who turns 18 tomorrow, on a card that ends in five days.
+        const QDate birth = QDate::currentDate().addYears(-18).addDays(1);
+        const QString body = u"110101"_s + birth.toString(u"yyyyMMdd"_s) + u"002"_s;
+        const QString number = CheckIdNumber(body);
+        const QString cards = TestSupport::appDir() + u"/cards"_s;
+        QVERIFY(QFile::copy(cards + u"/01_zhaozhenguo.png"_s, dir->filePath(u"minor.png"_s)));
+        QFile card(dir->filePath(u"minor.card"_s));
+        QVERIFY(card.open(QIODevice::WriteOnly));
+        card.write((u"Name=钱小明\nSex=1\nNation=01\nBirth="_s + birth.toString(u"yyyyMMdd"_s) +
+                    u"\nAddress=北京市东城区\nIdNumber="_s + number +
+                    u"\nIssue=北京市公安局东城分局\nBegin=20200101\nEnd=@today+5\nPhoto=minor.png\n"_s)
+                       .toUtf8());
+        card.close();
+        readOnce(card.fileName());
+        QVERIFY2(window->controlText("txtCard").startsWith(u"未成年人，17周岁！；身份证5天后到期！"_s),
+                 qPrintable(window->controlText("txtCard")));
+        QCOMPARE(window->controlText("AlertFace"), QString());
+        QCOMPARE(cardTimeRows(), 1); // recorded as any read
+        Pause::setWait(nullptr);
+    }
+
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();

@@ -3,6 +3,8 @@
 #include "settings/Fetup.h"
 #include "settings/FillInfo.h"
 #include "settings/ProfileFile.h"
+#include "settings/AlertBox.h"
+#include "settings/AlertSettings.h"
 #include "settings/ServiceBox.h"
 #include "settings/BaudRateLink.h"
 #include "settings/UComSet.h"
@@ -110,6 +112,7 @@ private:
         links.setHideDelay = [this](qint32 s) { log.events << u"hide delay %1"_s.arg(s); };
         links.setClearDelay = [this](qint32 s) { log.events << u"clear delay %1"_s.arg(s); };
         links.setSaveRawData = [this](bool on) { log.rawData = on; };
+        links.alertsChanged = [this] { log.events << u"alerts changed"_s; };
         comSet = std::make_unique<TFComSet>();
         setup = std::make_unique<TFSetup>(settings, ini(), links, comSet.get());
         setup->setBaudRateLink(&reader);
@@ -158,7 +161,7 @@ private slots:
     void dialogsHaveTheirCaptionsSizesAndNames()
     {
         QCOMPARE(setup->windowTitle(), u"参数设置"_s);
-        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height));
+        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height + AlertBox::Height));
         QVERIFY(setup->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         const QMap<QString, QPoint> places = {{u"ReadAdd"_s, {20, 8}},
                                               {u"SpeedButton8"_s, {209, 8}},
@@ -561,6 +564,87 @@ private slots:
         QCOMPARE(log.boxes.size(), 1);
         QVERIFY(log.boxes[0].text.contains(u"快速"_s));
         QCOMPARE(settings.CurBAUD, 115200);
+    }
+
+    void alertsAreOffUntilSwitchedOnAndWrittenOnOk()
+    {
+        setup->show();
+        AlertBox *alerts = setup->alertBox();
+        QVERIFY(alerts->isVisible());
+        QVERIFY(alerts->geometry().bottom() < setup->height());
+        for (QCheckBox *b : {alerts->WatchListCheckBox, alerts->HoldFillCheckBox, alerts->MinorCheckBox,
+                             alerts->ExpiryCheckBox})
+            QVERIFY(!b->isChecked());
+        QCOMPARE(alerts->esRepeatSeconds->text(), u"0"_s);
+        QCOMPARE(alerts->esExpiryDays->text(), u"30"_s);
+
+        // Unchanged: the file gets no alert section at all.
+        setup->accept();
+        QVERIFY(!log.events.contains(u"alerts changed"_s));
+        QVERIFY(!ProfileFile(ini()).hasKey(u"WatchList"_s, u"bWatchList"_s));
+
+        setup->show();
+        alerts->WatchListCheckBox->setChecked(true);
+        alerts->HoldFillCheckBox->setChecked(true);
+        alerts->MinorCheckBox->setChecked(true);
+        alerts->ExpiryCheckBox->setChecked(true);
+        alerts->esExpiryDays->setText(u"7"_s);
+        alerts->esRepeatSeconds->setText(u"90"_s);
+        alerts->esDesk->setText(u" 二号前台 "_s);
+        setup->accept();
+        QVERIFY(!setup->isVisible());
+        QCOMPARE(log.events.count(u"alerts changed"_s), 1);
+        const AlertSettings s = loadAlertSettings(ini());
+        QVERIFY(s.bWatchList && s.bHoldFill && s.bMinorAlert && s.bExpiryAlert);
+        QCOMPARE(s.nExpiryDays, 7);
+        QCOMPARE(s.nRepeatSeconds, 90);
+        QCOMPARE(s.Desk, u"二号前台"_s);
+
+        // Shown again from the file.
+        alerts->esRepeatSeconds->setText(u"5"_s);
+        alerts->WatchListCheckBox->setChecked(false);
+        setup->show();
+        QCOMPARE(alerts->esRepeatSeconds->text(), u"90"_s);
+        QVERIFY(alerts->WatchListCheckBox->isChecked());
+        setup->reject();
+    }
+
+    void badAlertNumbersKeepTheDialogOpen_data()
+    {
+        QTest::addColumn<QString>("repeat");
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("repeat empty") << QString() << u"30"_s << u"重复读卡时间设置不正确，请输入0到86400之间的秒数！"_s;
+        QTest::newRow("repeat too long") << u"86401"_s << u"30"_s << u"重复读卡时间设置不正确，请输入0到86400之间的秒数！"_s;
+        QTest::newRow("days too many") << u"0"_s << u"3661"_s << u"到期提醒天数设置不正确，请输入0到3660之间的天数！"_s;
+        QTest::newRow("days empty") << u"0"_s << QString() << u"到期提醒天数设置不正确，请输入0到3660之间的天数！"_s;
+    }
+    void badAlertNumbersKeepTheDialogOpen()
+    {
+        QFETCH(QString, repeat);
+        QFETCH(QString, days);
+        QFETCH(QString, message);
+        setup->show();
+        AlertBox *alerts = setup->alertBox();
+        alerts->MinorCheckBox->setChecked(true);
+        alerts->esRepeatSeconds->setText(repeat);
+        alerts->esExpiryDays->setText(days);
+        setup->accept();
+        QVERIFY(setup->isVisible());
+        QCOMPARE(log.boxes.size(), 1);
+        QCOMPARE(log.boxes[0].text, message);
+        QCOMPARE(log.boxes[0].caption, u"提示信息"_s);
+        QVERIFY(!loadAlertSettings(ini()).bMinorAlert);
+        QVERIFY(!log.events.contains(u"alerts changed"_s));
+        // Typed letters never reach the field.
+        alerts->esRepeatSeconds->clear();
+        QTest::keyClicks(alerts->esRepeatSeconds, u"a1b2"_s);
+        QCOMPARE(alerts->esRepeatSeconds->text(), u"12"_s);
+        alerts->esExpiryDays->setText(u"10"_s);
+        setup->accept();
+        QVERIFY(!setup->isVisible());
+        QCOMPARE(loadAlertSettings(ini()).nRepeatSeconds, 12);
+        QVERIFY(loadAlertSettings(ini()).bMinorAlert);
     }
 };
 

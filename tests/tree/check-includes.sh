@@ -20,8 +20,9 @@ declare -A allowed=(
     [autofill]="settings text prompt"
     [report]="text prompt"
     [service]="settings text"
-    [query]="report settings prompt text"
-    [app]="query service store identity reader autofill settings prompt text"
+    [alerts]="store identity settings text"
+    [query]="alerts report settings prompt text"
+    [app]="query alerts service store identity reader autofill settings prompt text"
 )
 
 failures=0

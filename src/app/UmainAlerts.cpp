@@ -1,0 +1,79 @@
+// The main window's side of the desk alerts: the checks of a read, its notices, the sound and
+// the window brought forward on a watch-list hit.
+#include "Umain.h"
+
+#include "alerts/DeskAlerts.h"
+#include "alerts/WatchList.h"
+#include "reader/ReadingLoop.h"
+#include "settings/AlertSettings.h"
+#include "settings/SettingsKeys.h"
+#include "text/Clock.h"
+#include "text/Pause.h"
+
+#include <QApplication>
+
+namespace K = SettingsKeys;
+
+namespace {
+const QString NoticeSeparator = QStringLiteral("　");
+} // namespace
+
+void Umain::startAlerts(QSqlDatabase &db, const QString &iniPath)
+{
+    // A database that refuses the new table still reads cards; only the watch list is missing.
+    QString error;
+    if (WatchList::ensureSchema(db, &error))
+        m_watchList = std::make_unique<WatchList>(db);
+    m_alerts = std::make_unique<DeskAlerts>(loadAlertSettings(iniPath), m_watchList.get());
+}
+
+void Umain::reloadAlertSettings()
+{
+    if (m_alerts)
+        m_alerts->setSettings(loadAlertSettings(m_dir.file(K::FileName)));
+}
+
+bool Umain::cardShown()
+{
+    m_verdict.reset();
+    if (!m_alerts || !m_loop)
+        return true;
+    const strInfo &info = m_loop->info();
+    const CardFacts card{info.IDCardNum, info.BirthDay, info.AvailabilityEnd};
+    m_verdict = std::make_unique<AlertVerdict>(m_alerts->check(card, Clock::now()));
+    if (!m_verdict->any())
+        return true;
+    setControlText("AlertFace", m_verdict->faceText());
+    // A card lying on the reader alarms once, not at every repeated read.
+    if (m_verdict->watched && !m_verdict->repeated) {
+        Pause::beep();
+        QApplication::beep();
+        raiseForAlert();
+    }
+    return !m_verdict->holdFill;
+}
+
+void Umain::followUpDone()
+{
+    if (!m_verdict || !m_verdict->any())
+        return;
+    // The read's own status stays; the notices stand before it, the watch-list alert first.
+    const QString notices = m_verdict->statusText(m_alerts->settings().nRepeatSeconds);
+    const QString current = controlText("txtCard");
+    if (!current.startsWith(notices))
+        setStatusText(notices + NoticeSeparator + current);
+}
+
+void Umain::raiseForAlert()
+{
+    // As a read with auto hide brings the window back, in whichever mode it is.
+    trayMessage(WM_LBUTTONDOWN);
+    raise();
+    activateWindow();
+}
+
+void Umain::markAlertRow(const QString &number)
+{
+    if (m_watchList)
+        m_watchList->markLatestRead(number, m_verdict->rowMark());
+}

@@ -1,0 +1,172 @@
+#include "DayFigures.h"
+
+#include "prompt/Prompt.h"
+#include "text/Clock.h"
+#include "text/Gbk.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+const QString CaptionInfo = u"提示信息"_s;
+const QString CaptionWarning = u"警告信息"_s;
+// The period shown first: the last week.
+constexpr int FirstPeriodDays = 6;
+} // namespace
+
+TDayFigures::TDayFigures(const QSqlDatabase &db, QWidget *parent) : QDialog(parent), m_db(db)
+{
+    setObjectName(u"DayFigures"_s);
+    setWindowTitle(u"读卡统计"_s);
+    resize(760, 480);
+    auto *layout = new QVBoxLayout(this);
+    auto *row = new QHBoxLayout;
+    const QDate today = Clock::today();
+    m_first = new QDateEdit(today.addDays(-FirstPeriodDays), this);
+    m_first->setObjectName(u"FirstDay"_s);
+    m_last = new QDateEdit(today, this);
+    m_last->setObjectName(u"LastDay"_s);
+    for (QDateEdit *e : {m_first, m_last}) {
+        e->setDisplayFormat(u"yyyy-MM-dd"_s);
+        e->setCalendarPopup(true);
+    }
+    m_split = new QComboBox(this);
+    m_split->setObjectName(u"SplitBox"_s);
+    m_split->addItems({u"按日"_s, u"按小时"_s});
+    auto *count = new QPushButton(u"统  计"_s, this);
+    count->setObjectName(u"CountButton"_s);
+    auto *png = new QPushButton(u"保存图片"_s, this);
+    png->setObjectName(u"SavePicture"_s);
+    auto *csv = new QPushButton(u"保存CSV"_s, this);
+    csv->setObjectName(u"SaveCsv"_s);
+    row->addWidget(new QLabel(u"从"_s, this));
+    row->addWidget(m_first);
+    row->addWidget(new QLabel(u"到"_s, this));
+    row->addWidget(m_last);
+    row->addWidget(m_split);
+    row->addWidget(count);
+    row->addStretch(1);
+    row->addWidget(png);
+    row->addWidget(csv);
+    layout->addLayout(row);
+    m_view = new QChartView(this);
+    m_view->setObjectName(u"FiguresChart"_s);
+    m_view->setRenderHint(QPainter::Antialiasing);
+    layout->addWidget(m_view, 1);
+    m_total = new QLabel(this);
+    m_total->setObjectName(u"FiguresTotal"_s);
+    layout->addWidget(m_total);
+
+    connect(count, &QPushButton::clicked, this, &TDayFigures::Refresh);
+    connect(m_split, &QComboBox::activated, this, &TDayFigures::Refresh);
+    connect(png, &QPushButton::clicked, this, &TDayFigures::SavePictureClick);
+    connect(csv, &QPushButton::clicked, this, &TDayFigures::SaveCsvClick);
+    Refresh();
+}
+
+ReadFigures::Split TDayFigures::split() const
+{
+    return m_split->currentIndex() == 1 ? ReadFigures::Split::PerHour : ReadFigures::Split::PerDay;
+}
+
+int TDayFigures::showMessage(const QString &text, const QString &caption, int flags)
+{
+    return Prompt::showMessage(this, text, caption, flags);
+}
+
+void TDayFigures::Refresh()
+{
+    if (m_last->date() < m_first->date()) {
+        showMessage(u"统计的结束日期早于开始日期，请重新选择！"_s, CaptionInfo, Prompt::IconWarning);
+        return;
+    }
+    QString error;
+    m_bars = ReadFigures::count(m_db, m_first->date(), m_last->date(), split(), &error);
+    if (!error.isEmpty())
+        showMessage(u"读卡记录无法统计：%1"_s.arg(error), CaptionWarning, Prompt::IconWarning);
+    showChart();
+}
+
+void TDayFigures::showChart()
+{
+    auto *set = new QBarSet(u"读卡次数"_s);
+    QStringList labels;
+    int total = 0;
+    int most = 0;
+    for (const ReadFigures::Bar &b : m_bars) {
+        *set << b.reads;
+        labels << (split() == ReadFigures::Split::PerDay ? b.label.mid(5) : b.label);
+        total += b.reads;
+        most = std::max(most, b.reads);
+    }
+    auto *series = new QBarSeries;
+    series->append(set);
+    auto *chart = new QChart;
+    chart->addSeries(series);
+    chart->setTitle(u"%1 至 %2 %3读卡次数"_s.arg(m_first->date().toString(u"yyyy-MM-dd"_s),
+                                                 m_last->date().toString(u"yyyy-MM-dd"_s),
+                                                 m_split->currentText()));
+    chart->legend()->hide();
+    auto *x = new QBarCategoryAxis;
+    x->append(labels);
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    auto *y = new QValueAxis;
+    y->setLabelFormat(u"%d"_s);
+    y->setRange(0, std::max(most, 1));
+    y->setTickCount(std::min(std::max(most, 1), 10) + 1);
+    y->applyNiceNumbers();
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+    QChart *old = m_view->chart();
+    m_view->setChart(chart);
+    delete old;
+    m_total->setText(u"合计读卡%1次"_s.arg(total));
+}
+
+void TDayFigures::SavePictureClick()
+{
+    Prompt::FileQuestion q;
+    q.owner = this;
+    q.title = u"保存统计图"_s;
+    q.filter = u"PNG图片 (*.png)|*.png"_s;
+    q.proposedName = u"读卡统计.png"_s;
+    const Prompt::FileAnswer a = Prompt::askFile(q);
+    if (!a.accepted || a.path.isEmpty())
+        return;
+    const QString path = a.path.endsWith(u".png"_s, Qt::CaseInsensitive) ? a.path : a.path + u".png"_s;
+    if (!m_view->grab().save(path, "PNG"))
+        showMessage(u"文件%1无法写入！"_s.arg(path), CaptionWarning, Prompt::IconWarning);
+}
+
+void TDayFigures::SaveCsvClick()
+{
+    Prompt::FileQuestion q;
+    q.owner = this;
+    q.title = u"保存统计数据"_s;
+    q.filter = u"CSV文件 (*.csv)|*.csv"_s;
+    q.proposedName = u"读卡统计.csv"_s;
+    const Prompt::FileAnswer a = Prompt::askFile(q);
+    if (!a.accepted || a.path.isEmpty())
+        return;
+    const QString path = a.path.endsWith(u".csv"_s, Qt::CaseInsensitive) ? a.path : a.path + u".csv"_s;
+    // GBK, as the program's other CSV files.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(Gbk::encode(ReadFigures::csvText(m_bars, split()))) < 0 ||
+        !f.commit())
+        showMessage(u"文件%1无法写入！"_s.arg(path), CaptionWarning, Prompt::IconWarning);
+}

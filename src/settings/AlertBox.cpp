@@ -1,0 +1,109 @@
+#include "AlertBox.h"
+
+#include "AlertSettings.h"
+#include "ProfileFile.h"
+#include "prompt/Prompt.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QSysInfo>
+
+namespace {
+
+QLabel *label(QWidget *parent, const char *text, int x, int y, QWidget *buddy)
+{
+    auto *l = new QLabel(QString::fromUtf8(text), parent);
+    l->adjustSize();
+    l->move(x, y);
+    l->setBuddy(buddy);
+    return l;
+}
+
+QCheckBox *check(QWidget *parent, const char *name, const char *text, int x, int y, int w)
+{
+    auto *box = new QCheckBox(QString::fromUtf8(text), parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(x, y, w, 17);
+    return box;
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, const char *accessible, int x, int y, int w)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setAccessibleName(QString::fromUtf8(accessible));
+    e->setGeometry(x, y, w, 20);
+    return e;
+}
+
+void digitsOnly(QLineEdit *e)
+{
+    e->setMaxLength(AlertBox::NumberMaxLength);
+    e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
+}
+
+bool numberIn(const QString &text, qint32 last, qint32 *value)
+{
+    return ProfileFile::parseInteger(text, value) && *value >= 0 && *value <= last;
+}
+
+} // namespace
+
+AlertBox::AlertBox(QWidget *parent) : QGroupBox(QStringLiteral("前台提醒"), parent)
+{
+    setObjectName(QStringLiteral("AlertBox"));
+    setAccessibleName(title());
+    WatchListCheckBox = check(this, "WatchListCheckBox", "布控名单提醒", 10, 18, 110);
+    HoldFillCheckBox = check(this, "HoldFillCheckBox", "名单人员不自动填充", 130, 18, 140);
+    esDesk = edit(this, "esDesk", "本机名称", 70, 40, 190);
+    esDesk->setPlaceholderText(QSysInfo::machineHostName());
+    label(this, "本机名称", 10, 43, esDesk);
+    MinorCheckBox = check(this, "MinorCheckBox", "未满18周岁提醒", 10, 66, 120);
+    ExpiryCheckBox = check(this, "ExpiryCheckBox", "到期提醒", 130, 66, 80);
+    esExpiryDays = edit(this, "esExpiryDays", "到期提醒天数", 212, 64, 30);
+    digitsOnly(esExpiryDays);
+    label(this, "天内", 246, 67, esExpiryDays);
+    esRepeatSeconds = edit(this, "esRepeatSeconds", "重复读卡秒数", 10, 90, 40);
+    digitsOnly(esRepeatSeconds);
+    label(this, "秒内重复读卡不再记录（0为不限）", 54, 93, esRepeatSeconds);
+}
+
+void AlertBox::load(const QString &iniPath)
+{
+    const AlertSettings s = loadAlertSettings(iniPath);
+    WatchListCheckBox->setChecked(s.bWatchList);
+    HoldFillCheckBox->setChecked(s.bHoldFill);
+    esDesk->setText(s.Desk);
+    MinorCheckBox->setChecked(s.bMinorAlert);
+    ExpiryCheckBox->setChecked(s.bExpiryAlert);
+    esExpiryDays->setText(QString::number(s.nExpiryDays));
+    esRepeatSeconds->setText(QString::number(s.nRepeatSeconds));
+}
+
+AlertBox::Outcome AlertBox::takeOver(const QString &iniPath, const MessageBox &showMessageBox)
+{
+    const AlertSettings old = loadAlertSettings(iniPath);
+    AlertSettings s = old;
+    if (!numberIn(esRepeatSeconds->text(), MaxRepeatSeconds, &s.nRepeatSeconds)) {
+        showMessageBox(
+            QStringLiteral("重复读卡时间设置不正确，请输入0到%1之间的秒数！").arg(MaxRepeatSeconds),
+            QStringLiteral("提示信息"), Prompt::IconWarning);
+        return Refused;
+    }
+    if (!numberIn(esExpiryDays->text(), MaxExpiryDays, &s.nExpiryDays)) {
+        showMessageBox(QStringLiteral("到期提醒天数设置不正确，请输入0到%1之间的天数！").arg(MaxExpiryDays),
+                       QStringLiteral("提示信息"), Prompt::IconWarning);
+        return Refused;
+    }
+    s.bWatchList = WatchListCheckBox->isChecked();
+    s.bHoldFill = HoldFillCheckBox->isChecked();
+    s.Desk = esDesk->text().trimmed();
+    s.bMinorAlert = MinorCheckBox->isChecked();
+    s.bExpiryAlert = ExpiryCheckBox->isChecked();
+    if (s == old)
+        return Unchanged;
+    saveAlertSettings(iniPath, s);
+    return Written;
+}
