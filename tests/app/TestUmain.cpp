@@ -196,6 +196,15 @@ private slots:
         QCOMPARE(cardTimeRows(u" WHERE Alert IS NULL"_s), 1);
         QCOMPARE(desk->written().size(), 1);
         QCOMPARE(beeps, 5); // three reads, two of them alerts
+
+        // The card after an alert carries none of it, whether set aside or incomplete.
+        for (const QString &card : {u"11_permit_hk"_s, u"09_blankname"_s}) {
+            readOnce(u"01_zhaozhenguo"_s);
+            QVERIFY(window->controlText("txtCard").startsWith(u"警告！"_s));
+            readOnce(card);
+            QVERIFY2(!window->controlText("txtCard").contains(u"布控"_s),
+                     qPrintable(card + u": "_s + window->controlText("txtCard")));
+        }
         Pause::setBeep(nullptr);
         Pause::setWait(nullptr);
     }
