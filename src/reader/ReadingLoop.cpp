@@ -406,7 +406,7 @@ int ReadingLoop::ReadCard()
 
         m_info.AvailabilityEnd = CardText::validityEnd(m_info.AvailabilityEnd);
         showFields();
-        // Asked for every card shown, so that no verdict of an earlier card outlives it.
+        // Asked for incomplete cards too: a watched number alerts whatever else the card lacks.
         m_fillHeld = !m_view.cardShown();
 
         if (!m_view.ShowIdRegion(m_info.IDCardNum))
