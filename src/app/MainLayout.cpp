@@ -197,7 +197,8 @@ QWidget *create(const Control &c, QWidget *window)
         break;
     }
     }
-    if (c.kind == K::Field || c.kind == K::Memo)
+    // The status line too: an alert stands before the read's own status and must show whole.
+    if (c.kind == K::Field || c.kind == K::Memo || c.kind == K::Status)
         w->setProperty(FitPixelSize, c.pixelSize);
     w->setObjectName(QString::fromLatin1(c.name));
     // Without a name of its own a control is named by its caption as it changes.

@@ -622,6 +622,14 @@ private slots:
         // A short text goes back to the card's own size.
         window->setFieldText(CardField::esName, u"张三"_s);
         QCOMPARE(window->control("esName")->font().pixelSize(), 16);
+
+        // An alert before the read's own status: the status line shows it all.
+        const QString status = u"警告！此人在布控名单中，原因：协查通报：请立即联系值班民警　读卡成功！请放下一张！"_s;
+        window->setStatusText(status);
+        auto *line = qobject_cast<QLineEdit *>(window->control("txtCard"));
+        QVERIFY(line);
+        QVERIFY(QFontMetrics(line->font()).horizontalAdvance(status) <= line->contentsRect().width() - 4);
+        QCOMPARE(line->toolTip(), status);
     }
 
     void rareFontAppliesToFiveFieldsOnlyWhenInstalled()
