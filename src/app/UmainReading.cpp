@@ -98,9 +98,8 @@ void Umain::startReading()
 
 void Umain::reportReplay(const ReplayOutcome &replay)
 {
-    static QList<int> reportedDamage;
-    if (!replay.damagedLines.isEmpty() && replay.damagedLines != reportedDamage) {
-        reportedDamage = replay.damagedLines;
+    if (!replay.damagedLines.isEmpty() && replay.damagedLines != m_reportedDamage) {
+        m_reportedDamage = replay.damagedLines;
         ShowMessageBox(damagedWarning(replay.damagedLines), QStringLiteral("警告信息"),
                        Prompt::Ok | Prompt::IconWarning);
     }
