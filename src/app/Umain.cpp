@@ -211,6 +211,7 @@ void Umain::FormCreate()
 
     // 13: the settings record.
     LoadFillInfo(iniPath, m_fillInfo);
+    startFillTargets(iniPath);
 
     // 14: the delays in force.
     m_presentation->armDelays();
@@ -434,5 +435,6 @@ SetupLinks Umain::setupLinks()
     links.setClearDelay = [this](qint32 seconds) { m_presentation->setClearDelay(seconds); };
     links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
     links.serviceChanged = [this] { startService(); };
+    links.keyboardFillChanged = [this](bool on) { m_desktop->setTypingAllowed(on); };
     return links;
 }

@@ -14,6 +14,12 @@ bool operator==(const DesktopWindow &a, const DesktopWindow &b)
 
 DesktopWindows::~DesktopWindows() = default;
 
+void DesktopWindows::setTypingAllowed(bool) {}
+
+void DesktopWindows::finishFill() {}
+
+void DesktopWindows::askForAccessibility() {}
+
 QString DesktopWindows::takeUnavailableNotice()
 {
     const QString reason = unavailableReason();

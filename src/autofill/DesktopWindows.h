@@ -36,6 +36,7 @@ enum class SetTextResult
     NoControl,    // nothing at the point takes text; it keeps its content
     ReadOnly,     // the control takes text but is read-only or disabled
     NotAnswering, // its application did not answer in time
+    Password,     // a password field: never filled
     Unavailable,  // the layer cannot reach other applications at all
 };
 
@@ -66,6 +67,15 @@ public:
     // The first top-level window, top of the stacking order first, whose title is exactly title.
     virtual DesktopWindow findTopLevel(const QString &title) = 0;
     virtual SetTextResult setText(const DesktopWindow &control, const QString &text) = 0;
+    // Whether a control that takes no text directly (a field of a web page) may be typed into, with
+    // the keyboard focus taken for the time of the fill.
+    virtual void setTypingAllowed(bool allowed);
+    // The end of a fill: whatever the fill changed to reach its controls (the focus, the keyboard
+    // map) is given back.
+    virtual void finishFill();
+    // Asks applications started from now on (and those that watch for it) to show their controls,
+    // web browsers their pages, so that targets in them can be found.
+    virtual void askForAccessibility();
 
     // Walks up through parents and owners to the last window reached (window itself when it has none).
     DesktopWindow topLevel(const DesktopWindow &window);

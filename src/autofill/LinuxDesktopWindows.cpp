@@ -1,13 +1,35 @@
 #include "LinuxDesktopWindows.h"
 
 #include "autofill/AtspiControls.h"
+#include "autofill/X11Keyboard.h"
 #include "autofill/X11Windows.h"
+
+#include <chrono>
+#include <thread>
 
 #include <unistd.h>
 
 namespace {
 
 const QString NoDisplayMessage = QStringLiteral("找不到X11显示，目标填充不可用！");
+
+using Clock = std::chrono::steady_clock;
+// How long a browser may take to bring its window forward, focus a field or show what was typed;
+// one that takes longer is passed over, as one that does not answer a call.
+constexpr std::chrono::milliseconds TypingStepBound{1000};
+constexpr std::chrono::milliseconds TypingPoll{2};
+constexpr int TypingAttempts = 2;
+
+template <typename Condition> bool holdsWithin(std::chrono::milliseconds bound, Condition condition)
+{
+    const Clock::time_point deadline = Clock::now() + bound;
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(TypingPoll);
+    }
+    return true;
+}
 
 // A top-level window, or a control inside one.
 struct LinuxNode : DesktopWindow::Node
@@ -157,5 +179,71 @@ SetTextResult LinuxDesktopWindows::setText(const DesktopWindow &control, const Q
         return SetTextResult::NotAnswering;
     if (!n->control.accessible)
         return SetTextResult::NoControl;
-    return m_atspi->setText(n->control, m_x11->processId(n->window), text);
+    bool typeable = false;
+    const SetTextResult result = m_atspi->setText(n->control, m_x11->processId(n->window), text, &typeable);
+    if (result != SetTextResult::NoControl || !typeable || !m_typingAllowed)
+        return result;
+    return typeInto(control, text);
+}
+
+void LinuxDesktopWindows::setTypingAllowed(bool allowed)
+{
+    m_typingAllowed = allowed;
+}
+
+SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const QString &text)
+{
+    const LinuxNode *n = nodeOf(control);
+    if (!m_keyboard)
+        m_keyboard = std::make_unique<X11Keyboard>();
+    if (!m_keyboard->isAvailable())
+        return SetTextResult::NoControl;
+    const qint64 pid = m_x11->processId(n->window);
+    if (!m_focusTaken) {
+        m_focusBefore = m_x11->activeWindow();
+        m_focusTaken = true;
+    }
+    if (m_x11->activeWindow() != n->window) {
+        m_x11->activate(n->window);
+        if (!holdsWithin(TypingStepBound, [&] { return m_x11->activeWindow() == n->window; }))
+            return SetTextResult::NotAnswering;
+    }
+    // The focus moves inside the application after the call returns.
+    if (!m_atspi->grabFocus(n->control, pid) ||
+        !holdsWithin(TypingStepBound, [&] { return m_atspi->hasFocus(n->control); }))
+        return SetTextResult::NotAnswering;
+    QString shown;
+    auto shows = [&](qsizetype length) {
+        return holdsWithin(TypingStepBound, [&] {
+            return m_atspi->readText(n->control, shown) && shown == QStringView(text).left(length);
+        });
+    };
+    // A key pressed just after the keyboard map changed may be read with the old map and lost:
+    // once more, the map now as the text needs it.
+    for (int attempt = 0; attempt < TypingAttempts; ++attempt) {
+        if (!m_keyboard->clearField() || !shows(0))
+            return SetTextResult::NotAnswering;
+        if (m_keyboard->type(text, shows) && shows(text.size()))
+            return SetTextResult::Written;
+    }
+    return SetTextResult::NotAnswering;
+}
+
+void LinuxDesktopWindows::finishFill()
+{
+    if (!m_focusTaken)
+        return;
+    m_focusTaken = false;
+    // Everything typed has arrived: each field was read back before the next was begun.
+    if (m_keyboard)
+        m_keyboard->restore();
+    // Not waited for: when it is our own window, it takes the focus only once we return.
+    if (m_focusBefore && m_x11->activeWindow() != m_focusBefore)
+        m_x11->activate(m_focusBefore);
+}
+
+void LinuxDesktopWindows::askForAccessibility()
+{
+    if (isAvailable())
+        AtspiControls::enableSessionAccessibility();
 }

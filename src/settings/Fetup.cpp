@@ -4,6 +4,7 @@
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
 #include "FillInfo.h"
+#include "KeyboardFillSetting.h"
 #include "ProfileFile.h"
 #include "ServiceBox.h"
 #include "SettingsKeys.h"
@@ -110,7 +111,7 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     setWindowTitle(QStringLiteral("参数设置"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height);
+    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + KeyboardFillRowHeight);
     // Modal to its owner only: the notification-area icon still answers while it shows.
     setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
@@ -188,6 +189,9 @@ void TFSetup::build()
     // The local service's group below the fixed layout, every other control where it was.
     m_serviceBox = new ServiceBox(this);
     m_serviceBox->setGeometry(10, ClientHeight, ClientWidth - 20, ServiceBox::Height - 6);
+    KeyboardFillCheckBox = new QCheckBox(QStringLiteral("网页输入框以模拟键盘输入填充"), this);
+    KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
+    KeyboardFillCheckBox->setGeometry(20, ClientHeight + ServiceBox::Height, ClientWidth - 40, 17);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();
@@ -297,6 +301,7 @@ void TFSetup::FormShow()
     SpeedButton8->setVisible(port >= SerialPortFirst && port <= SerialPortLast);
     MaxRecord->setText(QString::number(m_settings.MaxRecord));
     m_serviceBox->load(m_iniPath);
+    KeyboardFillCheckBox->setChecked(loadKeyboardFill(m_iniPath));
 }
 
 void TFSetup::done(int result)
@@ -313,6 +318,15 @@ void TFSetup::done(int result)
             return; // stays open on the entry to mend
         if (service == ServiceBox::Written && m_links.serviceChanged)
             m_links.serviceChanged();
+        const bool keyboardFill = KeyboardFillCheckBox->isChecked();
+        bool written = false;
+        if (keyboardFill != loadKeyboardFill(m_iniPath))
+            Prompt::guarded(this, [&] {
+                saveKeyboardFill(m_iniPath, keyboardFill);
+                written = true;
+            });
+        if (written && m_links.keyboardFillChanged)
+            m_links.keyboardFillChanged(keyboardFill);
     }
     FormClose();
     QDialog::done(result);

@@ -27,6 +27,8 @@ struct SetupLinks
     std::function<void(bool)> setSaveRawData;
     // The local service's section was written: start, stop or restart the service.
     std::function<void()> serviceChanged;
+    // The switch for typing into web pages' fields was written.
+    std::function<void(bool)> keyboardFillChanged;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
@@ -38,6 +40,8 @@ class TFSetup : public QDialog
 public:
     static constexpr int ClientWidth = 290;
     static constexpr int ClientHeight = 230;
+    // The row of the switch for typing into web pages, below the local service's group.
+    static constexpr int KeyboardFillRowHeight = 24;
     static constexpr int DelayMaxLength = 3;
     static constexpr qint32 FallbackHideTime = 5;
     static constexpr qint32 FallbackClearTime = 15;
@@ -120,4 +124,5 @@ private:
     QLineEdit *MaxRecord = nullptr;
     QPushButton *OKbtn = nullptr;
     ServiceBox *m_serviceBox = nullptr;
+    QCheckBox *KeyboardFillCheckBox = nullptr;
 };

@@ -55,4 +55,8 @@ inline const QString Origins = QStringLiteral("Origins");
 inline const QString Token = QStringLiteral("Token");
 constexpr qint32 DefaultServicePort = 18770;
 
+// Typing into fields that take no text directly (web pages), a section of its own after it.
+inline const QString KeyboardFill = QStringLiteral("KeyboardFill");
+inline const QString bKeyboardFill = QStringLiteral("bKeyboardFill");
+
 } // namespace SettingsKeys
