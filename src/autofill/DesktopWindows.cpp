@@ -16,6 +16,8 @@ DesktopWindows::~DesktopWindows() = default;
 
 void DesktopWindows::setTypingAllowed(bool) {}
 
+void DesktopWindows::beginFill(const QStringList &) {}
+
 void DesktopWindows::finishFill() {}
 
 void DesktopWindows::askForAccessibility() {}

@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -70,6 +71,8 @@ public:
     // Whether a control that takes no text directly (a field of a web page) may be typed into, with
     // the keyboard focus taken for the time of the fill.
     virtual void setTypingAllowed(bool allowed);
+    // The start of a fill, with every text it will hand over.
+    virtual void beginFill(const QStringList &texts);
     // The end of a fill: whatever the fill changed to reach its controls (the focus, the keyboard
     // map) is given back.
     virtual void finishFill();

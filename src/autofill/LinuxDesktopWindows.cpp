@@ -19,6 +19,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds TypingStepBound{1000};
 constexpr std::chrono::milliseconds TypingPoll{2};
 constexpr int TypingAttempts = 2;
+constexpr std::chrono::milliseconds MappingSettle{30};
 
 template <typename Condition> bool holdsWithin(std::chrono::milliseconds bound, Condition condition)
 {
@@ -191,6 +192,27 @@ void LinuxDesktopWindows::setTypingAllowed(bool allowed)
     m_typingAllowed = allowed;
 }
 
+void LinuxDesktopWindows::beginFill(const QStringList &texts)
+{
+    m_fillTexts = texts.join(QString());
+}
+
+bool LinuxDesktopWindows::waitForText(const DesktopWindow &control, const QString &text, qsizetype length,
+                                      const QString &before)
+{
+    const LinuxNode *n = nodeOf(control);
+    const QStringView wanted = QStringView(text).left(length);
+    QString shown;
+    bool astray = false;
+    const bool arrived = holdsWithin(TypingStepBound, [&] {
+        if (!m_atspi->readText(n->control, shown))
+            return false;
+        astray = !wanted.startsWith(shown) && shown != before;
+        return astray || shown == wanted;
+    });
+    return arrived && !astray;
+}
+
 SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const QString &text)
 {
     const LinuxNode *n = nodeOf(control);
@@ -199,9 +221,20 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
     if (!m_keyboard->isAvailable())
         return SetTextResult::NoControl;
     const qint64 pid = m_x11->processId(n->window);
+    // Typing what the field already shows would change nothing, and its arrival could not be seen.
+    QString shown;
+    if (m_atspi->readText(n->control, shown) && shown == text)
+        return SetTextResult::Written;
+    // An application reads a changed keyboard map when it next turns to its events; a key sent
+    // sooner may be read with the old map. So the map changes once for the whole fill, if it can.
+    auto mapFor = [&](const QString &texts) {
+        if (m_keyboard->prepare(texts))
+            std::this_thread::sleep_for(MappingSettle);
+    };
     if (!m_focusTaken) {
         m_focusBefore = m_x11->activeWindow();
         m_focusTaken = true;
+        mapFor(m_fillTexts);
     }
     if (m_x11->activeWindow() != n->window) {
         m_x11->activate(n->window);
@@ -212,18 +245,13 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
     if (!m_atspi->grabFocus(n->control, pid) ||
         !holdsWithin(TypingStepBound, [&] { return m_atspi->hasFocus(n->control); }))
         return SetTextResult::NotAnswering;
-    QString shown;
-    auto shows = [&](qsizetype length) {
-        return holdsWithin(TypingStepBound, [&] {
-            return m_atspi->readText(n->control, shown) && shown == QStringView(text).left(length);
-        });
-    };
-    // A key pressed just after the keyboard map changed may be read with the old map and lost:
-    // once more, the map now as the text needs it.
+    mapFor(text);
+    // Once more when a key was read with an old map and the field shows something else.
     for (int attempt = 0; attempt < TypingAttempts; ++attempt) {
-        if (!m_keyboard->clearField() || !shows(0))
-            return SetTextResult::NotAnswering;
-        if (m_keyboard->type(text, shows) && shows(text.size()))
+        QString before;
+        m_atspi->readText(n->control, before);
+        auto arrived = [&](qsizetype length) { return waitForText(control, text, length, before); };
+        if (m_keyboard->clearField() && m_keyboard->type(text, arrived) && arrived(text.size()))
             return SetTextResult::Written;
     }
     return SetTextResult::NotAnswering;

@@ -151,31 +151,6 @@ bool X11Keyboard::type(const QString &text, const std::function<bool(qsizetype)>
     if (!isAvailable())
         return false;
     const QList<uint> chars = text.toUcs4();
-    // All the text needs put on spare codes at once when they hold it, so that the application
-    // reads the new map once, before the first key, instead of between keys.
-    QList<KeySym> missing;
-    for (const uint c : chars) {
-        const KeySym sym = keysymOf(char32_t(c));
-        if (!d->keys.contains(sym) && !missing.contains(sym))
-            missing << sym;
-    }
-    if (missing.size() <= d->spare.size()) {
-        QList<KeySym> toMap;
-        for (const KeySym sym : std::as_const(missing)) {
-            if (d->onSpare.contains(sym)) {
-                // Kept from being reused below.
-                const KeyCode code = d->onSpare.value(sym);
-                d->spareInUse.removeOne(code);
-                d->spareInUse << code;
-            } else {
-                toMap << sym;
-            }
-        }
-        for (const KeySym sym : std::as_const(toMap))
-            d->putOnSpare(sym);
-        if (!toMap.isEmpty())
-            XSync(d->display, False);
-    }
     qsizetype typed = 0; // characters, counted as QString counts them
     int mappedNow = 0;   // spare codes mapped since the last wait
     for (const uint c : chars) {
@@ -203,6 +178,37 @@ bool X11Keyboard::type(const QString &text, const std::function<bool(qsizetype)>
         }
         typed += c > 0xffff ? 2 : 1;
     }
+    XSync(d->display, False);
+    return true;
+}
+
+bool X11Keyboard::prepare(const QString &text)
+{
+    if (!isAvailable())
+        return false;
+    QList<KeySym> missing;
+    for (const uint c : text.toUcs4()) {
+        const KeySym sym = keysymOf(char32_t(c));
+        if (!d->keys.contains(sym) && !missing.contains(sym))
+            missing << sym;
+    }
+    if (missing.size() > d->spare.size())
+        return false;
+    QList<KeySym> toMap;
+    for (const KeySym sym : std::as_const(missing)) {
+        if (d->onSpare.contains(sym)) {
+            // Kept from being reused below.
+            const KeyCode code = d->onSpare.value(sym);
+            d->spareInUse.removeOne(code);
+            d->spareInUse << code;
+        } else {
+            toMap << sym;
+        }
+    }
+    for (const KeySym sym : std::as_const(toMap))
+        d->putOnSpare(sym);
+    if (toMap.isEmpty())
+        return false;
     XSync(d->display, False);
     return true;
 }

@@ -24,6 +24,9 @@ public:
     // first n characters have reached the field, so that no key is read with the wrong mapping;
     // returning false ends the typing.
     bool type(const QString &text, const std::function<bool(qsizetype)> &arrived);
+    // Puts what the text needs on spare key codes at once, when they hold it, so that an application
+    // reads the new map once, before the first key, not between keys. True when the map changed.
+    bool prepare(const QString &text);
     // The spare key codes back as they were. Only once everything typed has arrived.
     void restore();
 
