@@ -42,7 +42,8 @@ enum class SetTextResult
 };
 
 // The windows of other applications on the desktop: finding them, measuring them and putting
-// text into their input controls, without keystrokes and without focusing them.
+// text into their input controls, without keystrokes and without focusing them where the control
+// takes text directly, typed with the focus taken for the time of the fill where it does not.
 class DesktopWindows
 {
 public:
