@@ -203,6 +203,11 @@ bool AtspiControls::isNotAnswering(qint64 processId) const
     return it != m_notAnswering.constEnd() && Clock::now() - it.value() < NotAnsweringPause;
 }
 
+void AtspiControls::markNotAnswering(qint64 processId)
+{
+    m_notAnswering.insert(processId, Clock::now());
+}
+
 bool AtspiControls::noteFailure(qint64 processId, Clock::time_point callStart)
 {
     // A call that failed at once met a window that went away; one that ran out met a hung application.

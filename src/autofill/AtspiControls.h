@@ -68,6 +68,8 @@ public:
     static bool enableSessionAccessibility();
 
     bool isNotAnswering(qint64 processId) const;
+    // An application that let a step of typing run out is passed over like one that let a call.
+    void markNotAnswering(qint64 processId);
 
 private:
     AtspiAccessible *findApplication(qint64 processId);

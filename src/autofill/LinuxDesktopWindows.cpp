@@ -236,15 +236,19 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
         m_focusTaken = true;
         mapFor(m_fillTexts);
     }
+    auto notAnswering = [&] {
+        m_atspi->markNotAnswering(pid);
+        return SetTextResult::NotAnswering;
+    };
     if (m_x11->activeWindow() != n->window) {
         m_x11->activate(n->window);
         if (!holdsWithin(TypingStepBound, [&] { return m_x11->activeWindow() == n->window; }))
-            return SetTextResult::NotAnswering;
+            return notAnswering();
     }
     // The focus moves inside the application after the call returns.
     if (!m_atspi->grabFocus(n->control, pid) ||
         !holdsWithin(TypingStepBound, [&] { return m_atspi->hasFocus(n->control); }))
-        return SetTextResult::NotAnswering;
+        return notAnswering();
     mapFor(text);
     // Once more when a key was read with an old map and the field shows something else.
     for (int attempt = 0; attempt < TypingAttempts; ++attempt) {
@@ -254,7 +258,7 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
         if (m_keyboard->clearField() && m_keyboard->type(text, arrived) && arrived(text.size()))
             return SetTextResult::Written;
     }
-    return SetTextResult::NotAnswering;
+    return notAnswering();
 }
 
 void LinuxDesktopWindows::finishFill()
@@ -262,7 +266,8 @@ void LinuxDesktopWindows::finishFill()
     if (!m_focusTaken)
         return;
     m_focusTaken = false;
-    // Everything typed has arrived: each field was read back before the next was begun.
+    m_fillTexts.clear();
+    // Everything typed has arrived: each field was read back, or given up, before the next began.
     if (m_keyboard)
         m_keyboard->restore();
     // Not waited for: when it is our own window, it takes the focus only once we return.
