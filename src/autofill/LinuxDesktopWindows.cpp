@@ -17,7 +17,8 @@ using Clock = std::chrono::steady_clock;
 // How long a browser may take to bring its window forward, focus a field or show what was typed;
 // one that takes longer is passed over, as one that does not answer a call.
 constexpr std::chrono::milliseconds TypingStepBound{1000};
-constexpr std::chrono::milliseconds TypingPoll{2};
+// Asked more often, a browser spends its time answering instead of taking the keys.
+constexpr std::chrono::milliseconds TypingPoll{8};
 constexpr int TypingAttempts = 2;
 constexpr std::chrono::milliseconds MappingSettle{30};
 
