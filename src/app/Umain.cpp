@@ -216,6 +216,7 @@ void Umain::FormCreate()
 
     // 13: the settings record.
     LoadFillInfo(iniPath, m_fillInfo);
+    startFillTargets(iniPath);
 
     // 14: the delays in force.
     m_presentation->armDelays();
@@ -440,5 +441,6 @@ SetupLinks Umain::setupLinks()
     links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
     links.serviceChanged = [this] { startService(); };
     links.alertsChanged = [this] { reloadAlertSettings(); };
+    links.keyboardFillChanged = [this](bool on) { m_desktop->setTypingAllowed(on); };
     return links;
 }

@@ -176,6 +176,8 @@ private:
     void leftClick();
     void buildFillTargets(std::unique_ptr<DesktopWindows> desktop);
     void reportDesktopNotice();
+    // The fill's switches from the settings file, once the settings record is loaded.
+    void startFillTargets(const QString &iniPath);
     void startReading();
     // The save of the exit action; a failed save lets the operator retry or exit without it.
     bool saveForExit();

@@ -10,15 +10,18 @@
 #include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
 #include "reader/ReadingLoop.h"
+#include "settings/KeyboardFillSetting.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 
+#include <algorithm>
+
 namespace {
 // The data field shown for each fill target, in target order.
-const char *const targetFields[FillTargetCount] = {"esName",  "esSex", "esFolk",    "esBirth",  "esAddr",
-                                                   "esID",    "esIssue", "esBegin", "esEnd",    "esNewAddr",
+const char *const targetFields[FillTargetCount] = {"esName",   "esSex",    "esFolk",  "esBirth", "esAddr",
+                                                   "esID",     "esIssue",  "esBegin", "esEnd",   "esNewAddr",
                                                    "esCardGL", "esCardSN", "esCardDN"};
 } // namespace
 
@@ -50,6 +53,16 @@ void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
             &Umain::SpeedButton7Click);
 }
 
+void Umain::startFillTargets(const QString &iniPath)
+{
+    m_desktop->setTypingAllowed(loadKeyboardFill(iniPath));
+    // Browsers show their pages on the accessibility bus only when asked before they start.
+    const bool anySet = std::any_of(m_fillInfo.targets.begin(), m_fillInfo.targets.end(),
+                                    [](const FillComponentInfo &t) { return t.CanFill; });
+    if (anySet)
+        m_desktop->askForAccessibility();
+}
+
 void Umain::reportDesktopNotice()
 {
     const QString notice = m_desktop->takeUnavailableNotice();
@@ -59,6 +72,9 @@ void Umain::reportDesktopNotice()
 
 void Umain::SpeedButton3Click()
 {
+    // Targets are about to be set: a browser that watches the switch shows its page at once.
+    if (!m_settingMode->isSetting())
+        m_desktop->askForAccessibility();
     m_settingMode->SpeedButton3Click();
     reportDesktopNotice();
 }

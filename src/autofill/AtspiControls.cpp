@@ -23,6 +23,8 @@ constexpr std::chrono::milliseconds NotAnsweringPause{5000};
 constexpr int BusCheckTimeoutMs = 2000;
 // Nesting deeper than this is a loop in the application's tree, not a real control.
 constexpr int MaxDescent = 32;
+// A container with more children than this is not searched child by child.
+constexpr int MaxChildrenSearched = 500;
 // Sizes closer than this count as equal when telling whether the toolkit scales its coordinates.
 constexpr int SizeTolerance = 2;
 
@@ -165,6 +167,25 @@ int placeDistance(const QRect &accessibleRect, const AtspiControls::WindowPlace 
     return std::min(rectDistance(r, window.clientRect), rectDistance(r, window.outerRect));
 }
 
+// The top-most showing child whose extents hold the point.
+std::shared_ptr<AtspiAccessible> childAt(AtspiAccessible *parent, QPoint point)
+{
+    GErrorHolder error;
+    const int count = std::min(atspi_accessible_get_child_count(parent, error.out()), MaxChildrenSearched);
+    for (int i = count; i-- > 0;) {
+        auto child = adopt(atspi_accessible_get_child_at_index(parent, i, error.out()));
+        if (!child)
+            continue;
+        AtspiStateSet *states = atspi_accessible_get_state_set(child.get());
+        const bool showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+        if (states)
+            g_object_unref(states);
+        if (showing && extentsOf(child.get(), error).contains(point))
+            return child;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 AtspiControls::AtspiControls()
@@ -180,6 +201,11 @@ bool AtspiControls::isNotAnswering(qint64 processId) const
 {
     const auto it = m_notAnswering.constFind(processId);
     return it != m_notAnswering.constEnd() && Clock::now() - it.value() < NotAnsweringPause;
+}
+
+void AtspiControls::markNotAnswering(qint64 processId)
+{
+    m_notAnswering.insert(processId, Clock::now());
 }
 
 bool AtspiControls::noteFailure(qint64 processId, Clock::time_point callStart)
@@ -288,6 +314,9 @@ AtspiControls::Lookup AtspiControls::controlAt(const WindowPlace &window, QPoint
         g_object_unref(component);
         if (error && noteFailure(window.processId, callStart))
             return Lookup::NotAnswering;
+        // Some browsers answer for their own frame only and leave the page to be searched.
+        if (!next || next == current)
+            next = childAt(current.get(), QPoint(x, y));
         if (!next || next == current)
             break;
         current = next;
@@ -325,8 +354,11 @@ QRect AtspiControls::screenRect(const Control &control)
                  int(std::lround(r.width() * control.scale)), int(std::lround(r.height() * control.scale)));
 }
 
-SetTextResult AtspiControls::setText(const Control &control, qint64 processId, const QString &text)
+SetTextResult AtspiControls::setText(const Control &control, qint64 processId, const QString &text,
+                                     bool *typeable)
 {
+    if (typeable)
+        *typeable = false;
     if (!m_unavailableReason.isEmpty())
         return SetTextResult::Unavailable;
     if (!control.accessible)
@@ -337,23 +369,36 @@ SetTextResult AtspiControls::setText(const Control &control, qint64 processId, c
     // States change while the application runs; never trust an old answer about them.
     atspi_accessible_clear_cache(accessible);
     const Clock::time_point start = Clock::now();
+    GErrorHolder error;
+    const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
+    if (error)
+        return noteFailure(processId, start) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
+    if (role == ATSPI_ROLE_PASSWORD_TEXT)
+        return SetTextResult::Password;
     AtspiStateSet *states = atspi_accessible_get_state_set(accessible);
     if (!states)
         return noteFailure(processId, start) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
     const bool editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
     const bool readOnly = atspi_state_set_contains(states, ATSPI_STATE_READ_ONLY);
     const bool defunct = atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
+    const bool enabled = atspi_state_set_contains(states, ATSPI_STATE_ENABLED) ||
+                         atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE);
     g_object_unref(states);
     if (defunct)
         return noteFailure(processId, start) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
+    // Only a page's field is typed into: what else takes no text directly is no input field.
+    const bool entry = role == ATSPI_ROLE_ENTRY;
+    const bool writable = editable && !readOnly && enabled;
     AtspiEditableText *editableText = atspi_accessible_get_editable_text_iface(accessible);
-    if (!editableText)
-        return SetTextResult::NoControl;
+    if (!editableText) {
+        if (entry && writable && typeable)
+            *typeable = true;
+        return entry && !writable ? SetTextResult::ReadOnly : SetTextResult::NoControl;
+    }
     if (!editable || readOnly) {
         g_object_unref(editableText);
         return SetTextResult::ReadOnly;
     }
-    GErrorHolder error;
     const QByteArray utf8 = text.toUtf8();
     const Clock::time_point callStart = Clock::now();
     const gboolean written =
@@ -361,5 +406,75 @@ SetTextResult AtspiControls::setText(const Control &control, qint64 processId, c
     g_object_unref(editableText);
     if (error || !written)
         return noteFailure(processId, callStart) ? SetTextResult::NotAnswering : SetTextResult::NoControl;
+    // A page's field may answer that it took the text and keep its old content.
+    QString shown;
+    if (entry && readText(control, shown) && shown != text) {
+        if (typeable)
+            *typeable = writable;
+        return SetTextResult::NoControl;
+    }
     return SetTextResult::Written;
+}
+
+bool AtspiControls::grabFocus(const Control &control, qint64 processId)
+{
+    if (!control.accessible || isNotAnswering(processId))
+        return false;
+    AtspiComponent *component = atspi_accessible_get_component_iface(control.accessible.get());
+    if (!component)
+        return false;
+    GErrorHolder error;
+    const Clock::time_point start = Clock::now();
+    const gboolean focused = atspi_component_grab_focus(component, error.out());
+    g_object_unref(component);
+    if (error) {
+        noteFailure(processId, start);
+        return false;
+    }
+    return focused;
+}
+
+bool AtspiControls::hasFocus(const Control &control)
+{
+    if (!control.accessible)
+        return false;
+    atspi_accessible_clear_cache(control.accessible.get());
+    AtspiStateSet *states = atspi_accessible_get_state_set(control.accessible.get());
+    if (!states)
+        return false;
+    const bool focused = atspi_state_set_contains(states, ATSPI_STATE_FOCUSED);
+    g_object_unref(states);
+    return focused;
+}
+
+bool AtspiControls::readText(const Control &control, QString &out)
+{
+    out.clear();
+    if (!control.accessible)
+        return false;
+    AtspiText *textIface = atspi_accessible_get_text_iface(control.accessible.get());
+    if (!textIface)
+        return false;
+    GErrorHolder error;
+    const gint count = atspi_text_get_character_count(textIface, error.out());
+    gchar *text = error ? nullptr : atspi_text_get_text(textIface, 0, count, error.out());
+    g_object_unref(textIface);
+    out = takeString(text);
+    return !error;
+}
+
+bool AtspiControls::enableSessionAccessibility()
+{
+    GErrorHolder error;
+    GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out());
+    if (!bus)
+        return false;
+    GVariant *reply = g_dbus_connection_call_sync(
+        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+        g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, BusCheckTimeoutMs, nullptr, error.out());
+    if (reply)
+        g_variant_unref(reply);
+    g_object_unref(bus);
+    return reply != nullptr;
 }

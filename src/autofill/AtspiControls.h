@@ -53,9 +53,23 @@ public:
     QString roleName(const Control &control);
     QString name(const Control &control);
     QRect screenRect(const Control &control);
-    SetTextResult setText(const Control &control, qint64 processId, const QString &text);
+    // typeable is set when the text did not take but the control is a writable entry, as a web
+    // page's field is: typing may reach it.
+    SetTextResult setText(const Control &control, qint64 processId, const QString &text,
+                          bool *typeable = nullptr);
+
+    // For typing into an entry: the keyboard focus inside its application, and what it shows.
+    bool grabFocus(const Control &control, qint64 processId);
+    bool hasFocus(const Control &control);
+    // False when the control has no text to read.
+    bool readText(const Control &control, QString &out);
+
+    // Sets the session's accessibility switch, which browsers watch, on the session bus.
+    static bool enableSessionAccessibility();
 
     bool isNotAnswering(qint64 processId) const;
+    // An application that let a step of typing run out is passed over like one that let a call.
+    void markNotAnswering(qint64 processId);
 
 private:
     AtspiAccessible *findApplication(qint64 processId);

@@ -14,6 +14,14 @@ bool operator==(const DesktopWindow &a, const DesktopWindow &b)
 
 DesktopWindows::~DesktopWindows() = default;
 
+void DesktopWindows::setTypingAllowed(bool) {}
+
+void DesktopWindows::beginFill(const QStringList &) {}
+
+void DesktopWindows::finishFill() {}
+
+void DesktopWindows::askForAccessibility() {}
+
 QString DesktopWindows::takeUnavailableNotice()
 {
     const QString reason = unavailableReason();

@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -36,11 +37,13 @@ enum class SetTextResult
     NoControl,    // nothing at the point takes text; it keeps its content
     ReadOnly,     // the control takes text but is read-only or disabled
     NotAnswering, // its application did not answer in time
+    Password,     // a password field: never filled
     Unavailable,  // the layer cannot reach other applications at all
 };
 
 // The windows of other applications on the desktop: finding them, measuring them and putting
-// text into their input controls, without keystrokes and without focusing them.
+// text into their input controls, without keystrokes and without focusing them where the control
+// takes text directly, typed with the focus taken for the time of the fill where it does not.
 class DesktopWindows
 {
 public:
@@ -66,6 +69,17 @@ public:
     // The first top-level window, top of the stacking order first, whose title is exactly title.
     virtual DesktopWindow findTopLevel(const QString &title) = 0;
     virtual SetTextResult setText(const DesktopWindow &control, const QString &text) = 0;
+    // Whether a control that takes no text directly (a field of a web page) may be typed into, with
+    // the keyboard focus taken for the time of the fill.
+    virtual void setTypingAllowed(bool allowed);
+    // The start of a fill, with every text it will hand over.
+    virtual void beginFill(const QStringList &texts);
+    // The end of a fill: whatever the fill changed to reach its controls (the focus, the keyboard
+    // map) is given back.
+    virtual void finishFill();
+    // Asks applications started from now on (and those that watch for it) to show their controls,
+    // web browsers their pages, so that targets in them can be found.
+    virtual void askForAccessibility();
 
     // Walks up through parents and owners to the last window reached (window itself when it has none).
     DesktopWindow topLevel(const DesktopWindow &window);

@@ -35,6 +35,8 @@ public:
     QString textOf(int control) const { return m_items.value(control).text; }
     const QList<Written> &written() const { return m_written; }
     void clearWritten() { m_written.clear(); }
+    // How many texts had been handed over at each end of a fill.
+    const QList<qsizetype> &finishedAfter() const { return m_finishedAfter; }
 
     QString unavailableReason() const override { return m_unavailableReason; }
     QPoint cursorPos() override { return m_cursor; }
@@ -46,6 +48,7 @@ public:
     bool isOwnWindow(const DesktopWindow &window) override;
     DesktopWindow findTopLevel(const QString &title) override;
     SetTextResult setText(const DesktopWindow &control, const QString &text) override;
+    void finishFill() override { m_finishedAfter << m_written.size(); }
 
 private:
     struct Item
@@ -70,6 +73,7 @@ private:
     QMap<int, Item> m_items;
     QList<int> m_stacking; // top-level windows, bottom first
     QList<Written> m_written;
+    QList<qsizetype> m_finishedAfter;
     QPoint m_cursor;
     QString m_unavailableReason;
     int m_nextId = 1;

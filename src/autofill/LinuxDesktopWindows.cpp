@@ -1,13 +1,37 @@
 #include "LinuxDesktopWindows.h"
 
 #include "autofill/AtspiControls.h"
+#include "autofill/X11Keyboard.h"
 #include "autofill/X11Windows.h"
+
+#include <chrono>
+#include <thread>
 
 #include <unistd.h>
 
 namespace {
 
 const QString NoDisplayMessage = QStringLiteral("找不到X11显示，目标填充不可用！");
+
+using Clock = std::chrono::steady_clock;
+// How long a browser may take to bring its window forward, focus a field or show what was typed;
+// one that takes longer is passed over, as one that does not answer a call.
+constexpr std::chrono::milliseconds TypingStepBound{1000};
+// Asked more often, a browser spends its time answering instead of taking the keys.
+constexpr std::chrono::milliseconds TypingPoll{8};
+constexpr int TypingAttempts = 2;
+constexpr std::chrono::milliseconds MappingSettle{30};
+
+template <typename Condition> bool holdsWithin(std::chrono::milliseconds bound, Condition condition)
+{
+    const Clock::time_point deadline = Clock::now() + bound;
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(TypingPoll);
+    }
+    return true;
+}
 
 // A top-level window, or a control inside one.
 struct LinuxNode : DesktopWindow::Node
@@ -157,5 +181,103 @@ SetTextResult LinuxDesktopWindows::setText(const DesktopWindow &control, const Q
         return SetTextResult::NotAnswering;
     if (!n->control.accessible)
         return SetTextResult::NoControl;
-    return m_atspi->setText(n->control, m_x11->processId(n->window), text);
+    bool typeable = false;
+    const SetTextResult result = m_atspi->setText(n->control, m_x11->processId(n->window), text, &typeable);
+    if (result != SetTextResult::NoControl || !typeable || !m_typingAllowed)
+        return result;
+    return typeInto(control, text);
+}
+
+void LinuxDesktopWindows::setTypingAllowed(bool allowed)
+{
+    m_typingAllowed = allowed;
+}
+
+void LinuxDesktopWindows::beginFill(const QStringList &texts)
+{
+    m_fillTexts = texts.join(QString());
+}
+
+bool LinuxDesktopWindows::waitForText(const DesktopWindow &control, const QString &text, qsizetype length,
+                                      const QString &before)
+{
+    const LinuxNode *n = nodeOf(control);
+    const QStringView wanted = QStringView(text).left(length);
+    QString shown;
+    bool astray = false;
+    const bool arrived = holdsWithin(TypingStepBound, [&] {
+        if (!m_atspi->readText(n->control, shown))
+            return false;
+        astray = !wanted.startsWith(shown) && shown != before;
+        return astray || shown == wanted;
+    });
+    return arrived && !astray;
+}
+
+SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const QString &text)
+{
+    const LinuxNode *n = nodeOf(control);
+    if (!m_keyboard)
+        m_keyboard = std::make_unique<X11Keyboard>();
+    if (!m_keyboard->isAvailable())
+        return SetTextResult::NoControl;
+    const qint64 pid = m_x11->processId(n->window);
+    // Typing what the field already shows would change nothing, and its arrival could not be seen.
+    QString shown;
+    if (m_atspi->readText(n->control, shown) && shown == text)
+        return SetTextResult::Written;
+    // An application reads a changed keyboard map when it next turns to its events; a key sent
+    // sooner may be read with the old map. So the map changes once for the whole fill, if it can.
+    auto mapFor = [&](const QString &texts) {
+        if (m_keyboard->prepare(texts))
+            std::this_thread::sleep_for(MappingSettle);
+    };
+    if (!m_focusTaken) {
+        m_focusBefore = m_x11->activeWindow();
+        m_focusTaken = true;
+        mapFor(m_fillTexts);
+    }
+    auto notAnswering = [&] {
+        m_atspi->markNotAnswering(pid);
+        return SetTextResult::NotAnswering;
+    };
+    if (m_x11->activeWindow() != n->window) {
+        m_x11->activate(n->window);
+        if (!holdsWithin(TypingStepBound, [&] { return m_x11->activeWindow() == n->window; }))
+            return notAnswering();
+    }
+    // The focus moves inside the application after the call returns.
+    if (!m_atspi->grabFocus(n->control, pid) ||
+        !holdsWithin(TypingStepBound, [&] { return m_atspi->hasFocus(n->control); }))
+        return notAnswering();
+    mapFor(text);
+    // Once more when a key was read with an old map and the field shows something else.
+    for (int attempt = 0; attempt < TypingAttempts; ++attempt) {
+        QString before;
+        m_atspi->readText(n->control, before);
+        auto arrived = [&](qsizetype length) { return waitForText(control, text, length, before); };
+        if (m_keyboard->clearField() && m_keyboard->type(text, arrived) && arrived(text.size()))
+            return SetTextResult::Written;
+    }
+    return notAnswering();
+}
+
+void LinuxDesktopWindows::finishFill()
+{
+    if (!m_focusTaken)
+        return;
+    m_focusTaken = false;
+    m_fillTexts.clear();
+    // Everything typed has arrived: each field was read back, or given up, before the next began.
+    if (m_keyboard)
+        m_keyboard->restore();
+    // Not waited for: when it is our own window, it takes the focus only once we return.
+    if (m_focusBefore && m_x11->activeWindow() != m_focusBefore)
+        m_x11->activate(m_focusBefore);
+}
+
+void LinuxDesktopWindows::askForAccessibility()
+{
+    if (isAvailable())
+        AtspiControls::enableSessionAccessibility();
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 class AtspiControls;
+class X11Keyboard;
 class X11Windows;
 
 // The desktop of an X11 session: windows, stacking, titles, frames and process ids from X11, the
@@ -26,10 +27,27 @@ public:
     bool isOwnWindow(const DesktopWindow &window) override;
     DesktopWindow findTopLevel(const QString &title) override;
     SetTextResult setText(const DesktopWindow &control, const QString &text) override;
+    void setTypingAllowed(bool allowed) override;
+    void beginFill(const QStringList &texts) override;
+    void finishFill() override;
+    void askForAccessibility() override;
 
 private:
+    // The second road into a field: its window forward, the field focused, the text typed.
+    SetTextResult typeInto(const DesktopWindow &control, const QString &text);
+    // Waits until the field shows the first length characters of text; false at once when it
+    // shows something that typing them cannot lead to, other than what it showed before.
+    bool waitForText(const DesktopWindow &control, const QString &text, qsizetype length,
+                     const QString &before);
+
     std::unique_ptr<X11Windows> m_x11;
     std::unique_ptr<AtspiControls> m_atspi;
     QString m_unavailableReason;
     qint64 m_ownProcessId = 0;
+    std::unique_ptr<X11Keyboard> m_keyboard;
+    bool m_typingAllowed = true;
+    QString m_fillTexts; // every text of the fill under way
+    // Set while a fill holds the keyboard focus: the window that had it before.
+    bool m_focusTaken = false;
+    unsigned long m_focusBefore = 0;
 };

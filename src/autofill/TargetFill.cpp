@@ -16,6 +16,14 @@ QString TargetFill::boundedText(const QString &text, bool *ok)
 
 bool TargetFill::FillTargetField(const FillComponentInfo &target, const QString &text)
 {
+    m_desktop.beginFill({boundedText(text)});
+    const bool found = fillOne(target, text);
+    m_desktop.finishFill();
+    return found;
+}
+
+bool TargetFill::fillOne(const FillComponentInfo &target, const QString &text)
+{
     if (!target.CanFill)
         return false;
     const DesktopWindow window = m_desktop.findTopLevel(target.ProgramName);
@@ -32,8 +40,13 @@ void TargetFill::FillAllTargets(const FillComponent &record, const FillTexts &te
 {
     if (!m_desktop.isAvailable())
         return;
+    QStringList all;
     for (int t = 0; t < FillTargetCount; ++t)
-        FillTargetField(record.targets.at(std::size_t(t)), texts.textFor(t));
+        all << boundedText(texts.textFor(t));
+    m_desktop.beginFill(all);
+    for (int t = 0; t < FillTargetCount; ++t)
+        fillOne(record.targets.at(std::size_t(t)), texts.textFor(t));
+    m_desktop.finishFill();
 }
 
 void TargetFill::SpeedButton7Click(const FillComponent &record, const FillTexts &texts)

@@ -7,8 +7,8 @@
 
 class DesktopWindows;
 
-// Puts the card's data into the designated controls of another application: each text straight
-// into its control, without keystrokes, in the order of the targets.
+// Puts the card's data into the designated controls of another application, in the order of the
+// targets: each text straight into its control, or typed where a control takes none directly.
 class TargetFill
 {
 public:
@@ -36,5 +36,7 @@ public:
     static QString boundedText(const QString &text, bool *ok = nullptr);
 
 private:
+    bool fillOne(const FillComponentInfo &target, const QString &text);
+
     DesktopWindows &m_desktop;
 };

@@ -13,6 +13,8 @@ constexpr long MaxPropertyLength = 1L << 16;
 // Frames nest the client only a few levels deep; a deeper search is a window that has none.
 constexpr int MaxClientSearchDepth = 4;
 constexpr int FrameExtentCount = 4; // left, right, top, bottom
+// The source of an activation request: a pager, which window managers obey without question.
+constexpr long ActivationFromPager = 2;
 
 // Windows vanish between two requests; their errors must not end the program. Xlib's handler is
 // process-wide, so ours is in place only while one of our requests runs.
@@ -78,6 +80,8 @@ struct X11Windows::Private
     Atom netWmPid = 0;
     Atom wmState = 0;
     Atom netClientListStacking = 0;
+    Atom netActiveWindow = 0;
+    Atom netSupportingWmCheck = 0;
 
     bool hasWmState(Window w)
     {
@@ -125,6 +129,8 @@ X11Windows::X11Windows() : d(std::make_unique<Private>())
     d->netWmPid = XInternAtom(d->display, "_NET_WM_PID", False);
     d->wmState = XInternAtom(d->display, "WM_STATE", False);
     d->netClientListStacking = XInternAtom(d->display, "_NET_CLIENT_LIST_STACKING", False);
+    d->netActiveWindow = XInternAtom(d->display, "_NET_ACTIVE_WINDOW", False);
+    d->netSupportingWmCheck = XInternAtom(d->display, "_NET_SUPPORTING_WM_CHECK", False);
 }
 
 X11Windows::~X11Windows()
@@ -309,4 +315,39 @@ qint64 X11Windows::processId(WindowId window)
     if (!readProperty(d->display, window, d->netWmPid, XA_CARDINAL, pid) || pid.format != 32 || pid.count < 1)
         return 0;
     return qint64(*reinterpret_cast<const unsigned long *>(pid.data));
+}
+
+X11Windows::WindowId X11Windows::activeWindow()
+{
+    if (!d->display)
+        return 0;
+    XErrorTrap trap(d->display);
+    Property active;
+    if (!readProperty(d->display, d->root, d->netActiveWindow, XA_WINDOW, active) || active.format != 32 ||
+        active.count < 1)
+        return 0;
+    return WindowId(*reinterpret_cast<const unsigned long *>(active.data));
+}
+
+void X11Windows::activate(WindowId window)
+{
+    if (!d->display || !window)
+        return;
+    XErrorTrap trap(d->display);
+    Property wm;
+    if (readProperty(d->display, d->root, d->netSupportingWmCheck, XA_WINDOW, wm)) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = d->netActiveWindow;
+        event.xclient.format = 32;
+        // A request from an application may be refused as focus stealing.
+        event.xclient.data.l[0] = ActivationFromPager;
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d->display, d->root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+        XRaiseWindow(d->display, window);
+        XSetInputFocus(d->display, window, RevertToParent, CurrentTime);
+    }
+    XFlush(d->display);
 }

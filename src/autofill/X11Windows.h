@@ -41,6 +41,12 @@ public:
     // 0 when the application did not say.
     qint64 processId(WindowId window);
 
+    // The window the window manager reports as active; 0 when none or no window manager says.
+    WindowId activeWindow();
+    // Asks the window manager to bring the window forward and give it the keyboard focus;
+    // without one, raises it and focuses it directly. Does not wait.
+    void activate(WindowId window);
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

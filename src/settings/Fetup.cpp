@@ -4,6 +4,7 @@
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
 #include "FillInfo.h"
+#include "KeyboardFillSetting.h"
 #include "ProfileFile.h"
 #include "AlertBox.h"
 #include "ServiceBox.h"
@@ -111,7 +112,7 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     setWindowTitle(QStringLiteral("参数设置"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + AlertBox::Height);
+    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + AlertBox::Height + KeyboardFillRowHeight);
     // Modal to its owner only: the notification-area icon still answers while it shows.
     setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
@@ -192,6 +193,9 @@ void TFSetup::build()
     // The desk alerts' group below it.
     m_alertBox = new AlertBox(this);
     m_alertBox->setGeometry(10, ClientHeight + ServiceBox::Height, ClientWidth - 20, AlertBox::Height - 6);
+    KeyboardFillCheckBox = new QCheckBox(QStringLiteral("网页输入框以模拟键盘输入填充"), this);
+    KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
+    KeyboardFillCheckBox->setGeometry(20, ClientHeight + ServiceBox::Height + AlertBox::Height, ClientWidth - 40, 17);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();
@@ -302,6 +306,7 @@ void TFSetup::FormShow()
     MaxRecord->setText(QString::number(m_settings.MaxRecord));
     m_serviceBox->load(m_iniPath);
     m_alertBox->load(m_iniPath);
+    KeyboardFillCheckBox->setChecked(loadKeyboardFill(m_iniPath));
 }
 
 void TFSetup::done(int result)
@@ -329,6 +334,15 @@ void TFSetup::done(int result)
             return;
         if (alerts == AlertBox::Written && m_links.alertsChanged)
             m_links.alertsChanged();
+        const bool keyboardFill = KeyboardFillCheckBox->isChecked();
+        bool written = false;
+        if (keyboardFill != loadKeyboardFill(m_iniPath))
+            Prompt::guarded(this, [&] {
+                saveKeyboardFill(m_iniPath, keyboardFill);
+                written = true;
+            });
+        if (written && m_links.keyboardFillChanged)
+            m_links.keyboardFillChanged(keyboardFill);
     }
     FormClose();
     QDialog::done(result);

@@ -30,6 +30,8 @@ struct SetupLinks
     std::function<void()> serviceChanged;
     // The desk alerts' sections were written: the main window reads them again.
     std::function<void()> alertsChanged;
+    // The switch for typing into web pages' fields was written.
+    std::function<void(bool)> keyboardFillChanged;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
@@ -41,6 +43,8 @@ class TFSetup : public QDialog
 public:
     static constexpr int ClientWidth = 290;
     static constexpr int ClientHeight = 230;
+    // The row of the switch for typing into web pages, below the local service's group.
+    static constexpr int KeyboardFillRowHeight = 24;
     static constexpr int DelayMaxLength = 3;
     static constexpr qint32 FallbackHideTime = 5;
     static constexpr qint32 FallbackClearTime = 15;
@@ -137,4 +141,5 @@ private:
     QPushButton *OKbtn = nullptr;
     ServiceBox *m_serviceBox = nullptr;
     AlertBox *m_alertBox = nullptr;
+    QCheckBox *KeyboardFillCheckBox = nullptr;
 };

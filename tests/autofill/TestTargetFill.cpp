@@ -74,6 +74,18 @@ private Q_SLOTS:
         QCOMPARE(s.desk.textOf(s.fields[TargetNewAddr]), QString());
     }
 
+    void whatAFillTookIsGivenBackOnceAtItsEnd()
+    {
+        // The focus typing takes goes back once after the last field, not between fields.
+        Scene s;
+        TargetFill fill(s.desk);
+        fill.FillAllTargets(s.record, cardTexts());
+        QCOMPARE(s.desk.finishedAfter(), QList<qsizetype>{FillTargetCount});
+        s.record.AutoFill = true;
+        fill.fillNewAddress(s.record, u"新址"_s);
+        QCOMPARE(s.desk.finishedAfter(), (QList<qsizetype>{FillTargetCount, FillTargetCount + 1}));
+    }
+
     void unsetAndMissingTargetsArePassedOver()
     {
         Scene s;

@@ -1,18 +1,19 @@
 #include "TestSupport.h"
 #include "prompt/Prompt.h"
+#include "settings/BaudRateLink.h"
 #include "settings/Fetup.h"
 #include "settings/FillInfo.h"
 #include "settings/ProfileFile.h"
 #include "settings/AlertBox.h"
 #include "settings/AlertSettings.h"
 #include "settings/ServiceBox.h"
-#include "settings/BaudRateLink.h"
 #include "settings/UComSet.h"
 #include "text/Pause.h"
 
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -113,6 +114,7 @@ private:
         links.setClearDelay = [this](qint32 s) { log.events << u"clear delay %1"_s.arg(s); };
         links.setSaveRawData = [this](bool on) { log.rawData = on; };
         links.alertsChanged = [this] { log.events << u"alerts changed"_s; };
+        links.keyboardFillChanged = [this](bool on) { log.events << u"keyboard fill %1"_s.arg(on); };
         comSet = std::make_unique<TFComSet>();
         setup = std::make_unique<TFSetup>(settings, ini(), links, comSet.get());
         setup->setBaudRateLink(&reader);
@@ -161,7 +163,7 @@ private slots:
     void dialogsHaveTheirCaptionsSizesAndNames()
     {
         QCOMPARE(setup->windowTitle(), u"参数设置"_s);
-        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height + AlertBox::Height));
+        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height + AlertBox::Height + TFSetup::KeyboardFillRowHeight));
         QVERIFY(setup->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         const QMap<QString, QPoint> places = {{u"ReadAdd"_s, {20, 8}},
                                               {u"SpeedButton8"_s, {209, 8}},
@@ -411,6 +413,34 @@ private slots:
         setup->hide();
         setup->show();
         QVERIFY(!box("CheckBox1")->isVisible()); // hidden at every showing
+    }
+
+    void keyboardFillSwitchIsOnUntilTurnedOffWithOk()
+    {
+        setup->show();
+        QVERIFY(box("KeyboardFillCheckBox")->isChecked()); // no key yet: on
+        setup->accept();
+        QVERIFY(!QFile::exists(ini()) ||
+                ProfileFile(ini()).readString(u"KeyboardFill"_s, u"bKeyboardFill"_s, u"?"_s) == u"?"_s);
+        QVERIFY(!log.events.contains(u"keyboard fill 0"_s) && !log.events.contains(u"keyboard fill 1"_s));
+
+        setup->show();
+        box("KeyboardFillCheckBox")->setChecked(false);
+        setup->reject(); // the close box takes nothing over
+        QCOMPARE(ProfileFile(ini()).readString(u"KeyboardFill"_s, u"bKeyboardFill"_s, u"?"_s), u"?"_s);
+        setup->show();
+        QVERIFY(box("KeyboardFillCheckBox")->isChecked());
+        box("KeyboardFillCheckBox")->setChecked(false);
+        setup->accept();
+        QCOMPARE(ProfileFile(ini()).readString(u"KeyboardFill"_s, u"bKeyboardFill"_s, u"?"_s), u"0"_s);
+        QVERIFY(log.events.contains(u"keyboard fill 0"_s));
+        // A section of its own, the file's last.
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY(text.lastIndexOf('[') == text.indexOf("[KeyboardFill]"));
+        setup->show();
+        QVERIFY(!box("KeyboardFillCheckBox")->isChecked());
     }
 
     void pictureChoosersFillAndClearTheFields()

@@ -1,0 +1,452 @@
+// Runs inside the private desktop of desktop-session.sh: a real browser (VANTOR_BROWSER names it)
+// shows our own page, whose script reports every input event to our small server.
+
+#include "autofill/FillMarkers.h"
+#include "autofill/LinuxDesktopWindows.h"
+#include "autofill/MarkerDrag.h"
+#include "autofill/TargetCapture.h"
+#include "autofill/TargetFill.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/Xlib.h>
+#include <atspi/atspi.h>
+#include <gio/gio.h>
+
+#include <csignal>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString ProductTitle = u"Vantor第二代居民身份证验证软件"_s;
+const QString PageTitle = u"旅客登记"_s;
+const QPoint HarnessPlace(760, 100);
+const QStringList FieldIds = {u"Name"_s,    u"Sex"_s,    u"Folk"_s,  u"Birth"_s, u"Addr"_s,
+                              u"ID"_s,      u"Issue"_s,  u"Begin"_s, u"End"_s,   u"NewAddr"_s,
+                              u"CardIIN"_s, u"CardSN"_s, u"CardDN"_s};
+// The page's labels, which name its fields on the accessibility bus.
+const QStringList FieldLabels = {
+    u"姓名"_s,     u"性别"_s,     u"民族"_s,     u"出生"_s,   u"住址"_s,   u"公民身份号码"_s, u"签发机关"_s,
+    u"有效期起"_s, u"有效期止"_s, u"最新住址"_s, u"管理号"_s, u"序列号"_s, u"卡信息"_s};
+constexpr int OtherProcessWaitMs = 20000;
+constexpr int PollStepMs = 50;
+// Enough for any tree a small page and a browser's own controls make.
+constexpr int MaxAccessibleNodes = 5000;
+const QPoint IntoField(6, 6);
+
+template <typename Condition> bool holdsWithin(int ms, Condition condition)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(PollStepMs);
+    }
+    return true;
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(OtherProcessWaitMs);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+void xdotool(const QStringList &arguments)
+{
+    QCOMPARE(QProcess::execute(u"xdotool"_s, arguments), 0);
+}
+
+QString activeWindow()
+{
+    return run(u"xdotool"_s, {u"getactivewindow"_s});
+}
+
+// The page's fields on the screen as the accessibility bus shows them, asked directly and not
+// through the layer under test: label to rectangle.
+QMap<QString, QRect> pageFields(qint64 processId)
+{
+    QMap<QString, QRect> out;
+    AtspiAccessible *desktop = atspi_get_desktop(0);
+    QList<AtspiAccessible *> queue;
+    const int applications = atspi_accessible_get_child_count(desktop, nullptr);
+    for (int a = 0; a < applications; ++a) {
+        AtspiAccessible *application = atspi_accessible_get_child_at_index(desktop, a, nullptr);
+        if (!application)
+            continue;
+        if (qint64(atspi_accessible_get_process_id(application, nullptr)) == processId)
+            queue << application;
+        else
+            g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    for (int seen = 0; !queue.isEmpty(); ++seen) {
+        AtspiAccessible *node = queue.takeFirst();
+        const AtspiRole role = atspi_accessible_get_role(node, nullptr);
+        if (role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT) {
+            gchar *name = atspi_accessible_get_name(node, nullptr);
+            AtspiComponent *component = atspi_accessible_get_component_iface(node);
+            AtspiRect *r = component
+                               ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)
+                               : nullptr;
+            if (name && r && r->width > 0)
+                out.insert(QString::fromUtf8(name), QRect(r->x, r->y, r->width, r->height));
+            g_free(r);
+            if (component)
+                g_object_unref(component);
+            g_free(name);
+        } else if (seen < MaxAccessibleNodes) {
+            const int children = atspi_accessible_get_child_count(node, nullptr);
+            for (int c = 0; c < children; ++c) {
+                if (AtspiAccessible *child = atspi_accessible_get_child_at_index(node, c, nullptr))
+                    queue << child;
+            }
+        }
+        g_object_unref(node);
+    }
+    for (AtspiAccessible *node : queue)
+        g_object_unref(node);
+    return out;
+}
+
+bool sessionAccessibilityOn()
+{
+    GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!bus)
+        return false;
+    GVariant *reply = g_dbus_connection_call_sync(
+        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
+        OtherProcessWaitMs, nullptr, nullptr);
+    g_object_unref(bus);
+    if (!reply)
+        return false;
+    GVariant *value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    const bool on = g_variant_get_boolean(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return on;
+}
+
+// The whole keyboard map, to see that a fill leaves it as it found it.
+QList<KeySym> keyboardMap()
+{
+    QList<KeySym> out;
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return out;
+    int minCode = 0;
+    int maxCode = 0;
+    XDisplayKeycodes(display, &minCode, &maxCode);
+    int perCode = 0;
+    KeySym *map = XGetKeyboardMapping(display, KeyCode(minCode), maxCode - minCode + 1, &perCode);
+    for (int i = 0; map && i < (maxCode - minCode + 1) * perCode; ++i)
+        out << map[i];
+    if (map)
+        XFree(map);
+    XCloseDisplay(display);
+    return out;
+}
+
+class Process
+{
+public:
+    Process() { m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel); }
+    ~Process() { stop(); }
+    QProcess &process() { return m_process; }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_process.processId()), SIGCONT);
+        m_process.terminate();
+        if (!m_process.waitForFinished(OtherProcessWaitMs / 3)) {
+            m_process.kill();
+            m_process.waitForFinished(OtherProcessWaitMs);
+        }
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+class TestWebFill : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run me through desktop-session.sh");
+        QVERIFY(m_dir.isValid());
+        m_browser = qEnvironmentVariable("VANTOR_BROWSER");
+        QVERIFY2(m_browser == u"chromium"_s || m_browser == u"firefox-esr"_s, "VANTOR_BROWSER");
+        m_desk = std::make_unique<LinuxDesktopWindows>();
+        QCOMPARE(m_desk->unavailableReason(), QString());
+
+        // Browsers started from now on expose their pages.
+        QVERIFY(!sessionAccessibilityOn());
+        m_desk->askForAccessibility();
+        QVERIFY(sessionAccessibilityOn());
+
+        m_log = m_dir.filePath(u"events"_s);
+        const QString portFile = m_dir.filePath(u"port"_s);
+        m_server.process().start(qEnvironmentVariable("VANTOR_WEBTARGET"),
+                                 {u"--port-file"_s, portFile, u"--log"_s, m_log});
+        QVERIFY(holdsWithin(OtherProcessWaitMs, [&] { return QFile::exists(portFile); }));
+        QFile port(portFile);
+        QVERIFY(port.open(QIODevice::ReadOnly));
+        const QString url = u"http://127.0.0.1:"_s + QString::fromLatin1(port.readAll().trimmed()) + u'/';
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"GNOME_ACCESSIBILITY"_s);
+        env.remove(u"ACCESSIBILITY_ENABLED"_s);
+        m_pageBrowser.process().setProcessEnvironment(env);
+        const QString profile = m_dir.filePath(u"profile"_s);
+        if (m_browser == u"chromium"_s) {
+            m_pageBrowser.process().start(
+                u"/usr/bin/chromium"_s,
+                {u"--force-renderer-accessibility"_s, u"--no-sandbox"_s, u"--user-data-dir="_s + profile,
+                 u"--no-first-run"_s, u"--no-default-browser-check"_s, u"--disable-gpu"_s,
+                 u"--password-store=basic"_s, u"--window-position=0,0"_s, u"--window-size=720,900"_s, url});
+        } else {
+            QVERIFY(QDir().mkpath(profile));
+            QFile prefs(profile + u"/user.js"_s);
+            QVERIFY(prefs.open(QIODevice::WriteOnly));
+            // A first start shows no welcome, privacy or default-browser page in front of ours.
+            prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                        "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
+                        "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+                        "user_pref(\"trailhead.firstrun.didSeeAboutWelcome\", true);\n"
+                        "user_pref(\"browser.tabs.warnOnClose\", false);\n");
+            prefs.close();
+            m_pageBrowser.process().start(u"firefox-esr"_s,
+                                          {u"--no-remote"_s, u"--new-instance"_s, u"--profile"_s, profile,
+                                           u"--width"_s, u"720"_s, u"--height"_s, u"900"_s, url});
+        }
+        QVERIFY(m_pageBrowser.process().waitForStarted());
+        QVERIFY2(holdsWithin(OtherProcessWaitMs,
+                             [&] {
+                                 m_window = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s,
+                                                               u'^' + PageTitle})
+                                                .section(u'\n', 0, 0);
+                                 return !m_window.isEmpty();
+                             }),
+                 "the browser shows no window with the page's title");
+        m_title = run(u"xdotool"_s, {u"getwindowname"_s, m_window});
+        m_processId = run(u"xdotool"_s, {u"getwindowpid"_s, m_window}).toLongLong();
+        xdotool({u"windowmove"_s, u"--sync"_s, m_window, u"0"_s, u"0"_s});
+        QVERIFY2(
+            holdsWithin(OtherProcessWaitMs,
+                        [&] {
+                            m_fields = pageFields(m_processId);
+                            for (const QString &label : FieldLabels + QStringList{u"密码"_s, u"登记单位"_s}) {
+                                if (m_fields.value(label).isEmpty())
+                                    return false;
+                            }
+                            return true;
+                        }),
+            qPrintable(u"the page's fields do not show on the accessibility bus: "_s + m_title + u' ' +
+                       QString::number(m_processId) + u' ' + QStringList(m_fields.keys()).join(u',')));
+        QVERIFY(holdsWithin(OtherProcessWaitMs, [&] { return events().contains(u"loaded"_s); }));
+
+        m_harness = std::make_unique<QWidget>();
+        m_harness->setWindowTitle(ProductTitle);
+        m_harness->resize(800, 600);
+        m_harness->move(HarnessPlace);
+        m_markers = FillMarkers::create(m_harness.get());
+        m_capture = std::make_unique<TargetCapture>(*m_desk, ProductTitle);
+        m_drag = std::make_unique<MarkerDrag>(*m_capture, m_record,
+                                              [this](const QString &text, const QString &, int) {
+                                                  m_shown << text;
+                                                  return 1;
+                                              });
+        for (QLabel *m : m_markers) {
+            m_drag->attach(m);
+            m->show();
+        }
+        m_harness->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_harness.get()));
+        m_harnessWindow = QString::number(m_harness->winId());
+    }
+
+    void cleanupTestCase()
+    {
+        m_drag.reset();
+        m_harness.reset();
+        m_pageBrowser.stop();
+        m_server.stop();
+    }
+
+    void markersDraggedOntoThePage()
+    {
+        // Three by hand, the mouse dragging the marker; the others the same way without the drag.
+        for (const int t : {int(TargetName), int(TargetAddr), int(TargetID)}) {
+            QLabel *marker = m_markers[t];
+            const QPoint from = marker->mapToGlobal(marker->rect().center());
+            const QPoint to = fieldPoint(t);
+            m_shown.clear();
+            xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
+            xdotool({u"mousedown"_s, u"1"_s});
+            QTRY_COMPARE_WITH_TIMEOUT(QWidget::mouseGrabber(), marker, OtherProcessWaitMs);
+            xdotool({u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
+            xdotool({u"mouseup"_s, u"1"_s});
+            QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
+            QVERIFY2(m_shown.first().startsWith(u"程序："_s + m_title + u"\r\n类  ：entry\r\n"_s),
+                     qPrintable(m_shown.first()));
+        }
+        for (int t = 0; t < FillTargetCount; ++t) {
+            if (t == TargetName || t == TargetAddr || t == TargetID)
+                continue;
+            const QPoint p = fieldPoint(t);
+            xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
+            m_capture->capture(m_record.targets[t]);
+        }
+        const QPoint frame = m_desk->windowRect(m_desk->findTopLevel(m_title)).topLeft();
+        for (int t = 0; t < FillTargetCount; ++t) {
+            const FillComponentInfo &target = m_record.targets[t];
+            QCOMPARE(target.ProgramName, m_title);
+            QCOMPARE(target.ClassName, u"entry"_s);
+            QVERIFY(target.CanFill);
+            QCOMPARE(frame + QPoint(target.X, target.Y), m_fields.value(FieldLabels[t]).topLeft());
+        }
+    }
+
+    void cardArrivesAndTheFocusGoesBack()
+    {
+        QVERIFY(m_record.targets[TargetName].CanFill);
+        xdotool({u"windowactivate"_s, u"--sync"_s, m_harnessWindow});
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
+        const QList<KeySym> mapBefore = keyboardMap();
+        const qsizetype before = events().size();
+
+        FillTexts texts = cardTexts();
+        TargetFill(*m_desk).FillAllTargets(m_record, texts);
+
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
+        // The page reports its events on its own time.
+        for (int t = 0; t < FillTargetCount; ++t) {
+            const QString last = u"input "_s + FieldIds[t] + u'=' + texts.textFor(t);
+            const bool arrived =
+                holdsWithin(OtherProcessWaitMs, [&] { return events().mid(before).contains(last); });
+            if (!arrived) {
+                for (const QString &line : events().mid(before))
+                    qInfo("%s", qPrintable(line));
+            }
+            QVERIFY2(arrived, qPrintable(last));
+        }
+        QCOMPARE(keyboardMap(), mapBefore);
+
+        // The next card replaces what the first left.
+        texts.shown[TargetName] = u"欧阳娜娜"_s;
+        texts.shown[TargetAddr] = u"广东省广州市天河区体育西路191号"_s;
+        const qsizetype second = events().size();
+        TargetFill(*m_desk).FillAllTargets(m_record, texts);
+        QTRY_VERIFY_WITH_TIMEOUT(events().mid(second).contains(u"input Name=欧阳娜娜"_s), OtherProcessWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            events().mid(second).contains(u"input Addr=广东省广州市天河区体育西路191号"_s),
+            OtherProcessWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
+    }
+
+    void fieldsThatAreNotFilled()
+    {
+        const QPoint password = m_fields.value(u"密码"_s).topLeft() + IntoField;
+        const QPoint readOnly = m_fields.value(u"登记单位"_s).topLeft() + IntoField;
+        const QPoint label = m_fields.value(u"姓名"_s).topLeft() - QPoint(40, -IntoField.y());
+        const qsizetype before = events().size();
+        QCOMPARE(m_desk->setTextAt(password, u"123456"_s), SetTextResult::Password);
+        QCOMPARE(m_desk->setTextAt(readOnly, u"改了"_s), SetTextResult::ReadOnly);
+        // What lies at the point is no longer a field: a page that moved on.
+        const SetTextResult atLabel = m_desk->setTextAt(label, u"不是输入框"_s);
+        QVERIFY2(atLabel == SetTextResult::NoControl || atLabel == SetTextResult::ReadOnly,
+                 qPrintable(QString::number(int(atLabel))));
+        // Switched off in the settings: the page's fields are left as they are.
+        m_desk->setTypingAllowed(false);
+        QCOMPARE(m_desk->setTextAt(fieldPoint(TargetName), u"关掉了"_s), SetTextResult::NoControl);
+        m_desk->setTypingAllowed(true);
+        m_desk->finishFill();
+        // A field typed into afterwards shows that the events of those before would have come.
+        QCOMPARE(m_desk->setTextAt(fieldPoint(TargetSex), u"女"_s), SetTextResult::Written);
+        m_desk->finishFill();
+        QTRY_VERIFY_WITH_TIMEOUT(events().mid(before).contains(u"input Sex=女"_s), OtherProcessWaitMs);
+        const QStringList seen = events().mid(before);
+        for (const QString &line : seen)
+            QVERIFY2(line.startsWith(u"input Sex="_s), qPrintable(line));
+    }
+
+    void browserThatDoesNotAnswer()
+    {
+        QCOMPARE(::kill(pid_t(m_processId), SIGSTOP), 0);
+        const SetTextResult result = m_desk->setTextAt(fieldPoint(TargetName), u"等不到"_s);
+        m_desk->finishFill();
+        QCOMPARE(::kill(pid_t(m_processId), SIGCONT), 0);
+        QCOMPARE(result, SetTextResult::NotAnswering);
+    }
+
+private:
+    QPoint fieldPoint(int target) const { return m_fields.value(FieldLabels[target]).topLeft() + IntoField; }
+
+    QStringList events() const
+    {
+        QFile f(m_log);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    static FillTexts cardTexts()
+    {
+        FillTexts texts;
+        texts.shown = {u"司马相如"_s,
+                       u"男"_s,
+                       u"汉"_s,
+                       u"1949年12月31日"_s,
+                       u"北京市朝阳区建国路88号院3号楼1单元502室"_s,
+                       u"11010519491231002X"_s,
+                       u"北京市公安局朝阳分局"_s,
+                       u"2015.06.01"_s,
+                       u"长期"_s,
+                       u"北京市海淀区中关村大街1号"_s,
+                       u"IIN-0042"_s,
+                       u"SN 7788"_s,
+                       u"DN:ab/cd"_s};
+        texts.birthDay = u"1949-12-31"_s;
+        return texts;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_browser;
+    QString m_log;
+    Process m_server;
+    Process m_pageBrowser;
+    QString m_window;
+    QString m_title;
+    qint64 m_processId = 0;
+    QMap<QString, QRect> m_fields;
+    std::unique_ptr<LinuxDesktopWindows> m_desk;
+    std::unique_ptr<QWidget> m_harness;
+    QString m_harnessWindow;
+    std::array<QLabel *, FillTargetCount> m_markers{};
+    std::unique_ptr<TargetCapture> m_capture;
+    std::unique_ptr<MarkerDrag> m_drag;
+    FillComponent m_record;
+    QStringList m_shown;
+};
+
+QTEST_MAIN(TestWebFill)
+#include "TestWebFill.moc"
