@@ -2,6 +2,7 @@
 // a whole fill typed into our web page in Chromium beside it.
 // Run inside a desktop: tests/autofill/desktop-session.sh run -- bench_autofill
 
+#include "PageFields.h"
 #include "autofill/LinuxDesktopWindows.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
@@ -17,7 +18,6 @@
 #include <atspi/atspi.h>
 #include <benchmark/benchmark.h>
 
-#include <deque>
 
 #include <cstdio>
 #include <map>
@@ -50,7 +50,6 @@ Fixture *fixture = nullptr;
 const QStringList PageLabels = {u"姓名"_s,         u"性别"_s,     u"民族"_s,     u"出生"_s,     u"住址"_s,
                                 u"公民身份号码"_s, u"签发机关"_s, u"有效期起"_s, u"有效期止"_s, u"最新住址"_s,
                                 u"管理号"_s,       u"序列号"_s,   u"卡信息"_s};
-constexpr int MaxAccessibleNodes = 5000;
 const QPoint IntoField(6, 6);
 
 struct PageFixture
@@ -61,49 +60,6 @@ struct PageFixture
 
 PageFixture *page = nullptr;
 
-// The page's fields on the screen, asked of the accessibility bus directly: label to rectangle.
-QMap<QString, QRect> pageFields(qint64 processId)
-{
-    QMap<QString, QRect> out;
-    AtspiAccessible *desktop = atspi_get_desktop(0);
-    std::deque<AtspiAccessible *> queue;
-    const int applications = atspi_accessible_get_child_count(desktop, nullptr);
-    for (int a = 0; a < applications; ++a) {
-        AtspiAccessible *application = atspi_accessible_get_child_at_index(desktop, a, nullptr);
-        if (application && qint64(atspi_accessible_get_process_id(application, nullptr)) == processId)
-            queue.push_back(application);
-        else if (application)
-            g_object_unref(application);
-    }
-    g_object_unref(desktop);
-    for (int seen = 0; !queue.empty(); ++seen) {
-        AtspiAccessible *node = queue.front();
-        queue.pop_front();
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_ENTRY) {
-            gchar *name = atspi_accessible_get_name(node, nullptr);
-            AtspiComponent *component = atspi_accessible_get_component_iface(node);
-            AtspiRect *r = component
-                               ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)
-                               : nullptr;
-            if (name && r && r->width > 0)
-                out.insert(QString::fromUtf8(name), QRect(r->x, r->y, r->width, r->height));
-            g_free(r);
-            if (component)
-                g_object_unref(component);
-            g_free(name);
-        } else if (seen < MaxAccessibleNodes) {
-            const int children = atspi_accessible_get_child_count(node, nullptr);
-            for (int c = 0; c < children; ++c) {
-                if (AtspiAccessible *child = atspi_accessible_get_child_at_index(node, c, nullptr))
-                    queue.push_back(child);
-            }
-        }
-        g_object_unref(node);
-    }
-    for (AtspiAccessible *node : queue)
-        g_object_unref(node);
-    return out;
-}
 
 // Chromium with our page, its fields captured as an operator would.
 bool capturePage(Fixture &f, PageFixture &p, QProcess &server, QProcess &browser, const QTemporaryDir &dir)

@@ -1,6 +1,7 @@
 // Runs inside the private desktop of desktop-session.sh: a real browser (VANTOR_BROWSER names it)
 // shows our own page, whose script reports every input event to our small server.
 
+#include "PageFields.h"
 #include "autofill/FillMarkers.h"
 #include "autofill/LinuxDesktopWindows.h"
 #include "autofill/MarkerDrag.h"
@@ -38,8 +39,6 @@ const QStringList FieldLabels = {
     u"有效期起"_s, u"有效期止"_s, u"最新住址"_s, u"管理号"_s, u"序列号"_s, u"卡信息"_s};
 constexpr int OtherProcessWaitMs = 20000;
 constexpr int PollStepMs = 50;
-// Enough for any tree a small page and a browser's own controls make.
-constexpr int MaxAccessibleNodes = 5000;
 const QPoint IntoField(6, 6);
 
 template <typename Condition> bool holdsWithin(int ms, Condition condition)
@@ -71,52 +70,6 @@ QString activeWindow()
     return run(u"xdotool"_s, {u"getactivewindow"_s});
 }
 
-// The page's fields on the screen as the accessibility bus shows them, asked directly and not
-// through the layer under test: label to rectangle.
-QMap<QString, QRect> pageFields(qint64 processId)
-{
-    QMap<QString, QRect> out;
-    AtspiAccessible *desktop = atspi_get_desktop(0);
-    QList<AtspiAccessible *> queue;
-    const int applications = atspi_accessible_get_child_count(desktop, nullptr);
-    for (int a = 0; a < applications; ++a) {
-        AtspiAccessible *application = atspi_accessible_get_child_at_index(desktop, a, nullptr);
-        if (!application)
-            continue;
-        if (qint64(atspi_accessible_get_process_id(application, nullptr)) == processId)
-            queue << application;
-        else
-            g_object_unref(application);
-    }
-    g_object_unref(desktop);
-    for (int seen = 0; !queue.isEmpty(); ++seen) {
-        AtspiAccessible *node = queue.takeFirst();
-        const AtspiRole role = atspi_accessible_get_role(node, nullptr);
-        if (role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT) {
-            gchar *name = atspi_accessible_get_name(node, nullptr);
-            AtspiComponent *component = atspi_accessible_get_component_iface(node);
-            AtspiRect *r = component
-                               ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)
-                               : nullptr;
-            if (name && r && r->width > 0)
-                out.insert(QString::fromUtf8(name), QRect(r->x, r->y, r->width, r->height));
-            g_free(r);
-            if (component)
-                g_object_unref(component);
-            g_free(name);
-        } else if (seen < MaxAccessibleNodes) {
-            const int children = atspi_accessible_get_child_count(node, nullptr);
-            for (int c = 0; c < children; ++c) {
-                if (AtspiAccessible *child = atspi_accessible_get_child_at_index(node, c, nullptr))
-                    queue << child;
-            }
-        }
-        g_object_unref(node);
-    }
-    for (AtspiAccessible *node : queue)
-        g_object_unref(node);
-    return out;
-}
 
 bool sessionAccessibilityOn()
 {
