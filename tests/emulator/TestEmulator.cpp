@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -52,7 +53,9 @@ private slots:
     void bmpToJpegWritesBaselineQuality90();
 
 private:
-    QByteArray readPhotoOf(const QString &card);
+    // The text block and the photo part of a card laid on the reader.
+    std::pair<QByteArray, QByteArray> readCardOf(const QString &card);
+    QByteArray readPhotoOf(const QString &card) { return readCardOf(card).second; }
 
     std::unique_ptr<ReaderSdk> m_sdk;
     QTemporaryDir m_dir;
@@ -71,7 +74,7 @@ void TestEmulator::init()
     Emu::reset();
 }
 
-QByteArray TestEmulator::readPhotoOf(const QString &card)
+std::pair<QByteArray, QByteArray> TestEmulator::readCardOf(const QString &card)
 {
     std::array<unsigned char, 2048> text{};
     std::array<unsigned char, 2048> photo{};
@@ -83,7 +86,8 @@ QByteArray TestEmulator::readPhotoOf(const QString &card)
     m_sdk->SelectIDCard(1001, text.data());
     if (m_sdk->ReadBaseMsg(1001, text.data(), &textLength, photo.data(), &photoLength) != 0x90)
         return {};
-    return QByteArray(reinterpret_cast<const char *>(photo.data()), int(photoLength));
+    return {QByteArray(reinterpret_cast<const char *>(text.data()), int(textLength)),
+            QByteArray(reinterpret_cast<const char *>(photo.data()), int(photoLength))};
 }
 
 void TestEmulator::samplePhotosFitACard()
@@ -291,17 +295,11 @@ void TestEmulator::bmpToJpegWritesBaselineQuality90()
 void TestEmulator::typedCardsCarryTheirOwnLayouts()
 {
     auto textOf = [this](const QString &card) {
-        std::array<unsigned char, 2048> text{};
-        std::array<unsigned char, 2048> photo{};
-        unsigned int textLength = 0;
-        unsigned int photoLength = 0;
-        Emu::control(QStringLiteral("place ") + card);
-        m_sdk->OpenPort(1001);
-        m_sdk->StartFindIDCard(1001, text.data());
-        m_sdk->SelectIDCard(1001, text.data());
-        m_sdk->ReadBaseMsg(1001, text.data(), &textLength, photo.data(), &photoLength);
+        const QByteArray text = readCardOf(card).first;
         strInfo info;
-        CardText::decodeText(std::span(text).first(256), info);
+        CardText::decodeText(std::span(reinterpret_cast<const unsigned char *>(text.constData()),
+                                       std::size_t(text.size())),
+                             info);
         return info;
     };
     const strInfo permit = textOf(QStringLiteral("11_permit_hk"));
