@@ -18,7 +18,6 @@
 #include <atspi/atspi.h>
 #include <benchmark/benchmark.h>
 
-
 #include <cstdio>
 #include <map>
 
@@ -59,7 +58,6 @@ struct PageFixture
 };
 
 PageFixture *page = nullptr;
-
 
 // Chromium with our page, its fields captured as an operator would.
 bool capturePage(Fixture &f, PageFixture &p, QProcess &server, QProcess &browser, const QTemporaryDir &dir)

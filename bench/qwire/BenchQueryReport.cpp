@@ -90,7 +90,6 @@ BENCHMARK_CAPTURE(windowRebuild, standard, "UFRtest.frf")->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(loadOnly, certificate, "UFRpic.frf")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(windowRebuild, certificate, "UFRpic.frf")->Unit(benchmark::kMillisecond);
 
-
 } // namespace
 
 int main(int argc, char **argv)

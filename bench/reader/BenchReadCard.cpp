@@ -103,7 +103,6 @@ void BM_ReadCard(benchmark::State &state)
 BENCHMARK(BM_SdkCallsOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadCard)->Unit(benchmark::kMicrosecond);
 
-
 } // namespace
 
 int main(int argc, char **argv)

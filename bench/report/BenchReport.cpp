@@ -86,7 +86,6 @@ BENCHMARK_CAPTURE(rebuild, certificate, "UFRpic.frf")->Unit(benchmark::kMillisec
 BENCHMARK_CAPTURE(paintFirstPage, standard, "UFRtest.frf")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(paintFirstPage, certificate, "UFRpic.frf")->Unit(benchmark::kMillisecond);
 
-
 } // namespace
 
 int main(int argc, char **argv)

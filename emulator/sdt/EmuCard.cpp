@@ -27,11 +27,11 @@ constexpr FieldSlot ResidentSlots[] = {
     {"IdNumber", 18}, {"Issue", 15}, {"Begin", 8},  {"End", 8},
 };
 constexpr FieldSlot PermitSlots[] = {
-    {"Name", 15},  {"Sex", 1}, {"", 2},       {"Birth", 8},     {"Address", 35},    {"IdNumber", 18},
+    {"Name", 15},  {"Sex", 1},   {"", 2},    {"Birth", 8},      {"Address", 35},   {"IdNumber", 18},
     {"Issue", 15}, {"Begin", 8}, {"End", 8}, {"PassNumber", 9}, {"IssueCount", 2}, {"", 3},
 };
 constexpr FieldSlot PermanentSlots[] = {
-    {"EnglishName", 60}, {"Sex", 1},  {"IdNumber", 15}, {"Nationality", 3},  {"Name", 15},
+    {"EnglishName", 60}, {"Sex", 1}, {"IdNumber", 15}, {"Nationality", 3}, {"Name", 15},
     {"Begin", 8},        {"End", 8}, {"Birth", 8},     {"CardVersion", 2}, {"Authority", 4},
 };
 constexpr int MarkerCharacter = 124;

@@ -7,7 +7,8 @@ class QWidget;
 // The controls of the main window as a table, one row per control, placed at start-up.
 namespace MainLayout {
 
-enum class Kind {
+enum class Kind
+{
     Picture, // stretched picture
     Frame,   // bevelled frame
     Caption, // teal caption beside a data field

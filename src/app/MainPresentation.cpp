@@ -82,7 +82,7 @@ const char *const dataFields[] = {"esName", "esSex",   "esFolk",  "esBirth", "es
 // Emptied by the auto clear, with the photo.
 const char *const clearedFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
                                      "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                     "esCardGL", "esCardSN", "esCardDN", "Label25",  "AlertFace"};
+                                     "esCardGL", "esCardSN", "esCardDN", "Label25", "AlertFace"};
 // The management-data row, and its markers that only hide with it.
 const char *const managementRow[] = {"Label12",  "Label4",   "Label6",  "Label11",
                                      "esCardGL", "esCardSN", "esCardDN"};

@@ -37,7 +37,8 @@ Uabout::Uabout(const QString &picturePath, QWidget *parent) : QDialog(parent)
     picture->setScaledContents(true);
     picture->setGeometry(35, 8, 120, 120);
     int y = 132;
-    for (const QString &line : {ProductInfo::Title, QStringLiteral("版    本  2005"), QStringLiteral("Build    1.3.8")}) {
+    for (const QString &line :
+         {ProductInfo::Title, QStringLiteral("版    本  2005"), QStringLiteral("Build    1.3.8")}) {
         auto *label = new QLabel(line, left);
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignHCenter);

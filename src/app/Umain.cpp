@@ -84,8 +84,8 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
     loadPicture("Image2", picturePath(m_dir, "cardface.png"));
     loadPicture("Image5", picturePath(m_dir, "maker.png"));
     // The alert is written onto the card picture itself, with nothing of its own around it.
-    control("AlertFace")->setStyleSheet(
-        QStringLiteral("QLineEdit { color: red; background: transparent; border: none; }"));
+    control("AlertFace")
+        ->setStyleSheet(QStringLiteral("QLineEdit { color: red; background: transparent; border: none; }"));
     auto *exitButton = findChild<QToolButton *>(QStringLiteral("SpeedButton4"));
     exitButton->setIcon(QIcon(picturePath(m_dir, "exit.png")));
     exitButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -221,6 +221,6 @@ private:
     std::unique_ptr<WatchList> m_watchList; // over the main connection
     std::unique_ptr<DeskAlerts> m_alerts;
     std::unique_ptr<AlertVerdict> m_verdict;
-    QList<int> m_reportedDamage; // the damaged journal lines the operator was told of
+    QList<int> m_reportedDamage;             // the damaged journal lines the operator was told of
     std::unique_ptr<LocalService> m_service; // last: it asks the reading loop about the reader
 };

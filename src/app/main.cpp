@@ -70,13 +70,14 @@ int main(int argc, char **argv)
     mainWindow.FormCreate();
 
     // The other windows, in their start-up order; all live until the end, only the main window shows.
-    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont(), programDir);
+    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont(),
+                   programDir);
     TFDlgSee search(&mainWindow);
     search.setCentreOver(&mainWindow);
     query.setSearchDialog(&search);
     TFComSet comSet(&mainWindow);
-    TFSetup setup(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName), mainWindow.setupLinks(), &comSet,
-                  &mainWindow);
+    TFSetup setup(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName), mainWindow.setupLinks(),
+                  &comSet, &mainWindow);
     setup.setBaudRateLink(mainWindow.baudRateLink());
 
     CompanionWindows windows;

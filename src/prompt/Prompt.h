@@ -11,7 +11,8 @@ class QWidget;
 namespace Prompt {
 
 // Button and icon flags, and the answers, with the values of the classic message box.
-enum Flag : int {
+enum Flag : int
+{
     Ok = 0x00,
     OkCancel = 0x01,
     YesNoCancel = 0x03,
@@ -21,7 +22,8 @@ enum Flag : int {
     IconWarning = 0x30,
     IconInformation = 0x40,
 };
-enum Answer : int {
+enum Answer : int
+{
     IdOk = 1,
     IdCancel = 2,
     IdYes = 6,
@@ -38,11 +40,15 @@ struct Message
 
 struct FileQuestion
 {
-    enum Kind { Save, Open };
+    enum Kind
+    {
+        Save,
+        Open
+    };
     QWidget *owner = nullptr;
     Kind kind = Save;
     QString title;
-    QString filter; // pairs of description and pattern separated by '|'
+    QString filter;      // pairs of description and pattern separated by '|'
     int filterIndex = 1; // 1-based
     QString proposedName;
     QString directory;

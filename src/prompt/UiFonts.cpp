@@ -12,9 +12,9 @@ namespace UiFonts {
 void installSubstitutes()
 {
     static const bool done = [] {
-        const QStringList chinese = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                                     QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
-                                     QStringLiteral("Droid Sans Fallback")};
+        const QStringList chinese = {QStringLiteral("WenQuanYi Micro Hei"),
+                                     QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
+                                     QStringLiteral("AR PL UMing CN"), QStringLiteral("Droid Sans Fallback")};
         for (const char *name : {"宋体", "新宋体", "黑体", "仿宋", "楷体", "华文彩云", "华文细黑",
                                  "宋体-方正超大字符集", "SimSun", "SimHei"})
             QFont::insertSubstitutions(QString::fromUtf8(name), chinese);

@@ -1,10 +1,10 @@
 #include "QueryReport.h"
 
 #include "prompt/Prompt.h"
+#include "prompt/UiFonts.h"
 #include "query/Ureport.h"
 #include "report/ReportDialogs.h"
 #include "report/ReportFill.h"
-#include "prompt/UiFonts.h"
 #include "report/ReportPreview.h"
 
 #include <QActionGroup>

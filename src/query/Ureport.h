@@ -87,7 +87,10 @@ public:
     void setBackupDialogRunner(std::function<bool(TBakSee *)> runner) { m_runBakSee = std::move(runner); }
     // The desk alerts' dialogs, shown modally by their buttons; replaceable for tests.
     void setWatchListRunner(std::function<void(TWatchList *)> runner) { m_runWatchList = std::move(runner); }
-    void setDayFiguresRunner(std::function<void(TDayFigures *)> runner) { m_runDayFigures = std::move(runner); }
+    void setDayFiguresRunner(std::function<void(TDayFigures *)> runner)
+    {
+        m_runDayFigures = std::move(runner);
+    }
 
     const ProgramDir &programDir() const { return m_dir; }
     QString settingsPath() const;

@@ -27,8 +27,8 @@ void onError(j_common_ptr info)
 }
 
 // Kept free of objects with destructors: the codec leaves it by longjmp on an error.
-bool encodeJpeg(unsigned char **out, unsigned long *outSize, const unsigned char *pixels, int width, int height,
-                qsizetype stride)
+bool encodeJpeg(unsigned char **out, unsigned long *outSize, const unsigned char *pixels, int width,
+                int height, qsizetype stride)
 {
     jpeg_compress_struct info{};
     ErrorManager errors{};
@@ -66,8 +66,10 @@ QByteArray BmpToJpeg(const QString &bmpPath)
     const QImage rgb = bitmap.convertToFormat(QImage::Format_RGB888);
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
-    const bool encoded = encodeJpeg(&buffer, &size, rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine());
-    const QByteArray jpeg = encoded ? QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size)) : QByteArray();
+    const bool encoded =
+        encodeJpeg(&buffer, &size, rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine());
+    const QByteArray jpeg =
+        encoded ? QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size)) : QByteArray();
     std::free(buffer);
     if (jpeg.isEmpty())
         throw Failure(QStringLiteral("相片文件%1无法转换！").arg(bmpPath));

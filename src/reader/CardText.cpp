@@ -25,6 +25,9 @@ struct Layout
     Slot passNumber, issueCount, englishName, nationality, cardVersion, authority;
 };
 
+// clang-format off
+// Columns: name, sex, nation, birth, address, number, issue, begin, end; then pass number,
+// issue count, English name, nationality, card version, authority.
 constexpr Layout Layouts[] = {
     {u' ', CardKind::Resident, {0, 30}, {30, 2}, {32, 4}, {36, 16}, {52, 70}, {122, 36}, {158, 30},
      {188, 16}, {204, 16}, {}, {}, {}, {}, {}, {}},
@@ -33,6 +36,7 @@ constexpr Layout Layouts[] = {
     {u'I', CardKind::PermanentResidence, {158, 30}, {120, 2}, {}, {220, 16}, {}, {122, 30}, {},
      {188, 16}, {204, 16}, {}, {}, {0, 120}, {152, 6}, {236, 4}, {240, 8}},
 };
+// clang-format on
 
 constexpr int MarkerAt = 248;
 

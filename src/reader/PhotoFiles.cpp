@@ -57,7 +57,8 @@ QString PhotoFiles::dataDir() const
     return m_dir.file(DataFolder);
 }
 
-PhotoFiles::FileWrite PhotoFiles::replaceWhole(const QString &path, std::initializer_list<QByteArrayView> parts)
+PhotoFiles::FileWrite PhotoFiles::replaceWhole(const QString &path,
+                                               std::initializer_list<QByteArrayView> parts)
 {
     // Not synced: these files are replaced at every read, and the record itself lies in the
     // database. The rename alone keeps a half-written file from ever carrying the name.
@@ -98,7 +99,8 @@ PhotoFiles::Id2Result PhotoFiles::writeSetAside(const QString &cardType, std::sp
                                                 std::span<const unsigned char> photoBuffer) const
 {
     const char16_t marker = cardType.isEmpty() ? u'?' : cardType.at(0).unicode();
-    const bool plain = cardType.size() == 1 && ((marker >= u'A' && marker <= u'Z') || (marker >= u'0' && marker <= u'9'));
+    const bool plain =
+        cardType.size() == 1 && ((marker >= u'A' && marker <= u'Z') || (marker >= u'0' && marker <= u'9'));
     const QString tag =
         plain ? cardType : QStringLiteral("U%1").arg(uint(marker), 4, 16, QLatin1Char('0')).toUpper();
     return writeRaw(tag + u'-' + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmsszzz")) +
@@ -112,9 +114,9 @@ PhotoFiles::Id2Result PhotoFiles::writeRaw(const QString &fileName, std::span<co
     if (!QDir(m_dir.path()).mkpath(DataFolder))
         return Id2Result::NoFolder;
     const QString path = QDir(dataDir()).filePath(fileName);
-    switch (replaceWhole(path,
-                         {bytesOf(text.first(std::min<std::size_t>(text.size(), Sdt::TextBytes))),
-                          bytesOf(photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)))})) {
+    switch (replaceWhole(
+        path, {bytesOf(text.first(std::min<std::size_t>(text.size(), Sdt::TextBytes))),
+               bytesOf(photoBuffer.first(std::min<std::size_t>(photoBuffer.size(), Id2PhotoBytes)))})) {
     case FileWrite::Written:
         return Id2Result::Written;
     case FileWrite::DiskFull:

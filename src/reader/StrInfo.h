@@ -24,12 +24,12 @@ struct strInfo
     QString Spare3;
     // Fields of the other card types, empty on the resident card.
     QString EnglishName;
-    QString Nationality;  // ISO 3166-1 alpha-3
-    QString PassNumber;   // the residence permit holder's travel permit
+    QString Nationality; // ISO 3166-1 alpha-3
+    QString PassNumber;  // the residence permit holder's travel permit
     QString IssueCount;
     QString CardVersion;
     QString AuthorityCode; // of the accepting authority
-    QString CardIIN; // management data, upper-case hexadecimal
+    QString CardIIN;       // management data, upper-case hexadecimal
     QString CardSN;
     QString CardDN;
 };

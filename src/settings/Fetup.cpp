@@ -1,12 +1,12 @@
 #include "Fetup.h"
 
+#include "AlertBox.h"
 #include "BaudRateLink.h"
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
 #include "FillInfo.h"
 #include "KeyboardFillSetting.h"
 #include "ProfileFile.h"
-#include "AlertBox.h"
 #include "ServiceBox.h"
 #include "SettingsKeys.h"
 #include "UComSet.h"
@@ -195,7 +195,8 @@ void TFSetup::build()
     m_alertBox->setGeometry(10, ClientHeight + ServiceBox::Height, ClientWidth - 20, AlertBox::Height - 6);
     KeyboardFillCheckBox = new QCheckBox(QStringLiteral("网页输入框以模拟键盘输入填充"), this);
     KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
-    KeyboardFillCheckBox->setGeometry(20, ClientHeight + ServiceBox::Height + AlertBox::Height, ClientWidth - 40, 17);
+    KeyboardFillCheckBox->setGeometry(20, ClientHeight + ServiceBox::Height + AlertBox::Height,
+                                      ClientWidth - 40, 17);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();

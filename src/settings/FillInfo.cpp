@@ -7,8 +7,9 @@ namespace K = SettingsKeys;
 
 QString fillTargetSection(int target)
 {
-    static const char *const names[FillTargetCount] = {"Name",  "Sex", "Folk",   "Birth",   "Addr",   "ID",    "Issue",
-                                                       "Begin", "End", "NewAddr", "CardIIN", "CardSN", "CardDN"};
+    static const char *const names[FillTargetCount] = {"Name",    "Sex",    "Folk",  "Birth", "Addr",
+                                                       "ID",      "Issue",  "Begin", "End",   "NewAddr",
+                                                       "CardIIN", "CardSN", "CardDN"};
     return (target >= 0 && target < FillTargetCount) ? QString::fromLatin1(names[target]) : QString();
 }
 

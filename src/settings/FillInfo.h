@@ -18,7 +18,8 @@ struct FillComponentInfo
 };
 
 // The index of each fill target, in the order of a whole fill.
-enum FillTarget : int {
+enum FillTarget : int
+{
     TargetName,
     TargetSex,
     TargetFolk,

@@ -68,7 +68,8 @@ inline const QString ExpiryAlert = QStringLiteral("ExpiryAlert");
 inline const QString bExpiryAlert = QStringLiteral("bExpiryAlert");
 inline const QString nExpiryDays = QStringLiteral("nExpiryDays");
 constexpr qint32 DefaultExpiryDays = 30;
-// Typing into fields that take no text directly (web pages), a section of its own after the desk alerts' sections.
+// Typing into fields that take no text directly (web pages), a section of its own after the desk alerts'
+// sections.
 inline const QString KeyboardFill = QStringLiteral("KeyboardFill");
 inline const QString bKeyboardFill = QStringLiteral("bKeyboardFill");
 

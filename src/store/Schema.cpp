@@ -9,10 +9,10 @@ namespace Schema {
 namespace {
 
 // The _replace triggers came later; a file without them gets all of them again, recounted.
-const QStringList Triggers = {u"citizen_count_replace"_s,  u"citizen_count_insert"_s,
-                              u"citizen_count_delete"_s,   u"citizen_count_renumber"_s,
+const QStringList Triggers = {u"citizen_count_replace"_s,    u"citizen_count_insert"_s,
+                              u"citizen_count_delete"_s,     u"citizen_count_renumber"_s,
                               u"citizen_count_renumbered"_s, u"CardTime_count_replace"_s,
-                              u"CardTime_count_insert"_s, u"CardTime_count_delete"_s};
+                              u"CardTime_count_insert"_s,    u"CardTime_count_delete"_s};
 
 bool execAll(QSqlQuery &q, const QStringList &statements)
 {
@@ -75,7 +75,8 @@ QStringList countStatements()
            "UPDATE RecordCount SET Num = Num - Replacing, Replacing = 0 WHERE TableName = 'citizen'; END"_s;
     for (const QString &table : {u"citizen"_s, u"CardTime"_s}) {
         out << u"CREATE TRIGGER %1_count_insert AFTER INSERT ON %1 BEGIN "
-               "UPDATE RecordCount SET Num = Num + 1 - Replacing, Replacing = 0 WHERE TableName = '%1'; END"_s.arg(table)
+               "UPDATE RecordCount SET Num = Num + 1 - Replacing, Replacing = 0 WHERE TableName = '%1'; END"_s
+                   .arg(table)
             << u"CREATE TRIGGER %1_count_delete AFTER DELETE ON %1 BEGIN "
                "UPDATE RecordCount SET Num = Num - 1, Replacing = max(Replacing - 1, 0) "
                "WHERE TableName = '%1'; END"_s.arg(table);

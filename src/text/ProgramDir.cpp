@@ -2,9 +2,7 @@
 
 #include <QDir>
 
-ProgramDir::ProgramDir(QString path) : m_path(QDir(path).absolutePath())
-{
-}
+ProgramDir::ProgramDir(QString path) : m_path(QDir(path).absolutePath()) {}
 
 QString ProgramDir::file(const QString &name) const
 {

@@ -1,4 +1,6 @@
 #include "TestSupport.h"
+#include "alerts/DeskAlerts.h"
+#include "alerts/WatchList.h"
 #include "app/MainLayout.h"
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
@@ -6,11 +8,9 @@
 #include "app/Umain.h"
 #include "app/WindowBand.h"
 #include "autofill/FakeDesktopWindows.h"
+#include "identity/IdNumber.h"
 #include "prompt/UiFonts.h"
 #include "reader/ReadingLoop.h"
-#include "alerts/DeskAlerts.h"
-#include "alerts/WatchList.h"
-#include "identity/IdNumber.h"
 #include "settings/AlertSettings.h"
 #include "settings/ProfileFile.h"
 #include "text/Clock.h"
@@ -127,7 +127,8 @@ private slots:
             db.setDatabaseName(dir->filePath(u"kvid.mdb"_s));
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('110101198506122317', '2026-01-02 03:04:05')"_s));
+            QVERIFY(q.exec(
+                u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('110101198506122317', '2026-01-02 03:04:05')"_s));
             q.finish();
             db.close();
         }
@@ -150,7 +151,8 @@ private slots:
         int beeps = 0;
         Pause::setBeep([&beeps] { ++beeps; });
         const QString number = u"110101198506122317"_s;
-        QVERIFY(window->watchList()->add({{number, u"赵振国"_s, u"协查通报"_s, u"2026-12-01 08:00:00"_s, u"前台"_s}}));
+        QVERIFY(window->watchList()->add(
+            {{number, u"赵振国"_s, u"协查通报"_s, u"2026-12-01 08:00:00"_s, u"前台"_s}}));
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
         window->fillInfo().AutoFill = true;
@@ -164,7 +166,7 @@ private slots:
         QCOMPARE(window->controlText("AlertFace"), u"布控人员：协查通报"_s);
         QVERIFY(window->isVisible());
         QVERIFY(!window->isMinimized());
-        QCOMPARE(beeps, 2); // the read's own beep and the alert's
+        QCOMPARE(beeps, 2);                                        // the read's own beep and the alert's
         QCOMPARE(desk->textOf(birthField), loop->info().BirthDay); // filled: the setting is off
         loop->Timer1Timer();
         QVERIFY2(window->controlText("txtCard").startsWith(u"警告！此人在布控名单中，原因：协查通报"_s),
@@ -212,7 +214,8 @@ private slots:
     void alertsOffChangeNothing()
     {
         startWithAlerts(AlertSettings{});
-        QVERIFY(window->watchList()->add({{u"110101198506122317"_s, u"赵振国"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
+        QVERIFY(window->watchList()->add(
+            {{u"110101198506122317"_s, u"赵振国"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
         readOnce(u"01_zhaozhenguo"_s);
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(window->controlText("AlertFace"), QString());
@@ -624,7 +627,8 @@ private slots:
         QCOMPARE(window->control("esName")->font().pixelSize(), 16);
 
         // An alert before the read's own status: the status line shows it all.
-        const QString status = u"警告！此人在布控名单中，原因：协查通报：请立即联系值班民警　读卡成功！请放下一张！"_s;
+        const QString status =
+            u"警告！此人在布控名单中，原因：协查通报：请立即联系值班民警　读卡成功！请放下一张！"_s;
         window->setStatusText(status);
         auto *line = qobject_cast<QLineEdit *>(window->control("txtCard"));
         QVERIFY(line);

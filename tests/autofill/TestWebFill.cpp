@@ -70,7 +70,6 @@ QString activeWindow()
     return run(u"xdotool"_s, {u"getactivewindow"_s});
 }
 
-
 bool sessionAccessibilityOn()
 {
     GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);

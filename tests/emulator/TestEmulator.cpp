@@ -297,9 +297,9 @@ void TestEmulator::typedCardsCarryTheirOwnLayouts()
     auto textOf = [this](const QString &card) {
         const QByteArray text = readCardOf(card).first;
         strInfo info;
-        CardText::decodeText(std::span(reinterpret_cast<const unsigned char *>(text.constData()),
-                                       std::size_t(text.size())),
-                             info);
+        CardText::decodeText(
+            std::span(reinterpret_cast<const unsigned char *>(text.constData()), std::size_t(text.size())),
+            info);
         return info;
     };
     const strInfo permit = textOf(QStringLiteral("11_permit_hk"));

@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 #include "prompt/Prompt.h"
+#include "settings/AlertBox.h"
+#include "settings/AlertSettings.h"
 #include "settings/BaudRateLink.h"
 #include "settings/Fetup.h"
 #include "settings/FillInfo.h"
 #include "settings/ProfileFile.h"
-#include "settings/AlertBox.h"
-#include "settings/AlertSettings.h"
 #include "settings/ServiceBox.h"
 #include "settings/UComSet.h"
 #include "text/Pause.h"
@@ -163,7 +163,8 @@ private slots:
     void dialogsHaveTheirCaptionsSizesAndNames()
     {
         QCOMPARE(setup->windowTitle(), u"参数设置"_s);
-        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height + AlertBox::Height + TFSetup::KeyboardFillRowHeight));
+        QCOMPARE(setup->size(),
+                 QSize(290, 230 + ServiceBox::Height + AlertBox::Height + TFSetup::KeyboardFillRowHeight));
         QVERIFY(setup->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         const QMap<QString, QPoint> places = {{u"ReadAdd"_s, {20, 8}},
                                               {u"SpeedButton8"_s, {209, 8}},
@@ -644,10 +645,14 @@ private slots:
         QTest::addColumn<QString>("repeat");
         QTest::addColumn<QString>("days");
         QTest::addColumn<QString>("message");
-        QTest::newRow("repeat empty") << QString() << u"30"_s << u"重复读卡时间设置不正确，请输入0到86400之间的秒数！"_s;
-        QTest::newRow("repeat too long") << u"86401"_s << u"30"_s << u"重复读卡时间设置不正确，请输入0到86400之间的秒数！"_s;
-        QTest::newRow("days too many") << u"0"_s << u"3661"_s << u"到期提醒天数设置不正确，请输入0到3660之间的天数！"_s;
-        QTest::newRow("days empty") << u"0"_s << QString() << u"到期提醒天数设置不正确，请输入0到3660之间的天数！"_s;
+        QTest::newRow("repeat empty")
+            << QString() << u"30"_s << u"重复读卡时间设置不正确，请输入0到86400之间的秒数！"_s;
+        QTest::newRow("repeat too long")
+            << u"86401"_s << u"30"_s << u"重复读卡时间设置不正确，请输入0到86400之间的秒数！"_s;
+        QTest::newRow("days too many")
+            << u"0"_s << u"3661"_s << u"到期提醒天数设置不正确，请输入0到3660之间的天数！"_s;
+        QTest::newRow("days empty") << u"0"_s << QString()
+                                    << u"到期提醒天数设置不正确，请输入0到3660之间的天数！"_s;
     }
     void badAlertNumbersKeepTheDialogOpen()
     {

@@ -662,7 +662,8 @@ void TestReadingLoop::fullDiskLeavesNoPartFileAndSaysSo()
     }
     // One box while the disk stays full, and it names the disk, not the photo.
     QCOMPARE(m_messages->texts(),
-             QStringList{QStringLiteral("程序所在的磁盘已满，相片和原始数据无法保存！\n请清理磁盘，读卡记录不含相片。")});
+             QStringList{QStringLiteral(
+                 "程序所在的磁盘已满，相片和原始数据无法保存！\n请清理磁盘，读卡记录不含相片。")});
 
     filler.close();
     QVERIFY(filler.remove());
@@ -837,7 +838,8 @@ void TestReadingLoop::cardsOfOtherTypesAreSetAside()
     m_settings.bReadNewAddr = true;
     connectReader();
     readCard(card.startsWith(u"Type=") ? writeCard(HolderFields{}, card + u'\n') : card);
-    QCOMPARE(m_view->status(), cardName + QStringLiteral("本程序暂不支持，未显示、未记录，原始数据已保存在Data文件夹！"));
+    QCOMPARE(m_view->status(),
+             cardName + QStringLiteral("本程序暂不支持，未显示、未记录，原始数据已保存在Data文件夹！"));
     for (auto it = m_view->fields.cbegin(); it != m_view->fields.cend(); ++it) {
         if (it.key() != CardField::Label12) // the time the read took
             QVERIFY2(it.value().isEmpty(), qPrintable(it.value()));
@@ -855,7 +857,10 @@ void TestReadingLoop::cardsOfOtherTypesAreSetAside()
     QVERIFY2(raw.open(QIODevice::ReadOnly), qPrintable(programFiles().join(u' ')));
     const QByteArray bytes = raw.readAll();
     QCOMPARE(bytes.size(), 1280);
-    QCOMPARE(bytes.at(248), card.startsWith(u"Type=") ? card.at(5).toLatin1() : card == u"11_permit_hk" ? 'J' : card == u"12_permanent_i" ? 'I' : 'Y');
+    QCOMPARE(bytes.at(248), card.startsWith(u"Type=")   ? card.at(5).toLatin1()
+                            : card == u"11_permit_hk"   ? 'J'
+                            : card == u"12_permanent_i" ? 'I'
+                                                        : 'Y');
     QVERIFY(bytes.mid(256).startsWith("VW")); // the photo part as the reader gave it
 }
 

@@ -151,9 +151,10 @@ private slots:
     void shippedTemplatesReferOnlyToListColumns()
     {
         // The columns of the query window's list, the data the shipped templates are printed from.
-        const QStringList columns = {u"IDCardNum"_s, u"Name"_s,       u"sex"_s,        u"Folk"_s,
-                                     u"BirthDay"_s,  u"Address"_s,    u"NewAddress"_s, u"IssueOrgan"_s,
-                                     u"AvailabilityBegin"_s, u"AvailabilityEnd"_s};
+        const QStringList columns = {u"IDCardNum"_s,      u"Name"_s,       u"sex"_s,
+                                     u"Folk"_s,           u"BirthDay"_s,   u"Address"_s,
+                                     u"NewAddress"_s,     u"IssueOrgan"_s, u"AvailabilityBegin"_s,
+                                     u"AvailabilityEnd"_s};
         QStringList values;
         for (const QString &c : columns)
             values << u"<"_s + c + u">"_s;

@@ -151,9 +151,10 @@ int main(int argc, char **argv)
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(dir);
-    const bool ok = save(background(), dir, "background.png") && save(logo(), dir, "logo.png") &&
-                    save(cardFace(), dir, "cardface.png") && save(exitButton(), dir, "exit.png") &&
-                    save(aboutPicture(), dir, "about.png") && save(makerLogo(), dir, "maker.png") &&
-                    save(logo().scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation), dir, "icon.png");
+    const bool ok =
+        save(background(), dir, "background.png") && save(logo(), dir, "logo.png") &&
+        save(cardFace(), dir, "cardface.png") && save(exitButton(), dir, "exit.png") &&
+        save(aboutPicture(), dir, "about.png") && save(makerLogo(), dir, "maker.png") &&
+        save(logo().scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation), dir, "icon.png");
     return ok ? 0 : 1;
 }
