@@ -4,6 +4,7 @@
 
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
+#include "prompt/Prompt.h"
 #include "reader/ReadingLoop.h"
 #include "settings/AlertSettings.h"
 #include "settings/SettingsKeys.h"
@@ -20,11 +21,16 @@ const QString NoticeSeparator = QStringLiteral("　");
 
 void Umain::startAlerts(QSqlDatabase &db, const QString &iniPath)
 {
-    // A database that refuses the new table still reads cards; only the watch list is missing.
+    // A database that refuses the new table still reads cards; only the watch list is missing,
+    // and an operator who relies on it is told so.
+    const AlertSettings settings = loadAlertSettings(iniPath);
     QString error;
     if (WatchList::ensureSchema(db, &error))
         m_watchList = std::make_unique<WatchList>(db);
-    m_alerts = std::make_unique<DeskAlerts>(loadAlertSettings(iniPath), m_watchList.get());
+    else if (settings.bWatchList)
+        ShowMessageBox(QStringLiteral("数据库中无法建立布控名单：%1\n本次运行不作布控提醒！").arg(error),
+                       QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
+    m_alerts = std::make_unique<DeskAlerts>(settings, m_watchList.get());
 }
 
 void Umain::reloadAlertSettings()

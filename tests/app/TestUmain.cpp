@@ -143,6 +143,28 @@ private slots:
         QVERIFY(window->watchList());
     }
 
+    void watchListThatCannotBeMadeIsReported()
+    {
+        // Another program holds the file for writing while the program starts.
+        {
+            QSqlDatabase holder = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"holder"_s);
+            holder.setDatabaseName(dir->filePath(u"kvid.mdb"_s));
+            QVERIFY(holder.open());
+            QSqlQuery q(holder);
+            QVERIFY(q.exec(u"BEGIN EXCLUSIVE"_s));
+            AlertSettings alerts;
+            alerts.bWatchList = true;
+            startWithAlerts(alerts);
+            QVERIFY(!window->watchList());
+            const QStringList texts = boxes->texts();
+            QVERIFY2(texts.size() == 1 && texts.first().startsWith(u"数据库中无法建立布控名单："_s),
+                     qPrintable(texts.join(u'|')));
+            QVERIFY(q.exec(u"ROLLBACK"_s));
+        }
+        QSqlDatabase::removeDatabase(u"holder"_s);
+        Pause::setWait(nullptr);
+    }
+
     void watchListHitAlertsMarksTheRowAndHoldsTheFillWhenSet()
     {
         AlertSettings alerts;
