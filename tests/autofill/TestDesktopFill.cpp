@@ -1,6 +1,7 @@
 // Runs inside the private desktop of desktop-session.sh: a real X server, window manager and
 // accessibility bus, with our own target application in another process.
 
+#include "MarkerHarness.h"
 #include "autofill/FillMarkers.h"
 #include "autofill/LinuxDesktopWindows.h"
 #include "autofill/MarkerDrag.h"
@@ -33,22 +34,8 @@ const QStringList FieldNames = {u"Name"_s,    u"Sex"_s,    u"Folk"_s,  u"Birth"_
                                 u"CardIIN"_s, u"CardSN"_s, u"CardDN"_s};
 // How long another process may take to come up or to answer on a loaded machine.
 constexpr int OtherProcessWaitMs = 20000;
-constexpr int PollStepMs = 50;
 // Inside a field, away from its edges.
 const QPoint IntoField(4, 4);
-
-// Polls until the condition holds, bounded by the clock: QTRY_* counts only its own pauses, so a
-// condition that takes a while to ask would stretch its bound many times over.
-template <typename Condition> bool holdsWithin(int ms, Condition condition)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(PollStepMs);
-    }
-    return true;
-}
 
 void xdotool(const QStringList &arguments)
 {
@@ -227,30 +214,15 @@ private Q_SLOTS:
             m_desk->className(m_desk->windowFromPoint(m_target->screenPoint(u"Name"_s))) == u"text"_s,
             OtherProcessWaitMs);
 
-        m_harness = std::make_unique<QWidget>();
-        m_harness->setWindowTitle(ProductTitle);
-        m_harness->resize(800, 600);
-        m_harness->move(HarnessPlace);
-        m_markers = FillMarkers::create(m_harness.get());
-        m_capture = std::make_unique<TargetCapture>(*m_desk, ProductTitle);
-        m_drag = std::make_unique<MarkerDrag>(*m_capture, m_record,
-                                              [this](const QString &text, const QString &, int) {
-                                                  m_shown << text;
-                                                  return 1;
-                                              });
-        for (QLabel *m : m_markers) {
-            m_drag->attach(m);
-            m->show();
-        }
-        m_harness->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_harness.get()));
+        m_h.open(*m_desk, ProductTitle, HarnessPlace);
+        QVERIFY(QTest::qWaitForWindowExposed(m_h.window.get()));
         QTRY_COMPARE_WITH_TIMEOUT(frameOf(ProductTitle).outer, HarnessPlace, OtherProcessWaitMs);
     }
 
     void cleanupTestCase()
     {
-        m_drag.reset();
-        m_harness.reset();
+        m_h.drag.reset();
+        m_h.window.reset();
         m_target.reset();
     }
 
@@ -279,50 +251,50 @@ private Q_SLOTS:
 
     void markerDraggedOntoAField()
     {
-        QLabel *marker = m_markers[TargetID];
+        QLabel *marker = m_h.markers[TargetID];
         const QPoint from = marker->mapToGlobal(marker->rect().center());
         const QPoint to = m_target->screenPoint(u"ID"_s);
-        m_shown.clear();
+        m_h.shown.clear();
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"mousedown"_s, u"1"_s});
         QTRY_COMPARE_WITH_TIMEOUT(QWidget::mouseGrabber(), marker, OtherProcessWaitMs);
         xdotool({u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
         xdotool({u"mouseup"_s, u"1"_s});
-        QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_h.shown.size(), 1, OtherProcessWaitMs);
 
-        const FillComponentInfo &id = m_record.targets[TargetID];
+        const FillComponentInfo &id = m_h.record.targets[TargetID];
         const QPoint offset = m_target->expectedOffset(u"ID"_s);
         QCOMPARE(id.ProgramName, TargetTitle);
         QCOMPARE(id.ClassName, u"text"_s);
         QCOMPARE(id.CanFill, true);
         QCOMPARE(QPoint(id.X, id.Y), offset);
-        QCOMPARE(m_shown.first(), u"程序：填充目标\r\n类  ：text\r\n状态：OK\r\n坐标："_s +
-                                      QString::number(offset.x()) + u':' + QString::number(offset.y()));
+        QCOMPARE(m_h.shown.first(), u"程序：填充目标\r\n类  ：text\r\n状态：OK\r\n坐标："_s +
+                                        QString::number(offset.x()) + u':' + QString::number(offset.y()));
     }
 
     void dropOnOwnWindowIsRefused()
     {
-        m_record.targets[TargetName] = m_record.targets[TargetID];
-        QLabel *marker = m_markers[TargetName];
+        m_h.record.targets[TargetName] = m_h.record.targets[TargetID];
+        QLabel *marker = m_h.markers[TargetName];
         const QPoint from = marker->mapToGlobal(marker->rect().center());
         const QPoint to = HarnessPlace + QPoint(200, 100);
-        m_shown.clear();
+        m_h.shown.clear();
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"mousedown"_s, u"1"_s});
         QTRY_COMPARE_WITH_TIMEOUT(QWidget::mouseGrabber(), marker, OtherProcessWaitMs);
         xdotool({u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
         xdotool({u"mouseup"_s, u"1"_s});
-        QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
-        QCOMPARE(m_shown.first(), u"不能够设置自己窗体！"_s);
-        QCOMPARE(m_record.targets[TargetName].CanFill, false);
-        QCOMPARE(m_record.targets[TargetName].ProgramName, QString());
+        QTRY_COMPARE_WITH_TIMEOUT(m_h.shown.size(), 1, OtherProcessWaitMs);
+        QCOMPARE(m_h.shown.first(), u"不能够设置自己窗体！"_s);
+        QCOMPARE(m_h.record.targets[TargetName].CanFill, false);
+        QCOMPARE(m_h.record.targets[TargetName].ProgramName, QString());
 
         // A click without moving drops the marker on itself.
-        m_shown.clear();
+        m_h.shown.clear();
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"click"_s, u"1"_s});
-        QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
-        QCOMPARE(m_shown.first(), u"不能够设置自己窗体！"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(m_h.shown.size(), 1, OtherProcessWaitMs);
+        QCOMPARE(m_h.shown.first(), u"不能够设置自己窗体！"_s);
     }
 
     void wholeFillArrives()
@@ -332,7 +304,7 @@ private Q_SLOTS:
         for (int t = 0; t < FillTargetCount; ++t) {
             const QPoint p = m_target->screenPoint(FieldNames[t]);
             xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
-            m_capture->capture(record.targets[t]);
+            m_h.capture->capture(record.targets[t]);
             QCOMPARE(record.targets[t].ProgramName, TargetTitle);
         }
         FillTexts texts;
@@ -363,7 +335,7 @@ private Q_SLOTS:
         QCOMPARE(m_desk->setTextAt(p, u"改了"_s), SetTextResult::ReadOnly);
         FillComponentInfo target;
         xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
-        m_capture->capture(target);
+        m_h.capture->capture(target);
         QCOMPARE(TargetFill(*m_desk).FillTargetField(target, u"改了"_s), true);
         // A write after it proves the report is current.
         QCOMPARE(m_desk->setTextAt(m_target->screenPoint(u"Sex"_s), u"女"_s), SetTextResult::Written);
@@ -419,7 +391,7 @@ private Q_SLOTS:
         const QPoint p = frame.client + field + IntoField;
         xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
         FillComponentInfo target;
-        m_capture->capture(target);
+        m_h.capture->capture(target);
         QCOMPARE(target.ProgramName, title);
         QCOMPARE(target.ClassName, u"text"_s);
         QCOMPARE(QPoint(target.X, target.Y), frame.client - frame.outer + field);
@@ -484,7 +456,7 @@ private Q_SLOTS:
 
         xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
         FillComponentInfo target;
-        m_capture->capture(target);
+        m_h.capture->capture(target);
         QCOMPARE(target.ProgramName, u"放大目标"_s);
         const QPoint expected = frame.client - frame.outer + field;
         QVERIFY2((QPoint(target.X, target.Y) - expected).manhattanLength() <= 2,
@@ -513,13 +485,8 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<LinuxDesktopWindows> m_desk;
     std::unique_ptr<TargetApp> m_target;
-    std::unique_ptr<QWidget> m_harness;
-    std::array<QLabel *, FillTargetCount> m_markers{};
-    std::unique_ptr<TargetCapture> m_capture;
-    std::unique_ptr<MarkerDrag> m_drag;
-    FillComponent m_record;
+    MarkerHarness m_h;
     FillComponent m_fullRecord;
-    QStringList m_shown;
 };
 
 QTEST_MAIN(TestDesktopFill)

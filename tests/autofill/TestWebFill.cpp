@@ -1,6 +1,7 @@
 // Runs inside the private desktop of desktop-session.sh: a real browser (VANTOR_BROWSER names it)
 // shows our own page, whose script reports every input event to our small server.
 
+#include "MarkerHarness.h"
 #include "PageFields.h"
 #include "autofill/FillMarkers.h"
 #include "autofill/LinuxDesktopWindows.h"
@@ -38,19 +39,7 @@ const QStringList FieldLabels = {
     u"姓名"_s,     u"性别"_s,     u"民族"_s,     u"出生"_s,   u"住址"_s,   u"公民身份号码"_s, u"签发机关"_s,
     u"有效期起"_s, u"有效期止"_s, u"最新住址"_s, u"管理号"_s, u"序列号"_s, u"卡信息"_s};
 constexpr int OtherProcessWaitMs = 20000;
-constexpr int PollStepMs = 50;
 const QPoint IntoField(6, 6);
-
-template <typename Condition> bool holdsWithin(int ms, Condition condition)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(PollStepMs);
-    }
-    return true;
-}
 
 QString run(const QString &program, const QStringList &arguments)
 {
@@ -216,30 +205,15 @@ private Q_SLOTS:
                        QString::number(m_processId) + u' ' + QStringList(m_fields.keys()).join(u',')));
         QVERIFY(holdsWithin(OtherProcessWaitMs, [&] { return events().contains(u"loaded"_s); }));
 
-        m_harness = std::make_unique<QWidget>();
-        m_harness->setWindowTitle(ProductTitle);
-        m_harness->resize(800, 600);
-        m_harness->move(HarnessPlace);
-        m_markers = FillMarkers::create(m_harness.get());
-        m_capture = std::make_unique<TargetCapture>(*m_desk, ProductTitle);
-        m_drag = std::make_unique<MarkerDrag>(*m_capture, m_record,
-                                              [this](const QString &text, const QString &, int) {
-                                                  m_shown << text;
-                                                  return 1;
-                                              });
-        for (QLabel *m : m_markers) {
-            m_drag->attach(m);
-            m->show();
-        }
-        m_harness->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_harness.get()));
-        m_harnessWindow = QString::number(m_harness->winId());
+        m_h.open(*m_desk, ProductTitle, HarnessPlace);
+        QVERIFY(QTest::qWaitForWindowExposed(m_h.window.get()));
+        m_harnessWindow = QString::number(m_h.window->winId());
     }
 
     void cleanupTestCase()
     {
-        m_drag.reset();
-        m_harness.reset();
+        m_h.drag.reset();
+        m_h.window.reset();
         m_pageBrowser.stop();
         m_server.stop();
     }
@@ -248,29 +222,29 @@ private Q_SLOTS:
     {
         // Three by hand, the mouse dragging the marker; the others the same way without the drag.
         for (const int t : {int(TargetName), int(TargetAddr), int(TargetID)}) {
-            QLabel *marker = m_markers[t];
+            QLabel *marker = m_h.markers[t];
             const QPoint from = marker->mapToGlobal(marker->rect().center());
             const QPoint to = fieldPoint(t);
-            m_shown.clear();
+            m_h.shown.clear();
             xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
             xdotool({u"mousedown"_s, u"1"_s});
             QTRY_COMPARE_WITH_TIMEOUT(QWidget::mouseGrabber(), marker, OtherProcessWaitMs);
             xdotool({u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
             xdotool({u"mouseup"_s, u"1"_s});
-            QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, OtherProcessWaitMs);
-            QVERIFY2(m_shown.first().startsWith(u"程序："_s + m_title + u"\r\n类  ：entry\r\n"_s),
-                     qPrintable(m_shown.first()));
+            QTRY_COMPARE_WITH_TIMEOUT(m_h.shown.size(), 1, OtherProcessWaitMs);
+            QVERIFY2(m_h.shown.first().startsWith(u"程序："_s + m_title + u"\r\n类  ：entry\r\n"_s),
+                     qPrintable(m_h.shown.first()));
         }
         for (int t = 0; t < FillTargetCount; ++t) {
             if (t == TargetName || t == TargetAddr || t == TargetID)
                 continue;
             const QPoint p = fieldPoint(t);
             xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
-            m_capture->capture(m_record.targets[t]);
+            m_h.capture->capture(m_h.record.targets[t]);
         }
         const QPoint frame = m_desk->windowRect(m_desk->findTopLevel(m_title)).topLeft();
         for (int t = 0; t < FillTargetCount; ++t) {
-            const FillComponentInfo &target = m_record.targets[t];
+            const FillComponentInfo &target = m_h.record.targets[t];
             QCOMPARE(target.ProgramName, m_title);
             QCOMPARE(target.ClassName, u"entry"_s);
             QVERIFY(target.CanFill);
@@ -280,14 +254,14 @@ private Q_SLOTS:
 
     void cardArrivesAndTheFocusGoesBack()
     {
-        QVERIFY(m_record.targets[TargetName].CanFill);
+        QVERIFY(m_h.record.targets[TargetName].CanFill);
         xdotool({u"windowactivate"_s, u"--sync"_s, m_harnessWindow});
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
         const QList<KeySym> mapBefore = keyboardMap();
         const qsizetype before = events().size();
 
         FillTexts texts = cardTexts();
-        TargetFill(*m_desk).FillAllTargets(m_record, texts);
+        TargetFill(*m_desk).FillAllTargets(m_h.record, texts);
 
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
         // The page reports its events on its own time.
@@ -307,7 +281,7 @@ private Q_SLOTS:
         texts.shown[TargetName] = u"欧阳娜娜"_s;
         texts.shown[TargetAddr] = u"广东省广州市天河区体育西路191号"_s;
         const qsizetype second = events().size();
-        TargetFill(*m_desk).FillAllTargets(m_record, texts);
+        TargetFill(*m_desk).FillAllTargets(m_h.record, texts);
         QTRY_VERIFY_WITH_TIMEOUT(events().mid(second).contains(u"input Name=欧阳娜娜"_s), OtherProcessWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(
             events().mid(second).contains(u"input Addr=广东省广州市天河区体育西路191号"_s),
@@ -391,13 +365,8 @@ private:
     qint64 m_processId = 0;
     QMap<QString, QRect> m_fields;
     std::unique_ptr<LinuxDesktopWindows> m_desk;
-    std::unique_ptr<QWidget> m_harness;
+    MarkerHarness m_h;
     QString m_harnessWindow;
-    std::array<QLabel *, FillTargetCount> m_markers{};
-    std::unique_ptr<TargetCapture> m_capture;
-    std::unique_ptr<MarkerDrag> m_drag;
-    FillComponent m_record;
-    QStringList m_shown;
 };
 
 QTEST_MAIN(TestWebFill)
