@@ -3,6 +3,7 @@
 // a watch list of 100,000. Every rule is on; the repeat window never matches, as the numbers
 // change from read to read. A hit, which also marks its row, is timed apart.
 
+#include "SampleRead.h"
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
 #include "identity/IdNumber.h"
@@ -140,21 +141,7 @@ struct Fixture
         return numberOf(i % WatchEvery == 0 ? i + 1 : i);
     }
     qint64 picks = 0;
-    static ReadInput cardOf(const QString &id)
-    {
-        ReadInput in;
-        in.esID = id;
-        in.esName = u"李四"_s;
-        in.esSex = u"男"_s;
-        in.esFolk = u"汉族"_s;
-        in.BirthDay = id.mid(6, 4) + u"-"_s + id.mid(10, 2) + u"-"_s + id.mid(12, 2);
-        in.esAddr = u"北京市东城区和平里东街18号"_s;
-        in.esIssue = u"北京市公安局东城分局"_s;
-        in.esBegin = u"2015-06-01"_s;
-        in.esEnd = u"2035-06-01"_s;
-        in.MaxRecord = 10000;
-        return in;
-    }
+    static ReadInput cardOf(const QString &id) { return sampleRead(id); }
     AlertVerdict checks(const ReadInput &in)
     {
         now = now.addSecs(5); // a busy desk

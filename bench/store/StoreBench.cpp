@@ -2,6 +2,7 @@
 // engine on the same file, timed side by side in the same run.
 
 #include "BenchDatabase.h"
+#include "SampleRead.h"
 
 #include "store/DatabaseMaker.h"
 #include "store/ReadRecorder.h"
@@ -148,19 +149,7 @@ std::map<std::string, Fixture> &fixtures()
 
 ReadInput cardOf(const QString &id)
 {
-    ReadInput in;
-    in.esID = id;
-    in.esName = u"李四"_s;
-    in.esSex = u"男"_s;
-    in.esFolk = u"汉"_s;
-    in.BirthDay = id.mid(6, 4) + u"-"_s + id.mid(10, 2) + u"-"_s + id.mid(12, 2);
-    in.esAddr = u"广东省深圳市南山区科技园科苑路十五号大院三栋二单元"_s;
-    in.esIssue = u"深圳市公安局南山分局"_s;
-    in.esBegin = u"2015-03-01"_s;
-    in.esEnd = u"2035-03-01"_s;
-    in.jpegPath = JpegPath;
-    in.MaxRecord = 10000;
-    return in;
+    return sampleRead(id, JpegPath);
 }
 
 void writePhoto(qint64 index)

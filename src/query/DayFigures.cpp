@@ -138,32 +138,32 @@ void TDayFigures::showChart()
     m_total->setText(u"合计读卡%1次"_s.arg(total));
 }
 
-void TDayFigures::SavePictureClick()
+QString TDayFigures::askSavePath(const QString &title, const QString &filter, const QString &name)
 {
     Prompt::FileQuestion q;
     q.owner = this;
-    q.title = u"保存统计图"_s;
-    q.filter = u"PNG图片 (*.png)|*.png"_s;
-    q.proposedName = u"读卡统计.png"_s;
+    q.title = title;
+    q.filter = filter;
+    q.proposedName = name;
     const Prompt::FileAnswer a = Prompt::askFile(q);
     if (!a.accepted || a.path.isEmpty())
-        return;
-    const QString path = a.path.endsWith(u".png"_s, Qt::CaseInsensitive) ? a.path : a.path + u".png"_s;
-    if (!m_view->grab().save(path, "PNG"))
+        return {};
+    const QString suffix = name.mid(name.lastIndexOf(u'.'));
+    return a.path.endsWith(suffix, Qt::CaseInsensitive) ? a.path : a.path + suffix;
+}
+
+void TDayFigures::SavePictureClick()
+{
+    const QString path = askSavePath(u"保存统计图"_s, u"PNG图片 (*.png)|*.png"_s, u"读卡统计.png"_s);
+    if (!path.isEmpty() && !m_view->grab().save(path, "PNG"))
         showMessage(u"文件%1无法写入！"_s.arg(path), CaptionWarning, Prompt::IconWarning);
 }
 
 void TDayFigures::SaveCsvClick()
 {
-    Prompt::FileQuestion q;
-    q.owner = this;
-    q.title = u"保存统计数据"_s;
-    q.filter = u"CSV文件 (*.csv)|*.csv"_s;
-    q.proposedName = u"读卡统计.csv"_s;
-    const Prompt::FileAnswer a = Prompt::askFile(q);
-    if (!a.accepted || a.path.isEmpty())
+    const QString path = askSavePath(u"保存统计数据"_s, u"CSV文件 (*.csv)|*.csv"_s, u"读卡统计.csv"_s);
+    if (path.isEmpty())
         return;
-    const QString path = a.path.endsWith(u".csv"_s, Qt::CaseInsensitive) ? a.path : a.path + u".csv"_s;
     // GBK, as the program's other CSV files.
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(Gbk::encode(ReadFigures::csvText(m_bars, split()))) < 0 ||

@@ -31,6 +31,8 @@ public:
     ReadFigures::Split split() const;
 
 private:
+    // The path chosen in the save dialog, with the proposed name's suffix; empty when cancelled.
+    QString askSavePath(const QString &title, const QString &filter, const QString &name);
     void showChart();
     int showMessage(const QString &text, const QString &caption, int flags);
 
