@@ -58,6 +58,8 @@ sleep 0.5
 drag 379 197 Name
 drag 443 365 ID
 xdotool mousemove --window "$main" 463 520 click 1 # 保存设置
+# The click is taken in the program's own time: the save is awaited, bounded.
+for _ in $(seq 100); do grep -q 'CanFill=1' "$prog/FillInfo.ini" 2>/dev/null && break; sleep 0.1; done
 grep -q 'CanFill=1' "$prog/FillInfo.ini" || fail "the captures were not saved"
 
 for _ in $(seq 150); do

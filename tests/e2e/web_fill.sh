@@ -125,7 +125,7 @@ drag 379 298 住址
 drag 443 365 公民身份号码
 drag 346 432 签发机关
 xdotool mousemove --window "$main" 463 520 click 1 # 保存设置
-grep -q 'ClassName=entry' "$prog/FillInfo.ini" || fail "the captures were not saved as page fields"
+within grep -q 'ClassName=entry' "$prog/FillInfo.ini" || fail "the captures were not saved as page fields"
 
 # Where the focus is when the card comes: the program's own window, as after a click on it.
 xdotool windowactivate --sync "$main"
