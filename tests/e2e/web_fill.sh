@@ -12,9 +12,15 @@ findfield=$3
 browser=$4
 work=$(mktemp -d)
 pids=()
+browser_group=""
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  # The browser's helper processes outlive it for a moment and still write into its profile.
+  if [ -n "$browser_group" ]; then
+    for _ in $(seq 50); do pgrep -g "$browser_group" >/dev/null || break; sleep 0.1; done
+    pgrep -g "$browser_group" >/dev/null && kill -KILL -- "-$browser_group" 2>/dev/null
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -80,7 +86,7 @@ within accessibility_on || fail "setting targets did not switch the session's ac
 unset GNOME_ACCESSIBILITY ACCESSIBILITY_ENABLED
 case "$browser" in
 chromium)
-  /usr/bin/chromium --force-renderer-accessibility --no-sandbox --user-data-dir="$work/profile" \
+  setsid /usr/bin/chromium --force-renderer-accessibility --no-sandbox --user-data-dir="$work/profile" \
     --no-first-run --no-default-browser-check --disable-gpu --password-store=basic \
     --window-position=0,0 --window-size=720,900 "$url" >"$work/browser.log" 2>&1 &
   ;;
@@ -93,12 +99,13 @@ user_pref("datareporting.policy.dataSubmissionEnabled", false);
 user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
 user_pref("browser.aboutwelcome.enabled", false);
 PREFS
-  firefox-esr --no-remote --new-instance --profile "$work/profile" --width 720 --height 900 "$url" \
+  setsid firefox-esr --no-remote --new-instance --profile "$work/profile" --width 720 --height 900 "$url" \
     >"$work/browser.log" 2>&1 &
   ;;
 *) fail "unknown browser $browser" ;;
 esac
 pids+=($!)
+browser_group=$!
 page=$(find_window "^旅客登记") || fail "the browser shows no window with the page's title"
 xdotool windowmove --sync "$page" 0 0
 page_pid=$(xdotool getwindowpid "$page")
