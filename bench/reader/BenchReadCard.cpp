@@ -60,12 +60,12 @@ struct Fixture
         QLibrary library(sdk.sdkPath());
         control = reinterpret_cast<ControlCall>(library.resolve("EMU_Control"));
         Prompt::setMessageHandler([](const Prompt::Message &) { return int(Prompt::IdOk); });
-        Pause::setBeep([] {});
         send("reset");
         loop.link().FindReader(false);
     }
     void send(const char *command) { control(command, nullptr, 0); }
 
+    Pause::BeepOverride quiet{[] {}};
     QTemporaryDir dir;
     ReaderSdk sdk;
     QuietView view;

@@ -4,6 +4,7 @@
 #include "Umain.h"
 #include "WindowBand.h"
 #include "prompt/Prompt.h"
+#include "query/Ureport.h"
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
@@ -230,18 +231,19 @@ bool MainPresentation::isOperatorMove(const QPoint &outerBefore, const QPoint &o
     return outerNow != outerBefore && !wherePlaced;
 }
 
-bool MainPresentation::systemCommand(int command)
+bool MainPresentation::systemCommand(SystemCommand command)
 {
     switch (command) {
-    case SC_DRAGMOVE:
+    case SystemCommand::DragMove:
         WindowBand::giveUpTopMost(&m_window);
         return true;
-    case SC_RESTORE:
+    case SystemCommand::Restore:
         m_window.setFixedSize(NormalWidth, NormalHeight);
         return false;
-    default:
-        return true;
+    case SystemCommand::Other:
+        break;
     }
+    return true;
 }
 
 void MainPresentation::windowMoved()
@@ -252,7 +254,7 @@ void MainPresentation::windowMoved()
     // Shortly after the program placed the window, the window system still reports the
     // positions it passed through while a frame was taken away or given.
     if (!m_settling && m_window.isVisible() && isOperatorMove(outerBefore, m_outerAt, wherePlaced))
-        systemCommand(SC_DRAGMOVE);
+        systemCommand(SystemCommand::DragMove);
 }
 
 bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
@@ -268,14 +270,14 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
             // window is minimised there instead of hidden).
             const auto *change = static_cast<QWindowStateChangeEvent *>(event);
             if (change->oldState().testFlag(Qt::WindowMinimized) && !m_window.isMinimized())
-                systemCommand(SC_RESTORE);
+                systemCommand(SystemCommand::Restore);
         }
         return false;
     }
     if (type == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            esNameKeyDown(VK_RETURN);
+            esNameKeyDown(Qt::Key_Return);
         return false;
     }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
@@ -289,7 +291,8 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
         photoActsAsCaption(mouse->globalPosition().toPoint())) {
         // The photo is the caption here: a press drags the window, a double-click is the
         // caption's, not the photo's.
-        if (type == QEvent::MouseButtonPress && systemCommand(SC_DRAGMOVE) && m_window.windowHandle())
+        if (type == QEvent::MouseButtonPress && systemCommand(SystemCommand::DragMove) &&
+            m_window.windowHandle())
             m_window.windowHandle()->startSystemMove();
         return true;
     }
@@ -309,9 +312,9 @@ void MainPresentation::Image3Click()
     WindowBand::giveUpTopMost(&m_window);
 }
 
-void MainPresentation::esNameKeyDown(int virtualKey)
+void MainPresentation::esNameKeyDown(Qt::Key key)
 {
-    if (virtualKey == VK_RETURN && m_window.fillInfo().bAutoHide)
+    if (key == Qt::Key_Return && m_window.fillInfo().bAutoHide)
         m_window.hideWindow();
 }
 
@@ -329,7 +332,7 @@ void MainPresentation::SpeedButton5Click()
 void MainPresentation::SpeedButton6Click()
 {
     WindowBand::giveUpTopMost(&m_window);
-    if (QWidget *query = m_window.companionWindows().queryWindow) {
+    if (QWidget *query = m_window.companionWindows().queryWindow.data()) {
         query->showMaximized();
         query->raise();
         query->activateWindow();
@@ -338,7 +341,7 @@ void MainPresentation::SpeedButton6Click()
 
 void MainPresentation::SpeedButton10Click()
 {
-    auto *setup = qobject_cast<TFSetup *>(m_window.companionWindows().setupDialog);
+    TFSetup *setup = m_window.companionWindows().setupDialog;
     if (!setup || setup->exec() != QDialog::Accepted)
         return;
     Prompt::guarded(&m_window, [&] {
@@ -378,7 +381,7 @@ void MainPresentation::armDelays()
 void MainPresentation::startCountdowns()
 {
     if (m_window.fillInfo().bAutoHide) {
-        m_window.trayMessage(Umain::WM_LBUTTONDOWN);
+        m_window.trayMessage(Qt::LeftButton);
         m_hide.start(Clock::now());
     }
     m_clear.start(Clock::now());

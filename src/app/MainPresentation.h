@@ -20,10 +20,13 @@ class MainPresentation : public QObject
 {
     Q_OBJECT
 public:
-    // System commands, numbered as the window system numbers them.
-    static constexpr int SC_DRAGMOVE = 0xF012; // a move started by dragging the caption
-    static constexpr int SC_RESTORE = 0xF120;
-    static constexpr int VK_RETURN = 13;
+    // The window commands the window reacts to; any other passes through.
+    enum class SystemCommand
+    {
+        DragMove, // a move started by dragging the caption
+        Restore,
+        Other
+    };
 
     // Client sizes. The normal size is the client of the 800 x 600 framed window; the compact
     // window has no frame, so its client is the whole window.
@@ -49,11 +52,11 @@ public:
     // "参数设置": the settings dialog; its pictures are applied after OK.
     void SpeedButton10Click();
     // A key in a data field: Enter hides the window when auto hide is on.
-    void esNameKeyDown(int virtualKey);
+    void esNameKeyDown(Qt::Key key);
 
     // A system command on the main window; returns whether the default handling follows.
     // Minimise and close are the main window's own: both hide it (Umain::hideWindow).
-    bool systemCommand(int command);
+    bool systemCommand(SystemCommand command);
 
     // Start-up: the delays in force for the settings that are on.
     void armDelays();

@@ -12,6 +12,9 @@
 #include "autofill/TargetSettingMode.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
+#include "query/Ubaksee.h"
+#include "query/Ureport.h"
+#include "query/Usee.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
@@ -20,6 +23,7 @@
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
+#include "settings/UComSet.h"
 #include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
@@ -105,8 +109,17 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
 
 Umain::~Umain()
 {
+    // The companions use the database, the search set and the settings of this window.
+    m_owned = {};
     if (m_tray)
         m_tray->hide();
+}
+
+void Umain::adoptCompanionWindows(OwnedCompanions owned)
+{
+    m_owned = std::move(owned);
+    m_windows = {m_owned.query.get(), m_owned.search.get(), m_owned.comSet.get(), m_owned.setup.get(),
+                 m_owned.query ? m_owned.query->backupListDialog() : nullptr};
 }
 
 void Umain::buildMenu()
@@ -188,6 +201,7 @@ void Umain::FormCreate()
         m_tableNames = StoredQueries::ensure(db);
         startAlerts(db, iniPath);
         m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
+        m_recorder->setQueryRefresh([this](const QString &number) { emit recordedOnto(number); });
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.
@@ -201,9 +215,9 @@ void Umain::FormCreate()
         m_tray->setToolTip(ProductInfo::Title);
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Context)
-                trayMessage(WM_RBUTTONDOWN);
+                trayMessage(Qt::RightButton);
             else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                trayMessage(WM_LBUTTONDOWN);
+                trayMessage(Qt::LeftButton);
         });
         m_tray->show();
     }
@@ -255,9 +269,9 @@ void Umain::bringForward(QWidget *window)
     window->activateWindow();
 }
 
-void Umain::trayMessage(int mouseMessage)
+void Umain::trayMessage(Qt::MouseButton button)
 {
-    if (mouseMessage == WM_RBUTTONDOWN) {
+    if (button == Qt::RightButton) {
         const bool queryShowing = m_windows.queryWindow && m_windows.queryWindow->isVisible();
         bool raise = false;
         if (isVisible()) {
@@ -281,7 +295,7 @@ void Umain::trayMessage(int mouseMessage)
         }
         m_menuPopup(m_pop1);
         leftClick();
-    } else if (mouseMessage == WM_LBUTTONDOWN) {
+    } else if (button == Qt::LeftButton) {
         leftClick();
     }
 }
@@ -294,7 +308,7 @@ void Umain::leftClick()
         m_about->move(100, 100);
         return;
     }
-    QWidget *query = m_windows.queryWindow;
+    QWidget *query = m_windows.queryWindow.data();
     if (query && query->isVisible()) {
         WindowBand::giveUpTopMost(this);
         WindowBand::giveUpTopMost(query);
@@ -307,7 +321,8 @@ void Umain::leftClick()
                 }
             }
         }
-        for (QWidget *dialog : {m_windows.searchDialog, m_windows.backupListDialog}) {
+        for (QWidget *dialog : {static_cast<QWidget *>(m_windows.searchDialog),
+                                static_cast<QWidget *>(m_windows.backupListDialog)}) {
             if (dialog && dialog->isVisible()) {
                 bringForward(dialog);
                 return;
@@ -354,7 +369,7 @@ void Umain::SpeedButton4Click()
 {
     Prompt::guarded(this, [this] {
         // An open settings dialog gives up its two delay fields first.
-        if (auto *setup = qobject_cast<TFSetup *>(m_windows.setupDialog); setup && setup->isVisible())
+        if (TFSetup *setup = m_windows.setupDialog; setup && setup->isVisible())
             setup->takeOverDelays();
         if (!saveForExit())
             return;

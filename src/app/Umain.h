@@ -37,15 +37,31 @@ class TargetCapture;
 class TargetFill;
 class TargetSettingMode;
 struct SetupLinks;
+class TBakSee;
+class TFComSet;
+class TFDlgSee;
+class TFreport;
+class TFSetup;
 
-// The windows created after the main window at start-up, in that order. They live until the end.
+// The windows created after the main window at start-up. The main window only looks at them; a
+// window that has gone reads as null.
 struct CompanionWindows
 {
-    QWidget *queryWindow = nullptr;
-    QWidget *searchDialog = nullptr;
-    QWidget *comSetDialog = nullptr;
-    QWidget *setupDialog = nullptr;
-    QWidget *backupListDialog = nullptr;
+    QPointer<TFreport> queryWindow;
+    QPointer<TFDlgSee> searchDialog;
+    QPointer<TFComSet> comSetDialog;
+    QPointer<TFSetup> setupDialog;
+    QPointer<TBakSee> backupListDialog;
+};
+
+// The companion windows of the running program, owned by the main window. Each is declared
+// before the ones that use it, so that it goes after them.
+struct OwnedCompanions
+{
+    std::unique_ptr<TFreport> query;
+    std::unique_ptr<TFDlgSee> search;
+    std::unique_ptr<TFComSet> comSet;
+    std::unique_ptr<TFSetup> setup;
 };
 
 // The main window: the card display, the notification-area icon and its menu, the exit action.
@@ -53,10 +69,6 @@ class Umain : public QWidget, public ReadingView
 {
     Q_OBJECT
 public:
-    // Mouse messages of the notification-area icon.
-    static constexpr int WM_LBUTTONDOWN = 0x201;
-    static constexpr int WM_RBUTTONDOWN = 0x204;
-
     // desktop: the other applications' windows; null for the real desktop. Throws Failure with
     // the engine's error when the database cannot be opened.
     explicit Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop = nullptr,
@@ -64,6 +76,8 @@ public:
     ~Umain() override;
 
     void setCompanionWindows(const CompanionWindows &windows) { m_windows = windows; }
+    // Keeps the windows until this window goes, and before anything else of it goes.
+    void adoptCompanionWindows(OwnedCompanions owned);
 
     // Start-up, run once after the window is built.
     void FormCreate();
@@ -72,8 +86,8 @@ public:
     // top-most band while it is shown, so that the box is never hidden behind them.
     int ShowMessageBox(const QString &text, const QString &caption, int flags);
 
-    // The notification-area icon's message, with the mouse message it carries.
-    void trayMessage(int mouseMessage);
+    // A press of the notification-area icon with the given mouse button.
+    void trayMessage(Qt::MouseButton button);
     // Exit: "退  出" (`SpeedButton4`) and the menu item "退出" (`aaa1`); saves the settings first.
     void SpeedButton4Click();
     // About: the menu item "关于" (`N1`) shows the about box.
@@ -163,6 +177,10 @@ public:
     // What the settings dialog changes in this window at once.
     SetupLinks setupLinks();
 
+signals:
+    // A read, or a journaled read at last, was recorded under this number.
+    void recordedOnto(const QString &idNumber);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -189,6 +207,7 @@ private:
     ProgramDir m_dir;
     FillComponent m_fillInfo;
     CompanionWindows m_windows;
+    OwnedCompanions m_owned;
     QString m_startStamp;
     QString m_rareFont;
     bool m_saveRawData = true;

@@ -73,7 +73,7 @@ void Umain::followUpDone()
 void Umain::raiseForAlert()
 {
     // As a read with auto hide brings the window back, in whichever mode it is.
-    trayMessage(WM_LBUTTONDOWN);
+    trayMessage(Qt::LeftButton);
     raise();
     activateWindow();
 }

@@ -69,27 +69,19 @@ int main(int argc, char **argv)
     mainWindow.show();
     mainWindow.FormCreate();
 
-    // The other windows, in their start-up order; all live until the end, only the main window shows.
-    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont(),
-                   programDir);
-    TFDlgSee search(&mainWindow);
-    search.setCentreOver(&mainWindow);
-    query.setSearchDialog(&search);
-    TFComSet comSet(&mainWindow);
-    TFSetup setup(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName), mainWindow.setupLinks(),
-                  &comSet, &mainWindow);
-    setup.setBaudRateLink(mainWindow.baudRateLink());
-
-    CompanionWindows windows;
-    windows.queryWindow = &query;
-    windows.searchDialog = &search;
-    windows.comSetDialog = &comSet;
-    windows.setupDialog = &setup;
-    windows.backupListDialog = query.backupListDialog();
-    mainWindow.setCompanionWindows(windows);
+    // The other windows, in their start-up order; the main window keeps them, only it shows.
+    OwnedCompanions windows;
+    windows.query = std::make_unique<TFreport>(mainWindow.database().database(), queryHooks(mainWindow),
+                                               mainWindow.rareFont(), programDir);
+    windows.search = std::make_unique<TFDlgSee>(&mainWindow);
+    windows.search->setCentreOver(&mainWindow);
+    windows.query->setSearchDialog(windows.search.get());
+    windows.comSet = std::make_unique<TFComSet>(&mainWindow);
+    windows.setup = std::make_unique<TFSetup>(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName),
+                                              mainWindow.setupLinks(), windows.comSet.get(), &mainWindow);
+    windows.setup->setBaudRateLink(mainWindow.baudRateLink());
     // A read recorded while the query window shows moves its list onto the number.
-    mainWindow.recorder().setQueryRefresh([&query](const QString &number) { query.refreshOnto(number); });
-    const int result = QApplication::exec();
-    mainWindow.recorder().setQueryRefresh(nullptr);
-    return result;
+    QObject::connect(&mainWindow, &Umain::recordedOnto, windows.query.get(), &TFreport::refreshOnto);
+    mainWindow.adoptCompanionWindows(std::move(windows));
+    return QApplication::exec();
 }

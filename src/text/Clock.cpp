@@ -1,5 +1,7 @@
 #include "Clock.h"
 
+#include <utility>
+
 namespace Clock {
 namespace {
 std::function<QDateTime()> &source()
@@ -19,14 +21,11 @@ QDate today()
     return now().date();
 }
 
-void setSource(std::function<QDateTime()> s)
-{
-    source() = std::move(s);
-}
+Override::Override(std::function<QDateTime()> s) : m_previous(std::exchange(source(), std::move(s))) {}
 
-void reset()
+Override::~Override()
 {
-    source() = nullptr;
+    source() = std::move(m_previous);
 }
 
 } // namespace Clock

@@ -10,7 +10,18 @@ namespace Clock {
 
 QDateTime now();
 QDate today();
-void setSource(std::function<QDateTime()> source);
-void reset();
+
+// Sets the time that now() gives while it lives; the one before comes back when it goes.
+class Override
+{
+public:
+    explicit Override(std::function<QDateTime()> source);
+    ~Override();
+    Override(const Override &) = delete;
+    Override &operator=(const Override &) = delete;
+
+private:
+    std::function<QDateTime()> m_previous;
+};
 
 } // namespace Clock

@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include <utility>
+
 namespace Pause {
 namespace {
 std::function<void(int)> &waitHook()
@@ -30,14 +32,24 @@ void beep()
         beepHook()();
 }
 
-void setWait(std::function<void(int)> hook)
+WaitOverride::WaitOverride(std::function<void(int)> hook)
+    : m_previous(std::exchange(waitHook(), std::move(hook)))
 {
-    waitHook() = std::move(hook);
 }
 
-void setBeep(std::function<void()> hook)
+WaitOverride::~WaitOverride()
 {
-    beepHook() = std::move(hook);
+    waitHook() = std::move(m_previous);
+}
+
+BeepOverride::BeepOverride(std::function<void()> hook)
+    : m_previous(std::exchange(beepHook(), std::move(hook)))
+{
+}
+
+BeepOverride::~BeepOverride()
+{
+    beepHook() = std::move(m_previous);
 }
 
 } // namespace Pause

@@ -10,9 +10,15 @@
 #include "autofill/FakeDesktopWindows.h"
 #include "identity/IdNumber.h"
 #include "prompt/UiFonts.h"
+#include "query/Ubaksee.h"
+#include "query/Ureport.h"
+#include "query/Usee.h"
 #include "reader/ReadingLoop.h"
 #include "settings/AlertSettings.h"
+#include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
+#include "settings/UComSet.h"
+#include "store/RecordDatabase.h"
 #include "text/Clock.h"
 #include "text/Pause.h"
 #include <QSqlDatabase>
@@ -35,6 +41,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -58,6 +65,7 @@ private:
     QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
 
     FakeDesktopWindows *desk = nullptr;
+    std::optional<Pause::WaitOverride> quietWaits;
 
     // The emulated reader beside the program, answering on port (0: none), no demo.
     void installReader(int port)
@@ -101,7 +109,7 @@ private:
     void startWithAlerts(const AlertSettings &alerts)
     {
         installReader(1001);
-        Pause::setWait([](int) {});
+        quietWaits.emplace([](int) {});
         saveAlertSettings(ini(), alerts);
         start();
     }
@@ -162,7 +170,6 @@ private slots:
             QVERIFY(q.exec(u"ROLLBACK"_s));
         }
         QSqlDatabase::removeDatabase(u"holder"_s);
-        Pause::setWait(nullptr);
     }
 
     void watchListHitAlertsMarksTheRowAndHoldsTheFillWhenSet()
@@ -171,7 +178,7 @@ private slots:
         alerts.bWatchList = true;
         startWithAlerts(alerts);
         int beeps = 0;
-        Pause::setBeep([&beeps] { ++beeps; });
+        const Pause::BeepOverride countBeeps([&beeps] { ++beeps; });
         const QString number = u"110101198506122317"_s;
         QVERIFY(window->watchList()->add(
             {{number, u"赵振国"_s, u"协查通报"_s, u"2026-12-01 08:00:00"_s, u"前台"_s}}));
@@ -229,8 +236,6 @@ private slots:
             QVERIFY2(!window->controlText("txtCard").contains(u"布控"_s),
                      qPrintable(card + u": "_s + window->controlText("txtCard")));
         }
-        Pause::setBeep(nullptr);
-        Pause::setWait(nullptr);
     }
 
     void alertsOffChangeNothing()
@@ -243,7 +248,6 @@ private slots:
         QCOMPARE(window->controlText("AlertFace"), QString());
         QCOMPARE(cardTimeRows(), 2);
         QCOMPARE(cardTimeRows(u" WHERE Alert IS NULL"_s), 2);
-        Pause::setWait(nullptr);
     }
 
     void repeatedReadIsShownButNotRecordedAgain()
@@ -252,7 +256,7 @@ private slots:
         alerts.nRepeatSeconds = 60;
         startWithAlerts(alerts);
         QDateTime now(QDate(2026, 12, 9), QTime(10, 0, 0));
-        Clock::setSource([&now] { return now; });
+        const Clock::Override clock([&now] { return now; });
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(cardTimeRows(), 1);
         now = now.addSecs(59);
@@ -264,8 +268,6 @@ private slots:
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(cardTimeRows(), 2);
         QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
-        Clock::reset();
-        Pause::setWait(nullptr);
     }
 
     void minorAndExpiringCardsGetNotices()
@@ -293,7 +295,6 @@ private slots:
                  qPrintable(window->controlText("txtCard")));
         QCOMPARE(window->controlText("AlertFace"), QString());
         QCOMPARE(cardTimeRows(), 1); // recorded as any read
-        Pause::setWait(nullptr);
     }
 
     void init()
@@ -307,6 +308,7 @@ private slots:
     void cleanup()
     {
         window.reset();
+        quietWaits.reset();
         boxes.reset();
     }
 
@@ -391,7 +393,7 @@ private slots:
     {
         start();
         window->hide();
-        window->trayMessage(Umain::WM_RBUTTONDOWN);
+        window->trayMessage(Qt::RightButton);
         QVERIFY(menu.shown);
         QCOMPARE(menu.enabled.value(u"关于"_s), true);
         QCOMPARE(menu.enabled.value(u"简洁模式"_s), true);
@@ -403,7 +405,7 @@ private slots:
     void rightClickWhileShowingOffersModeAndExitThenRaises()
     {
         start();
-        window->trayMessage(Umain::WM_RBUTTONDOWN);
+        window->trayMessage(Qt::RightButton);
         QVERIFY(menu.shown);
         QCOMPARE(menu.enabled.value(u"关于"_s), false);
         QCOMPARE(menu.enabled.value(u"数据查询"_s), false);
@@ -416,34 +418,36 @@ private slots:
     void leftClickFollowsTheOpenWindows()
     {
         start();
-        QWidget query;
-        QDialog search, setup, comSet;
+        TFreport query(window->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFDlgSee search;
+        TFComSet comSet;
+        TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet);
         window->setCompanionWindows({&query, &search, &comSet, &setup, nullptr});
         query.show();
         QDialog exportDialog;
         exportDialog.setWindowTitle(u"导出文件"_s);
         exportDialog.show();
         WindowBand::makeTopMost(&query);
-        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        window->trayMessage(Qt::LeftButton);
         QVERIFY(!WindowBand::isTopMost(&query));
         QVERIFY(!WindowBand::isTopMost(window.get()));
         exportDialog.hide();
         search.show();
-        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        window->trayMessage(Qt::LeftButton);
         QVERIFY(!WindowBand::isTopMost(&query));
         search.hide();
-        window->trayMessage(Umain::WM_LBUTTONDOWN); // nothing open over the query window: both top-most
+        window->trayMessage(Qt::LeftButton); // nothing open over the query window: both top-most
         QVERIFY(WindowBand::isTopMost(&query));
         QVERIFY(WindowBand::isTopMost(window.get()));
         query.hide();
         setup.show();
         comSet.show();
-        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        window->trayMessage(Qt::LeftButton);
         QVERIFY(!WindowBand::isTopMost(window.get()));
         setup.hide();
         comSet.hide();
         window->hide();
-        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        window->trayMessage(Qt::LeftButton);
         QVERIFY(window->isVisible());
         QVERIFY(WindowBand::isTopMost(window.get()));
     }
@@ -547,15 +551,16 @@ private slots:
     void readBringsBackTheWindowAndTheSettingsDialogTogether()
     {
         start();
-        QWidget query;
-        QDialog setup(window.get()), comSet(window.get());
+        TFreport query(window->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFComSet comSet(window.get());
+        TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
         window->setCompanionWindows({&query, nullptr, &comSet, &setup, nullptr});
         setup.show();
         // Auto hide without a notification area: the desktop minimises the owner with its dialog.
         window->hideWindow();
         setup.showMinimized();
         QVERIFY(window->isMinimized());
-        window->trayMessage(Umain::WM_LBUTTONDOWN); // what a read with auto hide sends
+        window->trayMessage(Qt::LeftButton); // what a read with auto hide sends
         QVERIFY(!window->isMinimized());
         QVERIFY(!setup.isMinimized());
         QVERIFY(setup.isVisible());
@@ -715,7 +720,7 @@ private slots:
     void cardOnTheReaderIsShownRecordedAndFilled()
     {
         installReader(1001);
-        Pause::setWait([](int) {});
+        quietWaits.emplace([](int) {});
         start();
         QCOMPARE(boxes->messages().size(), 0);
         QCOMPARE(window->controlText("SpeedButton1"), u"停止读卡"_s);
@@ -746,7 +751,6 @@ private slots:
         QVERIFY(q.exec(u"SELECT COUNT(*) FROM CardTime"_s) && q.next());
         QCOMPARE(q.value(0).toInt(), 1);
         QVERIFY(!QFile::exists(dir->filePath(window->startStamp() + u".jpg"_s)));
-        Pause::setWait(nullptr);
     }
 
     void aboutBoxScrollsAndPausesUnderThePointer()

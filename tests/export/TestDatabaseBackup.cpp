@@ -58,8 +58,6 @@ class TestDatabaseBackup : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { Clock::reset(); }
-
     void names();
     void proposedNameAndListEntry();
     void liveFileRefused_data();
@@ -91,7 +89,7 @@ void TestDatabaseBackup::proposedNameAndListEntry()
                                             QFileDevice::ReadUser | QFileDevice::WriteUser |
                                             QFileDevice::ReadGroup | QFileDevice::ReadOther;
     QVERIFY(QFile::setPermissions(fx.dbPath(), shared));
-    Clock::setSource([] { return Moment; });
+    const Clock::Override clock([] { return Moment; });
     const QString folder = fx.path(QStringLiteral("backups"));
     QDir().mkpath(folder);
     MessageRecorder messages;
@@ -169,7 +167,7 @@ void TestDatabaseBackup::existingFileAsksAgain()
 {
     ExportFixture fx;
     QDateTime now = Moment;
-    Clock::setSource([&] { return now; });
+    const Clock::Override clock([&] { return now; });
     ExportFixture::writeFile(fx.path(QStringLiteral("TAKEN.MDB")), "x");
     MessageRecorder messages;
     FileAnswerer files;

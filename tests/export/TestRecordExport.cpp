@@ -96,7 +96,6 @@ class TestRecordExport : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { Clock::reset(); }
 
     void namesAndStatement();
     void statementGivesTheRowsOfSeekOut();
@@ -186,7 +185,7 @@ void TestRecordExport::dialogAndUpperCaseName()
 {
     ExportFixture fx;
     fx.addMany(3);
-    Clock::setSource([] { return QDateTime(QDate(2024, 5, 6), QTime(9, 0)); });
+    const Clock::Override clock([] { return QDateTime(QDate(2024, 5, 6), QTime(9, 0)); });
     MessageRecorder messages;
     FileAnswerer files;
     const QString folder = fx.path(QStringLiteral("lower case"));

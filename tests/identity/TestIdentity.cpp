@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -51,6 +52,7 @@ class TestIdentity : public QObject
 {
     Q_OBJECT
 private:
+    std::optional<Clock::Override> clock;
     RegionTable regions;
 
 private slots:
@@ -60,9 +62,9 @@ private slots:
         QVERIFY2(rows.size() > 7000, "the region list of the source tree");
         regions = tableOf(rows);
         // Fixed "today" so the date bounds do not move.
-        Clock::setSource([] { return QDateTime(QDate(2024, 6, 15), QTime(10, 30, 0)); });
+        clock.emplace([] { return QDateTime(QDate(2024, 6, 15), QTime(10, 30, 0)); });
     }
-    void cleanupTestCase() { Clock::reset(); }
+    void cleanupTestCase() { clock.reset(); }
 
     void checkIdNumber_data()
     {

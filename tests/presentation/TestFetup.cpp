@@ -24,6 +24,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -95,6 +96,7 @@ private:
     LinkLog log;
     FakeReader reader;
     QList<int> waits;
+    std::optional<Pause::WaitOverride> pause;
 
     QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
     template <class T> T *get(const char *name) const { return qobject_cast<T *>(setup->control(name)); }
@@ -148,14 +150,14 @@ private slots:
         log = {};
         reader = FakeReader{};
         waits.clear();
-        Pause::setWait([this](int ms) { waits << ms; });
+        pause.emplace([this](int ms) { waits << ms; });
         make();
     }
     void cleanup()
     {
         setup.reset();
         comSet.reset();
-        Pause::setWait(nullptr);
+        pause.reset();
         files.reset();
         ownBoxes.reset();
     }

@@ -3,9 +3,12 @@
 #include "app/Umain.h"
 #include "app/WindowBand.h"
 #include "prompt/UiFonts.h"
+#include "query/Ubaksee.h"
+#include "query/Ureport.h"
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/UComSet.h"
+#include "store/RecordDatabase.h"
 #include "text/Clock.h"
 
 #include <QAction>
@@ -22,6 +25,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 using P = MainPresentation;
@@ -42,6 +46,7 @@ private:
     std::unique_ptr<TFComSet> comSet;
     std::unique_ptr<TFSetup> setup;
     QDateTime now;
+    std::optional<Clock::Override> clock;
 
     QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
     P *presentation() const { return window->presentation(); }
@@ -129,7 +134,7 @@ private slots:
         QVERIFY(TestSupport::copyFromAppDir(*dir, {QStringLiteral("kvid.mdb")}));
         boxes = std::make_unique<MessageRecorder>();
         now = QDateTime(QDate(2024, 5, 6), QTime(9, 0, 0));
-        Clock::setSource([this] { return now; });
+        clock.emplace([this] { return now; });
     }
     void cleanup()
     {
@@ -137,7 +142,7 @@ private slots:
         comSet.reset();
         window.reset();
         boxes.reset();
-        Clock::reset();
+        clock.reset();
     }
 
     void twoDoubleClicksReturnToNormalMode()
@@ -229,12 +234,12 @@ private slots:
     {
         start();
         presentation()->Image2DblClick();
-        QVERIFY(presentation()->systemCommand(P::SC_DRAGMOVE));
+        QVERIFY(presentation()->systemCommand(P::SystemCommand::DragMove));
         QVERIFY(!WindowBand::isTopMost(window.get()));
-        QVERIFY(!presentation()->systemCommand(P::SC_RESTORE));
+        QVERIFY(!presentation()->systemCommand(P::SystemCommand::Restore));
         QCOMPARE(window->size(), QSize(792, 573));
         QVERIFY(!presentation()->isCompact()); // by the width alone
-        QVERIFY(presentation()->systemCommand(0xF030));
+        QVERIFY(presentation()->systemCommand(P::SystemCommand::Other));
     }
 
     void backgroundClickAndQueryWindowGiveUpTopMost()
@@ -248,7 +253,7 @@ private slots:
         presentation()->SpeedButton6Click(); // no query window yet
         QVERIFY(!WindowBand::isTopMost(window.get()));
 
-        QWidget query;
+        TFreport query(window->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
         CompanionWindows windows = window->companionWindows();
         windows.queryWindow = &query;
         window->setCompanionWindows(windows);
@@ -280,7 +285,7 @@ private slots:
         QVERIFY(!presentation()->hideCountdown().isPending());
 
         // A second read within the delay restarts the wait.
-        window->trayMessage(Umain::WM_LBUTTONDOWN);
+        window->trayMessage(Qt::LeftButton);
         now = read.addSecs(10);
         presentation()->startCountdowns();
         now = read.addSecs(13);

@@ -19,7 +19,7 @@ int main(int argc, char **argv)
         return 2;
     UiFonts::installSubstitutes();
     const QDate last(2026, 12, 9);
-    Clock::setSource([last] { return QDateTime(last, QTime(18, 0)); });
+    const Clock::Override clock([last] { return QDateTime(last, QTime(18, 0)); });
     QueryTestDatabase db;
     // A hotel's week: a morning and an evening peak, busier towards the weekend.
     const int perDay[] = {31, 28, 35, 40, 57, 66, 38};

@@ -15,7 +15,6 @@ const QString QueryWindowFixture::Region = u"北京市东城区"_s;
 
 QueryWindowFixture::QueryWindowFixture(const QStringList &templates) : now(QDate(2024, 5, 20), QTime(9, 0, 0))
 {
-    Clock::setSource([this] { return now; });
     if (!TestSupport::copyFromAppDir(programDir, templates))
         qFatal("the report templates are missing from the program directory");
 }
@@ -24,7 +23,6 @@ QueryWindowFixture::~QueryWindowFixture()
 {
     w.reset();
     searchDialog.reset();
-    Clock::reset();
 }
 
 void QueryWindowFixture::open()

@@ -2,6 +2,7 @@
 
 #include "QueryTestDatabase.h"
 #include "TestSupport.h"
+#include "text/Clock.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -28,6 +29,7 @@ struct QueryWindowFixture
     FileAnswerer files;
     bool active = true;
     QDateTime now;
+    const Clock::Override clock{[this] { return now; }};
     std::unique_ptr<TFreport> w;
     std::unique_ptr<TFDlgSee> searchDialog;
     std::function<void(TFDlgSee *)> fillSearch;

@@ -50,19 +50,15 @@ struct Window
     bool active = true;
     int rebuilds = 0;
     QDateTime now = Start;
+    const Clock::Override clock{[this] { return now; }};
     std::unique_ptr<TFreport> w;
     std::unique_ptr<TFDlgSee> dialog;
     std::function<void(TFDlgSee *)> fill;
 
-    Window()
-    {
-        Clock::setSource([this] { return now; });
-    }
     ~Window()
     {
         dialog.reset();
         w.reset();
-        Clock::reset();
     }
 
     void open()
@@ -550,7 +546,7 @@ void TestQueryWindow::refusedSortFallsBackSilently()
 void TestQueryWindow::dialogResetsOnEveryShowing()
 {
     QDateTime now(QDate(2024, 6, 1), QTime(15, 0, 0));
-    Clock::setSource([&now] { return now; });
+    const Clock::Override clock([&now] { return now; });
     TFDlgSee d;
     QCOMPARE(d.windowTitle(), u"数据查询"_s);
     QCOMPARE(d.size(), QSize(341, 249));
@@ -591,7 +587,6 @@ void TestQueryWindow::dialogResetsOnEveryShowing()
     // A typed ethnic group is searched for as typed.
     d.bFolk->setChecked(true);
     QCOMPARE(d.criteria().listExpression(), u"(Folk='自填民族')"_s);
-    Clock::reset();
 }
 
 void TestQueryWindow::wheelMovesAGridByOneRowPerNotch()

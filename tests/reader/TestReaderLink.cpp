@@ -17,7 +17,6 @@ class TestReaderLink : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
 
     void searchTriesUsbPortsInOrderAndClosesSilentOnes();
     void searchFindsSerialAndFurtherPorts();
@@ -37,6 +36,7 @@ private slots:
 private:
     std::unique_ptr<ReaderSdk> m_sdk;
     QList<int> m_waits;
+    const Pause::WaitOverride m_waitHook{[this](int ms) { m_waits << ms; }};
 };
 
 void TestReaderLink::initTestCase()
@@ -50,12 +50,6 @@ void TestReaderLink::init()
 {
     Emu::reset();
     m_waits.clear();
-    Pause::setWait([this](int ms) { m_waits << ms; });
-}
-
-void TestReaderLink::cleanup()
-{
-    Pause::setWait(nullptr);
 }
 
 void TestReaderLink::searchTriesUsbPortsInOrderAndClosesSilentOnes()

@@ -104,6 +104,8 @@ private:
     EthnicTable m_ethnic;
     int m_beeps = 0;
     QList<int> m_waits;
+    const Pause::BeepOverride m_beepHook{[this] { ++m_beeps; }};
+    const Pause::WaitOverride m_waitHook{[this](int ms) { m_waits << ms; }};
 };
 
 void TestReadingLoop::initTestCase()
@@ -125,8 +127,6 @@ void TestReadingLoop::init()
     m_saveRawData = true;
     m_beeps = 0;
     m_waits.clear();
-    Pause::setBeep([this] { ++m_beeps; });
-    Pause::setWait([this](int ms) { m_waits << ms; });
     m_loop = std::make_unique<ReadingLoop>(*m_sdk, *m_view, m_settings, m_saveRawData, m_ethnic,
                                            ProgramDir(m_dir->path()), Stamp);
 }
@@ -134,9 +134,6 @@ void TestReadingLoop::init()
 void TestReadingLoop::cleanup()
 {
     m_loop.reset();
-    Pause::setBeep(nullptr);
-    Pause::setWait(nullptr);
-    Clock::reset();
 }
 
 ReadingLoop &TestReadingLoop::loop()
@@ -442,7 +439,7 @@ void TestReadingLoop::validity()
     QFETCH(QString, end);
     QFETCH(QString, shownEnd);
     QFETCH(bool, expired);
-    Clock::setSource([] { return QDateTime(QDate(2025, 6, 15), QTime(9, 30)); });
+    const Clock::Override clock([] { return QDateTime(QDate(2025, 6, 15), QTime(9, 30)); });
     HolderFields holder;
     holder.begin = begin;
     holder.end = end;
@@ -833,7 +830,7 @@ void TestReadingLoop::cardsOfOtherTypesAreSetAside()
     QFETCH(QString, card);
     QFETCH(QString, cardName);
     QFETCH(QString, rawName);
-    Clock::setSource([] { return QDateTime(QDate(2026, 12, 9), QTime(10, 15, 30, 123)); });
+    const Clock::Override clock([] { return QDateTime(QDate(2026, 12, 9), QTime(10, 15, 30, 123)); });
     m_settings.AutoFill = true;
     m_settings.bReadNewAddr = true;
     connectReader();

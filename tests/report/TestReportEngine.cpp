@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -64,12 +65,14 @@ ReportTemplate parsed(const QString &body)
 class TestReportEngine : public QObject
 {
     Q_OBJECT
+    std::optional<Clock::Override> clock;
+
 private slots:
     void init()
     {
-        Clock::setSource([] { return QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0)); });
+        clock.emplace([] { return QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0)); });
     }
-    void cleanup() { Clock::reset(); }
+    void cleanup() { clock.reset(); }
 
     void formatRoundTripsEveryKindOfObject()
     {

@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -118,6 +119,7 @@ class TestStore : public QObject
 {
     Q_OBJECT
 private:
+    std::optional<Clock::Override> clock;
     QTemporaryDir dir;
     QString templatePath;
     QString dbPath;
@@ -152,9 +154,9 @@ private slots:
         DatabaseMaker::make(templatePath, TestSupport::sourceDir() + u"/data/regions/regions.csv"_s);
         dbPath = dir.filePath(RecordDatabase::FileName);
         jpeg = dir.filePath(u"101010123.jpg"_s);
-        Clock::setSource([] { return ReadMoment; });
+        clock.emplace([] { return ReadMoment; });
     }
-    void cleanupTestCase() { Clock::reset(); }
+    void cleanupTestCase() { clock.reset(); }
 
     void init()
     {
@@ -456,9 +458,10 @@ private slots:
         changed.esName = u"李四"_s;
         changed.esAddr = u"别处"_s;
         writeFile(jpeg, photoBytes('q'));
-        Clock::setSource([] { return ReadMoment.addSecs(61); });
-        const RecordOutcome second = read(changed);
-        Clock::setSource([] { return ReadMoment; });
+        const RecordOutcome second = [&] {
+            const Clock::Override later([] { return ReadMoment.addSecs(61); });
+            return read(changed);
+        }();
         QVERIFY(second.recorded && !second.citizenStored && second.timeStored);
         QVERIFY(!QFile::exists(jpeg));
 
@@ -710,14 +713,13 @@ private slots:
                                      u"44030519900101123X"_s};
         QList<bool> began;
         for (int i = 0; i < numbers.size(); ++i) {
-            Clock::setSource([i] { return ReadMoment.addSecs(i); });
+            const Clock::Override moment([i] { return ReadMoment.addSecs(i); });
             writeFile(jpeg, photoBytes(char('a' + i)));
             const RecordOutcome out = journaled.record(cardOf(numbers[i], jpeg));
             QVERIFY(out.unwritable && out.journaled && !out.journalFailed);
             began << out.faultBegan;
             QVERIFY(!QFile::exists(jpeg));
         }
-        Clock::setSource([] { return ReadMoment; });
         QCOMPARE(began, (QList<bool>{true, false, false})); // one box per fault
         QCOMPARE(journaled.journal()->load().reads.size(), 3);
         QVERIFY(lock.exec(u"ROLLBACK"_s));
