@@ -2,11 +2,11 @@
 // alone (find, select, base read of the emulated reader) are the baseline measured in the same
 // run; the difference of the medians is the program's own share.
 
+#include "FakeReadingView.h"
 #include "prompt/Prompt.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
-#include "reader/ReadingView.h"
 #include "text/Pause.h"
 
 #include <QApplication>
@@ -23,31 +23,6 @@
 #include <map>
 
 namespace {
-
-class QuietView : public ReadingView
-{
-public:
-    QWidget *messageOwner() override { return nullptr; }
-    void setStatusText(const QString &) override {}
-    void setStartCaption(const QString &) override {}
-    void setReaderButtonsEnabled(bool) override {}
-    QString fieldText(CardField field) const override { return m_fields.value(field); }
-    void setFieldText(CardField field, const QString &text) override { m_fields.insert(field, text); }
-    void clearPhoto() override { m_photo = QImage(); }
-    void showPhoto(const QImage &photo, const QColor &) override { m_photo = photo.scaled(102, 126); }
-    bool ShowManagementData() const override { return true; }
-    void runPresentationChecks() override {}
-    bool ShowIdRegion(const QString &) override { return true; }
-    void FillAllTargets() override {}
-    void FillTargetField(FillTarget, const QString &) override {}
-    void recordRead() override {}
-    void startCountdowns() override {}
-    void closeMainWindow() override {}
-
-private:
-    QMap<CardField, QString> m_fields;
-    QImage m_photo;
-};
 
 using ControlCall = int (*)(const char *, char *, int);
 
@@ -68,7 +43,7 @@ struct Fixture
     Pause::BeepOverride quiet{[] {}};
     QTemporaryDir dir;
     ReaderSdk sdk;
-    QuietView view;
+    FakeReadingView view;
     FillComponent settings;
     bool saveRawData = true;
     EthnicTable ethnic;

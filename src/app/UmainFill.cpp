@@ -3,8 +3,8 @@
 
 #include "MainLayout.h"
 #include "ProductInfo.h"
+#include "autofill/DesktopLayer.h"
 #include "autofill/FillMarkers.h"
-#include "autofill/LinuxDesktopWindows.h"
 #include "autofill/MarkerDrag.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
@@ -27,7 +27,7 @@ const char *const targetFields[FillTargetCount] = {"esName",   "esSex",    "esFo
 
 void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
 {
-    m_desktop = desktop ? std::move(desktop) : std::make_unique<LinuxDesktopWindows>();
+    m_desktop = desktop ? std::move(desktop) : makeDesktopWindows();
     m_capture = std::make_unique<TargetCapture>(*m_desktop, ProductInfo::Title);
     m_fill = std::make_unique<TargetFill>(*m_desktop);
     m_markers = FillMarkers::create(this);

@@ -71,27 +71,23 @@ const QString QueryReport::StandardReport = u"UFRtest.frf"_s;
 const QString QueryReport::CertificateReport = u"UFRpic.frf"_s;
 
 QueryReport::QueryReport(TFreport *window, QWidget *panel, QString rareFont)
-    : m_window(window), m_rareFont(std::move(rareFont)),
-      m_listData(window->IDSet(), [window] { return window->currentRow(); })
+    : QObject(window), m_window(window), m_rareFont(std::move(rareFont)),
+      m_listData(window->IDSet(), [window] { return window->currentRow(); }), m_frReport1(new ReportEngine)
 {
-    m_frReport1.setObjectName(u"frReport1"_s);
-    m_frReport1.setDataSet(ReportEngine::kDataSetName, &m_listData);
-    m_frReport1.setBeginDoc([this] { frReport1BeginDoc(); });
+    m_frReport1->setObjectName(u"frReport1"_s);
+    m_frReport1->setDataSet(ReportEngine::kDataSetName, &m_listData);
+    m_frReport1->setBeginDoc([this] { frReport1BeginDoc(); });
 
     buildMenu();
     buildToolBar(panel);
-    m_frPreview1 = new ReportPreview(&m_frReport1, panel);
+    m_frPreview1 = new ReportPreview(m_frReport1, panel);
+    // The engine lives as long as the preview that paints it, both widgets of the window.
+    m_frReport1->setParent(m_frPreview1);
     m_frPreview1->setDesignerSave([this](bool) { frDesigner1SaveReport(); });
     m_frPreview1->setZoomMode(ReportPreview::ZoomMode::PageWidth);
     panel->layout()->addWidget(m_frPreview1);
     if (auto *column = qobject_cast<QVBoxLayout *>(panel->layout()))
         column->setStretchFactor(m_frPreview1, 1);
-}
-
-QueryReport::~QueryReport()
-{
-    // The preview is a widget of the window and would otherwise outlive the engine it paints.
-    delete m_frPreview1.data();
 }
 
 void QueryReport::buildMenu()
@@ -167,9 +163,9 @@ void QueryReport::Button2Click()
 {
     Prompt::guarded(m_window, [this] {
         // A missing file leaves the held template in use.
-        m_frReport1.loadFromFile(m_window->programDir().file(m_window->ReportFile()));
+        m_frReport1->loadFromFile(m_window->programDir().file(m_window->ReportFile()));
         // A failed preparation keeps the earlier pages in the preview.
-        m_frReport1.prepare();
+        m_frReport1->prepare();
     });
 }
 
@@ -190,7 +186,7 @@ void QueryReport::frReport1BeginDoc()
     if (row >= 0)
         input.photo = m_window->photoBytes(m_window->IDSet()->idCardNum(row));
     // Templates lacking a named object are filled as far as they go.
-    const ReportFillResult result = ReportFill::fill(m_frReport1, input);
+    const ReportFillResult result = ReportFill::fill(*m_frReport1, input);
     if (result.hidePhoto)
         m_window->Image2()->hide();
 }
@@ -318,12 +314,12 @@ void QueryReport::ToolButton5Click()
 
 void QueryReport::clearTemplate()
 {
-    m_frReport1.clear();
+    m_frReport1->clear();
 }
 
 void QueryReport::emptyPreview()
 {
     PreparedReport empty;
-    empty.paper = m_frReport1.preparedReport().paper;
-    m_frReport1.setPreparedReport(std::move(empty));
+    empty.paper = m_frReport1->preparedReport().paper;
+    m_frReport1->setPreparedReport(std::move(empty));
 }

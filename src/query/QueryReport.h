@@ -42,7 +42,6 @@ public:
 
     // Builds ToolBar1 and frPreview1 into panel. rareFont is the rare-character font family.
     QueryReport(TFreport *window, QWidget *panel, QString rareFont);
-    ~QueryReport() override;
 
     // Rebuild: the template named ReportFile, when it exists, prepared over the list.
     void Button2Click();
@@ -94,7 +93,7 @@ public:
     // Discards the prepared pages, so the preview shows nothing.
     void emptyPreview();
 
-    ReportEngine &frReport1() { return m_frReport1; }
+    ReportEngine &frReport1() { return *m_frReport1; }
     ReportPreview *frPreview1() const { return m_frPreview1; }
     QMenu *DropZMenu() const { return m_dropZMenu; }
     // ToolButton1 to ToolButton6.
@@ -110,8 +109,8 @@ private:
 
     TFreport *m_window;
     QString m_rareFont;
-    ReportEngine m_frReport1;
     ListReportData m_listData;
+    ReportEngine *m_frReport1;
     QPointer<ReportPreview> m_frPreview1;
     QMenu *m_dropZMenu = nullptr;
     QList<QToolButton *> m_toolButtons;

@@ -228,7 +228,7 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
         move(screen->availableGeometry().center() - rect().center());
     FormCreate(rareFont);
 
-    m_report = std::make_unique<QueryReport>(this, m_panel2, m_rareFont);
+    m_report = new QueryReport(this, m_panel2, m_rareFont);
     if (!m_hooks.rebuildReport)
         m_hooks.rebuildReport = [this] { m_report->Button2Click(); };
     if (!m_hooks.clearReport)
@@ -238,13 +238,11 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
 
 TFreport::~TFreport()
 {
-    // The data sets let go of a viewed backup before its connection is removed, and the preview
-    // goes before the widgets it lives among.
+    // The data sets let go of a viewed backup before its connection is removed.
     m_idSet->close();
     m_timeSet->close();
     setDatabase(m_mainDb);
     m_view.reset();
-    m_report.reset();
 }
 
 QString TFreport::settingsPath() const

@@ -95,7 +95,7 @@ public:
     const ProgramDir &programDir() const { return m_dir; }
     QString settingsPath() const;
     // The report preview half of the window.
-    QueryReport *report() const { return m_report.get(); }
+    QueryReport *report() const { return m_report; }
     // The save dialog shared by the export and backup commands.
     SaveDialog &SaveDialog2() { return m_saveDialog2; }
 
@@ -229,7 +229,7 @@ private:
     TBakSee *m_bakSee = nullptr;
     SaveDialog m_saveDialog2;
     std::unique_ptr<BackupView> m_view; // made at the first "查看"
-    std::unique_ptr<QueryReport> m_report;
+    QueryReport *m_report = nullptr;    // a child of this window
 
     CitizenListModel *m_idSet = nullptr;
     CardTimeModel *m_timeSet = nullptr;

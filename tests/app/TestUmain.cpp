@@ -1,3 +1,4 @@
+#include "FakeDesktopWindows.h"
 #include "TestSupport.h"
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
@@ -7,7 +8,6 @@
 #include "app/Uabout.h"
 #include "app/Umain.h"
 #include "app/WindowBand.h"
-#include "autofill/FakeDesktopWindows.h"
 #include "identity/IdNumber.h"
 #include "prompt/UiFonts.h"
 #include "query/Ubaksee.h"

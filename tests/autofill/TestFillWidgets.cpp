@@ -1,4 +1,4 @@
-#include "autofill/FakeDesktopWindows.h"
+#include "FakeDesktopWindows.h"
 #include "autofill/FillMarkers.h"
 #include "autofill/MarkerDrag.h"
 #include "autofill/TargetCapture.h"

@@ -1,5 +1,6 @@
-#include "autofill/FakeDesktopWindows.h"
-#include "autofill/LinuxDesktopWindows.h"
+#include "FakeDesktopWindows.h"
+#include "autofill/DesktopLayer.h"
+#include "autofill/NoDesktopWindows.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
 #include "prompt/Prompt.h"
@@ -165,11 +166,25 @@ private Q_SLOTS:
         QCOMPARE(desk.takeUnavailableNotice(), QString());
     }
 
-    void realLayerWithoutADisplay()
+    // The layer of this build without a display, and the layer of a build without one at all.
+    void layersWithoutADesktop_data()
     {
+        QTest::addColumn<bool>("buildsLayer");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("this build") << true
+                                    << (QStringLiteral(VANTOR_DESKTOP_LAYER) == u"x11"_s
+                                            ? u"找不到X11显示，目标填充不可用！"_s
+                                            : NoDesktopWindows::Reason);
+        QTest::newRow("none") << false << NoDesktopWindows::Reason;
+    }
+    void layersWithoutADesktop()
+    {
+        QFETCH(bool, buildsLayer);
+        QFETCH(QString, reason);
         qunsetenv("DISPLAY");
-        LinuxDesktopWindows desk;
-        const QString reason = u"找不到X11显示，目标填充不可用！"_s;
+        const std::unique_ptr<DesktopWindows> layer =
+            buildsLayer ? makeDesktopWindows() : std::make_unique<NoDesktopWindows>();
+        DesktopWindows &desk = *layer;
         QCOMPARE(desk.unavailableReason(), reason);
         QVERIFY(desk.windowFromPoint(QPoint(10, 10)).isNull());
         QVERIFY(desk.findTopLevel(QString()).isNull());

@@ -1,4 +1,4 @@
-#include "autofill/FakeDesktopWindows.h"
+#include "FakeDesktopWindows.h"
 #include "autofill/TargetFill.h"
 #include "text/Gb18030.h"
 

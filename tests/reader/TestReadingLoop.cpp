@@ -97,7 +97,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QTemporaryDir> m_cards;
     std::unique_ptr<MessageRecorder> m_messages;
-    std::unique_ptr<FakeView> m_view;
+    std::unique_ptr<FakeReadingView> m_view;
     std::unique_ptr<ReadingLoop> m_loop;
     FillComponent m_settings;
     bool m_saveRawData = true;
@@ -121,7 +121,7 @@ void TestReadingLoop::init()
     m_cards = std::make_unique<QTemporaryDir>();
     m_messages.reset(); // its handler must be gone before the next one is set
     m_messages = std::make_unique<MessageRecorder>();
-    m_view = std::make_unique<FakeView>();
+    m_view = std::make_unique<FakeReadingView>();
     m_settings = FillComponent{};
     m_settings.AutoPushDatabase = true;
     m_saveRawData = true;

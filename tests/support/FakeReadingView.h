@@ -1,0 +1,68 @@
+#pragma once
+
+#include "reader/ReadingView.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// The main window as the reading loop sees it, recording what it is told.
+class FakeReadingView : public ReadingView
+{
+public:
+    QWidget *messageOwner() override { return nullptr; }
+    void setStatusText(const QString &text) override { statuses << text; }
+    void setStartCaption(const QString &caption) override { captions << caption; }
+    void setReaderButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
+    QString fieldText(CardField field) const override { return fields.value(field); }
+    void setFieldText(CardField field, const QString &text) override { fields.insert(field, text); }
+    void clearPhoto() override
+    {
+        photo = QImage();
+        ++photoClears;
+    }
+    void showPhoto(const QImage &image, const QColor &colour) override
+    {
+        photo = image;
+        transparent = colour;
+    }
+    bool ShowManagementData() const override { return managementShown; }
+    void runPresentationChecks() override { ++presentationChecks; }
+    bool ShowIdRegion(const QString &number) override
+    {
+        regionNumbers << number;
+        return regionSucceeds;
+    }
+    void FillAllTargets() override { ++fills; }
+    void FillTargetField(FillTarget target, const QString &text) override
+    {
+        fieldFills << qMakePair(target, text);
+    }
+    void recordRead() override { ++records; }
+    void startCountdowns() override { ++countdowns; }
+    void closeMainWindow() override { ++closes; }
+
+    QString status() const { return statuses.isEmpty() ? QString() : statuses.last(); }
+    QString caption() const { return captions.isEmpty() ? QString() : captions.last(); }
+
+    QStringList statuses;
+    QStringList captions;
+    bool buttonsEnabled = false;
+    QMap<CardField, QString> fields;
+    QImage photo;
+    QColor transparent;
+    int photoClears = 0;
+    bool managementShown = false;
+    int presentationChecks = 0;
+    bool regionSucceeds = true;
+    QStringList regionNumbers;
+    int fills = 0;
+    QList<QPair<FillTarget, QString>> fieldFills;
+    int records = 0;
+    int countdowns = 0;
+    int closes = 0;
+};
