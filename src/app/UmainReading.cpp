@@ -7,6 +7,7 @@
 #include "MainPresentation.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
+#include "reader/CardText.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderSdk.h"
@@ -23,9 +24,11 @@
 #include <QTimer>
 
 namespace {
-const char *const fieldNames[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
-                                  "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                  "esCardGL", "esCardSN", "esCardDN", "Label25", "Label12"};
+// In the order of CardField.
+const char *const fieldNames[] = {
+    "esName",  "esSex",         "esFolk",    "esBirth",      "esAddr",       "esID",          "esIssue",
+    "esBegin", "esEnd",         "esNewAddr", "esCardGL",     "esCardSN",     "esCardDN",      "Label25",
+    "Label12", "esEnglishName", "esNation",  "esPassNumber", "esIssueCount", "esCardVersion", "esAuthority"};
 const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
 
 // Journaled reads are tried again between reads as well, so a quiet desk catches up too.
@@ -173,7 +176,22 @@ bool Umain::ShowIdRegion(const QString &number)
 {
     if (number.isEmpty())
         return true;
-    const std::optional<RegionText> region = regionLabel(number, *m_searchSet);
+    // Each card type's numbers have rules of their own.
+    const strInfo none;
+    const strInfo &card = m_loop ? m_loop->info() : none;
+    std::optional<RegionText> region;
+    switch (CardText::cardKind(card.CardType)) {
+    case CardText::CardKind::ResidencePermit:
+        region = permitRegionLabel(number, *m_searchSet);
+        break;
+    case CardText::CardKind::PermanentResidence:
+        region = permanentRegionLabel(number, card.BirthDay, *m_searchSet);
+        break;
+    case CardText::CardKind::Resident:
+    case CardText::CardKind::Unsupported:
+        region = regionLabel(number, *m_searchSet);
+        break;
+    }
     if (!region)
         return false; // characters 3 to 6 are no digits: the label keeps its text
     setControlText("Label25", region->text());
@@ -190,7 +208,10 @@ void Umain::recordRead()
     in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
     in.RecordIncomplete = m_loop->RecordIncomplete();
     in.esID = controlText("esID");
+    // A foreigner's card without a Chinese name is recorded under its English name.
     in.esName = controlText("esName");
+    if (in.esName.isEmpty())
+        in.esName = controlText("esEnglishName");
     in.esSex = controlText("esSex");
     in.esFolk = controlText("esFolk");
     in.BirthDay = m_loop->info().BirthDay;

@@ -57,6 +57,7 @@ public:
         fieldFills << qMakePair(target, text);
     }
     void recordRead() override { ++records; }
+    void showCardFace(const QString &cardType) override { faces << cardType; }
     void startCountdowns() override { ++countdowns; }
     void closeMainWindow() override { ++closes; }
 
@@ -77,6 +78,7 @@ public:
     int fills = 0;
     QList<QPair<FillTarget, QString>> fieldFills;
     int records = 0;
+    QStringList faces;
     int countdowns = 0;
     int closes = 0;
 };

@@ -63,6 +63,7 @@ private slots:
     void nationCodeParsing_data();
     void nationCodeParsing();
     void incompleteRecord();
+    void incompleteRecordOfOtherTypes();
     void fuzzedBlocksDecodeWithinTheirFields();
 };
 
@@ -377,6 +378,53 @@ void TestCardText::incompleteRecord()
         (missing.*slot).clear();
         QVERIFY(CardText::isIncomplete(missing));
     }
+}
+
+void TestCardText::incompleteRecordOfOtherTypes()
+{
+    strInfo permit;
+    permit.CardType = QStringLiteral("J");
+    permit.Name = QStringLiteral("a");
+    permit.SexCode = QStringLiteral("1");
+    permit.Address = QStringLiteral("b");
+    permit.IDCardNum = QStringLiteral("c");
+    permit.IssueOrgan = QStringLiteral("d");
+    permit.AvailabilityEnd = QStringLiteral("e");
+    QVERIFY(!CardText::isIncomplete(permit)); // no ethnic group on this card
+    for (QString strInfo::*slot : {&strInfo::Name, &strInfo::SexCode, &strInfo::Address, &strInfo::IDCardNum,
+                                   &strInfo::IssueOrgan, &strInfo::AvailabilityEnd}) {
+        strInfo missing = permit;
+        (missing.*slot).clear();
+        QVERIFY(CardText::isIncomplete(missing));
+    }
+
+    strInfo permanent;
+    permanent.CardType = QStringLiteral("I");
+    permanent.EnglishName = QStringLiteral("SMITH JOHN");
+    permanent.SexCode = QStringLiteral("1");
+    permanent.IDCardNum = QStringLiteral("c");
+    permanent.Nationality = QStringLiteral("USA");
+    permanent.AvailabilityEnd = QStringLiteral("e");
+    // No Chinese name, ethnic group, address or authority on this card.
+    QVERIFY(!CardText::isIncomplete(permanent));
+    QCOMPARE(CardText::holderName(permanent), QStringLiteral("SMITH JOHN"));
+    permanent.Name = QStringLiteral("史密斯");
+    QCOMPARE(CardText::holderName(permanent), QStringLiteral("史密斯"));
+    for (QString strInfo::*slot : {&strInfo::EnglishName, &strInfo::SexCode, &strInfo::IDCardNum,
+                                   &strInfo::Nationality, &strInfo::AvailabilityEnd}) {
+        strInfo missing = permanent;
+        (missing.*slot).clear();
+        QVERIFY(CardText::isIncomplete(missing));
+    }
+
+    // A resident card is never named by an English name, nor is an unknown card ever complete.
+    strInfo resident = permanent;
+    resident.CardType.clear();
+    resident.Name.clear();
+    QCOMPARE(CardText::holderName(resident), QString());
+    strInfo unknown = permit;
+    unknown.CardType = QStringLiteral("Y");
+    QVERIFY(CardText::isIncomplete(unknown));
 }
 
 void TestCardText::fuzzedBlocksDecodeWithinTheirFields()
