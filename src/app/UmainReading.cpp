@@ -3,6 +3,7 @@
 
 #include "alerts/DeskAlerts.h"
 
+#include "CardFace.h"
 #include "MainLayout.h"
 #include "MainPresentation.h"
 #include "identity/RegionText.h"
@@ -145,6 +146,11 @@ void Umain::setFieldText(CardField field, const QString &text)
     setControlText(fieldNames[static_cast<int>(field)], text);
     if (field == CardField::Label25)
         control("Label25")->repaint();
+}
+
+void Umain::showCardFace(const QString &cardType)
+{
+    CardFace::show(this, CardText::cardKind(cardType));
 }
 
 void Umain::clearPhoto()

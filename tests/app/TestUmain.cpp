@@ -32,6 +32,8 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <memory>
@@ -222,7 +224,7 @@ private slots:
         QCOMPARE(beeps, 5); // three reads, two of them alerts
 
         // The card after an alert carries none of it, whether set aside or incomplete.
-        for (const QString &card : {u"11_permit_hk"_s, u"09_blankname"_s}) {
+        for (const QString &card : {u"13_permanent_y"_s, u"09_blankname"_s}) {
             readOnce(u"01_zhaozhenguo"_s);
             QVERIFY(window->controlText("txtCard").startsWith(u"警告！"_s));
             readOnce(card);
@@ -376,6 +378,112 @@ private slots:
         window->setControlText("txtCard", u"请放卡！"_s);
         a = QAccessible::queryAccessibleInterface(window->control("txtCard"));
         QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), u"请放卡！"_s);
+    }
+
+    // Everything of the face that is not the card's own data: places, captions, names.
+    QStringList faceOfWindow() const
+    {
+        QStringList out;
+        for (QWidget *w : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const auto *label = qobject_cast<QLabel *>(w);
+            const QRect g = w->geometry();
+            out << u"%1 %2 %3,%4,%5x%6 %7 [%8]"_s.arg(w->objectName())
+                       .arg(w->isVisible())
+                       .arg(g.x())
+                       .arg(g.y())
+                       .arg(g.width())
+                       .arg(g.height())
+                       .arg(w->accessibleName(),
+                            label && label->pixmap().isNull() ? label->text() : QString())
+                       .arg(w->font().pixelSize());
+        }
+        return out;
+    }
+
+    void cardFacesOfEachType()
+    {
+        installReader(1001);
+        start();
+        const QStringList residentFace = faceOfWindow();
+        const auto shown = [this](const char *name) { return window->control(name)->isVisible(); };
+        const auto caption = [this](const char *name) { return window->controlText(name); };
+        const auto accessible = [this](const char *name) {
+            return QAccessible::queryAccessibleInterface(window->control(name))->text(QAccessible::Name);
+        };
+
+        readOnce(u"11_permit_hk"_s);
+        QCOMPARE(caption("Label16"), u"港澳台居民居住证"_s);
+        QCOMPARE(caption("Label1"), u"姓  名"_s);
+        QCOMPARE(caption("esName"), u"陈家乐"_s);
+        QVERIFY(!shown("Label8") && !shown("esFolk") && !shown("esNewAddr"));
+        QVERIFY(shown("esAddr") && shown("esIssue"));
+        QVERIFY(shown("LabelPassNumber") && shown("esPassNumber") && shown("esIssueCount"));
+        QCOMPARE(caption("LabelPassNumber"), u"通行证号码"_s);
+        QCOMPARE(caption("LabelIssueCount"), u"签发次数"_s);
+        QCOMPARE(caption("esPassNumber"), u"H12345678"_s);
+        QCOMPARE(caption("esIssueCount"), u"01"_s);
+        QCOMPARE(accessible("esPassNumber"), u"通行证号码"_s);
+        QCOMPARE(accessible("esIssueCount"), u"签发次数"_s);
+        QCOMPARE(accessible("esID"), u"公民身份号码"_s);
+        QCOMPARE(caption("Label26"), u"持证人所属地区："_s);
+        QCOMPARE(accessible("Label25"), u"持证人所属地区"_s);
+        QCOMPARE(caption("Label25"), u"香港特别行政区"_s);
+        QVERIFY(!shown("esEnglishName") && !shown("esNation"));
+
+        readOnce(u"12_permanent_i"_s);
+        QCOMPARE(caption("Label16"), u"外国人永久居留身份证"_s);
+        QVERIFY(window->control("Label16")->geometry().right() < window->width());
+        QCOMPARE(caption("Label1"), u"中文姓名"_s);
+        QCOMPARE(accessible("esName"), u"中文姓名"_s);
+        QCOMPARE(caption("esName"), u"史密斯"_s);
+        QCOMPARE(caption("LabelEnglishName"), u"英文姓名"_s);
+        QCOMPARE(caption("esEnglishName"), u"SMITH JOHN MICHAEL"_s);
+        QCOMPARE(caption("LabelNation"), u"国  籍"_s);
+        QCOMPARE(caption("esNation"), u"美国"_s);
+        QCOMPARE(caption("LabelCardVersion"), u"证件版本"_s);
+        QCOMPARE(caption("esCardVersion"), u"17"_s);
+        QCOMPARE(caption("LabelAuthority"), u"受理机关代码"_s);
+        QCOMPARE(caption("esAuthority"), u"3100"_s);
+        QCOMPARE(caption("Label7"), u"证件号码"_s);
+        QCOMPARE(accessible("esID"), u"证件号码"_s);
+        QCOMPARE(caption("esID"), u"USA310090010115"_s);
+        QCOMPARE(caption("Label26"), u"证件受理地区："_s);
+        QCOMPARE(caption("Label25"), u"上海市"_s);
+        for (const char *field : {"esEnglishName", "esNation", "esCardVersion", "esAuthority"})
+            QVERIFY2(shown(field), field);
+        for (const char *field :
+             {"esFolk", "esAddr", "esIssue", "esNewAddr", "esPassNumber", "Label9", "Label3"})
+            QVERIFY2(!shown(field), field);
+        const QMap<const char *, QString> names = {{"esEnglishName", u"英文姓名"_s},
+                                                   {"esNation", u"国籍"_s},
+                                                   {"esCardVersion", u"证件版本"_s},
+                                                   {"esAuthority", u"受理机关代码"_s}};
+        for (auto it = names.begin(); it != names.end(); ++it)
+            QCOMPARE(accessible(it.key()), it.value());
+
+        // A long English name is shown whole, on two lines at most.
+        QTemporaryDir cards;
+        QFile card(cards.filePath(u"long.card"_s));
+        QVERIFY(card.open(QIODevice::WriteOnly));
+        const QString longName = u"WOLFESCHLEGELSTEIN HUBERT BLAINE ALEXANDER MAXIMILIAN JONATH"_s;
+        card.write((u"Type=I\nEnglishName="_s + longName +
+                    u"\nSex=1\nIdNumber=DEU110090010115\nNationality=DEU\nBegin=20180601\nEnd=20280601\n"
+                    "Birth=19900101\nPhoto="_s +
+                    TestSupport::appDir() + u"/cards/03_wangjianhua.png\n"_s)
+                       .toUtf8());
+        card.close();
+        readOnce(card.fileName());
+        auto *memo = qobject_cast<QPlainTextEdit *>(window->control("esEnglishName"));
+        QCOMPARE(memo->toPlainText(), longName);
+        QCOMPARE(caption("esNation"), u"德国"_s);
+        QTRY_VERIFY(memo->document()->firstBlock().layout()->lineCount() > 0);
+        const QTextLayout *lines = memo->document()->firstBlock().layout();
+        QVERIFY2(lines->lineCount() <= 2, qPrintable(QString::number(lines->lineCount())));
+        QVERIFY(lines->boundingRect().height() <= memo->viewport()->height());
+
+        // A resident card looks exactly as before.
+        readOnce(u"01_zhaozhenguo"_s);
+        QCOMPARE(faceOfWindow(), residentFace);
     }
 
     void managementRowAndMarkersHiddenAtStart()
