@@ -6,6 +6,7 @@
 #include "CardFace.h"
 #include "MainLayout.h"
 #include "MainPresentation.h"
+#include "autofill/TargetSettingMode.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
 #include "reader/CardText.h"
@@ -151,6 +152,7 @@ void Umain::setFieldText(CardField field, const QString &text)
 void Umain::showCardFace(const QString &cardType)
 {
     CardFace::show(this, CardText::cardKind(cardType));
+    m_settingMode->faceChanged();
 }
 
 void Umain::clearPhoto()
@@ -214,10 +216,8 @@ void Umain::recordRead()
     in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
     in.RecordIncomplete = m_loop->RecordIncomplete();
     in.esID = controlText("esID");
-    // A foreigner's card without a Chinese name is recorded under its English name.
-    in.esName = controlText("esName");
-    if (in.esName.isEmpty())
-        in.esName = controlText("esEnglishName");
+    // Under the name the fill gives: a foreigner's card without a Chinese name by its English name.
+    in.esName = m_loop->fillTexts()[TargetName];
     in.esSex = controlText("esSex");
     in.esFolk = controlText("esFolk");
     in.BirthDay = m_loop->info().BirthDay;

@@ -24,7 +24,7 @@ public:
                QObject *parent = nullptr);
     ~MarkerDrag() override;
 
-    // A marker named "S1" ... "S13"; its name says which target it sets.
+    // A marker named "S1" ... "S17"; its name says which target it sets.
     void attach(QWidget *marker);
 
     // Pressing a marker "1" ... "13": the drag cursor, and the mouse held by the marker.

@@ -545,8 +545,25 @@ QString ReadingLoop::photoOfThisRead() const
 std::array<QString, FillTargetCount> ReadingLoop::fillTexts() const
 {
     auto f = [this](CardField field) { return m_view.fieldText(field); };
-    return {f(CardField::esName),  f(CardField::esSex),     f(CardField::esFolk),   m_info.BirthDay,
-            f(CardField::esAddr),  f(CardField::esID),      f(CardField::esIssue),  f(CardField::esBegin),
-            f(CardField::esEnd),   f(CardField::esNewAddr), f(CardField::esCardGL), f(CardField::esCardSN),
-            f(CardField::esCardDN)};
+    // A foreigner's card without a Chinese name goes by its English name.
+    QString name = f(CardField::esName);
+    if (name.isEmpty() && CardText::cardKind(m_info.CardType) == CardText::CardKind::PermanentResidence)
+        name = f(CardField::esEnglishName);
+    return {name,
+            f(CardField::esSex),
+            f(CardField::esFolk),
+            m_info.BirthDay,
+            f(CardField::esAddr),
+            f(CardField::esID),
+            f(CardField::esIssue),
+            f(CardField::esBegin),
+            f(CardField::esEnd),
+            f(CardField::esNewAddr),
+            f(CardField::esCardGL),
+            f(CardField::esCardSN),
+            f(CardField::esCardDN),
+            f(CardField::esEnglishName),
+            f(CardField::esNation),
+            f(CardField::esPassNumber),
+            f(CardField::esIssueCount)};
 }

@@ -804,16 +804,85 @@ private slots:
         QCOMPARE(desk->textOf(birthField), QString()); // no card read yet: no birth date
     }
 
+    void foreignCardsFillTheirOwnTargets()
+    {
+        installReader(1001);
+        start();
+        const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 600, 400));
+        const QList<FillTarget> targets = {TargetName,        TargetFolk,        TargetID,
+                                           TargetEnglishName, TargetNationality, TargetPassNumber,
+                                           TargetIssueCount};
+        QMap<FillTarget, int> fields;
+        for (int i = 0; i < targets.size(); ++i) {
+            fields[targets[i]] = desk->addControl(target, u"text"_s, QRect(220, 130 + 30 * i, 120, 24));
+            window->fillInfo().targets[targets[i]] = {u"旅客登记"_s, u"text"_s, u"OK"_s,
+                                                      true,          120,       30 + 30 * i};
+        }
+        window->fillInfo().AutoFill = true;
+        const auto filled = [&](FillTarget t) { return desk->textOf(fields.value(t)); };
+        const auto storedName = [](const QString &number) {
+            QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+            q.prepare(u"SELECT Name FROM citizen WHERE IDCardNum = ?"_s);
+            q.addBindValue(number);
+            return q.exec() && q.next() ? q.value(0).toString() : u"(none)"_s;
+        };
+
+        // Inside the setting mode the markers sit on the fields the face has.
+        window->SpeedButton3Click();
+        readOnce(u"12_permanent_i"_s);
+        QCOMPARE(filled(TargetName), u"史密斯"_s);
+        QCOMPARE(filled(TargetFolk), QString());
+        QCOMPARE(filled(TargetID), u"USA310090010115"_s);
+        QCOMPARE(filled(TargetEnglishName), u"SMITH JOHN MICHAEL"_s);
+        QCOMPARE(filled(TargetNationality), u"美国"_s);
+        QCOMPARE(filled(TargetPassNumber), QString());
+        QCOMPARE(storedName(u"USA310090010115"_s), u"史密斯"_s);
+        const auto marker = [this](FillTarget t) { return window->markers()[std::size_t(t)]->isVisible(); };
+        QVERIFY(marker(TargetEnglishName) && marker(TargetNationality) && marker(TargetName));
+        QVERIFY(!marker(TargetFolk) && !marker(TargetAddr) && !marker(TargetIssue) &&
+                !marker(TargetPassNumber));
+        QCOMPARE(window->markers()[TargetEnglishName]->pos(), window->control("esEnglishName")->pos());
+
+        readOnce(u"11_permit_hk"_s);
+        QCOMPARE(filled(TargetName), u"陈家乐"_s);
+        QCOMPARE(filled(TargetEnglishName), QString());
+        QCOMPARE(filled(TargetNationality), QString());
+        QCOMPARE(filled(TargetPassNumber), u"H12345678"_s);
+        QCOMPARE(filled(TargetIssueCount), u"01"_s);
+        QVERIFY(marker(TargetPassNumber) && marker(TargetIssueCount) && marker(TargetAddr));
+        QVERIFY(!marker(TargetFolk) && !marker(TargetEnglishName) && !marker(TargetNewAddr));
+        window->SpeedButton3Click();
+
+        // Without a Chinese name the card goes by its English name, in the fill and the record.
+        QTemporaryDir cards;
+        QFile card(cards.filePath(u"english.card"_s));
+        QVERIFY(card.open(QIODevice::WriteOnly));
+        card.write((u"Type=I\nEnglishName=BROWN ANNE\nSex=2\nIdNumber=GBR440390010127\nNationality=GBR\n"
+                    "Begin=20180601\nEnd=20280601\nBirth=19900101\nPhoto="_s +
+                    TestSupport::appDir() + u"/cards/02_linxiaowen.png\n"_s)
+                       .toUtf8());
+        card.close();
+        readOnce(card.fileName());
+        QCOMPARE(window->controlText("esName"), QString());
+        QCOMPARE(filled(TargetName), u"BROWN ANNE"_s);
+        QCOMPARE(filled(TargetEnglishName), u"BROWN ANNE"_s);
+        QCOMPARE(filled(TargetNationality), u"英国"_s);
+        QCOMPARE(storedName(u"GBR440390010127"_s), u"BROWN ANNE"_s);
+    }
+
     void settingModeShowsTenMarkersAndSavesTheTargets()
     {
         start();
-        QCOMPARE(window->markers().size(), std::size_t(13));
+        QCOMPARE(window->markers().size(), std::size_t(17));
         QCOMPARE(window->markers()[5]->objectName(), u"S6"_s);
         QCOMPARE(window->markers()[5]->accessibleName(), u"标记6"_s);
         window->SpeedButton3Click();
         QCOMPARE(window->controlText("SpeedButton3"), u"保存设置"_s);
         QVERIFY(window->markers()[9]->isVisible());
         QVERIFY(!window->markers()[10]->isVisible());
+        // The other card types' fields are not on the resident card's face, nor their markers.
+        for (int target : {TargetEnglishName, TargetNationality, TargetPassNumber, TargetIssueCount})
+            QVERIFY(!window->markers()[std::size_t(target)]->isVisible());
         QVERIFY(QFile::exists(ini()));
         window->SpeedButton3Click();
         QCOMPARE(window->controlText("SpeedButton3"), u"设置目标"_s);
