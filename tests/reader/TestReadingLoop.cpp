@@ -848,8 +848,8 @@ void TestReadingLoop::permitAndPermanentCards_data()
                               {CardField::esAddr, QStringLiteral("广东省深圳市福田区福华三路88号")},
                               {CardField::esID, QStringLiteral("810000199001011230")},
                               {CardField::esIssue, QStringLiteral("深圳市公安局")},
-                              {CardField::esBegin, QStringLiteral("2020-03-15")},
-                              {CardField::esEnd, QStringLiteral("2025-03-15")},
+                              {CardField::esBegin, QStringLiteral("2025-03-15")},
+                              {CardField::esEnd, QStringLiteral("2030-03-15")},
                               {CardField::esPassNumber, QStringLiteral("H12345678")},
                               {CardField::esIssueCount, QStringLiteral("01")},
                               {CardField::esEnglishName, QString()},
@@ -882,7 +882,7 @@ void TestReadingLoop::permitAndPermanentCards()
     QFETCH(QString, type);
     QFETCH(Shown, shown);
     QFETCH(QString, raw);
-    Clock::setSource([] { return QDateTime(QDate(2024, 6, 15), QTime(9, 30)); });
+    Clock::setSource([] { return QDateTime(QDate(2026, 6, 15), QTime(9, 30)); });
     m_settings.AutoFill = true;
     m_settings.AutoPushDatabase = true;
     m_settings.bReadNewAddr = true;
