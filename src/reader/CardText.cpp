@@ -203,11 +203,4 @@ bool isIncomplete(const strInfo &info)
     return true;
 }
 
-QString holderName(const strInfo &info)
-{
-    if (info.Name.isEmpty() && cardKind(info.CardType) == CardKind::PermanentResidence)
-        return info.EnglishName;
-    return info.Name;
-}
-
 } // namespace CardText

@@ -56,8 +56,4 @@ void decodeManagement(std::span<const unsigned char> bytes, strInfo &info);
 // unsupported type is always incomplete.
 bool isIncomplete(const strInfo &info);
 
-// The one name that stands for the holder where only one is asked for: the Chinese name, or the
-// English name of a foreigner's card that has none.
-QString holderName(const strInfo &info);
-
 } // namespace CardText

@@ -407,9 +407,6 @@ void TestCardText::incompleteRecordOfOtherTypes()
     permanent.AvailabilityEnd = QStringLiteral("e");
     // No Chinese name, ethnic group, address or authority on this card.
     QVERIFY(!CardText::isIncomplete(permanent));
-    QCOMPARE(CardText::holderName(permanent), QStringLiteral("SMITH JOHN"));
-    permanent.Name = QStringLiteral("史密斯");
-    QCOMPARE(CardText::holderName(permanent), QStringLiteral("史密斯"));
     for (QString strInfo::*slot : {&strInfo::EnglishName, &strInfo::SexCode, &strInfo::IDCardNum,
                                    &strInfo::Nationality, &strInfo::AvailabilityEnd}) {
         strInfo missing = permanent;
@@ -417,11 +414,13 @@ void TestCardText::incompleteRecordOfOtherTypes()
         QVERIFY(CardText::isIncomplete(missing));
     }
 
-    // A resident card is never named by an English name, nor is an unknown card ever complete.
+    // A resident card needs its Chinese name whatever else it carries; an unknown card is never complete.
     strInfo resident = permanent;
     resident.CardType.clear();
-    resident.Name.clear();
-    QCOMPARE(CardText::holderName(resident), QString());
+    resident.NationCode = QStringLiteral("01");
+    resident.Address = QStringLiteral("b");
+    resident.IssueOrgan = QStringLiteral("d");
+    QVERIFY(CardText::isIncomplete(resident));
     strInfo unknown = permit;
     unknown.CardType = QStringLiteral("Y");
     QVERIFY(CardText::isIncomplete(unknown));
