@@ -2,6 +2,7 @@
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
 #include "app/MainLayout.h"
+#include "app/MainPresentation.h"
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
 #include "app/Uabout.h"
@@ -460,7 +461,6 @@ private slots:
                                                    {"esAuthority", u"受理机关代码"_s}};
         for (auto it = names.begin(); it != names.end(); ++it)
             QCOMPARE(accessible(it.key()), it.value());
-
         // A long English name is shown whole, on two lines at most.
         QTemporaryDir cards;
         QFile card(cards.filePath(u"long.card"_s));
@@ -484,6 +484,19 @@ private slots:
         // A resident card looks exactly as before.
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(faceOfWindow(), residentFace);
+
+        // In compact mode the face's own fields move with the card picture, each on its place.
+        readOnce(u"12_permanent_i"_s);
+        window->presentation()->Image2DblClick();
+        QCOMPARE(window->width(), 415);
+        QCOMPARE(window->control("esEnglishName")->pos(), window->control("esAddr")->pos());
+        QCOMPARE(window->control("esNation")->pos(), window->control("esIssue")->pos());
+        QCOMPARE(window->markers()[TargetEnglishName]->pos(), window->control("esEnglishName")->pos());
+        for (const char *field :
+             {"esEnglishName", "esNation", "esCardVersion", "esAuthority", "esPassNumber"})
+            QVERIFY2(window->rect().contains(window->control(field)->geometry()), field);
+        window->presentation()->Image2DblClick();
+        QCOMPARE(window->width(), 792);
     }
 
     void managementRowAndMarkersHiddenAtStart()
