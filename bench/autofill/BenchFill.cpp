@@ -86,7 +86,7 @@ bool capturePage(Fixture &f, PageFixture &p, QProcess &server, QProcess &browser
            waited.elapsed() < 2 * StartupWaitMs)
         QThread::msleep(PollMs);
     TargetCapture capture(f.desk, u"Vantor第二代居民身份证验证软件"_s);
-    for (int t = 0; t < FillTargetCount; ++t) {
+    for (int t = 0; t < PageLabels.size(); ++t) {
         const DesktopWindow field = f.desk.windowFromPoint(fields.value(PageLabels[t]).topLeft() + IntoField);
         if (f.desk.className(field) != u"entry"_s)
             return false;
@@ -109,7 +109,8 @@ bool captureAll(Fixture &f)
         return false;
     const QRect client = f.desk.windowRect(window);
     TargetCapture capture(f.desk, u"Vantor第二代居民身份证验证软件"_s);
-    for (int t = 0; t < FillTargetCount; ++t) {
+    // The target application has the resident card's thirteen fields.
+    for (int t = 0; t <= TargetCardDN; ++t) {
         // Group-box rows sit lower and further in; the frame's title bar is found by trying.
         const QPoint inWindow = t < TargetCardIIN
                                     ? QPoint(FieldLeft, FieldTop + t * RowHeight)

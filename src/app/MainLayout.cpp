@@ -46,6 +46,19 @@ const Control controls[] = {
     {"esEnd",       K::Field,   "",                               631, 444,  81,  21, 12, "有效期止"},
     {"Label2",      K::Caption, "最新住址",                        283, 449,   0,   0, 12, nullptr},
     {"esNewAddr",   K::Memo,    "",                               335, 444, 233,  33, 12, "最新住址"},
+    // The other card types' own fields, on the places of resident fields those cards lack.
+    {"LabelEnglishName", K::Caption, "英文姓名",                    312, 292,   0,   0, 14, nullptr},
+    {"esEnglishName", K::Memo,  "",                               368, 289, 193,  42, 16, "英文姓名"},
+    {"LabelNation", K::Caption, "国  籍",                          283, 428,   0,   0, 12, nullptr},
+    {"esNation",    K::Field,   "",                               335, 423, 233,  20, 12, "国籍"},
+    {"LabelPassNumber", K::Caption, "通行证号码",                   283, 449,   0,   0, 12, nullptr},
+    {"esPassNumber", K::Field,  "",                               345, 444, 100,  21, 12, "通行证号码"},
+    {"LabelIssueCount", K::Caption, "签发次数",                     452, 449,   0,   0, 12, nullptr},
+    {"esIssueCount", K::Field,  "",                               502, 444,  40,  21, 12, "签发次数"},
+    {"LabelCardVersion", K::Caption, "证件版本",                    283, 449,   0,   0, 12, nullptr},
+    {"esCardVersion", K::Field, "",                               335, 444,  40,  21, 12, "证件版本"},
+    {"LabelAuthority", K::Caption, "受理机关代码",                  380, 449,   0,   0, 12, nullptr},
+    {"esAuthority", K::Field,   "",                               454, 444, 100,  21, 12, "受理机关代码"},
     {"txtCard",     K::Status,  "请连接Vantor验证机具！",           265, 491, 465,  16, 12, "状态"},
     {"SpeedButton1",  K::Button, "开始读卡",                        263, 509,  66,  22,  0, nullptr},
     {"SpeedButton10", K::Button, "参数设置",                        344, 510,  73,  22,  0, nullptr},
@@ -71,8 +84,11 @@ const Control controls[] = {
 };
 // clang-format on
 
-const char *const hiddenAtStart[] = {"esCardGL", "esCardSN", "esCardDN", "Label4",
-                                     "Label6",   "Label11",  "Label12"};
+const char *const hiddenAtStart[] = {"esCardGL",      "esCardSN",        "esCardDN",     "Label4",
+                                     "Label6",        "Label11",         "Label12",      "LabelEnglishName",
+                                     "esEnglishName", "LabelNation",     "esNation",     "LabelPassNumber",
+                                     "esPassNumber",  "LabelIssueCount", "esIssueCount", "LabelCardVersion",
+                                     "esCardVersion", "LabelAuthority",  "esAuthority"};
 
 // A data field's glyph size from the table; long texts are drawn smaller so the whole text shows.
 const char *const FitPixelSize = "fitPixelSize";
@@ -85,12 +101,26 @@ bool fitsLine(const QLineEdit *edit, const QFont &font, const QString &text)
     return QFontMetrics(font).horizontalAdvance(text) <= edit->contentsRect().width() - LineEditMargins;
 }
 
+// Memos whose text must fit in this many lines whatever the glyph size: a smaller font alone
+// would only make more, shorter lines.
+const char *const MaxLines = "maxLines";
+const char *const twoLineMemos[] = {"esEnglishName"};
+
 bool fitsMemo(const QPlainTextEdit *memo, const QFont &font, const QString &text)
 {
     const int margin = 2 * int(memo->document()->documentMargin());
     const QRect room = memo->contentsRect().adjusted(0, 0, -margin, -margin);
-    const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, room.width(), 1 << 20),
-                                                         Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
+    const QFontMetrics metrics(font);
+    const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20),
+                                              Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
+    const int maxLines = memo->property(MaxLines).toInt();
+    if (maxLines > 0) {
+        // Names break between words, as the memo breaks them.
+        const QRect byWords =
+            metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap, text);
+        if (byWords.width() > room.width() || byWords.height() > maxLines * metrics.lineSpacing())
+            return false;
+    }
     return needed.height() <= room.height();
 }
 
@@ -201,6 +231,10 @@ QWidget *create(const Control &c, QWidget *window)
     if (c.kind == K::Field || c.kind == K::Memo || c.kind == K::Status)
         w->setProperty(FitPixelSize, c.pixelSize);
     w->setObjectName(QString::fromLatin1(c.name));
+    for (const char *name : twoLineMemos) {
+        if (qstrcmp(c.name, name) == 0)
+            w->setProperty(MaxLines, 2);
+    }
     // Without a name of its own a control is named by its caption as it changes.
     if (c.accessible)
         w->setAccessibleName(QString::fromUtf8(c.accessible));

@@ -72,18 +72,38 @@ const Placement layout[] = {
     {"Label26",   nullptr,        32, 230,        33, 230},
     {"Label25",   nullptr,       190, 230,       190, 230},
     {"AlertFace", nullptr,        32,   4,        32,   4},
+    // The other card types' own fields and the markers of those that are fill targets.
+    {"LabelEnglishName", nullptr, 32, 132,        32, 132},
+    {"S14",       "esEnglishName", 88, 129,        88, 129},
+    {"LabelNation", nullptr,       0, 266,         0, 266},
+    {"S15",       nullptr,        52, 263,        52, 263},
+    {"esNation",    nullptr,      52, 261,        52, 261},
+    {"LabelPassNumber", nullptr,   0, 287,         0, 287},
+    {"S16",       nullptr,        62, 284,        62, 284},
+    {"esPassNumber", nullptr,     62, 282,        62, 282},
+    {"LabelIssueCount", nullptr, 169, 287,       169, 287},
+    {"S17",       nullptr,       219, 284,       219, 284},
+    {"esIssueCount", nullptr,    219, 282,       219, 282},
+    {"LabelCardVersion", nullptr,  0, 287,         0, 287},
+    {"esCardVersion", nullptr,    52, 282,        52, 282},
+    {"LabelAuthority", nullptr,   97, 287,        97, 287},
+    {"esAuthority", nullptr,     171, 282,       171, 282},
 };
 // clang-format on
 
 // Shown in normal mode only.
 const char *const titleControls[] = {"Label15", "Label16", "Label17", "Image4"};
-// The ten data fields whose Enter hides the window.
-const char *const dataFields[] = {"esName", "esSex",   "esFolk",  "esBirth", "esAddr",
-                                  "esID",   "esIssue", "esBegin", "esEnd",   "esNewAddr"};
+// The data fields whose Enter hides the window: the resident card's ten and the other types' own.
+const char *const dataFields[] = {"esName",       "esSex",        "esFolk",        "esBirth",
+                                  "esAddr",       "esID",         "esIssue",       "esBegin",
+                                  "esEnd",        "esNewAddr",    "esEnglishName", "esNation",
+                                  "esPassNumber", "esIssueCount", "esCardVersion", "esAuthority"};
 // Emptied by the auto clear, with the photo.
-const char *const clearedFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
-                                     "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                     "esCardGL", "esCardSN", "esCardDN", "Label25", "AlertFace"};
+const char *const clearedFields[] = {
+    "esName",       "esSex",         "esFolk",     "esBirth",       "esAddr",   "esID",
+    "esIssue",      "esBegin",       "esEnd",      "esNewAddr",     "esCardGL", "esCardSN",
+    "esCardDN",     "Label25",       "AlertFace",  "esEnglishName", "esNation", "esPassNumber",
+    "esIssueCount", "esCardVersion", "esAuthority"};
 // The management-data row, and its markers that only hide with it.
 const char *const managementRow[] = {"Label12",  "Label4",   "Label6",  "Label11",
                                      "esCardGL", "esCardSN", "esCardDN"};

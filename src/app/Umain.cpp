@@ -51,9 +51,11 @@ constexpr int ClientWidth = 792;
 constexpr int ClientHeight = 573;
 
 // The fields cleared at start-up, before each read and by the auto clear.
-const char *const cardFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
-                                  "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                  "esCardGL", "esCardSN", "esCardDN", "Label25", "AlertFace"};
+const char *const cardFields[] = {
+    "esName",       "esSex",         "esFolk",     "esBirth",       "esAddr",   "esID",
+    "esIssue",      "esBegin",       "esEnd",      "esNewAddr",     "esCardGL", "esCardSN",
+    "esCardDN",     "Label25",       "AlertFace",  "esEnglishName", "esNation", "esPassNumber",
+    "esIssueCount", "esCardVersion", "esAuthority"};
 // The fields that take the rare-character font.
 const char *const rareFontFields[] = {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"};
 

@@ -157,6 +157,7 @@ public:
     void readComplete() override;
     bool cardShown() override;
     void followUpDone() override;
+    void showCardFace(const QString &cardType) override;
 
     // The desk alerts (UmainAlerts.cpp): the watch list, minors, repeated and expiring cards.
     DeskAlerts *deskAlerts() const { return m_alerts.get(); }

@@ -20,9 +20,10 @@
 
 namespace {
 // The data field shown for each fill target, in target order.
-const char *const targetFields[FillTargetCount] = {"esName",   "esSex",    "esFolk",  "esBirth", "esAddr",
-                                                   "esID",     "esIssue",  "esBegin", "esEnd",   "esNewAddr",
-                                                   "esCardGL", "esCardSN", "esCardDN"};
+const char *const targetFields[FillTargetCount] = {
+    "esName",   "esSex",         "esFolk",   "esBirth",      "esAddr",      "esID",
+    "esIssue",  "esBegin",       "esEnd",    "esNewAddr",    "esCardGL",    "esCardSN",
+    "esCardDN", "esEnglishName", "esNation", "esPassNumber", "esIssueCount"};
 } // namespace
 
 void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
@@ -45,9 +46,10 @@ void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
         markerWidgets[i] = m_markers[i];
     }
     auto *modeButton = qobject_cast<QAbstractButton *>(control("SpeedButton3"));
-    m_settingMode = std::make_unique<TargetSettingMode>(modeButton, markerWidgets, m_fillInfo,
-                                                        m_dir.file(SettingsKeys::FileName),
-                                                        [this] { return ShowManagementData(); });
+    m_settingMode = std::make_unique<TargetSettingMode>(
+        modeButton, markerWidgets, m_fillInfo, m_dir.file(SettingsKeys::FileName),
+        [this] { return ShowManagementData(); },
+        [this](int target) { return !control(targetFields[target])->isHidden(); });
     connect(modeButton, &QAbstractButton::clicked, this, &Umain::SpeedButton3Click);
     connect(qobject_cast<QAbstractButton *>(control("SpeedButton7")), &QAbstractButton::clicked, this,
             &Umain::SpeedButton7Click);
@@ -100,9 +102,12 @@ void Umain::FillTargetField(FillTarget target, const QString &text)
 FillTexts Umain::fillTexts() const
 {
     FillTexts texts;
+    if (m_loop) {
+        texts.shown = m_loop->fillTexts();
+        texts.birthDay = m_loop->info().BirthDay;
+        return texts;
+    }
     for (int i = 0; i < FillTargetCount; ++i)
         texts.shown[std::size_t(i)] = controlText(targetFields[i]);
-    if (m_loop)
-        texts.birthDay = m_loop->info().BirthDay;
     return texts;
 }

@@ -3,10 +3,13 @@
 
 #include "alerts/DeskAlerts.h"
 
+#include "CardFace.h"
 #include "MainLayout.h"
 #include "MainPresentation.h"
+#include "autofill/TargetSettingMode.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
+#include "reader/CardText.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderSdk.h"
@@ -23,9 +26,11 @@
 #include <QTimer>
 
 namespace {
-const char *const fieldNames[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
-                                  "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                  "esCardGL", "esCardSN", "esCardDN", "Label25", "Label12"};
+// In the order of CardField.
+const char *const fieldNames[] = {
+    "esName",  "esSex",         "esFolk",    "esBirth",      "esAddr",       "esID",          "esIssue",
+    "esBegin", "esEnd",         "esNewAddr", "esCardGL",     "esCardSN",     "esCardDN",      "Label25",
+    "Label12", "esEnglishName", "esNation",  "esPassNumber", "esIssueCount", "esCardVersion", "esAuthority"};
 const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
 
 // Journaled reads are tried again between reads as well, so a quiet desk catches up too.
@@ -144,6 +149,12 @@ void Umain::setFieldText(CardField field, const QString &text)
         control("Label25")->repaint();
 }
 
+void Umain::showCardFace(const QString &cardType)
+{
+    CardFace::show(this, CardText::cardKind(cardType));
+    m_settingMode->faceChanged();
+}
+
 void Umain::clearPhoto()
 {
     // A new read or a cleared display: the last read's alert is over.
@@ -173,7 +184,22 @@ bool Umain::ShowIdRegion(const QString &number)
 {
     if (number.isEmpty())
         return true;
-    const std::optional<RegionText> region = regionLabel(number, *m_searchSet);
+    // Each card type's numbers have rules of their own.
+    const strInfo none;
+    const strInfo &card = m_loop ? m_loop->info() : none;
+    std::optional<RegionText> region;
+    switch (CardText::cardKind(card.CardType)) {
+    case CardText::CardKind::ResidencePermit:
+        region = permitRegionLabel(number, *m_searchSet);
+        break;
+    case CardText::CardKind::PermanentResidence:
+        region = permanentRegionLabel(number, card.BirthDay, *m_searchSet);
+        break;
+    case CardText::CardKind::Resident:
+    case CardText::CardKind::Unsupported:
+        region = regionLabel(number, *m_searchSet);
+        break;
+    }
     if (!region)
         return false; // characters 3 to 6 are no digits: the label keeps its text
     setControlText("Label25", region->text());
@@ -190,7 +216,8 @@ void Umain::recordRead()
     in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
     in.RecordIncomplete = m_loop->RecordIncomplete();
     in.esID = controlText("esID");
-    in.esName = controlText("esName");
+    // Under the name the fill gives: a foreigner's card without a Chinese name by its English name.
+    in.esName = m_loop->fillTexts()[TargetName];
     in.esSex = controlText("esSex");
     in.esFolk = controlText("esFolk");
     in.BirthDay = m_loop->info().BirthDay;

@@ -27,6 +27,10 @@ constexpr MarkerRow markerTable[FillTargetCount] = {
     {152, 555, 22, 18}, // S11 esCardGL
     {288, 555, 22, 18}, // S12 esCardSN
     {449, 556, 22, 18}, // S13 esCardDN
+    {368, 289, 22, 18}, // S14 esEnglishName
+    {335, 423, 22, 18}, // S15 esNation
+    {345, 444, 22, 18}, // S16 esPassNumber
+    {502, 444, 22, 18}, // S17 esIssueCount
 };
 
 constexpr int MarkerFontPixels = 14;

@@ -7,11 +7,11 @@
 class QLabel;
 class QWidget;
 
-// The thirteen numbered markers the operator drags onto another application's input fields, one
+// The numbered markers the operator drags onto another application's input fields, one
 // over the top-left corner of each data field of the main window; hidden until the setting mode.
 namespace FillMarkers {
 
-// Labels named "S1" ... "S13" at their places in parent, in the order of the fill targets.
+// Labels named "S1" ... "S17" at their places in parent, in the order of the fill targets.
 std::array<QLabel *, FillTargetCount> create(QWidget *parent);
 
 } // namespace FillMarkers

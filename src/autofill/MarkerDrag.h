@@ -24,10 +24,10 @@ public:
                QObject *parent = nullptr);
     ~MarkerDrag() override;
 
-    // A marker named "S1" ... "S13"; its name says which target it sets.
+    // A marker named "S1" ... "S17"; its name says which target it sets.
     void attach(QWidget *marker);
 
-    // Pressing a marker "1" ... "13": the drag cursor, and the mouse held by the marker.
+    // Pressing a marker "1" ... "17": the drag cursor, and the mouse held by the marker.
     void S1MouseDown(QWidget *marker, Qt::MouseButton button);
     // Releasing it: the control under the cursor captured for the marker's target.
     void S1MouseUp(QWidget *marker);

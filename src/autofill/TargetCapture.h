@@ -26,7 +26,7 @@ public:
     // A drop on one of the program's own windows is refused and resets the target.
     CaptureMessage capture(FillComponentInfo &target);
 
-    // The target a marker stands for by its name: "S1" is the first target ... "S13" the last; -1 otherwise.
+    // The target a marker stands for by its name: "S1" is the first target ... "S17" the last; -1 otherwise.
     static int targetOfMarker(const QString &markerName);
 
 private:

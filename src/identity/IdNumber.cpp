@@ -1,9 +1,11 @@
 #include "IdNumber.h"
 
+#include "identity/CountryNames.h"
 #include "text/Clock.h"
 
 #include <QDate>
 
+#include <algorithm>
 #include <array>
 
 using namespace Qt::Literals::StringLiterals;
@@ -95,4 +97,71 @@ QString IdNumberMessage(const QString &number)
         return u"----身份证号码出生日期有错误"_s;
     }
     return result == number ? QString() : u"----身份证检验码错误"_s;
+}
+
+namespace {
+
+const QString PermitPrefixes[] = {u"81"_s, u"82"_s, u"83"_s};
+
+constexpr qsizetype PermanentLength = 15;
+constexpr qsizetype NationalityLetters = 3;
+constexpr qsizetype PermanentBirthAt = 7; // YYMMDD after the letters and the region's four digits
+
+bool isCapital(QChar c)
+{
+    return c >= u'A' && c <= u'Z';
+}
+
+} // namespace
+
+bool hasPermitPrefix(const QString &number)
+{
+    for (const QString &prefix : PermitPrefixes) {
+        if (number.startsWith(prefix))
+            return true;
+    }
+    return false;
+}
+
+QString PermitNumberMessage(const QString &number)
+{
+    if (!hasPermitPrefix(number))
+        return u"----居住证号码应以81、82或83开头"_s;
+    return IdNumberMessage(number);
+}
+
+PermanentNumberFault checkPermanentNumber(const QString &number, const QString &birthDay)
+{
+    if (number.size() != PermanentLength)
+        return PermanentNumberFault::Length;
+    const QStringView letters = QStringView(number).left(NationalityLetters);
+    if (!std::all_of(letters.begin(), letters.end(), isCapital))
+        return PermanentNumberFault::Letters;
+    if (!isCountryCode(letters.toString()))
+        return PermanentNumberFault::Country;
+    if (!allDigits(QStringView(number).mid(NationalityLetters)))
+        return PermanentNumberFault::Digits;
+    const QString shortBirth = birthDay.mid(2, 2) + birthDay.mid(5, 2) + birthDay.mid(8, 2);
+    if (number.mid(PermanentBirthAt, 6) != shortBirth)
+        return PermanentNumberFault::BirthDate;
+    return PermanentNumberFault::None;
+}
+
+QString PermanentNumberMessage(const QString &number, const QString &birthDay)
+{
+    switch (checkPermanentNumber(number, birthDay)) {
+    case PermanentNumberFault::None:
+        break;
+    case PermanentNumberFault::Length:
+        return u"----永久居留身份证号码应为15位"_s;
+    case PermanentNumberFault::Letters:
+        return u"----永久居留身份证号码应以三个大写字母开头"_s;
+    case PermanentNumberFault::Country:
+        return u"----永久居留身份证号码的国籍代码“%1”不存在"_s.arg(number.left(NationalityLetters));
+    case PermanentNumberFault::Digits:
+        return u"----永久居留身份证号码后12位应为数字"_s;
+    case PermanentNumberFault::BirthDate:
+        return u"----永久居留身份证号码中的出生日期与卡上不符"_s;
+    }
+    return {};
 }

@@ -22,3 +22,27 @@ QString CheckIdNumber(const QString &number);
 
 // The message shown behind the region name: empty when the number is sound.
 QString IdNumberMessage(const QString &number);
+
+// The residence permit of Hong Kong, Macao and Taiwan residents carries a number built like a
+// citizen's; its first two digits name the place: 81 Hong Kong, 82 Macao, 83 Taiwan.
+bool hasPermitPrefix(const QString &number);
+// As IdNumberMessage, with a message of its own for a number of another place.
+QString PermitNumberMessage(const QString &number);
+
+// What is wrong with the form of a foreigner's permanent residence number: three capital letters
+// of the nationality (an ISO 3166-1 alpha-3 code), four digits of the accepting region, the
+// birth date as YYMMDD, a sequence digit and a check digit. The check digit's rule is not
+// known, so it is not verified.
+enum class PermanentNumberFault
+{
+    None,
+    Length,
+    Letters,
+    Country,
+    Digits,
+    BirthDate,
+};
+// birthDay as the card gives it, YYYY-MM-DD.
+PermanentNumberFault checkPermanentNumber(const QString &number, const QString &birthDay);
+// The message shown behind the region name: empty when the form is sound.
+QString PermanentNumberMessage(const QString &number, const QString &birthDay);

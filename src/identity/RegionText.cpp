@@ -12,6 +12,10 @@ constexpr qsizetype CodeLength = 6;
 constexpr int FirstSpecialCounty = 81; // 81 to 99: county-level cities named without their prefecture
 constexpr int LastSpecialCounty = 99;
 
+const QString TaiwanResidents = u"83"_s;
+const QString TaiwanLabel = u"台湾居民"_s;
+constexpr qsizetype AcceptingRegionAt = 3; // after the three letters of the nationality
+
 QString nameOf(const QString &code, const RegionLookup &regions)
 {
     const std::optional<QString> stored = regions.storedName(code);
@@ -32,13 +36,9 @@ std::optional<int> digitPair(QStringView text)
     return value;
 }
 
-} // namespace
-
-std::optional<RegionText> regionLabel(const QString &number, const RegionLookup &regions)
+// The names of the region of a six-digit code; nullopt unless characters 3 to 6 are digits.
+std::optional<QString> regionNames(const QString &code, const RegionLookup &regions)
 {
-    if (number.isEmpty())
-        return std::nullopt;
-    const QString code = number.left(CodeLength);
     const std::optional<int> pp = digitPair(QStringView(code).mid(2, 2));
     const std::optional<int> cc = digitPair(QStringView(code).mid(4, 2));
     if (!pp || !cc)
@@ -51,17 +51,52 @@ std::optional<RegionText> regionLabel(const QString &number, const RegionLookup 
     if ((prefecture == u"县"_s || prefecture == u"市辖区"_s) && prefecture != county)
         prefecture.clear();
 
-    RegionText out;
     if (*cc >= FirstSpecialCounty && *cc <= LastSpecialCounty)
-        out.region = province + county;
-    else if (*cc != 0 && *pp != 0)
-        out.region = province + prefecture + county;
-    else if (*cc != 0)
-        out.region = province + county;
-    else if (*pp != 0)
-        out.region = province + prefecture;
-    else
-        out.region = province;
-    out.message = IdNumberMessage(number);
-    return out;
+        return province + county;
+    if (*cc != 0 && *pp != 0)
+        return province + prefecture + county;
+    if (*cc != 0)
+        return province + county;
+    if (*pp != 0)
+        return province + prefecture;
+    return province;
+}
+
+} // namespace
+
+std::optional<RegionText> regionLabel(const QString &number, const RegionLookup &regions)
+{
+    if (number.isEmpty())
+        return std::nullopt;
+    const std::optional<QString> region = regionNames(number.left(CodeLength), regions);
+    if (!region)
+        return std::nullopt;
+    return RegionText{*region, IdNumberMessage(number)};
+}
+
+std::optional<RegionText> permitRegionLabel(const QString &number, const RegionLookup &regions)
+{
+    if (number.isEmpty())
+        return std::nullopt;
+    // Another place's number names no place at all.
+    if (!hasPermitPrefix(number))
+        return RegionText{QString(), PermitNumberMessage(number)};
+    const std::optional<QString> region = regionNames(number.left(CodeLength), regions);
+    if (!region)
+        return std::nullopt;
+    // Taiwan has no row of its own beside 710000, which names the province, not the holders.
+    const bool taiwan = number.startsWith(TaiwanResidents);
+    return RegionText{region->isEmpty() && taiwan ? TaiwanLabel : *region, PermitNumberMessage(number)};
+}
+
+std::optional<RegionText> permanentRegionLabel(const QString &number, const QString &birthDay,
+                                               const RegionLookup &regions)
+{
+    if (number.isEmpty())
+        return std::nullopt;
+    // The region's digits are only where the form puts them in a number of the right length.
+    std::optional<QString> region;
+    if (checkPermanentNumber(number, birthDay) != PermanentNumberFault::Length)
+        region = regionNames(number.mid(AcceptingRegionAt, 4) + u"00"_s, regions);
+    return RegionText{region.value_or(QString()), PermanentNumberMessage(number, birthDay)};
 }

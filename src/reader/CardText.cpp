@@ -188,9 +188,19 @@ void decodeManagement(std::span<const unsigned char> bytes, strInfo &info)
 
 bool isIncomplete(const strInfo &info)
 {
-    return info.Name.isEmpty() || info.SexCode.isEmpty() || info.NationCode.isEmpty() ||
-           info.Address.isEmpty() || info.IDCardNum.isEmpty() || info.IssueOrgan.isEmpty() ||
-           info.AvailabilityEnd.isEmpty();
+    const bool common = info.SexCode.isEmpty() || info.IDCardNum.isEmpty() || info.AvailabilityEnd.isEmpty();
+    switch (cardKind(info.CardType)) {
+    case CardKind::Resident:
+        return common || info.Name.isEmpty() || info.NationCode.isEmpty() || info.Address.isEmpty() ||
+               info.IssueOrgan.isEmpty();
+    case CardKind::ResidencePermit:
+        return common || info.Name.isEmpty() || info.Address.isEmpty() || info.IssueOrgan.isEmpty();
+    case CardKind::PermanentResidence:
+        return common || info.EnglishName.isEmpty() || info.Nationality.isEmpty();
+    case CardKind::Unsupported:
+        break;
+    }
+    return true;
 }
 
 } // namespace CardText

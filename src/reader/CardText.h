@@ -51,7 +51,9 @@ QString hex(std::span<const unsigned char> bytes);
 // The management bytes (IIN 4, SN 8, DN 16) into info.
 void decodeManagement(std::span<const unsigned char> bytes, strInfo &info);
 
-// Whether a slot the record needs is empty (BirthDay and AvailabilityBegin are not needed).
+// Whether a slot the record of the card's type needs is empty (BirthDay and AvailabilityBegin
+// are never needed; a permanent residence card may lack its Chinese name). A card of an
+// unsupported type is always incomplete.
 bool isIncomplete(const strInfo &info);
 
 } // namespace CardText

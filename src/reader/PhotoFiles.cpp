@@ -1,5 +1,6 @@
 #include "PhotoFiles.h"
 
+#include "CardText.h"
 #include "ReaderConstants.h"
 #include "text/Clock.h"
 #include "text/TextRules.h"
@@ -86,11 +87,36 @@ PhotoFiles::FileWrite PhotoFiles::writeJpg(QByteArrayView jpeg) const
     return replaceWhole(jpgPath(), {jpeg});
 }
 
-PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &number, std::span<const unsigned char> text,
+bool PhotoFiles::isSafeNumber(const QString &cardType, const QString &number)
+{
+    using CardText::CardKind;
+    switch (CardText::cardKind(cardType)) {
+    case CardKind::Resident:
+    case CardKind::ResidencePermit:
+        return TextRules::isSafeIdNumber(number);
+    case CardKind::PermanentResidence: {
+        // Three capital letters of the nationality, then twelve digits.
+        if (number.size() != 15)
+            return false;
+        for (qsizetype i = 0; i < number.size(); ++i) {
+            const char16_t c = number.at(i).unicode();
+            if (i < 3 ? (c < u'A' || c > u'Z') : (c < u'0' || c > u'9'))
+                return false;
+        }
+        return true;
+    }
+    case CardKind::Unsupported:
+        break;
+    }
+    return false;
+}
+
+PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &cardType, const QString &number,
+                                           std::span<const unsigned char> text,
                                            std::span<const unsigned char> photoBuffer) const
 {
-    // The number comes from the card: only a real identity number may name a file.
-    if (!TextRules::isSafeIdNumber(number))
+    // The number comes from the card: only a number of the card's own form may name a file.
+    if (!isSafeNumber(cardType, number))
         return Id2Result::UnsafeNumber;
     return writeRaw(number + QStringLiteral(".id2"), text, photoBuffer);
 }

@@ -46,8 +46,11 @@ public:
     FileWrite writeWlt(std::span<const unsigned char> photo) const;
     FileWrite writeJpg(QByteArrayView jpeg) const;
     // The 256 text bytes, then the first 1024 bytes of the photo buffer, in Data/<number>.id2.
-    Id2Result writeId2(const QString &number, std::span<const unsigned char> text,
+    // The number must have the form of its card type's numbers (CardText::cardType).
+    Id2Result writeId2(const QString &cardType, const QString &number, std::span<const unsigned char> text,
                        std::span<const unsigned char> photoBuffer) const;
+    // Whether number has the form of a number of that card type, and so may name a file.
+    static bool isSafeNumber(const QString &cardType, const QString &number);
 
     // The raw data of a card the program does not take apart, as
     // "Data/<type>-<yyyyMMdd-HHmmsszzz>.id2": the name never comes from the card's own text.

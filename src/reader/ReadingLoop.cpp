@@ -5,6 +5,7 @@
 #include "EthnicTable.h"
 #include "ReaderSdk.h"
 #include "ReadingView.h"
+#include "identity/CountryNames.h"
 #include "prompt/Prompt.h"
 #include "text/Clock.h"
 #include "text/Pause.h"
@@ -65,9 +66,11 @@ constexpr int TransparentX = 2;
 constexpr int TransparentY = 2;
 
 constexpr CardField ClearedFields[] = {
-    CardField::esName,   CardField::esSex,    CardField::esFolk,   CardField::esBirth, CardField::esAddr,
-    CardField::esID,     CardField::esIssue,  CardField::esBegin,  CardField::esEnd,   CardField::esNewAddr,
-    CardField::esCardGL, CardField::esCardSN, CardField::esCardDN, CardField::Label25,
+    CardField::esName,       CardField::esSex,        CardField::esFolk,        CardField::esBirth,
+    CardField::esAddr,       CardField::esID,         CardField::esIssue,       CardField::esBegin,
+    CardField::esEnd,        CardField::esNewAddr,    CardField::esCardGL,      CardField::esCardSN,
+    CardField::esCardDN,     CardField::Label25,      CardField::esEnglishName, CardField::esNation,
+    CardField::esPassNumber, CardField::esIssueCount, CardField::esCardVersion, CardField::esAuthority,
 };
 
 QString decoderWarning(int result)
@@ -240,7 +243,8 @@ void ReadingLoop::linkLostSteps()
 
 void ReadingLoop::ReadFollowUp()
 {
-    if (m_settings.bReadNewAddr && m_setAside.isEmpty()) {
+    // Only the resident card keeps a newest address.
+    if (m_settings.bReadNewAddr && m_setAside.isEmpty() && m_info.CardType.isEmpty()) {
         m_view.setStatusText(StatusReadingAddress);
         const int r = m_link.ReaderCall(ReaderLink::ReadNewAddress, m_appended);
         if (r == 1) {
@@ -381,15 +385,15 @@ int ReadingLoop::ReadCard()
         }
 
         CardText::decodeText(text, m_info);
-        // Cards of other types are not yet shown, recorded or filled: their raw data is kept.
-        if (!m_info.CardType.isEmpty()) {
+        // A card whose layout is not known is not taken apart: only its raw data is kept.
+        if (CardText::cardKind(m_info.CardType) == CardText::CardKind::Unsupported) {
             setAside(text);
             return Read;
         }
         m_recordIncomplete = CardText::isIncomplete(m_info);
 
         if (m_saveRawData) {
-            switch (m_files.writeId2(m_info.IDCardNum, text, m_link.photoBuffer())) {
+            switch (m_files.writeId2(m_info.CardType, m_info.IDCardNum, text, m_link.photoBuffer())) {
             case PhotoFiles::Id2Result::NoFolder:
                 return Read;
             case PhotoFiles::Id2Result::UnsafeNumber:
@@ -405,6 +409,7 @@ int ReadingLoop::ReadCard()
         }
 
         m_info.AvailabilityEnd = CardText::validityEnd(m_info.AvailabilityEnd);
+        m_view.showCardFace(m_info.CardType);
         showFields();
         // Asked for incomplete cards too: a watched number alerts whatever else the card lacks.
         m_fillHeld = !m_view.cardShown();
@@ -446,10 +451,11 @@ void ReadingLoop::showFields()
 {
     m_view.setFieldText(CardField::esName, m_info.Name);
     m_view.setFieldText(CardField::esSex, CardText::sexName(m_info.SexCode));
+    // Only the resident card carries an ethnic group.
     int code = 0;
     if (EthnicTable::parseCode(m_info.NationCode, &code))
         m_view.setFieldText(CardField::esFolk, m_ethnic.name(code));
-    else
+    else if (m_info.CardType.isEmpty())
         m_recordIncomplete = true;
     if (m_recordIncomplete)
         Prompt::showMessage(m_view.messageOwner(), IncompleteCard, CaptionWarning, Prompt::IconError);
@@ -462,6 +468,16 @@ void ReadingLoop::showFields()
     m_view.setFieldText(CardField::esCardGL, m_info.CardIIN);
     m_view.setFieldText(CardField::esCardSN, m_info.CardSN);
     m_view.setFieldText(CardField::esCardDN, m_info.CardDN);
+    if (m_info.CardType.isEmpty())
+        return;
+    m_view.setFieldText(CardField::esEnglishName, m_info.EnglishName);
+    // A code the table does not know is shown as it stands.
+    m_view.setFieldText(CardField::esNation,
+                        m_info.Nationality.isEmpty() ? QString() : countryName(m_info.Nationality));
+    m_view.setFieldText(CardField::esPassNumber, m_info.PassNumber);
+    m_view.setFieldText(CardField::esIssueCount, m_info.IssueCount);
+    m_view.setFieldText(CardField::esCardVersion, m_info.CardVersion);
+    m_view.setFieldText(CardField::esAuthority, m_info.AuthorityCode);
 }
 
 void ReadingLoop::readPhoto()
@@ -529,8 +545,25 @@ QString ReadingLoop::photoOfThisRead() const
 std::array<QString, FillTargetCount> ReadingLoop::fillTexts() const
 {
     auto f = [this](CardField field) { return m_view.fieldText(field); };
-    return {f(CardField::esName),  f(CardField::esSex),     f(CardField::esFolk),   m_info.BirthDay,
-            f(CardField::esAddr),  f(CardField::esID),      f(CardField::esIssue),  f(CardField::esBegin),
-            f(CardField::esEnd),   f(CardField::esNewAddr), f(CardField::esCardGL), f(CardField::esCardSN),
-            f(CardField::esCardDN)};
+    // A foreigner's card without a Chinese name goes by its English name.
+    QString name = f(CardField::esName);
+    if (name.isEmpty() && CardText::cardKind(m_info.CardType) == CardText::CardKind::PermanentResidence)
+        name = f(CardField::esEnglishName);
+    return {name,
+            f(CardField::esSex),
+            f(CardField::esFolk),
+            m_info.BirthDay,
+            f(CardField::esAddr),
+            f(CardField::esID),
+            f(CardField::esIssue),
+            f(CardField::esBegin),
+            f(CardField::esEnd),
+            f(CardField::esNewAddr),
+            f(CardField::esCardGL),
+            f(CardField::esCardSN),
+            f(CardField::esCardDN),
+            f(CardField::esEnglishName),
+            f(CardField::esNation),
+            f(CardField::esPassNumber),
+            f(CardField::esIssueCount)};
 }

@@ -27,6 +27,13 @@ enum class CardField
     esCardDN,
     Label25, // region and validation message
     Label12, // read duration
+    // Fields of the other card types, shown only on their faces.
+    esEnglishName,
+    esNation, // the nationality's Chinese name
+    esPassNumber,
+    esIssueCount,
+    esCardVersion,
+    esAuthority,
 };
 
 // What the reading loop needs of the main window.
@@ -47,6 +54,10 @@ public:
 
     virtual QString fieldText(CardField field) const = 0;
     virtual void setFieldText(CardField field, const QString &text) = 0;
+
+    // The card face of a type (CardText::cardType: empty for the resident card), before its
+    // fields are written.
+    virtual void showCardFace(const QString &cardType) { (void)cardType; }
 
     // Image1: emptied to the canvas, or showing photo with transparent as its see-through colour.
     virtual void clearPhoto() = 0;

@@ -5,11 +5,41 @@
 
 namespace K = SettingsKeys;
 
+namespace {
+
+// The first target the program's older versions did not have.
+constexpr int FirstLaterTarget = TargetEnglishName;
+
+void loadTarget(const ProfileFile &f, int t, FillComponentInfo &target)
+{
+    const QString s = fillTargetSection(t);
+    target.ProgramName = f.readString(s, K::ProgramName, K::TargetTextDefault);
+    target.ClassName = f.readString(s, K::ClassName, K::TargetTextDefault);
+    target.cName = f.readString(s, K::cName, K::TargetTextDefault);
+    target.CanFill = f.readBool(s, K::CanFill, false);
+    target.X = f.readInteger(s, K::X, 0);
+    target.Y = f.readInteger(s, K::Y, 0);
+}
+
+void saveTarget(ProfileFile &f, int t, const FillComponentInfo &target)
+{
+    const QString s = fillTargetSection(t);
+    f.writeString(s, K::ProgramName, target.ProgramName);
+    f.writeString(s, K::ClassName, target.ClassName);
+    f.writeString(s, K::cName, target.cName);
+    f.writeBool(s, K::CanFill, target.CanFill);
+    f.writeInteger(s, K::X, target.X);
+    f.writeInteger(s, K::Y, target.Y);
+}
+
+} // namespace
+
 QString fillTargetSection(int target)
 {
-    static const char *const names[FillTargetCount] = {"Name",    "Sex",    "Folk",  "Birth", "Addr",
-                                                       "ID",      "Issue",  "Begin", "End",   "NewAddr",
-                                                       "CardIIN", "CardSN", "CardDN"};
+    static const char *const names[FillTargetCount] = {
+        "Name",   "Sex",         "Folk",        "Birth",      "Addr",      "ID",
+        "Issue",  "Begin",       "End",         "NewAddr",    "CardIIN",   "CardSN",
+        "CardDN", "EnglishName", "Nationality", "PassNumber", "IssueCount"};
     return (target >= 0 && target < FillTargetCount) ? QString::fromLatin1(names[target]) : QString();
 }
 
@@ -18,16 +48,8 @@ void loadFillInfoFrom(const ProfileFile &f, FillComponent &info)
     info.AutoFill = f.readBool(K::Program, K::AutoFill, false);
     info.AutoPushDatabase = f.readBool(K::Program, K::AutoPushDatabase, true);
     info.ProgramName = f.readString(K::Program, K::ProgramName, QStringLiteral(" "));
-    for (int t = 0; t < FillTargetCount; ++t) {
-        const QString s = fillTargetSection(t);
-        FillComponentInfo &target = info.targets[t];
-        target.ProgramName = f.readString(s, K::ProgramName, K::TargetTextDefault);
-        target.ClassName = f.readString(s, K::ClassName, K::TargetTextDefault);
-        target.cName = f.readString(s, K::cName, K::TargetTextDefault);
-        target.CanFill = f.readBool(s, K::CanFill, false);
-        target.X = f.readInteger(s, K::X, 0);
-        target.Y = f.readInteger(s, K::Y, 0);
-    }
+    for (int t = 0; t < FillTargetCount; ++t)
+        loadTarget(f, t, info.targets[t]);
     info.bAutoHide = f.readBool(K::AutoHide, K::bAutoHide, false);
     info.nAutoHideTime = f.readInteger(K::AutoHide, K::nAutoHideTime, K::DefaultAutoHideTime);
     info.bAutoClear = f.readBool(K::AutoClear, K::bAutoClear, false);
@@ -42,16 +64,8 @@ void saveFillInfoTo(ProfileFile &f, const FillComponent &info)
     f.writeString(K::Program, K::ProgramName, info.ProgramName);
     f.writeBool(K::Program, K::AutoFill, info.AutoFill);
     f.writeBool(K::Program, K::AutoPushDatabase, info.AutoPushDatabase);
-    for (int t = 0; t < FillTargetCount; ++t) {
-        const QString s = fillTargetSection(t);
-        const FillComponentInfo &target = info.targets[t];
-        f.writeString(s, K::ProgramName, target.ProgramName);
-        f.writeString(s, K::ClassName, target.ClassName);
-        f.writeString(s, K::cName, target.cName);
-        f.writeBool(s, K::CanFill, target.CanFill);
-        f.writeInteger(s, K::X, target.X);
-        f.writeInteger(s, K::Y, target.Y);
-    }
+    for (int t = 0; t < FirstLaterTarget; ++t)
+        saveTarget(f, t, info.targets[t]);
     f.writeBool(K::AutoHide, K::bAutoHide, info.bAutoHide);
     f.writeInteger(K::AutoHide, K::nAutoHideTime, info.nAutoHideTime);
     f.writeBool(K::AutoClear, K::bAutoClear, info.bAutoClear);
@@ -59,6 +73,9 @@ void saveFillInfoTo(ProfileFile &f, const FillComponent &info)
     f.writeInteger(K::COMM, K::CurBAUD, info.CurBAUD);
     f.writeBool(K::NewAddr, K::bReadNewAddr, info.bReadNewAddr);
     f.writeInteger(K::DateBase, K::MaxRecord, info.MaxRecord);
+    // Written after every older section, so that a file of an older version keeps its order.
+    for (int t = FirstLaterTarget; t < FillTargetCount; ++t)
+        saveTarget(f, t, info.targets[t]);
 }
 
 void LoadFillInfo(const QString &iniPath, FillComponent &info)

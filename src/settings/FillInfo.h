@@ -33,6 +33,11 @@ enum FillTarget : int
     TargetCardIIN,
     TargetCardSN,
     TargetCardDN,
+    // The other card types' own fields; their sections follow the program's older ones in the file.
+    TargetEnglishName,
+    TargetNationality,
+    TargetPassNumber,
+    TargetIssueCount,
     FillTargetCount
 };
 

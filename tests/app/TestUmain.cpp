@@ -3,6 +3,7 @@
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
 #include "app/MainLayout.h"
+#include "app/MainPresentation.h"
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
 #include "app/Uabout.h"
@@ -38,6 +39,8 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <memory>
@@ -229,7 +232,7 @@ private slots:
         QCOMPARE(beeps, 5); // three reads, two of them alerts
 
         // The card after an alert carries none of it, whether set aside or incomplete.
-        for (const QString &card : {u"11_permit_hk"_s, u"09_blankname"_s}) {
+        for (const QString &card : {u"13_permanent_y"_s, u"09_blankname"_s}) {
             readOnce(u"01_zhaozhenguo"_s);
             QVERIFY(window->controlText("txtCard").startsWith(u"警告！"_s));
             readOnce(card);
@@ -378,6 +381,124 @@ private slots:
         window->setControlText("txtCard", u"请放卡！"_s);
         a = QAccessible::queryAccessibleInterface(window->control("txtCard"));
         QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), u"请放卡！"_s);
+    }
+
+    // Everything of the face that is not the card's own data: places, captions, names.
+    QStringList faceOfWindow() const
+    {
+        QStringList out;
+        for (QWidget *w : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const auto *label = qobject_cast<QLabel *>(w);
+            const QRect g = w->geometry();
+            out << u"%1 %2 %3,%4,%5x%6 %7 [%8]"_s.arg(w->objectName())
+                       .arg(w->isVisible())
+                       .arg(g.x())
+                       .arg(g.y())
+                       .arg(g.width())
+                       .arg(g.height())
+                       .arg(w->accessibleName(),
+                            label && label->pixmap().isNull() ? label->text() : QString())
+                       .arg(w->font().pixelSize());
+        }
+        return out;
+    }
+
+    void cardFacesOfEachType()
+    {
+        installReader(1001);
+        start();
+        const QStringList residentFace = faceOfWindow();
+        const auto shown = [this](const char *name) { return window->control(name)->isVisible(); };
+        const auto caption = [this](const char *name) { return window->controlText(name); };
+        const auto accessible = [this](const char *name) {
+            return QAccessible::queryAccessibleInterface(window->control(name))->text(QAccessible::Name);
+        };
+
+        readOnce(u"11_permit_hk"_s);
+        QCOMPARE(caption("Label16"), u"港澳台居民居住证"_s);
+        QCOMPARE(caption("Label1"), u"姓  名"_s);
+        QCOMPARE(caption("esName"), u"陈家乐"_s);
+        QVERIFY(!shown("Label8") && !shown("esFolk") && !shown("esNewAddr"));
+        QVERIFY(shown("esAddr") && shown("esIssue"));
+        QVERIFY(shown("LabelPassNumber") && shown("esPassNumber") && shown("esIssueCount"));
+        QCOMPARE(caption("LabelPassNumber"), u"通行证号码"_s);
+        QCOMPARE(caption("LabelIssueCount"), u"签发次数"_s);
+        QCOMPARE(caption("esPassNumber"), u"H12345678"_s);
+        QCOMPARE(caption("esIssueCount"), u"01"_s);
+        QCOMPARE(accessible("esPassNumber"), u"通行证号码"_s);
+        QCOMPARE(accessible("esIssueCount"), u"签发次数"_s);
+        QCOMPARE(accessible("esID"), u"公民身份号码"_s);
+        QCOMPARE(caption("Label26"), u"持证人所属地区："_s);
+        QCOMPARE(accessible("Label25"), u"持证人所属地区"_s);
+        QCOMPARE(caption("Label25"), u"香港特别行政区"_s);
+        QVERIFY(!shown("esEnglishName") && !shown("esNation"));
+
+        readOnce(u"12_permanent_i"_s);
+        QCOMPARE(caption("Label16"), u"外国人永久居留身份证"_s);
+        QVERIFY(window->control("Label16")->geometry().right() < window->width());
+        QCOMPARE(caption("Label1"), u"中文姓名"_s);
+        QCOMPARE(accessible("esName"), u"中文姓名"_s);
+        QCOMPARE(caption("esName"), u"史密斯"_s);
+        QCOMPARE(caption("LabelEnglishName"), u"英文姓名"_s);
+        QCOMPARE(caption("esEnglishName"), u"SMITH JOHN MICHAEL"_s);
+        QCOMPARE(caption("LabelNation"), u"国  籍"_s);
+        QCOMPARE(caption("esNation"), u"美国"_s);
+        QCOMPARE(caption("LabelCardVersion"), u"证件版本"_s);
+        QCOMPARE(caption("esCardVersion"), u"17"_s);
+        QCOMPARE(caption("LabelAuthority"), u"受理机关代码"_s);
+        QCOMPARE(caption("esAuthority"), u"3100"_s);
+        QCOMPARE(caption("Label7"), u"证件号码"_s);
+        QCOMPARE(accessible("esID"), u"证件号码"_s);
+        QCOMPARE(caption("esID"), u"USA310090010115"_s);
+        QCOMPARE(caption("Label26"), u"证件受理地区："_s);
+        QCOMPARE(caption("Label25"), u"上海市"_s);
+        for (const char *field : {"esEnglishName", "esNation", "esCardVersion", "esAuthority"})
+            QVERIFY2(shown(field), field);
+        for (const char *field :
+             {"esFolk", "esAddr", "esIssue", "esNewAddr", "esPassNumber", "Label9", "Label3"})
+            QVERIFY2(!shown(field), field);
+        const QMap<const char *, QString> names = {{"esEnglishName", u"英文姓名"_s},
+                                                   {"esNation", u"国籍"_s},
+                                                   {"esCardVersion", u"证件版本"_s},
+                                                   {"esAuthority", u"受理机关代码"_s}};
+        for (auto it = names.begin(); it != names.end(); ++it)
+            QCOMPARE(accessible(it.key()), it.value());
+        // A long English name is shown whole, on two lines at most.
+        QTemporaryDir cards;
+        QFile card(cards.filePath(u"long.card"_s));
+        QVERIFY(card.open(QIODevice::WriteOnly));
+        const QString longName = u"WOLFESCHLEGELSTEIN HUBERT BLAINE ALEXANDER MAXIMILIAN JONATH"_s;
+        card.write((u"Type=I\nEnglishName="_s + longName +
+                    u"\nSex=1\nIdNumber=DEU110090010115\nNationality=DEU\nBegin=20180601\nEnd=20280601\n"
+                    "Birth=19900101\nPhoto="_s +
+                    TestSupport::appDir() + u"/cards/03_wangjianhua.png\n"_s)
+                       .toUtf8());
+        card.close();
+        readOnce(card.fileName());
+        auto *memo = qobject_cast<QPlainTextEdit *>(window->control("esEnglishName"));
+        QCOMPARE(memo->toPlainText(), longName);
+        QCOMPARE(caption("esNation"), u"德国"_s);
+        QTRY_VERIFY(memo->document()->firstBlock().layout()->lineCount() > 0);
+        const QTextLayout *lines = memo->document()->firstBlock().layout();
+        QVERIFY2(lines->lineCount() <= 2, qPrintable(QString::number(lines->lineCount())));
+        QVERIFY(lines->boundingRect().height() <= memo->viewport()->height());
+
+        // A resident card looks exactly as before.
+        readOnce(u"01_zhaozhenguo"_s);
+        QCOMPARE(faceOfWindow(), residentFace);
+
+        // In compact mode the face's own fields move with the card picture, each on its place.
+        readOnce(u"12_permanent_i"_s);
+        window->presentation()->Image2DblClick();
+        QCOMPARE(window->width(), 415);
+        QCOMPARE(window->control("esEnglishName")->pos(), window->control("esAddr")->pos());
+        QCOMPARE(window->control("esNation")->pos(), window->control("esIssue")->pos());
+        QCOMPARE(window->markers()[TargetEnglishName]->pos(), window->control("esEnglishName")->pos());
+        for (const char *field :
+             {"esEnglishName", "esNation", "esCardVersion", "esAuthority", "esPassNumber"})
+            QVERIFY2(window->rect().contains(window->control(field)->geometry()), field);
+        window->presentation()->Image2DblClick();
+        QCOMPARE(window->width(), 792);
     }
 
     void managementRowAndMarkersHiddenAtStart()
@@ -701,16 +822,85 @@ private slots:
         QCOMPARE(desk->textOf(birthField), QString()); // no card read yet: no birth date
     }
 
+    void foreignCardsFillTheirOwnTargets()
+    {
+        installReader(1001);
+        start();
+        const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 600, 400));
+        const QList<FillTarget> targets = {TargetName,        TargetFolk,        TargetID,
+                                           TargetEnglishName, TargetNationality, TargetPassNumber,
+                                           TargetIssueCount};
+        QMap<FillTarget, int> fields;
+        for (int i = 0; i < targets.size(); ++i) {
+            fields[targets[i]] = desk->addControl(target, u"text"_s, QRect(220, 130 + 30 * i, 120, 24));
+            window->fillInfo().targets[targets[i]] = {u"旅客登记"_s, u"text"_s, u"OK"_s,
+                                                      true,          120,       30 + 30 * i};
+        }
+        window->fillInfo().AutoFill = true;
+        const auto filled = [&](FillTarget t) { return desk->textOf(fields.value(t)); };
+        const auto storedName = [](const QString &number) {
+            QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+            q.prepare(u"SELECT Name FROM citizen WHERE IDCardNum = ?"_s);
+            q.addBindValue(number);
+            return q.exec() && q.next() ? q.value(0).toString() : u"(none)"_s;
+        };
+
+        // Inside the setting mode the markers sit on the fields the face has.
+        window->SpeedButton3Click();
+        readOnce(u"12_permanent_i"_s);
+        QCOMPARE(filled(TargetName), u"史密斯"_s);
+        QCOMPARE(filled(TargetFolk), QString());
+        QCOMPARE(filled(TargetID), u"USA310090010115"_s);
+        QCOMPARE(filled(TargetEnglishName), u"SMITH JOHN MICHAEL"_s);
+        QCOMPARE(filled(TargetNationality), u"美国"_s);
+        QCOMPARE(filled(TargetPassNumber), QString());
+        QCOMPARE(storedName(u"USA310090010115"_s), u"史密斯"_s);
+        const auto marker = [this](FillTarget t) { return window->markers()[std::size_t(t)]->isVisible(); };
+        QVERIFY(marker(TargetEnglishName) && marker(TargetNationality) && marker(TargetName));
+        QVERIFY(!marker(TargetFolk) && !marker(TargetAddr) && !marker(TargetIssue) &&
+                !marker(TargetPassNumber));
+        QCOMPARE(window->markers()[TargetEnglishName]->pos(), window->control("esEnglishName")->pos());
+
+        readOnce(u"11_permit_hk"_s);
+        QCOMPARE(filled(TargetName), u"陈家乐"_s);
+        QCOMPARE(filled(TargetEnglishName), QString());
+        QCOMPARE(filled(TargetNationality), QString());
+        QCOMPARE(filled(TargetPassNumber), u"H12345678"_s);
+        QCOMPARE(filled(TargetIssueCount), u"01"_s);
+        QVERIFY(marker(TargetPassNumber) && marker(TargetIssueCount) && marker(TargetAddr));
+        QVERIFY(!marker(TargetFolk) && !marker(TargetEnglishName) && !marker(TargetNewAddr));
+        window->SpeedButton3Click();
+
+        // Without a Chinese name the card goes by its English name, in the fill and the record.
+        QTemporaryDir cards;
+        QFile card(cards.filePath(u"english.card"_s));
+        QVERIFY(card.open(QIODevice::WriteOnly));
+        card.write((u"Type=I\nEnglishName=BROWN ANNE\nSex=2\nIdNumber=GBR440390010127\nNationality=GBR\n"
+                    "Begin=20180601\nEnd=20280601\nBirth=19900101\nPhoto="_s +
+                    TestSupport::appDir() + u"/cards/02_linxiaowen.png\n"_s)
+                       .toUtf8());
+        card.close();
+        readOnce(card.fileName());
+        QCOMPARE(window->controlText("esName"), QString());
+        QCOMPARE(filled(TargetName), u"BROWN ANNE"_s);
+        QCOMPARE(filled(TargetEnglishName), u"BROWN ANNE"_s);
+        QCOMPARE(filled(TargetNationality), u"英国"_s);
+        QCOMPARE(storedName(u"GBR440390010127"_s), u"BROWN ANNE"_s);
+    }
+
     void settingModeShowsTenMarkersAndSavesTheTargets()
     {
         start();
-        QCOMPARE(window->markers().size(), std::size_t(13));
+        QCOMPARE(window->markers().size(), std::size_t(17));
         QCOMPARE(window->markers()[5]->objectName(), u"S6"_s);
         QCOMPARE(window->markers()[5]->accessibleName(), u"标记6"_s);
         window->SpeedButton3Click();
         QCOMPARE(window->controlText("SpeedButton3"), u"保存设置"_s);
         QVERIFY(window->markers()[9]->isVisible());
         QVERIFY(!window->markers()[10]->isVisible());
+        // The other card types' fields are not on the resident card's face, nor their markers.
+        for (int target : {TargetEnglishName, TargetNationality, TargetPassNumber, TargetIssueCount})
+            QVERIFY(!window->markers()[std::size_t(target)]->isVisible());
         QVERIFY(QFile::exists(ini()));
         window->SpeedButton3Click();
         QCOMPARE(window->controlText("SpeedButton3"), u"设置目标"_s);

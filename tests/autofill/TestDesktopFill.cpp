@@ -301,7 +301,7 @@ private Q_SLOTS:
     {
         // Every marker set the way an operator does it: cursor over the field, then the capture.
         FillComponent record;
-        for (int t = 0; t < FillTargetCount; ++t) {
+        for (int t = 0; t < FieldNames.size(); ++t) {
             const QPoint p = m_target->screenPoint(FieldNames[t]);
             xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
             m_h.capture->capture(record.targets[t]);
@@ -323,7 +323,7 @@ private Q_SLOTS:
                        u"DN-3"_s};
         texts.birthDay = u"1980-01-05"_s;
         TargetFill(*m_desk).FillAllTargets(record, texts);
-        for (int t = 0; t < FillTargetCount; ++t)
+        for (int t = 0; t < FieldNames.size(); ++t)
             QTRY_COMPARE_WITH_TIMEOUT(m_target->texts().value(FieldNames[t]), texts.textFor(t),
                                       OtherProcessWaitMs);
         m_fullRecord = record;

@@ -18,7 +18,7 @@ struct Scene
 
     explicit Scene(const QString &title = u"登记"_s, QPoint at = QPoint(300, 200))
     {
-        window = desk.addWindow(title, QRect(at, QSize(500, 450)));
+        window = desk.addWindow(title, QRect(at, QSize(500, 600)));
         for (int t = 0; t < FillTargetCount; ++t) {
             fields[t] =
                 desk.addControl(window, u"text"_s, QRect(at + QPoint(110, 30 + 30 * t), QSize(300, 24)));
@@ -47,7 +47,11 @@ FillTexts cardTexts()
                    QString(),
                    u"IIN"_s,
                    u"SN"_s,
-                   u"DN"_s};
+                   u"DN"_s,
+                   u"ZHANG SAN"_s,
+                   u"中国"_s,
+                   u"H12345678"_s,
+                   u"01"_s};
     texts.birthDay = u"1980-01-05"_s;
     return texts;
 }

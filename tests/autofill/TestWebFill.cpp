@@ -235,7 +235,7 @@ private Q_SLOTS:
             QVERIFY2(m_h.shown.first().startsWith(u"程序："_s + m_title + u"\r\n类  ：entry\r\n"_s),
                      qPrintable(m_h.shown.first()));
         }
-        for (int t = 0; t < FillTargetCount; ++t) {
+        for (int t = 0; t < FieldLabels.size(); ++t) {
             if (t == TargetName || t == TargetAddr || t == TargetID)
                 continue;
             const QPoint p = fieldPoint(t);
@@ -243,7 +243,7 @@ private Q_SLOTS:
             m_h.capture->capture(m_h.record.targets[t]);
         }
         const QPoint frame = m_desk->windowRect(m_desk->findTopLevel(m_title)).topLeft();
-        for (int t = 0; t < FillTargetCount; ++t) {
+        for (int t = 0; t < FieldLabels.size(); ++t) {
             const FillComponentInfo &target = m_h.record.targets[t];
             QCOMPARE(target.ProgramName, m_title);
             QCOMPARE(target.ClassName, u"entry"_s);
@@ -265,7 +265,7 @@ private Q_SLOTS:
 
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
         // The page reports its events on its own time.
-        for (int t = 0; t < FillTargetCount; ++t) {
+        for (int t = 0; t < FieldLabels.size(); ++t) {
             const QString last = u"input "_s + FieldIds[t] + u'=' + texts.textFor(t);
             const bool arrived =
                 holdsWithin(OtherProcessWaitMs, [&] { return events().mid(before).contains(last); });

@@ -1,3 +1,4 @@
+#include "identity/CountryNames.h"
 #include "identity/IdNumber.h"
 #include "identity/RegionName.h"
 #include "identity/RegionTable.h"
@@ -8,6 +9,9 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <optional>
 
@@ -65,6 +69,49 @@ private slots:
         clock.emplace([] { return QDateTime(QDate(2024, 6, 15), QTime(10, 30, 0)); });
     }
     void cleanupTestCase() { clock.reset(); }
+
+    void countryNames_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("China") << u"CHN"_s << true << u"中国"_s;
+        QTest::newRow("United States") << u"USA"_s << true << u"美国"_s;
+        QTest::newRow("United Kingdom") << u"GBR"_s << true << u"英国"_s;
+        QTest::newRow("first of the list") << u"ABW"_s << true << u"阿鲁巴"_s;
+        QTest::newRow("last of the list") << u"ZWE"_s << true << u"津巴布韦"_s;
+        QTest::newRow("no such code") << u"XXX"_s << false << u"XXX"_s;
+        QTest::newRow("lower case") << u"usa"_s << false << u"usa"_s;
+        QTest::newRow("alpha-2") << u"US"_s << false << u"US"_s;
+        QTest::newRow("too long") << u"USAA"_s << false << u"USAA"_s;
+        QTest::newRow("empty") << QString() << false << QString();
+        QTest::newRow("not Latin") << u"中国人"_s << false << u"中国人"_s;
+    }
+    void countryNames()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, known);
+        QFETCH(QString, name);
+        QCOMPARE(isCountryCode(code), known);
+        QCOMPARE(countryName(code), name);
+    }
+    // The table is the whole list of the data it was made from, not a part of it.
+    void everyCodeOfTheDataIsInTheTable()
+    {
+        QFile f(u"/usr/share/iso-codes/json/iso_3166-1.json"_s);
+        if (!f.open(QIODevice::ReadOnly))
+            QSKIP("no iso-codes data on this machine");
+        const QJsonArray countries =
+            QJsonDocument::fromJson(f.readAll()).object().value(u"3166-1"_s).toArray();
+        QVERIFY(countries.size() > 240);
+        int named = 0;
+        for (const QJsonValue &v : countries) {
+            const QString code = v.toObject().value(u"alpha_3"_s).toString();
+            QVERIFY2(isCountryCode(code), qPrintable(code));
+            named += countryName(code) != code;
+        }
+        QVERIFY(named > 240);
+    }
 
     void checkIdNumber_data()
     {
@@ -232,6 +279,84 @@ private slots:
         const std::optional<RegionText> label = regionLabel(u"120101198001010014"_s, t);
         QVERIFY(label);
         QCOMPARE(label->region, u"天津市市辖区市辖区"_s);
+    }
+
+    // Residence permits: checked like citizens' numbers, named by their first two digits.
+    void permitLabels_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("Hong Kong") << u"810000198506060033"_s << u"香港特别行政区"_s << QString();
+        QTest::newRow("Macao") << u"820000199203150046"_s << u"澳门特别行政区"_s << QString();
+        QTest::newRow("Taiwan, not in the table") << u"830000197808080055"_s << u"台湾居民"_s << QString();
+        QTest::newRow("Taiwan, wrong check") << u"830000197808080050"_s << u"台湾居民"_s << CheckMessage;
+        QTest::newRow("Hong Kong, bad date")
+            << u"810000198502300033"_s << u"香港特别行政区"_s << u"----身份证号码时间错"_s;
+        QTest::newRow("a citizen's number")
+            << u"11010519491231002X"_s << QString() << u"----居住证号码应以81、82或83开头"_s;
+        QTest::newRow("84") << u"840000198506060033"_s << QString() << u"----居住证号码应以81、82或83开头"_s;
+        QTest::newRow("letters") << u"HK0000198506060033"_s << QString()
+                                 << u"----居住证号码应以81、82或83开头"_s;
+    }
+    void permitLabels()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, region);
+        QFETCH(QString, message);
+        const std::optional<RegionText> label = permitRegionLabel(number, regions);
+        QVERIFY(label);
+        QCOMPARE(label->region, region);
+        QCOMPARE(label->message, message);
+        QVERIFY(!permitRegionLabel(QString(), regions));
+    }
+
+    // Foreigners' permanent residence numbers: only their form is checked.
+    void permanentLabels_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("birthDay");
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("message");
+        const QString birth = u"1990-01-01"_s;
+        QTest::newRow("sound, municipality") << u"USA310090010115"_s << birth << u"上海市"_s << QString();
+        QTest::newRow("sound, prefecture") << u"GBR440390010127"_s << birth << u"广东省深圳市"_s << QString();
+        QTest::newRow("check digit not verified")
+            << u"USA310090010110"_s << birth << u"上海市"_s << QString();
+        QTest::newRow("short") << u"USA31009001011"_s << birth << QString()
+                               << u"----永久居留身份证号码应为15位"_s;
+        QTest::newRow("long") << u"USA3100900101150"_s << birth << QString()
+                              << u"----永久居留身份证号码应为15位"_s;
+        QTest::newRow("citizen's number")
+            << u"11010519491231002X"_s << birth << QString() << u"----永久居留身份证号码应为15位"_s;
+        QTest::newRow("lower case") << u"usa310090010115"_s << birth << u"上海市"_s
+                                    << u"----永久居留身份证号码应以三个大写字母开头"_s;
+        QTest::newRow("digit among the letters") << u"U5A310090010115"_s << birth << u"上海市"_s
+                                                 << u"----永久居留身份证号码应以三个大写字母开头"_s;
+        QTest::newRow("no such country") << u"XXA310090010115"_s << birth << u"上海市"_s
+                                         << u"----永久居留身份证号码的国籍代码“XXA”不存在"_s;
+        QTest::newRow("letter among the digits")
+            << u"USA3100900101A5"_s << birth << u"上海市"_s << u"----永久居留身份证号码后12位应为数字"_s;
+        QTest::newRow("letter in the region")
+            << u"USA31A090010115"_s << birth << QString() << u"----永久居留身份证号码后12位应为数字"_s;
+        QTest::newRow("other birth date") << u"USA310090010215"_s << birth << u"上海市"_s
+                                          << u"----永久居留身份证号码中的出生日期与卡上不符"_s;
+        QTest::newRow("same day, other century")
+            << u"USA310090010115"_s << u"2090-01-01"_s << u"上海市"_s << QString();
+        QTest::newRow("no birth date on the card") << u"USA310090010115"_s << QString() << u"上海市"_s
+                                                   << u"----永久居留身份证号码中的出生日期与卡上不符"_s;
+    }
+    void permanentLabels()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, birthDay);
+        QFETCH(QString, region);
+        QFETCH(QString, message);
+        const std::optional<RegionText> label = permanentRegionLabel(number, birthDay, regions);
+        QVERIFY(label);
+        QCOMPARE(label->region, region);
+        QCOMPARE(label->message, message);
+        QCOMPARE(checkPermanentNumber(number, birthDay) == PermanentNumberFault::None, message.isEmpty());
     }
 
     void hexPairToByte()

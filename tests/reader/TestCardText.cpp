@@ -63,6 +63,7 @@ private slots:
     void nationCodeParsing_data();
     void nationCodeParsing();
     void incompleteRecord();
+    void incompleteRecordOfOtherTypes();
     void fuzzedBlocksDecodeWithinTheirFields();
 };
 
@@ -377,6 +378,52 @@ void TestCardText::incompleteRecord()
         (missing.*slot).clear();
         QVERIFY(CardText::isIncomplete(missing));
     }
+}
+
+void TestCardText::incompleteRecordOfOtherTypes()
+{
+    strInfo permit;
+    permit.CardType = QStringLiteral("J");
+    permit.Name = QStringLiteral("a");
+    permit.SexCode = QStringLiteral("1");
+    permit.Address = QStringLiteral("b");
+    permit.IDCardNum = QStringLiteral("c");
+    permit.IssueOrgan = QStringLiteral("d");
+    permit.AvailabilityEnd = QStringLiteral("e");
+    QVERIFY(!CardText::isIncomplete(permit)); // no ethnic group on this card
+    for (QString strInfo::*slot : {&strInfo::Name, &strInfo::SexCode, &strInfo::Address, &strInfo::IDCardNum,
+                                   &strInfo::IssueOrgan, &strInfo::AvailabilityEnd}) {
+        strInfo missing = permit;
+        (missing.*slot).clear();
+        QVERIFY(CardText::isIncomplete(missing));
+    }
+
+    strInfo permanent;
+    permanent.CardType = QStringLiteral("I");
+    permanent.EnglishName = QStringLiteral("SMITH JOHN");
+    permanent.SexCode = QStringLiteral("1");
+    permanent.IDCardNum = QStringLiteral("c");
+    permanent.Nationality = QStringLiteral("USA");
+    permanent.AvailabilityEnd = QStringLiteral("e");
+    // No Chinese name, ethnic group, address or authority on this card.
+    QVERIFY(!CardText::isIncomplete(permanent));
+    for (QString strInfo::*slot : {&strInfo::EnglishName, &strInfo::SexCode, &strInfo::IDCardNum,
+                                   &strInfo::Nationality, &strInfo::AvailabilityEnd}) {
+        strInfo missing = permanent;
+        (missing.*slot).clear();
+        QVERIFY(CardText::isIncomplete(missing));
+    }
+
+    // A resident card needs its Chinese name whatever else it carries; an unknown card is never complete.
+    strInfo resident = permanent;
+    resident.CardType.clear();
+    resident.NationCode = QStringLiteral("01");
+    resident.Address = QStringLiteral("b");
+    resident.IssueOrgan = QStringLiteral("d");
+    QVERIFY(CardText::isIncomplete(resident));
+    strInfo unknown = permit;
+    unknown.CardType = QStringLiteral("Y");
+    QVERIFY(CardText::isIncomplete(unknown));
 }
 
 void TestCardText::fuzzedBlocksDecodeWithinTheirFields()

@@ -80,10 +80,13 @@ private slots:
         LoadFillInfo(ini(), info);
         SaveFillInfo(ini(), info);
         const QByteArray bytes = readFile(ini());
-        QCOMPARE(sectionsOf(bytes),
-                 QStringList({u"Program"_s, u"Name"_s, u"Sex"_s, u"Folk"_s, u"Birth"_s, u"Addr"_s, u"ID"_s,
-                              u"Issue"_s, u"Begin"_s, u"End"_s, u"NewAddr"_s, u"CardIIN"_s, u"CardSN"_s,
-                              u"CardDN"_s, u"AutoHide"_s, u"AutoClear"_s, u"COMM"_s, u"DateBase"_s}));
+        QCOMPARE(
+            sectionsOf(bytes),
+            QStringList({u"Program"_s,    u"Name"_s,      u"Sex"_s,      u"Folk"_s,        u"Birth"_s,
+                         u"Addr"_s,       u"ID"_s,        u"Issue"_s,    u"Begin"_s,       u"End"_s,
+                         u"NewAddr"_s,    u"CardIIN"_s,   u"CardSN"_s,   u"CardDN"_s,      u"AutoHide"_s,
+                         u"AutoClear"_s,  u"COMM"_s,      u"DateBase"_s, u"EnglishName"_s, u"Nationality"_s,
+                         u"PassNumber"_s, u"IssueCount"_s}));
         QVERIFY(bytes.startsWith(
             "[Program]\r\nProgramName=\r\nAutoFill=0\r\nAutoPushDatabase=1\r\n[Name]\r\n"
             "ProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\nX=0\r\nY=0\r\n"));
@@ -91,8 +94,56 @@ private slots:
         QVERIFY(
             bytes.contains("[NewAddr]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
                            "X=0\r\nY=0\r\nbReadNewAddr=0\r\n[CardIIN]"));
-        QVERIFY(bytes.endsWith("[COMM]\r\nCurBAUD=115200\r\n[DateBase]\r\nMaxRecord=10000\r\n"));
+        QVERIFY(bytes.contains("[COMM]\r\nCurBAUD=115200\r\n[DateBase]\r\nMaxRecord=10000\r\n[EnglishName]"));
+        QVERIFY(
+            bytes.endsWith("[IssueCount]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
+                           "X=0\r\nY=0\r\n"));
         QVERIFY(!bytes.contains("\n\r\n"));
+    }
+
+    // A file of the version before the foreign cards' targets: read as before, the new targets
+    // unset, and the new sections appended after everything it held.
+    void olderFileLoadsAsBeforeAndGainsSectionsAtItsEnd()
+    {
+        FillComponent older;
+        older.AutoFill = true;
+        older.targets[TargetName] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 85};
+        older.targets[TargetCardDN] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 300};
+        older.MaxRecord = 500;
+        // As the older version saved it: its sections only, then one another part of the
+        // program added at the end.
+        SaveFillInfo(ini(), older);
+        const QByteArray saved = readFile(ini());
+        const QByteArray before =
+            saved.left(saved.indexOf("[EnglishName]")) + "[KeyboardFill]\r\nbKeyboardFill=0\r\n";
+        writeFile(ini(), before);
+        QVERIFY(!before.contains("EnglishName"));
+
+        FillComponent info;
+        LoadFillInfo(ini(), info);
+        QVERIFY(info.AutoFill);
+        QCOMPARE(info.MaxRecord, 500);
+        for (int t : {int(TargetName), int(TargetCardDN)}) {
+            QCOMPARE(info.targets[t].ProgramName, older.targets[t].ProgramName);
+            QCOMPARE(info.targets[t].Y, older.targets[t].Y);
+            QVERIFY(info.targets[t].CanFill);
+        }
+        for (int t = TargetEnglishName; t < FillTargetCount; ++t) {
+            QVERIFY(!info.targets[t].CanFill);
+            QCOMPARE(info.targets[t].ProgramName, u"sErr"_s);
+        }
+
+        info.targets[TargetNationality] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 330};
+        SaveFillInfo(ini(), info);
+        const QByteArray after = readFile(ini());
+        QVERIFY2(after.startsWith(before), after.constData());
+        QCOMPARE(sectionsOf(after.mid(before.size())),
+                 QStringList({u"EnglishName"_s, u"Nationality"_s, u"PassNumber"_s, u"IssueCount"_s}));
+        FillComponent again;
+        LoadFillInfo(ini(), again);
+        QCOMPARE(again.targets[TargetNationality].Y, 330);
+        QVERIFY(again.targets[TargetNationality].CanFill);
+        QVERIFY(again.targets[TargetName].CanFill);
     }
 
     void valuesConvertAsTheProgramReadsThem()

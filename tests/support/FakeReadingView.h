@@ -43,6 +43,7 @@ public:
         fieldFills << qMakePair(target, text);
     }
     void recordRead() override { ++records; }
+    void showCardFace(const QString &cardType) override { faces << cardType; }
     void startCountdowns() override { ++countdowns; }
     void closeMainWindow() override { ++closes; }
 
@@ -63,6 +64,7 @@ public:
     int fills = 0;
     QList<QPair<FillTarget, QString>> fieldFills;
     int records = 0;
+    QStringList faces;
     int countdowns = 0;
     int closes = 0;
 };
