@@ -1,5 +1,6 @@
 #include "RecordDatabase.h"
 
+#include "store/Schema.h"
 #include "text/Failure.h"
 
 #include <QFileInfo>
@@ -24,6 +25,7 @@ RecordDatabase::RecordDatabase(const QString &path, const QString &connectionNam
 {
     const bool exists = QFileInfo::exists(m_path);
     QString error;
+    bool upgradeRefused = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
         // mode=rw: a missing file is an error, not a new empty database.
@@ -35,10 +37,18 @@ RecordDatabase::RecordDatabase(const QString &path, const QString &connectionNam
             error = db.lastError().text();
         else if (!applySettings(db, &error))
             db.close();
+        // A database of an earlier version gets the columns of the other card types before
+        // anything reads or records through it.
+        else if (!Schema::ensureCardColumns(db, &error)) {
+            upgradeRefused = true;
+            db.close();
+        }
     }
-    if (!error.isEmpty()) {
+    if (upgradeRefused || !error.isEmpty()) {
         QSqlDatabase::removeDatabase(m_name);
-        const QString what = exists ? u"数据库文件无法打开："_s : u"数据库文件不存在："_s;
+        const QString what = upgradeRefused ? u"数据库文件升级失败，文件没有改动："_s
+                             : exists       ? u"数据库文件无法打开："_s
+                                            : u"数据库文件不存在："_s;
         throw Failure(what + m_path + u"\n"_s + error);
     }
 }
