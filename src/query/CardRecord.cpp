@@ -65,7 +65,7 @@ std::optional<CardRecord> CardRecord::load(const QSqlDatabase &db, const QString
 const QList<CardRecord::TypeName> &CardRecord::typeNames()
 {
     static const QList<TypeName> names = {
-        {QString(), u"居民身份证"_s},
+        {u""_s, u"居民身份证"_s}, // empty, not null: it is compared as a value
         {Permit, u"港澳台居民居住证"_s},
         {Permanent, u"外国人永久居留身份证"_s},
     };

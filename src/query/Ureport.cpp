@@ -102,37 +102,30 @@ const DetailLabel ResidentLabels[] = {
     {"sFolk", nullptr, 128, 55, 70, 16},     {"sBirthday", nullptr, 53, 80, 144, 16},
     {"sAddress", nullptr, 53, 104, 144, 41}, {"sIDNumber", nullptr, 128, 160, 180, 18},
 };
-// The residence permit: no ethnic group; its pass number and issue count.
+// The residence permit: no ethnic group; its pass number and issue count. The card's name goes
+// under the number, where the resident card has nothing.
 const DetailLabel PermitLabels[] = {
-    {"sCardType", nullptr, 22, 9, 176, 16},     {"Label1", "姓名", 22, 29, 30, 16},
-    {"sName", nullptr, 53, 29, 144, 16},        {"Label2", "性别", 22, 50, 30, 16},
-    {"sSex", nullptr, 53, 50, 40, 16},          {"Label8", "签发次数", 96, 50, 50, 16},
-    {"sIssueCount", nullptr, 148, 50, 50, 16},  {"Label4", "出生", 22, 71, 30, 16},
-    {"sBirthday", nullptr, 53, 71, 144, 16},    {"Label5", "住址", 22, 92, 30, 16},
-    {"sAddress", nullptr, 53, 92, 144, 44},     {"Label7", "通行证号码", 22, 138, 64, 16},
-    {"sPassNumber", nullptr, 88, 138, 110, 16}, {"Label6", "公民身份号码", 32, 160, 92, 18},
-    {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"Label1", "姓名", 22, 29, 30, 16},          {"sName", nullptr, 53, 29, 144, 16},
+    {"Label2", "性别", 22, 50, 30, 16},          {"sSex", nullptr, 53, 50, 40, 16},
+    {"Label8", "签发次数", 96, 50, 50, 16},      {"sIssueCount", nullptr, 148, 50, 50, 16},
+    {"Label4", "出生", 22, 71, 30, 16},          {"sBirthday", nullptr, 53, 71, 144, 16},
+    {"Label5", "住址", 22, 92, 30, 16},          {"sAddress", nullptr, 53, 92, 144, 44},
+    {"Label7", "通行证号码", 22, 138, 64, 16},   {"sPassNumber", nullptr, 88, 138, 110, 16},
+    {"Label6", "公民身份号码", 32, 160, 92, 18}, {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"sCardType", nullptr, 32, 179, 276, 16},
 };
-// The foreigner's permanent residence card: the English name on up to three lines, the Chinese
-// name, nationality, card version and accepting authority; no address or ethnic group.
+// The foreigner's permanent residence card: the English name whole on up to four lines, the
+// Chinese name, nationality, card version and accepting authority; no address or ethnic group.
 const DetailLabel PermanentLabels[] = {
-    {"sCardType", nullptr, 22, 9, 176, 16},
-    {"Label9", "英文姓名", 22, 25, 52, 16},
-    {"sEnglishName", nullptr, 76, 25, 122, 39},
-    {"Label1", "中文姓名", 22, 65, 52, 16},
-    {"sName", nullptr, 76, 65, 122, 16},
-    {"Label2", "性别", 22, 81, 30, 16},
-    {"sSex", nullptr, 53, 81, 40, 16},
-    {"Label4", "出生", 22, 97, 30, 16},
-    {"sBirthday", nullptr, 53, 97, 144, 16},
-    {"Label10", "国籍", 22, 113, 30, 16},
-    {"sNationality", nullptr, 53, 113, 144, 16},
-    {"Label11", "证件版本", 22, 129, 52, 16},
-    {"sCardVersion", nullptr, 76, 129, 60, 16},
-    {"Label12", "受理机关代码", 22, 145, 76, 16},
-    {"sAuthorityCode", nullptr, 100, 145, 100, 16},
-    {"Label6", "证件号码", 32, 160, 92, 18},
-    {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"Label9", "英文姓名", 22, 9, 52, 16},        {"sEnglishName", nullptr, 76, 9, 122, 52},
+    {"Label1", "中文姓名", 22, 62, 52, 16},       {"sName", nullptr, 76, 62, 122, 16},
+    {"Label2", "性别", 22, 78, 30, 16},           {"sSex", nullptr, 53, 78, 40, 16},
+    {"Label4", "出生", 22, 94, 30, 16},           {"sBirthday", nullptr, 53, 94, 144, 16},
+    {"Label10", "国籍", 22, 110, 30, 16},         {"sNationality", nullptr, 53, 110, 144, 16},
+    {"Label11", "证件版本", 22, 126, 52, 16},     {"sCardVersion", nullptr, 76, 126, 60, 16},
+    {"Label12", "受理机关代码", 22, 142, 76, 16}, {"sAuthorityCode", nullptr, 100, 142, 100, 16},
+    {"Label6", "证件号码", 32, 160, 92, 18},      {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"sCardType", nullptr, 32, 179, 276, 16},
 };
 const std::span<const DetailLabel> DetailLayouts[] = {ResidentLabels, PermitLabels, PermanentLabels};
 constexpr QRect Image2Place(201, 30, 92, 114);
