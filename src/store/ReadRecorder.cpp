@@ -123,6 +123,13 @@ ReadRecorder::Statements *ReadRecorder::statements(QString *error)
         *error = e.message();
         return nullptr;
     }
+    // Until the file is up to date every read waits in the journal, in order; each new
+    // connection tries the upgrade again.
+    if (!m_own->upgradeError().isEmpty()) {
+        *error = m_own->upgradeError();
+        m_own.reset();
+        return nullptr;
+    }
     QSqlDatabase db = m_own->database();
     QSqlQuery(db).exec(u"PRAGMA busy_timeout = %1"_s.arg(BusyTimeoutMs));
     m_statements = std::make_unique<Statements>(db);

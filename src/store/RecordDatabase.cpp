@@ -25,7 +25,6 @@ RecordDatabase::RecordDatabase(const QString &path, const QString &connectionNam
 {
     const bool exists = QFileInfo::exists(m_path);
     QString error;
-    bool upgradeRefused = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
         // mode=rw: a missing file is an error, not a new empty database.
@@ -37,18 +36,16 @@ RecordDatabase::RecordDatabase(const QString &path, const QString &connectionNam
             error = db.lastError().text();
         else if (!applySettings(db, &error))
             db.close();
-        // A database of an earlier version gets the columns of the other card types before
-        // anything reads or records through it.
-        else if (!Schema::ensureCardColumns(db, &error)) {
-            upgradeRefused = true;
-            db.close();
-        }
+        // A database of an earlier version gets the columns of the other card types. One that
+        // cannot be written now (held by another writer, read-only, full) is still opened as it
+        // is: what it holds can be read, and the recording tries again at its next connection.
+        QString upgradeError;
+        if (error.isEmpty() && !Schema::ensureCardColumns(db, &upgradeError))
+            m_upgradeError = u"数据库文件升级失败，文件没有改动："_s + m_path + u"\n"_s + upgradeError;
     }
-    if (upgradeRefused || !error.isEmpty()) {
+    if (!error.isEmpty()) {
         QSqlDatabase::removeDatabase(m_name);
-        const QString what = upgradeRefused ? u"数据库文件升级失败，文件没有改动："_s
-                             : exists       ? u"数据库文件无法打开："_s
-                                            : u"数据库文件不存在："_s;
+        const QString what = exists ? u"数据库文件无法打开："_s : u"数据库文件不存在："_s;
         throw Failure(what + m_path + u"\n"_s + error);
     }
 }

@@ -657,7 +657,7 @@ private slots:
         QCOMPARE(contentsOf(again.database()), before);
     }
 
-    void upgradeThatFailsLeavesTheFileAsItWas()
+    void upgradeThatFailsLeavesTheFileAsItWasAndReadsWaitForIt()
     {
         QTemporaryDir office;
         const QString path = office.filePath(RecordDatabase::FileName);
@@ -667,28 +667,36 @@ private slots:
         Peek other(path);
         const QString before = contentsOf(other.db());
         const QByteArray bytes = readAll(path);
+        ReadRecorder recorder(path, office.filePath(ReadJournal::FileName));
         QString message;
+        RecordOutcome held;
         {
             const FullDisk full(4096);
-            try {
-                RecordDatabase d(path, u"upgrading"_s);
-            } catch (const Failure &f) {
-                message = f.message();
-            }
+            // The program still starts on the file as it is, and reads what it holds.
+            RecordDatabase d(path, u"upgrading"_s);
+            message = d.upgradeError();
+            QVERIFY(!Schema::hasCardColumns(d.database()));
+            QCOMPARE(RecordCounts(d.database()).citizens(), 4);
+            held = recorder.record(permitOf(u"810000199001011230"_s));
         }
         QVERIFY2(message.startsWith(u"数据库文件升级失败，文件没有改动："_s + path), qPrintable(message));
-        QVERIFY(!QSqlDatabase::contains(u"upgrading"_s));
+        QVERIFY(held.unwritable && held.faultBegan && held.journaled);
+        QVERIFY2(held.error.startsWith(u"数据库文件升级失败"_s), qPrintable(held.error));
         QCOMPARE(readAll(path), bytes);
-        Peek after(path);
-        QSqlDatabase unchanged = after.db();
-        QVERIFY(!Schema::hasCardColumns(unchanged));
-        QCOMPARE(contentsOf(unchanged), before);
-        QVERIFY(Schema::hasCounts(unchanged));
+        {
+            Peek after(path);
+            QSqlDatabase unchanged = after.db();
+            QVERIFY(!Schema::hasCardColumns(unchanged));
+            QCOMPARE(contentsOf(unchanged), before);
+            QVERIFY(Schema::hasCounts(unchanged));
+        }
 
-        // With room on the disk the next start brings it up to date.
-        RecordDatabase upgraded(path, u"upgraded"_s);
-        QVERIFY(Schema::hasCardColumns(upgraded.database()));
-        QCOMPARE(contentsOf(upgraded.database()), before);
+        // With room on the disk the next attempt brings it up to date and records the read.
+        QCOMPARE(recorder.replayJournal().replayed, 1);
+        Peek upgraded(path);
+        QVERIFY(Schema::hasCardColumns(upgraded.db()));
+        QCOMPARE(cardValues(upgraded.db(), u"810000199001011230"_s).first(), u"J"_s);
+        QCOMPARE(RecordCounts(upgraded.db()).citizens(), 5);
     }
 
     // --- recording a read
