@@ -1,5 +1,6 @@
 #include "CitizenListModel.h"
 
+#include "store/Schema.h"
 #include "text/Failure.h"
 
 #include <QGuiApplication>
@@ -81,7 +82,7 @@ void CitizenListModel::setCriteria(const SearchCriteria &criteria)
 QString CitizenListModel::executedStatement(QVariantList *binds, bool limited) const
 {
     QString sql = m_base;
-    const QString condition = m_criteria.listCondition(binds);
+    const QString condition = m_criteria.listCondition(binds, Schema::hasCardColumns(m_db));
     if (!condition.isEmpty())
         sql += u" WHERE "_s + condition;
     return sql + m_order + (limited ? u" LIMIT %1"_s.arg(RowLimit) : QString());

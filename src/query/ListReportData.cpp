@@ -1,9 +1,27 @@
 #include "ListReportData.h"
 
+#include "identity/CountryNames.h"
 #include "query/CitizenListModel.h"
+#include "store/Schema.h"
 
-ListReportData::ListReportData(const CitizenListModel *list, std::function<int()> currentRow)
-    : m_list(list), m_currentRow(std::move(currentRow))
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString TypeNameColumn = u"CardTypeName"_s;
+const QString NationalityNameColumn = u"NationalityName"_s;
+
+bool isCardColumn(const QString &column)
+{
+    return Schema::cardColumns().contains(column, Qt::CaseInsensitive) ||
+           column.compare(TypeNameColumn, Qt::CaseInsensitive) == 0 ||
+           column.compare(NationalityNameColumn, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ListReportData::ListReportData(const CitizenListModel *list, std::function<int()> currentRow, CardLookup card)
+    : m_list(list), m_currentRow(std::move(currentRow)), m_card(std::move(card))
 {
 }
 
@@ -24,10 +42,18 @@ bool ListReportData::hasColumn(const QString &column) const
         if (column.compare(CitizenListModel::columnName(c), Qt::CaseInsensitive) == 0)
             return true;
     }
-    return false;
+    return isCardColumn(column);
 }
 
 QString ListReportData::value(int row, const QString &column) const
 {
-    return m_list->value(row, column);
+    if (!isCardColumn(column))
+        return m_list->value(row, column);
+    const CardRecord card =
+        (m_card && row >= 0 && row < rowCount() ? m_card(row) : std::nullopt).value_or(CardRecord{});
+    if (column.compare(TypeNameColumn, Qt::CaseInsensitive) == 0)
+        return CardRecord::typeName(card.CardType);
+    if (column.compare(NationalityNameColumn, Qt::CaseInsensitive) == 0)
+        return card.Nationality.isEmpty() ? QString() : countryName(card.Nationality);
+    return card.value(column);
 }

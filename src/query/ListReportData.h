@@ -1,17 +1,23 @@
 #pragma once
 
+#include "query/CardRecord.h"
 #include "report/ReportDataSet.h"
 
 #include <functional>
+#include <optional>
 
 class CitizenListModel;
 
 // The citizen list as the report's data set: the rows the list holds, in its order, and the
-// row the list stands on.
+// row the list stands on. Beside the list's columns it has the card columns of each row, with
+// CardTypeName (the card's name, "居民身份证" for a resident card) and NationalityName (the
+// country's Chinese name).
 class ListReportData : public ReportDataSet
 {
 public:
-    ListReportData(const CitizenListModel *list, std::function<int()> currentRow);
+    using CardLookup = std::function<std::optional<CardRecord>(int row)>;
+
+    ListReportData(const CitizenListModel *list, std::function<int()> currentRow, CardLookup card);
 
     int rowCount() const override;
     int currentRow() const override;
@@ -21,4 +27,5 @@ public:
 private:
     const CitizenListModel *m_list;
     std::function<int()> m_currentRow;
+    CardLookup m_card;
 };

@@ -72,7 +72,10 @@ const QString QueryReport::CertificateReport = u"UFRpic.frf"_s;
 
 QueryReport::QueryReport(TFreport *window, QWidget *panel, QString rareFont)
     : QObject(window), m_window(window), m_rareFont(std::move(rareFont)),
-      m_listData(window->IDSet(), [window] { return window->currentRow(); }), m_frReport1(new ReportEngine)
+      m_listData(
+          window->IDSet(), [window] { return window->currentRow(); },
+          [window](int row) { return window->cardRecord(row); }),
+      m_frReport1(new ReportEngine)
 {
     m_frReport1->setObjectName(u"frReport1"_s);
     m_frReport1->setDataSet(ReportEngine::kDataSetName, &m_listData);

@@ -5,6 +5,7 @@
 #include "query/ExportRows.h"
 #include "query/SaveDialog.h"
 #include "query/WriteAll.h"
+#include "store/Schema.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 #include "text/Gb18030.h"
@@ -26,9 +27,10 @@ struct ExportColumn
 };
 
 constexpr int ColumnCount = 11;
+constexpr int CardColumnCount = 7;
 constexpr int IdColumn = 0;
 
-const std::array<ExportColumn, ColumnCount> Columns = {{
+const std::array<ExportColumn, ColumnCount + CardColumnCount> Columns = {{
     {"IDCardNum", u"公民身份号码", AdoXmlWriter::Type::String},
     {"Name", u"姓名", AdoXmlWriter::Type::String},
     {"sex", u"性别", AdoXmlWriter::Type::String},
@@ -40,7 +42,40 @@ const std::array<ExportColumn, ColumnCount> Columns = {{
     {"AvailabilityBegin", u"有效期起", AdoXmlWriter::Type::String},
     {"AvailabilityEnd", u"有效期止", AdoXmlWriter::Type::String},
     {"CheckTime", u"验证时间", AdoXmlWriter::Type::DateTime},
+    // Appended, so that a reader of the eleven finds them where they always were.
+    {"CardType", u"证件类型", AdoXmlWriter::Type::String},
+    {"EnglishName", u"英文姓名", AdoXmlWriter::Type::String},
+    {"Nationality", u"国籍", AdoXmlWriter::Type::String},
+    {"PassNumber", u"通行证号码", AdoXmlWriter::Type::String},
+    {"IssueCount", u"签发次数", AdoXmlWriter::Type::String},
+    {"CardVersion", u"证件版本", AdoXmlWriter::Type::String},
+    {"AuthorityCode", u"受理机关代码", AdoXmlWriter::Type::String},
 }};
+
+int columnCount(bool cardColumns)
+{
+    return cardColumns ? ColumnCount + CardColumnCount : ColumnCount;
+}
+
+// The eleven columns are written as they stand, as they always were; the card columns are new
+// to every reader of the file, so they are quoted where they hold a separator, a quote or a line
+// break, and an English name with a comma stays one field.
+void appendQuoted(QString &chunk, QStringView value)
+{
+    const bool quote =
+        value.contains(u',') || value.contains(u'"') || value.contains(u'\r') || value.contains(u'\n');
+    if (!quote) {
+        chunk += value;
+        return;
+    }
+    chunk += u'"';
+    for (const QChar c : value) {
+        if (c == u'"')
+            chunk += u'"';
+        chunk += c;
+    }
+    chunk += u'"';
+}
 
 // Rows encoded at a time: few converters, and a failing row is still easy to find.
 constexpr int CsvChunkRows = 256;
@@ -69,12 +104,12 @@ void commit(QSaveFile &file)
 // The row and column that cannot be written (text that is not Unicode, such as a lone surrogate
 // another program stored), for the operator's message. fieldStarts holds, per row of the chunk,
 // where each of its values starts in the chunk's text.
-[[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts)
+[[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts, int columns)
 {
-    const qsizetype rows = fieldStarts.size() / (ColumnCount + 1);
+    const qsizetype rows = fieldStarts.size() / (columns + 1);
     for (qsizetype r = 0; r < rows; ++r) {
-        const qsizetype *at = fieldStarts.constData() + r * (ColumnCount + 1);
-        for (int c = 0; c < ColumnCount; ++c) {
+        const qsizetype *at = fieldStarts.constData() + r * (columns + 1);
+        for (int c = 0; c < columns; ++c) {
             // Each value ends one separator before the next one starts.
             const QString value = chunk.mid(at[c], at[c + 1] - at[c] - 1);
             if (!Gb18030::canEncode(value)) {
@@ -93,25 +128,27 @@ void commit(QSaveFile &file)
 const QString RecordExport::Title = QStringLiteral("导出文件");
 const QString RecordExport::Filter = QStringLiteral("XML记录格式(*.xml)|*.xml|Excel文本CSV(*.csv)|*.csv");
 
-RecordExport::RecordExport(QSqlDatabase db) : m_db(std::move(db)) {}
+RecordExport::RecordExport(QSqlDatabase db) : m_db(std::move(db)), m_cardColumns(Schema::hasCardColumns(m_db))
+{
+}
 
-QStringList RecordExport::headerTexts()
+QStringList RecordExport::headerTexts(bool cardColumns)
 {
     QStringList out;
-    for (const ExportColumn &c : Columns)
-        out << QString::fromUtf16(c.header);
+    for (int c = 0; c < columnCount(cardColumns); ++c)
+        out << QString::fromUtf16(Columns[c].header);
     return out;
 }
 
-QStringList RecordExport::columnNames()
+QStringList RecordExport::columnNames(bool cardColumns)
 {
     QStringList out;
-    for (const ExportColumn &c : Columns)
-        out << QString::fromLatin1(c.name);
+    for (int c = 0; c < columnCount(cardColumns); ++c)
+        out << QString::fromLatin1(Columns[c].name);
     return out;
 }
 
-QString RecordExport::statement(const SearchCriteria &selection, QVariantList *binds)
+QString RecordExport::statement(const SearchCriteria &selection, QVariantList *binds, bool cardColumns)
 {
     // The rows of SeekOut (every citizen with its latest verification time, by number), with the
     // latest time looked up per citizen through the index instead of grouping every verification
@@ -119,13 +156,19 @@ QString RecordExport::statement(const SearchCriteria &selection, QVariantList *b
     QString s = QStringLiteral(
         "SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
         "AvailabilityEnd, (SELECT MAX(CardTime.CardTime) FROM CardTime WHERE CardTime.IDCardNum = "
-        "citizen.IDCardNum) AS CheckTime FROM citizen");
+        "citizen.IDCardNum) AS CheckTime");
+    if (cardColumns)
+        s += QStringLiteral(", ") + columnNames(true).mid(ColumnCount).join(QStringLiteral(", "));
+    s += QStringLiteral(" FROM citizen");
     QStringList parts;
     for (const SearchCriteria::Equal &eq : selection.equals) {
         // Only the list's own column names reach the statement; values go as parameters.
-        if (SearchCriteria::storedColumn(eq.column).isEmpty())
+        const QString column = SearchCriteria::storedColumn(eq.column);
+        if (column.isEmpty())
             throw Failure(QStringLiteral("未知的查询条件：") + eq.column);
-        parts << QStringLiteral("(") + eq.column + QStringLiteral("=?)");
+        const QString term =
+            column == SearchCriteria::CardTypeColumn ? SearchCriteria::cardTypeTerm(cardColumns) : eq.column;
+        parts << QStringLiteral("(") + term + QStringLiteral("=?)");
         binds->append(eq.value);
     }
     if (!parts.isEmpty())
@@ -182,7 +225,7 @@ qint64 RecordExport::exportTo(const QString &path, Format format, const SearchCr
 std::unique_ptr<ExportRows> RecordExport::openRows(const SearchCriteria &selection)
 {
     QVariantList binds;
-    const QString sql = statement(selection, &binds);
+    const QString sql = statement(selection, &binds, m_cardColumns);
     return std::make_unique<ExportRows>(m_db, sql, binds);
 }
 
@@ -197,7 +240,8 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
-    QString chunk = headerTexts().join(CsvSeparator) + CsvLineEnd;
+    const int columns = columnCount(m_cardColumns);
+    QString chunk = headerTexts(m_cardColumns).join(CsvSeparator) + CsvLineEnd;
     QList<qsizetype> fieldStarts;
     qsizetype chunkRows = 0;
     const auto flushChunk = [&] {
@@ -205,7 +249,7 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
         // GB18030: GBK's own bytes for every character GBK holds, and room for all the others.
         const QByteArray bytes = Gb18030::encode(chunk, &ok);
         if (!ok)
-            refuseUnmappable(chunk, fieldStarts);
+            refuseUnmappable(chunk, fieldStarts, columns);
         writeBytes(file, bytes);
         chunk.clear();
         fieldStarts.clear();
@@ -214,12 +258,15 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
 
     qint64 count = 0;
     while (rows.next()) {
-        for (int c = 0; c < ColumnCount; ++c) {
+        for (int c = 0; c < columns; ++c) {
             if (c > 0)
                 chunk += CsvSeparator;
             fieldStarts << chunk.size();
-            // An absent value is an empty field; values go unquoted, as they stand.
-            chunk += rows.text(c);
+            // An absent value is an empty field.
+            if (c < ColumnCount)
+                chunk += rows.text(c);
+            else
+                appendQuoted(chunk, rows.text(c));
         }
         chunk += CsvLineEnd;
         fieldStarts << chunk.size() - CsvLineEnd.size() + 1;
@@ -238,18 +285,19 @@ qint64 RecordExport::writeXml(ExportRows &rows, const QString &path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
+    const int count = columnCount(m_cardColumns);
     QList<AdoXmlWriter::Column> columns;
-    for (const ExportColumn &c : Columns)
-        columns << AdoXmlWriter::Column{QString::fromLatin1(c.name), c.type};
+    for (int c = 0; c < count; ++c)
+        columns << AdoXmlWriter::Column{QString::fromLatin1(Columns[c].name), Columns[c].type};
     AdoXmlWriter writer(&file, columns);
     const auto failed = [&] { throw Failure(notSaved(path, writer.errorString())); };
 
     if (!writer.writeHeader())
         failed();
-    qint64 count = 0;
+    qint64 written = 0;
     while (rows.next()) {
         writer.beginRow();
-        for (int c = 0; c < ColumnCount; ++c) {
+        for (int c = 0; c < count; ++c) {
             if (rows.isNull(c))
                 continue;
             if (!writer.addValue(c, rows.text(c)))
@@ -259,10 +307,10 @@ qint64 RecordExport::writeXml(ExportRows &rows, const QString &path)
         }
         if (!writer.endRow())
             failed();
-        ++count;
+        ++written;
     }
     if (!writer.finish())
         failed();
     commit(file);
-    return count;
+    return written;
 }

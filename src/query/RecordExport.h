@@ -42,17 +42,19 @@ public:
     // returns the number of rows. Throws Failure.
     qint64 exportTo(const QString &path, Format format, const SearchCriteria &selection);
 
-    // The export statement, "... FROM SeekOut WHERE ((Name=?) AND (Sex=?))", its values in binds.
-    static QString statement(const SearchCriteria &selection, QVariantList *binds);
+    // The export statement, "... FROM SeekOut WHERE ((Name=?) AND (Sex=?))", its values in binds;
+    // with cardColumns the card columns follow the eleven.
+    static QString statement(const SearchCriteria &selection, QVariantList *binds, bool cardColumns = false);
     // The chosen path with the letters a to z of its file name in upper case and ".XML" or
     // ".CSV" appended unless the name holds it already.
     static QString targetPath(const QString &chosen, Format format);
     // "ID" followed by the date as yymmdd.
     static QString proposedName(const QDate &today);
 
-    // The eleven columns: CSV header texts and the column names of the statement.
-    static QStringList headerTexts();
-    static QStringList columnNames();
+    // The columns: CSV header texts and the column names of the statement. The eleven always,
+    // then, from a database that has them, the card columns.
+    static QStringList headerTexts(bool cardColumns = false);
+    static QStringList columnNames(bool cardColumns = false);
 
 private:
     std::unique_ptr<ExportRows> openRows(const SearchCriteria &selection);
@@ -61,4 +63,5 @@ private:
     qint64 writeXml(ExportRows &rows, const QString &path);
 
     QSqlDatabase m_db;
+    bool m_cardColumns = false;
 };

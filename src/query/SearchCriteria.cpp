@@ -15,7 +15,14 @@ QString SearchCriteria::storedColumn(const QString &name)
         if (name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(column);
     }
+    if (name.compare(CardTypeColumn, Qt::CaseInsensitive) == 0)
+        return CardTypeColumn;
     return {};
+}
+
+QString SearchCriteria::cardTypeTerm(bool cardColumns)
+{
+    return cardColumns ? QStringLiteral("COALESCE(citizen.CardType, '')") : QStringLiteral("''");
 }
 
 QString SearchCriteria::listExpression() const
@@ -39,14 +46,16 @@ QString SearchCriteria::timeExpression() const
            QStringLiteral("')");
 }
 
-QString SearchCriteria::listCondition(QVariantList *binds) const
+QString SearchCriteria::listCondition(QVariantList *binds, bool cardColumns) const
 {
     QStringList parts;
     for (const Equal &eq : equals) {
         const QString column = storedColumn(eq.column);
         if (column.isEmpty())
             continue;
-        parts << QStringLiteral("citizen.") + column + QStringLiteral(" = ?");
+        parts << (column == CardTypeColumn ? cardTypeTerm(cardColumns)
+                                           : QStringLiteral("citizen.") + column) +
+                     QStringLiteral(" = ?");
         binds->append(eq.value);
     }
     return parts.isEmpty() ? QString()

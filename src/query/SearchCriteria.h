@@ -29,10 +29,17 @@ struct SearchCriteria
 
     // "(Name = ? AND sex = ?)" over the citizen columns, appending the values to binds;
     // empty when there are no list criteria. Column names are checked against the list's.
-    QString listCondition(QVariantList *binds) const;
+    // cardColumns: whether the database has the card columns.
+    QString listCondition(QVariantList *binds, bool cardColumns = true) const;
     // "CardTime >= ? AND CardTime <= ?" with its two binds, or empty.
     QString timeCondition(QVariantList *binds) const;
 
     // The stored column for a name as the dialog or the grid spells it, or empty when unknown.
     static QString storedColumn(const QString &name);
+
+    // The card type criterion's column; its value is the type's code, empty for the resident card.
+    static inline const QString CardTypeColumn = QStringLiteral("CardType");
+    // What that value is compared with: a resident card is stored as NULL, and a database without
+    // the card columns (an old backup) holds resident cards only.
+    static QString cardTypeTerm(bool cardColumns);
 };

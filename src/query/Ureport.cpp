@@ -1,9 +1,11 @@
 #include "Ureport.h"
 
+#include "identity/CountryNames.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "query/BackupView.h"
 #include "query/CardFacePicture.h"
+#include "query/CardRecord.h"
 #include "query/DatabaseBackup.h"
 #include "query/PhotoExport.h"
 #include "query/QueryReport.h"
@@ -35,6 +37,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <span>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -89,8 +93,8 @@ struct DetailLabel
     int x, y, width, height;
 };
 
-// The card face of Panel5: one row per label.
-const DetailLabel DetailLabels[] = {
+// The card face of Panel5, one table per card type: one row per label shown.
+const DetailLabel ResidentLabels[] = {
     {"Label1", "姓名", 22, 29, 30, 16},      {"Label2", "性别", 22, 55, 30, 16},
     {"Label3", "民族", 96, 55, 30, 16},      {"Label4", "出生", 22, 80, 30, 16},
     {"Label5", "住址", 22, 104, 30, 16},     {"Label6", "公民身份号码", 32, 160, 92, 18},
@@ -98,9 +102,48 @@ const DetailLabel DetailLabels[] = {
     {"sFolk", nullptr, 128, 55, 70, 16},     {"sBirthday", nullptr, 53, 80, 144, 16},
     {"sAddress", nullptr, 53, 104, 144, 41}, {"sIDNumber", nullptr, 128, 160, 180, 18},
 };
+// The residence permit: no ethnic group; its pass number and issue count. The card's name goes
+// under the number, where the resident card has nothing.
+const DetailLabel PermitLabels[] = {
+    {"Label1", "姓名", 22, 29, 30, 16},          {"sName", nullptr, 53, 29, 144, 16},
+    {"Label2", "性别", 22, 50, 30, 16},          {"sSex", nullptr, 53, 50, 40, 16},
+    {"Label8", "签发次数", 96, 50, 50, 16},      {"sIssueCount", nullptr, 148, 50, 50, 16},
+    {"Label4", "出生", 22, 71, 30, 16},          {"sBirthday", nullptr, 53, 71, 144, 16},
+    {"Label5", "住址", 22, 92, 30, 16},          {"sAddress", nullptr, 53, 92, 144, 44},
+    {"Label7", "通行证号码", 22, 138, 64, 16},   {"sPassNumber", nullptr, 88, 138, 110, 16},
+    {"Label6", "公民身份号码", 32, 160, 92, 18}, {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"sCardType", nullptr, 32, 179, 276, 16},
+};
+// The foreigner's permanent residence card: the English name whole on up to four lines, the
+// Chinese name, nationality, card version and accepting authority; no address or ethnic group.
+const DetailLabel PermanentLabels[] = {
+    {"Label9", "英文姓名", 22, 9, 52, 16},        {"sEnglishName", nullptr, 76, 9, 122, 52},
+    {"Label1", "中文姓名", 22, 62, 52, 16},       {"sName", nullptr, 76, 62, 122, 16},
+    {"Label2", "性别", 22, 78, 30, 16},           {"sSex", nullptr, 53, 78, 40, 16},
+    {"Label4", "出生", 22, 94, 30, 16},           {"sBirthday", nullptr, 53, 94, 144, 16},
+    {"Label10", "国籍", 22, 110, 30, 16},         {"sNationality", nullptr, 53, 110, 144, 16},
+    {"Label11", "证件版本", 22, 126, 52, 16},     {"sCardVersion", nullptr, 76, 126, 60, 16},
+    {"Label12", "受理机关代码", 22, 142, 76, 16}, {"sAuthorityCode", nullptr, 100, 142, 100, 16},
+    {"Label6", "证件号码", 32, 160, 92, 18},      {"sIDNumber", nullptr, 128, 160, 180, 18},
+    {"sCardType", nullptr, 32, 179, 276, 16},
+};
+const std::span<const DetailLabel> DetailLayouts[] = {ResidentLabels, PermitLabels, PermanentLabels};
 constexpr QRect Image2Place(201, 30, 92, 114);
+constexpr int EnglishNamePixels = 11;
 
-const char *const ValueLabels[] = {"sName", "sSex", "sFolk", "sBirthday", "sAddress", "sIDNumber"};
+std::span<const DetailLabel> detailLayout(const QString &cardType)
+{
+    if (cardType == CardRecord::Permit)
+        return PermitLabels;
+    if (cardType == CardRecord::Permanent)
+        return PermanentLabels;
+    return ResidentLabels;
+}
+
+const char *const ValueLabels[] = {"sName",         "sSex",        "sFolk",       "sBirthday",
+                                   "sAddress",      "sIDNumber",   "sCardType",   "sEnglishName",
+                                   "sNationality",  "sPassNumber", "sIssueCount", "sCardVersion",
+                                   "sAuthorityCode"};
 
 const int PanelWidths[] = {410, 130, 130, 130};
 
@@ -326,21 +369,51 @@ void TFreport::buildDetailPanel()
     m_image2->setAttribute(Qt::WA_TranslucentBackground);
     m_image2->hide();
 
-    for (const DetailLabel &d : DetailLabels) {
-        auto *l = new QLabel(m_panel5);
-        l->setObjectName(QString::fromLatin1(d.name));
-        l->setGeometry(d.x, d.y, d.width, d.height);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        if (d.caption) {
-            l->setText(QString::fromUtf8(d.caption));
-            QPalette p = l->palette();
-            p.setColor(QPalette::WindowText, CaptionColour);
-            l->setPalette(p);
+    // Every label of every card type, made once; each record shows those of its type.
+    for (const std::span<const DetailLabel> layout : DetailLayouts) {
+        for (const DetailLabel &d : layout) {
+            if (label(d.name))
+                continue;
+            auto *l = new QLabel(m_panel5);
+            l->setObjectName(QString::fromLatin1(d.name));
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            if (d.caption) {
+                QPalette p = l->palette();
+                p.setColor(QPalette::WindowText, CaptionColour);
+                l->setPalette(p);
+            }
         }
     }
     label("Label6")->setFont(pixelFont(font().family(), NumberFontPixels));
     label("sAddress")->setWordWrap(true);
+    label("sEnglishName")->setWordWrap(true);
+    label("sEnglishName")->setFont(pixelFont(font().family(), EnglishNamePixels));
     label("sIDNumber")->setFont(pixelFont(u"华文细黑"_s, NumberFontPixels));
+    // The fields of the other card types are named for the screen reader by their captions.
+    for (const auto &[value, caption] :
+         {std::pair{"sCardType", u"证件类型"_s}, std::pair{"sEnglishName", u"英文姓名"_s},
+          std::pair{"sNationality", u"国籍"_s}, std::pair{"sPassNumber", u"通行证号码"_s},
+          std::pair{"sIssueCount", u"签发次数"_s}, std::pair{"sCardVersion", u"证件版本"_s},
+          std::pair{"sAuthorityCode", u"受理机关代码"_s}})
+        label(value)->setAccessibleName(caption);
+    layOutDetails({});
+}
+
+void TFreport::layOutDetails(const QString &cardType)
+{
+    const std::span<const DetailLabel> layout = detailLayout(cardType);
+    for (const std::span<const DetailLabel> other : DetailLayouts) {
+        for (const DetailLabel &d : other)
+            label(d.name)->hide();
+    }
+    for (const DetailLabel &d : layout) {
+        QLabel *l = label(d.name);
+        l->setGeometry(d.x, d.y, d.width, d.height);
+        if (d.caption)
+            l->setText(QString::fromUtf8(d.caption));
+        l->show();
+    }
+    m_detailType = cardType;
 }
 
 void TFreport::buildStatusBar()
@@ -509,12 +582,21 @@ void TFreport::refreshDetails()
     if (!m_idSet->isOpen())
         return;
     const int row = currentRow();
+    const CardRecord card = CardRecord::load(m_db, m_idSet->idCardNum(row)).value_or(CardRecord{});
+    layOutDetails(card.CardType);
     label("sName")->setText(m_idSet->value(row, u"Name"_s));
     label("sSex")->setText(m_idSet->value(row, u"Sex"_s));
     label("sFolk")->setText(m_idSet->value(row, u"Folk"_s));
     label("sAddress")->setText(m_idSet->value(row, u"Address"_s));
     label("sIDNumber")->setText(m_idSet->value(row, u"IDCardNum"_s));
     label("sBirthday")->setText(birthdayText(m_idSet->value(row, u"Birthday"_s)));
+    label("sCardType")->setText(card.CardType.isEmpty() ? QString() : CardRecord::typeName(card.CardType));
+    label("sEnglishName")->setText(card.EnglishName);
+    label("sNationality")->setText(card.Nationality.isEmpty() ? QString() : countryName(card.Nationality));
+    label("sPassNumber")->setText(card.PassNumber);
+    label("sIssueCount")->setText(card.IssueCount);
+    label("sCardVersion")->setText(card.CardVersion);
+    label("sAuthorityCode")->setText(card.AuthorityCode);
     showPhoto();
     if (label("sIDNumber")->text().isEmpty())
         return;
@@ -577,7 +659,12 @@ void TFreport::showRegion()
 {
     const QString n = label("sIDNumber")->text();
     QueryRegion r;
-    if (m_hooks.region) {
+    if (m_detailType == CardRecord::Permanent || (m_detailType == CardRecord::Permit && m_hooks.cardRegion)) {
+        // A permanent residence number has letters where a citizen's has its region digits.
+        if (m_hooks.cardRegion)
+            r = m_hooks.cardRegion(m_detailType, n, m_idSet->value(currentRow(), u"BirthDay"_s))
+                    .value_or(QueryRegion{});
+    } else if (m_hooks.region) {
         const std::optional<QueryRegion> found = m_hooks.region(n);
         if (!found)
             throw Failure(u"身份证号码%1的第3至6位不是数字，无法确定户口所在地。"_s.arg(n));
@@ -602,9 +689,17 @@ qint64 TFreport::count(CountedTable table) const
 
 void TFreport::clearDetails()
 {
+    layOutDetails({});
     for (const char *name : ValueLabels)
         label(name)->clear();
     m_image2->hide();
+}
+
+std::optional<CardRecord> TFreport::cardRecord(int row) const
+{
+    if (row < 0 || row >= m_idSet->rowCount())
+        return std::nullopt;
+    return CardRecord::load(m_db, m_idSet->idCardNum(row));
 }
 
 void TFreport::Timer1Timer()

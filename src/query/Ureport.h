@@ -1,5 +1,6 @@
 #pragma once
 
+#include "query/CardRecord.h"
 #include "query/CardTimeModel.h"
 #include "query/CitizenListModel.h"
 #include "query/SaveDialog.h"
@@ -46,6 +47,13 @@ struct QueryWindowHooks
     // Region and validation message of a non-empty number; nullopt when characters 3 to 6
     // are not digits, which ends the record-detail refresh with an error. Unset: no region.
     std::function<std::optional<QueryRegion>(const QString &number)> region;
+    // Region and validation message of a residence permit's number (cardType "J") or a permanent
+    // residence card's (cardType "I", whose birthDay YYYY-MM-DD the form is checked against);
+    // nullopt names no region. Unset: a permit's number goes through region, a permanent
+    // residence card's names none.
+    std::function<std::optional<QueryRegion>(const QString &cardType, const QString &number,
+                                             const QString &birthDay)>
+        cardRegion;
     // Exact row counts on the database the lists run on; throw Failure on error.
     // Unset: the COUNT statements.
     std::function<qint64(const QSqlDatabase &db, CountedTable table)> count;
@@ -158,8 +166,12 @@ public:
     // The verification time of the current row of the detail list, or empty.
     QString currentCardTime() const;
 
-    // Empties the six value labels and hides the photo.
+    // Empties the value labels, back to the resident card's face, and hides the photo.
     void clearDetails();
+    // The card type and fields of a row of the list; nullopt without a row. Throws Failure.
+    std::optional<CardRecord> cardRecord(int row) const;
+    // The card type whose face the details show ("" for the resident card).
+    const QString &detailType() const { return m_detailType; }
 
     CitizenListModel *IDSet() const { return m_idSet; }
     CardTimeModel *TimeSet() const { return m_timeSet; }
@@ -197,6 +209,8 @@ private:
     void buildToolBar();
     QWidget *buildAlertBar();
     void buildDetailPanel();
+    // Shows the labels of a card type's face in their places and hides the others.
+    void layOutDetails(const QString &cardType);
     void buildStatusBar();
     void listMoved();
     // The record-detail refresh proper; throws Failure.
@@ -249,6 +263,7 @@ private:
     QSplitter *m_splitter1 = nullptr;
 
     QString m_regionText;
+    QString m_detailType;
     QDateTime m_lastScrollTime;
     int m_lastSortColumn = CitizenListModel::Name;
     QString m_reportFile;

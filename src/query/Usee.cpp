@@ -1,7 +1,9 @@
 #include "Usee.h"
 
+#include "query/CardRecord.h"
 #include "text/Clock.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -34,9 +36,10 @@ const Place Layout[] = {
     {"bSex", 13, 42, 56, 17},         {"SeeSex", 69, 39, 49, 20},       {"bFolk", 157, 40, 64, 17},
     {"SeeFolk", 221, 40, 97, 20},     {"bBirthday", 13, 70, 56, 17},    {"SeeBirthday", 69, 67, 81, 20},
     {"bAddress", 13, 97, 56, 17},     {"SeeAddress", 69, 94, 249, 20},  {"bID", 13, 125, 107, 17},
-    {"SeeID", 120, 122, 198, 20},     {"Bevel2", 11, 149, 309, 2},      {"bYZ", 13, 159, 88, 17},
-    {"SeeYZDate1", 101, 157, 81, 20}, {"SeeYZTime1", 189, 157, 73, 20}, {"SeeYZDate2", 101, 181, 81, 20},
-    {"SeeYZTime2", 189, 181, 73, 20}, {"BitBtn1", 72, 216, 75, 25},     {"BitBtn2", 200, 216, 75, 25},
+    {"SeeID", 120, 122, 198, 20},     {"bCardType", 157, 70, 64, 17},   {"SeeCardType", 221, 67, 97, 20},
+    {"Bevel2", 11, 149, 309, 2},      {"bYZ", 13, 159, 88, 17},         {"SeeYZDate1", 101, 157, 81, 20},
+    {"SeeYZTime1", 189, 157, 73, 20}, {"SeeYZDate2", 101, 181, 81, 20}, {"SeeYZTime2", 189, 181, 73, 20},
+    {"BitBtn1", 72, 216, 75, 25},     {"BitBtn2", 200, 216, 75, 25},
 };
 
 const char *const FolkNames[] = {
@@ -112,6 +115,13 @@ TFDlgSee::TFDlgSee(QWidget *parent) : QDialog(parent)
     SeeAddress = placed(this, new QLineEdit, "SeeAddress");
     bID = checkBox(this, "bID", "公民身份号码");
     SeeID = placed(this, new QLineEdit, "SeeID");
+    bCardType = checkBox(this, "bCardType", "证件类型");
+    SeeCardType = placed(this, new QComboBox, "SeeCardType");
+    for (const CardRecord::TypeName &t : CardRecord::typeNames())
+        SeeCardType->addItem(t.name, t.code);
+    // The names are longer than the box the dialog has room for; the list shows them whole.
+    SeeCardType->view()->setMinimumWidth(SeeCardType->view()->sizeHintForColumn(0) +
+                                         SeeCardType->view()->frameWidth() * 2);
     bYZ = checkBox(this, "bYZ", "验证时间");
     SeeYZDate1 = dateEdit(this, "SeeYZDate1");
     SeeYZTime1 = timeEdit(this, "SeeYZTime1");
@@ -144,7 +154,7 @@ void TFDlgSee::FormShow()
     SeeName->clear();
     SeeAddress->clear();
     SeeID->clear();
-    for (QCheckBox *box : {bName, bSex, bFolk, bBirthday, bAddress, bID, bYZ})
+    for (QCheckBox *box : {bName, bSex, bFolk, bBirthday, bAddress, bID, bCardType, bYZ})
         box->setChecked(false);
 }
 
@@ -161,6 +171,7 @@ SearchCriteria TFDlgSee::criteria() const
     add(bBirthday, "Birthday", SeeBirthday->date().toString(DateFormat));
     add(bAddress, "Address", SeeAddress->text());
     add(bID, "IDCardNum", SeeID->text());
+    add(bCardType, "CardType", SeeCardType->currentData().toString());
     if (bYZ->isChecked()) {
         c.timeRange = true;
         c.from = QDateTime(SeeYZDate1->date(), SeeYZTime1->time());

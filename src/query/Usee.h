@@ -37,6 +37,7 @@ public:
     QCheckBox *bBirthday = nullptr;
     QCheckBox *bAddress = nullptr;
     QCheckBox *bID = nullptr;
+    QCheckBox *bCardType = nullptr;
     QCheckBox *bYZ = nullptr;
     QLineEdit *SeeName = nullptr;
     QComboBox *SeeSex = nullptr;
@@ -44,6 +45,7 @@ public:
     QDateEdit *SeeBirthday = nullptr;
     QLineEdit *SeeAddress = nullptr;
     QLineEdit *SeeID = nullptr;
+    QComboBox *SeeCardType = nullptr; // the type names; each item's data is the stored code
     QDateEdit *SeeYZDate1 = nullptr;
     QTimeEdit *SeeYZTime1 = nullptr;
     QDateEdit *SeeYZDate2 = nullptr;

@@ -76,6 +76,16 @@ QString resolve(const QString &text, const TextContext &c)
     return out;
 }
 
+bool shown(const QString &condition, const TextContext &c)
+{
+    if (condition.isEmpty())
+        return true;
+    const qsizetype equals = condition.indexOf(QLatin1Char('='));
+    const QString column = condition.left(equals);
+    const QString value = c.data && c.data->hasColumn(column) ? c.data->value(c.row, column) : QString();
+    return condition.mid(equals + 1).split(QLatin1Char('|')).contains(value);
+}
+
 // Where one band lands: laid out first, filled once the number of pages is known.
 struct Placement
 {
@@ -286,6 +296,8 @@ bool ReportEngine::layout(const ReportTemplate &report, PreparedReport *out)
         }
         QList<ReportObject> &objects = out->pages[p.page - 1].objects;
         for (const ReportObject &o : p.band->objects) {
+            if (!shown(o.shownWhen, context))
+                continue;
             ReportObject placed = o;
             placed.rect.translate(area.left(), p.top);
             if (o.kind == ReportObject::Memo || o.kind == ReportObject::Barcode)

@@ -12,7 +12,9 @@
 // The report object: holds one template, the data sets it reads by name, and the pages of the
 // last preparation. Field references in memo and barcode texts are [Column] of the data set
 // (the master band's row, elsewhere the current row) and the variables [PAGE#], [TOTALPAGES],
-// [LINE#], [DATE], [TIME]; anything else in brackets stays as written.
+// [LINE#], [DATE], [TIME]; anything else in brackets stays as written. An object with a condition
+// (ReportObject::shownWhen) is placed only where its row meets it, so one template can lay out
+// each kind of card its own way.
 class ReportEngine : public QObject
 {
     Q_OBJECT

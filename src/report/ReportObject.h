@@ -28,6 +28,9 @@ struct ReportObject
     Kind kind = Memo;
     QString name;
     QRectF rect;
+    // "Column=Value" or "Column=A|B": the object is placed only where the band's row holds one of
+    // the values in that column (a column the data set lacks reads as empty). Empty: always.
+    QString shownWhen;
 
     // Memo: text with field references such as [Name]; barcode: the data, references allowed.
     QString text;

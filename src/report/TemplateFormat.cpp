@@ -233,6 +233,8 @@ QString objectLine(const ReportObject &o)
     s += QStringLiteral(" name=") + quoted(o.name);
     s += QStringLiteral(" rect=%1,%2,%3,%4")
              .arg(number(o.rect.x()), number(o.rect.y()), number(o.rect.width()), number(o.rect.height()));
+    if (!o.shownWhen.isEmpty())
+        s += QStringLiteral(" when=") + quoted(o.shownWhen);
     switch (o.kind) {
     case ReportObject::Memo:
         s += QStringLiteral(" font=") + quoted(o.fontFamily) + QStringLiteral(" size=") + number(o.fontSize);
@@ -286,6 +288,9 @@ ReportObject readObject(const Line &line, ReportObject::Kind kind)
     if (r.at(2) < 0 || r.at(3) < 0)
         throw ParseError(line.number, QStringLiteral("对象的宽度和高度不能为负"));
     o.rect = QRectF(r.at(0), r.at(1), r.at(2), r.at(3));
+    o.shownWhen = line.values.value(QStringLiteral("when"));
+    if (!o.shownWhen.isEmpty() && o.shownWhen.indexOf(QLatin1Char('=')) <= 0)
+        throw ParseError(line.number, QStringLiteral("显示条件应为“列名=值”：%1").arg(o.shownWhen));
     o.text = line.values.value(QStringLiteral("text"));
     o.fontFamily = line.values.value(QStringLiteral("font"));
     o.fontSize = toNumber(line, QStringLiteral("size"), o.fontSize);

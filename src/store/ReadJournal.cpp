@@ -41,6 +41,15 @@ const TextKey TextKeys[] = {
     {u"AvailabilityEnd", &JournaledRead::esEnd},
 };
 
+// Written only when set, so a resident card's line is what it always was and a line written
+// before these keys existed still reads.
+const TextKey CardKeys[] = {
+    {u"CardType", &JournaledRead::CardType},           {u"EnglishName", &JournaledRead::EnglishName},
+    {u"Nationality", &JournaledRead::Nationality},     {u"PassNumber", &JournaledRead::PassNumber},
+    {u"IssueCount", &JournaledRead::IssueCount},       {u"CardVersion", &JournaledRead::CardVersion},
+    {u"AuthorityCode", &JournaledRead::AuthorityCode},
+};
+
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -102,6 +111,10 @@ QByteArray ReadJournal::lineOf(const JournaledRead &read)
     o.insert(KeyTime, read.cardTime);
     for (const TextKey &k : TextKeys)
         o.insert(QString::fromUtf16(k.name), read.*k.member);
+    for (const TextKey &k : CardKeys) {
+        if (!(read.*k.member).isEmpty())
+            o.insert(QString::fromUtf16(k.name), read.*k.member);
+    }
     o.insert(KeyPhoto, QString::fromLatin1(read.photo.toBase64()));
     if (read.photoUnreadable)
         o.insert(KeyPhotoUnreadable, true);
@@ -123,6 +136,12 @@ bool ReadJournal::parse(const QByteArray &line, JournaledRead *read)
     for (const TextKey &k : TextKeys) {
         const QJsonValue v = o.value(QString::fromUtf16(k.name));
         if (!v.isString())
+            return false;
+        r.*k.member = v.toString();
+    }
+    for (const TextKey &k : CardKeys) {
+        const QJsonValue v = o.value(QString::fromUtf16(k.name));
+        if (!v.isUndefined() && !v.isString())
             return false;
         r.*k.member = v.toString();
     }

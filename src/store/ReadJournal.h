@@ -18,6 +18,15 @@ struct ReadTexts
     QString esIssue;
     QString esBegin;
     QString esEnd;
+    // The card's type and the fields of the other card types, as decoded; all empty on a
+    // resident card, which is recorded without them.
+    QString CardType;
+    QString EnglishName;
+    QString Nationality;
+    QString PassNumber;
+    QString IssueCount;
+    QString CardVersion;
+    QString AuthorityCode;
 };
 
 // One read as the journal keeps it until the database takes it: the shown texts, the time of

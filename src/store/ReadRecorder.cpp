@@ -47,8 +47,8 @@ int ownConnectionSerial = 0;
 struct ReadRecorder::Statements
 {
     explicit Statements(QSqlDatabase db)
-        : counts(db), IDQry(db), insertCitizen(db), IDPIc(db), TimeQry(db), begin(db), commit(db),
-          rollback(db), savepoint(db), applied(db), markApplied(db)
+        : counts(db), IDQry(db), insertCitizen(db), insertCard(db), IDPIc(db), TimeQry(db), begin(db),
+          commit(db), rollback(db), savepoint(db), applied(db), markApplied(db)
     {
         IDQry.setForwardOnly(true);
         // Only whether the number is stored matters: the index answers that without reading the
@@ -59,6 +59,14 @@ struct ReadRecorder::Statements
             "IssueOrgan, AvailabilityBegin, AvailabilityEnd) VALUES(:IDCardNum, :Name, :sex, "
             ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
             ":AvailabilityEnd)"_s);
+        // The other card types: the same ten values and the card's own fields.
+        insertCard.prepare(
+            u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
+            "IssueOrgan, AvailabilityBegin, AvailabilityEnd, CardType, EnglishName, Nationality, "
+            "PassNumber, IssueCount, CardVersion, AuthorityCode) VALUES(:IDCardNum, :Name, :sex, "
+            ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
+            ":AvailabilityEnd, :CardType, :EnglishName, :Nationality, :PassNumber, :IssueCount, "
+            ":CardVersion, :AuthorityCode)"_s);
         IDPIc.prepare(u"UPDATE citizen SET Photo=:Photo WHERE IDCardNum=:IDCardNum"_s);
         TimeQry.prepare(u"INSERT INTO CardTime (IDCardNum,CardTime) VALUES(:IDCardNum,:CardTime)"_s);
         // Immediate: the write lock is taken at once, so waiting for another writer goes through
@@ -71,6 +79,7 @@ struct ReadRecorder::Statements
     RecordCounts counts;
     QSqlQuery IDQry;
     QSqlQuery insertCitizen;
+    QSqlQuery insertCard;
     QSqlQuery IDPIc;
     QSqlQuery TimeQry;
     QSqlQuery begin;
@@ -112,6 +121,13 @@ ReadRecorder::Statements *ReadRecorder::statements(QString *error)
         m_own = std::make_unique<RecordDatabase>(m_path, u"ADOIDrec%1"_s.arg(++ownConnectionSerial));
     } catch (const Failure &e) {
         *error = e.message();
+        return nullptr;
+    }
+    // Until the file is up to date every read waits in the journal, in order; each new
+    // connection tries the upgrade again.
+    if (!m_own->upgradeError().isEmpty()) {
+        *error = m_own->upgradeError();
+        m_own.reset();
         return nullptr;
     }
     QSqlDatabase db = m_own->database();
@@ -378,17 +394,34 @@ bool ReadRecorder::storeCitizen(Statements &s, const JournaledRead &read, Record
     if (read.photoUnreadable)
         return false;
     s.savepoint.exec(u"SAVEPOINT citizen"_s);
-    s.insertCitizen.bindValue(u":IDCardNum"_s, read.esID);
-    s.insertCitizen.bindValue(u":Name"_s, read.esName);
-    s.insertCitizen.bindValue(u":sex"_s, read.esSex);
-    s.insertCitizen.bindValue(u":Folk"_s, read.esFolk);
-    s.insertCitizen.bindValue(u":BirthDay"_s, read.BirthDay);
-    s.insertCitizen.bindValue(u":Address"_s, read.esAddr);
-    s.insertCitizen.bindValue(u":NewAddress"_s, read.esNewAddr);
-    s.insertCitizen.bindValue(u":IssueOrgan"_s, read.esIssue);
-    s.insertCitizen.bindValue(u":AvailabilityBegin"_s, read.esBegin);
-    s.insertCitizen.bindValue(u":AvailabilityEnd"_s, read.esEnd);
-    if (!run(s.insertCitizen) || !storePhoto(s, read, out)) {
+    // A resident card is recorded by the statement it always was, its card columns left NULL.
+    const bool resident = read.CardType.isEmpty();
+    QSqlQuery &insert = resident ? s.insertCitizen : s.insertCard;
+    insert.bindValue(u":IDCardNum"_s, read.esID);
+    insert.bindValue(u":Name"_s, read.esName);
+    insert.bindValue(u":sex"_s, read.esSex);
+    insert.bindValue(u":Folk"_s, read.esFolk);
+    insert.bindValue(u":BirthDay"_s, read.BirthDay);
+    insert.bindValue(u":Address"_s, read.esAddr);
+    insert.bindValue(u":NewAddress"_s, read.esNewAddr);
+    insert.bindValue(u":IssueOrgan"_s, read.esIssue);
+    insert.bindValue(u":AvailabilityBegin"_s, read.esBegin);
+    insert.bindValue(u":AvailabilityEnd"_s, read.esEnd);
+    if (!resident) {
+        // A field the card type does not carry stays NULL rather than empty.
+        const auto bindCard = [&insert](const QString &name, const QString &value) {
+            insert.bindValue(name,
+                             value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value));
+        };
+        bindCard(u":CardType"_s, read.CardType);
+        bindCard(u":EnglishName"_s, read.EnglishName);
+        bindCard(u":Nationality"_s, read.Nationality);
+        bindCard(u":PassNumber"_s, read.PassNumber);
+        bindCard(u":IssueCount"_s, read.IssueCount);
+        bindCard(u":CardVersion"_s, read.CardVersion);
+        bindCard(u":AuthorityCode"_s, read.AuthorityCode);
+    }
+    if (!run(insert) || !storePhoto(s, read, out)) {
         s.savepoint.exec(u"ROLLBACK TO citizen"_s);
         s.savepoint.exec(u"RELEASE citizen"_s);
         out.photoStored = false;

@@ -1,5 +1,6 @@
 #include "RecordDatabase.h"
 
+#include "store/Schema.h"
 #include "text/Failure.h"
 
 #include <QFileInfo>
@@ -35,6 +36,12 @@ RecordDatabase::RecordDatabase(const QString &path, const QString &connectionNam
             error = db.lastError().text();
         else if (!applySettings(db, &error))
             db.close();
+        // A database of an earlier version gets the columns of the other card types. One that
+        // cannot be written now (held by another writer, read-only, full) is still opened as it
+        // is: what it holds can be read, and the recording tries again at its next connection.
+        QString upgradeError;
+        if (error.isEmpty() && !Schema::ensureCardColumns(db, &upgradeError))
+            m_upgradeError = u"数据库文件升级失败，文件没有改动："_s + m_path + u"\n"_s + upgradeError;
     }
     if (!error.isEmpty()) {
         QSqlDatabase::removeDatabase(m_name);

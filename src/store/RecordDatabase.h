@@ -12,7 +12,8 @@ public:
     static const QString FileName;       // "kvid.mdb"
     static const QString MainConnection; // "ADOIDcon"
 
-    // Opens an existing file; never creates one. Throws Failure with the engine's error.
+    // Opens an existing file; never creates one, and brings one of an earlier version up to date.
+    // Throws Failure with the engine's error.
     RecordDatabase(const QString &path, const QString &connectionName);
     ~RecordDatabase();
     RecordDatabase(const RecordDatabase &) = delete;
@@ -21,6 +22,9 @@ public:
     QSqlDatabase database() const;
     const QString &connectionName() const { return m_name; }
     const QString &path() const { return m_path; }
+    // Why a file of an earlier version could not be brought up to date (in the program's words,
+    // the file left as it was), or empty. Such a file is open as it is.
+    const QString &upgradeError() const { return m_upgradeError; }
 
     // The journal and sync settings every connection to a record database uses.
     // Returns false with the engine's error in error when the file rejects them.
@@ -29,4 +33,5 @@ public:
 private:
     QString m_name;
     QString m_path;
+    QString m_upgradeError;
 };

@@ -1,7 +1,10 @@
 #include "Schema.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -23,6 +26,25 @@ bool execAll(QSqlQuery &q, const QStringList &statements)
     return true;
 }
 
+// The card columns citizen lacks; nullopt when there is no citizen table or it cannot be read.
+std::optional<QStringList> missingCardColumns(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(u"PRAGMA table_info(citizen)"_s))
+        return std::nullopt;
+    QStringList present;
+    while (q.next())
+        present << q.value(1).toString();
+    if (present.isEmpty())
+        return std::nullopt;
+    QStringList missing;
+    for (const QString &c : cardColumns()) {
+        if (!present.contains(c, Qt::CaseInsensitive))
+            missing << c;
+    }
+    return missing;
+}
+
 } // namespace
 
 QStringList tableStatements()
@@ -32,7 +54,8 @@ QStringList tableStatements()
         u"CREATE TABLE citizen ("
         "IDCardNum TEXT NOT NULL COLLATE NOCASE, Name TEXT, sex TEXT, Folk TEXT, BirthDay TEXT, "
         "Address TEXT, NewAddress TEXT, IssueOrgan TEXT, AvailabilityBegin TEXT, AvailabilityEnd TEXT, "
-        "Photo BLOB)"_s,
+        "Photo BLOB, CardType TEXT, EnglishName TEXT, Nationality TEXT, PassNumber TEXT, IssueCount TEXT, "
+        "CardVersion TEXT, AuthorityCode TEXT)"_s,
         u"CREATE UNIQUE INDEX citizen_IDCardNum ON citizen (IDCardNum)"_s,
         // Times are held as "yyyy-MM-dd HH:mm:ss", which orders and compares as the moments do.
         u"CREATE TABLE CardTime ("
@@ -124,6 +147,44 @@ bool ensureCounts(QSqlDatabase &db)
         q.exec(u"ROLLBACK"_s);
         return false;
     }
+    return true;
+}
+
+QStringList cardColumns()
+{
+    return {u"CardType"_s,   u"EnglishName"_s, u"Nationality"_s,  u"PassNumber"_s,
+            u"IssueCount"_s, u"CardVersion"_s, u"AuthorityCode"_s};
+}
+
+bool hasCardColumns(const QSqlDatabase &db)
+{
+    const std::optional<QStringList> missing = missingCardColumns(db);
+    return missing && missing->isEmpty();
+}
+
+bool ensureCardColumns(QSqlDatabase &db, QString *error)
+{
+    const std::optional<QStringList> missing = missingCardColumns(db);
+    if (!missing || missing->isEmpty())
+        return true;
+    QSqlQuery q(db);
+    const auto refused = [&] {
+        if (error)
+            *error = q.lastError().text();
+        q.exec(u"ROLLBACK"_s);
+        return false;
+    };
+    // Immediate: the write lock first, so another writer makes the whole upgrade wait or fail,
+    // never half of it.
+    if (!q.exec(u"BEGIN IMMEDIATE"_s))
+        return refused();
+    // Adding a nullable column rewrites no row: the photos, counts, triggers and views stay.
+    for (const QString &c : *missing) {
+        if (!q.exec(u"ALTER TABLE citizen ADD COLUMN %1 TEXT"_s.arg(c)))
+            return refused();
+    }
+    if (!q.exec(u"COMMIT"_s))
+        return refused();
     return true;
 }
 

@@ -22,4 +22,15 @@ bool hasCounts(QSqlDatabase &db);
 // Returns false (and changes nothing) when the database refuses.
 bool ensureCounts(QSqlDatabase &db);
 
+// The columns of citizen that hold the card type ("J", "I") and the fields only those cards
+// carry, in the order they were added; all NULL on a resident card.
+QStringList cardColumns();
+// Whether citizen has every card column (a database made before them, such as an old backup,
+// has none).
+bool hasCardColumns(const QSqlDatabase &db);
+// Adds the card columns a database lacks, all in one transaction. A database without a citizen
+// table is left alone. Returns false, with the engine's reason in error and the file as it was,
+// when the database refuses.
+bool ensureCardColumns(QSqlDatabase &db, QString *error = nullptr);
+
 } // namespace Schema

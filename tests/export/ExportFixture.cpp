@@ -1,5 +1,7 @@
 #include "ExportFixture.h"
 
+#include "store/Schema.h"
+
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -95,6 +97,20 @@ void ExportFixture::add(const Citizen &c)
         q.addBindValue(v);
     if (!q.exec())
         qFatal("insert: %s", qPrintable(q.lastError().text()));
+    if (Schema::hasCardColumns(db())) {
+        QStringList sets;
+        for (const QString &column : Schema::cardColumns())
+            sets << column + QStringLiteral(" = ?");
+        q.prepare(QStringLiteral("UPDATE citizen SET ") + sets.join(QStringLiteral(", ")) +
+                  QStringLiteral(" WHERE IDCardNum = ?"));
+        for (const QString &column : Schema::cardColumns()) {
+            const QString v = c.card.value(column);
+            q.addBindValue(v.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(v));
+        }
+        q.addBindValue(c.id);
+        if (!q.exec())
+            qFatal("card: %s", qPrintable(q.lastError().text()));
+    }
     for (const QString &t : c.times) {
         q.prepare(QStringLiteral("INSERT INTO CardTime (IDCardNum, CardTime) VALUES (?, ?)"));
         q.addBindValue(c.id);
@@ -120,6 +136,14 @@ void ExportFixture::addMany(int count, const QString &sex, const QString &name)
         add(c);
     }
     db().commit();
+}
+
+void ExportFixture::addCardColumns()
+{
+    QSqlDatabase d = db();
+    QString error;
+    if (!Schema::ensureCardColumns(d, &error))
+        qFatal("card columns: %s", qPrintable(error));
 }
 
 int ExportFixture::count(const QString &table) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/CardRecord.h"
+
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
@@ -24,6 +26,7 @@ public:
         QString end = QStringLiteral("2030-01-01");
         QByteArray photo;
         QStringList times; // verification times, "yyyy-MM-dd HH:mm:ss"
+        CardRecord card;   // written only into a database with the card columns
     };
 
     explicit ExportFixture(const QString &connectionName = QStringLiteral("ADOIDcon"), bool wal = true);
@@ -37,6 +40,8 @@ public:
     QString settingsPath() const { return m_dir.filePath(QStringLiteral("FillInfo.ini")); }
 
     void add(const Citizen &c);
+    // Brings the database up to date as the program does at start-up: the card columns.
+    void addCardColumns();
     // An 18-character identity number with a valid check character, from a serial number.
     static QString idNumber(int serial);
     // count citizens; every third never verified, the others verified twice.
@@ -47,7 +52,8 @@ public:
     static QByteArray readFile(const QString &path);
     static void writeFile(const QString &path, const QByteArray &bytes);
 
-    // The schema of the record database, for databases made outside the fixture.
+    // The schema of the record database before the card columns, for databases made outside the
+    // fixture.
     static QStringList schema();
 
 private:

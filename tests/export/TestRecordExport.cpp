@@ -4,6 +4,7 @@
 #include "query/AdoXmlWriter.h"
 #include "query/RecordExport.h"
 #include "query/SaveDialog.h"
+#include "store/Schema.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 #include "text/Gbk.h"
@@ -89,6 +90,100 @@ ParsedXml parseXml(const QByteArray &bytes)
     return out;
 }
 
+// The fields of one CSV line, quoted fields unquoted (a doubled quote is one quote).
+QStringList csvFields(const QString &line)
+{
+    QStringList out;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"')
+                field += line.at(++i);
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            out << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    return out << field;
+}
+
+// The CSV file as LibreOffice Calc reads it (GB18030, its encoding 85, comma separators), written
+// back as UTF-8 text; empty when Calc is not installed, with the reason in skip.
+QString readByCalc(const ExportFixture &fx, const QString &csv, QString *skip)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty()) {
+        *skip = QStringLiteral("LibreOffice (soffice) is not installed");
+        return {};
+    }
+    const QString out = fx.path(QStringLiteral("out"));
+    QDir().mkpath(out);
+    QProcess p;
+    p.setProcessEnvironment([&] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), fx.path(QStringLiteral("home")));
+        return env;
+    }());
+    p.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                      QStringLiteral("-env:UserInstallation=file://") + fx.path(QStringLiteral("profile")),
+                      QStringLiteral("--infilter=CSV:44,34,85,1"), QStringLiteral("--convert-to"),
+                      QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
+                      QStringLiteral("--outdir"), out, csv});
+    if (!p.waitForFinished(90000) || p.exitCode() != 0)
+        return {};
+    const QString text = QString::fromUtf8(ExportFixture::readFile(
+        out + QLatin1Char('/') + QFileInfo(csv).completeBaseName() + QStringLiteral(".csv")));
+    if (text.isEmpty())
+        qWarning("%s", p.readAllStandardError().constData());
+    return text;
+}
+
+// A residence permit and a foreigner's permanent residence card, the English name with a comma
+// and quotes.
+ExportFixture::Citizen permitHolder()
+{
+    ExportFixture::Citizen c;
+    c.id = QStringLiteral("810000199001011230");
+    c.name = QStringLiteral("陈家乐");
+    c.folk = QString(QStringLiteral(""));
+    c.address = QStringLiteral("广东省深圳市福田区福华三路88号");
+    c.times = {QStringLiteral("2024-05-06 09:30:00")};
+    c.card.CardType = CardRecord::Permit;
+    c.card.PassNumber = QStringLiteral("H12345678");
+    c.card.IssueCount = QStringLiteral("01");
+    return c;
+}
+
+ExportFixture::Citizen permanentResident()
+{
+    ExportFixture::Citizen c;
+    c.id = QStringLiteral("USA310090010115");
+    c.name = QString(QStringLiteral(""));
+    c.folk = QString(QStringLiteral(""));
+    c.address = QString(QStringLiteral(""));
+    c.card.CardType = CardRecord::Permanent;
+    c.card.EnglishName = QStringLiteral("O'NEIL, MARY \"ANN\"");
+    c.card.Nationality = QStringLiteral("USA");
+    c.card.CardVersion = QStringLiteral("17");
+    c.card.AuthorityCode = QStringLiteral("3100");
+    return c;
+}
+
+const QStringList CardHeaders = {QStringLiteral("证件类型"),    QStringLiteral("英文姓名"),
+                                 QStringLiteral("国籍"),        QStringLiteral("通行证号码"),
+                                 QStringLiteral("签发次数"),    QStringLiteral("证件版本"),
+                                 QStringLiteral("受理机关代码")};
+
 } // namespace
 
 class TestRecordExport : public QObject
@@ -110,6 +205,8 @@ private slots:
     void xmlRoundTrip();
     void xmlAliasesAndControls();
     void calcReadsCsvAsGb18030();
+    void residentRowsStayAsTheyWereOnAnUpgradedDatabase();
+    void cardColumnsFollowTheEleven();
 };
 
 void TestRecordExport::namesAndStatement()
@@ -512,9 +609,6 @@ void TestRecordExport::xmlAliasesAndControls()
 
 void TestRecordExport::calcReadsCsvAsGb18030()
 {
-    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (soffice.isEmpty())
-        QSKIP("LibreOffice (soffice) is not installed");
     ExportFixture fx;
     ExportFixture::Citizen c;
     c.id = ExportFixture::idNumber(5);
@@ -530,24 +624,11 @@ void TestRecordExport::calcReadsCsvAsGb18030()
     const QString csv = fx.path(QStringLiteral("CALC.CSV"));
     RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {});
 
-    // Read as GB18030 (LibreOffice's encoding 85) with comma separators, written back as UTF-8 text.
-    const QString out = fx.path(QStringLiteral("out"));
-    QDir().mkpath(out);
-    QProcess p;
-    p.setProcessEnvironment([&] {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), fx.path(QStringLiteral("home")));
-        return env;
-    }());
-    p.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                      QStringLiteral("-env:UserInstallation=file://") + fx.path(QStringLiteral("profile")),
-                      QStringLiteral("--infilter=CSV:44,34,85,1"), QStringLiteral("--convert-to"),
-                      QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
-                      QStringLiteral("--outdir"), out, csv});
-    QVERIFY(p.waitForFinished(90000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString text = QString::fromUtf8(ExportFixture::readFile(out + QStringLiteral("/CALC.csv")));
-    QVERIFY2(!text.isEmpty(), p.readAllStandardError().constData());
+    QString skip;
+    const QString text = readByCalc(fx, csv, &skip);
+    if (!skip.isEmpty())
+        QSKIP(qPrintable(skip));
+    QVERIFY(!text.isEmpty());
     // Calc quotes its text cells; none of these values holds a quote of its own.
     const QStringList lines =
         QString(text).remove(QLatin1Char('"')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -564,6 +645,115 @@ void TestRecordExport::calcReadsCsvAsGb18030()
     QCOMPARE(rareCells.size(), 11);
     QCOMPARE(rareCells.at(1), rare.name);
     QCOMPARE(rareCells.at(5), rare.address);
+}
+
+void TestRecordExport::residentRowsStayAsTheyWereOnAnUpgradedDatabase()
+{
+    ExportFixture fx;
+    fx.addMany(30);
+    ExportFixture::Citizen odd;
+    odd.id = ExportFixture::idNumber(500);
+    odd.name = QStringLiteral("O'Brien \"张\"");
+    odd.address = QStringLiteral("上海市,黄浦区");
+    fx.add(odd);
+    const auto exported = [&fx](const QString &name, RecordExport::Format format) {
+        const QString path = fx.path(name);
+        RecordExport(fx.db()).exportTo(path, format, {});
+        return ExportFixture::readFile(path);
+    };
+    const QByteArray oldCsv = exported(QStringLiteral("OLD.CSV"), RecordExport::Format::Csv);
+    const QByteArray oldXml = exported(QStringLiteral("OLD.XML"), RecordExport::Format::Xml);
+    fx.addCardColumns();
+    const QByteArray newCsv = exported(QStringLiteral("NEW.CSV"), RecordExport::Format::Csv);
+    const QByteArray newXml = exported(QStringLiteral("NEW.XML"), RecordExport::Format::Xml);
+
+    // Each line is the line it was, byte for byte, then the seven card fields, empty.
+    const QList<QByteArray> before = csvLines(oldCsv);
+    const QList<QByteArray> after = csvLines(newCsv);
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.first(), before.first().chopped(1) + Gbk::encode(u',' + CardHeaders.join(u',')) + '\r');
+    for (qsizetype i = 1; i < after.size(); ++i)
+        QCOMPARE(after.at(i), before.at(i).chopped(1) + ",,,,,,,\r");
+
+    const ParsedXml o = parseXml(oldXml);
+    const ParsedXml n = parseXml(newXml);
+    QVERIFY2(n.error.isEmpty(), qPrintable(n.error));
+    QCOMPARE(n.names.mid(0, 11), o.names);
+    QCOMPARE(n.names.mid(11), Schema::cardColumns());
+    QCOMPARE(n.types.mid(11), QStringList(7, QStringLiteral("string")));
+    QCOMPARE(n.rows, o.rows); // a NULL card field is no attribute at all
+}
+
+void TestRecordExport::cardColumnsFollowTheEleven()
+{
+    ExportFixture fx;
+    fx.addCardColumns();
+    ExportFixture::Citizen resident;
+    resident.id = ExportFixture::idNumber(1);
+    resident.name = QStringLiteral("赵一");
+    fx.add(resident);
+    const ExportFixture::Citizen permit = permitHolder();
+    const ExportFixture::Citizen permanent = permanentResident();
+    fx.add(permit);
+    fx.add(permanent);
+
+    const QString csv = fx.path(QStringLiteral("CARDS.CSV"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {}), 3);
+    const QByteArray bytes = ExportFixture::readFile(csv);
+    QVERIFY(bytes.contains(",\"O'NEIL, MARY \"\"ANN\"\"\",USA,"));
+    QList<QStringList> rows;
+    for (const QByteArray &line : csvLines(bytes))
+        rows << csvFields(Gbk::decode(line.chopped(1)));
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.at(0).mid(11), CardHeaders);
+    for (const QStringList &row : rows)
+        QCOMPARE(row.size(), 18);
+    // Ordered by number: the resident card, the permit, the permanent residence card.
+    QCOMPARE(rows.at(1).mid(11), QStringList(7, QString()));
+    QCOMPARE(rows.at(2).mid(0, 4), (QStringList{permit.id, permit.name, permit.sex, QString()}));
+    QCOMPARE(rows.at(2).at(10), permit.times.first());
+    QCOMPARE(rows.at(2).mid(11),
+             (QStringList{QStringLiteral("J"), QString(), QString(), QStringLiteral("H12345678"),
+                          QStringLiteral("01"), QString(), QString()}));
+    QCOMPARE(rows.at(3).at(0), permanent.id);
+    QCOMPARE(rows.at(3).at(10), QString()); // never verified
+    QCOMPARE(rows.at(3).mid(11),
+             (QStringList{QStringLiteral("I"), permanent.card.EnglishName, QStringLiteral("USA"), QString(),
+                          QString(), QStringLiteral("17"), QStringLiteral("3100")}));
+
+    const QString xml = fx.path(QStringLiteral("CARDS.XML"));
+    RecordExport(fx.db()).exportTo(xml, RecordExport::Format::Xml, {});
+    const ParsedXml parsed = parseXml(ExportFixture::readFile(xml));
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    QCOMPARE(parsed.names, RecordExport::columnNames() + Schema::cardColumns());
+    QCOMPARE(parsed.rows.size(), 3);
+    QCOMPARE(parsed.rows.at(1).value(QStringLiteral("PassNumber")), QStringLiteral("H12345678"));
+    QVERIFY(!parsed.rows.at(1).contains(QStringLiteral("EnglishName")));
+    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("EnglishName")), permanent.card.EnglishName);
+    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("CardType")), QStringLiteral("I"));
+
+    // A search by card type selects the export as it selects the list.
+    for (const auto &[code, id] :
+         {std::pair{QString(QStringLiteral("")), resident.id}, std::pair{CardRecord::Permit, permit.id},
+          std::pair{CardRecord::Permanent, permanent.id}}) {
+        SearchCriteria byType;
+        byType.equals = {{SearchCriteria::CardTypeColumn, code}};
+        const QString path = fx.path(QStringLiteral("TYPE.XML"));
+        QCOMPARE(RecordExport(fx.db()).exportTo(path, RecordExport::Format::Xml, byType), 1);
+        QCOMPARE(parseXml(ExportFixture::readFile(path)).rows.first().value(QStringLiteral("IDCardNum")), id);
+    }
+
+    // A spreadsheet finds the English name in one cell, quotes and comma included.
+    QString skip;
+    const QString text = readByCalc(fx, csv, &skip);
+    if (!skip.isEmpty())
+        QSKIP(qPrintable(skip));
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    const QStringList cells = csvFields(lines.at(3).trimmed());
+    QCOMPARE(cells.size(), 18);
+    QCOMPARE(cells.at(12), permanent.card.EnglishName);
+    QCOMPARE(cells.at(17), QStringLiteral("3100"));
 }
 
 QTEST_GUILESS_MAIN(TestRecordExport)

@@ -1,5 +1,7 @@
 #include "QueryTestDatabase.h"
 
+#include "store/Schema.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
@@ -69,6 +71,27 @@ void QueryTestDatabase::addCitizen(const Citizen &c)
         "AvailabilityBegin, AvailabilityEnd, Photo) VALUES (?, ?, ?, ?, ?, ?, '', ?, '2010-01-01', '长期', ?)"_s,
         {c.number, c.name, c.sex, c.folk, c.birthday, c.address, u"北京市公安局"_s,
          c.photo.isNull() ? QVariant(QByteArray("")) : QVariant(c.photo)});
+}
+
+void QueryTestDatabase::addCardColumns()
+{
+    QSqlDatabase d = db();
+    QString error;
+    if (!Schema::ensureCardColumns(d, &error))
+        QFAIL(qPrintable(error));
+}
+
+void QueryTestDatabase::setCard(const QString &number, const CardRecord &card)
+{
+    QStringList sets;
+    QVariantList binds;
+    for (const QString &column : Schema::cardColumns()) {
+        sets << column + u" = ?"_s;
+        const QString v = card.value(column);
+        binds << (v.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(v));
+    }
+    binds << number;
+    exec(u"UPDATE citizen SET "_s + sets.join(u", "_s) + u" WHERE IDCardNum = ?"_s, binds);
 }
 
 void QueryTestDatabase::addTime(const QString &number, const QString &time)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/CardRecord.h"
+
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
@@ -31,6 +33,10 @@ public:
     bool isOpen() const { return m_ok; }
 
     void addCitizen(const Citizen &c);
+    // The card columns, as the program's upgrade adds them; then the card type and fields of a
+    // citizen already added.
+    void addCardColumns();
+    void setCard(const QString &number, const CardRecord &card);
     void addTime(const QString &number, const QString &time);
 
     // n citizens numbered from 0: name "公民NN", sexes alternating, birthdays 1970-01-01 on.

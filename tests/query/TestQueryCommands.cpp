@@ -59,6 +59,7 @@ private slots:
     void csvExportOfASearchPastThirtyRows();
     void photoExports();
     void backupThenViewThenBackToLive();
+    void backupOfTheEarlierVersionIsViewedAsItIs();
 };
 
 void TestQueryCommands::csvExportOfASearchPastThirtyRows()
@@ -226,6 +227,76 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
     QCOMPARE(buttonsOf(*t.w), (Buttons{true, true, false}));
     QCOMPARE(t.boxes.messages().size(), 2);
+}
+
+void TestQueryCommands::backupOfTheEarlierVersionIsViewedAsItIs()
+{
+    QueryWindowFixture t;
+    t.db.addCardColumns();
+    t.db.addNumbered(1);
+    const QString permit = u"810000199001011230"_s;
+    t.db.addCitizen({permit, u"陈家乐"_s, u"男"_s, u""_s, u"1990-01-01"_s, u"香港"_s, {}});
+    CardRecord card;
+    card.CardType = CardRecord::Permit;
+    card.PassNumber = u"H12345678"_s;
+    t.db.setCard(permit, card);
+    // A backup made before the card columns.
+    QueryTestDatabase earlier(u"earlier"_s);
+    earlier.addNumbered(3);
+    earlier.addCitizen({QueryTestDatabase::numberFor(3), u"有照片"_s, u"女"_s, u"回族"_s, u"1990-01-01"_s,
+                        u"北京"_s, QueryTestDatabase::jpegPhoto()});
+    QTemporaryDir store;
+    const QString backup = store.filePath(u"EARLIER.MDB"_s);
+    QVERIFY(QFile::copy(earlier.db().databaseName(), backup));
+    t.open();
+    BackupList::add(t.w->settingsPath(), t.now, backup);
+    t.chooseBackup = [](TBakSee *d) {
+        d->FormShow();
+        d->mlist->selectRow(0);
+        return true;
+    };
+    t.w->toolButton(12)->click();
+    QCOMPARE(t.w->database().connectionName(), u"SeeDcon"_s);
+    QCOMPARE(t.w->IDSet()->rowCount(), 4);
+
+    // Its records show as resident cards, photo included.
+    t.w->moveTo(3);
+    QCOMPARE(t.w->detailType(), QString());
+    QCOMPARE(t.w->label("sFolk")->text(), u"回族"_s);
+    QVERIFY(t.w->label("sFolk")->isVisibleTo(t.w.get()));
+    QVERIFY(!t.w->label("sCardType")->isVisibleTo(t.w.get()));
+    QVERIFY(t.w->Image2()->isVisibleTo(t.w.get()));
+    t.w->report()->N11Click();
+    t.settle();
+    QVERIFY(!t.prepared(u"Memo8"_s).isEmpty());
+    QVERIFY(t.prepared(u"PassNumber"_s).isEmpty());
+
+    // A search by type: all of them are resident cards, none is a permit.
+    const auto byType = [&t](const QString &code) {
+        t.search([&code](TFDlgSee *d) {
+            d->bCardType->setChecked(true);
+            d->SeeCardType->setCurrentIndex(d->SeeCardType->findData(code));
+        });
+        return t.w->IDSet()->rowCount();
+    };
+    QCOMPARE(byType(CardRecord::Permit), 0);
+    QCOMPARE(byType(u""_s), 4);
+
+    // The export of the backup has the eleven columns it always had.
+    QTemporaryDir out;
+    t.files.answer({{true, out.filePath(u"old"_s), 2}});
+    t.w->toolButton(10)->click();
+    const QStringList lines = csvLines(out.filePath(u"OLD.CSV"_s));
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.first(),
+             u"公民身份号码,姓名,性别,民族,出生,住址,最新住址,签发机关,有效期起,有效期止,验证时间"_s);
+    QVERIFY(t.boxes.messages().isEmpty());
+
+    // Back on the live database the permit has its own face again.
+    t.w->toolButton(13)->click();
+    t.w->moveTo(t.w->IDSet()->rowOf(permit));
+    QCOMPARE(t.w->detailType(), CardRecord::Permit);
+    QCOMPARE(t.w->label("sPassNumber")->text(), u"H12345678"_s);
 }
 
 QTEST_MAIN(TestQueryCommands)

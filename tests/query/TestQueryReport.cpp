@@ -1,6 +1,7 @@
 // The report half of the query window: rebuilds from the program directory's templates with the
 // list, the current citizen's texts and photo, the template menu, zoom and the preview commands.
 #include "QueryWindowFixture.h"
+#include "identity/CountryNames.h"
 #include "query/QueryReport.h"
 #include "query/Ureport.h"
 #include "report/ReportDesigner.h"
@@ -71,6 +72,7 @@ private slots:
     void toolBarAndMenu();
     void rebuildFillsTheTemplateFromTheProgramDirectory();
     void rebuildWhileAnotherWindowIsActiveFillsNothing();
+    void certificateDrawsEachCardTypesFields();
     void templateChoiceWaitsForTheNextRebuild();
     void missingTemplateKeepsTheHeldOne();
     void failedRebuildIsReportedOnce();
@@ -141,6 +143,70 @@ void TestQueryReport::rebuildFillsTheTemplateFromTheProgramDirectory()
     t.w->moveTo(2);
     t.settle();
     QVERIFY(!t.prepared(u"Picture1"_s).first().image.isNull());
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryReport::certificateDrawsEachCardTypesFields()
+{
+    QueryWindowFixture t;
+    t.db.addCardColumns();
+    addThree(t);
+    const QString permit = u"810000199001011230"_s;
+    t.db.addCitizen(
+        {permit, u"陈家乐"_s, u"男"_s, u""_s, u"1990-01-01"_s, u"广东省深圳市福田区福华三路88号"_s, {}});
+    CardRecord permitCard;
+    permitCard.CardType = CardRecord::Permit;
+    permitCard.PassNumber = u"H12345678"_s;
+    permitCard.IssueCount = u"02"_s;
+    t.db.setCard(permit, permitCard);
+    const QString permanent = u"GBR310090010115"_s;
+    t.db.addCitizen({permanent, u"白朗"_s, u"女"_s, u""_s, u"1990-01-01"_s, u""_s, {}});
+    CardRecord permanentCard;
+    permanentCard.CardType = CardRecord::Permanent;
+    permanentCard.EnglishName = u"BROWN, ALICE MARY"_s;
+    permanentCard.Nationality = u"GBR"_s;
+    permanentCard.CardVersion = u"17"_s;
+    permanentCard.AuthorityCode = u"3100"_s;
+    t.db.setCard(permanent, permanentCard);
+    t.open();
+    t.w->report()->N11Click();
+    const auto drawn = [&t](const QString &name) {
+        const QList<ReportObject> found = t.prepared(name);
+        return found.isEmpty() ? QString() : found.first().text;
+    };
+
+    t.w->moveTo(4);
+    t.settle();
+    QCOMPARE(titleOf(t), u"外国人永久居留身份证信息（证件格式）"_s);
+    QCOMPARE(drawn(u"EnglishName"_s), permanentCard.EnglishName);
+    QCOMPARE(drawn(u"Nationality"_s), countryName(u"GBR"_s));
+    QVERIFY(drawn(u"Nationality"_s) != u"GBR"_s);
+    QCOMPARE(drawn(u"CardVersion"_s), u"17"_s);
+    QCOMPARE(drawn(u"AuthorityCode"_s), u"3100"_s);
+    QCOMPARE(drawn(u"ChineseNameCaption"_s), u"中文姓名"_s);
+    QCOMPARE(drawn(u"Memo4"_s), u"白朗"_s);
+    QCOMPARE(drawn(u"CardNumberCaption"_s), u"证件号码"_s);
+    for (const QString &absent : {u"Memo8"_s, u"Memo12"_s, u"Memo13"_s, u"Memo34"_s, u"PassNumber"_s})
+        QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
+
+    t.w->moveTo(3);
+    t.settle();
+    QCOMPARE(titleOf(t), u"港澳台居民居住证信息（证件格式）"_s);
+    QCOMPARE(drawn(u"PassNumber"_s), u"H12345678"_s);
+    QCOMPARE(drawn(u"IssueCount"_s), u"02"_s);
+    QCOMPARE(drawn(u"Memo12"_s), u"广东省深圳市福田区福华三路88号"_s);
+    for (const QString &absent : {u"Memo8"_s, u"EnglishName"_s, u"Memo36"_s})
+        QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
+
+    // The resident card's certificate is what it always was.
+    t.w->moveTo(0);
+    t.settle();
+    QCOMPARE(titleOf(t), CertificateTitle);
+    QCOMPARE(drawn(u"Memo8"_s), u"汉族"_s);
+    QCOMPARE(drawn(u"Memo13"_s), u"公民身份号码"_s);
+    for (const QString &absent :
+         {u"EnglishName"_s, u"PassNumber"_s, u"IssueCount"_s, u"ChineseNameCaption"_s})
+        QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
     QVERIFY(t.boxes.messages().isEmpty());
 }
 

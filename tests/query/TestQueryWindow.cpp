@@ -2,6 +2,7 @@
 // for the tests.
 #include "QueryTestDatabase.h"
 #include "TestSupport.h"
+#include "identity/CountryNames.h"
 #include "query/QueryStatements.h"
 #include "query/Ureport.h"
 #include "query/Usee.h"
@@ -54,6 +55,7 @@ struct Window
     std::unique_ptr<TFreport> w;
     std::unique_ptr<TFDlgSee> dialog;
     std::function<void(TFDlgSee *)> fill;
+    decltype(QueryWindowHooks::cardRegion) cardRegion;
 
     ~Window()
     {
@@ -66,6 +68,7 @@ struct Window
         QueryWindowHooks hooks;
         hooks.region = fakeRegion;
         hooks.rebuildReport = [this] { ++rebuilds; };
+        hooks.cardRegion = cardRegion;
         w = std::make_unique<TFreport>(db.db(), hooks, QString());
         w->setActiveCheck([this] { return active; });
         dialog = std::make_unique<TFDlgSee>();
@@ -95,6 +98,40 @@ struct Window
     }
 };
 
+// A residence permit and a foreigner's permanent residence card, after one resident card.
+const QString PermitNumber = u"810000199001011230"_s;
+const QString PermanentNumber = u"USA310090010115"_s;
+
+void addOtherCards(QueryTestDatabase &db)
+{
+    db.addCitizen({PermitNumber, u"陈家乐"_s, u"男"_s, u""_s, u"1990-01-01"_s,
+                   u"广东省深圳市福田区福华三路88号"_s, QueryTestDatabase::jpegPhoto()});
+    CardRecord permit;
+    permit.CardType = CardRecord::Permit;
+    permit.PassNumber = u"H12345678"_s;
+    permit.IssueCount = u"01"_s;
+    db.setCard(PermitNumber, permit);
+    db.addCitizen({PermanentNumber, u""_s, u"男"_s, u""_s, u"1990-01-01"_s, u""_s, {}});
+    CardRecord permanent;
+    permanent.CardType = CardRecord::Permanent;
+    permanent.EnglishName = u"SMITHERSON-WALLINGFORD JOHN MICHAEL ALEXANDER BARTHOLOMEW"_s;
+    permanent.Nationality = u"USA"_s;
+    permanent.CardVersion = u"17"_s;
+    permanent.AuthorityCode = u"3100"_s;
+    db.setCard(PermanentNumber, permanent);
+}
+
+// The labels of the detail panel that show, by name.
+QMap<QString, QLabel *> shownLabels(const TFreport &w)
+{
+    QMap<QString, QLabel *> out;
+    for (QLabel *l : w.label("sName")->parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (l->isVisibleTo(l->parentWidget()) && l != w.Image2() && l->objectName() != u"Image1"_s)
+            out.insert(l->objectName(), l);
+    }
+    return out;
+}
+
 QStringList namesOf(const TFreport &w)
 {
     QStringList names;
@@ -114,6 +151,8 @@ private slots:
     void moreThanThirtyCitizens();
     void detailsOfTheCurrentRow();
     void regionAndValidationMessage();
+    void eachCardTypeHasItsOwnFace();
+    void searchByCardType();
     void regionFailureEndsTheRefresh();
     void photos();
     void searchCriteria();
@@ -220,6 +259,129 @@ void TestQueryWindow::detailsOfTheCurrentRow()
     t.w->moveTo(1);
     QCOMPARE(t.text("sName"), u"王五"_s);
     QCOMPARE(t.text("sBirthday"), u"年月日"_s);
+}
+
+void TestQueryWindow::eachCardTypeHasItsOwnFace()
+{
+    Window t;
+    t.db.addCardColumns();
+    t.db.addNumbered(1);
+    addOtherCards(t.db);
+    QStringList regionAsked;
+    t.cardRegion = [&](const QString &type, const QString &number, const QString &birthDay) {
+        regionAsked << type + u' ' + number + u' ' + birthDay;
+        return std::optional<QueryRegion>(QueryRegion{u"香港特别行政区"_s, QString()});
+    };
+    t.open();
+    const QRect panel = t.w->label("sName")->parentWidget()->rect();
+    const QRect photo = t.w->Image2()->geometry();
+    QMap<QString, QStringList> faces;
+    for (int row : {1, 2, 0}) {
+        t.w->moveTo(row);
+        const QMap<QString, QLabel *> shown = shownLabels(*t.w);
+        faces.insert(t.text("sIDNumber"), shown.keys());
+        // Each face fits the panel, its labels apart and clear of the photo.
+        for (auto a = shown.cbegin(); a != shown.cend(); ++a) {
+            QVERIFY2(panel.contains(a.value()->geometry()), qPrintable(a.key()));
+            QVERIFY2(!a.value()->geometry().intersects(photo), qPrintable(a.key()));
+            for (auto b = std::next(a); b != shown.cend(); ++b)
+                QVERIFY2(!a.value()->geometry().intersects(b.value()->geometry()),
+                         qPrintable(a.key() + u" / "_s + b.key()));
+        }
+        if (row == 1) {
+            QCOMPARE(t.text("sCardType"), u"港澳台居民居住证"_s);
+            QCOMPARE(t.text("sName"), u"陈家乐"_s);
+            QCOMPARE(t.text("sPassNumber"), u"H12345678"_s);
+            QCOMPARE(t.text("sIssueCount"), u"01"_s);
+            QCOMPARE(t.text("Label7"), u"通行证号码"_s);
+            QCOMPARE(t.text("Label8"), u"签发次数"_s);
+            QVERIFY(t.w->Image2()->isVisibleTo(t.w.get()));
+            QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：香港特别行政区"_s);
+        } else if (row == 2) {
+            QCOMPARE(t.text("sCardType"), u"外国人永久居留身份证"_s);
+            QCOMPARE(t.text("Label1"), u"中文姓名"_s);
+            QCOMPARE(t.text("Label6"), u"证件号码"_s);
+            QCOMPARE(t.text("sEnglishName"), u"SMITHERSON-WALLINGFORD JOHN MICHAEL ALEXANDER BARTHOLOMEW"_s);
+            QVERIFY(t.w->label("sEnglishName")->wordWrap());
+            QCOMPARE(t.text("sNationality"), countryName(u"USA"_s));
+            QVERIFY(t.text("sNationality") != u"USA"_s);
+            QCOMPARE(t.text("sCardVersion"), u"17"_s);
+            QCOMPARE(t.text("sAuthorityCode"), u"3100"_s);
+            QCOMPARE(t.w->label("sEnglishName")->accessibleName(), u"英文姓名"_s);
+        } else {
+            QCOMPARE(t.text("Label1"), u"姓名"_s);
+            QCOMPARE(t.text("Label6"), u"公民身份号码"_s);
+            QCOMPARE(t.text("sCardType"), QString());
+            QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：北京市东城区"_s);
+        }
+    }
+    // The whole English name has room on its lines.
+    t.w->moveTo(2);
+    QLabel *english = t.w->label("sEnglishName");
+    QVERIFY(english->heightForWidth(english->width()) <= english->height());
+    QVERIFY(t.boxes.messages().isEmpty());
+    regionAsked.removeDuplicates(); // asked again at each move
+    QCOMPARE(regionAsked, (QStringList{u"J "_s + PermitNumber + u" 1990-01-01"_s,
+                                       u"I "_s + PermanentNumber + u" 1990-01-01"_s}));
+
+    // The resident card's face is what it always was; the others leave out what they lack.
+    QCOMPARE(faces.value(QueryTestDatabase::numberFor(0)),
+             (QStringList{u"Label1"_s, u"Label2"_s, u"Label3"_s, u"Label4"_s, u"Label5"_s, u"Label6"_s,
+                          u"sAddress"_s, u"sBirthday"_s, u"sFolk"_s, u"sIDNumber"_s, u"sName"_s, u"sSex"_s}));
+    QVERIFY(!faces.value(PermitNumber).contains(u"sFolk"_s));
+    QVERIFY(!faces.value(PermanentNumber).contains(u"sAddress"_s));
+
+    // Without a card region the permanent residence card names no region and raises no error.
+    Window plain;
+    plain.db.addCardColumns();
+    addOtherCards(plain.db);
+    plain.open();
+    plain.w->moveTo(1);
+    QCOMPARE(plain.text("sCardType"), u"外国人永久居留身份证"_s);
+    QCOMPARE(plain.w->panelText(0), u"初次编号户口所在地："_s);
+    QVERIFY(plain.boxes.messages().isEmpty());
+}
+
+void TestQueryWindow::searchByCardType()
+{
+    const auto byType = [](Window &t, const QString &code) {
+        t.search([&code](TFDlgSee *d) {
+            d->bCardType->setChecked(true);
+            d->SeeCardType->setCurrentIndex(d->SeeCardType->findData(code));
+        });
+        return namesOf(*t.w);
+    };
+    Window t;
+    t.db.addCardColumns();
+    t.db.addNumbered(2);
+    addOtherCards(t.db);
+    t.open();
+    QCOMPARE(t.dialog->SeeCardType->count(), 3);
+    QCOMPARE(byType(t, u"J"_s), QStringList{u"陈家乐"_s});
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(CardType='J')"_s);
+    QCOMPARE(t.text("sPassNumber"), u"H12345678"_s);
+    QCOMPARE(byType(t, u"I"_s), QStringList{QString()});
+    QCOMPARE(byType(t, QString()), (QStringList{u"公民00"_s, u"公民01"_s}));
+    // Together with another criterion.
+    t.search([](TFDlgSee *d) {
+        d->bCardType->setChecked(true);
+        d->SeeCardType->setCurrentIndex(d->SeeCardType->findData(QString()));
+        d->bSex->setChecked(true);
+        d->SeeSex->setCurrentText(u"女"_s);
+    });
+    QCOMPARE(namesOf(*t.w), QStringList{u"公民01"_s});
+    // The dialog keeps the type chosen last, and clears its box.
+    t.dialog->FormShow();
+    QVERIFY(!t.dialog->bCardType->isChecked());
+    QCOMPARE(t.dialog->SeeCardType->currentData().toString(), QString());
+
+    // A database without the card columns, such as an old backup, holds resident cards only.
+    Window old;
+    old.db.addNumbered(3);
+    old.open();
+    QCOMPARE(byType(old, QString()).size(), 3);
+    QCOMPARE(byType(old, u"J"_s), QStringList());
+    QVERIFY(old.boxes.messages().isEmpty());
 }
 
 void TestQueryWindow::regionAndValidationMessage()

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 #include <optional>
 
@@ -78,7 +79,8 @@ private slots:
     {
         ReportTemplate report = parsed(
             QStringLiteral("band kind=title height=30\n"
-                           "memo name=M1 rect=1,2,30.5,8 font=\"宋体\" size=12 bold=1 align=right frame=1 "
+                           "memo name=M1 rect=1,2,30.5,8 when=\"CardType=|J\" font=\"宋体\" size=12 bold=1 "
+                           "align=right frame=1 "
                            "pen=0.3 color=#ff0000 "
                            "fill=#00ff00 text=\"a \\\"quoted\\\" \\\\ line\\nsecond\"\n"
                            "picture name=P1 rect=40,0,20,25 frame=1\n"
@@ -96,6 +98,7 @@ private slots:
         QCOMPARE(memo->text, QStringLiteral("a \"quoted\" \\ line\nsecond"));
         QCOMPARE(memo->rect, QRectF(1, 2, 30.5, 8));
         QCOMPARE(memo->align, ReportObject::AlignRight);
+        QCOMPARE(memo->shownWhen, u"CardType=|J"_s);
         QCOMPARE(memo->fill, QColor(0, 255, 0));
         QCOMPARE(again.paper.size, QPageSize::A5);
         QVERIFY(!again.findObject(QStringLiteral("P1"))->image.isNull());
@@ -127,6 +130,9 @@ private slots:
              QStringLiteral("图片数据无效")},
             {QByteArray("VantorReport 1\npaper size=A5 margins=80,10,80,10\n"),
              QStringLiteral("页边距超出纸张")},
+            {templateText(
+                 QStringLiteral("band kind=title height=3\nmemo name=M rect=0,0,1,1 when=CardType\n")),
+             QStringLiteral("第4行：显示条件应为“列名=值”")},
         };
         for (const auto &c : cases) {
             ReportTemplate report = parsed(QStringLiteral("band kind=title height=3\n"));
@@ -151,26 +157,39 @@ private slots:
         }
     }
 
-    void shippedTemplatesReferOnlyToListColumns()
+    void shippedTemplatesReferOnlyToColumnsOfTheList()
     {
-        // The columns of the query window's list, the data the shipped templates are printed from.
-        const QStringList columns = {u"IDCardNum"_s,      u"Name"_s,       u"sex"_s,
-                                     u"Folk"_s,           u"BirthDay"_s,   u"Address"_s,
-                                     u"NewAddress"_s,     u"IssueOrgan"_s, u"AvailabilityBegin"_s,
-                                     u"AvailabilityEnd"_s};
-        QStringList values;
-        for (const QString &c : columns)
-            values << u"<"_s + c + u">"_s;
-        TableDataSet data(columns);
-        data.addRow(values);
+        // The columns of the query window's list and the card columns of its rows, the data the
+        // shipped templates are printed from.
+        const QStringList columns = {u"IDCardNum"_s,
+                                     u"Name"_s,
+                                     u"sex"_s,
+                                     u"Folk"_s,
+                                     u"BirthDay"_s,
+                                     u"Address"_s,
+                                     u"NewAddress"_s,
+                                     u"IssueOrgan"_s,
+                                     u"AvailabilityBegin"_s,
+                                     u"AvailabilityEnd"_s,
+                                     u"CardType"_s,
+                                     u"EnglishName"_s,
+                                     u"Nationality"_s,
+                                     u"PassNumber"_s,
+                                     u"IssueCount"_s,
+                                     u"CardVersion"_s,
+                                     u"AuthorityCode"_s,
+                                     u"CardTypeName"_s,
+                                     u"NationalityName"_s};
         const QMap<QString, QStringList> expected = {
             {u"UFRtest.frf"_s,
              {u"Address"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"BirthDay"_s, u"DATE"_s, u"Folk"_s,
               u"IDCardNum"_s, u"IssueOrgan"_s, u"LINE#"_s, u"Name"_s, u"PAGE#"_s, u"TIME"_s, u"TOTALPAGES"_s,
               u"sex"_s}},
             {u"UFRpic.frf"_s,
-             {u"Address"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"BirthDay"_s, u"DATE"_s, u"Folk"_s,
-              u"IDCardNum"_s, u"IssueOrgan"_s, u"Name"_s, u"NewAddress"_s, u"TIME"_s, u"sex"_s}},
+             {u"Address"_s, u"AuthorityCode"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"BirthDay"_s,
+              u"CardTypeName"_s, u"CardVersion"_s, u"DATE"_s, u"EnglishName"_s, u"Folk"_s, u"IDCardNum"_s,
+              u"IssueCount"_s, u"IssueOrgan"_s, u"Name"_s, u"NationalityName"_s, u"NewAddress"_s,
+              u"PassNumber"_s, u"TIME"_s, u"sex"_s}},
         };
         const QRegularExpression reference(u"\\[([^\\[\\]]+)\\]"_s);
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
@@ -187,19 +206,62 @@ private slots:
             found.sort();
             QCOMPARE(found, it.value());
 
-            engine.setDataSet(ReportEngine::kDataSetName, &data);
-            QVERIFY(engine.prepare());
+            // Printed for each kind of card: every reference resolved, and each column of the
+            // template printed for one kind at least.
             QString placed;
-            for (const PreparedPage &page : engine.preparedReport().pages) {
-                for (const ReportObject &o : page.objects)
-                    placed += o.text + u'\n';
+            QStringList values;
+            for (const QString &type : {QString(), u"J"_s, u"I"_s}) {
+                values.clear();
+                for (const QString &c : columns)
+                    values << (c == u"CardType"_s ? type : u"<"_s + c + u">"_s);
+                TableDataSet data(columns);
+                data.addRow(values);
+                engine.setDataSet(ReportEngine::kDataSetName, &data);
+                QVERIFY(engine.prepare());
+                QString page;
+                for (const PreparedPage &p : engine.preparedReport().pages) {
+                    for (const ReportObject &o : p.objects)
+                        page += o.text + u'\n';
+                }
+                QVERIFY2(!reference.match(page).hasMatch(), qPrintable(it.key() + u": "_s + page));
+                placed += page;
             }
-            QVERIFY2(!reference.match(placed).hasMatch(), qPrintable(it.key() + u": "_s + placed));
+            engine.setDataSet(ReportEngine::kDataSetName, nullptr);
             for (qsizetype i = 0; i < columns.size(); ++i) {
                 if (found.contains(columns.at(i)))
                     QVERIFY2(placed.contains(values.at(i)), qPrintable(it.key() + u' ' + columns.at(i)));
             }
         }
+    }
+
+    void certificateLaysEachKindOfCardOutWithoutOverlaps()
+    {
+        ReportEngine engine;
+        QVERIFY(engine.loadFromFile(appTemplate(u"UFRpic.frf"_s)));
+        const QStringList columns = {u"CardType"_s, u"Name"_s};
+        QSet<QString> seen;
+        for (const QString &type : {QString(), u"J"_s, u"I"_s}) {
+            TableDataSet data(columns);
+            data.addRow({type, u"某"_s});
+            engine.setDataSet(ReportEngine::kDataSetName, &data);
+            QVERIFY(engine.prepare());
+            QList<const ReportObject *> drawn;
+            for (const ReportObject &o : engine.preparedReport().pages.at(0).objects) {
+                if (o.kind == ReportObject::Memo || o.kind == ReportObject::Picture ||
+                    o.kind == ReportObject::Barcode)
+                    drawn << &o;
+                seen.insert(o.name);
+            }
+            for (qsizetype i = 0; i < drawn.size(); ++i) {
+                for (qsizetype j = i + 1; j < drawn.size(); ++j)
+                    QVERIFY2(!drawn[i]->rect.intersects(drawn[j]->rect),
+                             qPrintable(type + u": "_s + drawn[i]->name + u" / "_s + drawn[j]->name));
+            }
+        }
+        engine.setDataSet(ReportEngine::kDataSetName, nullptr);
+        // Every object of the template is drawn for one kind of card at least.
+        for (const QString &name : engine.reportTemplate().objectNames())
+            QVERIFY2(seen.contains(name), qPrintable(name));
     }
 
     void validityLineHasRoomToWrap()

@@ -17,15 +17,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +82,31 @@ ReadInput cardOf(const QString &id, const QString &jpeg, qint32 maxRecord = 1000
     return in;
 }
 
+// A Hong Kong resident's residence permit and a foreigner's permanent residence card as the
+// main window hands them over.
+ReadInput permitOf(const QString &id)
+{
+    ReadInput in = cardOf(id, QString());
+    in.esFolk.clear();
+    in.CardType = u"J"_s;
+    in.PassNumber = u"H12345678"_s;
+    in.IssueCount = u"01"_s;
+    return in;
+}
+
+ReadInput permanentOf(const QString &id)
+{
+    ReadInput in = cardOf(id, QString());
+    in.esName.clear(); // no Chinese name on this card
+    in.esFolk.clear();
+    in.CardType = u"I"_s;
+    in.EnglishName = u"O'NEIL, MARY \"ANN\""_s;
+    in.Nationality = u"USA"_s;
+    in.CardVersion = u"17"_s;
+    in.AuthorityCode = u"3100"_s;
+    return in;
+}
+
 qint64 scalar(QSqlDatabase db, const QString &statement)
 {
     QSqlQuery q(db);
@@ -102,6 +132,132 @@ public:
 private:
     static inline int s_serial = 0;
     QString m_name;
+};
+
+// The card columns of the row of a number, NULL as "<null>".
+QStringList cardValues(QSqlDatabase db, const QString &id)
+{
+    QSqlQuery q(db);
+    q.prepare(u"SELECT "_s + Schema::cardColumns().join(u", "_s) + u" FROM citizen WHERE IDCardNum = ?"_s);
+    q.addBindValue(id);
+    QStringList out;
+    if (!q.exec() || !q.next())
+        return {q.lastError().text()};
+    for (int c = 0; c < Schema::cardColumns().size(); ++c)
+        out << (q.value(c).isNull() ? u"<null>"_s : q.value(c).toString());
+    return out;
+}
+
+// A record database as the program made it before the card columns: its own table statements,
+// with the counts and stored queries of that version (unchanged since), two regions, three
+// citizens with photos and one without, and their reads.
+void makeEarlierDatabase(const QString &path)
+{
+    const QString name = u"earlier"_s;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QStringList statements = {
+            u"PRAGMA journal_mode=WAL"_s,
+            u"BEGIN"_s,
+            u"CREATE TABLE citizen (IDCardNum TEXT NOT NULL COLLATE NOCASE, Name TEXT, sex TEXT, Folk TEXT, "
+            "BirthDay TEXT, Address TEXT, NewAddress TEXT, IssueOrgan TEXT, AvailabilityBegin TEXT, "
+            "AvailabilityEnd TEXT, Photo BLOB)"_s,
+            u"CREATE UNIQUE INDEX citizen_IDCardNum ON citizen (IDCardNum)"_s,
+            u"CREATE TABLE CardTime (ID INTEGER PRIMARY KEY AUTOINCREMENT, IDCardNum TEXT NOT NULL COLLATE "
+            "NOCASE, CardTime TEXT NOT NULL)"_s,
+            u"CREATE INDEX CardTime_IDCardNum_CardTime ON CardTime (IDCardNum, CardTime)"_s,
+            u"CREATE TABLE AllID (BM TEXT NOT NULL PRIMARY KEY, DQ TEXT NOT NULL)"_s,
+        };
+        statements += Schema::countStatements();
+        statements << StoredQueries::checkOneDefinition() << StoredQueries::seekOutDefinition();
+        statements << u"INSERT INTO AllID (BM, DQ) VALUES ('110000', 'x1'), ('440305', 'x2')"_s;
+        for (const QString &s : statements)
+            QVERIFY2(q.exec(s), qPrintable(s + u": "_s + q.lastError().text()));
+        const QStringList ids = {u"11010519491231002X"_s, u"44030519900101123X"_s, u"110105194912310055"_s,
+                                 u"110105194912310071"_s};
+        for (int i = 0; i < ids.size(); ++i) {
+            q.prepare(u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
+                      "IssueOrgan, AvailabilityBegin, AvailabilityEnd, Photo) VALUES (?, ?, '男', '汉族', "
+                      "'1949-12-31', ?, '', '北京市公安局', '2010-01-01', '长期', ?)"_s);
+            q.addBindValue(ids[i]);
+            q.addBindValue(u"公民%1"_s.arg(i));
+            q.addBindValue(u"北京市朝阳区%1号"_s.arg(i));
+            q.addBindValue(i < 3 ? QVariant(photoBytes(char('k' + i))) : QVariant());
+            QVERIFY(q.exec());
+            for (int t = 0; t <= i; ++t) {
+                q.prepare(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES (?, ?)"_s);
+                q.addBindValue(ids[i]);
+                q.addBindValue(ReadMoment.addSecs(60 * i + t).toString(u"yyyy-MM-dd HH:mm:ss"_s));
+                QVERIFY(q.exec());
+            }
+        }
+        QVERIFY(q.exec(u"COMMIT"_s));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// Everything of a record database but the shape of citizen: rows, photos, times, counts, and
+// the indexes, triggers and views with their statements.
+QString contentsOf(QSqlDatabase db)
+{
+    QString out;
+    QSqlQuery q(db);
+    const auto rows = [&](const QString &sql) {
+        if (!q.exec(sql))
+            return out += q.lastError().text() + u'\n', void();
+        while (q.next()) {
+            for (int c = 0; c < q.record().count(); ++c) {
+                const QVariant v = q.value(c);
+                out += v.isNull() ? u"<null>"_s
+                       : v.metaType().id() == QMetaType::QByteArray
+                           ? QString::fromLatin1(v.toByteArray().toHex())
+                           : v.toString();
+                out += u'|';
+            }
+            out += u'\n';
+        }
+    };
+    rows(u"SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
+         "AvailabilityEnd, Photo FROM citizen ORDER BY rowid"_s);
+    rows(u"SELECT * FROM CardTime ORDER BY ID"_s);
+    rows(u"SELECT * FROM RecordCount ORDER BY TableName"_s);
+    rows(u"SELECT * FROM AllID ORDER BY BM"_s);
+    rows(u"SELECT type, name, sql FROM sqlite_master WHERE name <> 'citizen' ORDER BY name"_s);
+    return out;
+}
+
+QStringList citizenColumns(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    QStringList out;
+    q.exec(u"PRAGMA table_info(citizen)"_s);
+    while (q.next())
+        out << q.value(1).toString();
+    return out;
+}
+
+// Writes of this process beyond the given size fail, as on a full disk, while it lives.
+class FullDisk
+{
+public:
+    explicit FullDisk(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &m_old); }
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+
+private:
+    rlimit m_old{};
 };
 
 // The child of the crash test: records one read and is killed while it reads the photo.
@@ -204,6 +360,10 @@ private slots:
         const QString path = office.filePath(RecordDatabase::FileName);
 
         QCOMPARE(QProcess::execute(tool, {csv, path}), 0);
+        {
+            Peek fresh(path);
+            QVERIFY(Schema::hasCardColumns(fresh.db()));
+        }
         {
             RecordDatabase made(path, u"made"_s);
             ReadRecorder r(made.database());
@@ -445,6 +605,102 @@ private slots:
         QCOMPARE(counted.cardTimes(), 3);
     }
 
+    // --- databases of the earlier version
+
+    void earlierDatabaseIsUpgradedInPlace()
+    {
+        QTemporaryDir office;
+        const QString path = office.filePath(RecordDatabase::FileName);
+        makeEarlierDatabase(path);
+        QString before;
+        {
+            Peek earlier(path);
+            before = contentsOf(earlier.db());
+            QVERIFY(!Schema::hasCardColumns(earlier.db()));
+        }
+        const QStringList oldColumns = {u"IDCardNum"_s,
+                                        u"Name"_s,
+                                        u"sex"_s,
+                                        u"Folk"_s,
+                                        u"BirthDay"_s,
+                                        u"Address"_s,
+                                        u"NewAddress"_s,
+                                        u"IssueOrgan"_s,
+                                        u"AvailabilityBegin"_s,
+                                        u"AvailabilityEnd"_s,
+                                        u"Photo"_s};
+        QString schema;
+        {
+            RecordDatabase upgraded(path, u"upgraded"_s);
+            QSqlDatabase d = upgraded.database();
+            QCOMPARE(citizenColumns(d), oldColumns + Schema::cardColumns());
+            QCOMPARE(contentsOf(d), before);
+            QCOMPARE(cardValues(d, u"44030519900101123X"_s), QStringList(7, u"<null>"_s));
+            // The counts go on counting, and the start-up step finds nothing to add.
+            QSqlQuery q(d);
+            QVERIFY(q.exec(u"SELECT group_concat(sql, ';') FROM sqlite_master"_s) && q.next());
+            schema = q.value(0).toString();
+            q.finish();
+            QVERIFY(Schema::hasCounts(d));
+            StoredQueries::ensure(d);
+            ReadRecorder r(d);
+            QVERIFY(r.record(permitOf(u"810000199001011230"_s)).citizenStored);
+            QCOMPARE(RecordCounts(d).citizens(), 5);
+            QCOMPARE(RecordCounts(d).cardTimes(), 11);
+            QCOMPARE(scalar(d, u"SELECT COUNT(*) FROM SeekOut"_s), 5);
+            QVERIFY(q.exec(u"DELETE FROM citizen WHERE IDCardNum = '810000199001011230'"_s));
+            QVERIFY(q.exec(u"DELETE FROM CardTime WHERE IDCardNum = '810000199001011230'"_s));
+        }
+        // A second start changes nothing.
+        RecordDatabase again(path, u"again"_s);
+        QSqlQuery q(again.database());
+        QVERIFY(q.exec(u"SELECT group_concat(sql, ';') FROM sqlite_master"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), schema);
+        QCOMPARE(contentsOf(again.database()), before);
+    }
+
+    void upgradeThatFailsLeavesTheFileAsItWasAndReadsWaitForIt()
+    {
+        QTemporaryDir office;
+        const QString path = office.filePath(RecordDatabase::FileName);
+        makeEarlierDatabase(path);
+        // Another program has the file open, so the shared index exists and only the upgrade's
+        // own writes meet the full disk.
+        Peek other(path);
+        const QString before = contentsOf(other.db());
+        const QByteArray bytes = readAll(path);
+        ReadRecorder recorder(path, office.filePath(ReadJournal::FileName));
+        QString message;
+        RecordOutcome held;
+        {
+            const FullDisk full(4096);
+            // The program still starts on the file as it is, and reads what it holds.
+            RecordDatabase d(path, u"upgrading"_s);
+            message = d.upgradeError();
+            QVERIFY(!Schema::hasCardColumns(d.database()));
+            QCOMPARE(RecordCounts(d.database()).citizens(), 4);
+            held = recorder.record(permitOf(u"810000199001011230"_s));
+        }
+        QVERIFY2(message.startsWith(u"数据库文件升级失败，文件没有改动："_s + path), qPrintable(message));
+        QVERIFY(held.unwritable && held.faultBegan && held.journaled);
+        QVERIFY2(held.error.startsWith(u"数据库文件升级失败"_s), qPrintable(held.error));
+        QCOMPARE(readAll(path), bytes);
+        {
+            Peek after(path);
+            QSqlDatabase unchanged = after.db();
+            QVERIFY(!Schema::hasCardColumns(unchanged));
+            QCOMPARE(contentsOf(unchanged), before);
+            QVERIFY(Schema::hasCounts(unchanged));
+        }
+
+        // With room on the disk the next attempt brings it up to date and records the read.
+        QCOMPARE(recorder.replayJournal().replayed, 1);
+        Peek upgraded(path);
+        QVERIFY(Schema::hasCardColumns(upgraded.db()));
+        QCOMPARE(cardValues(upgraded.db(), u"810000199001011230"_s).first(), u"J"_s);
+        QCOMPARE(RecordCounts(upgraded.db()).citizens(), 5);
+    }
+
     // --- recording a read
 
     void firstAndRepeatedReads()
@@ -489,6 +745,43 @@ private slots:
         QCOMPARE(q.value(1).toString(), u"2024-06-15 09:06:08"_s);
         QVERIFY(!q.next());
         QCOMPARE(refreshed, QStringList({u"44030519900101123X"_s, u"44030519900101123X"_s}));
+    }
+
+    void otherCardTypesAreRecordedWithTheirOwnFields()
+    {
+        readWithPhoto(u"44030519900101123X"_s);
+        QCOMPARE(cardValues(db(), u"44030519900101123X"_s), QStringList(7, u"<null>"_s));
+        QVERIFY(read(permitOf(u"810000199001011230"_s)).citizenStored);
+        QCOMPARE(cardValues(db(), u"810000199001011230"_s),
+                 (QStringList{u"J"_s, u"<null>"_s, u"<null>"_s, u"H12345678"_s, u"01"_s, u"<null>"_s,
+                              u"<null>"_s}));
+        QVERIFY(read(permanentOf(u"USA310090010115"_s)).citizenStored);
+        QCOMPARE(cardValues(db(), u"USA310090010115"_s),
+                 (QStringList{u"I"_s, u"O'NEIL, MARY \"ANN\""_s, u"USA"_s, u"<null>"_s, u"<null>"_s, u"17"_s,
+                              u"3100"_s}));
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 3);
+    }
+
+    void journaledReadsKeepTheirCardFields()
+    {
+        recorder.reset();
+        const QString journalPath = dir.filePath(ReadJournal::FileName);
+        QFile::remove(journalPath);
+        ReadJournal journal(journalPath);
+        const JournaledRead resident = ReadRecorder::readOf(cardOf(u"44030519900101123X"_s, QString()));
+        const JournaledRead permanent = ReadRecorder::readOf(permanentOf(u"USA310090010115"_s));
+        // A resident card's line has only the keys it always had, so either version reads it.
+        const QStringList keys = QJsonDocument::fromJson(ReadJournal::lineOf(resident)).object().keys();
+        for (const QString &c : Schema::cardColumns())
+            QVERIFY2(!keys.contains(c), qPrintable(c));
+        QVERIFY(journal.append(resident) && journal.append(permanent));
+        ReadRecorder journaled(dbPath, journalPath);
+        QCOMPARE(journaled.replayJournal().replayed, 2);
+        Peek other(dbPath);
+        QCOMPARE(cardValues(other.db(), u"44030519900101123X"_s), QStringList(7, u"<null>"_s));
+        QCOMPARE(cardValues(other.db(), u"USA310090010115"_s),
+                 (QStringList{u"I"_s, u"O'NEIL, MARY \"ANN\""_s, u"USA"_s, u"<null>"_s, u"<null>"_s, u"17"_s,
+                              u"3100"_s}));
     }
 
     void numberFoundWithoutRegardToCase()

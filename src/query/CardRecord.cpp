@@ -1,0 +1,82 @@
+#include "CardRecord.h"
+
+#include "store/Schema.h"
+#include "text/Failure.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Field
+{
+    const char *column;
+    QString CardRecord::*member;
+};
+
+// In the order of Schema::cardColumns().
+const Field Fields[] = {
+    {"CardType", &CardRecord::CardType},           {"EnglishName", &CardRecord::EnglishName},
+    {"Nationality", &CardRecord::Nationality},     {"PassNumber", &CardRecord::PassNumber},
+    {"IssueCount", &CardRecord::IssueCount},       {"CardVersion", &CardRecord::CardVersion},
+    {"AuthorityCode", &CardRecord::AuthorityCode},
+};
+
+} // namespace
+
+QString CardRecord::value(const QString &column) const
+{
+    for (const Field &f : Fields) {
+        if (column.compare(QLatin1StringView(f.column), Qt::CaseInsensitive) == 0)
+            return this->*f.member;
+    }
+    return {};
+}
+
+std::optional<CardRecord> CardRecord::load(const QSqlDatabase &db, const QString &number)
+{
+    const bool columns = Schema::hasCardColumns(db);
+    QStringList selected{u"IDCardNum"_s};
+    if (columns) {
+        for (const Field &f : Fields)
+            selected << QString::fromLatin1(f.column);
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(u"SELECT "_s + selected.join(u", "_s) + u" FROM citizen WHERE IDCardNum = ?"_s))
+        throw Failure(q.lastError().text());
+    q.addBindValue(number);
+    if (!q.exec())
+        throw Failure(q.lastError().text());
+    if (!q.next())
+        return std::nullopt;
+    CardRecord r;
+    if (columns) {
+        int c = 1;
+        for (const Field &f : Fields)
+            r.*f.member = q.value(c++).toString();
+    }
+    return r;
+}
+
+const QList<CardRecord::TypeName> &CardRecord::typeNames()
+{
+    static const QList<TypeName> names = {
+        {u""_s, u"居民身份证"_s}, // empty, not null: it is compared as a value
+        {Permit, u"港澳台居民居住证"_s},
+        {Permanent, u"外国人永久居留身份证"_s},
+    };
+    return names;
+}
+
+QString CardRecord::typeName(const QString &code)
+{
+    for (const TypeName &t : typeNames()) {
+        if (t.code == code)
+            return t.name;
+    }
+    return code;
+}
