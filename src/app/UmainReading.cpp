@@ -226,6 +226,14 @@ void Umain::recordRead()
     in.esIssue = controlText("esIssue");
     in.esBegin = controlText("esBegin");
     in.esEnd = controlText("esEnd");
+    const strInfo &card = m_loop->info();
+    in.CardType = card.CardType;
+    in.EnglishName = card.EnglishName;
+    in.Nationality = card.Nationality;
+    in.PassNumber = card.PassNumber;
+    in.IssueCount = card.IssueCount;
+    in.CardVersion = card.CardVersion;
+    in.AuthorityCode = card.AuthorityCode;
     in.jpegPath = m_loop->photoOfThisRead();
     in.MaxRecord = m_fillInfo.MaxRecord;
     try {

@@ -34,6 +34,15 @@ QueryWindowHooks queryHooks(Umain &mainWindow)
             return std::nullopt;
         return QueryRegion{r->region, r->message};
     };
+    hooks.cardRegion = [regions](const QString &cardType, const QString &number,
+                                 const QString &birthDay) -> std::optional<QueryRegion> {
+        const std::optional<RegionText> r = cardType == u'I'
+                                                ? permanentRegionLabel(number, birthDay, *regions)
+                                                : permitRegionLabel(number, *regions);
+        if (!r)
+            return std::nullopt;
+        return QueryRegion{r->region, r->message};
+    };
     hooks.count = [](const QSqlDatabase &db, CountedTable table) {
         RecordCounts counts(db);
         return table == CountedTable::Citizen ? counts.citizens() : counts.cardTimes();

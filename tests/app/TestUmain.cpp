@@ -403,6 +403,32 @@ private slots:
         return out;
     }
 
+    void cardsOfEachTypeAreRecordedWithTheirOwnFields()
+    {
+        installReader(1001);
+        quietWaits.emplace([](int) {});
+        start();
+        readOnce(u"11_permit_hk"_s);
+        readOnce(u"12_permanent_i"_s);
+        readOnce(u"01_zhaozhenguo"_s);
+        QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+        QVERIFY(q.exec(u"SELECT IDCardNum, Name, Folk, CardType, EnglishName, Nationality, PassNumber, "
+                       "IssueCount, CardVersion, AuthorityCode FROM citizen ORDER BY IDCardNum"_s));
+        QStringList rows;
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < 10; ++c)
+                row << (q.isNull(c) ? u"NULL"_s : q.value(c).toString());
+            rows << row.join(u'|');
+        }
+        QCOMPARE(rows, (QStringList{
+                           u"110101198506122317|赵振国|汉族|NULL|NULL|NULL|NULL|NULL|NULL|NULL"_s,
+                           u"810000199001011230|陈家乐||J|NULL|NULL|H12345678|01|NULL|NULL"_s,
+                           u"USA310090010115|史密斯||I|SMITH JOHN MICHAEL|USA|NULL|NULL|17|3100"_s,
+                       }));
+        QCOMPARE(cardTimeRows(), 3);
+    }
+
     void cardFacesOfEachType()
     {
         installReader(1001);

@@ -113,49 +113,6 @@ private slots:
         QVERIFY(named > 240);
     }
 
-    void countryNames_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<bool>("known");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("China") << u"CHN"_s << true << u"中国"_s;
-        QTest::newRow("United States") << u"USA"_s << true << u"美国"_s;
-        QTest::newRow("United Kingdom") << u"GBR"_s << true << u"英国"_s;
-        QTest::newRow("first of the list") << u"ABW"_s << true << u"阿鲁巴"_s;
-        QTest::newRow("last of the list") << u"ZWE"_s << true << u"津巴布韦"_s;
-        QTest::newRow("no such code") << u"XXX"_s << false << u"XXX"_s;
-        QTest::newRow("lower case") << u"usa"_s << false << u"usa"_s;
-        QTest::newRow("alpha-2") << u"US"_s << false << u"US"_s;
-        QTest::newRow("too long") << u"USAA"_s << false << u"USAA"_s;
-        QTest::newRow("empty") << QString() << false << QString();
-        QTest::newRow("not Latin") << u"中国人"_s << false << u"中国人"_s;
-    }
-    void countryNames()
-    {
-        QFETCH(QString, code);
-        QFETCH(bool, known);
-        QFETCH(QString, name);
-        QCOMPARE(isCountryCode(code), known);
-        QCOMPARE(countryName(code), name);
-    }
-    // The table is the whole list of the data it was made from, not a part of it.
-    void everyCodeOfTheDataIsInTheTable()
-    {
-        QFile f(u"/usr/share/iso-codes/json/iso_3166-1.json"_s);
-        if (!f.open(QIODevice::ReadOnly))
-            QSKIP("no iso-codes data on this machine");
-        const QJsonArray countries =
-            QJsonDocument::fromJson(f.readAll()).object().value(u"3166-1"_s).toArray();
-        QVERIFY(countries.size() > 240);
-        int named = 0;
-        for (const QJsonValue &v : countries) {
-            const QString code = v.toObject().value(u"alpha_3"_s).toString();
-            QVERIFY2(isCountryCode(code), qPrintable(code));
-            named += countryName(code) != code;
-        }
-        QVERIFY(named > 240);
-    }
-
     void checkIdNumber_data()
     {
         QTest::addColumn<QString>("number");

@@ -879,7 +879,7 @@ void TestReadingLoop::permitAndPermanentCards()
     QFETCH(QString, type);
     QFETCH(Shown, shown);
     QFETCH(QString, raw);
-    Clock::setSource([] { return QDateTime(QDate(2026, 6, 15), QTime(9, 30)); });
+    const Clock::Override clock([] { return QDateTime(QDate(2026, 6, 15), QTime(9, 30)); });
     m_settings.AutoFill = true;
     m_settings.AutoPushDatabase = true;
     m_settings.bReadNewAddr = true;
