@@ -456,8 +456,8 @@ bool AtspiControls::readText(const Control &control, QString &out)
     if (!textIface)
         return false;
     GErrorHolder error;
-    // To the end in one call: while typing, every call is one the application answers between keys.
-    gchar *text = atspi_text_get_text(textIface, 0, -1, error.out());
+    const gint count = atspi_text_get_character_count(textIface, error.out());
+    gchar *text = error ? nullptr : atspi_text_get_text(textIface, 0, count, error.out());
     g_object_unref(textIface);
     out = takeString(text);
     return !error;

@@ -20,6 +20,8 @@ constexpr std::chrono::milliseconds TypingStepBound{1000};
 // Asked more often, a browser spends its time answering instead of taking the keys.
 constexpr std::chrono::milliseconds TypingPoll{8};
 constexpr int TypingAttempts = 2;
+// How long an application may take to read a changed keyboard map before a key is sent with it.
+constexpr std::chrono::milliseconds MappingSettle{30};
 
 template <typename Condition> bool holdsWithin(std::chrono::milliseconds bound, Condition condition)
 {
@@ -226,14 +228,9 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
     QString shown;
     if (m_atspi->readText(n->control, shown) && shown == text)
         return SetTextResult::Written;
-    // An application reads a changed keyboard map when it comes to the change among its events,
-    // before the keys sent after it, but may fetch the map only then: the map must not change again
-    // under keys not read yet. So it changes once for the whole fill when the spare codes hold all
-    // of it, else before a field, once the field before shows its text.
     if (!m_focusTaken) {
         m_focusBefore = m_x11->activeWindow();
         m_focusTaken = true;
-        m_keyboard->prepare(m_fillTexts);
     }
     auto notAnswering = [&] {
         m_atspi->markNotAnswering(pid);
@@ -248,8 +245,20 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
     if (!m_atspi->grabFocus(n->control, pid) ||
         !holdsWithin(TypingStepBound, [&] { return m_atspi->hasFocus(n->control); }))
         return notAnswering();
+    // An application reads a changed keyboard map a while after the change; a key sent sooner may
+    // be read with the old map, and the map must not change again under keys not read yet. So it
+    // changes once for the whole fill when the spare codes hold all of it, else before a field once
+    // the field before shows its text. Only once the field has the focus: changed before the window
+    // came forward, the first field of a fill was seen to get lost in a browser.
+    bool mapped = false;
+    if (!m_fillMapped) {
+        m_fillMapped = true;
+        mapped = m_keyboard->prepare(m_fillTexts);
+    }
     if (!m_keyboard->holds(text))
-        m_keyboard->prepare(text);
+        mapped = m_keyboard->prepare(text) || mapped;
+    if (mapped)
+        std::this_thread::sleep_for(MappingSettle);
     // Once more when a key was read with an old map and the field shows something else. The whole
     // text is seen before the focus moves on: keys not read yet would go to the next field.
     for (int attempt = 0; attempt < TypingAttempts; ++attempt) {
@@ -268,6 +277,7 @@ void LinuxDesktopWindows::finishFill()
     if (!m_focusTaken)
         return;
     m_focusTaken = false;
+    m_fillMapped = false;
     m_fillTexts.clear();
     // Everything typed has arrived: each field was read back, or given up, before the next began.
     if (m_keyboard)

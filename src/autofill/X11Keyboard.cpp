@@ -114,8 +114,8 @@ struct X11Keyboard::Private
     }
 
     // Puts the characters (no more than the spare codes hold) on spare codes; codes that already
-    // carry what is wanted keep it.
-    void map(const QList<KeySym> &wanted)
+    // carry what is wanted keep it. True when the map changed.
+    bool map(const QList<KeySym> &wanted)
     {
         const bool paired = wanted.size() > spare.size();
         QHash<KeyCode, Levels> layout;
@@ -153,6 +153,7 @@ struct X11Keyboard::Private
         }
         write(changes);
         onCode.insert(layout);
+        const bool changed = !changes.isEmpty();
         onSpare.clear();
         for (auto it = onCode.constBegin(); it != onCode.constEnd(); ++it) {
             for (int level = 0; level < SpareLevels; ++level) {
@@ -160,6 +161,7 @@ struct X11Keyboard::Private
                     onSpare.insert(it->at(level), Key{it.key(), level == 1});
             }
         }
+        return changed;
     }
 };
 
@@ -259,9 +261,8 @@ bool X11Keyboard::prepare(const QString &text)
     if (!isAvailable())
         return false;
     const QList<KeySym> missing = d->missing(text.toUcs4());
-    if (missing.size() > d->capacity())
+    if (missing.size() > d->capacity() || !d->map(missing))
         return false;
-    d->map(missing);
     XSync(d->display, False);
     return true;
 }

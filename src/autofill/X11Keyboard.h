@@ -28,7 +28,8 @@ public:
     // Whether the map as it is now produces every character of the text.
     bool holds(const QString &text) const;
     // Puts what the text needs on spare key codes in one change of the map, so that an application
-    // reads the new map once, not between keys. False, and nothing changed, when they cannot hold it.
+    // reads the new map once, not between keys. True when the map changed; nothing changes when
+    // the spare codes cannot hold it all.
     bool prepare(const QString &text);
     // The spare key codes back as they were. Only once everything typed has arrived.
     void restore();

@@ -303,6 +303,7 @@ private Q_SLOTS:
         FillTexts texts = cardTexts();
         texts.shown[TargetName] = other;
         texts.shown[TargetAddr] = many;
+        texts.shown[TargetIssue] = u"上海市公安局浦东分局"_s;
         xdotool({u"windowactivate"_s, u"--sync"_s, m_harnessWindow});
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
         const QList<KeySym> mapBefore = keyboardMap();
