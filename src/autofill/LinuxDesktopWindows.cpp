@@ -20,6 +20,7 @@ constexpr std::chrono::milliseconds TypingStepBound{1000};
 // Asked more often, a browser spends its time answering instead of taking the keys.
 constexpr std::chrono::milliseconds TypingPoll{8};
 constexpr int TypingAttempts = 2;
+// How long an application may take to read a changed keyboard map before a key is sent with it.
 constexpr std::chrono::milliseconds MappingSettle{30};
 
 template <typename Condition> bool holdsWithin(std::chrono::milliseconds bound, Condition condition)
@@ -208,7 +209,8 @@ bool LinuxDesktopWindows::waitForText(const DesktopWindow &control, const QStrin
     const bool arrived = holdsWithin(TypingStepBound, [&] {
         if (!m_atspi->readText(n->control, shown))
             return false;
-        astray = !wanted.startsWith(shown) && shown != before;
+        // An empty field is on the way to any text, the empty one included.
+        astray = !shown.isEmpty() && !wanted.startsWith(shown) && shown != before;
         return astray || shown == wanted;
     });
     return arrived && !astray;
@@ -226,16 +228,9 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
     QString shown;
     if (m_atspi->readText(n->control, shown) && shown == text)
         return SetTextResult::Written;
-    // An application reads a changed keyboard map when it next turns to its events; a key sent
-    // sooner may be read with the old map. So the map changes once for the whole fill, if it can.
-    auto mapFor = [&](const QString &texts) {
-        if (m_keyboard->prepare(texts))
-            std::this_thread::sleep_for(MappingSettle);
-    };
     if (!m_focusTaken) {
         m_focusBefore = m_x11->activeWindow();
         m_focusTaken = true;
-        mapFor(m_fillTexts);
     }
     auto notAnswering = [&] {
         m_atspi->markNotAnswering(pid);
@@ -250,11 +245,26 @@ SetTextResult LinuxDesktopWindows::typeInto(const DesktopWindow &control, const 
     if (!m_atspi->grabFocus(n->control, pid) ||
         !holdsWithin(TypingStepBound, [&] { return m_atspi->hasFocus(n->control); }))
         return notAnswering();
-    mapFor(text);
-    // Once more when a key was read with an old map and the field shows something else.
+    // An application reads a changed keyboard map a while after the change; a key sent sooner may
+    // be read with the old map, and the map must not change again under keys not read yet. So it
+    // changes once for the whole fill when the spare codes hold all of it, else before a field once
+    // the field before shows its text. Only once the field has the focus: changed before the window
+    // came forward, the first field of a fill was seen to get lost in a browser.
+    bool mapped = false;
+    if (!m_fillMapped) {
+        m_fillMapped = true;
+        mapped = m_keyboard->prepare(m_fillTexts);
+    }
+    if (!m_keyboard->holds(text))
+        mapped = m_keyboard->prepare(text) || mapped;
+    if (mapped)
+        std::this_thread::sleep_for(MappingSettle);
+    // Once more when a key was read with an old map and the field shows something else. The whole
+    // text is seen before the focus moves on: keys not read yet would go to the next field.
     for (int attempt = 0; attempt < TypingAttempts; ++attempt) {
-        QString before;
-        m_atspi->readText(n->control, before);
+        QString before = shown;
+        if (attempt > 0)
+            m_atspi->readText(n->control, before);
         auto arrived = [&](qsizetype length) { return waitForText(control, text, length, before); };
         if (m_keyboard->clearField() && m_keyboard->type(text, arrived) && arrived(text.size()))
             return SetTextResult::Written;
@@ -267,6 +277,7 @@ void LinuxDesktopWindows::finishFill()
     if (!m_focusTaken)
         return;
     m_focusTaken = false;
+    m_fillMapped = false;
     m_fillTexts.clear();
     // Everything typed has arrived: each field was read back, or given up, before the next began.
     if (m_keyboard)

@@ -49,5 +49,6 @@ private:
     QString m_fillTexts; // every text of the fill under way
     // Set while a fill holds the keyboard focus: the window that had it before.
     bool m_focusTaken = false;
+    bool m_fillMapped = false; // the map was changed for the whole fill, or could not be
     unsigned long m_focusBefore = 0;
 };

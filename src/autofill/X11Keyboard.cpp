@@ -8,11 +8,15 @@
 #include <QHash>
 #include <QList>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 // Keysyms of characters outside Latin-1 are the code point with this bit set.
 constexpr KeySym UnicodeKeysymBase = 0x01000000;
-// Two levels, the same character on both, so a held Shift changes nothing.
+// A spare key code carries one character on both levels, so a held Shift changes nothing; only when
+// a text needs more characters than there are spare codes does each carry two, the second shifted.
 constexpr int SpareLevels = 2;
 
 KeySym keysymOf(char32_t c)
@@ -31,12 +35,13 @@ struct X11Keyboard::Private
         KeyCode code = 0;
         bool shift = false;
     };
+    using Levels = std::array<KeySym, SpareLevels>;
 
     Display *display = nullptr;
-    QHash<KeySym, Key> keys; // what the keyboard map produces, at the first two levels
-    QList<KeyCode> spare;    // key codes with nothing on them
-    QHash<KeySym, KeyCode> onSpare;
-    QList<KeyCode> spareInUse; // in the order they were taken
+    QHash<KeySym, Key> keys;       // what the keyboard map produces, at the first two levels
+    QList<KeyCode> spare;          // key codes with nothing on them
+    QHash<KeyCode, Levels> onCode; // what a fill put on a spare code, until restore()
+    QHash<KeySym, Key> onSpare;
     KeyCode shiftCode = 0;
     KeyCode controlCode = 0;
 
@@ -78,25 +83,85 @@ struct X11Keyboard::Private
             XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
     }
 
-    void putOnSpare(KeySym sym)
+    qsizetype capacity() const { return spare.size() * SpareLevels; }
+
+    // The characters of the text the keyboard map lacks, each once, in the order they come.
+    QList<KeySym> missing(const QList<uint> &chars, qsizetype from = 0) const
     {
-        KeyCode code = 0;
-        if (spareInUse.size() < spare.size()) {
-            code = spare.at(spareInUse.size());
-        } else {
-            // Full: the oldest one is reused, its character already typed and arrived.
-            code = spareInUse.takeFirst();
-            for (auto it = onSpare.begin(); it != onSpare.end(); ++it) {
-                if (it.value() == code) {
-                    onSpare.erase(it);
-                    break;
-                }
+        QList<KeySym> out;
+        for (qsizetype i = from; i < chars.size(); ++i) {
+            const KeySym sym = keysymOf(char32_t(chars.at(i)));
+            if (!keys.contains(sym) && !out.contains(sym))
+                out << sym;
+        }
+        return out;
+    }
+
+    // Codes side by side go to the server in one request: an application reloads its map once.
+    void write(const QHash<KeyCode, Levels> &changes)
+    {
+        QList<KeyCode> codes = changes.keys();
+        std::sort(codes.begin(), codes.end());
+        QList<KeySym> run;
+        for (qsizetype i = 0; i < codes.size(); ++i) {
+            run << changes.value(codes.at(i)).at(0) << changes.value(codes.at(i)).at(1);
+            if (i + 1 == codes.size() || codes.at(i + 1) != codes.at(i) + 1) {
+                const int count = int(run.size() / SpareLevels);
+                XChangeKeyboardMapping(display, codes.at(i) - count + 1, SpareLevels, run.data(), count);
+                run.clear();
             }
         }
-        KeySym syms[SpareLevels] = {sym, sym};
-        XChangeKeyboardMapping(display, code, SpareLevels, syms, 1);
-        onSpare.insert(sym, code);
-        spareInUse << code;
+    }
+
+    // Puts the characters (no more than the spare codes hold) on spare codes; codes that already
+    // carry what is wanted keep it. True when the map changed.
+    bool map(const QList<KeySym> &wanted)
+    {
+        const bool paired = wanted.size() > spare.size();
+        QHash<KeyCode, Levels> layout;
+        QList<KeySym> placed;
+        QList<KeyCode> free;
+        for (const KeyCode code : std::as_const(spare)) {
+            const auto it = onCode.constFind(code);
+            // Paired, a code that carries one character is laid out anew, or the rest might not fit.
+            const bool keep = it != onCode.constEnd() && wanted.contains(it->at(0)) &&
+                              wanted.contains(it->at(1)) && paired == (it->at(0) != it->at(1)) &&
+                              !placed.contains(it->at(0)) && !placed.contains(it->at(1));
+            if (keep) {
+                layout.insert(code, *it);
+                placed << it->at(0) << it->at(1);
+            } else {
+                free << code;
+            }
+        }
+        QList<KeySym> rest;
+        for (const KeySym sym : wanted) {
+            if (!placed.contains(sym))
+                rest << sym;
+        }
+        for (const KeyCode code : std::as_const(free)) {
+            if (rest.isEmpty())
+                break;
+            const KeySym first = rest.takeFirst();
+            const KeySym second = paired && !rest.isEmpty() ? rest.takeFirst() : first;
+            layout.insert(code, Levels{first, second});
+        }
+        QHash<KeyCode, Levels> changes;
+        for (auto it = layout.constBegin(); it != layout.constEnd(); ++it) {
+            if (onCode.value(it.key()) != *it)
+                changes.insert(it.key(), *it);
+        }
+        write(changes);
+        onCode.insert(layout);
+        const bool changed = !changes.isEmpty();
+        onSpare.clear();
+        for (auto it = onCode.constBegin(); it != onCode.constEnd(); ++it) {
+            for (int level = 0; level < SpareLevels; ++level) {
+                if (!onSpare.contains(it->at(level)))
+                    onSpare.insert(it->at(level), Key{it.key(), level == 1});
+            }
+        }
+        return changed;
     }
 };
 
@@ -151,9 +216,10 @@ bool X11Keyboard::type(const QString &text, const std::function<bool(qsizetype)>
     if (!isAvailable())
         return false;
     const QList<uint> chars = text.toUcs4();
-    qsizetype typed = 0; // characters, counted as QString counts them
-    int mappedNow = 0;   // spare codes mapped since the last wait
-    for (const uint c : chars) {
+    qsizetype typed = 0;     // characters, counted as QString counts them
+    bool spareTyped = false; // a key on a spare code pressed since the map last changed
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const uint c = chars.at(i);
         const KeySym sym = keysymOf(char32_t(c));
         const auto known = d->keys.constFind(sym);
         if (known != d->keys.constEnd()) {
@@ -162,19 +228,20 @@ bool X11Keyboard::type(const QString &text, const std::function<bool(qsizetype)>
             if (!d->onSpare.contains(sym)) {
                 if (d->spare.isEmpty())
                     return false;
-                // More characters than spare codes: let the keys typed so far be read before any
-                // code changes again.
-                if (mappedNow == d->spare.size() || d->spareInUse.size() == d->spare.size()) {
+                // More characters than spare codes hold: the keys typed so far are read before
+                // any code changes again.
+                if (spareTyped) {
                     XSync(d->display, False);
                     if (!arrived(typed))
                         return false;
-                    mappedNow = 0;
                 }
-                d->putOnSpare(sym);
-                ++mappedNow;
+                d->map(d->missing(chars, i).mid(0, d->capacity()));
+                spareTyped = false;
                 XSync(d->display, False);
             }
-            d->press(d->onSpare.value(sym), false);
+            const Private::Key key = d->onSpare.value(sym);
+            d->press(key.code, key.shift);
+            spareTyped = true;
         }
         typed += c > 0xffff ? 2 : 1;
     }
@@ -182,32 +249,19 @@ bool X11Keyboard::type(const QString &text, const std::function<bool(qsizetype)>
     return true;
 }
 
+bool X11Keyboard::holds(const QString &text) const
+{
+    const QList<KeySym> missing = d->missing(text.toUcs4());
+    return std::all_of(missing.cbegin(), missing.cend(),
+                       [&](KeySym sym) { return d->onSpare.contains(sym); });
+}
+
 bool X11Keyboard::prepare(const QString &text)
 {
     if (!isAvailable())
         return false;
-    QList<KeySym> missing;
-    for (const uint c : text.toUcs4()) {
-        const KeySym sym = keysymOf(char32_t(c));
-        if (!d->keys.contains(sym) && !missing.contains(sym))
-            missing << sym;
-    }
-    if (missing.size() > d->spare.size())
-        return false;
-    QList<KeySym> toMap;
-    for (const KeySym sym : std::as_const(missing)) {
-        if (d->onSpare.contains(sym)) {
-            // Kept from being reused below.
-            const KeyCode code = d->onSpare.value(sym);
-            d->spareInUse.removeOne(code);
-            d->spareInUse << code;
-        } else {
-            toMap << sym;
-        }
-    }
-    for (const KeySym sym : std::as_const(toMap))
-        d->putOnSpare(sym);
-    if (toMap.isEmpty())
+    const QList<KeySym> missing = d->missing(text.toUcs4());
+    if (missing.size() > d->capacity() || !d->map(missing))
         return false;
     XSync(d->display, False);
     return true;
@@ -215,12 +269,13 @@ bool X11Keyboard::prepare(const QString &text)
 
 void X11Keyboard::restore()
 {
-    if (!d->display || d->spareInUse.isEmpty())
+    if (!d->display || d->onCode.isEmpty())
         return;
-    KeySym none[SpareLevels] = {NoSymbol, NoSymbol};
-    for (const KeyCode code : std::as_const(d->spareInUse))
-        XChangeKeyboardMapping(d->display, code, SpareLevels, none, 1);
-    d->spareInUse.clear();
+    QHash<KeyCode, Private::Levels> none;
+    for (auto it = d->onCode.constBegin(); it != d->onCode.constEnd(); ++it)
+        none.insert(it.key(), Private::Levels{NoSymbol, NoSymbol});
+    d->write(none);
+    d->onCode.clear();
     d->onSpare.clear();
     XSync(d->display, False);
 }

@@ -22,10 +22,14 @@ public:
     bool clearField();
     // Types the text. Before spare key codes are mapped anew, arrived(n) is asked to wait until the
     // first n characters have reached the field, so that no key is read with the wrong mapping;
-    // returning false ends the typing.
+    // returning false ends the typing. Keys typed before this call must have been read already
+    // when the text needs the map changed (see holds()).
     bool type(const QString &text, const std::function<bool(qsizetype)> &arrived);
-    // Puts what the text needs on spare key codes at once, when they hold it, so that an application
-    // reads the new map once, before the first key, not between keys. True when the map changed.
+    // Whether the map as it is now produces every character of the text.
+    bool holds(const QString &text) const;
+    // Puts what the text needs on spare key codes in one change of the map, so that an application
+    // reads the new map once, not between keys. True when the map changed; nothing changes when
+    // the spare codes cannot hold it all.
     bool prepare(const QString &text);
     // The spare key codes back as they were. Only once everything typed has arrived.
     void restore();

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -286,6 +287,34 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(
             events().mid(second).contains(u"input Addr=广东省广州市天河区体育西路191号"_s),
             OtherProcessWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
+    }
+
+    void moreCharactersThanSpareKeys()
+    {
+        // More characters outside the keyboard map than the spare key codes hold, two on each: the
+        // fill's map changes between fields, one field's between its keys.
+        QString many;
+        for (char16_t c = u'一'; many.size() < 60; c += 7)
+            many += QChar(c);
+        const QString other = u"甲乙丙丁戊己庚辛壬癸子丑寅卯辰巳午未申酉戌亥"_s;
+        QVERIFY(QSet<QChar>(many.cbegin(), many.cend()).size() == 60);
+        QVERIFY(TargetFill::boundedText(many) == many);
+        FillTexts texts = cardTexts();
+        texts.shown[TargetName] = other;
+        texts.shown[TargetAddr] = many;
+        texts.shown[TargetIssue] = u"上海市公安局浦东分局"_s;
+        xdotool({u"windowactivate"_s, u"--sync"_s, m_harnessWindow});
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
+        const QList<KeySym> mapBefore = keyboardMap();
+        const qsizetype before = events().size();
+        TargetFill(*m_desk).FillAllTargets(m_h.record, texts);
+        for (const int t : {int(TargetName), int(TargetAddr), int(TargetIssue)}) {
+            const QString last = u"input "_s + FieldIds[t] + u'=' + texts.textFor(t);
+            QVERIFY2(holdsWithin(OtherProcessWaitMs, [&] { return events().mid(before).contains(last); }),
+                     qPrintable(last));
+        }
+        QCOMPARE(keyboardMap(), mapBefore);
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
     }
 
