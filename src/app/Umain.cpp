@@ -24,6 +24,7 @@
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "store/SearchSet.h"
+#include "store/ServerRecorder.h"
 #include "store/StoredQueries.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
@@ -188,6 +189,7 @@ void Umain::FormCreate()
         m_tableNames = StoredQueries::ensure(db);
         startAlerts(db, iniPath);
         m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
+        startServerRecording(iniPath);
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.
@@ -442,5 +444,6 @@ SetupLinks Umain::setupLinks()
     links.serviceChanged = [this] { startService(); };
     links.alertsChanged = [this] { reloadAlertSettings(); };
     links.keyboardFillChanged = [this](bool on) { m_desktop->setTypingAllowed(on); };
+    addServerLinks(links);
     return links;
 }

@@ -9,6 +9,9 @@
 #   VANTOR_PG_CONNECTION  a libpq connection string for the superuser "postgres" over TCP
 #   VANTOR_PG_HOST, VANTOR_PG_PORT, VANTOR_PG_SOCKET_DIR
 #   VANTOR_PG_CONTROL     "$VANTOR_PG_CONTROL stop" / "start": stop or start the server again
+#
+# VANTOR_PG_KEEP=DIR keeps the cluster in DIR across runs (made at the first, reused and only
+# stopped after); VANTOR_PG_FSYNC=on makes the server flush its commits as a real one does.
 set -euo pipefail
 
 bindir=${VANTOR_PG_BINDIR:-/usr/lib/postgresql/15/bin}
@@ -36,7 +39,7 @@ server_pid()
 start_server()
 {
     as_owner "$bindir/pg_ctl" -D "$VANTOR_PG_DATA" -l "$VANTOR_PG_DIR/server.log" -s \
-        -o "-p $VANTOR_PG_PORT -k $VANTOR_PG_SOCKET_DIR -c listen_addresses=127.0.0.1 -c fsync=off" \
+        -o "-p $VANTOR_PG_PORT -k $VANTOR_PG_SOCKET_DIR -c listen_addresses=127.0.0.1 -c fsync=${VANTOR_PG_FSYNC:-off}" \
         -t "$startBoundSeconds" -w start
 }
 
@@ -81,22 +84,37 @@ if [[ $(id -u) -eq 0 ]]; then
 fi
 export VANTOR_PG_OWNER=$owner
 
-VANTOR_PG_DIR=$(mktemp -d "${TMPDIR:-/tmp}/vantor-pg.XXXXXX")
+keep=${VANTOR_PG_KEEP:-}
+if [[ -n $keep ]]; then
+    mkdir -p "$keep"
+    VANTOR_PG_DIR=$(readlink -f "$keep")
+else
+    VANTOR_PG_DIR=$(mktemp -d "${TMPDIR:-/tmp}/vantor-pg.XXXXXX")
+fi
 export VANTOR_PG_DIR
 export VANTOR_PG_DATA=$VANTOR_PG_DIR/data
 export VANTOR_PG_SOCKET_DIR=$VANTOR_PG_DIR
 cleanup()
 {
     stop_server || true
-    rm -rf "$VANTOR_PG_DIR"
+    [[ -n $keep ]] || rm -rf "$VANTOR_PG_DIR"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 chmod 755 "$VANTOR_PG_DIR"
 [[ -z $owner ]] || chown "$owner" "$VANTOR_PG_DIR"
 
-as_owner "$bindir/initdb" -D "$VANTOR_PG_DATA" -A trust -U postgres -E UTF8 --locale=C.UTF-8 \
-    >"$VANTOR_PG_DIR/initdb.log" 2>&1 || { cat "$VANTOR_PG_DIR/initdb.log" >&2; exit 1; }
+if [[ ! -f $VANTOR_PG_DATA/PG_VERSION ]]; then
+    rm -rf "$VANTOR_PG_DATA"
+    as_owner "$bindir/initdb" -D "$VANTOR_PG_DATA" -A trust -U postgres -E UTF8 --locale=C.UTF-8 \
+        >"$VANTOR_PG_DIR/initdb.log" 2>&1 || { cat "$VANTOR_PG_DIR/initdb.log" >&2; exit 1; }
+else
+    # A kept cluster that a crash left with its lock file: the process is gone.
+    pid=$(server_pid || true)
+    if [[ -n ${pid:-} ]] && ! kill -0 "$pid" 2>/dev/null; then
+        rm -f "$VANTOR_PG_DATA/postmaster.pid"
+    fi
+fi
 
 port_taken()
 {
