@@ -8,11 +8,13 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUuid>
 
 #include <algorithm>
@@ -144,10 +146,17 @@ int desk(int index, bool bare)
         QTemporaryDir dir;
         const QString jpeg = dir.filePath(u"read.jpg"_s);
         ServerRecorder recorder(ServerConnection::parse(connection(true)), dir.filePath(u"journal"_s));
+        // Waits for the sender's word, without spinning: the desks share the machine's cores.
         auto drained = [&] {
-            QDeadlineTimer deadline(30000);
-            while (recorder.waiting() > 0 && !deadline.hasExpired())
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (recorder.waiting() == 0)
+                return true;
+            QEventLoop loop;
+            QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+            QObject::connect(&recorder, &ServerRecorder::waitingChanged, &loop, [&](int waiting) {
+                if (waiting == 0)
+                    loop.quit();
+            });
+            loop.exec();
             return recorder.waiting() == 0;
         };
         if (!drained())

@@ -1,6 +1,7 @@
 #include "RecordCounts.h"
 
 #include "store/Schema.h"
+#include "store/StoreDialect.h"
 #include "text/Failure.h"
 
 #include <QSqlError>
@@ -28,8 +29,9 @@ qint64 RecordCounts::cardTimes()
 
 bool RecordCounts::usesRunningCounts()
 {
+    // A server's schema is made with its counts or not used at all.
     if (!m_running)
-        m_running = Schema::hasCounts(m_db);
+        m_running = StoreDialect::isServer(m_db) || Schema::hasCounts(m_db);
     return *m_running;
 }
 

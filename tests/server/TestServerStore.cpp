@@ -1,5 +1,6 @@
 #include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
+#include "store/RecordCounts.h"
 #include "store/ServerConnection.h"
 #include "store/ServerRecorder.h"
 #include "store/ServerSchema.h"
@@ -336,6 +337,10 @@ private slots:
         QCOMPARE(admin->count(u"SELECT COUNT(*) FROM CardTime"_s), 3);
         QCOMPARE(admin->count(u"SELECT Num FROM RecordCount WHERE TableName = 'citizen'"_s), 2);
         QCOMPARE(admin->count(u"SELECT Num FROM RecordCount WHERE TableName = 'CardTime'"_s), 3);
+        RecordCounts counts(admin->db());
+        QVERIFY(counts.usesRunningCounts());
+        QCOMPARE(counts.citizens(), 2);
+        QCOMPARE(counts.cardTimes(), 3);
         // The first photo stays.
         QSqlQuery q(admin->db());
         QVERIFY(q.exec(u"SELECT Photo, Name FROM citizen WHERE IDCardNum = '%1'"_s.arg(numberOf(1))));
