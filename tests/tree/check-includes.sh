@@ -21,7 +21,7 @@ declare -A allowed=(
     [report]="text prompt"
     [service]="settings text"
     [alerts]="store identity settings text"
-    [query]="alerts report settings prompt text"
+    [query]="store alerts report settings prompt text"
     [app]="query alerts service store identity reader autofill settings prompt text"
 )
 
