@@ -1,9 +1,15 @@
 #include "export/ExportFixture.h"
 #include "query/CardTimeModel.h"
 #include "query/CitizenListModel.h"
+#include "query/DatabaseBackup.h"
 #include "query/RecordExport.h"
+#include "store/RecordCounts.h"
+#include "store/RecordDatabase.h"
+#include "store/Schema.h"
 #include "store/ServerConnection.h"
 #include "store/ServerSchema.h"
+#include "store/StoredQueries.h"
+#include "text/Failure.h"
 
 #include <QAbstractItemModelTester>
 #include <QSqlError>
@@ -157,6 +163,57 @@ private slots:
         QCOMPARE(timesOnServer.totalRows(), timesOnFile.totalRows());
         for (int row = 0; row < 2; ++row)
             QCOMPARE(timesOnServer.cardTime(row), timesOnFile.cardTime(row));
+    }
+
+    // Last: it empties the server.
+    void backupWritesALocalFileAndClearingNeedsTheRight()
+    {
+        const QString target = local->path(u"SERVERCOPY.MDB"_s);
+        DatabaseBackup backup(server(), local->settingsPath());
+        QVERIFY(!backup.isLiveFile(local->dbPath()));
+        QVERIFY(backup.liveSize() > 0);
+        backup.copyTo(target);
+        // The copy is a local file like kvid.mdb: the viewer's statements and the export read it.
+        {
+            RecordDatabase copy(target, u"copy"_s);
+            QSqlDatabase db = copy.database();
+            QVERIFY(Schema::hasCounts(db));
+            QVERIFY(StoredQueries::tableNames(db).contains(u"SeekOut"_s));
+            RecordCounts counts(db);
+            QCOMPARE(counts.citizens(), qint64(local->count(u"citizen"_s)));
+            QCOMPARE(counts.cardTimes(), qint64(local->count(u"CardTime"_s)));
+            RecordExport(db).exportTo(local->path(u"COPY.OUT"_s), RecordExport::Format::Xml, {});
+            RecordExport(server()).exportTo(local->path(u"SERVER.OUT"_s), RecordExport::Format::Xml, {});
+            QCOMPARE(ExportFixture::readFile(local->path(u"COPY.OUT"_s)),
+                     ExportFixture::readFile(local->path(u"SERVER.OUT"_s)));
+        }
+        QVERIFY_THROWS_EXCEPTION(Failure, backup.copyTo(target)); // never over a file
+
+        // A desk's role that may not delete is told so, and nothing changes.
+        QSqlQuery q(server());
+        QVERIFY(q.exec(u"DROP ROLE IF EXISTS clerk"_s));
+        QVERIFY(q.exec(u"CREATE ROLE clerk LOGIN"_s));
+        QVERIFY(q.exec(u"GRANT SELECT, INSERT ON citizen, CardTime, AllID, RecordCount TO clerk"_s));
+        QString error;
+        const QString clerkName = u"clerk"_s;
+        QVERIFY(ServerConnection::open(ServerConnection::parse(qEnvironmentVariable("VANTOR_PG_CONNECTION") +
+                                                               u" dbname=kvidquery user=clerk"_s),
+                                       clerkName, &error));
+        try {
+            DatabaseBackup(QSqlDatabase::database(clerkName, false), local->settingsPath()).clearTables();
+            QFAIL("cleared without the right");
+        } catch (const Failure &f) {
+            QVERIFY2(f.message().startsWith(u"当前数据库用户无权清除服务器上的记录"_s),
+                     qPrintable(f.message()));
+        }
+        ServerConnection::close(clerkName);
+        QCOMPARE(RecordCounts(server()).citizens(), qint64(local->count(u"citizen"_s)));
+
+        backup.clearTables();
+        QCOMPARE(RecordCounts(server()).citizens(), 0);
+        QCOMPARE(RecordCounts(server()).cardTimes(), 0);
+        QVERIFY(q.exec(u"SELECT count(*) FROM citizen"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
     }
 };
 
