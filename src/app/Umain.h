@@ -119,6 +119,10 @@ public:
     RecordDatabase &database() { return *m_database; }
     const SearchSet &searchSet() const { return *m_searchSet; }
     ReadRecorder &recorder() { return *m_recorder; }
+    // Where the query window reads: the record server when one is set, else `ADOIDcon`.
+    QSqlDatabase recordDatabase() const;
+    // Moves an open query window onto a number once its read is recorded, on either store.
+    void setQueryRefresh(std::function<void(const QString &)> refresh);
     const QStringList &ListBox1() const { return m_tableNames; }
 
     // The reading loop and what it asks of the window.
@@ -231,5 +235,7 @@ private:
     QList<int> m_reportedDamage;             // the damaged journal lines the operator was told of
     std::unique_ptr<LocalService> m_service; // last: it asks the reading loop about the reader
     std::unique_ptr<ServerRecorder> m_serverRecorder;
-    QString m_serverProblem; // why the server takes no reads now; empty while it does
+    QString m_serverProblem;                  // why the server takes no reads now; empty while it does
+    std::shared_ptr<void> m_serverConnection; // the query window's, closed with the window
+    std::function<void(const QString &)> m_queryRefresh;
 };

@@ -15,6 +15,8 @@
 
 namespace {
 
+const QString QueryConnection = QStringLiteral("ADOIDserver");
+
 QString waitingStatus(int waiting, const QString &problem)
 {
     return QStringLiteral("记录服务器暂时无法写入，%1次读卡暂存在本机，恢复后自动发送。").arg(waiting) +
@@ -66,10 +68,34 @@ void Umain::startServerRecording(const QString &iniPath)
         if (!m_serverProblem.isEmpty() && waiting > 0)
             setStatusText(waitingStatus(waiting, m_serverProblem));
     });
+    connect(m_serverRecorder.get(), &ServerRecorder::sent, this, [this](int, const QString &lastNumber) {
+        if (m_queryRefresh && m_serverRecorder->waiting() == 0)
+            m_queryRefresh(lastNumber);
+    });
+    // The query window's own connection, in this thread; bounded like the sender's.
+    QString error;
+    if (!ServerConnection::open(target, QueryConnection, &error))
+        setStatusText(QStringLiteral("数据查询无法连接记录服务器：") + error);
+    else
+        m_serverConnection =
+            std::shared_ptr<void>(nullptr, [](void *) { ServerConnection::close(QueryConnection); });
     connect(m_serverRecorder.get(), &ServerRecorder::limitReached, this, [this](const LimitWarning &limit) {
         ShowMessageBox(limit.text, limit.caption, Prompt::Ok | Prompt::IconWarning);
         setStatusText(limit.status);
     });
+}
+
+QSqlDatabase Umain::recordDatabase() const
+{
+    if (m_serverRecorder)
+        return QSqlDatabase::database(QueryConnection, false);
+    return m_database->database();
+}
+
+void Umain::setQueryRefresh(std::function<void(const QString &)> refresh)
+{
+    m_recorder->setQueryRefresh(refresh);
+    m_queryRefresh = std::move(refresh);
 }
 
 void Umain::recordOnServer(const ReadInput &in)

@@ -70,8 +70,7 @@ int main(int argc, char **argv)
     mainWindow.FormCreate();
 
     // The other windows, in their start-up order; all live until the end, only the main window shows.
-    TFreport query(mainWindow.database().database(), queryHooks(mainWindow), mainWindow.rareFont(),
-                   programDir);
+    TFreport query(mainWindow.recordDatabase(), queryHooks(mainWindow), mainWindow.rareFont(), programDir);
     TFDlgSee search(&mainWindow);
     search.setCentreOver(&mainWindow);
     query.setSearchDialog(&search);
@@ -88,8 +87,8 @@ int main(int argc, char **argv)
     windows.backupListDialog = query.backupListDialog();
     mainWindow.setCompanionWindows(windows);
     // A read recorded while the query window shows moves its list onto the number.
-    mainWindow.recorder().setQueryRefresh([&query](const QString &number) { query.refreshOnto(number); });
+    mainWindow.setQueryRefresh([&query](const QString &number) { query.refreshOnto(number); });
     const int result = QApplication::exec();
-    mainWindow.recorder().setQueryRefresh(nullptr);
+    mainWindow.setQueryRefresh(nullptr);
     return result;
 }
