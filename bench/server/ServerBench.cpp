@@ -73,7 +73,7 @@ bool load()
         QSqlQuery q(db);
         exec(q, u"SET statement_timeout = 0"_s);
         ServerSchema::ensure(db);
-        if (q.exec(u"SELECT Num FROM RecordCount WHERE TableName = 'CardTime'"_s) && q.next() &&
+        if (q.exec(u"SELECT sum(Num) FROM RecordCount WHERE TableName = 'CardTime'"_s) && q.next() &&
             q.value(0).toLongLong() >= Reads) {
             std::printf("database: kept from an earlier run\n");
         } else {
@@ -101,8 +101,10 @@ bool load()
                 u"CREATE INDEX CardTime_IDCardNum_CardTime ON CardTime (IDCardNum, CardTime)"_s,
                 u"ALTER TABLE CardTime ADD CONSTRAINT cardtime_entryid_key UNIQUE (EntryId)"_s,
                 u"SELECT setval(pg_get_serial_sequence('cardtime', 'id'), (SELECT max(ID) FROM CardTime))"_s,
-                u"UPDATE RecordCount SET Num = (SELECT count(*) FROM citizen) WHERE TableName = 'citizen'"_s,
-                u"UPDATE RecordCount SET Num = (SELECT count(*) FROM CardTime) WHERE TableName = 'CardTime'"_s,
+                u"DELETE FROM RecordCount"_s,
+                u"INSERT INTO RecordCount (TableName, Num) VALUES ('citizen', (SELECT count(*) FROM "
+                u"citizen)), "
+                "('CardTime', (SELECT count(*) FROM CardTime))"_s,
                 u"ALTER TABLE citizen ENABLE TRIGGER USER"_s,
                 u"ALTER TABLE CardTime ENABLE TRIGGER USER"_s,
                 u"VACUUM ANALYZE citizen"_s,

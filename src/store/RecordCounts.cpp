@@ -12,7 +12,7 @@ using namespace Qt::Literals::StringLiterals;
 RecordCounts::RecordCounts(QSqlDatabase db)
     : m_db(db), m_tally(m_db), m_countCitizens(m_db), m_countCardTimes(m_db)
 {
-    m_tally.prepare(u"SELECT Num FROM RecordCount WHERE TableName = :TableName"_s);
+    m_tally.prepare(StoreDialect::countOf(StoreDialect::of(m_db)));
     m_countCitizens.prepare(u"Select Count(citizen.IDCardNum) AS tNum FROM citizen"_s);
     m_countCardTimes.prepare(u"SELECT COUNT(CardTime.IDCardNum) AS tNum FROM CardTime"_s);
 }

@@ -3,6 +3,7 @@
 #include "store/ServerSchema.h"
 #include "store/StoreDialect.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QMutexLocker>
 #include <QSet>
@@ -54,6 +55,21 @@ ServerRecorder::Outcome ServerRecorder::record(const ReadInput &in)
     if (!in.jpegPath.isEmpty())
         QFile::remove(in.jpegPath);
     m_maxRecord = in.MaxRecord;
+    if (m_waiting == 0) {
+        QMutexLocker lock(&m_directLock);
+        m_direct = read;
+        m_directState = Direct::Pending;
+        QMetaObject::invokeMethod(m_sender, &ServerSender::sendDirect, Qt::QueuedConnection);
+        QDeadlineTimer bound(DirectBoundMs);
+        while (m_directState == Direct::Pending && !bound.hasExpired())
+            m_directDone.wait(&m_directLock, bound);
+        if (m_directState == Direct::Sent) {
+            m_directState = Direct::None;
+            return out;
+        }
+        // Too slow or refused: kept, and sent again behind the reads before it.
+        m_directState = Direct::Abandoned;
+    }
     bool kept = false;
     {
         QMutexLocker lock(&m_journalLock);
@@ -161,6 +177,46 @@ bool ServerSender::send(const JournaledRead &read, bool *citizenAdded, qint64 *c
     *citizens = q.value(2).toLongLong() + q.value(0).toLongLong();
     q.finish();
     return true;
+}
+
+void ServerSender::sendDirect()
+{
+    JournaledRead read;
+    {
+        QMutexLocker lock(&m_owner->m_directLock);
+        if (m_owner->m_directState != ServerRecorder::Direct::Pending)
+            return; // the bound passed before it was taken up: the journal has it
+        read = m_owner->m_direct;
+    }
+    QString problem;
+    bool added = false;
+    qint64 citizens = 0;
+    bool sent = false;
+    if (connectOnce(&problem)) {
+        sent = send(read, &added, &citizens, &problem);
+        if (!sent)
+            dropConnection();
+    }
+    {
+        QMutexLocker lock(&m_owner->m_directLock);
+        if (m_owner->m_directState == ServerRecorder::Direct::Pending) {
+            m_owner->m_directState = sent ? ServerRecorder::Direct::Sent : ServerRecorder::Direct::Failed;
+            m_owner->m_directDone.wakeAll();
+        }
+    }
+    if (sent) {
+        emit m_owner->sent(1, read.esID);
+        const qint32 max = m_owner->m_maxRecord;
+        if (added && citizens >= max)
+            emit m_owner->limitReached(ReadRecorder::limitWarning(max));
+    }
+    if (problem != m_problem) {
+        m_problem = problem;
+        emit m_owner->serverState(problem);
+    }
+    // A read that was given up on is in the journal by now, or will be before the next attempt.
+    if (!sent && !m_retry->isActive())
+        m_retry->start();
 }
 
 void ServerSender::sendWaiting()

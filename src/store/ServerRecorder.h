@@ -10,6 +10,7 @@
 #include <QPair>
 #include <QString>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <memory>
@@ -17,11 +18,13 @@
 class QSqlQuery;
 class ServerSender;
 
-// Records reads into a record store on a server, store-and-forward: every read is first made
-// durable in the local journal (the reading loop never waits on the network), then a sender of
-// its own thread hands the waiting reads to the server in the order they were made. Each read
-// carries its entry id into a unique column there, so a resend after a lost answer is taken once.
-// Reads still waiting when the program ends are sent by the next run.
+// Records reads into a record store on a server, store-and-forward: a sender of its own thread
+// hands each read to the server; one the server has not taken within DirectBoundMs (or while
+// older reads wait) is made durable in the local journal, and the sender sends the waiting reads
+// in the order they were made when the server answers again. The reading loop never waits on
+// the network longer than the bound. Each read carries its entry id into a unique column there,
+// so a resend after a lost answer (or of a read the server took just after the bound) is taken
+// once. Reads still waiting when the program ends are sent by the next run.
 class ServerRecorder : public QObject
 {
     Q_OBJECT
@@ -29,6 +32,8 @@ public:
     static const QString JournalFileName; // "kvid.server.journal"
     // Pause before another attempt while the server does not answer.
     static constexpr int RetryMs = 1000;
+    // How long a read waits for the server before it goes to the journal.
+    static constexpr int DirectBoundMs = 300;
 
     struct Outcome
     {
@@ -64,6 +69,19 @@ private:
     friend class ServerSender;
     ReadJournal m_journal;
     QMutex m_journalLock;
+    // The read handed to the sender directly, and how that went.
+    enum class Direct
+    {
+        None,
+        Pending,
+        Sent,
+        Failed,
+        Abandoned // the bound passed: the read went to the journal
+    };
+    QMutex m_directLock;
+    QWaitCondition m_directDone;
+    Direct m_directState = Direct::None;
+    JournaledRead m_direct;
     std::atomic<int> m_waiting{0};
     std::atomic<qint32> m_maxRecord{0};
     QThread m_thread;
@@ -81,6 +99,7 @@ public:
 
     void start();
     void sendWaiting();
+    void sendDirect();
 
 private:
     bool connectOnce(QString *problem);

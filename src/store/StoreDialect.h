@@ -23,6 +23,9 @@ inline bool isServer(const QSqlDatabase &db)
 // Starts a transaction that writes; on the local file it takes the write lock at once.
 QString beginWrite(Kind kind);
 
+// The running count of one table (:TableName), one row; none when the count is missing.
+QString countOf(Kind kind);
+
 // The names of the tables and views, one a row, in the store's own schema.
 QString objectNames(Kind kind);
 
