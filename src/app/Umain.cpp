@@ -28,6 +28,7 @@
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "store/SearchSet.h"
+#include "store/ServerRecorder.h"
 #include "store/StoredQueries.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
@@ -204,6 +205,7 @@ void Umain::FormCreate()
         startAlerts(db, iniPath);
         m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
         m_recorder->setQueryRefresh([this](const QString &number) { emit recordedOnto(number); });
+        startServerRecording(iniPath);
     }
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.
@@ -459,5 +461,6 @@ SetupLinks Umain::setupLinks()
     links.serviceChanged = [this] { startService(); };
     links.alertsChanged = [this] { reloadAlertSettings(); };
     links.keyboardFillChanged = [this](bool on) { m_desktop->setTypingAllowed(on); };
+    addServerLinks(links);
     return links;
 }

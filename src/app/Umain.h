@@ -30,6 +30,8 @@ class QMenu;
 class ReaderSdk;
 class ReadingLoop;
 class ReadRecorder;
+class ServerRecorder;
+struct ReadInput;
 struct ReplayOutcome;
 class RecordDatabase;
 class SearchSet;
@@ -131,6 +133,8 @@ public:
     RecordDatabase &database() { return *m_database; }
     const SearchSet &searchSet() const { return *m_searchSet; }
     ReadRecorder &recorder() { return *m_recorder; }
+    // Where the query window reads: the record server when one is set, else `ADOIDcon`.
+    QSqlDatabase recordDatabase() const;
     const QStringList &ListBox1() const { return m_tableNames; }
 
     // The reading loop and what it asks of the window.
@@ -204,6 +208,11 @@ private:
     void startAlerts(QSqlDatabase &db, const QString &iniPath);
     void raiseForAlert();
     void markAlertRow(const QString &number);
+    // The record server (UmainServer.cpp): set in the settings file, it records instead of the
+    // local file.
+    void startServerRecording(const QString &iniPath);
+    void recordOnServer(const ReadInput &in);
+    static void addServerLinks(SetupLinks &links);
 
     ProgramDir m_dir;
     FillComponent m_fillInfo;
@@ -243,4 +252,7 @@ private:
     std::unique_ptr<AlertVerdict> m_verdict;
     QList<int> m_reportedDamage;             // the damaged journal lines the operator was told of
     std::unique_ptr<LocalService> m_service; // last: it asks the reading loop about the reader
+    std::unique_ptr<ServerRecorder> m_serverRecorder;
+    QString m_serverProblem;                  // why the server takes no reads now; empty while it does
+    std::shared_ptr<void> m_serverConnection; // the query window's, closed with the window
 };

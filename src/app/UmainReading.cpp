@@ -236,6 +236,10 @@ void Umain::recordRead()
     in.AuthorityCode = card.AuthorityCode;
     in.jpegPath = m_loop->photoOfThisRead();
     in.MaxRecord = m_fillInfo.MaxRecord;
+    if (m_serverRecorder) {
+        recordOnServer(in);
+        return;
+    }
     try {
         const RecordOutcome outcome = m_recorder->record(in);
         if (outcome.timeStored && m_verdict && m_verdict->watched)

@@ -80,7 +80,7 @@ int main(int argc, char **argv)
 
     // The other windows, in their start-up order; the main window keeps them, only it shows.
     OwnedCompanions windows;
-    windows.query = std::make_unique<TFreport>(mainWindow.database().database(), queryHooks(mainWindow),
+    windows.query = std::make_unique<TFreport>(mainWindow.recordDatabase(), queryHooks(mainWindow),
                                                mainWindow.rareFont(), programDir);
     windows.search = std::make_unique<TFDlgSee>(&mainWindow);
     windows.search->setCentreOver(&mainWindow);

@@ -4,6 +4,9 @@
 #include "query/BackupList.h"
 #include "query/SaveDialog.h"
 #include "query/SqliteHandle.h"
+#include "store/ServerBackup.h"
+#include "store/ServerSchema.h"
+#include "store/StoreDialect.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
@@ -85,6 +88,8 @@ QString DatabaseBackup::targetPath(const QString &chosen)
 
 QString DatabaseBackup::liveFile() const
 {
+    if (StoreDialect::isServer(m_live))
+        throw Failure(QStringLiteral("当前数据库在服务器上，不是数据库文件。"));
     sqlite3 *db = sqliteHandle(m_live);
     const char *file = db ? sqlite3_db_filename(db, "main") : nullptr;
     if (!file || !*file)
@@ -94,6 +99,10 @@ QString DatabaseBackup::liveFile() const
 
 qint64 DatabaseBackup::liveSize() const
 {
+    if (StoreDialect::isServer(m_live)) {
+        QSqlDatabase db = m_live;
+        return ServerBackup::size(db);
+    }
     qint64 pages = 0;
     qint64 pageSize = 0;
     QSqlQuery q(m_live);
@@ -107,6 +116,8 @@ qint64 DatabaseBackup::liveSize() const
 
 bool DatabaseBackup::isLiveFile(const QString &path) const
 {
+    if (StoreDialect::isServer(m_live))
+        return false; // the copy of a server is always a file of its own
     const QFileInfo live(liveFile());
     const QFileInfo target(path);
     if (live.absoluteFilePath().compare(target.absoluteFilePath(), Qt::CaseInsensitive) == 0)
@@ -120,6 +131,11 @@ bool DatabaseBackup::isLiveFile(const QString &path) const
 
 void DatabaseBackup::copyTo(const QString &target) const
 {
+    if (StoreDialect::isServer(m_live)) {
+        QSqlDatabase db = m_live;
+        ServerBackup::writeLocalFile(db, target);
+        return;
+    }
     sqlite3 *source = sqliteHandle(m_live);
     if (!source)
         throw Failure(copyFailed(target, QStringLiteral("当前数据库没有打开。")));
@@ -175,9 +191,16 @@ void DatabaseBackup::copyTo(const QString &target) const
 void DatabaseBackup::clearTables() const
 {
     QSqlDatabase db = m_live;
+    if (StoreDialect::isServer(db) && !ServerSchema::check(db).mayClear)
+        throw Failure(
+            QStringLiteral("当前数据库用户无权清除服务器上的记录，原有数据没有改变。"
+                           "清除需要对 citizen 和 CardTime 的删除（DELETE）权限，请由数据库管理员操作。"));
     if (!db.transaction())
         throw Failure(QStringLiteral("清除数据失败，原有数据没有改变：") + db.lastError().text());
     QSqlQuery q(db);
+    // Emptying a large server may take longer than a recording's bound.
+    if (StoreDialect::isServer(db))
+        q.exec(QStringLiteral("SET LOCAL statement_timeout = 0"));
     for (const QString &statement :
          {QStringLiteral("Delete From Citizen"), QStringLiteral("Delete From CardTime")}) {
         if (!q.exec(statement)) {

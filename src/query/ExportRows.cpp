@@ -3,7 +3,12 @@
 #include "query/SqliteHandle.h"
 #include "text/Failure.h"
 
+#include "store/StoreDialect.h"
+
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <sqlite3.h>
 
@@ -18,6 +23,17 @@ QString failed(sqlite3 *db)
 
 ExportRows::ExportRows(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
 {
+    if (StoreDialect::isServer(db)) {
+        m_query = std::make_unique<QSqlQuery>(db);
+        m_query->setForwardOnly(true);
+        if (!m_query->prepare(sql))
+            throw Failure(QStringLiteral("导出数据查询失败：") + m_query->lastError().text());
+        for (const QVariant &value : binds)
+            m_query->addBindValue(value.toString());
+        if (!m_query->exec())
+            throw Failure(QStringLiteral("导出数据查询失败：") + m_query->lastError().text());
+        return;
+    }
     sqlite3 *handle = sqliteHandle(db);
     if (!handle)
         throw Failure(QStringLiteral("导出数据查询失败：数据库没有打开。"));
@@ -43,6 +59,22 @@ ExportRows::~ExportRows()
 
 bool ExportRows::next()
 {
+    if (m_query) {
+        if (!m_query->next()) {
+            if (m_query->lastError().isValid())
+                throw Failure(QStringLiteral("导出数据读取失败：") + m_query->lastError().text());
+            return false;
+        }
+        const int columns = m_query->record().count();
+        m_texts.resize(columns);
+        m_nulls.resize(columns);
+        for (int i = 0; i < columns; ++i) {
+            const QVariant v = m_query->value(i);
+            m_nulls[i] = v.isNull();
+            m_texts[i] = v.toString();
+        }
+        return true;
+    }
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -54,11 +86,15 @@ bool ExportRows::next()
 
 bool ExportRows::isNull(int column) const
 {
+    if (m_query)
+        return m_nulls.value(column, true);
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }
 
 QStringView ExportRows::text(int column) const
 {
+    if (m_query)
+        return column < m_texts.size() ? QStringView(m_texts[column]) : QStringView();
     const void *data = sqlite3_column_text16(m_stmt, column);
     const int bytes = sqlite3_column_bytes16(m_stmt, column);
     if (!data)

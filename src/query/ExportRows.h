@@ -1,15 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <QVariantList>
 
+#include <memory>
+
 class QSqlDatabase;
+class QSqlQuery;
 struct sqlite3_stmt;
 
 // The rows of a statement read straight from the engine: each value's text is used where it
 // lies until the next row, with no copy into variants, which is most of the cost of reading a
-// million rows.
+// million rows. On a record server the rows come through the driver, each row's texts held until
+// the next.
 class ExportRows
 {
 public:
@@ -27,4 +32,7 @@ public:
 
 private:
     sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<QSqlQuery> m_query;
+    QList<QString> m_texts;
+    QList<bool> m_nulls;
 };

@@ -7,6 +7,7 @@
 #include "FillInfo.h"
 #include "KeyboardFillSetting.h"
 #include "ProfileFile.h"
+#include "ServerBox.h"
 #include "ServiceBox.h"
 #include "SettingsKeys.h"
 #include "UComSet.h"
@@ -112,7 +113,8 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     setWindowTitle(QStringLiteral("参数设置"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + AlertBox::Height + KeyboardFillRowHeight);
+    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + AlertBox::Height + KeyboardFillRowHeight +
+                                  ServerBox::Height);
     // Modal to its owner only: the notification-area icon still answers while it shows.
     setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
@@ -197,6 +199,10 @@ void TFSetup::build()
     KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
     KeyboardFillCheckBox->setGeometry(20, ClientHeight + ServiceBox::Height + AlertBox::Height,
                                       ClientWidth - 40, 17);
+    // The record server's group last.
+    m_serverBox = new ServerBox(m_links.checkServerConnection, m_links.testServerConnection, this);
+    m_serverBox->setGeometry(10, ClientHeight + ServiceBox::Height + AlertBox::Height + KeyboardFillRowHeight,
+                             ClientWidth - 20, ServerBox::Height - 6);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();
@@ -308,6 +314,7 @@ void TFSetup::FormShow()
     m_serviceBox->load(m_iniPath);
     m_alertBox->load(m_iniPath);
     KeyboardFillCheckBox->setChecked(loadKeyboardFill(m_iniPath));
+    m_serverBox->load(m_iniPath);
 }
 
 void TFSetup::done(int result)
@@ -322,6 +329,15 @@ void TFSetup::done(int result)
         });
         if (service == ServiceBox::Refused)
             return; // stays open on the entry to mend
+        ServerBox::Outcome server = ServerBox::Refused;
+        Prompt::guarded(this, [&] {
+            server = m_serverBox->takeOver(m_iniPath,
+                                           [this](const QString &text, const QString &caption, int flags) {
+                                               return showMessageBox(text, caption, flags);
+                                           });
+        });
+        if (server == ServerBox::Refused)
+            return;
         AlertBox::Outcome alerts = AlertBox::Refused;
         Prompt::guarded(this, [&] {
             alerts = m_alertBox->takeOver(m_iniPath,

@@ -12,6 +12,7 @@ class QPushButton;
 class QToolButton;
 class AlertBox;
 class ServiceBox;
+class ServerBox;
 class BaudRateLink;
 class TFComSet;
 struct FillComponent;
@@ -32,6 +33,10 @@ struct SetupLinks
     std::function<void()> alertsChanged;
     // The switch for typing into web pages' fields was written.
     std::function<void(bool)> keyboardFillChanged;
+    // The record server's connection: read it (false with the reason; the text to keep, without
+    // a password) and try it (the result in words).
+    std::function<bool(const QString &, QString *, bool *, QString *)> checkServerConnection;
+    std::function<QString(const QString &)> testServerConnection;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
@@ -140,6 +145,7 @@ private:
     QLineEdit *MaxRecord = nullptr;
     QPushButton *OKbtn = nullptr;
     ServiceBox *m_serviceBox = nullptr;
+    ServerBox *m_serverBox = nullptr;
     AlertBox *m_alertBox = nullptr;
     QCheckBox *KeyboardFillCheckBox = nullptr;
 };

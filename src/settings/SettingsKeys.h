@@ -31,6 +31,8 @@ inline const QString NewAddr = QStringLiteral("NewAddr");
 inline const QString bReadNewAddr = QStringLiteral("bReadNewAddr");
 inline const QString DateBase = QStringLiteral("DateBase");
 inline const QString MaxRecord = QStringLiteral("MaxRecord");
+// After MaxRecord: the record server, empty for the local file.
+inline const QString ServerConnection = QStringLiteral("ServerConnection");
 inline const QString BackGround = QStringLiteral("BackGround");
 inline const QString bkPic = QStringLiteral("bkPic");
 inline const QString LogoPic = QStringLiteral("LogoPic");

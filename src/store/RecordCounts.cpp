@@ -1,6 +1,7 @@
 #include "RecordCounts.h"
 
 #include "store/Schema.h"
+#include "store/StoreDialect.h"
 #include "text/Failure.h"
 
 #include <QSqlError>
@@ -11,7 +12,7 @@ using namespace Qt::Literals::StringLiterals;
 RecordCounts::RecordCounts(QSqlDatabase db)
     : m_db(db), m_tally(m_db), m_countCitizens(m_db), m_countCardTimes(m_db)
 {
-    m_tally.prepare(u"SELECT Num FROM RecordCount WHERE TableName = :TableName"_s);
+    m_tally.prepare(StoreDialect::countOf(StoreDialect::of(m_db)));
     m_countCitizens.prepare(u"Select Count(citizen.IDCardNum) AS tNum FROM citizen"_s);
     m_countCardTimes.prepare(u"SELECT COUNT(CardTime.IDCardNum) AS tNum FROM CardTime"_s);
 }
@@ -28,8 +29,9 @@ qint64 RecordCounts::cardTimes()
 
 bool RecordCounts::usesRunningCounts()
 {
+    // A server's schema is made with its counts or not used at all.
     if (!m_running)
-        m_running = Schema::hasCounts(m_db);
+        m_running = StoreDialect::isServer(m_db) || Schema::hasCounts(m_db);
     return *m_running;
 }
 

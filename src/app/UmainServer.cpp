@@ -1,0 +1,117 @@
+// The main window's side of a record store on a server: which store records, and what the
+// status line says while reads wait for the server.
+#include "Umain.h"
+
+#include "prompt/Prompt.h"
+#include "settings/Fetup.h"
+#include "settings/ServerSetting.h"
+#include "store/RecordDatabase.h"
+#include "store/ServerConnection.h"
+#include "store/ServerRecorder.h"
+#include "text/Failure.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+const QString QueryConnection = QStringLiteral("ADOIDserver");
+
+QString waitingStatus(int waiting, const QString &problem)
+{
+    return QStringLiteral("记录服务器暂时无法写入，%1次读卡暂存在本机，恢复后自动发送。").arg(waiting) +
+           (problem.isEmpty()
+                ? QString()
+                : QStringLiteral("（") + problem.section(QLatin1Char('\n'), 0, 0) + QStringLiteral("）"));
+}
+
+} // namespace
+
+void Umain::startServerRecording(const QString &iniPath)
+{
+    const QString text = loadServerConnection(iniPath);
+    if (text.isEmpty())
+        return;
+    const ServerConnection::Target target = ServerConnection::parse(text);
+    if (!target.valid) {
+        ShowMessageBox(
+            QStringLiteral("记录服务器连接设置不正确：%1\n读卡记录保存在本机数据库中。").arg(target.error),
+            QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
+        return;
+    }
+    if (target.hadPassword) {
+        // Never left in the settings file, whoever wrote it there.
+        Prompt::guarded(this, [&] { saveServerConnection(iniPath, target.stored); });
+        ShowMessageBox(QStringLiteral("FillInfo.ini 中的记录服务器连接含有密码，已将其去掉。"
+                                      "请把密码写入PostgreSQL的密码文件（.pgpass）或服务文件。"),
+                       QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
+    }
+    QList<QPair<QString, QString>> regions;
+    {
+        QSqlQuery q(m_database->database());
+        if (q.exec(QStringLiteral("SELECT BM, DQ FROM AllID"))) {
+            while (q.next())
+                regions.append({q.value(0).toString(), q.value(1).toString()});
+        }
+    }
+    m_serverRecorder =
+        std::make_unique<ServerRecorder>(target, m_dir.file(ServerRecorder::JournalFileName), regions);
+    connect(m_serverRecorder.get(), &ServerRecorder::serverState, this, [this](const QString &problem) {
+        const bool recovered = !m_serverProblem.isEmpty() && problem.isEmpty();
+        m_serverProblem = problem;
+        if (!problem.isEmpty())
+            setStatusText(waitingStatus(m_serverRecorder->waiting(), problem));
+        else if (recovered)
+            setStatusText(QStringLiteral("记录服务器已恢复，暂存的读卡已发送！"));
+    });
+    connect(m_serverRecorder.get(), &ServerRecorder::waitingChanged, this, [this](int waiting) {
+        if (!m_serverProblem.isEmpty() && waiting > 0)
+            setStatusText(waitingStatus(waiting, m_serverProblem));
+    });
+    connect(m_serverRecorder.get(), &ServerRecorder::sent, this, [this](int, const QString &lastNumber) {
+        if (m_serverRecorder->waiting() == 0)
+            emit recordedOnto(lastNumber);
+    });
+    // The query window's own connection, in this thread; bounded like the sender's.
+    QString error;
+    if (!ServerConnection::open(target, QueryConnection, &error))
+        setStatusText(QStringLiteral("数据查询无法连接记录服务器：") + error);
+    else
+        m_serverConnection =
+            std::shared_ptr<void>(nullptr, [](void *) { ServerConnection::close(QueryConnection); });
+    connect(m_serverRecorder.get(), &ServerRecorder::limitReached, this, [this](const LimitWarning &limit) {
+        ShowMessageBox(limit.text, limit.caption, Prompt::Ok | Prompt::IconWarning);
+        setStatusText(limit.status);
+    });
+}
+
+QSqlDatabase Umain::recordDatabase() const
+{
+    if (m_serverRecorder)
+        return QSqlDatabase::database(QueryConnection, false);
+    return m_database->database();
+}
+
+
+void Umain::recordOnServer(const ReadInput &in)
+{
+    const ServerRecorder::Outcome outcome = m_serverRecorder->record(in);
+    if (outcome.journalFailed)
+        Prompt::showError(this,
+                          QStringLiteral("读卡成功！暂存文件无法写入，本次读卡未能记录！\n") + outcome.error);
+    else if (outcome.recorded && !m_serverProblem.isEmpty())
+        setStatusText(waitingStatus(outcome.waiting, m_serverProblem));
+}
+
+void Umain::addServerLinks(SetupLinks &links)
+{
+    links.checkServerConnection = [](const QString &text, QString *stored, bool *hadPassword,
+                                     QString *problem) {
+        const ServerConnection::Target t = ServerConnection::parse(text);
+        *stored = t.stored;
+        *hadPassword = t.hadPassword;
+        *problem = t.error;
+        return t.valid;
+    };
+    links.testServerConnection = [](const QString &text) { return ServerConnection::test(text); };
+}

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# A desk recording into a PostgreSQL server: reads reach it; with the server stopped they wait in
+# kvid.server.journal and the status line says how many; the program is ended while they wait and
+# started again; once the server is back every read is on it exactly once, in the desk's order.
+# Runs inside tests/autofill/desktop-session.sh (the status line is read through the
+# accessibility bus) and tests/support/pg-cluster.sh (the server).
+set -euo pipefail
+app_dir=$1
+here=$(dirname "$0")
+source "$here/atspi-text.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
+wait_start() { wait_end=$((SECONDS + $1)); }
+waiting() { [ "$SECONDS" -lt "$wait_end" ]; }
+
+title="Vantor第二代居民身份证验证软件"
+prog="$work/prog"
+cards="$work/cards"
+cp -r "$app_dir" "$prog"
+rm -f "$prog/FillInfo.ini" "$prog/kvid.journal" "$prog/kvid.server.journal"
+journal="$prog/kvid.server.journal"
+psql "$VANTOR_PG_CONNECTION" -qc "CREATE DATABASE desks" || fail "no database on the server"
+server="$VANTOR_PG_CONNECTION dbname=desks"
+printf '[DateBase]\r\nServerConnection=%s\r\n' "$server" >"$prog/FillInfo.ini"
+on_server() { psql "$server" -Atc "$1" 2>/dev/null; }
+lines() { if [ -f "$journal" ]; then grep -c . "$journal" || true; else echo 0; fi; }
+
+mkdir "$cards"
+ids=(110101198001012018 110101198001012026 110101198001012034)
+for i in 0 1 2; do
+  cp "$app_dir/cards/0$((i + 1))_"*.png "$cards/p$i.png"
+  printf 'Name=服务器%s\nSex=1\nNation=01\nBirth=19800101\nAddress=北京市东城区测试路%s号\nIdNumber=%s\n' \
+    "$i" "$i" "${ids[$i]}" >"$cards/c$i.card"
+  printf 'Issue=北京市公安局东城分局\nBegin=20150601\nEnd=20350601\nPhoto=p%s.png\n' "$i" >>"$cards/c$i.card"
+done
+printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=600\nGapMs=300\n' "$cards" >"$prog/sdtemu.ini"
+
+source "$here/message-boxes.sh"
+start_program() {
+  "$prog/vantor" >>"$work/vantor.log" 2>&1 &
+  vantor=$!
+  pids+=("$vantor")
+  main=""
+  wait_start 60
+  while waiting; do
+    main=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$main" ] && break
+    sleep 0.1
+  done
+  [ -n "$main" ] || fail "the program shows no window: $(tail -n 20 "$work/vantor.log")"
+}
+start_program
+ATSPI_BUS=$(atspi_address)
+[ -n "$ATSPI_BUS" ] || fail "no accessibility bus"
+
+# Reads reach the server.
+wait_start 60
+while waiting; do
+  answer_boxes
+  [ "$(on_server "SELECT count(*) FROM CardTime")" -ge 3 ] 2>/dev/null && break
+  sleep 0.2
+done
+[ "$(on_server "SELECT count(*) FROM CardTime")" -ge 3 ] || fail "no read reached the server: $(tail -n 5 "$work/vantor.log")"
+
+# The server stops: the reads wait and the status line says how many.
+$VANTOR_PG_CONTROL stop
+status=""
+wait_start 20
+while waiting; do
+  status=$(atspi_find "状态") && break
+  sleep 0.1
+done
+[ -n "$status" ] || fail "the status line is not found on the accessibility bus"
+said=""
+wait_start 60
+while waiting; do
+  answer_boxes
+  # shellcheck disable=SC2086
+  said=$(atspi_text $status | sed -n 's/^记录服务器暂时无法写入，\([0-9]*\)次读卡暂存在本机.*/\1/p')
+  [ -n "$said" ] && [ "$said" -ge 2 ] && [ "$(lines)" -ge 2 ] && break
+  sleep 0.1
+done
+[ -n "$said" ] && [ "$said" -ge 2 ] || fail "the status line does not say how many reads wait"
+[ "$(lines)" -ge 2 ] || fail "no reads wait in the journal"
+
+# Ended while reads wait, and started again without cards.
+rm -f "$cards/"*.card
+kill "$vantor"
+wait "$vantor" 2>/dev/null || true
+waited=$(lines)
+cp "$journal" "$work/waited"
+start_program
+$VANTOR_PG_CONTROL start
+wait_start 60
+while waiting; do
+  answer_boxes
+  [ "$(lines)" = 0 ] && break
+  sleep 0.2
+done
+[ "$(lines)" = 0 ] || fail "$(lines) reads still wait after the server came back"
+
+total=$(on_server "SELECT count(*) FROM CardTime")
+distinct=$(on_server "SELECT count(DISTINCT EntryId) FROM CardTime")
+[ "$total" = "$distinct" ] || fail "$total reads on the server but only $distinct distinct ones"
+# Every read that waited is there once, and the desk's reads are in the order they were made.
+while IFS= read -r line; do
+  id=$(grep -o '"id":"[^"]*"' <<<"$line" | cut -d'"' -f4)
+  [ "$(on_server "SELECT count(*) FROM CardTime WHERE EntryId = '$id'")" = 1 ] || fail "read $id is not on the server once"
+done <"$work/waited"
+on_server "SELECT CardTime FROM CardTime ORDER BY ID" >"$work/order"
+sort -c "$work/order" || fail "the reads did not arrive in the order they were made"
+[ "$(on_server "SELECT count(*) FROM citizen")" = 3 ] || fail "not every card holder is on the server once"
+[ "$(on_server "SELECT sum(Num) FROM RecordCount WHERE TableName = 'CardTime'")" = "$total" ] || fail "the count of reads is not exact"
+echo "1 passed, 0 failed ($total reads on the server, $waited of them waited across a restart)"

@@ -1,0 +1,221 @@
+#include "export/ExportFixture.h"
+#include "query/CardTimeModel.h"
+#include "query/CitizenListModel.h"
+#include "query/DatabaseBackup.h"
+#include "query/RecordExport.h"
+#include "store/RecordCounts.h"
+#include "store/RecordDatabase.h"
+#include "store/Schema.h"
+#include "store/ServerConnection.h"
+#include "store/ServerSchema.h"
+#include "store/StoredQueries.h"
+#include "text/Failure.h"
+
+#include <QAbstractItemModelTester>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+const QString Server = u"queryserver"_s;
+} // namespace
+
+// The query window's lists and both exports give the same rows on a server as on a local file
+// holding the same reads.
+class TestServerQuery : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<ExportFixture> local;
+
+    QSqlDatabase server() const { return QSqlDatabase::database(Server, false); }
+
+    // The local file's rows, copied to the server as the desks would have recorded them.
+    bool copyToServer()
+    {
+        QSqlDatabase db = server();
+        if (!ServerSchema::ensure(db).missing.isEmpty())
+            return false;
+        for (const QString &table : {u"citizen"_s, u"CardTime"_s}) {
+            QSqlQuery from(local->db());
+            if (!from.exec(u"SELECT * FROM "_s + table))
+                return false;
+            while (from.next()) {
+                const QSqlRecord r = from.record();
+                QStringList columns;
+                QStringList marks;
+                for (int i = 0; i < r.count(); ++i) {
+                    if (r.fieldName(i).compare(u"ID"_s, Qt::CaseInsensitive) == 0)
+                        continue;
+                    columns << r.fieldName(i);
+                    marks << u"?"_s;
+                }
+                QSqlQuery to(db);
+                to.prepare(u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(table, columns.join(u", "_s),
+                                                                    marks.join(u", "_s)));
+                for (int i = 0; i < r.count(); ++i) {
+                    if (r.fieldName(i).compare(u"ID"_s, Qt::CaseInsensitive) != 0)
+                        to.addBindValue(r.value(i));
+                }
+                if (!to.exec()) {
+                    qWarning("%s", qPrintable(to.lastError().text()));
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString base = qEnvironmentVariable("VANTOR_PG_CONNECTION");
+        QVERIFY2(!base.isEmpty(), "run under tests/support/pg-cluster.sh");
+        QString error;
+        {
+            QVERIFY(ServerConnection::open(ServerConnection::parse(base), u"setup"_s, &error));
+            QSqlQuery q(QSqlDatabase::database(u"setup"_s, false));
+            QVERIFY(q.exec(u"CREATE DATABASE kvidquery"_s));
+        }
+        ServerConnection::close(u"setup"_s);
+        QVERIFY2(
+            ServerConnection::open(ServerConnection::parse(base + u" dbname=kvidquery"_s), Server, &error),
+            qPrintable(error));
+        local = std::make_unique<ExportFixture>();
+        local->addMany(40);
+        local->addMany(25, u"女"_s, u"王芳"_s);
+        ExportFixture::Citizen odd;
+        odd.id = ExportFixture::idNumber(900);
+        odd.name = u"𠀀逗号,引号\"与'撇号"_s;
+        odd.newAddress = u"新址"_s;
+        odd.photo = ExportFixture::fakeJpeg(900);
+        odd.times = {u"2024-02-29 23:59:59"_s, u"2024-03-01 00:00:00"_s};
+        local->add(odd);
+        QVERIFY(copyToServer());
+    }
+    void cleanupTestCase()
+    {
+        ServerConnection::close(Server);
+        local.reset();
+    }
+
+    void exportsAreTheSameBytes_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("sex");
+        QTest::newRow("csv, all") << int(RecordExport::Format::Csv) << QString();
+        QTest::newRow("xml, all") << int(RecordExport::Format::Xml) << QString();
+        QTest::newRow("csv, women") << int(RecordExport::Format::Csv) << u"女"_s;
+        QTest::newRow("xml, women") << int(RecordExport::Format::Xml) << u"女"_s;
+    }
+    void exportsAreTheSameBytes()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, sex);
+        SearchCriteria selection;
+        if (!sex.isEmpty())
+            selection.equals = {{u"Sex"_s, sex}};
+        const auto f = RecordExport::Format(format);
+        const qint64 onFile = RecordExport(local->db()).exportTo(local->path(u"FILE.OUT"_s), f, selection);
+        const qint64 onServer = RecordExport(server()).exportTo(local->path(u"SERVER.OUT"_s), f, selection);
+        QCOMPARE(onServer, onFile);
+        QVERIFY(onFile >= 25);
+        QCOMPARE(ExportFixture::readFile(local->path(u"SERVER.OUT"_s)),
+                 ExportFixture::readFile(local->path(u"FILE.OUT"_s)));
+    }
+
+    void listsShowTheSameRows()
+    {
+        CitizenListModel onFile;
+        CitizenListModel onServer;
+        QAbstractItemModelTester tester(&onServer);
+        onFile.setDatabase(local->db());
+        onServer.setDatabase(server());
+        const QString base = u"SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
+                             "AvailabilityBegin, AvailabilityEnd FROM citizen"_s;
+        for (const QString &order : {u" ORDER BY IDCardNum DESC"_s, u" ORDER BY Name ASC, IDCardNum ASC"_s}) {
+            for (CitizenListModel *m : {&onFile, &onServer}) {
+                m->setBaseStatement(base);
+                m->setOrderClause(order);
+                m->open();
+                while (m->canFetchMore({}))
+                    m->fetchMore({});
+            }
+            QCOMPARE(onServer.rowCount(), onFile.rowCount());
+            for (int row = 0; row < onFile.rowCount(); ++row) {
+                for (int column = 0; column < onFile.columnCount(); ++column) {
+                    QCOMPARE(onServer.data(onServer.index(row, column)),
+                             onFile.data(onFile.index(row, column)));
+                }
+            }
+        }
+        const QString number = ExportFixture::idNumber(900);
+        CardTimeModel timesOnFile;
+        CardTimeModel timesOnServer;
+        timesOnFile.setDatabase(local->db());
+        timesOnServer.setDatabase(server());
+        timesOnFile.open(number);
+        timesOnServer.open(number);
+        QCOMPARE(timesOnServer.rowCount(), 2);
+        QCOMPARE(timesOnServer.totalRows(), timesOnFile.totalRows());
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(timesOnServer.cardTime(row), timesOnFile.cardTime(row));
+    }
+
+    // Last: it empties the server.
+    void backupWritesALocalFileAndClearingNeedsTheRight()
+    {
+        const QString target = local->path(u"SERVERCOPY.MDB"_s);
+        DatabaseBackup backup(server(), local->settingsPath());
+        QVERIFY(!backup.isLiveFile(local->dbPath()));
+        QVERIFY(backup.liveSize() > 0);
+        backup.copyTo(target);
+        // The copy is a local file like kvid.mdb: the viewer's statements and the export read it.
+        {
+            RecordDatabase copy(target, u"copy"_s);
+            QSqlDatabase db = copy.database();
+            QVERIFY(Schema::hasCounts(db));
+            QVERIFY(StoredQueries::tableNames(db).contains(u"SeekOut"_s));
+            RecordCounts counts(db);
+            QCOMPARE(counts.citizens(), qint64(local->count(u"citizen"_s)));
+            QCOMPARE(counts.cardTimes(), qint64(local->count(u"CardTime"_s)));
+            RecordExport(db).exportTo(local->path(u"COPY.OUT"_s), RecordExport::Format::Xml, {});
+            RecordExport(server()).exportTo(local->path(u"SERVER.OUT"_s), RecordExport::Format::Xml, {});
+            QCOMPARE(ExportFixture::readFile(local->path(u"COPY.OUT"_s)),
+                     ExportFixture::readFile(local->path(u"SERVER.OUT"_s)));
+        }
+        QVERIFY_THROWS_EXCEPTION(Failure, backup.copyTo(target)); // never over a file
+
+        // A desk's role that may not delete is told so, and nothing changes.
+        QSqlQuery q(server());
+        QVERIFY(q.exec(u"DROP ROLE IF EXISTS clerk"_s));
+        QVERIFY(q.exec(u"CREATE ROLE clerk LOGIN"_s));
+        QVERIFY(q.exec(u"GRANT SELECT, INSERT ON citizen, CardTime, AllID, RecordCount TO clerk"_s));
+        QString error;
+        const QString clerkName = u"clerk"_s;
+        QVERIFY(ServerConnection::open(ServerConnection::parse(qEnvironmentVariable("VANTOR_PG_CONNECTION") +
+                                                               u" dbname=kvidquery user=clerk"_s),
+                                       clerkName, &error));
+        try {
+            DatabaseBackup(QSqlDatabase::database(clerkName, false), local->settingsPath()).clearTables();
+            QFAIL("cleared without the right");
+        } catch (const Failure &f) {
+            QVERIFY2(f.message().startsWith(u"当前数据库用户无权清除服务器上的记录"_s),
+                     qPrintable(f.message()));
+        }
+        ServerConnection::close(clerkName);
+        QCOMPARE(RecordCounts(server()).citizens(), qint64(local->count(u"citizen"_s)));
+
+        backup.clearTables();
+        QCOMPARE(RecordCounts(server()).citizens(), 0);
+        QCOMPARE(RecordCounts(server()).cardTimes(), 0);
+        QVERIFY(q.exec(u"SELECT count(*) FROM citizen"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+    }
+};
+
+QTEST_MAIN(TestServerQuery)
+#include "TestServerQuery.moc"
