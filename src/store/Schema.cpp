@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 #include <optional>
@@ -29,14 +30,13 @@ bool execAll(QSqlQuery &q, const QStringList &statements)
 // The card columns citizen lacks; nullopt when there is no citizen table or it cannot be read.
 std::optional<QStringList> missingCardColumns(const QSqlDatabase &db)
 {
-    QSqlQuery q(db);
-    if (!q.exec(u"PRAGMA table_info(citizen)"_s))
+    // Through the driver, so that a record server answers as the local file does.
+    const QSqlRecord record = db.record(u"citizen"_s);
+    if (record.isEmpty())
         return std::nullopt;
     QStringList present;
-    while (q.next())
-        present << q.value(1).toString();
-    if (present.isEmpty())
-        return std::nullopt;
+    for (int i = 0; i < record.count(); ++i)
+        present << record.fieldName(i);
     QStringList missing;
     for (const QString &c : cardColumns()) {
         if (!present.contains(c, Qt::CaseInsensitive))

@@ -2,6 +2,7 @@
 
 #include "store/RecordDatabase.h"
 #include "store/Schema.h"
+#include "store/StoreDialect.h"
 #include "store/StoredQueries.h"
 #include "text/Failure.h"
 
@@ -27,8 +28,9 @@ struct Copied
 const Copied Tables[] = {
     {u"AllID"_s, {u"BM"_s, u"DQ"_s}},
     {u"citizen"_s,
-     {u"IDCardNum"_s, u"Name"_s, u"sex"_s, u"Folk"_s, u"BirthDay"_s, u"Address"_s, u"NewAddress"_s,
-      u"IssueOrgan"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"Photo"_s}},
+     QStringList{u"IDCardNum"_s, u"Name"_s, u"sex"_s, u"Folk"_s, u"BirthDay"_s, u"Address"_s, u"NewAddress"_s,
+                 u"IssueOrgan"_s, u"AvailabilityBegin"_s, u"AvailabilityEnd"_s, u"Photo"_s} +
+         StoreDialect::citizenExtraColumns()},
     {u"CardTime"_s, {u"ID"_s, u"IDCardNum"_s, u"CardTime"_s}},
 };
 

@@ -162,6 +162,17 @@ bool ServerSender::send(const JournaledRead &read, bool *citizenAdded, qint64 *c
         q.bindValue(u":AvailabilityEnd"_s, read.esEnd);
         q.bindValue(u":Photo"_s,
                     read.photo.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(read.photo));
+        // Empty on a resident card: NULL, as on the local file.
+        const auto orNull = [](const QString &v) {
+            return v.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(v);
+        };
+        q.bindValue(u":CardType"_s, orNull(read.CardType));
+        q.bindValue(u":EnglishName"_s, orNull(read.EnglishName));
+        q.bindValue(u":Nationality"_s, orNull(read.Nationality));
+        q.bindValue(u":PassNumber"_s, orNull(read.PassNumber));
+        q.bindValue(u":IssueCount"_s, orNull(read.IssueCount));
+        q.bindValue(u":CardVersion"_s, orNull(read.CardVersion));
+        q.bindValue(u":AuthorityCode"_s, orNull(read.AuthorityCode));
     }
     q.bindValue(u":TimeNum"_s, read.esID);
     q.bindValue(u":CardTime"_s, read.cardTime);

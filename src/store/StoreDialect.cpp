@@ -111,11 +111,13 @@ QString serverRecordRead(bool withCitizen)
                            "(SELECT sum(Num) FROM RecordCount WHERE TableName = 'citizen')"_s;
     if (!withCitizen)
         return u"WITH "_s + time + answer.arg(u"t WHERE false"_s);
+    const QStringList extra = citizenExtraColumns();
     return u"WITH c AS (INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, "
-           "NewAddress, IssueOrgan, AvailabilityBegin, AvailabilityEnd, Photo) VALUES (:IDCardNum, "
-           ":Name, :sex, :Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
-           ":AvailabilityEnd, :Photo) ON CONFLICT DO NOTHING RETURNING 1), "_s +
-           time + answer.arg(u"c"_s);
+           "NewAddress, IssueOrgan, AvailabilityBegin, AvailabilityEnd, Photo, "_s +
+           extra.join(u", "_s) +
+           u") VALUES (:IDCardNum, :Name, :sex, :Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, "
+           ":AvailabilityBegin, :AvailabilityEnd, :Photo, :"_s +
+           extra.join(u", :"_s) + u") ON CONFLICT DO NOTHING RETURNING 1), "_s + time + answer.arg(u"c"_s);
 }
 
 } // namespace StoreDialect

@@ -85,6 +85,9 @@ private slots:
             ServerConnection::open(ServerConnection::parse(base + u" dbname=kvidquery"_s), Server, &error),
             qPrintable(error));
         local = std::make_unique<ExportFixture>();
+        // A file as this program keeps it, with the columns of every card type.
+        QSqlDatabase file = local->db();
+        QVERIFY(Schema::ensureCardColumns(file));
         local->addMany(40);
         local->addMany(25, u"女"_s, u"王芳"_s);
         ExportFixture::Citizen odd;

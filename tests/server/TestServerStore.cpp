@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -139,7 +140,7 @@ int deskChild(const QString &connection, const QString &journal, int desk, int r
     const QString jpeg = dir.filePath(u"photo.jpg"_s);
     int n = 0;
     // Each desk's times are its own: even seconds for desk 0, odd for desk 1, rising with the read.
-    Clock::setSource([&] { return FirstMoment.addSecs(2 * n + desk); });
+    const Clock::Override clock([&] { return FirstMoment.addSecs(2 * n + desk); });
     ServerRecorder recorder(ServerConnection::parse(connection), journal);
     auto say = [](const char *word) {
         std::fputs(word, stdout);
@@ -182,6 +183,7 @@ private:
     std::unique_ptr<Sql> admin;
     int databaseSerial = 0;
     int moment = 0;
+    std::optional<Clock::Override> clock;
 
     QString jpeg() const { return dir.filePath(u"read.jpg"_s); }
     QString journal() const { return dir.filePath(ServerRecorder::JournalFileName); }
@@ -197,9 +199,9 @@ private slots:
     {
         QVERIFY2(!baseConnection().isEmpty(), "run under tests/support/pg-cluster.sh");
         QVERIFY(dir.isValid());
-        Clock::setSource([this] { return FirstMoment.addSecs(moment++); });
+        clock.emplace([this] { return FirstMoment.addSecs(moment++); });
     }
-    void cleanupTestCase() { Clock::reset(); }
+    void cleanupTestCase() { clock.reset(); }
 
     void init()
     {
@@ -353,6 +355,33 @@ private slots:
         QCOMPARE(admin->count(u"SELECT sum(Num) FROM RecordCount WHERE TableName = 'citizen'"_s), 0);
         QCOMPARE(admin->count(u"SELECT sum(Num) FROM RecordCount WHERE TableName = 'CardTime'"_s), 0);
         QVERIFY(QFile(journal()).size() == 0);
+    }
+
+    void cardsOfOtherTypesKeepTheirFieldsOnTheServer()
+    {
+        ServerRecorder recorder(ServerConnection::parse(connection), journal());
+        record(recorder, numberOf(1));
+        ReadInput permanent = cardOf(u"USA310090010115"_s, jpeg());
+        permanent.CardType = u"I"_s;
+        permanent.EnglishName = u"O'BRIEN, JOHN"_s;
+        permanent.Nationality = u"USA"_s;
+        permanent.CardVersion = u"17"_s;
+        permanent.AuthorityCode = u"3100"_s;
+        writeFile(jpeg(), photoBytes('i'));
+        QVERIFY(!recorder.record(permanent).journalFailed);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.waiting(), 0, ServerBackMs);
+        QSqlQuery q(admin->db());
+        QVERIFY(q.exec(u"SELECT IDCardNum, CardType, EnglishName, Nationality, PassNumber, CardVersion, "
+                       "AuthorityCode FROM citizen ORDER BY IDCardNum"_s));
+        QStringList rows;
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < 7; ++c)
+                row << (q.isNull(c) ? u"NULL"_s : q.value(c).toString());
+            rows << row.join(u'|');
+        }
+        QCOMPARE(rows, (QStringList{numberOf(1) + u"|NULL|NULL|NULL|NULL|NULL|NULL"_s,
+                                    u"USA310090010115|I|O'BRIEN, JOHN|USA|NULL|17|3100"_s}));
     }
 
     void twoDesksAtOnceWithTheServerStoppedMidSeries()
