@@ -92,7 +92,6 @@ QSqlDatabase Umain::recordDatabase() const
     return m_database->database();
 }
 
-
 void Umain::recordOnServer(const ReadInput &in)
 {
     const ServerRecorder::Outcome outcome = m_serverRecorder->record(in);

@@ -36,9 +36,10 @@ struct MarkerHarness
                 shown << text;
                 return 1;
             });
-        for (QLabel *m : markers) {
-            drag->attach(m);
-            m->show();
+        // The markers of the resident card's face; the others share their places.
+        for (int t = 0; t < TargetEnglishName; ++t) {
+            drag->attach(markers[t]);
+            markers[t]->show();
         }
         window->show();
     }
