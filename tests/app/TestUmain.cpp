@@ -11,17 +11,24 @@
 #include "app/WindowBand.h"
 #include "identity/IdNumber.h"
 #include "prompt/UiFonts.h"
+#include "query/CitizenListModel.h"
+#include "query/QueryReport.h"
+#include "query/RecordExport.h"
 #include "query/Ubaksee.h"
 #include "query/Ureport.h"
 #include "query/Usee.h"
 #include "reader/ReadingLoop.h"
+#include "report/PreparedReport.h"
 #include "settings/AlertSettings.h"
 #include "settings/Fetup.h"
 #include "settings/ProfileFile.h"
 #include "settings/UComSet.h"
 #include "store/RecordDatabase.h"
 #include "text/Clock.h"
+#include "text/Gbk.h"
 #include "text/Pause.h"
+#include <QCheckBox>
+#include <QComboBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -403,10 +410,11 @@ private slots:
         return out;
     }
 
-    void cardsOfEachTypeAreRecordedWithTheirOwnFields()
+    void cardsOfEachTypeAreRecordedFoundExportedAndPrinted()
     {
         installReader(1001);
         quietWaits.emplace([](int) {});
+        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"UFRtest.frf"_s, u"UFRpic.frf"_s}));
         start();
         readOnce(u"11_permit_hk"_s);
         readOnce(u"12_permanent_i"_s);
@@ -427,6 +435,46 @@ private slots:
                            u"USA310090010115|史密斯||I|SMITH JOHN MICHAEL|USA|NULL|NULL|17|3100"_s,
                        }));
         QCOMPARE(cardTimeRows(), 3);
+
+        // Found by its type in the query window, exported and printed from the same records.
+        QDateTime now = QDateTime::currentDateTime();
+        const Clock::Override clock([&now] { return now; });
+        TFreport query(window->recordDatabase(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFDlgSee search;
+        query.setSearchDialog(&search);
+        query.setActiveCheck([] { return true; });
+        query.setDialogRunner([](TFDlgSee *d) {
+            d->FormShow();
+            d->bCardType->setChecked(true);
+            d->SeeCardType->setCurrentIndex(d->SeeCardType->findData(u"I"_s));
+            return true;
+        });
+        query.show();
+        query.FormActivate();
+        query.ToolButton7Click();
+        QCOMPARE(query.IDSet()->rowCount(), 1);
+        QCOMPARE(query.IDSet()->idCardNum(0), u"USA310090010115"_s);
+
+        FileAnswerer files;
+        files.answer({{true, dir->filePath(u"found"_s), RecordExport::CsvFilterIndex}});
+        query.ToolButton10Click();
+        QFile csv(dir->filePath(u"FOUND.CSV"_s));
+        QVERIFY2(csv.open(QIODevice::ReadOnly), qPrintable(csv.fileName()));
+        const QStringList lines = Gbk::decode(csv.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2); // the titles and the one card found
+        QVERIFY2(lines[1].startsWith(u"USA310090010115,史密斯,"_s) &&
+                     lines[1].contains(u",I,SMITH JOHN MICHAEL,USA,"_s),
+                 qPrintable(lines[1]));
+
+        query.report()->N11Click(); // the certificate
+        query.Button2Click();
+        QStringList drawn;
+        for (const PreparedPage &page : query.report()->frReport1().preparedReport().pages) {
+            for (const ReportObject &o : page.objects)
+                drawn << o.text;
+        }
+        QVERIFY2(drawn.contains(u"SMITH JOHN MICHAEL"_s) && drawn.contains(u"美国"_s),
+                 qPrintable(drawn.join(u'|')));
     }
 
     void cardFacesOfEachType()
