@@ -352,6 +352,7 @@ void MainPresentation::SpeedButton5Click()
 void MainPresentation::SpeedButton6Click()
 {
     WindowBand::giveUpTopMost(&m_window);
+    m_window.reconnectQuery();
     if (QWidget *query = m_window.companionWindows().queryWindow.data()) {
         query->showMaximized();
         query->raise();

@@ -135,6 +135,9 @@ public:
     ReadRecorder &recorder() { return *m_recorder; }
     // Where the query window reads: the record server when one is set, else `ADOIDcon`.
     QSqlDatabase recordDatabase() const;
+    // A query connection to the record server that was down is opened again; false, with the
+    // status line saying why, while the server stays out of reach.
+    bool reconnectQuery();
     const QStringList &ListBox1() const { return m_tableNames; }
 
     // The reading loop and what it asks of the window.

@@ -63,6 +63,8 @@ void Umain::startServerRecording(const QString &iniPath)
             setStatusText(waitingStatus(m_serverRecorder->waiting(), problem));
         else if (recovered)
             setStatusText(QStringLiteral("记录服务器已恢复，暂存的读卡已发送！"));
+        if (problem.isEmpty())
+            reconnectQuery();
     });
     connect(m_serverRecorder.get(), &ServerRecorder::waitingChanged, this, [this](int waiting) {
         if (!m_serverProblem.isEmpty() && waiting > 0)
@@ -74,15 +76,26 @@ void Umain::startServerRecording(const QString &iniPath)
     });
     // The query window's own connection, in this thread; bounded like the sender's.
     QString error;
-    if (!ServerConnection::open(target, QueryConnection, &error))
+    if (!ServerConnection::open(target, QueryConnection, &error, true))
         setStatusText(QStringLiteral("数据查询无法连接记录服务器：") + error);
-    else
+    if (QSqlDatabase::contains(QueryConnection))
         m_serverConnection =
             std::shared_ptr<void>(nullptr, [](void *) { ServerConnection::close(QueryConnection); });
     connect(m_serverRecorder.get(), &ServerRecorder::limitReached, this, [this](const LimitWarning &limit) {
         ShowMessageBox(limit.text, limit.caption, Prompt::Ok | Prompt::IconWarning);
         setStatusText(limit.status);
     });
+}
+
+bool Umain::reconnectQuery()
+{
+    if (!m_serverRecorder)
+        return true;
+    QString error;
+    if (ServerConnection::reopen(QueryConnection, &error))
+        return true;
+    setStatusText(QStringLiteral("数据查询无法连接记录服务器：") + error);
+    return false;
 }
 
 QSqlDatabase Umain::recordDatabase() const

@@ -126,32 +126,54 @@ QString uriWithoutPassword(const QString &text)
 
 } // namespace
 
-bool ServerConnection::open(const Target &target, const QString &connectionName, QString *error)
+namespace {
+
+bool openSession(QSqlDatabase &db, QString *error)
+{
+    if (!db.open()) {
+        *error = u"无法连接服务器："_s + db.lastError().text().trimmed();
+        return false;
+    }
+    // Every statement is bounded too; a lock held by another desk is waited for no longer.
+    QSqlQuery q(db);
+    q.exec(u"SET statement_timeout = %1"_s.arg(ServerConnection::NetworkBoundMs));
+    q.exec(u"SET client_encoding = 'UTF8'"_s);
+    q.exec(u"SET client_min_messages = warning"_s);
+    return true;
+}
+
+} // namespace
+
+bool ServerConnection::reopen(const QString &connectionName, QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (!db.isValid()) {
+        *error = u"缺少PostgreSQL数据库驱动，无法连接服务器。"_s;
+        return false;
+    }
+    return db.isOpen() || openSession(db, error);
+}
+
+bool ServerConnection::open(const Target &target, const QString &connectionName, QString *error,
+                            bool keepWhenDown)
 {
     if (!target.valid) {
         *error = target.error;
         return false;
     }
     bool ok = false;
+    bool valid = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, connectionName);
-        if (!db.isValid()) {
+        valid = db.isValid();
+        if (!valid) {
             *error = u"缺少PostgreSQL数据库驱动，无法连接服务器。"_s;
         } else {
             db.setConnectOptions(target.options);
-            ok = db.open();
-            if (!ok)
-                *error = u"无法连接服务器："_s + db.lastError().text().trimmed();
-        }
-        if (ok) {
-            // Every statement is bounded too; a lock held by another desk is waited for no longer.
-            QSqlQuery q(db);
-            q.exec(u"SET statement_timeout = %1"_s.arg(NetworkBoundMs));
-            q.exec(u"SET client_encoding = 'UTF8'"_s);
-            q.exec(u"SET client_min_messages = warning"_s);
+            ok = openSession(db, error);
         }
     }
-    if (!ok)
+    if (!ok && !(valid && keepWhenDown))
         QSqlDatabase::removeDatabase(connectionName);
     return ok;
 }

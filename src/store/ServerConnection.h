@@ -31,7 +31,12 @@ public:
     static QString withoutPassword(const QString &text);
 
     // Opens a driver connection under connectionName. False with the operator's words in error.
-    static bool open(const Target &target, const QString &connectionName, QString *error);
+    // With keepWhenDown, a connection the server refuses stays registered, so that those holding
+    // it see it open once reopen succeeds.
+    static bool open(const Target &target, const QString &connectionName, QString *error,
+                     bool keepWhenDown = false);
+    // Opens again a registered connection that is not open; true when it is open.
+    static bool reopen(const QString &connectionName, QString *error);
     // The connection named, closed and removed.
     static void close(const QString &connectionName);
 

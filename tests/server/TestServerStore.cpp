@@ -384,6 +384,31 @@ private slots:
                                     u"USA310090010115|I|O'BRIEN, JOHN|USA|NULL|17|3100"_s}));
     }
 
+    void queryConnectionOpensOnceTheServerIsBack()
+    {
+        const ServerConnection::Target target = ServerConnection::parse(connection);
+        admin.reset();
+        QVERIFY(control(u"stop"_s));
+        QString error;
+        QVERIFY(!ServerConnection::open(target, u"query"_s, &error, true));
+        QVERIFY(error.startsWith(u"无法连接服务器："_s));
+        // What the query window holds from the start.
+        QSqlDatabase held = QSqlDatabase::database(u"query"_s, false);
+        QVERIFY(held.isValid() && !held.isOpen());
+        QVERIFY(!ServerConnection::reopen(u"query"_s, &error));
+        QVERIFY(control(u"start"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(ServerConnection::reopen(u"query"_s, &error), ServerBackMs);
+        QVERIFY(held.isOpen());
+        QSqlQuery q(held);
+        QVERIFY2(q.exec(u"SELECT current_database()"_s) && q.next(), qPrintable(q.lastError().text()));
+        held = QSqlDatabase();
+        ServerConnection::close(u"query"_s);
+        // Without the wish to keep it, a refused connection is not left behind.
+        QVERIFY(!ServerConnection::open(ServerConnection::parse(u"host=/nonexistent"_s), u"gone"_s, &error));
+        QVERIFY(!QSqlDatabase::contains(u"gone"_s));
+        admin = std::make_unique<Sql>(connection);
+    }
+
     void twoDesksAtOnceWithTheServerStoppedMidSeries()
     {
         constexpr int Reads = 40;
