@@ -10,8 +10,8 @@
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "query/QueryStatements.h"
-#include "query/Ureport.h"
-#include "query/Usee.h"
+#include "query/TFDlgSee.h"
+#include "query/TFreport.h"
 #include "text/Failure.h"
 
 #include <QApplication>

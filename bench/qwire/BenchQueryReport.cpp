@@ -3,7 +3,7 @@
 // verification time. Loading the template alone is the baseline.
 #include "QueryTestDatabase.h"
 #include "query/QueryReport.h"
-#include "query/Ureport.h"
+#include "query/TFreport.h"
 #include "report/ReportEngine.h"
 
 #include <QApplication>

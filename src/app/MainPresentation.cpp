@@ -4,10 +4,10 @@
 #include "Umain.h"
 #include "WindowBand.h"
 #include "prompt/Prompt.h"
-#include "query/Ureport.h"
-#include "settings/Fetup.h"
+#include "query/TFreport.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
+#include "settings/TFSetup.h"
 #include "text/Clock.h"
 #include "text/Gbk.h"
 

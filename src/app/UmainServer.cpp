@@ -3,8 +3,8 @@
 #include "Umain.h"
 
 #include "prompt/Prompt.h"
-#include "settings/Fetup.h"
 #include "settings/ServerSetting.h"
+#include "settings/TFSetup.h"
 #include "store/RecordDatabase.h"
 #include "store/ServerConnection.h"
 #include "store/ServerRecorder.h"

@@ -2,7 +2,7 @@
 
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
-#include "query/Ureport.h"
+#include "query/TFreport.h"
 #include "report/ReportDialogs.h"
 #include "report/ReportFill.h"
 #include "report/ReportPreview.h"

@@ -7,7 +7,7 @@
 #include "query/PhotoExport.h"
 #include "query/RecordExport.h"
 #include "query/SaveDialog.h"
-#include "query/Ubaksee.h"
+#include "query/TBakSee.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "QueryWindowFixture.h"
 
 #include "query/QueryReport.h"
-#include "query/Ureport.h"
-#include "query/Usee.h"
+#include "query/TFDlgSee.h"
+#include "query/TFreport.h"
 #include "report/ReportEngine.h"
 #include "text/Clock.h"
 

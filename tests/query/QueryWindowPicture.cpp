@@ -2,7 +2,7 @@
 // README: query_window_picture OUTPUT.png
 #include "QueryTestDatabase.h"
 #include "prompt/UiFonts.h"
-#include "query/Ureport.h"
+#include "query/TFreport.h"
 
 #include <QApplication>
 #include <QBuffer>

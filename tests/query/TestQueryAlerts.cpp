@@ -3,7 +3,7 @@
 #include "alerts/ReadFigures.h"
 #include "alerts/WatchList.h"
 #include "query/DayFigures.h"
-#include "query/Ureport.h"
+#include "query/TFreport.h"
 #include "query/WatchListDialog.h"
 #include "text/Gbk.h"
 

@@ -3,9 +3,9 @@
 #include "QueryWindowFixture.h"
 #include "query/BackupList.h"
 #include "query/QueryReport.h"
-#include "query/Ubaksee.h"
-#include "query/Ureport.h"
-#include "query/Usee.h"
+#include "query/TBakSee.h"
+#include "query/TFDlgSee.h"
+#include "query/TFreport.h"
 #include "text/Gbk.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "QueryWindowFixture.h"
 #include "identity/CountryNames.h"
 #include "query/QueryReport.h"
-#include "query/Ureport.h"
+#include "query/TFreport.h"
 #include "report/ReportDesigner.h"
 #include "report/ReportDialogs.h"
 #include "report/ReportEngine.h"

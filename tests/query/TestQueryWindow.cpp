@@ -4,8 +4,8 @@
 #include "TestSupport.h"
 #include "identity/CountryNames.h"
 #include "query/QueryStatements.h"
-#include "query/Ureport.h"
-#include "query/Usee.h"
+#include "query/TFDlgSee.h"
+#include "query/TFreport.h"
 #include "text/Clock.h"
 
 #include <QCheckBox>

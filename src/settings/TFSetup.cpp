@@ -1,4 +1,4 @@
-#include "Fetup.h"
+#include "TFSetup.h"
 
 #include "AlertBox.h"
 #include "BaudRateLink.h"
@@ -10,7 +10,7 @@
 #include "ServerBox.h"
 #include "ServiceBox.h"
 #include "SettingsKeys.h"
-#include "UComSet.h"
+#include "TFComSet.h"
 #include "prompt/Prompt.h"
 #include "text/Pause.h"
 

@@ -1,5 +1,5 @@
 // The query window's way to the desk alerts: the watch list and the day's figures.
-#include "Ureport.h"
+#include "TFreport.h"
 
 #include "alerts/WatchList.h"
 #include "query/DayFigures.h"

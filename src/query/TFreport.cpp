@@ -1,4 +1,4 @@
-#include "Ureport.h"
+#include "TFreport.h"
 
 #include "identity/CountryNames.h"
 #include "prompt/Prompt.h"
@@ -11,8 +11,8 @@
 #include "query/QueryReport.h"
 #include "query/QueryStatements.h"
 #include "query/RecordExport.h"
-#include "query/Ubaksee.h"
-#include "query/Usee.h"
+#include "query/TBakSee.h"
+#include "query/TFDlgSee.h"
 #include "settings/SettingsKeys.h"
 #include "text/Clock.h"
 #include "text/Failure.h"

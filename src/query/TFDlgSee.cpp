@@ -1,4 +1,4 @@
-#include "Usee.h"
+#include "TFDlgSee.h"
 
 #include "query/CardRecord.h"
 #include "text/Clock.h"

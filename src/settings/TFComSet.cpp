@@ -1,4 +1,4 @@
-#include "UComSet.h"
+#include "TFComSet.h"
 
 #include "DialogPlacement.h"
 

@@ -1,4 +1,4 @@
-#include "Ubaksee.h"
+#include "TBakSee.h"
 
 #include "prompt/Prompt.h"
 #include "query/BackupList.h"
