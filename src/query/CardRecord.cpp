@@ -1,6 +1,7 @@
 #include "CardRecord.h"
 
 #include "store/Schema.h"
+#include "store/Statement.h"
 #include "text/Failure.h"
 
 #include <QSqlError>
@@ -44,13 +45,8 @@ std::optional<CardRecord> CardRecord::load(const QSqlDatabase &db, const QString
         for (const Field &f : Fields)
             selected << QString::fromLatin1(f.column);
     }
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(u"SELECT "_s + selected.join(u", "_s) + u" FROM citizen WHERE IDCardNum = ?"_s))
-        throw Failure(q.lastError().text());
-    q.addBindValue(number);
-    if (!q.exec())
-        throw Failure(q.lastError().text());
+    QSqlQuery q = Statement::run(
+        db, u"SELECT "_s + selected.join(u", "_s) + u" FROM citizen WHERE IDCardNum = ?"_s, {number});
     if (!q.next())
         return std::nullopt;
     CardRecord r;

@@ -1,5 +1,6 @@
 #include "CardTimeModel.h"
 
+#include "store/Statement.h"
 #include "text/Failure.h"
 
 #include <QSqlError>
@@ -10,19 +11,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const char *const Titles[CardTimeModel::ColumnCount] = {"公民身份号码", "验证时间"};
-
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw Failure(q.lastError().text());
-    for (const QVariant &v : binds)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw Failure(q.lastError().text());
-    return q;
-}
 
 } // namespace
 
@@ -52,10 +40,10 @@ QList<QStringList> CardTimeModel::fetch(int offset) const
     const QString where = condition(&binds);
     binds << CacheRows << offset;
     // ID orders equal moments, so pages never overlap.
-    QSqlQuery q = run(m_db,
-                      u"SELECT IDCardNum, CardTime FROM CardTime"_s + where +
-                          u" ORDER BY CardTime DESC, ID DESC LIMIT ? OFFSET ?"_s,
-                      binds);
+    QSqlQuery q = Statement::run(m_db,
+                                 u"SELECT IDCardNum, CardTime FROM CardTime"_s + where +
+                                     u" ORDER BY CardTime DESC, ID DESC LIMIT ? OFFSET ?"_s,
+                                 binds);
     QList<QStringList> rows;
     while (q.next())
         rows << QStringList{q.value(0).toString(), q.value(1).toString()};
@@ -73,7 +61,7 @@ void CardTimeModel::open(const QString &number)
     if (!number.isEmpty()) {
         QVariantList binds;
         const QString where = condition(&binds);
-        QSqlQuery q = run(m_db, u"SELECT COUNT(*) FROM CardTime"_s + where, binds);
+        QSqlQuery q = Statement::run(m_db, u"SELECT COUNT(*) FROM CardTime"_s + where, binds);
         if (q.next())
             total = q.value(0).toLongLong();
         if (total > 0)

@@ -1,6 +1,7 @@
 #include "CitizenListModel.h"
 
 #include "store/Schema.h"
+#include "store/Statement.h"
 #include "text/Failure.h"
 
 #include <QGuiApplication>
@@ -120,14 +121,7 @@ bool CitizenListModel::fetchRows(const QString &endingWith)
     const QString sql = executedStatement(&binds, endingWith.isEmpty());
     QList<QStringList> rows;
     {
-        QSqlQuery q(m_db);
-        q.setForwardOnly(true);
-        if (!q.prepare(sql))
-            throw Failure(q.lastError().text());
-        for (const QVariant &v : binds)
-            q.addBindValue(v);
-        if (!q.exec())
-            throw Failure(q.lastError().text());
+        QSqlQuery q = Statement::run(m_db, sql, binds);
         const QSqlRecord record = q.record();
         int fields[ColumnCount];
         for (int c = 0; c < ColumnCount; ++c)

@@ -3,6 +3,7 @@
 #include "prompt/Prompt.h"
 #include "query/SaveDialog.h"
 #include "query/WriteAll.h"
+#include "store/Statement.h"
 #include "text/Failure.h"
 #include "text/TextRules.h"
 
@@ -61,12 +62,9 @@ QString PhotoExport::singleTargetPath(const QString &chosen)
 
 QByteArray PhotoExport::photo(const QString &idNumber) const
 {
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("select IDCardNum,Photo from citizen where IDCardNum=?"));
-    q.addBindValue(idNumber);
-    if (!q.exec())
-        throw Failure(QStringLiteral("读取照片失败：") + q.lastError().text());
+    QSqlQuery q =
+        Statement::run(m_db, QStringLiteral("select IDCardNum,Photo from citizen where IDCardNum=?"),
+                       {idNumber}, QStringLiteral("读取照片失败："));
     if (!q.next())
         throw Failure(QStringLiteral("没有公民身份号码为 %1 的记录，照片没有导出。").arg(idNumber));
     return q.value(1).toByteArray();

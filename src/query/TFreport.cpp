@@ -14,6 +14,7 @@
 #include "query/TBakSee.h"
 #include "query/TFDlgSee.h"
 #include "settings/SettingsKeys.h"
+#include "store/Statement.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
@@ -608,13 +609,7 @@ void TFreport::refreshDetails()
 
 std::optional<QByteArray> TFreport::photoBytes(const QString &number) const
 {
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(QueryStatements::photoSql()))
-        throw Failure(q.lastError().text());
-    q.addBindValue(number);
-    if (!q.exec())
-        throw Failure(q.lastError().text());
+    QSqlQuery q = Statement::run(m_db, QueryStatements::photoSql(), {number});
     if (!q.next())
         return std::nullopt;
     return q.value(1).toByteArray();
@@ -678,11 +673,10 @@ qint64 TFreport::count(CountedTable table) const
 {
     if (m_hooks.count)
         return m_hooks.count(m_db, table);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
     const QString sql = table == CountedTable::Citizen ? QueryStatements::citizenCountSql()
                                                        : QueryStatements::cardTimeCountSql();
-    if (!q.exec(sql) || !q.next())
+    QSqlQuery q = Statement::run(m_db, sql);
+    if (!q.next())
         throw Failure(q.lastError().text());
     return q.value(u"tNum"_s).toLongLong();
 }

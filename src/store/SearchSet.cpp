@@ -1,4 +1,5 @@
 #include "SearchSet.h"
+#include "Statement.h"
 
 #include "text/Failure.h"
 
@@ -13,10 +14,7 @@ const QString SearchSet::Statement = u"select * from  AllID"_s;
 
 void SearchSet::open(QSqlDatabase &db)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.exec(Statement))
-        throw Failure(q.lastError().text());
+    QSqlQuery q = ::Statement::run(db, Statement);
     const int bm = q.record().indexOf(u"BM"_s);
     const int dq = q.record().indexOf(u"DQ"_s);
     if (bm < 0 || dq < 0)

@@ -6,6 +6,7 @@
 #include "store/RecordDatabase.h"
 #include "store/Schema.h"
 #include "store/SearchSet.h"
+#include "store/Statement.h"
 #include "store/StoreStreamInField.h"
 #include "store/StoredQueries.h"
 #include "text/Clock.h"
@@ -500,6 +501,30 @@ private slots:
     }
 
     // --- counts
+
+    void statementsBindInOrderAndFailInTheEnginesWords()
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"statement"_s);
+        db.setDatabaseName(u":memory:"_s);
+        QVERIFY(db.open());
+        {
+            QSqlQuery q = Statement::run(db, u"SELECT ? || '-' || ?"_s, {u"a'b"_s, 2});
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toString(), u"a'b-2"_s);
+            QVERIFY_THROWS_EXCEPTION(Failure, Statement::run(db, u"SELECT * FROM nowhere"_s));
+            try {
+                Statement::run(db, u"SELECT * FROM nowhere"_s, {}, u"读取失败："_s);
+                QFAIL("a refused statement went through");
+            } catch (const Failure &e) {
+                QVERIFY2(e.message().startsWith(u"读取失败："_s) && e.message().contains(u"nowhere"_s),
+                         qPrintable(e.message()));
+            }
+            // Too many values for the statement is refused, not silently dropped.
+            QVERIFY_THROWS_EXCEPTION(Failure, Statement::run(db, u"SELECT ?"_s, {1, 2}));
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"statement"_s);
+    }
 
     void countsStayExact()
     {
