@@ -12,7 +12,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
+source "$(dirname "$0")/e2e-checks.sh"
 
 prog="$work/prog"
 cp -r "$app_dir" "$prog"

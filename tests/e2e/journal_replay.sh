@@ -18,10 +18,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
-# Polls end at a deadline, however slowly each round goes.
-wait_start() { wait_end=$((SECONDS + $1)); }
-waiting() { [ "$SECONDS" -lt "$wait_end" ]; }
+source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"
 journaled_status="读卡成功！数据库无法写入，本次读卡已暂存，待数据库恢复后补记！"

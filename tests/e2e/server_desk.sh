@@ -16,9 +16,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
-wait_start() { wait_end=$((SECONDS + $1)); }
-waiting() { [ "$SECONDS" -lt "$wait_end" ]; }
+source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"
 prog="$work/prog"

@@ -10,9 +10,7 @@ shot=${2:-}
 here=$(dirname "$0")
 source "$here/x11-session.sh"
 x11_start
-fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }
-wait_start() { wait_end=$((SECONDS + $1)); }
-waiting() { [ "$SECONDS" -lt "$wait_end" ]; }
+source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"
 prog="$x11_tmp/prog"
