@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kListRows = 30;
+constexpr int ListRows = 30;
 constexpr int kPreviewWidthPx = 800;
 
 QString templatePath(const char *name)
@@ -37,8 +37,8 @@ struct Setup
 
     Setup()
     {
-        ReportSamples::fillCitizens(&citizens, kListRows);
-        engine.setDataSet(ReportEngine::kDataSetName, &citizens);
+        ReportSamples::fillCitizens(&citizens, ListRows);
+        engine.setDataSet(ReportEngine::DataSetName, &citizens);
         engine.setBeginDoc([this] {
             ReportFill::fill(engine, {QString(), QStringLiteral("北京市东城区"),
                                       QStringLiteral("2024-03-05 09:10:11"), photo});

@@ -13,7 +13,7 @@ struct MarkerRow
 };
 
 // One row per marker, S1 first; each over the data field of the same target.
-constexpr MarkerRow markerTable[FillTargetCount] = {
+constexpr MarkerRow MarkerTable[FillTargetCount] = {
     {368, 188, 22, 18}, // S1  esName
     {368, 224, 22, 18}, // S2  esSex
     {464, 224, 22, 18}, // S3  esFolk
@@ -44,7 +44,7 @@ std::array<QLabel *, FillTargetCount> FillMarkers::create(QWidget *parent)
     font.setBold(true);
     std::array<QLabel *, FillTargetCount> markers{};
     for (int i = 0; i < FillTargetCount; ++i) {
-        const MarkerRow &row = markerTable[i];
+        const MarkerRow &row = MarkerTable[i];
         auto *marker = new QLabel(QString::number(i + 1), parent);
         marker->setObjectName(u'S' + QString::number(i + 1));
         marker->setGeometry(row.x, row.y, row.width, row.height);

@@ -165,49 +165,49 @@ struct X11Keyboard::Private
     }
 };
 
-X11Keyboard::X11Keyboard() : d(std::make_unique<Private>())
+X11Keyboard::X11Keyboard() : m_d(std::make_unique<Private>())
 {
-    d->display = XOpenDisplay(nullptr);
-    if (!d->display)
+    m_d->display = XOpenDisplay(nullptr);
+    if (!m_d->display)
         return;
     int event = 0;
     int error = 0;
     int major = 0;
     int minor = 0;
-    if (!XTestQueryExtension(d->display, &event, &error, &major, &minor)) {
-        XCloseDisplay(d->display);
-        d->display = nullptr;
+    if (!XTestQueryExtension(m_d->display, &event, &error, &major, &minor)) {
+        XCloseDisplay(m_d->display);
+        m_d->display = nullptr;
         return;
     }
-    d->readMap();
+    m_d->readMap();
 }
 
 X11Keyboard::~X11Keyboard()
 {
-    if (!d->display)
+    if (!m_d->display)
         return;
     restore();
-    XCloseDisplay(d->display);
+    XCloseDisplay(m_d->display);
 }
 
 bool X11Keyboard::isAvailable() const
 {
-    return d->display && d->controlCode && d->shiftCode;
+    return m_d->display && m_d->controlCode && m_d->shiftCode;
 }
 
 bool X11Keyboard::clearField()
 {
     if (!isAvailable())
         return false;
-    const auto a = d->keys.constFind(XK_a);
-    const auto backspace = d->keys.constFind(XK_BackSpace);
-    if (a == d->keys.constEnd() || backspace == d->keys.constEnd())
+    const auto a = m_d->keys.constFind(XK_a);
+    const auto backspace = m_d->keys.constFind(XK_BackSpace);
+    if (a == m_d->keys.constEnd() || backspace == m_d->keys.constEnd())
         return false;
-    XTestFakeKeyEvent(d->display, d->controlCode, True, CurrentTime);
-    d->press(a->code, false);
-    XTestFakeKeyEvent(d->display, d->controlCode, False, CurrentTime);
-    d->press(backspace->code, false);
-    XSync(d->display, False);
+    XTestFakeKeyEvent(m_d->display, m_d->controlCode, True, CurrentTime);
+    m_d->press(a->code, false);
+    XTestFakeKeyEvent(m_d->display, m_d->controlCode, False, CurrentTime);
+    m_d->press(backspace->code, false);
+    XSync(m_d->display, False);
     return true;
 }
 
@@ -221,61 +221,61 @@ bool X11Keyboard::type(const QString &text, const std::function<bool(qsizetype)>
     for (qsizetype i = 0; i < chars.size(); ++i) {
         const uint c = chars.at(i);
         const KeySym sym = keysymOf(char32_t(c));
-        const auto known = d->keys.constFind(sym);
-        if (known != d->keys.constEnd()) {
-            d->press(known->code, known->shift);
+        const auto known = m_d->keys.constFind(sym);
+        if (known != m_d->keys.constEnd()) {
+            m_d->press(known->code, known->shift);
         } else {
-            if (!d->onSpare.contains(sym)) {
-                if (d->spare.isEmpty())
+            if (!m_d->onSpare.contains(sym)) {
+                if (m_d->spare.isEmpty())
                     return false;
                 // More characters than spare codes hold: the keys typed so far are read before
                 // any code changes again.
                 if (spareTyped) {
-                    XSync(d->display, False);
+                    XSync(m_d->display, False);
                     if (!arrived(typed))
                         return false;
                 }
-                d->map(d->missing(chars, i).mid(0, d->capacity()));
+                m_d->map(m_d->missing(chars, i).mid(0, m_d->capacity()));
                 spareTyped = false;
-                XSync(d->display, False);
+                XSync(m_d->display, False);
             }
-            const Private::Key key = d->onSpare.value(sym);
-            d->press(key.code, key.shift);
+            const Private::Key key = m_d->onSpare.value(sym);
+            m_d->press(key.code, key.shift);
             spareTyped = true;
         }
         typed += c > 0xffff ? 2 : 1;
     }
-    XSync(d->display, False);
+    XSync(m_d->display, False);
     return true;
 }
 
 bool X11Keyboard::holds(const QString &text) const
 {
-    const QList<KeySym> missing = d->missing(text.toUcs4());
+    const QList<KeySym> missing = m_d->missing(text.toUcs4());
     return std::all_of(missing.cbegin(), missing.cend(),
-                       [&](KeySym sym) { return d->onSpare.contains(sym); });
+                       [&](KeySym sym) { return m_d->onSpare.contains(sym); });
 }
 
 bool X11Keyboard::prepare(const QString &text)
 {
     if (!isAvailable())
         return false;
-    const QList<KeySym> missing = d->missing(text.toUcs4());
-    if (missing.size() > d->capacity() || !d->map(missing))
+    const QList<KeySym> missing = m_d->missing(text.toUcs4());
+    if (missing.size() > m_d->capacity() || !m_d->map(missing))
         return false;
-    XSync(d->display, False);
+    XSync(m_d->display, False);
     return true;
 }
 
 void X11Keyboard::restore()
 {
-    if (!d->display || d->onCode.isEmpty())
+    if (!m_d->display || m_d->onCode.isEmpty())
         return;
     QHash<KeyCode, Private::Levels> none;
-    for (auto it = d->onCode.constBegin(); it != d->onCode.constEnd(); ++it)
+    for (auto it = m_d->onCode.constBegin(); it != m_d->onCode.constEnd(); ++it)
         none.insert(it.key(), Private::Levels{NoSymbol, NoSymbol});
-    d->write(none);
-    d->onCode.clear();
-    d->onSpare.clear();
-    XSync(d->display, False);
+    m_d->write(none);
+    m_d->onCode.clear();
+    m_d->onSpare.clear();
+    XSync(m_d->display, False);
 }

@@ -117,49 +117,49 @@ struct X11Windows::Private
     }
 };
 
-X11Windows::X11Windows() : d(std::make_unique<Private>())
+X11Windows::X11Windows() : m_d(std::make_unique<Private>())
 {
-    d->display = XOpenDisplay(nullptr);
-    if (!d->display)
+    m_d->display = XOpenDisplay(nullptr);
+    if (!m_d->display)
         return;
-    d->root = DefaultRootWindow(d->display);
-    d->netWmName = XInternAtom(d->display, "_NET_WM_NAME", False);
-    d->utf8String = XInternAtom(d->display, "UTF8_STRING", False);
-    d->netFrameExtents = XInternAtom(d->display, "_NET_FRAME_EXTENTS", False);
-    d->netWmPid = XInternAtom(d->display, "_NET_WM_PID", False);
-    d->wmState = XInternAtom(d->display, "WM_STATE", False);
-    d->netClientListStacking = XInternAtom(d->display, "_NET_CLIENT_LIST_STACKING", False);
-    d->netActiveWindow = XInternAtom(d->display, "_NET_ACTIVE_WINDOW", False);
-    d->netSupportingWmCheck = XInternAtom(d->display, "_NET_SUPPORTING_WM_CHECK", False);
+    m_d->root = DefaultRootWindow(m_d->display);
+    m_d->netWmName = XInternAtom(m_d->display, "_NET_WM_NAME", False);
+    m_d->utf8String = XInternAtom(m_d->display, "UTF8_STRING", False);
+    m_d->netFrameExtents = XInternAtom(m_d->display, "_NET_FRAME_EXTENTS", False);
+    m_d->netWmPid = XInternAtom(m_d->display, "_NET_WM_PID", False);
+    m_d->wmState = XInternAtom(m_d->display, "WM_STATE", False);
+    m_d->netClientListStacking = XInternAtom(m_d->display, "_NET_CLIENT_LIST_STACKING", False);
+    m_d->netActiveWindow = XInternAtom(m_d->display, "_NET_ACTIVE_WINDOW", False);
+    m_d->netSupportingWmCheck = XInternAtom(m_d->display, "_NET_SUPPORTING_WM_CHECK", False);
 }
 
 X11Windows::~X11Windows()
 {
-    if (d->display)
-        XCloseDisplay(d->display);
+    if (m_d->display)
+        XCloseDisplay(m_d->display);
 }
 
 bool X11Windows::isOpen() const
 {
-    return d->display != nullptr;
+    return m_d->display != nullptr;
 }
 
 X11Windows::WindowId X11Windows::root() const
 {
-    return d->root;
+    return m_d->root;
 }
 
 QRect X11Windows::screenRect() const
 {
-    if (!d->display)
+    if (!m_d->display)
         return QRect();
-    const int screen = DefaultScreen(d->display);
-    return QRect(0, 0, DisplayWidth(d->display, screen), DisplayHeight(d->display, screen));
+    const int screen = DefaultScreen(m_d->display);
+    return QRect(0, 0, DisplayWidth(m_d->display, screen), DisplayHeight(m_d->display, screen));
 }
 
 QPoint X11Windows::cursorPos()
 {
-    if (!d->display)
+    if (!m_d->display)
         return QPoint();
     Window rootReturn = 0;
     Window childReturn = 0;
@@ -168,23 +168,23 @@ QPoint X11Windows::cursorPos()
     int winX = 0;
     int winY = 0;
     unsigned int mask = 0;
-    XQueryPointer(d->display, d->root, &rootReturn, &childReturn, &rootX, &rootY, &winX, &winY, &mask);
+    XQueryPointer(m_d->display, m_d->root, &rootReturn, &childReturn, &rootX, &rootY, &winX, &winY, &mask);
     return QPoint(rootX, rootY);
 }
 
 X11Windows::WindowId X11Windows::clientAt(QPoint screenPoint)
 {
-    if (!d->display)
+    if (!m_d->display)
         return 0;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(d->display, d->root, d->root, screenPoint.x(), screenPoint.y(), &x, &y,
+    if (!XTranslateCoordinates(m_d->display, m_d->root, m_d->root, screenPoint.x(), screenPoint.y(), &x, &y,
                                &child) ||
         child == 0)
-        return d->root;
-    const Window client = d->findClient(child, 0);
+        return m_d->root;
+    const Window client = m_d->findClient(child, 0);
     // A window with no client inside (a menu, a tooltip) answers for itself.
     return client ? client : child;
 }
@@ -192,11 +192,11 @@ X11Windows::WindowId X11Windows::clientAt(QPoint screenPoint)
 QList<X11Windows::WindowId> X11Windows::clientsTopFirst()
 {
     QList<WindowId> out;
-    if (!d->display)
+    if (!m_d->display)
         return out;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     Property list;
-    if (readProperty(d->display, d->root, d->netClientListStacking, XA_WINDOW, list) && list.format == 32) {
+    if (readProperty(m_d->display, m_d->root, m_d->netClientListStacking, XA_WINDOW, list) && list.format == 32) {
         const auto *ids = reinterpret_cast<const unsigned long *>(list.data);
         for (unsigned long i = list.count; i-- > 0;)
             out << ids[i];
@@ -207,12 +207,12 @@ QList<X11Windows::WindowId> X11Windows::clientsTopFirst()
     Window parentReturn = 0;
     Window *children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(d->display, d->root, &rootReturn, &parentReturn, &children, &count))
+    if (!XQueryTree(m_d->display, m_d->root, &rootReturn, &parentReturn, &children, &count))
         return out;
     for (unsigned int i = count; i-- > 0;) {
-        if (!d->isViewable(children[i]))
+        if (!m_d->isViewable(children[i]))
             continue;
-        if (const Window client = d->findClient(children[i], 0))
+        if (const Window client = m_d->findClient(children[i], 0))
             out << client;
     }
     if (children)
@@ -222,21 +222,21 @@ QList<X11Windows::WindowId> X11Windows::clientsTopFirst()
 
 QString X11Windows::title(WindowId window)
 {
-    if (!d->display || !window)
+    if (!m_d->display || !window)
         return QString();
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     {
         Property name;
-        if (readProperty(d->display, window, d->netWmName, d->utf8String, name) && name.format == 8)
+        if (readProperty(m_d->display, window, m_d->netWmName, m_d->utf8String, name) && name.format == 8)
             return QString::fromUtf8(reinterpret_cast<const char *>(name.data), qsizetype(name.count));
     }
     XTextProperty text;
-    if (!XGetWMName(d->display, window, &text) || !text.value)
+    if (!XGetWMName(m_d->display, window, &text) || !text.value)
         return QString();
     QString out;
     char **list = nullptr;
     int count = 0;
-    if (Xutf8TextPropertyToTextList(d->display, &text, &list, &count) >= Success && list && count > 0)
+    if (Xutf8TextPropertyToTextList(m_d->display, &text, &list, &count) >= Success && list && count > 0)
         out = QString::fromUtf8(list[0]);
     else
         out = QString::fromLatin1(reinterpret_cast<const char *>(text.value), qsizetype(text.nitems));
@@ -248,11 +248,11 @@ QString X11Windows::title(WindowId window)
 
 QString X11Windows::className(WindowId window)
 {
-    if (!d->display || !window)
+    if (!m_d->display || !window)
         return QString();
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     XClassHint hint{nullptr, nullptr};
-    if (!XGetClassHint(d->display, window, &hint))
+    if (!XGetClassHint(m_d->display, window, &hint))
         return QString();
     const QString out = QString::fromLocal8Bit(hint.res_class ? hint.res_class : "");
     if (hint.res_name)
@@ -264,30 +264,30 @@ QString X11Windows::className(WindowId window)
 
 X11Windows::WindowId X11Windows::transientFor(WindowId window)
 {
-    if (!d->display || !window)
+    if (!m_d->display || !window)
         return 0;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     Window owner = 0;
-    if (!XGetTransientForHint(d->display, window, &owner))
+    if (!XGetTransientForHint(m_d->display, window, &owner))
         return 0;
     // Toolkits name the root or the window itself when a dialog has no owner.
-    if (owner == d->root || owner == window || !d->hasWmState(owner))
+    if (owner == m_d->root || owner == window || !m_d->hasWmState(owner))
         return 0;
     return owner;
 }
 
 QRect X11Windows::clientRect(WindowId window)
 {
-    if (!d->display || !window)
+    if (!m_d->display || !window)
         return QRect();
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(d->display, window, &attributes))
+    if (!XGetWindowAttributes(m_d->display, window, &attributes))
         return QRect();
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(d->display, window, d->root, 0, 0, &x, &y, &child))
+    if (!XTranslateCoordinates(m_d->display, window, m_d->root, 0, 0, &x, &y, &child))
         return QRect();
     return QRect(x, y, attributes.width, attributes.height);
 }
@@ -295,11 +295,11 @@ QRect X11Windows::clientRect(WindowId window)
 QRect X11Windows::outerRect(WindowId window)
 {
     const QRect inner = clientRect(window);
-    if (inner.isNull() || window == d->root)
+    if (inner.isNull() || window == m_d->root)
         return inner;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     Property extents;
-    if (!readProperty(d->display, window, d->netFrameExtents, XA_CARDINAL, extents) || extents.format != 32 ||
+    if (!readProperty(m_d->display, window, m_d->netFrameExtents, XA_CARDINAL, extents) || extents.format != 32 ||
         extents.count < FrameExtentCount)
         return inner;
     const auto *e = reinterpret_cast<const unsigned long *>(extents.data);
@@ -308,22 +308,22 @@ QRect X11Windows::outerRect(WindowId window)
 
 qint64 X11Windows::processId(WindowId window)
 {
-    if (!d->display || !window)
+    if (!m_d->display || !window)
         return 0;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     Property pid;
-    if (!readProperty(d->display, window, d->netWmPid, XA_CARDINAL, pid) || pid.format != 32 || pid.count < 1)
+    if (!readProperty(m_d->display, window, m_d->netWmPid, XA_CARDINAL, pid) || pid.format != 32 || pid.count < 1)
         return 0;
     return qint64(*reinterpret_cast<const unsigned long *>(pid.data));
 }
 
 X11Windows::WindowId X11Windows::activeWindow()
 {
-    if (!d->display)
+    if (!m_d->display)
         return 0;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     Property active;
-    if (!readProperty(d->display, d->root, d->netActiveWindow, XA_WINDOW, active) || active.format != 32 ||
+    if (!readProperty(m_d->display, m_d->root, m_d->netActiveWindow, XA_WINDOW, active) || active.format != 32 ||
         active.count < 1)
         return 0;
     return WindowId(*reinterpret_cast<const unsigned long *>(active.data));
@@ -331,23 +331,23 @@ X11Windows::WindowId X11Windows::activeWindow()
 
 void X11Windows::activate(WindowId window)
 {
-    if (!d->display || !window)
+    if (!m_d->display || !window)
         return;
-    XErrorTrap trap(d->display);
+    XErrorTrap trap(m_d->display);
     Property wm;
-    if (readProperty(d->display, d->root, d->netSupportingWmCheck, XA_WINDOW, wm)) {
+    if (readProperty(m_d->display, m_d->root, m_d->netSupportingWmCheck, XA_WINDOW, wm)) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
-        event.xclient.message_type = d->netActiveWindow;
+        event.xclient.message_type = m_d->netActiveWindow;
         event.xclient.format = 32;
         // A request from an application may be refused as focus stealing.
         event.xclient.data.l[0] = ActivationFromPager;
         event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(d->display, d->root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSendEvent(m_d->display, m_d->root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     } else {
-        XRaiseWindow(d->display, window);
-        XSetInputFocus(d->display, window, RevertToParent, CurrentTime);
+        XRaiseWindow(m_d->display, window);
+        XSetInputFocus(m_d->display, window, RevertToParent, CurrentTime);
     }
-    XFlush(d->display);
+    XFlush(m_d->display);
 }

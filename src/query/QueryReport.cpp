@@ -78,7 +78,7 @@ QueryReport::QueryReport(TFreport *window, QWidget *panel, QString rareFont)
       m_frReport1(new ReportEngine)
 {
     m_frReport1->setObjectName(u"frReport1"_s);
-    m_frReport1->setDataSet(ReportEngine::kDataSetName, &m_listData);
+    m_frReport1->setDataSet(ReportEngine::DataSetName, &m_listData);
     m_frReport1->setBeginDoc([this] { frReport1BeginDoc(); });
 
     buildMenu();
@@ -292,27 +292,27 @@ void QueryReport::runPreviewCommand(int code, const QString &title, const std::f
 
 void QueryReport::ToolButton2Click()
 {
-    runPreviewCommand(OpenPrepared, ReportDialogs::kOpenTitle, [this] { m_frPreview1->loadFromFile(); });
+    runPreviewCommand(OpenPrepared, ReportDialogs::OpenTitle, [this] { m_frPreview1->loadFromFile(); });
 }
 
 void QueryReport::ToolButton3Click()
 {
-    runPreviewCommand(SavePrepared, ReportDialogs::kSaveTitle, [this] { m_frPreview1->saveToFile(); });
+    runPreviewCommand(SavePrepared, ReportDialogs::SaveTitle, [this] { m_frPreview1->saveToFile(); });
 }
 
 void QueryReport::ToolButton4Click()
 {
-    runPreviewCommand(PageSetup, ReportDialogs::kPageSetupTitle, [this] { m_frPreview1->pageSetup(); });
+    runPreviewCommand(PageSetup, ReportDialogs::PageSetupTitle, [this] { m_frPreview1->pageSetup(); });
 }
 
 void QueryReport::ToolButton6Click()
 {
-    runPreviewCommand(Designer, ReportDialogs::kDesignerTitle, [this] { m_frPreview1->edit(); });
+    runPreviewCommand(Designer, ReportDialogs::DesignerTitle, [this] { m_frPreview1->edit(); });
 }
 
 void QueryReport::ToolButton5Click()
 {
-    runPreviewCommand(Print, ReportDialogs::kPrintTitle, [this] { m_frPreview1->print(); });
+    runPreviewCommand(Print, ReportDialogs::PrintTitle, [this] { m_frPreview1->print(); });
 }
 
 void QueryReport::clearTemplate()

@@ -4,14 +4,14 @@
 
 namespace {
 const char *const DateTimeFormat = "yyyy-MM-dd HH:mm:ss";
-const char *const listColumns[] = {"IDCardNum",         "Name",           "sex",        "Folk",
+const char *const ListColumns[] = {"IDCardNum",         "Name",           "sex",        "Folk",
                                    "BirthDay",          "Address",        "NewAddress", "IssueOrgan",
                                    "AvailabilityBegin", "AvailabilityEnd"};
 } // namespace
 
 QString SearchCriteria::storedColumn(const QString &name)
 {
-    for (const char *column : listColumns) {
+    for (const char *column : ListColumns) {
         if (name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(column);
     }

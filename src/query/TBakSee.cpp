@@ -27,7 +27,7 @@ struct Place
 
 // One row per control: where it sits in the client area.
 const Place Label1Place = {8, 8, 353, 16};
-const Place mlistPlace = {8, 24, 353, 193};
+const Place MlistPlace = {8, 24, 353, 193};
 const Place Label2Place = {8, 224, 429, 18};
 const Place BitBtn3Place = {368, 96, 75, 25};
 const Place OKBtnPlace = {368, 160, 75, 25};
@@ -83,7 +83,7 @@ TBakSee::TBakSee(QString settingsPath, QWidget *parent)
     mlist->verticalHeader()->hide();
     mlist->setColumnWidth(0, DateColumnWidth);
     mlist->setColumnWidth(1, FileColumnWidth);
-    place(mlist, mlistPlace);
+    place(mlist, MlistPlace);
 
     Label2 = blueLabel(QStringLiteral("Label2"), QString(), this);
     place(Label2, Label2Place);

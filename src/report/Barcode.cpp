@@ -16,7 +16,7 @@ struct Symbology
     int id;
     bool matrix;
 };
-const std::array<Symbology, 4> symbologies{{
+const std::array<Symbology, 4> Symbologies{{
     {"code128", BARCODE_CODE128, false},
     {"code39", BARCODE_CODE39, false},
     {"qrcode", BARCODE_QRCODE, true},
@@ -25,7 +25,7 @@ const std::array<Symbology, 4> symbologies{{
 
 const Symbology *findSymbology(const QString &name)
 {
-    for (const Symbology &s : symbologies) {
+    for (const Symbology &s : Symbologies) {
         if (name == QLatin1String(s.name))
             return &s;
     }

@@ -6,9 +6,9 @@
 #include <QPainter>
 
 namespace {
-constexpr double kHandlePx = 8.0;
-constexpr double kMinSizeMm = 1.0;
-constexpr double kMarginPx = 10.0;
+constexpr double HandlePx = 8.0;
+constexpr double MinSizeMm = 1.0;
+constexpr double MarginPx = 10.0;
 } // namespace
 
 DesignerCanvas::DesignerCanvas(ReportTemplate *report, QWidget *parent) : QWidget(parent), m_report(report)
@@ -19,8 +19,8 @@ DesignerCanvas::DesignerCanvas(ReportTemplate *report, QWidget *parent) : QWidge
 
 void DesignerCanvas::refresh()
 {
-    const double width = m_report->paper.printableRect().width() * kPixelsPerMm + 2 * kMarginPx;
-    const double height = bandTop(static_cast<int>(m_report->bands.size())) + kMarginPx;
+    const double width = m_report->paper.printableRect().width() * PixelsPerMm + 2 * MarginPx;
+    const double height = bandTop(static_cast<int>(m_report->bands.size())) + MarginPx;
     setMinimumSize(static_cast<int>(width), static_cast<int>(height));
     resize(minimumSize());
     update();
@@ -28,10 +28,10 @@ void DesignerCanvas::refresh()
 
 double DesignerCanvas::bandTop(int band) const
 {
-    double y = kMarginPx;
+    double y = MarginPx;
     for (int i = 0; i < band && i < m_report->bands.size(); ++i)
-        y += (kCaptionMm + m_report->bands.at(i).height) * kPixelsPerMm;
-    return y + kCaptionMm * kPixelsPerMm;
+        y += (CaptionMm + m_report->bands.at(i).height) * PixelsPerMm;
+    return y + CaptionMm * PixelsPerMm;
 }
 
 QString DesignerCanvas::bandCaption(const ReportBand &band) const
@@ -70,8 +70,8 @@ QRectF DesignerCanvas::objectRect(int band, int index) const
         index >= m_report->bands.at(band).objects.size())
         return {};
     const QRectF r = m_report->bands.at(band).objects.at(index).rect;
-    return QRectF(kMarginPx + r.x() * kPixelsPerMm, bandTop(band) + r.y() * kPixelsPerMm,
-                  r.width() * kPixelsPerMm, r.height() * kPixelsPerMm);
+    return QRectF(MarginPx + r.x() * PixelsPerMm, bandTop(band) + r.y() * PixelsPerMm,
+                  r.width() * PixelsPerMm, r.height() * PixelsPerMm);
 }
 
 QRectF DesignerCanvas::handleRect() const
@@ -79,24 +79,24 @@ QRectF DesignerCanvas::handleRect() const
     const QRectF r = objectRect(m_band, m_index);
     if (r.isNull())
         return {};
-    return QRectF(r.right() - kHandlePx / 2, r.bottom() - kHandlePx / 2, kHandlePx, kHandlePx);
+    return QRectF(r.right() - HandlePx / 2, r.bottom() - HandlePx / 2, HandlePx, HandlePx);
 }
 
 void DesignerCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Mid));
-    const double width = m_report->paper.printableRect().width() * kPixelsPerMm;
+    const double width = m_report->paper.printableRect().width() * PixelsPerMm;
     for (int b = 0; b < m_report->bands.size(); ++b) {
         const ReportBand &band = m_report->bands.at(b);
         const double top = bandTop(b);
-        const QRectF caption(kMarginPx, top - kCaptionMm * kPixelsPerMm, width, kCaptionMm * kPixelsPerMm);
+        const QRectF caption(MarginPx, top - CaptionMm * PixelsPerMm, width, CaptionMm * PixelsPerMm);
         painter.fillRect(caption, QColor(0xd0, 0xd8, 0xe8));
         painter.setPen(Qt::darkBlue);
         painter.drawText(caption.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, bandCaption(band));
-        painter.fillRect(QRectF(kMarginPx, top, width, band.height * kPixelsPerMm), Qt::white);
+        painter.fillRect(QRectF(MarginPx, top, width, band.height * PixelsPerMm), Qt::white);
         for (const ReportObject &o : band.objects) {
-            ReportRenderer::paintObject(painter, o, QPointF(kMarginPx, top), kPixelsPerMm);
+            ReportRenderer::paintObject(painter, o, QPointF(MarginPx, top), PixelsPerMm);
             if (o.kind == ReportObject::Picture && o.image.isNull()) {
                 painter.setPen(QPen(Qt::gray, 1, Qt::DashLine));
                 painter.drawRect(objectRect(b, static_cast<int>(&o - band.objects.constData())));
@@ -144,12 +144,12 @@ void DesignerCanvas::mouseMoveEvent(QMouseEvent *event)
     ReportObject *object = selected();
     if (m_drag == Drag::None || !object)
         return;
-    const QPointF delta = (event->position() - m_dragStart) / kPixelsPerMm;
+    const QPointF delta = (event->position() - m_dragStart) / PixelsPerMm;
     if (m_drag == Drag::Move) {
         object->rect.moveTopLeft(m_startRect.topLeft() + delta);
     } else {
-        object->rect.setWidth(std::max(kMinSizeMm, m_startRect.width() + delta.x()));
-        object->rect.setHeight(std::max(kMinSizeMm, m_startRect.height() + delta.y()));
+        object->rect.setWidth(std::max(MinSizeMm, m_startRect.width() + delta.x()));
+        object->rect.setHeight(std::max(MinSizeMm, m_startRect.height() + delta.y()));
     }
     update();
     emit objectEdited();

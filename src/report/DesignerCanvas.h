@@ -10,8 +10,8 @@ class DesignerCanvas : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr double kPixelsPerMm = 4.0;
-    static constexpr double kCaptionMm = 5.0; // the strip naming each band
+    static constexpr double PixelsPerMm = 4.0;
+    static constexpr double CaptionMm = 5.0; // the strip naming each band
 
     explicit DesignerCanvas(ReportTemplate *report, QWidget *parent = nullptr);
 

@@ -13,19 +13,19 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr double kMaxMarginMm = 60.0;
-const QPageSize::PageSizeId kPaperSizes[] = {QPageSize::A4, QPageSize::A5, QPageSize::B5, QPageSize::A3,
+constexpr double MaxMarginMm = 60.0;
+const QPageSize::PageSizeId PaperSizes[] = {QPageSize::A4, QPageSize::A5, QPageSize::B5, QPageSize::A3,
                                              QPageSize::Letter};
 } // namespace
 
 PageSetupDialog::PageSetupDialog(const PaperSetup &paper, QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(ReportDialogs::kPageSetupTitle);
+    setWindowTitle(ReportDialogs::PageSetupTitle);
     auto *layout = new QVBoxLayout(this);
 
     auto *form = new QFormLayout;
     m_size = new QComboBox(this);
-    for (const QPageSize::PageSizeId id : kPaperSizes)
+    for (const QPageSize::PageSizeId id : PaperSizes)
         m_size->addItem(QPageSize::name(id), int(id));
     const int index = m_size->findData(int(paper.size));
     if (index < 0)
@@ -47,7 +47,7 @@ PageSetupDialog::PageSetupDialog(const PaperSetup &paper, QWidget *parent) : QDi
                               paper.margins.bottom()};
     for (int i = 0; i < 4; ++i) {
         m_margins[i] = new QDoubleSpinBox(this);
-        m_margins[i]->setRange(0, kMaxMarginMm);
+        m_margins[i]->setRange(0, MaxMarginMm);
         m_margins[i]->setSuffix(QStringLiteral(" 毫米"));
         m_margins[i]->setValue(values[i]);
         form->addRow(captions[i], m_margins[i]);

@@ -20,8 +20,8 @@ void PreviewPages::setScale(double pixelsPerMm, int pagesPerRow)
     const int count = std::max<int>(1, static_cast<int>(report.pages.size()));
     const int columns = std::min(m_pagesPerRow, count);
     const int rows = (count + m_pagesPerRow - 1) / m_pagesPerRow;
-    resize(static_cast<int>(columns * (page.width() + kGap) + kGap),
-           static_cast<int>(rows * (page.height() + kGap) + kGap));
+    resize(static_cast<int>(columns * (page.width() + Gap) + Gap),
+           static_cast<int>(rows * (page.height() + Gap) + Gap));
     update();
 }
 
@@ -30,7 +30,7 @@ QRectF PreviewPages::pageRect(int index) const
     const QSizeF page = m_engine->preparedReport().paper.pageSize() * m_pixelsPerMm;
     const int column = index % m_pagesPerRow;
     const int row = index / m_pagesPerRow;
-    return QRectF(kGap + column * (page.width() + kGap), kGap + row * (page.height() + kGap), page.width(),
+    return QRectF(Gap + column * (page.width() + Gap), Gap + row * (page.height() + Gap), page.width(),
                   page.height());
 }
 

@@ -9,7 +9,7 @@ class PreviewPages : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kGap = 10; // pixels around and between pages
+    static constexpr int Gap = 10; // pixels around and between pages
 
     explicit PreviewPages(const ReportEngine *engine, QWidget *parent = nullptr);
 

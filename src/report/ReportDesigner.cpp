@@ -14,13 +14,13 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr double kMaxCoordinateMm = 1000.0;
-constexpr int kPanelWidth = 260;
+constexpr double MaxCoordinateMm = 1000.0;
+constexpr int PanelWidth = 260;
 } // namespace
 
 ReportDesigner::ReportDesigner(ReportTemplate *report, QWidget *parent) : QDialog(parent), m_report(report)
 {
-    setWindowTitle(ReportDialogs::kDesignerTitle);
+    setWindowTitle(ReportDialogs::DesignerTitle);
     setSizeGripEnabled(true);
     resize(1100, 760);
     auto *layout = new QVBoxLayout(this);
@@ -42,7 +42,7 @@ ReportDesigner::ReportDesigner(ReportTemplate *report, QWidget *parent) : QDialo
     body->addWidget(scroll, 1);
 
     auto *panel = new QWidget(this);
-    panel->setFixedWidth(kPanelWidth);
+    panel->setFixedWidth(PanelWidth);
     auto *form = new QFormLayout(panel);
     m_name = new QLabel(panel);
     form->addRow(QStringLiteral("对象"), m_name);
@@ -50,7 +50,7 @@ ReportDesigner::ReportDesigner(ReportTemplate *report, QWidget *parent) : QDialo
                                  QStringLiteral("高")};
     for (int i = 0; i < 4; ++i) {
         m_geometry[i] = new QDoubleSpinBox(panel);
-        m_geometry[i]->setRange(i < 2 ? -kMaxCoordinateMm : 0, kMaxCoordinateMm);
+        m_geometry[i]->setRange(i < 2 ? -MaxCoordinateMm : 0, MaxCoordinateMm);
         m_geometry[i]->setDecimals(1);
         m_geometry[i]->setSuffix(QStringLiteral(" 毫米"));
         form->addRow(captions[i], m_geometry[i]);

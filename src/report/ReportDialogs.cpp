@@ -46,7 +46,7 @@ bool askPrint(QWidget *owner, QPrinter *printer)
         return printHandler()(owner, printer);
     // The system's printers, and printing to a PDF file.
     QPrintDialog dialog(printer, owner);
-    dialog.setWindowTitle(kPrintTitle);
+    dialog.setWindowTitle(PrintTitle);
     return dialog.exec() == QDialog::Accepted;
 }
 

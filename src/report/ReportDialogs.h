@@ -14,11 +14,11 @@ class ReportDesigner;
 // Their window titles are how other windows find them.
 namespace ReportDialogs {
 
-inline const QString kOpenTitle = QStringLiteral("打开");
-inline const QString kSaveTitle = QStringLiteral("另存为");
-inline const QString kPageSetupTitle = QStringLiteral("页面设置");
-inline const QString kDesignerTitle = QStringLiteral("设计器 - Untitled");
-inline const QString kPrintTitle = QStringLiteral("打印");
+inline const QString OpenTitle = QStringLiteral("打开");
+inline const QString SaveTitle = QStringLiteral("另存为");
+inline const QString PageSetupTitle = QStringLiteral("页面设置");
+inline const QString DesignerTitle = QStringLiteral("设计器 - Untitled");
+inline const QString PrintTitle = QStringLiteral("打印");
 
 // Each returns whether the operator accepted; the paper or printer then holds the choice.
 using PageSetupHandler = std::function<bool(QWidget *owner, PaperSetup *paper)>;

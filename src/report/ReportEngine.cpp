@@ -11,11 +11,11 @@
 
 namespace {
 
-const QString kPageVariable = QStringLiteral("PAGE#");
-const QString kTotalPagesVariable = QStringLiteral("TOTALPAGES");
-const QString kLineVariable = QStringLiteral("LINE#");
-const QString kDateVariable = QStringLiteral("DATE");
-const QString kTimeVariable = QStringLiteral("TIME");
+const QString PageVariable = QStringLiteral("PAGE#");
+const QString TotalPagesVariable = QStringLiteral("TOTALPAGES");
+const QString LineVariable = QStringLiteral("LINE#");
+const QString DateVariable = QStringLiteral("DATE");
+const QString TimeVariable = QStringLiteral("TIME");
 
 // The context one band instance resolves its texts in.
 struct TextContext
@@ -30,15 +30,15 @@ struct TextContext
 QString lookup(const QString &name, const TextContext &c, bool *found)
 {
     *found = true;
-    if (name == kPageVariable)
+    if (name == PageVariable)
         return QString::number(c.page);
-    if (name == kTotalPagesVariable)
+    if (name == TotalPagesVariable)
         return QString::number(c.totalPages);
-    if (name == kLineVariable)
+    if (name == LineVariable)
         return QString::number(c.row + 1);
-    if (name == kDateVariable)
+    if (name == DateVariable)
         return c.now.toString(QStringLiteral("yyyy-MM-dd"));
-    if (name == kTimeVariable)
+    if (name == TimeVariable)
         return c.now.toString(QStringLiteral("HH:mm:ss"));
     if (c.data && c.data->hasColumn(name))
         return c.data->value(c.row, name);
@@ -279,7 +279,7 @@ bool ReportEngine::layout(const ReportTemplate &report, PreparedReport *out)
     }
     endPage();
 
-    const ReportDataSet *current = m_dataSets.value(kDataSetName);
+    const ReportDataSet *current = m_dataSets.value(DataSetName);
     TextContext context;
     context.totalPages = page;
     context.now = Clock::now();

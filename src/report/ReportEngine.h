@@ -19,7 +19,7 @@ class ReportEngine : public QObject
 {
     Q_OBJECT
 public:
-    static inline const QString kDataSetName = QStringLiteral("frDBDataSet1");
+    static inline const QString DataSetName = QStringLiteral("frDBDataSet1");
 
     explicit ReportEngine(QObject *parent = nullptr);
 

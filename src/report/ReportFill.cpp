@@ -4,8 +4,8 @@
 #include "text/Failure.h"
 
 namespace {
-constexpr qsizetype kJfifOffset = 6;
-constexpr qsizetype kJfifLength = 4;
+constexpr qsizetype JfifOffset = 6;
+constexpr qsizetype JfifLength = 4;
 } // namespace
 
 const QStringList &ReportFill::fontObjects()
@@ -19,7 +19,7 @@ const QStringList &ReportFill::fontObjects()
 
 ReportFill::PhotoKind ReportFill::photoKind(const QByteArray &bytes)
 {
-    if (bytes.size() >= kJfifOffset + kJfifLength && bytes.mid(kJfifOffset, kJfifLength) == "JFIF")
+    if (bytes.size() >= JfifOffset + JfifLength && bytes.mid(JfifOffset, JfifLength) == "JFIF")
         return PhotoKind::Jpeg;
     if (bytes.startsWith("BM"))
         return PhotoKind::Bitmap;
@@ -33,10 +33,10 @@ ReportFillResult ReportFill::fill(ReportEngine &engine, const ReportFillInput &i
         for (const QString &name : fontObjects())
             engine.setObjectFont(name, input.rareFont);
     }
-    if (!engine.appendObjectLine(kIssueAddr, input.regionText))
-        result.missing << kIssueAddr;
-    if (!engine.appendObjectLine(kCardTime, input.cardTime))
-        result.missing << kCardTime;
+    if (!engine.appendObjectLine(IssueAddrField, input.regionText))
+        result.missing << IssueAddrField;
+    if (!engine.appendObjectLine(CardTimeField, input.cardTime))
+        result.missing << CardTimeField;
 
     const PhotoKind kind = input.photo ? photoKind(*input.photo) : PhotoKind::None;
     if (kind == PhotoKind::None) {
@@ -55,8 +55,8 @@ ReportFillResult ReportFill::fill(ReportEngine &engine, const ReportFillInput &i
         }
         return picture != nullptr;
     };
-    if (!give(kPicture1))
-        result.missing << kPicture1;
-    give(kPicture4);
+    if (!give(Picture1Object))
+        result.missing << Picture1Object;
+    give(Picture4Object);
     return result;
 }

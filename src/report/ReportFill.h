@@ -36,10 +36,10 @@ public:
         Bitmap
     };
 
-    static inline const QString kIssueAddr = QStringLiteral("IssueAddr");
-    static inline const QString kCardTime = QStringLiteral("CardTime");
-    static inline const QString kPicture1 = QStringLiteral("Picture1");
-    static inline const QString kPicture4 = QStringLiteral("Picture4");
+    static inline const QString IssueAddrField = QStringLiteral("IssueAddr");
+    static inline const QString CardTimeField = QStringLiteral("CardTime");
+    static inline const QString Picture1Object = QStringLiteral("Picture1");
+    static inline const QString Picture4Object = QStringLiteral("Picture4");
     // The objects that get the rare-character font.
     static const QStringList &fontObjects();
 

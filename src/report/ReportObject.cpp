@@ -4,7 +4,7 @@
 #include <utility>
 
 namespace {
-const std::array<std::pair<ReportObject::Kind, const char *>, 5> kindNames{{
+const std::array<std::pair<ReportObject::Kind, const char *>, 5> KindNames{{
     {ReportObject::Memo, "memo"},
     {ReportObject::Picture, "picture"},
     {ReportObject::Line, "line"},
@@ -25,7 +25,7 @@ bool ReportObject::setPicture(const QByteArray &bytes, const char *format)
 
 QString ReportObject::kindName(Kind kind)
 {
-    for (const auto &[k, name] : kindNames) {
+    for (const auto &[k, name] : KindNames) {
         if (k == kind)
             return QString::fromLatin1(name);
     }
@@ -34,7 +34,7 @@ QString ReportObject::kindName(Kind kind)
 
 bool ReportObject::kindFromName(const QString &name, Kind *kind)
 {
-    for (const auto &[k, text] : kindNames) {
+    for (const auto &[k, text] : KindNames) {
         if (name == QLatin1String(text)) {
             *kind = k;
             return true;

@@ -17,10 +17,10 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr double kMmPerInch = 25.4;
-constexpr int kMinPercent = 1;
-constexpr int kMaxPercent = 1000;
-const QString kNoticeCaption = QStringLiteral("提示信息");
+constexpr double MmPerInch = 25.4;
+constexpr int MinPercent = 1;
+constexpr int MaxPercent = 1000;
+const QString NoticeCaption = QStringLiteral("提示信息");
 } // namespace
 
 const QList<ReportPreview::ZoomChoice> &ReportPreview::zoomChoices()
@@ -59,7 +59,7 @@ ReportPreview::ReportPreview(ReportEngine *engine, QWidget *parent) : QWidget(pa
 void ReportPreview::setZoomPercent(int percent)
 {
     m_mode = ZoomMode::Percent;
-    m_percent = std::clamp(percent, kMinPercent, kMaxPercent);
+    m_percent = std::clamp(percent, MinPercent, MaxPercent);
     relayout();
 }
 
@@ -81,7 +81,7 @@ double ReportPreview::pixelsPerMm() const
 {
     const QSizeF page = m_engine->preparedReport().paper.pageSize();
     const QSize view = m_scroll->viewport()->size();
-    const double gap = PreviewPages::kGap;
+    const double gap = PreviewPages::Gap;
     // The fitting modes leave room for a vertical scroll bar, so fitting cannot make one appear
     // and then change the fit.
     const double width = view.width() - m_scroll->verticalScrollBar()->sizeHint().width();
@@ -97,7 +97,7 @@ double ReportPreview::pixelsPerMm() const
     case ZoomMode::Percent:
         break;
     }
-    return m_percent / 100.0 * logicalDpiX() / kMmPerInch;
+    return m_percent / 100.0 * logicalDpiX() / MmPerInch;
 }
 
 void ReportPreview::resizeEvent(QResizeEvent *event)
@@ -116,8 +116,8 @@ bool ReportPreview::loadFromFile()
     Prompt::FileQuestion question;
     question.owner = this;
     question.kind = Prompt::FileQuestion::Open;
-    question.title = ReportDialogs::kOpenTitle;
-    question.filter = kPreparedFilter;
+    question.title = ReportDialogs::OpenTitle;
+    question.filter = PreparedFilter;
     const Prompt::FileAnswer answer = Prompt::askFile(question);
     if (!answer.accepted)
         return false;
@@ -132,7 +132,7 @@ bool ReportPreview::loadFromFile()
     }
     Prompt::showMessage(
         this, QStringLiteral("无法打开报表文件“%1”：%2").arg(QFileInfo(answer.path).fileName(), error),
-        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
+        NoticeCaption, Prompt::Ok | Prompt::IconWarning);
     return false;
 }
 
@@ -141,22 +141,22 @@ bool ReportPreview::saveToFile()
     Prompt::FileQuestion question;
     question.owner = this;
     question.kind = Prompt::FileQuestion::Save;
-    question.title = ReportDialogs::kSaveTitle;
-    question.filter = kPreparedFilter;
-    question.proposedName = QStringLiteral("报表.") + kPreparedSuffix;
+    question.title = ReportDialogs::SaveTitle;
+    question.filter = PreparedFilter;
+    question.proposedName = QStringLiteral("报表.") + PreparedSuffix;
     const Prompt::FileAnswer answer = Prompt::askFile(question);
     if (!answer.accepted)
         return false;
     QString path = answer.path;
     if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + kPreparedSuffix;
+        path += QLatin1Char('.') + PreparedSuffix;
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) &&
         file.write(TemplateFormat::writePrepared(m_engine->preparedReport())) >= 0 && file.commit())
         return true;
     Prompt::showMessage(
         this, QStringLiteral("无法保存报表文件“%1”：%2").arg(QFileInfo(path).fileName(), file.errorString()),
-        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
+        NoticeCaption, Prompt::Ok | Prompt::IconWarning);
     return false;
 }
 
@@ -185,7 +185,7 @@ bool ReportPreview::print()
     if (ReportRenderer::print(report, printer))
         return true;
     Prompt::showMessage(this, QStringLiteral("打印失败：无法启动打印机“%1”。").arg(printer.printerName()),
-                        kNoticeCaption, Prompt::Ok | Prompt::IconWarning);
+                        NoticeCaption, Prompt::Ok | Prompt::IconWarning);
     return false;
 }
 

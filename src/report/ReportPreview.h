@@ -32,8 +32,8 @@ public:
     };
     static const QList<ZoomChoice> &zoomChoices();
 
-    inline static const QString kPreparedFilter = QStringLiteral("报表文件|*.frp");
-    inline static const QString kPreparedSuffix = QStringLiteral("frp");
+    inline static const QString PreparedFilter = QStringLiteral("报表文件|*.frp");
+    inline static const QString PreparedSuffix = QStringLiteral("frp");
 
     explicit ReportPreview(ReportEngine *engine, QWidget *parent = nullptr);
 

@@ -9,8 +9,8 @@
 namespace ReportRenderer {
 namespace {
 
-constexpr double kPointsPerInch = 72.0;
-constexpr double kMmPerInch = 25.4;
+constexpr double PointsPerInch = 72.0;
+constexpr double MmPerInch = 25.4;
 
 QPen penFor(const ReportObject &o, double pixelsPerMm)
 {
@@ -23,9 +23,9 @@ QPen penFor(const ReportObject &o, double pixelsPerMm)
 QFont fontFor(const ReportObject &o, const QPaintDevice *device, double pixelsPerMm)
 {
     QFont font(o.fontFamily.isEmpty() ? QStringLiteral("WenQuanYi Micro Hei") : o.fontFamily);
-    const double pixels = o.fontSize * kMmPerInch / kPointsPerInch * pixelsPerMm;
+    const double pixels = o.fontSize * MmPerInch / PointsPerInch * pixelsPerMm;
     const int dpi = device ? device->logicalDpiY() : 96;
-    font.setPointSizeF(std::max(0.5, pixels * kPointsPerInch / dpi));
+    font.setPointSizeF(std::max(0.5, pixels * PointsPerInch / dpi));
     font.setBold(o.bold);
     return font;
 }

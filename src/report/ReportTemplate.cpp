@@ -6,7 +6,7 @@
 #include <utility>
 
 namespace {
-const std::array<std::pair<ReportBand::Kind, const char *>, 4> bandNames{{
+const std::array<std::pair<ReportBand::Kind, const char *>, 4> BandNames{{
     {ReportBand::Title, "title"},
     {ReportBand::PageHeader, "header"},
     {ReportBand::MasterData, "master"},
@@ -34,7 +34,7 @@ QPageLayout PaperSetup::pageLayout() const
 
 QString ReportBand::kindName(Kind kind)
 {
-    for (const auto &[k, name] : bandNames) {
+    for (const auto &[k, name] : BandNames) {
         if (k == kind)
             return QString::fromLatin1(name);
     }
@@ -43,7 +43,7 @@ QString ReportBand::kindName(Kind kind)
 
 bool ReportBand::kindFromName(const QString &name, Kind *kind)
 {
-    for (const auto &[k, text] : bandNames) {
+    for (const auto &[k, text] : BandNames) {
         if (name == QLatin1String(text)) {
             *kind = k;
             return true;

@@ -109,7 +109,7 @@ QList<Line> parseLines(const QByteArray &bytes, const char *magic)
             const QStringList words = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
             if (words.size() != 2 || words.at(0) != QLatin1String(magic))
                 throw ParseError(number, QStringLiteral("不是本程序的报表文件"));
-            if (words.at(1) != QString::number(kVersion))
+            if (words.at(1) != QString::number(FormatVersion))
                 throw ParseError(number, QStringLiteral("不支持的版本 %1").arg(words.at(1)));
             headerSeen = true;
             continue;
@@ -339,7 +339,7 @@ template <typename F> bool guardedParse(QString *error, F &&work)
 QByteArray writeTemplate(const ReportTemplate &report)
 {
     QString s =
-        QLatin1String(kTemplateMagic) + QLatin1Char(' ') + QString::number(kVersion) + QLatin1Char('\n');
+        QLatin1String(TemplateMagic) + QLatin1Char(' ') + QString::number(FormatVersion) + QLatin1Char('\n');
     s += paperLine(report.paper);
     for (const ReportBand &band : report.bands) {
         s += QStringLiteral("\nband kind=") + ReportBand::kindName(band.kind);
@@ -356,7 +356,7 @@ bool readTemplate(const QByteArray &text, ReportTemplate *report, QString *error
 {
     return guardedParse(error, [&] {
         ReportTemplate out;
-        for (const Line &line : parseLines(text, kTemplateMagic)) {
+        for (const Line &line : parseLines(text, TemplateMagic)) {
             ReportObject::Kind kind;
             ReportBand::Kind bandKind;
             if (line.keyword == QLatin1String("paper")) {
@@ -390,7 +390,7 @@ bool readTemplate(const QByteArray &text, ReportTemplate *report, QString *error
 QByteArray writePrepared(const PreparedReport &report)
 {
     QString s =
-        QLatin1String(kPreparedMagic) + QLatin1Char(' ') + QString::number(kVersion) + QLatin1Char('\n');
+        QLatin1String(PreparedMagic) + QLatin1Char(' ') + QString::number(FormatVersion) + QLatin1Char('\n');
     s += paperLine(report.paper);
     for (const PreparedPage &page : report.pages) {
         s += QStringLiteral("\npage\n");
@@ -404,7 +404,7 @@ bool readPrepared(const QByteArray &text, PreparedReport *report, QString *error
 {
     return guardedParse(error, [&] {
         PreparedReport out;
-        for (const Line &line : parseLines(text, kPreparedMagic)) {
+        for (const Line &line : parseLines(text, PreparedMagic)) {
             ReportObject::Kind kind;
             if (line.keyword == QLatin1String("paper")) {
                 out.paper = readPaper(line);

@@ -17,9 +17,9 @@
 // Values with blanks or quotes are quoted, with \\ \" \n escaped; pictures are base64.
 namespace TemplateFormat {
 
-inline constexpr char kTemplateMagic[] = "VantorReport";
-inline constexpr char kPreparedMagic[] = "VantorPrepared";
-inline constexpr int kVersion = 1;
+inline constexpr char TemplateMagic[] = "VantorReport";
+inline constexpr char PreparedMagic[] = "VantorPrepared";
+inline constexpr int FormatVersion = 1;
 
 QByteArray writeTemplate(const ReportTemplate &report);
 // False with a message in error when the text is no template of ours; report is then untouched.

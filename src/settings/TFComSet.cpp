@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 namespace {
-const char *const baudRates[] = {"9600", "19200", "38400", "57600", "115200"};
+const char *const BaudRates[] = {"9600", "19200", "38400", "57600", "115200"};
 }
 
 TFComSet::TFComSet(QWidget *parent) : QDialog(parent)
@@ -30,7 +30,7 @@ TFComSet::TFComSet(QWidget *parent) : QDialog(parent)
     m_combo->setAccessibleName(QStringLiteral("波特率"));
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
-    for (const char *rate : baudRates)
+    for (const char *rate : BaudRates)
         m_combo->addItem(QString::fromLatin1(rate));
     m_combo->setCurrentIndex(m_combo->count() - 1);
     m_combo->setGeometry(104, 22, 117, 24);

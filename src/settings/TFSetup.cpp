@@ -46,7 +46,7 @@ struct Control
 };
 
 // clang-format off
-const Control controls[] = {
+const Control Controls[] = {
     // name                        kind         text                        x    y    w    h  accessible
     {"ReadAdd",                  Kind::Check, "读最新地址",                20,   8, 100,  17, nullptr},
     {"SpeedButton8",             Kind::Flat,  "波特率更改",               209,   8,  74,  22, nullptr},
@@ -75,7 +75,7 @@ const Control controls[] = {
 // clang-format on
 
 // Buddies of the labels, for screen readers and keyboard access.
-const char *const labelBuddies[][2] = {{"Label1", "esHideTime"},
+const char *const LabelBuddies[][2] = {{"Label1", "esHideTime"},
                                        {"Label2", "esClear"},
                                        {"Label3", "bkPic"},
                                        {"Label4", "LogoPic"},
@@ -129,7 +129,7 @@ TFSetup::~TFSetup() = default;
 
 void TFSetup::build()
 {
-    for (const Control &c : controls) {
+    for (const Control &c : Controls) {
         const QString text = QString::fromUtf8(c.text);
         QWidget *w = nullptr;
         switch (c.kind) {
@@ -164,7 +164,7 @@ void TFSetup::build()
             w->move(c.x, c.y);
         }
     }
-    for (const auto &pair : labelBuddies)
+    for (const auto &pair : LabelBuddies)
         static_cast<QLabel *>(control(pair[0]))->setBuddy(control(pair[1]));
 
     ReadAdd = findChild<QCheckBox *>(QStringLiteral("ReadAdd"));

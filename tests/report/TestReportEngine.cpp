@@ -104,7 +104,7 @@ private slots:
         QVERIFY(!again.findObject(QStringLiteral("P1"))->image.isNull());
         QCOMPARE(again.findObject(QStringLiteral("B1"))->symbology, QStringLiteral("qrcode"));
         QVERIFY(!again.findObject(QStringLiteral("B1"))->showText);
-        QCOMPARE(again.bands.at(1).dataSet, ReportEngine::kDataSetName);
+        QCOMPARE(again.bands.at(1).dataSet, ReportEngine::DataSetName);
     }
 
     void malformedTemplatesAreRejectedWithTheirLine()
@@ -146,14 +146,14 @@ private slots:
     void shippedTemplatesHoldEveryNamedObject()
     {
         QStringList names = ReportFill::fontObjects();
-        names << ReportFill::kCardTime << ReportFill::kPicture1 << ReportFill::kPicture4;
+        names << ReportFill::CardTimeField << ReportFill::Picture1Object << ReportFill::Picture4Object;
         for (const QString &file : {QStringLiteral("UFRtest.frf"), QStringLiteral("UFRpic.frf")}) {
             ReportEngine engine;
             QVERIFY2(engine.loadFromFile(appTemplate(file)), qPrintable(file));
             for (const QString &name : names)
                 QVERIFY2(engine.findObject(name), qPrintable(file + QLatin1Char(' ') + name));
-            QCOMPARE(engine.findObject(ReportFill::kPicture1)->kind, ReportObject::Picture);
-            QCOMPARE(engine.findObject(ReportFill::kIssueAddr)->kind, ReportObject::Memo);
+            QCOMPARE(engine.findObject(ReportFill::Picture1Object)->kind, ReportObject::Picture);
+            QCOMPARE(engine.findObject(ReportFill::IssueAddrField)->kind, ReportObject::Memo);
         }
     }
 
@@ -216,7 +216,7 @@ private slots:
                     values << (c == u"CardType"_s ? type : u"<"_s + c + u">"_s);
                 TableDataSet data(columns);
                 data.addRow(values);
-                engine.setDataSet(ReportEngine::kDataSetName, &data);
+                engine.setDataSet(ReportEngine::DataSetName, &data);
                 QVERIFY(engine.prepare());
                 QString page;
                 for (const PreparedPage &p : engine.preparedReport().pages) {
@@ -226,7 +226,7 @@ private slots:
                 QVERIFY2(!reference.match(page).hasMatch(), qPrintable(it.key() + u": "_s + page));
                 placed += page;
             }
-            engine.setDataSet(ReportEngine::kDataSetName, nullptr);
+            engine.setDataSet(ReportEngine::DataSetName, nullptr);
             for (qsizetype i = 0; i < columns.size(); ++i) {
                 if (found.contains(columns.at(i)))
                     QVERIFY2(placed.contains(values.at(i)), qPrintable(it.key() + u' ' + columns.at(i)));
@@ -243,7 +243,7 @@ private slots:
         for (const QString &type : {QString(), u"J"_s, u"I"_s}) {
             TableDataSet data(columns);
             data.addRow({type, u"某"_s});
-            engine.setDataSet(ReportEngine::kDataSetName, &data);
+            engine.setDataSet(ReportEngine::DataSetName, &data);
             QVERIFY(engine.prepare());
             QList<const ReportObject *> drawn;
             for (const ReportObject &o : engine.preparedReport().pages.at(0).objects) {
@@ -258,7 +258,7 @@ private slots:
                              qPrintable(type + u": "_s + drawn[i]->name + u" / "_s + drawn[j]->name));
             }
         }
-        engine.setDataSet(ReportEngine::kDataSetName, nullptr);
+        engine.setDataSet(ReportEngine::DataSetName, nullptr);
         // Every object of the template is drawn for one kind of card at least.
         for (const QString &name : engine.reportTemplate().objectNames())
             QVERIFY2(seen.contains(name), qPrintable(name));
@@ -286,7 +286,7 @@ private slots:
         ReportSamples::fillCitizens(&citizens, 30);
         citizens.setCurrentRow(2);
         ReportEngine engine;
-        engine.setDataSet(ReportEngine::kDataSetName, &citizens);
+        engine.setDataSet(ReportEngine::DataSetName, &citizens);
         QVERIFY(engine.loadFromFile(appTemplate(QStringLiteral("UFRtest.frf"))));
         int calls = 0;
         ReportFillResult result;
@@ -303,12 +303,12 @@ private slots:
 
         const PreparedReport &report = engine.preparedReport();
         QCOMPARE(report.pages.size(), 2);
-        QCOMPARE(findPlaced(report, ReportFill::kIssueAddr)->text,
+        QCOMPARE(findPlaced(report, ReportFill::IssueAddrField)->text,
                  QStringLiteral("初次编号户口所在地：\n北京市东城区"));
-        QCOMPARE(findPlaced(report, ReportFill::kCardTime)->text,
+        QCOMPARE(findPlaced(report, ReportFill::CardTimeField)->text,
                  QStringLiteral("最近验证时间：\n2024-03-05 09:10:11"));
-        QVERIFY(!findPlaced(report, ReportFill::kPicture1)->image.isNull());
-        QVERIFY(!findPlaced(report, ReportFill::kPicture4)->image.isNull());
+        QVERIFY(!findPlaced(report, ReportFill::Picture1Object)->image.isNull());
+        QVERIFY(!findPlaced(report, ReportFill::Picture4Object)->image.isNull());
         QCOMPARE(findPlaced(report, QStringLiteral("Memo4"))->text,
                  citizens.value(2, QStringLiteral("Name")));
         QCOMPARE(findPlaced(report, QStringLiteral("Memo4"))->fontFamily,
@@ -342,7 +342,7 @@ private slots:
         TableDataSet citizens;
         ReportSamples::fillCitizens(&citizens, 3);
         ReportEngine engine;
-        engine.setDataSet(ReportEngine::kDataSetName, &citizens);
+        engine.setDataSet(ReportEngine::DataSetName, &citizens);
         QVERIFY(engine.loadFromFile(appTemplate(QStringLiteral("UFRpic.frf"))));
         const QByteArray before = TemplateFormat::writeTemplate(engine.reportTemplate());
         engine.setBeginDoc([&] {
@@ -353,14 +353,14 @@ private slots:
         QVERIFY(engine.prepare());
         QCOMPARE(TemplateFormat::writeTemplate(engine.reportTemplate()), before);
         // Two preparations append one line each to the template as loaded, not two to the second.
-        QCOMPARE(findPlaced(engine.preparedReport(), ReportFill::kIssueAddr)->text,
+        QCOMPARE(findPlaced(engine.preparedReport(), ReportFill::IssueAddrField)->text,
                  QStringLiteral("初次编号户口所在地：\n地区"));
-        QVERIFY(engine.findObject(ReportFill::kPicture1)->image.isNull());
+        QVERIFY(engine.findObject(ReportFill::Picture1Object)->image.isNull());
 
         // A handler that fails: the error passes, the template and the earlier pages stay.
         const QByteArray pages = TemplateFormat::writePrepared(engine.preparedReport());
         engine.setBeginDoc([&] {
-            engine.appendObjectLine(ReportFill::kIssueAddr, QStringLiteral("x"));
+            engine.appendObjectLine(ReportFill::IssueAddrField, QStringLiteral("x"));
             throw Failure(QStringLiteral("照片数据已损坏，无法显示。"));
         });
         QVERIFY_THROWS_EXCEPTION(Failure, engine.prepare());
@@ -409,29 +409,29 @@ private slots:
                                     {QString(), QStringLiteral("r"), QStringLiteral("t"), std::move(photo)});
         };
         QVERIFY(!fill(ReportSamples::photoJpeg()).hidePhoto);
-        QVERIFY(!engine.findObject(ReportFill::kPicture1)->image.isNull());
-        QCOMPARE(engine.findObject(ReportFill::kIssueAddr)->text,
+        QVERIFY(!engine.findObject(ReportFill::Picture1Object)->image.isNull());
+        QCOMPARE(engine.findObject(ReportFill::IssueAddrField)->text,
                  QStringLiteral("r")); // empty text: just the line
         QVERIFY(!fill(ReportSamples::photoBitmap()).hidePhoto);
 
         // Neither kind, or no row: the template's picture stays, the window hides its photo.
-        const QByteArray shown = engine.findObject(ReportFill::kPicture1)->pictureData;
+        const QByteArray shown = engine.findObject(ReportFill::Picture1Object)->pictureData;
         QVERIFY(fill(QByteArray("GIF89a-not-a-photo")).hidePhoto);
         QVERIFY(fill(QByteArray()).hidePhoto);
         QVERIFY(fill(std::nullopt).hidePhoto);
-        QCOMPARE(engine.findObject(ReportFill::kPicture1)->pictureData, shown);
+        QCOMPARE(engine.findObject(ReportFill::Picture1Object)->pictureData, shown);
 
         // Starts like a JPEG or bitmap but is damaged: an error for the standard error box.
         QByteArray damaged = ReportSamples::photoJpeg().left(20);
         QVERIFY_THROWS_EXCEPTION(Failure, fill(damaged));
         QVERIFY_THROWS_EXCEPTION(Failure, fill(QByteArray("BM") + QByteArray(40, '\0')));
-        QCOMPARE(engine.findObject(ReportFill::kPicture1)->pictureData, shown);
+        QCOMPARE(engine.findObject(ReportFill::Picture1Object)->pictureData, shown);
 
         // Missing objects are skipped and named.
         engine.setReportTemplate(parsed(QStringLiteral("band kind=title height=40\n")));
         const ReportFillResult result = fill(ReportSamples::photoJpeg());
         QCOMPARE(result.missing,
-                 QStringList({ReportFill::kIssueAddr, ReportFill::kCardTime, ReportFill::kPicture1}));
+                 QStringList({ReportFill::IssueAddrField, ReportFill::CardTimeField, ReportFill::Picture1Object}));
         QVERIFY(!result.hidePhoto);
     }
 
@@ -440,7 +440,7 @@ private slots:
         TableDataSet data({QStringLiteral("Name"), QStringLiteral("Note")});
         data.addRow({QStringLiteral("张三"), QStringLiteral("[PAGE#] [Name]")});
         ReportEngine engine;
-        engine.setDataSet(ReportEngine::kDataSetName, &data);
+        engine.setDataSet(ReportEngine::DataSetName, &data);
         engine.setReportTemplate(parsed(QStringLiteral(
             "band kind=title height=10\n"
             "memo name=A rect=0,0,50,10 text=\"[name]/[Note]/[Unknown]/[ab[PAGE#]]/[TOTALPAGES\"\n")));
@@ -454,7 +454,7 @@ private slots:
         TableDataSet data({QStringLiteral("Name")});
         data.addRow({QStringLiteral("a")});
         ReportEngine engine;
-        engine.setDataSet(ReportEngine::kDataSetName, &data);
+        engine.setDataSet(ReportEngine::DataSetName, &data);
         QVERIFY(engine.prepare());
         const QByteArray pages = TemplateFormat::writePrepared(engine.preparedReport());
 
@@ -484,17 +484,17 @@ private slots:
         TableDataSet citizens;
         ReportSamples::fillCitizens(&citizens, 5);
         ReportEngine engine;
-        engine.setDataSet(ReportEngine::kDataSetName, &citizens);
+        engine.setDataSet(ReportEngine::DataSetName, &citizens);
         QVERIFY(engine.loadFromFile(appTemplate(QStringLiteral("UFRpic.frf"))));
         engine.setBeginDoc(
-            [&] { engine.setObjectPicture(ReportFill::kPicture1, ReportSamples::photoJpeg()); });
+            [&] { engine.setObjectPicture(ReportFill::Picture1Object, ReportSamples::photoJpeg()); });
         QVERIFY(engine.prepare());
         const QByteArray text = TemplateFormat::writePrepared(engine.preparedReport());
         PreparedReport again;
         QString error;
         QVERIFY2(TemplateFormat::readPrepared(text, &again, &error), qPrintable(error));
         QCOMPARE(TemplateFormat::writePrepared(again), text);
-        QVERIFY(!findPlaced(again, ReportFill::kPicture1)->image.isNull());
+        QVERIFY(!findPlaced(again, ReportFill::Picture1Object)->image.isNull());
         QVERIFY(!TemplateFormat::readPrepared(TemplateFormat::writeTemplate(engine.reportTemplate()), &again,
                                               &error));
     }

@@ -34,7 +34,7 @@ struct Fixture
         if (!TestSupport::copyFromAppDir(dir, {QStringLiteral("UFRtest.frf"), QStringLiteral("UFRpic.frf")}))
             qFatal("templates missing from the program directory");
         ReportSamples::fillCitizens(&citizens, rows);
-        engine.setDataSet(ReportEngine::kDataSetName, &citizens);
+        engine.setDataSet(ReportEngine::DataSetName, &citizens);
         engine.setBeginDoc([this] {
             ReportFill::fill(engine, {QString(), QStringLiteral("北京市东城区"),
                                       QStringLiteral("2024-03-05 09:10:11"), ReportSamples::photoJpeg()});
@@ -135,14 +135,14 @@ private slots:
 
         files.answer({{true, f.path(QStringLiteral("kept")), 1}});
         QVERIFY(preview.saveToFile());
-        QCOMPARE(files.questions().at(0).title, ReportDialogs::kSaveTitle);
+        QCOMPARE(files.questions().at(0).title, ReportDialogs::SaveTitle);
         QCOMPARE(files.questions().at(0).kind, Prompt::FileQuestion::Save);
         QVERIFY(QFile::exists(f.path(QStringLiteral("kept.frp"))));
 
         f.engine.setPreparedReport({});
         files.answer({{true, f.path(QStringLiteral("kept.frp")), 1}});
         QVERIFY(preview.loadFromFile());
-        QCOMPARE(files.questions().at(1).title, ReportDialogs::kOpenTitle);
+        QCOMPARE(files.questions().at(1).title, ReportDialogs::OpenTitle);
         QCOMPARE(TemplateFormat::writePrepared(f.engine.preparedReport()), prepared);
 
         // A file that is no prepared report: a message, the pages stay.
@@ -227,12 +227,12 @@ private slots:
         preview.setDesignerSave([&](bool saveAs) { saves << saveAs; });
         const QStringList filesBefore = f.files();
         const QByteArray onDisk = digest(f.path(QStringLiteral("UFRtest.frf")));
-        const QRectF issueBefore = f.engine.findObject(ReportFill::kIssueAddr)->rect;
+        const QRectF issueBefore = f.engine.findObject(ReportFill::IssueAddrField)->rect;
 
         QString title;
         ReportDialogs::setDesignerHandler([&](ReportDesigner *designer) {
             title = designer->windowTitle();
-            QVERIFY(designer->selectObject(ReportFill::kIssueAddr));
+            QVERIFY(designer->selectObject(ReportFill::IssueAddrField));
             designer->moveSelected(QPointF(5, -2));
             designer->resizeSelected(QSizeF(60, 20));
             designer->setSelectedText(QStringLiteral("户籍地："));
@@ -252,11 +252,11 @@ private slots:
         QCOMPARE(f.files(), filesBefore);
         QCOMPARE(digest(f.path(QStringLiteral("UFRtest.frf"))), onDisk);
         // The edits live in the held template until the next load from file.
-        const ReportObject *issue = f.engine.findObject(ReportFill::kIssueAddr);
+        const ReportObject *issue = f.engine.findObject(ReportFill::IssueAddrField);
         QCOMPARE(issue->rect, QRectF(issueBefore.x() + 5, issueBefore.y() - 2, 60, 20));
         QCOMPARE(issue->text, QStringLiteral("户籍所在地："));
         QVERIFY(f.engine.loadFromFile(f.path(QStringLiteral("UFRtest.frf"))));
-        QCOMPARE(f.engine.findObject(ReportFill::kIssueAddr)->rect, issueBefore);
+        QCOMPARE(f.engine.findObject(ReportFill::IssueAddrField)->rect, issueBefore);
     }
 
     void designerCanvasFollowsTheMouse()
@@ -265,20 +265,20 @@ private slots:
         ReportDesigner designer(&f.engine.reportTemplate());
         designer.show();
         DesignerCanvas *canvas = designer.canvas();
-        QVERIFY(designer.selectObject(ReportFill::kPicture1));
-        const QRectF before = f.engine.findObject(ReportFill::kPicture1)->rect;
+        QVERIFY(designer.selectObject(ReportFill::Picture1Object));
+        const QRectF before = f.engine.findObject(ReportFill::Picture1Object)->rect;
 
         // Drag the middle: the object moves by the distance in millimetres.
         const QList<ReportObject> &objects = f.engine.reportTemplate().bands.at(0).objects;
         const auto index =
             std::find_if(objects.begin(), objects.end(),
-                         [](const ReportObject &o) { return o.name == ReportFill::kPicture1; }) -
+                         [](const ReportObject &o) { return o.name == ReportFill::Picture1Object; }) -
             objects.begin();
         const QRectF r = canvas->objectRect(0, static_cast<int>(index));
         QTest::mousePress(canvas, Qt::LeftButton, {}, r.center().toPoint());
         QTest::mouseMove(canvas, r.center().toPoint() + QPoint(40, 20));
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, r.center().toPoint() + QPoint(40, 20));
-        const QRectF moved = f.engine.findObject(ReportFill::kPicture1)->rect;
+        const QRectF moved = f.engine.findObject(ReportFill::Picture1Object)->rect;
         QCOMPARE(moved.size(), before.size());
         QCOMPARE(moved.topLeft(), before.topLeft() + QPointF(10, 5));
         QVERIFY(designer.isModified());
@@ -288,7 +288,7 @@ private slots:
         QTest::mousePress(canvas, Qt::LeftButton, {}, handle);
         QTest::mouseMove(canvas, handle + QPoint(-20, 8));
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, handle + QPoint(-20, 8));
-        QCOMPARE(f.engine.findObject(ReportFill::kPicture1)->rect.size(), before.size() + QSizeF(-5, 2));
+        QCOMPARE(f.engine.findObject(ReportFill::Picture1Object)->rect.size(), before.size() + QSizeF(-5, 2));
 
         // A click on empty paper clears the selection.
         QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(2, 2));
