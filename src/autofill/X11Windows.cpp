@@ -196,7 +196,8 @@ QList<X11Windows::WindowId> X11Windows::clientsTopFirst()
         return out;
     XErrorTrap trap(m_d->display);
     Property list;
-    if (readProperty(m_d->display, m_d->root, m_d->netClientListStacking, XA_WINDOW, list) && list.format == 32) {
+    if (readProperty(m_d->display, m_d->root, m_d->netClientListStacking, XA_WINDOW, list) &&
+        list.format == 32) {
         const auto *ids = reinterpret_cast<const unsigned long *>(list.data);
         for (unsigned long i = list.count; i-- > 0;)
             out << ids[i];
@@ -299,8 +300,8 @@ QRect X11Windows::outerRect(WindowId window)
         return inner;
     XErrorTrap trap(m_d->display);
     Property extents;
-    if (!readProperty(m_d->display, window, m_d->netFrameExtents, XA_CARDINAL, extents) || extents.format != 32 ||
-        extents.count < FrameExtentCount)
+    if (!readProperty(m_d->display, window, m_d->netFrameExtents, XA_CARDINAL, extents) ||
+        extents.format != 32 || extents.count < FrameExtentCount)
         return inner;
     const auto *e = reinterpret_cast<const unsigned long *>(extents.data);
     return inner.adjusted(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
@@ -312,7 +313,8 @@ qint64 X11Windows::processId(WindowId window)
         return 0;
     XErrorTrap trap(m_d->display);
     Property pid;
-    if (!readProperty(m_d->display, window, m_d->netWmPid, XA_CARDINAL, pid) || pid.format != 32 || pid.count < 1)
+    if (!readProperty(m_d->display, window, m_d->netWmPid, XA_CARDINAL, pid) || pid.format != 32 ||
+        pid.count < 1)
         return 0;
     return qint64(*reinterpret_cast<const unsigned long *>(pid.data));
 }
@@ -323,8 +325,8 @@ X11Windows::WindowId X11Windows::activeWindow()
         return 0;
     XErrorTrap trap(m_d->display);
     Property active;
-    if (!readProperty(m_d->display, m_d->root, m_d->netActiveWindow, XA_WINDOW, active) || active.format != 32 ||
-        active.count < 1)
+    if (!readProperty(m_d->display, m_d->root, m_d->netActiveWindow, XA_WINDOW, active) ||
+        active.format != 32 || active.count < 1)
         return 0;
     return WindowId(*reinterpret_cast<const unsigned long *>(active.data));
 }

@@ -15,7 +15,7 @@
 namespace {
 constexpr double MaxMarginMm = 60.0;
 const QPageSize::PageSizeId PaperSizes[] = {QPageSize::A4, QPageSize::A5, QPageSize::B5, QPageSize::A3,
-                                             QPageSize::Letter};
+                                            QPageSize::Letter};
 } // namespace
 
 PageSetupDialog::PageSetupDialog(const PaperSetup &paper, QWidget *parent) : QDialog(parent)

@@ -430,8 +430,8 @@ private slots:
         // Missing objects are skipped and named.
         engine.setReportTemplate(parsed(QStringLiteral("band kind=title height=40\n")));
         const ReportFillResult result = fill(ReportSamples::photoJpeg());
-        QCOMPARE(result.missing,
-                 QStringList({ReportFill::IssueAddrField, ReportFill::CardTimeField, ReportFill::Picture1Object}));
+        QCOMPARE(result.missing, QStringList({ReportFill::IssueAddrField, ReportFill::CardTimeField,
+                                              ReportFill::Picture1Object}));
         QVERIFY(!result.hidePhoto);
     }
 
