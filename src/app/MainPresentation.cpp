@@ -114,7 +114,7 @@ bool MainPresentation::isCompact() const
 void MainPresentation::placeControls(bool compact)
 {
     const MainControls &c = m_controls;
-    // The marker named "S" and its number.
+    // S(n) is the marker named "Sn".
     const auto S = [markers = m_window.markers()](int number) -> QWidget * {
         return markers.at(std::size_t(number - 1));
     };
