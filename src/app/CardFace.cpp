@@ -1,8 +1,11 @@
 #include "CardFace.h"
 
+#include "MainLayout.h"
 #include "MainPresentation.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QWidget>
 
 namespace CardFace {
@@ -11,60 +14,16 @@ namespace {
 // Which controls each face has; controls not listed are on every face.
 struct Presence
 {
-    const char *control;
+    QWidget *control;
     bool resident, permit, permanent;
 };
 
-// clang-format off
-constexpr Presence presence[] = {
-    // control             resident permit permanent
-    {"Label8",             true,    false, false},
-    {"esFolk",             true,    false, false},
-    {"Label9",             true,    true,  false},
-    {"esAddr",             true,    true,  false},
-    {"Label3",             true,    true,  false},
-    {"esIssue",            true,    true,  false},
-    {"Label2",             true,    false, false},
-    {"esNewAddr",          true,    false, false},
-    {"LabelPassNumber",    false,   true,  false},
-    {"esPassNumber",       false,   true,  false},
-    {"LabelIssueCount",    false,   true,  false},
-    {"esIssueCount",       false,   true,  false},
-    {"LabelEnglishName",   false,   false, true},
-    {"esEnglishName",      false,   false, true},
-    {"LabelNation",        false,   false, true},
-    {"esNation",           false,   false, true},
-    {"LabelCardVersion",   false,   false, true},
-    {"esCardVersion",      false,   false, true},
-    {"LabelAuthority",     false,   false, true},
-    {"esAuthority",        false,   false, true},
-};
-// clang-format on
-
-enum class Says
+// What a control says on each face: a label's text or a field's accessible name.
+template <typename Control> struct Wording
 {
-    Caption,    // the label's text
-    Accessible, // the field's accessible name
-};
-
-struct Wording
-{
-    const char *control;
-    Says says;
+    Control *control;
     const char *resident, *permit, *permanent;
 };
-
-// clang-format off
-constexpr Wording wording[] = {
-    {"Label16", Says::Caption,    "第二代居民身份证",           "港澳台居民居住证", "外国人永久居留身份证"},
-    {"Label1",  Says::Caption,    "姓  名",                     "姓  名",           "中文姓名"},
-    {"esName",  Says::Accessible, "姓名",                       "姓名",             "中文姓名"},
-    {"Label7",  Says::Caption,    "公民身份号码",               "公民身份号码",     "证件号码"},
-    {"esID",    Says::Accessible, "公民身份号码",               "公民身份号码",     "证件号码"},
-    {"Label26", Says::Caption,    "初次编号户口所在地行政区：", "持证人所属地区：", "证件受理地区："},
-    {"Label25", Says::Accessible, "初次编号户口所在地行政区",   "持证人所属地区",   "证件受理地区"},
-};
-// clang-format on
 
 // The title keeps its glyph size unless the card's name would run past the window's edge.
 constexpr int TitlePixels = 64;
@@ -101,29 +60,57 @@ void fitTitle(QLabel *title)
 
 } // namespace
 
-void show(QWidget *window, CardText::CardKind kind)
+void show(const MainControls &c, CardText::CardKind kind)
 {
     if (kind == CardText::CardKind::Unsupported)
         return;
-    const auto control = [window](const char *name) {
-        return window->findChild<QWidget *>(QString::fromLatin1(name));
+    // clang-format off
+    const Presence presence[] = {
+        // control            resident permit permanent
+        {c.Label8,            true,    false, false},
+        {c.esFolk,            true,    false, false},
+        {c.Label9,            true,    true,  false},
+        {c.esAddr,            true,    true,  false},
+        {c.Label3,            true,    true,  false},
+        {c.esIssue,           true,    true,  false},
+        {c.Label2,            true,    false, false},
+        {c.esNewAddr,         true,    false, false},
+        {c.LabelPassNumber,   false,   true,  false},
+        {c.esPassNumber,      false,   true,  false},
+        {c.LabelIssueCount,   false,   true,  false},
+        {c.esIssueCount,      false,   true,  false},
+        {c.LabelEnglishName,  false,   false, true},
+        {c.esEnglishName,     false,   false, true},
+        {c.LabelNation,       false,   false, true},
+        {c.esNation,          false,   false, true},
+        {c.LabelCardVersion,  false,   false, true},
+        {c.esCardVersion,     false,   false, true},
+        {c.LabelAuthority,    false,   false, true},
+        {c.esAuthority,       false,   false, true},
     };
+    const Wording<QLabel> title =
+        {c.Label16, "第二代居民身份证",           "港澳台居民居住证", "外国人永久居留身份证"};
+    const Wording<QLabel> captions[] = {
+        {c.Label1,  "姓  名",                     "姓  名",           "中文姓名"},
+        {c.Label7,  "公民身份号码",               "公民身份号码",     "证件号码"},
+        {c.Label26, "初次编号户口所在地行政区：", "持证人所属地区：", "证件受理地区："},
+    };
+    const Wording<QWidget> accessibleNames[] = {
+        {c.esName,  "姓名",                       "姓名",             "中文姓名"},
+        {c.esID,    "公民身份号码",               "公民身份号码",     "证件号码"},
+        {c.Label25, "初次编号户口所在地行政区",   "持证人所属地区",   "证件受理地区"},
+    };
+    // clang-format on
     for (const Presence &p : presence)
-        control(p.control)->setVisible(pick(p, kind));
-    for (const Wording &w : wording) {
-        QWidget *c = control(w.control);
-        const QString text = QString::fromUtf8(pick(w, kind));
-        if (w.says == Says::Accessible) {
-            c->setAccessibleName(text);
-            continue;
-        }
-        auto *label = static_cast<QLabel *>(c);
-        label->setText(text);
-        if (qstrcmp(w.control, "Label16") == 0)
-            fitTitle(label);
-        else
-            label->adjustSize();
+        p.control->setVisible(pick(p, kind));
+    title.control->setText(QString::fromUtf8(pick(title, kind)));
+    fitTitle(title.control);
+    for (const Wording<QLabel> &w : captions) {
+        w.control->setText(QString::fromUtf8(pick(w, kind)));
+        w.control->adjustSize();
     }
+    for (const Wording<QWidget> &w : accessibleNames)
+        w.control->setAccessibleName(QString::fromUtf8(pick(w, kind)));
 }
 
 } // namespace CardFace

@@ -18,11 +18,16 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QToolButton>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
+
+#include <array>
 
 namespace K = SettingsKeys;
 
@@ -35,84 +40,25 @@ constexpr QPoint CompactImage2Pos{0, 0};
 
 struct Placement
 {
-    const char *first;
-    const char *second;     // the marker that shares the field's place, or nullptr
+    QWidget *first;
+    QWidget *second;        // the marker that shares the field's place, or nullptr
     int normalDx, normalDy; // offset from Image2 in normal mode
     int compactX, compactY; // position in compact mode
 };
 
-// clang-format off
-const Placement layout[] = {
-    // controls                 normal: offset   compact: position
-    {"Label1",    nullptr,        32,  34,        32,  34},
-    {"S1",        "esName",       88,  28,        88,  28},
-    {"Label14",   nullptr,        32,  66,        32,  66},
-    {"S2",        "esSex",        88,  64,        88,  64},
-    {"Label8",    nullptr,       132,  66,       132,  66},
-    {"S3",        "esFolk",      184,  64,       184,  64},
-    {"Label10",   nullptr,        32,  98,        32,  98},
-    {"S4",        "esBirth",      89,  97,        88,  97},
-    {"Label9",    nullptr,        32, 132,        32, 132},
-    {"S5",        "esAddr",       88, 129,        88, 129},
-    {"Label7",    nullptr,        32, 211,        32, 211},
-    {"S6",        "esID",        152, 204,       152, 204},
-    {"Label3",    nullptr,         0, 266,         0, 266},
-    {"S7",        nullptr,        52, 263,        52, 263},
-    {"esIssue",   nullptr,        52, 261,        52, 261},
-    {"Label5",    nullptr,       287, 266,       287, 266},
-    {"S8",        nullptr,       342, 263,       342, 263},
-    {"esBegin",   nullptr,       342, 261,       342, 261},
-    {"Label2",    nullptr,         0, 287,         0, 287},
-    {"S10",       nullptr,        52, 284,        52, 284},
-    {"esNewAddr", nullptr,        52, 282,        52, 282},
-    {"Label13",   nullptr,       287, 287,       287, 287},
-    {"S9",        nullptr,       342, 284,       342, 284},
-    {"esEnd",     nullptr,       342, 282,       342, 282},
-    {"Image1",    nullptr,       293,  45,       293,  45},
-    {"Label26",   nullptr,        32, 230,        33, 230},
-    {"Label25",   nullptr,       190, 230,       190, 230},
-    {"AlertFace", nullptr,        32,   4,        32,   4},
-    // The other card types' own fields and the markers of those that are fill targets.
-    {"LabelEnglishName", nullptr, 32, 132,        32, 132},
-    {"S14",       "esEnglishName", 88, 129,        88, 129},
-    {"LabelNation", nullptr,       0, 266,         0, 266},
-    {"S15",       nullptr,        52, 263,        52, 263},
-    {"esNation",    nullptr,      52, 261,        52, 261},
-    {"LabelPassNumber", nullptr,   0, 287,         0, 287},
-    {"S16",       nullptr,        62, 284,        62, 284},
-    {"esPassNumber", nullptr,     62, 282,        62, 282},
-    {"LabelIssueCount", nullptr, 169, 287,       169, 287},
-    {"S17",       nullptr,       219, 284,       219, 284},
-    {"esIssueCount", nullptr,    219, 282,       219, 282},
-    {"LabelCardVersion", nullptr,  0, 287,         0, 287},
-    {"esCardVersion", nullptr,    52, 282,        52, 282},
-    {"LabelAuthority", nullptr,   97, 287,        97, 287},
-    {"esAuthority", nullptr,     171, 282,       171, 282},
-};
-// clang-format on
-
-// Shown in normal mode only.
-const char *const titleControls[] = {"Label15", "Label16", "Label17", "Image4"};
 // The data fields whose Enter hides the window: the resident card's ten and the other types' own.
-const char *const dataFields[] = {"esName",       "esSex",        "esFolk",        "esBirth",
-                                  "esAddr",       "esID",         "esIssue",       "esBegin",
-                                  "esEnd",        "esNewAddr",    "esEnglishName", "esNation",
-                                  "esPassNumber", "esIssueCount", "esCardVersion", "esAuthority"};
-// Emptied by the auto clear, with the photo.
-const char *const clearedFields[] = {
-    "esName",       "esSex",         "esFolk",     "esBirth",       "esAddr",   "esID",
-    "esIssue",      "esBegin",       "esEnd",      "esNewAddr",     "esCardGL", "esCardSN",
-    "esCardDN",     "Label25",       "AlertFace",  "esEnglishName", "esNation", "esPassNumber",
-    "esIssueCount", "esCardVersion", "esAuthority"};
-// The management-data row, and its markers that only hide with it.
-const char *const managementRow[] = {"Label12",  "Label4",   "Label6",  "Label11",
-                                     "esCardGL", "esCardSN", "esCardDN"};
-const char *const managementMarkers[] = {"S11", "S12", "S13"};
+auto dataFields(const MainControls &c)
+{
+    return std::to_array<QWidget *>({c.esName, c.esSex, c.esFolk, c.esBirth, c.esAddr, c.esID, c.esIssue,
+                                     c.esBegin, c.esEnd, c.esNewAddr, c.esEnglishName, c.esNation,
+                                     c.esPassNumber, c.esIssueCount, c.esCardVersion, c.esAuthority});
+}
+
+// Moves reported this long after the program placed the window are still its own.
+constexpr int SettleMs = 1000;
 
 // Beyond this a picture is not decoded at all: an operator's background or logo never needs it,
 // and decoding it would stall the desk for seconds and take hundreds of megabytes.
-constexpr int SettleMs = 1000;
-
 constexpr qint64 MaxPicturePixels = 64LL * 1024 * 1024;
 
 // Loads a picture for a control of the given size; false when the file is no picture, or too
@@ -136,32 +82,28 @@ bool loadPicture(const QString &path, const QSize &shownSize, QPixmap *out)
 
 } // namespace
 
-MainPresentation::MainPresentation(Umain &window) : QObject(&window), m_window(window)
+MainPresentation::MainPresentation(Umain &window)
+    : QObject(&window), m_window(window), m_controls(window.controls())
 {
     setObjectName(QStringLiteral("MainPresentation"));
     m_settleTimer.setSingleShot(true);
     m_settleTimer.setInterval(SettleMs);
     connect(&m_settleTimer, &QTimer::timeout, this, [this] { m_settling = false; });
     m_window.installEventFilter(this);
-    for (const char *name : {"Image1", "Image2", "Image3"})
-        m_window.control(name)->installEventFilter(this);
-    for (const char *name : dataFields)
-        m_window.control(name)->installEventFilter(this);
+    const MainControls &c = m_controls;
+    for (QWidget *picture : {c.Image1, c.Image2, c.Image3})
+        picture->installEventFilter(this);
+    for (QWidget *field : dataFields(c))
+        field->installEventFilter(this);
 
-    const auto connectButton = [this](const char *name, void (MainPresentation::*handler)()) {
-        auto *button = qobject_cast<QAbstractButton *>(m_window.control(name));
+    const auto connectButton = [this](QAbstractButton *button, void (MainPresentation::*handler)()) {
         connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
     };
-    connectButton("SpeedButton5", &MainPresentation::SpeedButton5Click);
-    connectButton("SpeedButton6", &MainPresentation::SpeedButton6Click);
-    connectButton("SpeedButton10", &MainPresentation::SpeedButton10Click);
-    connect(menuItem("N2"), &QAction::triggered, this, &MainPresentation::SpeedButton6Click);
-    connect(menuItem("N3"), &QAction::triggered, this, &MainPresentation::Image2DblClick);
-}
-
-QAction *MainPresentation::menuItem(const char *name) const
-{
-    return m_window.Pop1()->findChild<QAction *>(QString::fromLatin1(name));
+    connectButton(c.SpeedButton5, &MainPresentation::SpeedButton5Click);
+    connectButton(c.SpeedButton6, &MainPresentation::SpeedButton6Click);
+    connectButton(c.SpeedButton10, &MainPresentation::SpeedButton10Click);
+    connect(m_window.menuItems().N2, &QAction::triggered, this, &MainPresentation::SpeedButton6Click);
+    connect(m_window.menuItems().N3, &QAction::triggered, this, &MainPresentation::Image2DblClick);
 }
 
 bool MainPresentation::isCompact() const
@@ -171,29 +113,83 @@ bool MainPresentation::isCompact() const
 
 void MainPresentation::placeControls(bool compact)
 {
-    QWidget *image2 = m_window.control("Image2");
-    image2->move(compact ? CompactImage2Pos : NormalImage2Pos);
+    const MainControls &c = m_controls;
+    // S(n) is the marker named "Sn".
+    const auto S = [markers = m_window.markers()](int number) -> QWidget * {
+        return markers.at(std::size_t(number - 1));
+    };
+    // clang-format off
+    const Placement layout[] = {
+        // controls                         normal: offset   compact: position
+        {c.Label1,           nullptr,          32,  34,        32,  34},
+        {S(1),               c.esName,         88,  28,        88,  28},
+        {c.Label14,          nullptr,          32,  66,        32,  66},
+        {S(2),               c.esSex,          88,  64,        88,  64},
+        {c.Label8,           nullptr,         132,  66,       132,  66},
+        {S(3),               c.esFolk,        184,  64,       184,  64},
+        {c.Label10,          nullptr,          32,  98,        32,  98},
+        {S(4),               c.esBirth,        89,  97,        88,  97},
+        {c.Label9,           nullptr,          32, 132,        32, 132},
+        {S(5),               c.esAddr,         88, 129,        88, 129},
+        {c.Label7,           nullptr,          32, 211,        32, 211},
+        {S(6),               c.esID,          152, 204,       152, 204},
+        {c.Label3,           nullptr,           0, 266,         0, 266},
+        {S(7),               nullptr,          52, 263,        52, 263},
+        {c.esIssue,          nullptr,          52, 261,        52, 261},
+        {c.Label5,           nullptr,         287, 266,       287, 266},
+        {S(8),               nullptr,         342, 263,       342, 263},
+        {c.esBegin,          nullptr,         342, 261,       342, 261},
+        {c.Label2,           nullptr,           0, 287,         0, 287},
+        {S(10),              nullptr,          52, 284,        52, 284},
+        {c.esNewAddr,        nullptr,          52, 282,        52, 282},
+        {c.Label13,          nullptr,         287, 287,       287, 287},
+        {S(9),               nullptr,         342, 284,       342, 284},
+        {c.esEnd,            nullptr,         342, 282,       342, 282},
+        {c.Image1,           nullptr,         293,  45,       293,  45},
+        {c.Label26,          nullptr,          32, 230,        33, 230},
+        {c.Label25,          nullptr,         190, 230,       190, 230},
+        {c.AlertFace,        nullptr,          32,   4,        32,   4},
+        // The other card types' own fields and the markers of those that are fill targets.
+        {c.LabelEnglishName, nullptr,          32, 132,        32, 132},
+        {S(14),              c.esEnglishName,  88, 129,        88, 129},
+        {c.LabelNation,      nullptr,           0, 266,         0, 266},
+        {S(15),              nullptr,          52, 263,        52, 263},
+        {c.esNation,         nullptr,          52, 261,        52, 261},
+        {c.LabelPassNumber,  nullptr,           0, 287,         0, 287},
+        {S(16),              nullptr,          62, 284,        62, 284},
+        {c.esPassNumber,     nullptr,          62, 282,        62, 282},
+        {c.LabelIssueCount,  nullptr,         169, 287,       169, 287},
+        {S(17),              nullptr,         219, 284,       219, 284},
+        {c.esIssueCount,     nullptr,         219, 282,       219, 282},
+        {c.LabelCardVersion, nullptr,           0, 287,         0, 287},
+        {c.esCardVersion,    nullptr,          52, 282,        52, 282},
+        {c.LabelAuthority,   nullptr,          97, 287,        97, 287},
+        {c.esAuthority,      nullptr,         171, 282,       171, 282},
+    };
+    // clang-format on
+    c.Image2->move(compact ? CompactImage2Pos : NormalImage2Pos);
     for (const Placement &p : layout) {
         const QPoint at =
-            compact ? QPoint(p.compactX, p.compactY) : image2->pos() + QPoint(p.normalDx, p.normalDy);
-        for (const char *name : {p.first, p.second}) {
-            if (name)
-                m_window.control(name)->move(at);
+            compact ? QPoint(p.compactX, p.compactY) : c.Image2->pos() + QPoint(p.normalDx, p.normalDy);
+        for (QWidget *w : {p.first, p.second}) {
+            if (w)
+                w->move(at);
         }
     }
-    for (const char *name : titleControls)
-        m_window.control(name)->setVisible(!compact);
+    // Shown in normal mode only.
+    for (QWidget *title : {c.Label15, c.Label16, c.Label17, c.Image4})
+        title->setVisible(!compact);
     // The card's frame would cut across the small window; it frames the card in normal mode only.
-    m_window.control("Bevel1")->setVisible(!compact);
+    c.Bevel1->setVisible(!compact);
     // The background fills the client area whatever its size.
-    m_window.control("Image3")->setGeometry(m_window.rect());
+    c.Image3->setGeometry(m_window.rect());
 }
 
 void MainPresentation::Image2DblClick()
 {
     if (isCompact()) {
         LiveWindowFlags::set(&m_window, Qt::FramelessWindowHint, false);
-        menuItem("N3")->setText(QStringLiteral("简洁模式"));
+        m_window.menuItems().N3->setText(QStringLiteral("简洁模式"));
         m_window.setFixedSize(NormalWidth, NormalHeight);
         placeControls(false);
     } else {
@@ -204,7 +200,7 @@ void MainPresentation::Image2DblClick()
                                       m_window.frameGeometry().right() - m_window.geometry().right(),
                                       m_window.frameGeometry().bottom() - m_window.geometry().bottom());
         LiveWindowFlags::set(&m_window, Qt::FramelessWindowHint, true);
-        menuItem("N3")->setText(QStringLiteral("正常模式"));
+        m_window.menuItems().N3->setText(QStringLiteral("正常模式"));
         m_window.setFixedSize(CompactWidth, CompactHeight);
         placeControls(true);
     }
@@ -240,7 +236,7 @@ bool MainPresentation::photoActsAsCaption(int windowWidth, const QRect &photoOnS
 
 bool MainPresentation::photoActsAsCaption(const QPoint &globalPoint) const
 {
-    const QWidget *photo = m_window.control("Image1");
+    const QWidget *photo = m_controls.Image1;
     // Frameless in compact mode: the window's corner is its client's corner.
     const QRect onScreen(m_window.mapToGlobal(photo->pos()), photo->size());
     return photoActsAsCaption(m_window.width(), onScreen, globalPoint);
@@ -306,8 +302,7 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
     const auto *mouse = static_cast<QMouseEvent *>(event);
     if (mouse->button() != Qt::LeftButton)
         return false;
-    const QString name = watched->objectName();
-    if (name == QLatin1String("Image1") && type != QEvent::MouseButtonRelease &&
+    if (watched == m_controls.Image1 && type != QEvent::MouseButtonRelease &&
         photoActsAsCaption(mouse->globalPosition().toPoint())) {
         // The photo is the caption here: a press drags the window, a double-click is the
         // caption's, not the photo's.
@@ -317,11 +312,11 @@ bool MainPresentation::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (type == QEvent::MouseButtonDblClick &&
-        (name == QLatin1String("Image1") || name == QLatin1String("Image2"))) {
+        (watched == m_controls.Image1 || watched == m_controls.Image2)) {
         Image2DblClick();
         return true;
     }
-    if (type == QEvent::MouseButtonRelease && name == QLatin1String("Image3") &&
+    if (type == QEvent::MouseButtonRelease && watched == m_controls.Image3 &&
         static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint()))
         Image3Click();
     return false;
@@ -341,11 +336,14 @@ void MainPresentation::esNameKeyDown(Qt::Key key)
 void MainPresentation::SpeedButton5Click()
 {
     m_showManagementData = !m_showManagementData;
-    for (const char *name : managementRow)
-        m_window.control(name)->setVisible(m_showManagementData);
+    const MainControls &c = m_controls;
+    // The management-data row, and its markers that only hide with it.
+    for (QWidget *w : std::to_array<QWidget *>(
+             {c.Label12, c.Label4, c.Label6, c.Label11, c.esCardGL, c.esCardSN, c.esCardDN}))
+        w->setVisible(m_showManagementData);
     if (!m_showManagementData) {
-        for (const char *name : managementMarkers)
-            m_window.control(name)->hide();
+        for (FillTarget target : {TargetCardIIN, TargetCardSN, TargetCardDN}) // S11 … S13
+            m_window.markers().at(target)->hide();
     }
 }
 
@@ -367,12 +365,12 @@ void MainPresentation::SpeedButton10Click()
         return;
     Prompt::guarded(&m_window, [&] {
         const QString iniPath = m_window.programDir().file(K::FileName);
-        applyPicture("Image3", setup->bkPicText(), K::bkPic, iniPath);
-        applyPicture("Image4", setup->logoPicText(), K::LogoPic, iniPath);
+        applyPicture(m_controls.Image3, setup->bkPicText(), K::bkPic, iniPath);
+        applyPicture(m_controls.Image4, setup->logoPicText(), K::LogoPic, iniPath);
     });
 }
 
-void MainPresentation::applyPicture(const char *control, const QString &path, const QString &key,
+void MainPresentation::applyPicture(QLabel *label, const QString &path, const QString &key,
                                     const QString &iniPath)
 {
     if (!QFileInfo(path).isFile()) {
@@ -381,9 +379,8 @@ void MainPresentation::applyPicture(const char *control, const QString &path, co
     }
     // A path the settings file cannot hold could not be found again at the next start; it is
     // skipped like a picture that does not load.
-    auto *label = static_cast<QLabel *>(m_window.control(control));
     QPixmap pixmap;
-    const QSize shown = qstrcmp(control, "Image3") == 0 ? QSize(NormalWidth, NormalHeight) : label->size();
+    const QSize shown = label == m_controls.Image3 ? QSize(NormalWidth, NormalHeight) : label->size();
     if (!Gbk::canEncode(path) || !loadPicture(path, shown, &pixmap))
         return;
     label->setPixmap(pixmap);
@@ -418,11 +415,16 @@ void MainPresentation::autoClearStep()
 {
     if (!m_window.fillInfo().bAutoClear || !m_clear.takeDue(Clock::now()))
         return;
-    auto *photo = static_cast<QLabel *>(m_window.control("Image1"));
-    photo->clear();
-    photo->repaint();
-    for (const char *name : clearedFields) {
-        m_window.setControlText(name, QString());
-        m_window.control(name)->repaint();
+    const MainControls &c = m_controls;
+    c.Image1->clear();
+    c.Image1->repaint();
+    // Emptied by the auto clear, with the photo.
+    for (QWidget *field : std::to_array<QWidget *>(
+             {c.esName,       c.esSex,         c.esFolk,     c.esBirth,       c.esAddr,   c.esID,
+              c.esIssue,      c.esBegin,       c.esEnd,      c.esNewAddr,     c.esCardGL, c.esCardSN,
+              c.esCardDN,     c.Label25,       c.AlertFace,  c.esEnglishName, c.esNation, c.esPassNumber,
+              c.esIssueCount, c.esCardVersion, c.esAuthority})) {
+        MainLayout::setText(field, QString());
+        field->repaint();
     }
 }

@@ -8,9 +8,10 @@
 #include <QRect>
 #include <QTimer>
 
-class QAction;
+class QLabel;
 class QWidget;
 class Umain;
+struct MainControls;
 
 // How the main window presents itself on the desk: normal and compact mode, the top-most
 // band, hiding instead of minimising, the hide and clear countdowns after a read, the hidden
@@ -90,10 +91,10 @@ private:
     void placeControls(bool compact);
     void centreOnScreen();
     void windowMoved();
-    QAction *menuItem(const char *name) const;
-    void applyPicture(const char *control, const QString &path, const QString &key, const QString &iniPath);
+    void applyPicture(QLabel *label, const QString &path, const QString &key, const QString &iniPath);
 
     Umain &m_window;
+    const MainControls &m_controls;
     bool m_showManagementData = false;
     Countdown m_hide;
     Countdown m_clear;

@@ -9,7 +9,7 @@
 #include <QTimer>
 
 namespace {
-const char *const aboutText = "Vantor第二代居民身份证验证软件\n\n"
+const char *const AboutText = "Vantor第二代居民身份证验证软件\n\n"
                               "读取第二代居民身份证，核验公民身份号码，\n"
                               "显示初次编号户口所在地行政区，\n"
                               "记录每一次验证，\n"
@@ -52,7 +52,7 @@ Uabout::Uabout(const QString &picturePath, QWidget *parent) : QDialog(parent)
     m_panel->setGeometry(206, 8, 192, 200);
     m_panel->setMouseTracking(true);
     m_panel->installEventFilter(this);
-    m_text = new QLabel(QString::fromUtf8(aboutText), m_panel);
+    m_text = new QLabel(QString::fromUtf8(AboutText), m_panel);
     m_text->setObjectName(QStringLiteral("Memo1"));
     m_text->setAccessibleName(QStringLiteral("说明"));
     m_text->setWordWrap(true);

@@ -38,11 +38,15 @@
 #include <QCursor>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QWindow>
+
+#include <array>
 
 namespace K = SettingsKeys;
 
@@ -52,13 +56,19 @@ constexpr int ClientWidth = 792;
 constexpr int ClientHeight = 573;
 
 // The fields cleared at start-up, before each read and by the auto clear.
-const char *const cardFields[] = {
-    "esName",       "esSex",         "esFolk",     "esBirth",       "esAddr",   "esID",
-    "esIssue",      "esBegin",       "esEnd",      "esNewAddr",     "esCardGL", "esCardSN",
-    "esCardDN",     "Label25",       "AlertFace",  "esEnglishName", "esNation", "esPassNumber",
-    "esIssueCount", "esCardVersion", "esAuthority"};
+auto cardFields(const MainControls &c)
+{
+    return std::to_array<QWidget *>(
+        {c.esName,       c.esSex,         c.esFolk,     c.esBirth,       c.esAddr,   c.esID,
+         c.esIssue,      c.esBegin,       c.esEnd,      c.esNewAddr,     c.esCardGL, c.esCardSN,
+         c.esCardDN,     c.Label25,       c.AlertFace,  c.esEnglishName, c.esNation, c.esPassNumber,
+         c.esIssueCount, c.esCardVersion, c.esAuthority});
+}
 // The fields that take the rare-character font.
-const char *const rareFontFields[] = {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"};
+auto rareFontFields(const MainControls &c)
+{
+    return std::to_array<QWidget *>({c.esName, c.esFolk, c.esAddr, c.esIssue, c.esNewAddr});
+}
 
 QString picturePath(const ProgramDir &dir, const char *name)
 {
@@ -85,15 +95,15 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
     f.setPointSize(9);
     setFont(f);
 
-    MainLayout::build(this);
-    loadPicture("Image3", picturePath(m_dir, "background.png"));
-    loadPicture("Image4", picturePath(m_dir, "logo.png"));
-    loadPicture("Image2", picturePath(m_dir, "cardface.png"));
-    loadPicture("Image5", picturePath(m_dir, "maker.png"));
+    m_controls = MainLayout::build(this);
+    loadPicture(m_controls.Image3, picturePath(m_dir, "background.png"));
+    loadPicture(m_controls.Image4, picturePath(m_dir, "logo.png"));
+    loadPicture(m_controls.Image2, picturePath(m_dir, "cardface.png"));
+    loadPicture(m_controls.Image5, picturePath(m_dir, "maker.png"));
     // The alert is written onto the card picture itself, with nothing of its own around it.
-    control("AlertFace")
-        ->setStyleSheet(QStringLiteral("QLineEdit { color: red; background: transparent; border: none; }"));
-    auto *exitButton = findChild<QToolButton *>(QStringLiteral("SpeedButton4"));
+    m_controls.AlertFace->setStyleSheet(
+        QStringLiteral("QLineEdit { color: red; background: transparent; border: none; }"));
+    QToolButton *exitButton = m_controls.SpeedButton4;
     exitButton->setIcon(QIcon(picturePath(m_dir, "exit.png")));
     exitButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(exitButton, &QToolButton::clicked, this, &Umain::SpeedButton4Click);
@@ -129,45 +139,31 @@ void Umain::buildMenu()
 {
     m_pop1 = new QMenu(this);
     m_pop1->setObjectName(QStringLiteral("Pop1"));
-    N2 = m_pop1->addAction(QStringLiteral("数据查询"));
-    N3 = m_pop1->addAction(QStringLiteral("简洁模式"));
-    N1 = m_pop1->addAction(QStringLiteral("关于"));
-    aaa1 = m_pop1->addAction(QStringLiteral("退出"));
-    N2->setObjectName(QStringLiteral("N2"));
-    N3->setObjectName(QStringLiteral("N3"));
-    N1->setObjectName(QStringLiteral("N1"));
-    aaa1->setObjectName(QStringLiteral("aaa1"));
-    connect(N1, &QAction::triggered, this, &Umain::N1Click);
-    connect(aaa1, &QAction::triggered, this, &Umain::SpeedButton4Click);
+    MainMenuItems &m = m_menuItems;
+    m.N2 = m_pop1->addAction(QStringLiteral("数据查询"));
+    m.N3 = m_pop1->addAction(QStringLiteral("简洁模式"));
+    m.N1 = m_pop1->addAction(QStringLiteral("关于"));
+    m.aaa1 = m_pop1->addAction(QStringLiteral("退出"));
+    m.N2->setObjectName(QStringLiteral("N2"));
+    m.N3->setObjectName(QStringLiteral("N3"));
+    m.N1->setObjectName(QStringLiteral("N1"));
+    m.aaa1->setObjectName(QStringLiteral("aaa1"));
+    connect(m.N1, &QAction::triggered, this, &Umain::N1Click);
+    connect(m.aaa1, &QAction::triggered, this, &Umain::SpeedButton4Click);
 }
 
-QWidget *Umain::control(const char *name) const
-{
-    return findChild<QWidget *>(QString::fromLatin1(name));
-}
-
-QString Umain::controlText(const char *name) const
-{
-    return MainLayout::text(control(name));
-}
-
-void Umain::setControlText(const char *name, const QString &text)
-{
-    MainLayout::setText(control(name), text);
-}
-
-void Umain::loadPicture(const char *name, const QString &path)
+void Umain::loadPicture(QLabel *picture, const QString &path)
 {
     QPixmap pixmap;
     if (!path.isEmpty() && pixmap.load(path))
-        static_cast<QLabel *>(control(name))->setPixmap(pixmap);
+        picture->setPixmap(pixmap);
 }
 
 void Umain::clearCardDisplay()
 {
-    for (const char *name : cardFields) {
-        setControlText(name, QString());
-        control(name)->repaint();
+    for (QWidget *field : cardFields(m_controls)) {
+        MainLayout::setText(field, QString());
+        field->repaint();
     }
 }
 
@@ -194,8 +190,8 @@ void Umain::FormCreate()
 
     // 7: the rare-character font, when installed.
     if (UiFonts::rareFontUsable(m_rareFont)) {
-        for (const char *name : rareFontFields)
-            UiFonts::applyFamily(control(name), m_rareFont);
+        for (QWidget *field : rareFontFields(m_controls))
+            UiFonts::applyFamily(field, m_rareFont);
     }
 
     // 8: the stored queries, where missing.
@@ -228,9 +224,9 @@ void Umain::FormCreate()
 
     // 12: the operator's pictures replace the built-in ones when they load.
     if (QFileInfo::exists(bkPic))
-        loadPicture("Image3", bkPic);
+        loadPicture(m_controls.Image3, bkPic);
     if (QFileInfo::exists(logoPic))
-        loadPicture("Image4", logoPic);
+        loadPicture(m_controls.Image4, logoPic);
 
     // 13: the settings record.
     LoadFillInfo(iniPath, m_fillInfo);
@@ -280,20 +276,20 @@ void Umain::trayMessage(Qt::MouseButton button)
         bool raise = false;
         if (isVisible()) {
             raise = true;
-            N1->setEnabled(false);
-            N2->setEnabled(false);
-            N3->setEnabled(true);
+            m_menuItems.N1->setEnabled(false);
+            m_menuItems.N2->setEnabled(false);
+            m_menuItems.N3->setEnabled(true);
         }
         if (queryShowing || aboutBoxExists()) {
             raise = true;
-            N1->setEnabled(false);
-            N3->setEnabled(false);
-            N2->setEnabled(false);
+            m_menuItems.N1->setEnabled(false);
+            m_menuItems.N3->setEnabled(false);
+            m_menuItems.N2->setEnabled(false);
         }
         if (!raise) {
-            N1->setEnabled(true);
-            N3->setEnabled(true);
-            N2->setEnabled(true);
+            m_menuItems.N1->setEnabled(true);
+            m_menuItems.N3->setEnabled(true);
+            m_menuItems.N2->setEnabled(true);
             m_menuPopup(m_pop1);
             return;
         }

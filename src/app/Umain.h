@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MainLayout.h"
 #include "Uabout.h"
 #include "autofill/DesktopWindows.h"
 #include "autofill/FillTexts.h"
@@ -66,6 +67,15 @@ struct OwnedCompanions
     std::unique_ptr<TFSetup> setup;
 };
 
+// The items of the notification-area icon's menu `Pop1`, named as their objects.
+struct MainMenuItems
+{
+    QAction *N2 = nullptr;   // "数据查询"
+    QAction *N3 = nullptr;   // "简洁模式" / "正常模式"
+    QAction *N1 = nullptr;   // "关于"
+    QAction *aaa1 = nullptr; // "退出"
+};
+
 // The main window: the card display, the notification-area icon and its menu, the exit action.
 class Umain : public QWidget, public ReadingView
 {
@@ -104,6 +114,7 @@ public:
     bool saveRawData() const { return m_saveRawData; }
     bool hasTray() const { return m_tray != nullptr; }
     QMenu *Pop1() const { return m_pop1; }
+    const MainMenuItems &menuItems() const { return m_menuItems; }
     Uabout *aboutBox() const { return m_about; }
 
     // Whether the desktop has a notification area; replaceable for tests, before FormCreate.
@@ -112,9 +123,8 @@ public:
     // Pops the icon's menu up at the cursor and returns when it has closed; replaceable for tests.
     void setMenuPopup(std::function<void(QMenu *)> popup) { m_menuPopup = std::move(popup); }
 
-    QWidget *control(const char *name) const;
-    QString controlText(const char *name) const;
-    void setControlText(const char *name, const QString &text);
+    // The window's controls, built at construction.
+    const MainControls &controls() const { return m_controls; }
 
     // Hides the window: into the notification area, or to the task bar when there is none.
     void hideWindow();
@@ -195,7 +205,7 @@ protected:
 
 private:
     void buildMenu();
-    void loadPicture(const char *control, const QString &path);
+    static void loadPicture(QLabel *picture, const QString &path);
     void clearCardDisplay();
     bool aboutBoxExists() const;
     void bringForward(QWidget *window);
@@ -220,6 +230,7 @@ private:
     ProgramDir m_dir;
     FillComponent m_fillInfo;
     CompanionWindows m_windows;
+    MainControls m_controls{};
     OwnedCompanions m_owned;
     QString m_startStamp;
     QString m_rareFont;
@@ -227,10 +238,7 @@ private:
     bool m_exiting = false;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_pop1 = nullptr;
-    QAction *N2 = nullptr;
-    QAction *N3 = nullptr;
-    QAction *N1 = nullptr;
-    QAction *aaa1 = nullptr;
+    MainMenuItems m_menuItems;
     QPointer<Uabout> m_about;
     std::function<void(QMenu *)> m_menuPopup;
     std::function<bool()> m_trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };

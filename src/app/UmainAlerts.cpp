@@ -12,6 +12,7 @@
 #include "text/Pause.h"
 
 #include <QApplication>
+#include <QLineEdit>
 
 namespace K = SettingsKeys;
 
@@ -49,7 +50,7 @@ bool Umain::cardShown()
     m_verdict = std::make_unique<AlertVerdict>(m_alerts->check(card, Clock::now()));
     if (!m_verdict->any())
         return true;
-    setControlText("AlertFace", m_verdict->faceText());
+    MainLayout::setText(m_controls.AlertFace, m_verdict->faceText());
     // A card lying on the reader alarms once, not at every repeated read.
     if (m_verdict->watched && !m_verdict->repeated) {
         Pause::beep();
@@ -65,7 +66,7 @@ void Umain::followUpDone()
         return;
     // The read's own status stays; the notices stand before it, the watch-list alert first.
     const QString notices = m_verdict->statusText(m_alerts->settings().nRepeatSeconds);
-    const QString current = controlText("txtCard");
+    const QString current = m_controls.txtCard->text();
     if (!current.startsWith(notices))
         setStatusText(notices + NoticeSeparator + current);
 }

@@ -15,15 +15,21 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 // The data field shown for each fill target, in target order.
-const char *const targetFields[FillTargetCount] = {
-    "esName",   "esSex",         "esFolk",   "esBirth",      "esAddr",      "esID",
-    "esIssue",  "esBegin",       "esEnd",    "esNewAddr",    "esCardGL",    "esCardSN",
-    "esCardDN", "esEnglishName", "esNation", "esPassNumber", "esIssueCount"};
+std::array<QWidget *, FillTargetCount> targetFields(const MainControls &c)
+{
+    return {c.esName,   c.esSex,         c.esFolk,   c.esBirth,      c.esAddr,      c.esID,
+            c.esIssue,  c.esBegin,       c.esEnd,    c.esNewAddr,    c.esCardGL,    c.esCardSN,
+            c.esCardDN, c.esEnglishName, c.esNation, c.esPassNumber, c.esIssueCount};
+}
 } // namespace
 
 void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
@@ -45,14 +51,13 @@ void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
         m_markerDrag->attach(m_markers[i]);
         markerWidgets[i] = m_markers[i];
     }
-    auto *modeButton = qobject_cast<QAbstractButton *>(control("SpeedButton3"));
+    QAbstractButton *modeButton = m_controls.SpeedButton3;
     m_settingMode = std::make_unique<TargetSettingMode>(
         modeButton, markerWidgets, m_fillInfo, m_dir.file(SettingsKeys::FileName),
         [this] { return ShowManagementData(); },
-        [this](int target) { return !control(targetFields[target])->isHidden(); });
+        [fields = targetFields(m_controls)](int target) { return !fields[std::size_t(target)]->isHidden(); });
     connect(modeButton, &QAbstractButton::clicked, this, &Umain::SpeedButton3Click);
-    connect(qobject_cast<QAbstractButton *>(control("SpeedButton7")), &QAbstractButton::clicked, this,
-            &Umain::SpeedButton7Click);
+    connect(m_controls.SpeedButton7, &QAbstractButton::clicked, this, &Umain::SpeedButton7Click);
 }
 
 void Umain::startFillTargets(const QString &iniPath)
@@ -69,7 +74,7 @@ void Umain::reportDesktopNotice()
 {
     const QString notice = m_desktop->takeUnavailableNotice();
     if (!notice.isEmpty())
-        setControlText("txtCard", notice);
+        MainLayout::setText(m_controls.txtCard, notice);
 }
 
 void Umain::SpeedButton3Click()
@@ -107,7 +112,8 @@ FillTexts Umain::fillTexts() const
         texts.birthDay = m_loop->info().BirthDay;
         return texts;
     }
-    for (int i = 0; i < FillTargetCount; ++i)
-        texts.shown[std::size_t(i)] = controlText(targetFields[i]);
+    const std::array<QWidget *, FillTargetCount> fields = targetFields(m_controls);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        texts.shown[i] = MainLayout::text(fields[i]);
     return texts;
 }

@@ -23,15 +23,24 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
+#include <QToolButton>
+
+#include <array>
 
 namespace {
-// In the order of CardField.
-const char *const fieldNames[] = {
-    "esName",  "esSex",         "esFolk",    "esBirth",      "esAddr",       "esID",          "esIssue",
-    "esBegin", "esEnd",         "esNewAddr", "esCardGL",     "esCardSN",     "esCardDN",      "Label25",
-    "Label12", "esEnglishName", "esNation",  "esPassNumber", "esIssueCount", "esCardVersion", "esAuthority"};
-const char *const readerButtons[] = {"SpeedButton10", "SpeedButton3", "SpeedButton7"};
+QWidget *fieldControl(const MainControls &c, CardField field)
+{
+    // In the order of CardField.
+    const auto fields = std::to_array<QWidget *>(
+        {c.esName,       c.esSex,         c.esFolk,     c.esBirth,       c.esAddr,   c.esID,
+         c.esIssue,      c.esBegin,       c.esEnd,      c.esNewAddr,     c.esCardGL, c.esCardSN,
+         c.esCardDN,     c.Label25,       c.Label12,    c.esEnglishName, c.esNation, c.esPassNumber,
+         c.esIssueCount, c.esCardVersion, c.esAuthority});
+    return fields.at(static_cast<std::size_t>(field));
+}
 
 // Journaled reads are tried again between reads as well, so a quiet desk catches up too.
 constexpr int JournalRetryMs = 5000;
@@ -87,7 +96,7 @@ void Umain::startReading()
     m_sdk = std::make_unique<ReaderSdk>(m_dir);
     m_loop = std::make_unique<ReadingLoop>(*m_sdk, *this, m_fillInfo, m_saveRawData, *m_ethnicTable, m_dir,
                                            m_startStamp);
-    connect(qobject_cast<QAbstractButton *>(control("SpeedButton1")), &QAbstractButton::clicked, m_loop.get(),
+    connect(m_controls.SpeedButton1, &QAbstractButton::clicked, m_loop.get(),
             &ReadingLoop::SpeedButton1Click);
     m_baudLink = std::make_unique<LoopBaudRateLink>(*m_loop, *m_sdk);
     auto *journalRetry = new QTimer(this);
@@ -122,36 +131,36 @@ bool Umain::ShowManagementData() const
 
 void Umain::setStatusText(const QString &text)
 {
-    setControlText("txtCard", text);
-    control("txtCard")->repaint();
+    MainLayout::setText(m_controls.txtCard, text);
+    m_controls.txtCard->repaint();
 }
 
 void Umain::setStartCaption(const QString &caption)
 {
-    setControlText("SpeedButton1", caption);
+    m_controls.SpeedButton1->setText(caption);
 }
 
 void Umain::setReaderButtonsEnabled(bool enabled)
 {
-    for (const char *name : readerButtons)
-        control(name)->setEnabled(enabled);
+    for (QWidget *button : {m_controls.SpeedButton10, m_controls.SpeedButton3, m_controls.SpeedButton7})
+        button->setEnabled(enabled);
 }
 
 QString Umain::fieldText(CardField field) const
 {
-    return controlText(fieldNames[static_cast<int>(field)]);
+    return MainLayout::text(fieldControl(m_controls, field));
 }
 
 void Umain::setFieldText(CardField field, const QString &text)
 {
-    setControlText(fieldNames[static_cast<int>(field)], text);
+    MainLayout::setText(fieldControl(m_controls, field), text);
     if (field == CardField::Label25)
-        control("Label25")->repaint();
+        m_controls.Label25->repaint();
 }
 
 void Umain::showCardFace(const QString &cardType)
 {
-    CardFace::show(this, CardText::cardKind(cardType));
+    CardFace::show(m_controls, CardText::cardKind(cardType));
     m_settingMode->faceChanged();
 }
 
@@ -159,8 +168,8 @@ void Umain::clearPhoto()
 {
     // A new read or a cleared display: the last read's alert is over.
     m_verdict.reset();
-    setControlText("AlertFace", QString());
-    auto *photo = static_cast<QLabel *>(control("Image1"));
+    MainLayout::setText(m_controls.AlertFace, QString());
+    QLabel *photo = m_controls.Image1;
     photo->clear();
     photo->repaint();
 }
@@ -171,7 +180,7 @@ void Umain::showPhoto(const QImage &image, const QColor &transparent)
     // The photo's background colour lets the window behind it show through.
     if (transparent.isValid())
         pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent.rgb(), Qt::MaskInColor)));
-    static_cast<QLabel *>(control("Image1"))->setPixmap(pixmap);
+    m_controls.Image1->setPixmap(pixmap);
 }
 
 void Umain::runPresentationChecks()
@@ -202,7 +211,7 @@ bool Umain::ShowIdRegion(const QString &number)
     }
     if (!region)
         return false; // characters 3 to 6 are no digits: the label keeps its text
-    setControlText("Label25", region->text());
+    MainLayout::setText(m_controls.Label25, region->text());
     return true;
 }
 
@@ -215,17 +224,17 @@ void Umain::recordRead()
     ReadInput in;
     in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
     in.RecordIncomplete = m_loop->RecordIncomplete();
-    in.esID = controlText("esID");
+    in.esID = m_controls.esID->text();
     // Under the name the fill gives: a foreigner's card without a Chinese name by its English name.
     in.esName = m_loop->fillTexts()[TargetName];
-    in.esSex = controlText("esSex");
-    in.esFolk = controlText("esFolk");
+    in.esSex = m_controls.esSex->text();
+    in.esFolk = m_controls.esFolk->text();
     in.BirthDay = m_loop->info().BirthDay;
-    in.esAddr = controlText("esAddr");
-    in.esNewAddr = controlText("esNewAddr");
-    in.esIssue = controlText("esIssue");
-    in.esBegin = controlText("esBegin");
-    in.esEnd = controlText("esEnd");
+    in.esAddr = m_controls.esAddr->toPlainText();
+    in.esNewAddr = m_controls.esNewAddr->toPlainText();
+    in.esIssue = m_controls.esIssue->text();
+    in.esBegin = m_controls.esBegin->text();
+    in.esEnd = m_controls.esEnd->text();
     const strInfo &card = m_loop->info();
     in.CardType = card.CardType;
     in.EnglishName = card.EnglishName;

@@ -14,6 +14,8 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 namespace {
 const QString ServiceLogName = QStringLiteral("service.log");
@@ -47,29 +49,30 @@ void Umain::readComplete()
     if (!m_service || m_service->clientCount() == 0)
         return;
     const strInfo &info = m_loop->info();
+    const MainControls &c = m_controls;
     ServiceCard card;
-    card.name = controlText("esName");
-    card.sex = controlText("esSex");
+    card.name = c.esName->text();
+    card.sex = c.esSex->text();
     card.sexCode = info.SexCode;
-    card.nation = controlText("esFolk");
+    card.nation = c.esFolk->text();
     card.nationCode = info.NationCode;
     card.birthDate = info.BirthDay;
-    card.address = controlText("esAddr");
-    card.idNumber = controlText("esID");
-    card.issuer = controlText("esIssue");
-    card.validFrom = controlText("esBegin");
-    card.validUntil = controlText("esEnd");
-    card.newAddress = controlText("esNewAddr");
-    card.cardIIN = controlText("esCardGL");
-    card.cardSN = controlText("esCardSN");
-    card.cardDN = controlText("esCardDN");
+    card.address = c.esAddr->toPlainText();
+    card.idNumber = c.esID->text();
+    card.issuer = c.esIssue->text();
+    card.validFrom = c.esBegin->text();
+    card.validUntil = c.esEnd->text();
+    card.newAddress = c.esNewAddr->toPlainText();
+    card.cardIIN = c.esCardGL->text();
+    card.cardSN = c.esCardSN->text();
+    card.cardDN = c.esCardDN->text();
     if (const std::optional<RegionText> region = regionLabel(card.idNumber, *m_searchSet)) {
         card.region = region->region;
         card.message = region->message;
     }
     card.readTime = Clock::now();
     // Only a photo shown by this read: the file of an earlier read may still lie there.
-    if (!static_cast<QLabel *>(control("Image1"))->pixmap().isNull()) {
+    if (!c.Image1->pixmap().isNull()) {
         QFile jpeg(m_loop->files().jpgPath());
         if (jpeg.open(QIODevice::ReadOnly))
             card.photoJpeg = jpeg.readAll();

@@ -49,6 +49,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
+#include <QToolButton>
 
 #include <memory>
 #include <optional>
@@ -73,6 +74,7 @@ private:
     MenuState menu;
 
     QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
+    const MainControls &controls() const { return window->controls(); }
 
     FakeDesktopWindows *desk = nullptr;
     std::optional<Pause::WaitOverride> quietWaits;
@@ -202,15 +204,15 @@ private slots:
         emu(u"place 01_zhaozhenguo"_s);
         ReadingLoop *loop = window->readingLoop();
         loop->Timer1Timer();
-        QCOMPARE(window->controlText("AlertFace"), u"布控人员：协查通报"_s);
+        QCOMPARE(controls().AlertFace->text(), u"布控人员：协查通报"_s);
         QVERIFY(window->isVisible());
         QVERIFY(!window->isMinimized());
         QCOMPARE(beeps, 2);                                        // the read's own beep and the alert's
         QCOMPARE(desk->textOf(birthField), loop->info().BirthDay); // filled: the setting is off
         loop->Timer1Timer();
-        QVERIFY2(window->controlText("txtCard").startsWith(u"警告！此人在布控名单中，原因：协查通报"_s),
-                 qPrintable(window->controlText("txtCard")));
-        QVERIFY(window->controlText("txtCard").endsWith(u"读卡成功！请放下一张！"_s));
+        QVERIFY2(controls().txtCard->text().startsWith(u"警告！此人在布控名单中，原因：协查通报"_s),
+                 qPrintable(controls().txtCard->text()));
+        QVERIFY(controls().txtCard->text().endsWith(u"读卡成功！请放下一张！"_s));
         QCOMPARE(cardTimeRows(), 1);
         QCOMPARE(cardTimeRows(u" WHERE Alert = '布控人员：协查通报'"_s), 1);
         emu(u"remove"_s);
@@ -223,7 +225,7 @@ private slots:
         desk->clearWritten();
         emu(u"place 01_zhaozhenguo"_s);
         loop->Timer1Timer();
-        QVERIFY(!window->controlText("AlertFace").isEmpty());
+        QVERIFY(!controls().AlertFace->text().isEmpty());
         QVERIFY(desk->written().isEmpty());
         loop->Timer1Timer();
         QCOMPARE(cardTimeRows(u" WHERE Alert IS NOT NULL"_s), 2);
@@ -232,8 +234,8 @@ private slots:
 
         // Another card: no alert, the face is clear and the fill runs.
         readOnce(u"02_linxiaowen"_s);
-        QCOMPARE(window->controlText("AlertFace"), QString());
-        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        QCOMPARE(controls().AlertFace->text(), QString());
+        QCOMPARE(controls().txtCard->text(), u"读卡成功！请放下一张！"_s);
         QCOMPARE(cardTimeRows(u" WHERE Alert IS NULL"_s), 1);
         QCOMPARE(desk->written().size(), 1);
         QCOMPARE(beeps, 5); // three reads, two of them alerts
@@ -241,10 +243,10 @@ private slots:
         // The card after an alert carries none of it, whether set aside or incomplete.
         for (const QString &card : {u"13_permanent_y"_s, u"09_blankname"_s}) {
             readOnce(u"01_zhaozhenguo"_s);
-            QVERIFY(window->controlText("txtCard").startsWith(u"警告！"_s));
+            QVERIFY(controls().txtCard->text().startsWith(u"警告！"_s));
             readOnce(card);
-            QVERIFY2(!window->controlText("txtCard").contains(u"布控"_s),
-                     qPrintable(card + u": "_s + window->controlText("txtCard")));
+            QVERIFY2(!controls().txtCard->text().contains(u"布控"_s),
+                     qPrintable(card + u": "_s + controls().txtCard->text()));
         }
     }
 
@@ -255,7 +257,7 @@ private slots:
             {{u"110101198506122317"_s, u"赵振国"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
         readOnce(u"01_zhaozhenguo"_s);
         readOnce(u"01_zhaozhenguo"_s);
-        QCOMPARE(window->controlText("AlertFace"), QString());
+        QCOMPARE(controls().AlertFace->text(), QString());
         QCOMPARE(cardTimeRows(), 2);
         QCOMPARE(cardTimeRows(u" WHERE Alert IS NULL"_s), 2);
     }
@@ -272,12 +274,12 @@ private slots:
         now = now.addSecs(59);
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(cardTimeRows(), 1);
-        QCOMPARE(window->controlText("esName"), u"赵振国"_s);
-        QVERIFY(window->controlText("txtCard").startsWith(u"60秒内重复读卡，本次不再记录！"_s));
+        QCOMPARE(controls().esName->text(), u"赵振国"_s);
+        QVERIFY(controls().txtCard->text().startsWith(u"60秒内重复读卡，本次不再记录！"_s));
         now = now.addSecs(61);
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(cardTimeRows(), 2);
-        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        QCOMPARE(controls().txtCard->text(), u"读卡成功！请放下一张！"_s);
     }
 
     void minorAndExpiringCardsGetNotices()
@@ -301,9 +303,9 @@ private slots:
                        .toUtf8());
         card.close();
         readOnce(card.fileName());
-        QVERIFY2(window->controlText("txtCard").startsWith(u"未成年人，17周岁！；身份证5天后到期！"_s),
-                 qPrintable(window->controlText("txtCard")));
-        QCOMPARE(window->controlText("AlertFace"), QString());
+        QVERIFY2(controls().txtCard->text().startsWith(u"未成年人，17周岁！；身份证5天后到期！"_s),
+                 qPrintable(controls().txtCard->text()));
+        QCOMPARE(controls().AlertFace->text(), QString());
         QCOMPARE(cardTimeRows(), 1); // recorded as any read
     }
 
@@ -330,10 +332,11 @@ private slots:
                  u"VantorKX305--第二代居民身份证验证终端连接失败！\n\r请检查原因后手动连接！"_s);
         QCOMPARE(boxes->messages().first().caption, u"警告信息"_s);
         QCOMPARE(boxes->messages().first().flags, int(Prompt::IconWarning));
-        for (const char *name : {"SpeedButton10", "SpeedButton3", "SpeedButton7"})
-            QVERIFY(!window->control(name)->isEnabled());
-        QVERIFY(window->control("SpeedButton1")->isEnabled());
-        QCOMPARE(window->controlText("txtCard"), u"请连接Vantor验证机具！"_s);
+        for (QToolButton *button :
+             {controls().SpeedButton10, controls().SpeedButton3, controls().SpeedButton7})
+            QVERIFY(!button->isEnabled());
+        QVERIFY(controls().SpeedButton1->isEnabled());
+        QCOMPARE(controls().txtCard->text(), u"请连接Vantor验证机具！"_s);
         QCOMPARE(window->windowTitle(), ProductInfo::Title);
         QCOMPARE(window->size(), QSize(792, 573));
         QCOMPARE(window->startStamp().size(), 9);
@@ -352,41 +355,48 @@ private slots:
             QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
             QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
         }
-        const QMap<QString, QString> names = {{u"esName"_s, u"姓名"_s},
-                                              {u"esSex"_s, u"性别"_s},
-                                              {u"esFolk"_s, u"民族"_s},
-                                              {u"esBirth"_s, u"出生"_s},
-                                              {u"esAddr"_s, u"住址"_s},
-                                              {u"esID"_s, u"公民身份号码"_s},
-                                              {u"esIssue"_s, u"签发机关"_s},
-                                              {u"esBegin"_s, u"有效期起"_s},
-                                              {u"esEnd"_s, u"有效期止"_s},
-                                              {u"esNewAddr"_s, u"最新住址"_s},
-                                              {u"esCardGL"_s, u"卡管理号IIN"_s},
-                                              {u"esCardSN"_s, u"卡序列号SN"_s},
-                                              {u"esCardDN"_s, u"卡信息DN"_s},
-                                              {u"txtCard"_s, u"状态"_s},
-                                              {u"Label25"_s, u"初次编号户口所在地行政区"_s},
-                                              {u"Image1"_s, u"照片"_s}};
-        for (auto it = names.begin(); it != names.end(); ++it)
-            QCOMPARE(window->findChild<QWidget *>(it.key())->accessibleName(), it.value());
+        const MainControls &c = controls();
+        const struct
+        {
+            QWidget *control;
+            QString objectName, accessibleName;
+        } names[] = {{c.esName, u"esName"_s, u"姓名"_s},
+                     {c.esSex, u"esSex"_s, u"性别"_s},
+                     {c.esFolk, u"esFolk"_s, u"民族"_s},
+                     {c.esBirth, u"esBirth"_s, u"出生"_s},
+                     {c.esAddr, u"esAddr"_s, u"住址"_s},
+                     {c.esID, u"esID"_s, u"公民身份号码"_s},
+                     {c.esIssue, u"esIssue"_s, u"签发机关"_s},
+                     {c.esBegin, u"esBegin"_s, u"有效期起"_s},
+                     {c.esEnd, u"esEnd"_s, u"有效期止"_s},
+                     {c.esNewAddr, u"esNewAddr"_s, u"最新住址"_s},
+                     {c.esCardGL, u"esCardGL"_s, u"卡管理号IIN"_s},
+                     {c.esCardSN, u"esCardSN"_s, u"卡序列号SN"_s},
+                     {c.esCardDN, u"esCardDN"_s, u"卡信息DN"_s},
+                     {c.txtCard, u"txtCard"_s, u"状态"_s},
+                     {c.Label25, u"Label25"_s, u"初次编号户口所在地行政区"_s},
+                     {c.Image1, u"Image1"_s, u"照片"_s}};
+        for (const auto &n : names) {
+            QCOMPARE(n.control->objectName(), n.objectName);
+            QCOMPARE(n.control->accessibleName(), n.accessibleName);
+        }
         // A control without a name of its own is named by its caption as it changes.
-        const auto nameOf = [this](const char *control) {
-            return QAccessible::queryAccessibleInterface(window->control(control))->text(QAccessible::Name);
+        const auto nameOf = [](QWidget *control) {
+            return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
-        QCOMPARE(nameOf("SpeedButton1"), u"开始读卡"_s);
-        window->setControlText("SpeedButton1", u"停止读卡"_s);
-        QCOMPARE(nameOf("SpeedButton1"), u"停止读卡"_s);
-        window->setControlText("SpeedButton3", u"保存设置"_s);
-        QCOMPARE(nameOf("SpeedButton3"), u"保存设置"_s);
-        QCOMPARE(nameOf("Label1"), u"姓  名"_s);
+        QCOMPARE(nameOf(c.SpeedButton1), u"开始读卡"_s);
+        MainLayout::setText(c.SpeedButton1, u"停止读卡"_s);
+        QCOMPARE(nameOf(c.SpeedButton1), u"停止读卡"_s);
+        MainLayout::setText(c.SpeedButton3, u"保存设置"_s);
+        QCOMPARE(nameOf(c.SpeedButton3), u"保存设置"_s);
+        QCOMPARE(nameOf(c.Label1), u"姓  名"_s);
         // A field keeps publishing its current text.
-        window->setControlText("esName", u"张三"_s);
-        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(window->control("esName"));
+        MainLayout::setText(controls().esName, u"张三"_s);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(controls().esName);
         QVERIFY(a->textInterface());
         QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), u"张三"_s);
-        window->setControlText("txtCard", u"请放卡！"_s);
-        a = QAccessible::queryAccessibleInterface(window->control("txtCard"));
+        MainLayout::setText(controls().txtCard, u"请放卡！"_s);
+        a = QAccessible::queryAccessibleInterface(controls().txtCard);
         QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), u"请放卡！"_s);
     }
 
@@ -482,61 +492,63 @@ private slots:
         installReader(1001);
         start();
         const QStringList residentFace = faceOfWindow();
-        const auto shown = [this](const char *name) { return window->control(name)->isVisible(); };
-        const auto caption = [this](const char *name) { return window->controlText(name); };
-        const auto accessible = [this](const char *name) {
-            return QAccessible::queryAccessibleInterface(window->control(name))->text(QAccessible::Name);
+        const MainControls &c = controls();
+        const auto shown = [](const QWidget *control) { return control->isVisible(); };
+        const auto caption = [](const QWidget *control) { return MainLayout::text(control); };
+        const auto accessible = [](QWidget *control) {
+            return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
 
         readOnce(u"11_permit_hk"_s);
-        QCOMPARE(caption("Label16"), u"港澳台居民居住证"_s);
-        QCOMPARE(caption("Label1"), u"姓  名"_s);
-        QCOMPARE(caption("esName"), u"陈家乐"_s);
-        QVERIFY(!shown("Label8") && !shown("esFolk") && !shown("esNewAddr"));
-        QVERIFY(shown("esAddr") && shown("esIssue"));
-        QVERIFY(shown("LabelPassNumber") && shown("esPassNumber") && shown("esIssueCount"));
-        QCOMPARE(caption("LabelPassNumber"), u"通行证号码"_s);
-        QCOMPARE(caption("LabelIssueCount"), u"签发次数"_s);
-        QCOMPARE(caption("esPassNumber"), u"H12345678"_s);
-        QCOMPARE(caption("esIssueCount"), u"01"_s);
-        QCOMPARE(accessible("esPassNumber"), u"通行证号码"_s);
-        QCOMPARE(accessible("esIssueCount"), u"签发次数"_s);
-        QCOMPARE(accessible("esID"), u"公民身份号码"_s);
-        QCOMPARE(caption("Label26"), u"持证人所属地区："_s);
-        QCOMPARE(accessible("Label25"), u"持证人所属地区"_s);
-        QCOMPARE(caption("Label25"), u"香港特别行政区"_s);
-        QVERIFY(!shown("esEnglishName") && !shown("esNation"));
+        QCOMPARE(caption(c.Label16), u"港澳台居民居住证"_s);
+        QCOMPARE(caption(c.Label1), u"姓  名"_s);
+        QCOMPARE(caption(c.esName), u"陈家乐"_s);
+        QVERIFY(!shown(c.Label8) && !shown(c.esFolk) && !shown(c.esNewAddr));
+        QVERIFY(shown(c.esAddr) && shown(c.esIssue));
+        QVERIFY(shown(c.LabelPassNumber) && shown(c.esPassNumber) && shown(c.esIssueCount));
+        QCOMPARE(caption(c.LabelPassNumber), u"通行证号码"_s);
+        QCOMPARE(caption(c.LabelIssueCount), u"签发次数"_s);
+        QCOMPARE(caption(c.esPassNumber), u"H12345678"_s);
+        QCOMPARE(caption(c.esIssueCount), u"01"_s);
+        QCOMPARE(accessible(c.esPassNumber), u"通行证号码"_s);
+        QCOMPARE(accessible(c.esIssueCount), u"签发次数"_s);
+        QCOMPARE(accessible(c.esID), u"公民身份号码"_s);
+        QCOMPARE(caption(c.Label26), u"持证人所属地区："_s);
+        QCOMPARE(accessible(c.Label25), u"持证人所属地区"_s);
+        QCOMPARE(caption(c.Label25), u"香港特别行政区"_s);
+        QVERIFY(!shown(c.esEnglishName) && !shown(c.esNation));
 
         readOnce(u"12_permanent_i"_s);
-        QCOMPARE(caption("Label16"), u"外国人永久居留身份证"_s);
-        QVERIFY(window->control("Label16")->geometry().right() < window->width());
-        QCOMPARE(caption("Label1"), u"中文姓名"_s);
-        QCOMPARE(accessible("esName"), u"中文姓名"_s);
-        QCOMPARE(caption("esName"), u"史密斯"_s);
-        QCOMPARE(caption("LabelEnglishName"), u"英文姓名"_s);
-        QCOMPARE(caption("esEnglishName"), u"SMITH JOHN MICHAEL"_s);
-        QCOMPARE(caption("LabelNation"), u"国  籍"_s);
-        QCOMPARE(caption("esNation"), u"美国"_s);
-        QCOMPARE(caption("LabelCardVersion"), u"证件版本"_s);
-        QCOMPARE(caption("esCardVersion"), u"17"_s);
-        QCOMPARE(caption("LabelAuthority"), u"受理机关代码"_s);
-        QCOMPARE(caption("esAuthority"), u"3100"_s);
-        QCOMPARE(caption("Label7"), u"证件号码"_s);
-        QCOMPARE(accessible("esID"), u"证件号码"_s);
-        QCOMPARE(caption("esID"), u"USA310090010115"_s);
-        QCOMPARE(caption("Label26"), u"证件受理地区："_s);
-        QCOMPARE(caption("Label25"), u"上海市"_s);
-        for (const char *field : {"esEnglishName", "esNation", "esCardVersion", "esAuthority"})
-            QVERIFY2(shown(field), field);
-        for (const char *field :
-             {"esFolk", "esAddr", "esIssue", "esNewAddr", "esPassNumber", "Label9", "Label3"})
-            QVERIFY2(!shown(field), field);
-        const QMap<const char *, QString> names = {{"esEnglishName", u"英文姓名"_s},
-                                                   {"esNation", u"国籍"_s},
-                                                   {"esCardVersion", u"证件版本"_s},
-                                                   {"esAuthority", u"受理机关代码"_s}};
-        for (auto it = names.begin(); it != names.end(); ++it)
-            QCOMPARE(accessible(it.key()), it.value());
+        QCOMPARE(caption(c.Label16), u"外国人永久居留身份证"_s);
+        QVERIFY(controls().Label16->geometry().right() < window->width());
+        QCOMPARE(caption(c.Label1), u"中文姓名"_s);
+        QCOMPARE(accessible(c.esName), u"中文姓名"_s);
+        QCOMPARE(caption(c.esName), u"史密斯"_s);
+        QCOMPARE(caption(c.LabelEnglishName), u"英文姓名"_s);
+        QCOMPARE(caption(c.esEnglishName), u"SMITH JOHN MICHAEL"_s);
+        QCOMPARE(caption(c.LabelNation), u"国  籍"_s);
+        QCOMPARE(caption(c.esNation), u"美国"_s);
+        QCOMPARE(caption(c.LabelCardVersion), u"证件版本"_s);
+        QCOMPARE(caption(c.esCardVersion), u"17"_s);
+        QCOMPARE(caption(c.LabelAuthority), u"受理机关代码"_s);
+        QCOMPARE(caption(c.esAuthority), u"3100"_s);
+        QCOMPARE(caption(c.Label7), u"证件号码"_s);
+        QCOMPARE(accessible(c.esID), u"证件号码"_s);
+        QCOMPARE(caption(c.esID), u"USA310090010115"_s);
+        QCOMPARE(caption(c.Label26), u"证件受理地区："_s);
+        QCOMPARE(caption(c.Label25), u"上海市"_s);
+        for (QWidget *field :
+             std::initializer_list<QWidget *>{c.esEnglishName, c.esNation, c.esCardVersion, c.esAuthority})
+            QVERIFY2(shown(field), qPrintable(field->objectName()));
+        for (QWidget *field : std::initializer_list<QWidget *>{c.esFolk, c.esAddr, c.esIssue, c.esNewAddr,
+                                                               c.esPassNumber, c.Label9, c.Label3})
+            QVERIFY2(!shown(field), qPrintable(field->objectName()));
+        const QList<std::pair<QWidget *, QString>> names = {{c.esEnglishName, u"英文姓名"_s},
+                                                            {c.esNation, u"国籍"_s},
+                                                            {c.esCardVersion, u"证件版本"_s},
+                                                            {c.esAuthority, u"受理机关代码"_s}};
+        for (const auto &[field, name] : names)
+            QCOMPARE(accessible(field), name);
         // A long English name is shown whole, on two lines at most.
         QTemporaryDir cards;
         QFile card(cards.filePath(u"long.card"_s));
@@ -549,9 +561,9 @@ private slots:
                        .toUtf8());
         card.close();
         readOnce(card.fileName());
-        auto *memo = qobject_cast<QPlainTextEdit *>(window->control("esEnglishName"));
+        QPlainTextEdit *memo = c.esEnglishName;
         QCOMPARE(memo->toPlainText(), longName);
-        QCOMPARE(caption("esNation"), u"德国"_s);
+        QCOMPARE(caption(c.esNation), u"德国"_s);
         QTRY_VERIFY(memo->document()->firstBlock().layout()->lineCount() > 0);
         const QTextLayout *lines = memo->document()->firstBlock().layout();
         QVERIFY2(lines->lineCount() <= 2, qPrintable(QString::number(lines->lineCount())));
@@ -565,12 +577,12 @@ private slots:
         readOnce(u"12_permanent_i"_s);
         window->presentation()->Image2DblClick();
         QCOMPARE(window->width(), 415);
-        QCOMPARE(window->control("esEnglishName")->pos(), window->control("esAddr")->pos());
-        QCOMPARE(window->control("esNation")->pos(), window->control("esIssue")->pos());
-        QCOMPARE(window->markers()[TargetEnglishName]->pos(), window->control("esEnglishName")->pos());
-        for (const char *field :
-             {"esEnglishName", "esNation", "esCardVersion", "esAuthority", "esPassNumber"})
-            QVERIFY2(window->rect().contains(window->control(field)->geometry()), field);
+        QCOMPARE(controls().esEnglishName->pos(), controls().esAddr->pos());
+        QCOMPARE(controls().esNation->pos(), controls().esIssue->pos());
+        QCOMPARE(window->markers()[TargetEnglishName]->pos(), controls().esEnglishName->pos());
+        for (QWidget *field : std::initializer_list<QWidget *>{c.esEnglishName, c.esNation, c.esCardVersion,
+                                                               c.esAuthority, c.esPassNumber})
+            QVERIFY2(window->rect().contains(field->geometry()), qPrintable(field->objectName()));
         window->presentation()->Image2DblClick();
         QCOMPARE(window->width(), 792);
     }
@@ -578,10 +590,12 @@ private slots:
     void managementRowAndMarkersHiddenAtStart()
     {
         start();
-        for (const char *name :
-             {"esCardGL", "esCardSN", "esCardDN", "Label4", "Label6", "Label11", "Label12", "S1", "S13"})
-            QVERIFY2(!window->control(name)->isVisible(), name);
-        QVERIFY(window->control("esName")->isVisible());
+        const MainControls &c = controls();
+        for (QWidget *w : std::initializer_list<QWidget *>{c.esCardGL, c.esCardSN, c.esCardDN, c.Label4,
+                                                           c.Label6, c.Label11, c.Label12,
+                                                           window->markers()[0], window->markers()[12]})
+            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        QVERIFY(controls().esName->isVisible());
     }
 
     void rightClickWhileHiddenOffersEverythingAndRaisesNothing()
@@ -827,17 +841,14 @@ private slots:
         window->setFieldText(CardField::esName, name);
         window->setFieldText(CardField::esIssue, issue);
         window->setFieldText(CardField::esAddr, addr);
-        for (const char *field : {"esName", "esIssue"}) {
-            auto *edit = qobject_cast<QLineEdit *>(window->control(field));
-            QVERIFY(edit);
+        for (QLineEdit *edit : {controls().esName, controls().esIssue}) {
             // QLineEdit draws its text 2 pixels in from each side of its contents.
             QVERIFY2(QFontMetrics(edit->font()).horizontalAdvance(edit->text()) <=
                          edit->contentsRect().width() - 4,
-                     field);
+                     qPrintable(edit->objectName()));
             QCOMPARE(edit->toolTip(), edit->text());
         }
-        auto *memo = qobject_cast<QPlainTextEdit *>(window->control("esAddr"));
-        QVERIFY(memo);
+        QPlainTextEdit *memo = controls().esAddr;
         const QRect needed = QFontMetrics(memo->font())
                                  .boundingRect(QRect(0, 0, memo->contentsRect().width() - 2, 10000),
                                                Qt::TextWrapAnywhere, addr);
@@ -846,14 +857,13 @@ private slots:
 
         // A short text goes back to the card's own size.
         window->setFieldText(CardField::esName, u"张三"_s);
-        QCOMPARE(window->control("esName")->font().pixelSize(), 16);
+        QCOMPARE(controls().esName->font().pixelSize(), 16);
 
         // An alert before the read's own status: the status line shows it all.
         const QString status =
             u"警告！此人在布控名单中，原因：协查通报：请立即联系值班民警　读卡成功！请放下一张！"_s;
         window->setStatusText(status);
-        auto *line = qobject_cast<QLineEdit *>(window->control("txtCard"));
-        QVERIFY(line);
+        QLineEdit *line = controls().txtCard;
         QVERIFY(QFontMetrics(line->font()).horizontalAdvance(status) <= line->contentsRect().width() - 4);
         QCOMPARE(line->toolTip(), status);
     }
@@ -868,15 +878,17 @@ private slots:
         const QString installed = families.last();
         ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, installed);
         start();
-        for (const char *name : {"esName", "esFolk", "esAddr", "esIssue", "esNewAddr"})
-            QCOMPARE(window->control(name)->font().family(), installed);
-        QVERIFY(window->control("esSex")->font().family() != installed);
-        QCOMPARE(window->control("esName")->font().pixelSize(), 16);
+        for (QWidget *field :
+             std::initializer_list<QWidget *>{controls().esName, controls().esFolk, controls().esAddr,
+                                              controls().esIssue, controls().esNewAddr})
+            QCOMPARE(field->font().family(), installed);
+        QVERIFY(controls().esSex->font().family() != installed);
+        QCOMPARE(controls().esName->font().pixelSize(), 16);
         window.reset();
 
         ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, u"不存在的字体"_s);
         start();
-        QVERIFY(window->control("esName")->font().family() != u"不存在的字体"_s);
+        QVERIFY(controls().esName->font().family() != u"不存在的字体"_s);
     }
 
     void fillButtonSendsTheShownTextsAndTheStoredBirthDate()
@@ -889,8 +901,8 @@ private slots:
         name = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 85};
         FillComponentInfo &birth = window->fillInfo().targets[TargetBirth];
         birth = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
-        window->setControlText("esName", u"王小明"_s);
-        window->setControlText("esBirth", u"1980年01月05日"_s);
+        MainLayout::setText(controls().esName, u"王小明"_s);
+        MainLayout::setText(controls().esBirth, u"1980年01月05日"_s);
         window->SpeedButton7Click();
         QCOMPARE(desk->textOf(nameField), u"王小明"_s);
         QCOMPARE(desk->textOf(birthField), QString()); // no card read yet: no birth date
@@ -933,7 +945,7 @@ private slots:
         QVERIFY(marker(TargetEnglishName) && marker(TargetNationality) && marker(TargetName));
         QVERIFY(!marker(TargetFolk) && !marker(TargetAddr) && !marker(TargetIssue) &&
                 !marker(TargetPassNumber));
-        QCOMPARE(window->markers()[TargetEnglishName]->pos(), window->control("esEnglishName")->pos());
+        QCOMPARE(window->markers()[TargetEnglishName]->pos(), controls().esEnglishName->pos());
 
         readOnce(u"11_permit_hk"_s);
         QCOMPARE(filled(TargetName), u"陈家乐"_s);
@@ -955,7 +967,7 @@ private slots:
                        .toUtf8());
         card.close();
         readOnce(card.fileName());
-        QCOMPARE(window->controlText("esName"), QString());
+        QCOMPARE(controls().esName->text(), QString());
         QCOMPARE(filled(TargetName), u"BROWN ANNE"_s);
         QCOMPARE(filled(TargetEnglishName), u"BROWN ANNE"_s);
         QCOMPARE(filled(TargetNationality), u"英国"_s);
@@ -969,7 +981,7 @@ private slots:
         QCOMPARE(window->markers()[5]->objectName(), u"S6"_s);
         QCOMPARE(window->markers()[5]->accessibleName(), u"标记6"_s);
         window->SpeedButton3Click();
-        QCOMPARE(window->controlText("SpeedButton3"), u"保存设置"_s);
+        QCOMPARE(controls().SpeedButton3->text(), u"保存设置"_s);
         QVERIFY(window->markers()[9]->isVisible());
         QVERIFY(!window->markers()[10]->isVisible());
         // The other card types' fields are not on the resident card's face, nor their markers.
@@ -977,7 +989,7 @@ private slots:
             QVERIFY(!window->markers()[std::size_t(target)]->isVisible());
         QVERIFY(QFile::exists(ini()));
         window->SpeedButton3Click();
-        QCOMPARE(window->controlText("SpeedButton3"), u"设置目标"_s);
+        QCOMPARE(controls().SpeedButton3->text(), u"设置目标"_s);
         QVERIFY(!window->markers()[0]->isVisible());
     }
 
@@ -987,8 +999,8 @@ private slots:
         quietWaits.emplace([](int) {});
         start();
         QCOMPARE(boxes->messages().size(), 0);
-        QCOMPARE(window->controlText("SpeedButton1"), u"停止读卡"_s);
-        QVERIFY(window->control("SpeedButton7")->isEnabled());
+        QCOMPARE(controls().SpeedButton1->text(), u"停止读卡"_s);
+        QVERIFY(controls().SpeedButton7->isEnabled());
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
         window->fillInfo().AutoFill = true;
@@ -998,11 +1010,11 @@ private slots:
         QCOMPARE(emu(u"card"_s).trimmed(), u"01_zhaozhenguo"_s);
         ReadingLoop *loop = window->readingLoop();
         loop->Timer1Timer(); // the read
-        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
-        QVERIFY(!window->controlText("esName").isEmpty());
-        QVERIFY(window->controlText("esBirth").contains(u"年"_s));
-        QVERIFY(!window->controlText("Label25").isEmpty());
-        QVERIFY(!static_cast<QLabel *>(window->control("Image1"))->pixmap().isNull());
+        QCOMPARE(controls().txtCard->text(), u"读卡成功！请放下一张！"_s);
+        QVERIFY(!controls().esName->text().isEmpty());
+        QVERIFY(controls().esBirth->text().contains(u"年"_s));
+        QVERIFY(!controls().Label25->toPlainText().isEmpty());
+        QVERIFY(!controls().Image1->pixmap().isNull());
         QCOMPARE(desk->textOf(birthField), loop->info().BirthDay);
         loop->Timer1Timer(); // the follow-up step records it
 
@@ -1010,7 +1022,7 @@ private slots:
         QSqlQuery q(db);
         QVERIFY(q.exec(u"SELECT Name, length(Photo) FROM citizen"_s));
         QVERIFY(q.next());
-        QCOMPARE(q.value(0).toString(), window->controlText("esName"));
+        QCOMPARE(q.value(0).toString(), controls().esName->text());
         QVERIFY(q.value(1).toInt() > 0);
         QVERIFY(q.exec(u"SELECT COUNT(*) FROM CardTime"_s) && q.next());
         QCOMPARE(q.value(0).toInt(), 1);

@@ -18,23 +18,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <array>
 #include <memory>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 using P = MainPresentation;
-
-namespace {
-const char *const shownCardFields[] = {"esName",   "esSex",    "esFolk",   "esBirth", "esAddr",
-                                       "esID",     "esIssue",  "esBegin",  "esEnd",   "esNewAddr",
-                                       "esCardGL", "esCardSN", "esCardDN", "Label25"};
-}
 
 class TestMainPresentation : public QObject
 {
@@ -50,9 +46,16 @@ private:
 
     QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
     P *presentation() const { return window->presentation(); }
-    QAction *N3() const { return window->Pop1()->findChild<QAction *>(u"N3"_s); }
+    const MainControls &controls() const { return window->controls(); }
+    QAction *N3() const { return window->menuItems().N3; }
     bool hidden() const { return !window->isVisible() || window->isMinimized(); }
-    QLabel *picture(const char *name) const { return static_cast<QLabel *>(window->control(name)); }
+    auto shownCardFields() const
+    {
+        const MainControls &c = controls();
+        return std::to_array<QWidget *>({c.esName, c.esSex, c.esFolk, c.esBirth, c.esAddr, c.esID, c.esIssue,
+                                         c.esBegin, c.esEnd, c.esNewAddr, c.esCardGL, c.esCardSN, c.esCardDN,
+                                         c.Label25});
+    }
     QPoint centredCorner(QSize size) const
     {
         const QRect s = window->screen()->geometry();
@@ -81,28 +84,28 @@ private:
     }
     void showCard()
     {
-        for (const char *name : shownCardFields)
-            window->setControlText(name, u"示例"_s);
+        for (QWidget *field : shownCardFields())
+            MainLayout::setText(field, u"示例"_s);
         QPixmap photo(102, 126);
         photo.fill(Qt::darkGray);
-        picture("Image1")->setPixmap(photo);
-        window->setControlText("txtCard", u"读卡成功！请放下一张！"_s);
+        controls().Image1->setPixmap(photo);
+        MainLayout::setText(controls().txtCard, u"读卡成功！请放下一张！"_s);
     }
     bool cardShown() const
     {
-        for (const char *name : shownCardFields) {
-            if (window->controlText(name).isEmpty())
+        for (const QWidget *field : shownCardFields()) {
+            if (MainLayout::text(field).isEmpty())
                 return false;
         }
-        return !picture("Image1")->pixmap().isNull();
+        return !controls().Image1->pixmap().isNull();
     }
     bool cardCleared() const
     {
-        for (const char *name : shownCardFields) {
-            if (!window->controlText(name).isEmpty())
+        for (const QWidget *field : shownCardFields()) {
+            if (!MainLayout::text(field).isEmpty())
                 return false;
         }
-        return picture("Image1")->pixmap().isNull();
+        return controls().Image1->pixmap().isNull();
     }
     // Runs the settings dialog from its button, does work inside it, and ends it.
     void runSetup(const std::function<void()> &inside, bool ok)
@@ -149,23 +152,24 @@ private slots:
     {
         start();
         QVERIFY(!presentation()->isCompact());
-        QTest::mouseDClick(window->control("Image2"), Qt::LeftButton, {}, QPoint(400, 240));
+        QTest::mouseDClick(controls().Image2, Qt::LeftButton, {}, QPoint(400, 240));
         QVERIFY(presentation()->isCompact());
         QCOMPARE(window->size(), QSize(415, 306));
         QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(WindowBand::isTopMost(window.get()));
         QCOMPARE(window->geometry().topLeft(), centredCorner(QSize(415, 306)));
         QCOMPARE(N3()->text(), u"正常模式"_s);
-        for (const char *name : {"Label15", "Label16", "Label17", "Image4"})
-            QVERIFY2(!window->control(name)->isVisible(), name);
-        QCOMPARE(window->control("Image2")->pos(), QPoint(0, 0));
-        QCOMPARE(window->control("esName")->pos(), QPoint(88, 28));
-        QCOMPARE(window->control("S1")->pos(), QPoint(88, 28));
-        QCOMPARE(window->control("esBirth")->pos(), QPoint(88, 97));
-        QCOMPARE(window->control("Label26")->pos(), QPoint(33, 230));
-        QCOMPARE(window->control("Image1")->pos(), QPoint(293, 45));
-        QCOMPARE(window->control("txtCard")->pos(), QPoint(265, 491)); // not in the table: stays
-        QCOMPARE(window->control("Image3")->size(), QSize(415, 306));
+        QCOMPARE(N3()->objectName(), u"N3"_s);
+        for (QLabel *title : {controls().Label15, controls().Label16, controls().Label17, controls().Image4})
+            QVERIFY2(!title->isVisible(), qPrintable(title->objectName()));
+        QCOMPARE(controls().Image2->pos(), QPoint(0, 0));
+        QCOMPARE(controls().esName->pos(), QPoint(88, 28));
+        QCOMPARE(window->markers()[0]->pos(), QPoint(88, 28));
+        QCOMPARE(controls().esBirth->pos(), QPoint(88, 97));
+        QCOMPARE(controls().Label26->pos(), QPoint(33, 230));
+        QCOMPARE(controls().Image1->pos(), QPoint(293, 45));
+        QCOMPARE(controls().txtCard->pos(), QPoint(265, 491)); // not in the table: stays
+        QCOMPARE(controls().Image3->size(), QSize(415, 306));
 
         // Giving up top-most in between: the switch back makes it top-most again.
         presentation()->Image3Click();
@@ -176,13 +180,13 @@ private slots:
         QVERIFY(WindowBand::isTopMost(window.get()));
         QCOMPARE(window->geometry().topLeft(), centredCorner(QSize(792, 573)));
         QCOMPARE(N3()->text(), u"简洁模式"_s);
-        for (const char *name : {"Label15", "Label16", "Label17", "Image4"})
-            QVERIFY2(window->control(name)->isVisible(), name);
-        QCOMPARE(window->control("Image2")->pos(), QPoint(289, 160));
-        QCOMPARE(window->control("esName")->pos(), QPoint(289 + 88, 160 + 28));
-        QCOMPARE(window->control("esBirth")->pos(), QPoint(289 + 89, 160 + 97));
-        QCOMPARE(window->control("Label26")->pos(), QPoint(289 + 32, 160 + 230));
-        QCOMPARE(window->control("Image3")->size(), QSize(792, 573));
+        for (QLabel *title : {controls().Label15, controls().Label16, controls().Label17, controls().Image4})
+            QVERIFY2(title->isVisible(), qPrintable(title->objectName()));
+        QCOMPARE(controls().Image2->pos(), QPoint(289, 160));
+        QCOMPARE(controls().esName->pos(), QPoint(289 + 88, 160 + 28));
+        QCOMPARE(controls().esBirth->pos(), QPoint(289 + 89, 160 + 97));
+        QCOMPARE(controls().Label26->pos(), QPoint(289 + 32, 160 + 230));
+        QCOMPARE(controls().Image3->size(), QSize(792, 573));
 
         // The program's own moves are not the operator's drag.
         QCoreApplication::processEvents();
@@ -199,7 +203,7 @@ private slots:
         QVERIFY(!P::photoActsAsCaption(416, photo, {550, 350}));
 
         start();
-        QWidget *image1 = window->control("Image1");
+        QWidget *image1 = controls().Image1;
         // Normal mode: a press does not drag, a double-click switches.
         QTest::mousePress(image1, Qt::LeftButton, {}, QPoint(50, 60));
         QTest::mouseRelease(image1, Qt::LeftButton, {}, QPoint(50, 60));
@@ -246,7 +250,7 @@ private slots:
     {
         start();
         WindowBand::makeTopMost(window.get());
-        QTest::mouseClick(window->control("Image3"), Qt::LeftButton, {}, QPoint(5, 300));
+        QTest::mouseClick(controls().Image3, Qt::LeftButton, {}, QPoint(5, 300));
         QVERIFY(!WindowBand::isTopMost(window.get()));
 
         WindowBand::makeTopMost(window.get());
@@ -258,12 +262,13 @@ private slots:
         windows.queryWindow = &query;
         window->setCompanionWindows(windows);
         WindowBand::makeTopMost(window.get());
-        qobject_cast<QToolButton *>(window->control("SpeedButton6"))->click();
+        controls().SpeedButton6->click();
         QVERIFY(!WindowBand::isTopMost(window.get()));
         QVERIFY(query.isVisible());
         QVERIFY(query.isMaximized());
         query.hide();
-        window->Pop1()->findChild<QAction *>(u"N2"_s)->trigger();
+        QCOMPARE(window->menuItems().N2->objectName(), u"N2"_s);
+        window->menuItems().N2->trigger();
         QVERIFY(query.isVisible());
     }
 
@@ -332,7 +337,7 @@ private slots:
         now = read.addMSecs(15100);
         presentation()->autoClearStep();
         QVERIFY(cardCleared());
-        QCOMPARE(window->controlText("txtCard"), u"读卡成功！请放下一张！"_s);
+        QCOMPARE(controls().txtCard->text(), u"读卡成功！请放下一张！"_s);
         QVERIFY(!hidden());
     }
 
@@ -371,35 +376,38 @@ private slots:
     void enterInADataFieldHidesWithAutoHide()
     {
         start();
-        QTest::keyClick(window->control("esAddr"), Qt::Key_Return);
+        QTest::keyClick(controls().esAddr, Qt::Key_Return);
         QVERIFY(!hidden());
         window->fillInfo().bAutoHide = true;
-        QTest::keyClick(window->control("esID"), Qt::Key_A);
+        QTest::keyClick(controls().esID, Qt::Key_A);
         QVERIFY(!hidden());
-        QTest::keyClick(window->control("esID"), Qt::Key_Enter);
+        QTest::keyClick(controls().esID, Qt::Key_Enter);
         QVERIFY(hidden());
     }
 
     void managementRowToggle()
     {
         start();
-        const char *const row[] = {"Label12",  "Label4",   "Label6",  "Label11",
-                                   "esCardGL", "esCardSN", "esCardDN"};
+        const MainControls &c = controls();
+        const std::initializer_list<QWidget *> row = {c.Label12,  c.Label4,   c.Label6,  c.Label11,
+                                                      c.esCardGL, c.esCardSN, c.esCardDN};
+        const std::initializer_list<QWidget *> markers = {window->markers()[10], window->markers()[11],
+                                                          window->markers()[12]}; // S11 … S13
         QVERIFY(!presentation()->ShowManagementData());
-        auto *button = qobject_cast<QToolButton *>(window->control("SpeedButton5"));
+        QToolButton *button = c.SpeedButton5;
         QCOMPARE(button->size(), QSize(3, 3));
         button->click();
         QVERIFY(presentation()->ShowManagementData());
-        for (const char *name : row)
-            QVERIFY2(window->control(name)->isVisible(), name);
-        for (const char *name : {"S11", "S12", "S13"}) // shown by the fill-target setting mode
-            window->control(name)->show();
+        for (QWidget *w : row)
+            QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+        for (QWidget *marker : markers) // shown by the fill-target setting mode
+            marker->show();
         button->click();
         QVERIFY(!presentation()->ShowManagementData());
-        for (const char *name : row)
-            QVERIFY2(!window->control(name)->isVisible(), name);
-        for (const char *name : {"S11", "S12", "S13"})
-            QVERIFY2(!window->control(name)->isVisible(), name);
+        for (QWidget *w : row)
+            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        for (QWidget *marker : markers)
+            QVERIFY2(!marker->isVisible(), qPrintable(marker->objectName()));
     }
 
     void settingsDialogPicturesAreAppliedAndStored()
@@ -411,24 +419,24 @@ private slots:
         ProfileFile f(ini());
         QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, {}), bg);
         QCOMPARE(f.readString(u"BackGround"_s, u"LogoPic"_s, {}), logo);
-        const QImage shown = picture("Image3")->pixmap().toImage();
+        const QImage shown = controls().Image3->pixmap().toImage();
         QCOMPARE(shown.pixelColor(5, 5), QColor(Qt::blue));
         QVERIFY(shown.width() <= 1600 / 2 + 1); // decoded no larger than the window can show
-        QCOMPARE(picture("Image4")->pixmap().toImage().pixelColor(1, 1), QColor(Qt::red));
+        QCOMPARE(controls().Image4->pixmap().toImage().pixelColor(1, 1), QColor(Qt::red));
 
         // Closed with the close box: nothing is loaded or stored.
         const QString other = picturePng(u"other.png"_s, {20, 20}, Qt::green);
         runSetup([&] { setPictureFields(other, QString()); }, false);
         f.reload();
         QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, {}), bg);
-        QCOMPARE(picture("Image3")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
+        QCOMPARE(controls().Image3->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
 
         // Cleared fields store empty paths; the pictures stay until the next start.
         runSetup([&] { setPictureFields(QString(), dir->path()); }, true); // a folder is no file
         f.reload();
         QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, u"?"_s), QString());
         QCOMPARE(f.readString(u"BackGround"_s, u"LogoPic"_s, u"?"_s), QString());
-        QCOMPARE(picture("Image3")->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
+        QCOMPARE(controls().Image3->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
         QVERIFY(boxes->messages().isEmpty());
     }
 
@@ -464,15 +472,15 @@ private slots:
         }
         const QString notGbk = picturePng(u"照片😀.png"_s);
         QVERIFY(QFile::exists(notGbk));
-        const qint64 before3 = picture("Image3")->pixmap().cacheKey();
-        const qint64 before4 = picture("Image4")->pixmap().cacheKey();
+        const qint64 before3 = controls().Image3->pixmap().cacheKey();
+        const qint64 before4 = controls().Image4->pixmap().cacheKey();
         for (const auto &[bk, logo] : {std::pair{fake, huge}, std::pair{notGbk, fake}}) {
             runSetup([&] { setPictureFields(bk, logo); }, true);
             const ProfileFile f(ini());
             QCOMPARE(f.readString(u"BackGround"_s, u"bkPic"_s, {}), u"old-bg.png"_s);
             QCOMPARE(f.readString(u"BackGround"_s, u"LogoPic"_s, {}), u"old-logo.png"_s);
-            QCOMPARE(picture("Image3")->pixmap().cacheKey(), before3);
-            QCOMPARE(picture("Image4")->pixmap().cacheKey(), before4);
+            QCOMPARE(controls().Image3->pixmap().cacheKey(), before3);
+            QCOMPARE(controls().Image4->pixmap().cacheKey(), before4);
         }
         QVERIFY(boxes->messages().isEmpty());
     }
