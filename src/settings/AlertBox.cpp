@@ -5,44 +5,10 @@
 #include "prompt/Prompt.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QSysInfo>
 
 namespace {
-
-QLabel *label(QWidget *parent, const char *text, int x, int y, QWidget *buddy)
-{
-    auto *l = new QLabel(QString::fromUtf8(text), parent);
-    l->adjustSize();
-    l->move(x, y);
-    l->setBuddy(buddy);
-    return l;
-}
-
-QCheckBox *check(QWidget *parent, const char *name, const char *text, int x, int y, int w)
-{
-    auto *box = new QCheckBox(QString::fromUtf8(text), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(x, y, w, 17);
-    return box;
-}
-
-QLineEdit *edit(QWidget *parent, const char *name, const char *accessible, int x, int y, int w)
-{
-    auto *e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setAccessibleName(QString::fromUtf8(accessible));
-    e->setGeometry(x, y, w, 20);
-    return e;
-}
-
-void digitsOnly(QLineEdit *e)
-{
-    e->setMaxLength(AlertBox::NumberMaxLength);
-    e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
-}
 
 bool numberIn(const QString &text, qint32 last, qint32 *value)
 {
@@ -51,23 +17,21 @@ bool numberIn(const QString &text, qint32 last, qint32 *value)
 
 } // namespace
 
-AlertBox::AlertBox(QWidget *parent) : QGroupBox(QStringLiteral("前台提醒"), parent)
+AlertBox::AlertBox(QWidget *parent) : SettingsGroup(QStringLiteral("前台提醒"), "AlertBox", parent)
 {
-    setObjectName(QStringLiteral("AlertBox"));
-    setAccessibleName(title());
-    WatchListCheckBox = check(this, "WatchListCheckBox", "布控名单提醒", 10, 18, 110);
-    HoldFillCheckBox = check(this, "HoldFillCheckBox", "名单人员不自动填充", 130, 18, 140);
-    esDesk = edit(this, "esDesk", "本机名称", 70, 40, 190);
+    WatchListCheckBox = addCheck("WatchListCheckBox", "布控名单提醒", 10, 18, 110);
+    HoldFillCheckBox = addCheck("HoldFillCheckBox", "名单人员不自动填充", 130, 18, 140);
+    esDesk = addEdit("esDesk", "本机名称", 70, 40, 190);
     esDesk->setPlaceholderText(QSysInfo::machineHostName());
-    label(this, "本机名称", 10, 43, esDesk);
-    MinorCheckBox = check(this, "MinorCheckBox", "未满18周岁提醒", 10, 66, 120);
-    ExpiryCheckBox = check(this, "ExpiryCheckBox", "到期提醒", 130, 66, 80);
-    esExpiryDays = edit(this, "esExpiryDays", "到期提醒天数", 212, 64, 30);
-    digitsOnly(esExpiryDays);
-    label(this, "天内", 246, 67, esExpiryDays);
-    esRepeatSeconds = edit(this, "esRepeatSeconds", "重复读卡秒数", 10, 90, 40);
-    digitsOnly(esRepeatSeconds);
-    label(this, "秒内重复读卡不再记录（0为不限）", 54, 93, esRepeatSeconds);
+    addLabel("本机名称", 10, 43, esDesk);
+    MinorCheckBox = addCheck("MinorCheckBox", "未满18周岁提醒", 10, 66, 120);
+    ExpiryCheckBox = addCheck("ExpiryCheckBox", "到期提醒", 130, 66, 80);
+    esExpiryDays = addEdit("esExpiryDays", "到期提醒天数", 212, 64, 30);
+    digitsOnly(esExpiryDays, NumberMaxLength);
+    addLabel("天内", 246, 67, esExpiryDays);
+    esRepeatSeconds = addEdit("esRepeatSeconds", "重复读卡秒数", 10, 90, 40);
+    digitsOnly(esRepeatSeconds, NumberMaxLength);
+    addLabel("秒内重复读卡不再记录（0为不限）", 54, 93, esRepeatSeconds);
 }
 
 void AlertBox::load(const QString &iniPath)

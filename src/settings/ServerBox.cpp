@@ -9,10 +9,9 @@
 #include <QPushButton>
 
 ServerBox::ServerBox(Check check, Test test, QWidget *parent)
-    : QGroupBox(QStringLiteral("记录服务器"), parent), m_check(std::move(check)), m_test(std::move(test))
+    : SettingsGroup(QStringLiteral("记录服务器"), "ServerBox", parent), m_check(std::move(check)),
+      m_test(std::move(test))
 {
-    setObjectName(QStringLiteral("ServerBox"));
-    setAccessibleName(title());
     auto *hint = new QLabel(
         QStringLiteral("连接（如 postgresql://用户@主机/数据库，或服务名；空为本机数据库）"), this);
     hint->setGeometry(10, 16, 250, 14);

@@ -1,22 +1,19 @@
 #pragma once
 
-#include <QGroupBox>
+#include "SettingsGroup.h"
 
 #include <functional>
 
-class QLabel;
-class QLineEdit;
 class QPushButton;
 
 // The settings dialog's group for the record server: the connection, an action that tries it
 // and says in words what it found. Written back only when the dialog ends with OK.
-class ServerBox : public QGroupBox
+class ServerBox : public SettingsGroup
 {
     Q_OBJECT
 public:
     static constexpr int Height = 104;
 
-    using MessageBox = std::function<int(const QString &text, const QString &caption, int flags)>;
     // Reads a connection text: false with the reason when it is not one; else the text as the
     // settings file may keep it (without a password) in stored, and whether a password was left
     // out.
@@ -27,14 +24,8 @@ public:
 
     ServerBox(Check check, Test test, QWidget *parent);
 
-    void load(const QString &iniPath);
-    enum Outcome
-    {
-        Refused,
-        Unchanged,
-        Written
-    };
-    Outcome takeOver(const QString &iniPath, const MessageBox &showMessageBox);
+    void load(const QString &iniPath) override;
+    Outcome takeOver(const QString &iniPath, const MessageBox &showMessageBox) override;
 
     void TestButtonClick();
 

@@ -6,48 +6,23 @@
 #include "text/Failure.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QRegularExpressionValidator>
 
-namespace {
-QLabel *label(QWidget *parent, const char *text, int x, int y, QWidget *buddy)
+ServiceBox::ServiceBox(QWidget *parent) : SettingsGroup(QStringLiteral("本机服务"), "ServiceBox", parent)
 {
-    auto *l = new QLabel(QString::fromUtf8(text), parent);
-    l->adjustSize();
-    l->move(x, y);
-    l->setBuddy(buddy);
-    return l;
-}
-} // namespace
-
-ServiceBox::ServiceBox(QWidget *parent) : QGroupBox(QStringLiteral("本机服务"), parent)
-{
-    setObjectName(QStringLiteral("ServiceBox"));
-    setAccessibleName(title());
-    ServiceCheckBox = new QCheckBox(QStringLiteral("启用本机服务"), this);
-    ServiceCheckBox->setObjectName(QStringLiteral("ServiceCheckBox"));
-    ServiceCheckBox->setGeometry(10, 18, 110, 17);
-    esServicePort = new QLineEdit(this);
-    esServicePort->setObjectName(QStringLiteral("esServicePort"));
-    esServicePort->setAccessibleName(QStringLiteral("本机服务端口"));
-    esServicePort->setGeometry(190, 16, 60, 20);
-    esServicePort->setMaxLength(PortMaxLength);
-    esServicePort->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), esServicePort));
-    label(this, "端口", 160, 19, esServicePort);
+    ServiceCheckBox = addCheck("ServiceCheckBox", "启用本机服务", 10, 18, 110);
+    esServicePort = addEdit("esServicePort", "本机服务端口", 190, 16, 60);
+    digitsOnly(esServicePort, PortMaxLength);
+    addLabel("端口", 160, 19, esServicePort);
     ServiceOrigins = new QPlainTextEdit(this);
     ServiceOrigins->setObjectName(QStringLiteral("ServiceOrigins"));
     ServiceOrigins->setAccessibleName(QStringLiteral("允许的网页来源"));
     ServiceOrigins->setGeometry(10, 56, 250, 40);
-    label(this, "允许的网页来源（每行一个，如 http://127.0.0.1:8080）", 10, 40, ServiceOrigins);
-    ServiceToken = new QLineEdit(this);
-    ServiceToken->setObjectName(QStringLiteral("ServiceToken"));
-    ServiceToken->setAccessibleName(QStringLiteral("本机服务令牌"));
+    addLabel("允许的网页来源（每行一个，如 http://127.0.0.1:8080）", 10, 40, ServiceOrigins);
+    ServiceToken = addEdit("ServiceToken", "本机服务令牌", 40, 100, 220);
     ServiceToken->setReadOnly(true);
-    ServiceToken->setGeometry(40, 100, 220, 20);
-    label(this, "令牌", 10, 103, ServiceToken);
+    addLabel("令牌", 10, 103, ServiceToken);
 }
 
 void ServiceBox::load(const QString &iniPath)

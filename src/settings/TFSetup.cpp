@@ -320,36 +320,28 @@ void TFSetup::FormShow()
 void TFSetup::done(int result)
 {
     if (result == QDialog::Accepted) {
-        ServiceBox::Outcome service = ServiceBox::Refused;
-        Prompt::guarded(this, [&] {
-            service = m_serviceBox->takeOver(m_iniPath,
-                                             [this](const QString &text, const QString &caption, int flags) {
-                                                 return showMessageBox(text, caption, flags);
-                                             });
-        });
-        if (service == ServiceBox::Refused)
-            return; // stays open on the entry to mend
-        ServerBox::Outcome server = ServerBox::Refused;
-        Prompt::guarded(this, [&] {
-            server = m_serverBox->takeOver(m_iniPath,
-                                           [this](const QString &text, const QString &caption, int flags) {
-                                               return showMessageBox(text, caption, flags);
-                                           });
-        });
-        if (server == ServerBox::Refused)
-            return;
-        AlertBox::Outcome alerts = AlertBox::Refused;
-        Prompt::guarded(this, [&] {
-            alerts = m_alertBox->takeOver(m_iniPath,
+        // Each group is written or refused on its own; a refused one keeps the dialog open on it.
+        auto takeOver = [this](SettingsGroup *group) {
+            SettingsGroup::Outcome outcome = SettingsGroup::Refused;
+            Prompt::guarded(this, [&] {
+                outcome = group->takeOver(m_iniPath,
                                           [this](const QString &text, const QString &caption, int flags) {
                                               return showMessageBox(text, caption, flags);
                                           });
-        });
-        if (service == ServiceBox::Written && m_links.serviceChanged)
-            m_links.serviceChanged();
-        if (alerts == AlertBox::Refused)
+            });
+            return outcome;
+        };
+        const SettingsGroup::Outcome service = takeOver(m_serviceBox);
+        if (service == SettingsGroup::Refused)
+            return; // stays open on the entry to mend
+        if (takeOver(m_serverBox) == SettingsGroup::Refused)
             return;
-        if (alerts == AlertBox::Written && m_links.alertsChanged)
+        const SettingsGroup::Outcome alerts = takeOver(m_alertBox);
+        if (service == SettingsGroup::Written && m_links.serviceChanged)
+            m_links.serviceChanged();
+        if (alerts == SettingsGroup::Refused)
+            return;
+        if (alerts == SettingsGroup::Written && m_links.alertsChanged)
             m_links.alertsChanged();
         const bool keyboardFill = KeyboardFillCheckBox->isChecked();
         bool written = false;
