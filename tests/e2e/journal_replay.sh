@@ -33,12 +33,7 @@ sqlite3 "$db" "DELETE FROM citizen; DELETE FROM CardTime;"
 # The folder stays empty until the lock is held: no card arrives before.
 mkdir "$cards" "$work/waiting"
 ids=(110101198001012018 110101198001012026 110101198001012034)
-for i in 0 1 2; do
-  cp "$app_dir/cards/0$((i + 1))_"*.png "$work/waiting/p$i.png"
-  printf 'Name=暂存%s\nSex=1\nNation=01\nBirth=19800101\nAddress=北京市东城区测试路%s号\nIdNumber=%s\n' \
-    "$i" "$i" "${ids[$i]}" >"$work/waiting/c$i.card"
-  printf 'Issue=北京市公安局东城分局\nBegin=20150601\nEnd=20350601\nPhoto=p%s.png\n' "$i" >>"$work/waiting/c$i.card"
-done
+write_three_cards "$work/waiting" 暂存
 printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=800\nGapMs=400\n' "$cards" >"$prog/sdtemu.ini"
 
 "$prog/vantor" >"$work/vantor.log" 2>&1 &

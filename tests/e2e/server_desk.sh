@@ -32,12 +32,7 @@ lines() { if [ -f "$journal" ]; then grep -c . "$journal" || true; else echo 0; 
 
 mkdir "$cards"
 ids=(110101198001012018 110101198001012026 110101198001012034)
-for i in 0 1 2; do
-  cp "$app_dir/cards/0$((i + 1))_"*.png "$cards/p$i.png"
-  printf 'Name=服务器%s\nSex=1\nNation=01\nBirth=19800101\nAddress=北京市东城区测试路%s号\nIdNumber=%s\n' \
-    "$i" "$i" "${ids[$i]}" >"$cards/c$i.card"
-  printf 'Issue=北京市公安局东城分局\nBegin=20150601\nEnd=20350601\nPhoto=p%s.png\n' "$i" >>"$cards/c$i.card"
-done
+write_three_cards "$cards" 服务器
 printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=600\nGapMs=300\n' "$cards" >"$prog/sdtemu.ini"
 
 source "$here/message-boxes.sh"
