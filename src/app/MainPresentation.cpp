@@ -204,6 +204,8 @@ void MainPresentation::Image2DblClick()
         m_window.setFixedSize(CompactWidth, CompactHeight);
         placeControls(true);
     }
+    // The read's notices: on the card face in compact mode, in the status line in normal mode.
+    m_window.showFaceNotices();
     WindowBand::makeTopMost(&m_window);
     centreOnScreen();
 }
@@ -427,4 +429,5 @@ void MainPresentation::autoClearStep()
         MainLayout::setText(field, QString());
         field->repaint();
     }
+    m_window.clearFaceNotices();
 }

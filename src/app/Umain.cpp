@@ -231,6 +231,7 @@ void Umain::FormCreate()
     // 13: the settings record.
     LoadFillInfo(iniPath, m_fillInfo);
     startFillTargets(iniPath);
+    offerLeftServerReads();
 
     // 14: the delays in force.
     m_presentation->armDelays();

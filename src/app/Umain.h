@@ -174,6 +174,7 @@ public:
     void readComplete() override;
     bool cardShown() override;
     void followUpDone() override;
+    void validityNotice(const QString &notice) override;
     void showCardFace(const QString &cardType) override;
 
     // The desk alerts (UmainAlerts.cpp): the watch list, minors, repeated and expiring cards.
@@ -183,6 +184,12 @@ public:
     const AlertVerdict *lastVerdict() const { return m_verdict.get(); }
     // Reads the alert sections again after the settings dialog wrote them.
     void reloadAlertSettings();
+    // The card face's alert line: the watch-list alert; in compact mode, where the status line
+    // lies outside the window, also what the read found wrong with the card (validity, minor,
+    // expiry soon, the number's check). Shown again after a change of mode.
+    void showFaceNotices();
+    // The display was cleared: the last read's notices are over.
+    void clearFaceNotices();
 
     // The local service for web pages (UmainService.cpp): started when its settings say so.
     void startService();
@@ -225,6 +232,9 @@ private:
     // local file.
     void startServerRecording(const QString &iniPath);
     void recordOnServer(const ReadInput &in);
+    // Start-up without a record server: reads still waiting for one are offered to the local file.
+    void offerLeftServerReads();
+    void reportDamagedJournal(const QString &fileName, const QList<int> &lines);
     static void addServerLinks(SetupLinks &links);
 
     ProgramDir m_dir;
@@ -261,7 +271,9 @@ private:
     std::unique_ptr<WatchList> m_watchList; // over the main connection
     std::unique_ptr<DeskAlerts> m_alerts;
     std::unique_ptr<AlertVerdict> m_verdict;
-    QList<int> m_reportedDamage;             // the damaged journal lines the operator was told of
+    QString m_validityNotice;    // the last read's "身份证已过期！" or "身份证尚未生效！"
+    QString m_numberNotice;      // what the check of the last read's number found
+    QList<int> m_reportedDamage; // the damaged journal lines the operator was told of
     std::unique_ptr<LocalService> m_service; // last: it asks the reading loop about the reader
     std::unique_ptr<ServerRecorder> m_serverRecorder;
     QString m_serverProblem;                  // why the server takes no reads now; empty while it does

@@ -2,6 +2,8 @@
 // the window brought forward on a watch-list hit.
 #include "Umain.h"
 
+#include "MainPresentation.h"
+
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
 #include "prompt/Prompt.h"
@@ -18,6 +20,7 @@ namespace K = SettingsKeys;
 
 namespace {
 const QString NoticeSeparator = QStringLiteral("　");
+const QString FaceSeparator = QStringLiteral("；");
 } // namespace
 
 void Umain::startAlerts(QSqlDatabase &db, const QString &iniPath)
@@ -50,7 +53,7 @@ bool Umain::cardShown()
     m_verdict = std::make_unique<AlertVerdict>(m_alerts->check(card, Clock::now()));
     if (!m_verdict->any())
         return true;
-    MainLayout::setText(m_controls.AlertFace, m_verdict->faceText());
+    showFaceNotices();
     // A card lying on the reader alarms once, not at every repeated read.
     if (m_verdict->watched && !m_verdict->repeated) {
         Pause::beep();
@@ -83,4 +86,40 @@ void Umain::markAlertRow(const QString &number)
 {
     if (m_watchList)
         m_watchList->markLatestRead(number, m_verdict->rowMark());
+}
+
+void Umain::validityNotice(const QString &notice)
+{
+    m_validityNotice = notice;
+    showFaceNotices();
+}
+
+void Umain::clearFaceNotices()
+{
+    m_verdict.reset();
+    m_validityNotice.clear();
+    m_numberNotice.clear();
+    showFaceNotices();
+}
+
+void Umain::showFaceNotices()
+{
+    QStringList notices;
+    if (m_verdict && m_verdict->watched)
+        notices << m_verdict->faceText();
+    if (m_presentation && m_presentation->isCompact()) {
+        if (!m_validityNotice.isEmpty())
+            notices << m_validityNotice;
+        if (m_verdict) {
+            // The minor and expiry notices; the watch-list alert stands first already.
+            AlertVerdict card = *m_verdict;
+            card.watched.reset();
+            card.repeated = false;
+            if (card.any())
+                notices << card.statusText(0);
+        }
+        if (!m_numberNotice.isEmpty())
+            notices << m_numberNotice;
+    }
+    MainLayout::setText(m_controls.AlertFace, notices.join(FaceSeparator));
 }

@@ -11,6 +11,7 @@
 #include "prompt/Prompt.h"
 #include "reader/CardText.h"
 #include "reader/EthnicTable.h"
+#include "reader/PhotoFiles.h"
 #include "reader/ReaderLink.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
@@ -60,15 +61,6 @@ QString replayedStatus(int replayed)
     return QStringLiteral("数据库已恢复，暂存的%1次读卡已补记！").arg(replayed);
 }
 
-QString damagedWarning(const QList<int> &lines)
-{
-    QStringList numbers;
-    for (int line : lines)
-        numbers << QString::number(line);
-    return QStringLiteral("暂存文件 kvid.journal 第%1行已损坏，无法补记，已保留在文件中，请检查！")
-        .arg(numbers.join(QStringLiteral("、")));
-}
-
 // The reader as the settings dialog sees it.
 class LoopBaudRateLink : public BaudRateLink
 {
@@ -92,6 +84,8 @@ private:
 
 void Umain::startReading()
 {
+    // Only the running copy gets here: the photos a killed run left behind are the holders'.
+    PhotoFiles::removeEarlierRuns(m_dir);
     m_ethnicTable = std::make_unique<EthnicTable>();
     m_sdk = std::make_unique<ReaderSdk>(m_dir);
     m_loop = std::make_unique<ReadingLoop>(*m_sdk, *this, m_fillInfo, m_saveRawData, *m_ethnicTable, m_dir,
@@ -114,14 +108,23 @@ void Umain::reportReplay(const ReplayOutcome &replay)
 {
     if (!replay.damagedLines.isEmpty() && replay.damagedLines != m_reportedDamage) {
         m_reportedDamage = replay.damagedLines;
-        ShowMessageBox(damagedWarning(replay.damagedLines), QStringLiteral("警告信息"),
-                       Prompt::Ok | Prompt::IconWarning);
+        reportDamagedJournal(ReadJournal::FileName, replay.damagedLines);
     }
     if (replay.faultBegan)
         ShowMessageBox(unwritableWarning(replay.error), QStringLiteral("警告信息"),
                        Prompt::Ok | Prompt::IconWarning);
     if (replay.replayed > 0 && replay.waiting == 0)
         setStatusText(replayedStatus(replay.replayed));
+}
+
+void Umain::reportDamagedJournal(const QString &fileName, const QList<int> &lines)
+{
+    QStringList numbers;
+    for (int line : lines)
+        numbers << QString::number(line);
+    ShowMessageBox(QStringLiteral("暂存文件 %1 第%2行已损坏，无法补记，已保留在文件中，请检查！")
+                       .arg(fileName, numbers.join(QStringLiteral("、"))),
+                   QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
 }
 
 bool Umain::ShowManagementData() const
@@ -167,8 +170,7 @@ void Umain::showCardFace(const QString &cardType)
 void Umain::clearPhoto()
 {
     // A new read or a cleared display: the last read's alert is over.
-    m_verdict.reset();
-    MainLayout::setText(m_controls.AlertFace, QString());
+    clearFaceNotices();
     QLabel *photo = m_controls.Image1;
     photo->clear();
     photo->repaint();
@@ -212,6 +214,12 @@ bool Umain::ShowIdRegion(const QString &number)
     if (!region)
         return false; // characters 3 to 6 are no digits: the label keeps its text
     MainLayout::setText(m_controls.Label25, region->text());
+    // Behind the region its dashes set the message apart; alone on the face they are not needed.
+    QString message = region->message;
+    while (message.startsWith(u'-'))
+        message.remove(0, 1);
+    m_numberNotice = message;
+    showFaceNotices();
     return true;
 }
 

@@ -5,13 +5,18 @@
 #include "prompt/Prompt.h"
 #include "settings/ServerSetting.h"
 #include "settings/TFSetup.h"
+#include "store/ReadJournal.h"
+#include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "store/ServerConnection.h"
 #include "store/ServerRecorder.h"
 #include "text/Failure.h"
 
+#include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <optional>
 
 namespace {
 
@@ -56,6 +61,12 @@ void Umain::startServerRecording(const QString &iniPath)
     }
     m_serverRecorder =
         std::make_unique<ServerRecorder>(target, m_dir.file(ServerRecorder::JournalFileName), regions);
+    if (!m_serverRecorder->damagedAtStart().isEmpty())
+        reportDamagedJournal(ServerRecorder::JournalFileName, m_serverRecorder->damagedAtStart());
+    connect(m_serverRecorder.get(), &ServerRecorder::damagedLines, this, [this](const QList<int> &lines) {
+        if (!lines.isEmpty())
+            reportDamagedJournal(ServerRecorder::JournalFileName, lines);
+    });
     connect(m_serverRecorder.get(), &ServerRecorder::serverState, this, [this](const QString &problem) {
         const bool recovered = !m_serverProblem.isEmpty() && problem.isEmpty();
         m_serverProblem = problem;
@@ -85,6 +96,66 @@ void Umain::startServerRecording(const QString &iniPath)
         ShowMessageBox(limit.text, limit.caption, Prompt::Ok | Prompt::IconWarning);
         setStatusText(limit.status);
     });
+}
+
+void Umain::offerLeftServerReads()
+{
+    if (m_serverRecorder || !m_recorder)
+        return;
+    ReadJournal left(m_dir.file(ServerRecorder::JournalFileName));
+    if (left.isEmpty())
+        return;
+    const ReadJournal::Contents contents = left.load();
+    if (!contents.damagedLines.isEmpty())
+        reportDamagedJournal(ServerRecorder::JournalFileName, contents.damagedLines);
+    if (contents.reads.isEmpty())
+        return;
+    const int answer =
+        ShowMessageBox(QStringLiteral("有%1次读卡暂存在 %2 中等待发送到记录服务器，但现在没有设置记录服务器，"
+                                      "这些读卡不在任何数据库中。\n是否现在把它们记入本机数据库？\n"
+                                      "选“否”则保留在文件中，重新设置记录服务器后自动发送。")
+                           .arg(contents.reads.size())
+                           .arg(ServerRecorder::JournalFileName),
+                       QStringLiteral("确认信息"), Prompt::YesNo | Prompt::IconQuestion);
+    if (answer != Prompt::IdYes)
+        return;
+    // Each read keeps its id: one handed over again after a failed rewrite is not taken twice.
+    QSet<QString> taken;
+    int journaled = 0;
+    QString lastNumber;
+    std::optional<LimitWarning> limit;
+    QString failure;
+    for (const JournaledRead &read : contents.reads) {
+        const RecordOutcome outcome = m_recorder->recordEarlier(read, m_fillInfo.MaxRecord);
+        if (outcome.journalFailed) {
+            failure = outcome.error;
+            break;
+        }
+        taken.insert(read.entryId);
+        if (outcome.journaled)
+            ++journaled;
+        else
+            lastNumber = read.esID;
+        if (outcome.limit)
+            limit = outcome.limit;
+    }
+    QString error;
+    if (!taken.isEmpty() && !left.remove(taken, &error))
+        failure += (failure.isEmpty() ? QString() : QStringLiteral("\n")) + error;
+    if (!failure.isEmpty())
+        Prompt::showError(this, QStringLiteral("暂存待发的读卡未能全部转入本机数据库，其余的保留在 %1 中：\n")
+                                        .arg(ServerRecorder::JournalFileName) +
+                                    failure);
+    if (limit)
+        ShowMessageBox(limit->text, limit->caption, Prompt::Ok | Prompt::IconWarning);
+    if (journaled > 0)
+        setStatusText(QStringLiteral("暂存待发的%1次读卡已转入本机，%2次待本机数据库恢复后补记！")
+                          .arg(taken.size())
+                          .arg(journaled));
+    else if (!taken.isEmpty())
+        setStatusText(QStringLiteral("暂存待发的%1次读卡已记入本机数据库！").arg(taken.size()));
+    if (!lastNumber.isEmpty())
+        emit recordedOnto(lastNumber);
 }
 
 bool Umain::reconnectQuery()

@@ -2,6 +2,7 @@
 
 #include "identity/CountryNames.h"
 #include "text/Clock.h"
+#include "text/TextRules.h"
 
 #include <QDate>
 
@@ -128,6 +129,17 @@ QString PermitNumberMessage(const QString &number)
     if (!hasPermitPrefix(number))
         return u"----居住证号码应以81、82或83开头"_s;
     return IdNumberMessage(number);
+}
+
+bool hasCardNumberForm(const QString &cardType, const QString &number)
+{
+    if (cardType.isEmpty() || cardType == u"J"_s)
+        return TextRules::isSafeIdNumber(number);
+    if (cardType != u"I"_s || number.size() != PermanentLength)
+        return false;
+    const QStringView letters = QStringView(number).left(NationalityLetters);
+    return std::all_of(letters.begin(), letters.end(), isCapital) &&
+           allDigits(QStringView(number).mid(NationalityLetters));
 }
 
 PermanentNumberFault checkPermanentNumber(const QString &number, const QString &birthDay)

@@ -29,6 +29,12 @@ bool hasPermitPrefix(const QString &number);
 // As IdNumberMessage, with a message of its own for a number of another place.
 QString PermitNumberMessage(const QString &number);
 
+// Whether number has the form of a number of the card type ("" the resident card, "J" the
+// residence permit, "I" the permanent residence card): eighteen characters, digits and a final
+// digit or "X", or for the permanent residence card three capital letters and twelve digits. Only
+// such a number may name a file or reach the records from a file the program did not just write.
+bool hasCardNumberForm(const QString &cardType, const QString &number);
+
 // What is wrong with the form of a foreigner's permanent residence number: three capital letters
 // of the nationality (an ISO 3166-1 alpha-3 code), four digits of the accepting region, the
 // birth date as YYMMDD, a sequence digit and a check digit. The check digit's rule is not

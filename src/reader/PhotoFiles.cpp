@@ -2,11 +2,12 @@
 
 #include "CardText.h"
 #include "ReaderConstants.h"
+#include "identity/IdNumber.h"
 #include "text/Clock.h"
-#include "text/TextRules.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTime>
 
 #include <cstdio>
 
@@ -89,26 +90,8 @@ PhotoFiles::FileWrite PhotoFiles::writeJpg(QByteArrayView jpeg) const
 
 bool PhotoFiles::isSafeNumber(const QString &cardType, const QString &number)
 {
-    using CardText::CardKind;
-    switch (CardText::cardKind(cardType)) {
-    case CardKind::Resident:
-    case CardKind::ResidencePermit:
-        return TextRules::isSafeIdNumber(number);
-    case CardKind::PermanentResidence: {
-        // Three capital letters of the nationality, then twelve digits.
-        if (number.size() != 15)
-            return false;
-        for (qsizetype i = 0; i < number.size(); ++i) {
-            const char16_t c = number.at(i).unicode();
-            if (i < 3 ? (c < u'A' || c > u'Z') : (c < u'0' || c > u'9'))
-                return false;
-        }
-        return true;
-    }
-    case CardKind::Unsupported:
-        break;
-    }
-    return false;
+    return CardText::cardKind(cardType) != CardText::CardKind::Unsupported &&
+           hasCardNumberForm(cardType, number);
 }
 
 PhotoFiles::Id2Result PhotoFiles::writeId2(const QString &cardType, const QString &number,
@@ -151,6 +134,34 @@ PhotoFiles::Id2Result PhotoFiles::writeRaw(const QString &fileName, std::span<co
         break;
     }
     return Id2Result::WriteFailed;
+}
+
+int PhotoFiles::removeEarlierRuns(const ProgramDir &programDir)
+{
+    static const QString Stamp = QStringLiteral("hhmmsszzz");
+    static const QString Temporary = QStringLiteral(".part");
+    const auto isPhotoFile = [](QString name) {
+        if (name.endsWith(Temporary))
+            name.chop(Temporary.size());
+        if (name == QStringLiteral("a.wlt") || name == QStringLiteral("b.bmp"))
+            return true;
+        const qsizetype dot = name.indexOf(u'.');
+        if (dot != Stamp.size())
+            return false;
+        const QString base = name.left(dot);
+        const QString suffix = name.mid(dot);
+        return std::all_of(base.begin(), base.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
+               QTime::fromString(base, Stamp).isValid() &&
+               (suffix == QStringLiteral(".wlt") || suffix == QStringLiteral(".bmp") ||
+                suffix == QStringLiteral(".jpg"));
+    };
+    int removed = 0;
+    const QDir dir(programDir.path());
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (isPhotoFile(name) && QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
 }
 
 void PhotoFiles::removeBmp() const

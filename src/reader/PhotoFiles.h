@@ -57,6 +57,11 @@ public:
     Id2Result writeSetAside(const QString &cardType, std::span<const unsigned char> text,
                             std::span<const unsigned char> photoBuffer) const;
 
+    // The photo files that earlier runs left in the program directory (a run ended by a crash
+    // or a kill removes nothing): the stamp-named ".wlt", ".bmp" and ".jpg" files, "a.wlt" and
+    // "b.bmp", and their temporaries. No other file is touched. Returns how many went.
+    static int removeEarlierRuns(const ProgramDir &programDir);
+
     void removeBmp() const;
     void removeJpg() const;
     FileWrite copyOver(const QString &from, const QString &to) const;

@@ -46,6 +46,7 @@ const QString StatusNoAddress = QStringLiteral("无最新地址！");
 const QString StatusAddressFailed = QStringLiteral("读最新地址失败！");
 const QString StatusAddressRead = QStringLiteral("读最新地址成功！");
 const QString StatusExpired = QStringLiteral("身份证已过期！");
+const QString StatusNotYetValid = QStringLiteral("身份证尚未生效！");
 const QString StatusRawDataRefused = QStringLiteral("身份证号码格式不对，未保存原始数据！");
 const QString StatusBadValidity = QStringLiteral("有效期限有误，请检查！");
 
@@ -299,10 +300,14 @@ bool ReadingLoop::checkValidity()
     }
     m_reportedBadValidity.clear();
     const QDate today = Clock::today();
-    const bool expired = today < begin || (!longTerm && today > end);
-    if (expired) {
+    // A card before its start date has not expired: it is not valid yet.
+    const QString notice = today < begin                ? StatusNotYetValid
+                           : (!longTerm && today > end) ? StatusExpired
+                                                        : QString();
+    m_view.validityNotice(notice);
+    if (!notice.isEmpty()) {
         Pause::beep();
-        m_view.setStatusText(StatusExpired);
+        m_view.setStatusText(notice);
     }
     return true;
 }

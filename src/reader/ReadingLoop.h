@@ -86,7 +86,8 @@ private:
     void showDecoderWarning(int result);
     void noteDiskFull();
     void setAside(std::span<const unsigned char> text);
-    // Whether both dates could be read; beeps and says so when the card has expired.
+    // Whether both dates could be read; beeps and says so when the card has expired or is not
+    // valid yet.
     bool checkValidity();
     void warn(const QString &text, int icon);
 

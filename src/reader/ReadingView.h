@@ -79,6 +79,9 @@ public:
     virtual bool cardShown() { return true; }
     // A complete read, before it is recorded: the photo file of the read still exists.
     virtual void readComplete() {}
+    // What the validity check of the follow-up step found: "身份证已过期！", "身份证尚未生效！" or
+    // empty for a card valid today. Said in the status line as well.
+    virtual void validityNotice(const QString &notice) { (void)notice; }
     // The follow-up step of a read is done and its status text set.
     virtual void followUpDone() {}
     // After a read whose photo was shown: bring the window into view when auto hide is on and

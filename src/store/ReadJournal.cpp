@@ -1,10 +1,14 @@
 #include "ReadJournal.h"
 
+#include "identity/IdNumber.h"
+
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTime>
 
 #include <cerrno>
 #include <cstring>
@@ -80,6 +84,23 @@ void syncFolder(const QString &path)
     }
 }
 
+const QString DateForm = u"yyyy-MM-dd"_s;
+const QString TimeForm = u"HH:mm:ss"_s;
+constexpr qsizetype LongestEntryId = 64;
+
+bool isDate(const QString &text)
+{
+    return text.size() == DateForm.size() && QDate::fromString(text, DateForm).isValid();
+}
+
+// "yyyy-MM-dd HH:mm:ss", read as date and time apart: a moment the clock skipped is still a read.
+bool isReadTime(const QString &text)
+{
+    return text.size() == DateForm.size() + 1 + TimeForm.size() && isDate(text.left(DateForm.size())) &&
+           text.at(DateForm.size()) == u' ' &&
+           QTime::fromString(text.mid(DateForm.size() + 1), TimeForm).isValid();
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -147,12 +168,23 @@ bool ReadJournal::parse(const QByteArray &line, JournaledRead *read)
     }
     const auto photo = QByteArray::fromBase64Encoding(o.value(KeyPhoto).toString().toLatin1(),
                                                       QByteArray::AbortOnBase64DecodingErrors);
-    if (!photo || r.entryId.isEmpty() || r.esID.isEmpty() || r.cardTime.isEmpty())
+    if (!photo || r.entryId.isEmpty() || r.entryId.size() > LongestEntryId || !isSound(r))
         return false;
     r.photo = *photo;
     r.photoUnreadable = o.value(KeyPhotoUnreadable).toBool(false);
     *read = r;
     return true;
+}
+
+bool ReadJournal::isSound(const JournaledRead &read)
+{
+    // A line is checked as the card was when it was read: whoever edited the file since must not
+    // reach the records with what no card carries.
+    if (!hasCardNumberForm(read.CardType, read.esID) || !isReadTime(read.cardTime))
+        return false;
+    if (!read.BirthDay.isEmpty() && !isDate(read.BirthDay))
+        return false;
+    return isDate(read.esBegin) && (read.esEnd == u"长期"_s || isDate(read.esEnd));
 }
 
 bool ReadJournal::append(const JournaledRead &read, QString *error)

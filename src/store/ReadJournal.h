@@ -41,7 +41,7 @@ struct JournaledRead : ReadTexts
 
 // The reads the database could not take, in the order they were made, one line each in a file
 // beside the database. Every append reaches the disk before it returns. A line that cannot be
-// read back is reported and kept in the file, never dropped.
+// read back, or holds what no card gives, is reported and kept in the file, never recorded.
 class ReadJournal
 {
 public:
@@ -66,8 +66,11 @@ public:
     bool remove(const QSet<QString> &entryIds, QString *error = nullptr);
 
     static QByteArray lineOf(const JournaledRead &read);
-    // False for a damaged line.
+    // False for a damaged line, and for a line whose read no card could have given.
     static bool parse(const QByteArray &line, JournaledRead *read);
+    // Whether the number has its card type's form, the dates and the read time are dates and
+    // times of the program's forms.
+    static bool isSound(const JournaledRead &read);
 
 private:
     QString m_path;

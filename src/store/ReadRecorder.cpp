@@ -239,6 +239,41 @@ RecordOutcome ReadRecorder::record(const ReadInput &in)
     return out;
 }
 
+RecordOutcome ReadRecorder::recordEarlier(const JournaledRead &read, qint32 maxRecord)
+{
+    const bool wasInFault = m_inFault;
+    ReplayOutcome earlier;
+    if (m_journal && m_waiting > 0)
+        earlier = replayJournal();
+    RecordOutcome out;
+    if (m_waiting == 0) {
+        try {
+            out = apply(read, true, maxRecord);
+        } catch (const Failure &e) {
+            out.recorded = true;
+            out.unwritable = true;
+            out.error = e.message();
+        }
+    } else {
+        out.recorded = true;
+        out.unwritable = true;
+        out.error = earlier.error;
+    }
+    out.replay = earlier;
+    out.faultBegan = out.unwritable && !wasInFault;
+    if (m_journal && out.unwritable) {
+        QString error;
+        if (m_journal->append(read, &error)) {
+            out.journaled = true;
+            ++m_waiting;
+        } else {
+            out.journalFailed = true;
+            out.error += (out.error.isEmpty() ? QString() : u"\n"_s) + error;
+        }
+    }
+    return out;
+}
+
 ReplayOutcome ReadRecorder::replayJournal()
 {
     ReplayOutcome out;

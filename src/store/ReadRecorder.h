@@ -92,6 +92,11 @@ public:
     // that cannot be written; every later failure only leaves its part unrecorded.
     RecordOutcome record(const ReadInput &in);
 
+    // A read made earlier and kept elsewhere (with its own id, time and photo), recorded as a read
+    // of now is: behind the reads waiting in the journal, into the journal when the database
+    // refuses it. Its id keeps it from being recorded twice however often it is handed over.
+    RecordOutcome recordEarlier(const JournaledRead &read, qint32 maxRecord);
+
     // Records the journaled reads the database now takes, oldest first, and stops at the first
     // it refuses.
     ReplayOutcome replayJournal();

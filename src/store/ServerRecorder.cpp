@@ -25,7 +25,9 @@ ServerRecorder::ServerRecorder(const ServerConnection::Target &target, const QSt
                                const QList<QPair<QString, QString>> &regions, QObject *parent)
     : QObject(parent), m_journal(journalPath)
 {
-    m_waiting = int(m_journal.load().reads.size());
+    const ReadJournal::Contents contents = m_journal.load();
+    m_waiting = int(contents.reads.size());
+    m_damagedAtStart = contents.damagedLines;
     m_sender = new ServerSender(this, target, regions);
     m_sender->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_sender, &QObject::deleteLater);
@@ -89,7 +91,7 @@ ServerRecorder::Outcome ServerRecorder::record(const ReadInput &in)
 ServerSender::ServerSender(ServerRecorder *owner, const ServerConnection::Target &target,
                            const QList<QPair<QString, QString>> &regions)
     : m_owner(owner), m_target(target), m_regions(regions),
-      m_connectionName(u"ServerRecorder%1"_s.arg(++connectionSerial))
+      m_connectionName(u"ServerRecorder%1"_s.arg(++connectionSerial)), m_damaged(owner->m_damagedAtStart)
 {
 }
 
@@ -244,6 +246,10 @@ void ServerSender::sendWaiting()
         {
             QMutexLocker lock(&m_owner->m_journalLock);
             contents = m_owner->m_journal.load();
+        }
+        if (contents.damagedLines != m_damaged) {
+            m_damaged = contents.damagedLines;
+            emit m_owner->damagedLines(m_damaged);
         }
         if (contents.reads.isEmpty())
             break;

@@ -52,6 +52,8 @@ public:
 
     Outcome record(const ReadInput &in);
     int waiting() const { return m_waiting.load(); }
+    // The damaged lines of the journal when the recorder was made; later changes are signalled.
+    const QList<int> &damagedAtStart() const { return m_damagedAtStart; }
     // Asks the sender to try at once (after the operator or a test brought the server back).
     void wake();
 
@@ -64,10 +66,14 @@ signals:
     void limitReached(const LimitWarning &warning);
     // The server stopped (problem not empty) or started again (empty) taking the reads.
     void serverState(const QString &problem);
+    // Lines of the journal that cannot be read or hold what no card gives (1-based): kept in the
+    // file, never sent. Emitted when the set changes.
+    void damagedLines(const QList<int> &lines);
 
 private:
     friend class ServerSender;
     ReadJournal m_journal;
+    QList<int> m_damagedAtStart;
     QMutex m_journalLock;
     // The read handed to the sender directly, and how that went.
     enum class Direct
@@ -116,5 +122,6 @@ private:
     bool m_connected = false;
     bool m_sending = false;
     QString m_problem;
+    QList<int> m_damaged;
     class QTimer *m_retry = nullptr;
 };

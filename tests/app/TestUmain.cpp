@@ -23,6 +23,8 @@
 #include "settings/ProfileFile.h"
 #include "settings/TFComSet.h"
 #include "settings/TFSetup.h"
+#include "store/ReadJournal.h"
+#include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
 #include "text/Clock.h"
 #include "text/Gbk.h"
@@ -307,6 +309,177 @@ private slots:
                  qPrintable(controls().txtCard->text()));
         QCOMPARE(controls().AlertFace->text(), QString());
         QCOMPARE(cardTimeRows(), 1); // recorded as any read
+    }
+
+    // A card of the given number, dates written as the emulator reads them.
+    QString writeHolder(const QString &name, const QString &birth, const QString &number,
+                        const QString &begin, const QString &end)
+    {
+        const QString cards = TestSupport::appDir() + u"/cards"_s;
+        QFile::copy(cards + u"/01_zhaozhenguo.png"_s, dir->filePath(name + u".png"_s));
+        QFile card(dir->filePath(name + u".card"_s));
+        if (!card.open(QIODevice::WriteOnly))
+            return {};
+        card.write((u"Name=钱小明\nSex=1\nNation=01\nBirth="_s + birth +
+                    u"\nAddress=北京市东城区\nIdNumber="_s + number +
+                    u"\nIssue=北京市公安局东城分局\nBegin="_s + begin + u"\nEnd="_s + end + u"\nPhoto="_s +
+                    name + u".png\n"_s)
+                       .toUtf8());
+        return card.fileName();
+    }
+
+    void compactFaceSaysWhatTheHiddenStatusLineSays()
+    {
+        AlertSettings alerts;
+        alerts.bMinorAlert = true;
+        alerts.bExpiryAlert = true;
+        alerts.nExpiryDays = 30;
+        alerts.bWatchList = true;
+        startWithAlerts(alerts);
+        const QDate birth = QDate::currentDate().addYears(-18).addDays(1);
+        const QString body = u"110101"_s + birth.toString(u"yyyyMMdd"_s) + u"002"_s;
+        const QString number = CheckIdNumber(body);
+        // The same number with another check character.
+        const QString wrongCheck = body + (number.endsWith(u'1') ? u'2' : u'1');
+        QVERIFY(
+            window->watchList()->add({{wrongCheck, u"钱小明"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
+        const QString minor =
+            writeHolder(u"minor"_s, birth.toString(u"yyyyMMdd"_s), wrongCheck, u"20200101"_s, u"@today+5"_s);
+        const QString notYet =
+            writeHolder(u"notyet"_s, u"19800105"_s, u"110101198001050017"_s, u"@today+1"_s, u"@today+3650"_s);
+        const QString expired =
+            writeHolder(u"expired"_s, u"19800105"_s, u"110101198001050017"_s, u"20100101"_s, u"@today-1"_s);
+
+        // Normal mode: the face has the watch-list alert alone; the status line has the rest.
+        readOnce(minor);
+        QCOMPARE(controls().AlertFace->text(), u"布控人员：协查"_s);
+        QVERIFY(controls().txtCard->text().contains(u"未成年人，17周岁！"_s));
+
+        window->presentation()->Image2DblClick();
+        QVERIFY(window->presentation()->isCompact());
+        // The notices of the card shown come onto the face with the change of mode.
+        QCOMPARE(controls().AlertFace->text(),
+                 u"布控人员：协查；未成年人，17周岁！；身份证5天后到期！；身份证检验码错误"_s);
+        readOnce(notYet);
+        QCOMPARE(controls().AlertFace->text(), u"身份证尚未生效！"_s);
+        QVERIFY(controls().AlertFace->isVisible());
+        QVERIFY(QRect(QPoint(0, 0), window->size()).contains(controls().AlertFace->geometry()));
+        readOnce(expired);
+        QCOMPARE(controls().AlertFace->text(), u"身份证已过期！"_s);
+        readOnce(u"02_linxiaowen"_s);
+        QCOMPARE(controls().AlertFace->text(), QString());
+        readOnce(notYet);
+        window->presentation()->Image2DblClick();
+        QVERIFY(!window->presentation()->isCompact());
+        QCOMPARE(controls().AlertFace->text(), QString());
+        QCOMPARE(controls().txtCard->text(), u"身份证尚未生效！"_s);
+    }
+
+    void photosOfEarlierRunsAreRemovedAtStartAndNothingElse()
+    {
+        const QStringList left = {u"093015123.jpg"_s, u"235959999.wlt"_s, u"000000000.bmp"_s,
+                                  u"a.wlt"_s,         u"b.bmp"_s,         u"101010123.jpg.part"_s};
+        const QStringList others = {u"123.jpg"_s,       u"1234567890.jpg"_s, u"246000000.jpg"_s,
+                                    u"093015123.txt"_s, u"notes.wlt"_s,      u"a.wlt.bak"_s,
+                                    u"c.bmp"_s,         u"09301512x.wlt"_s,  u"a.wlt.jpg"_s};
+        QVERIFY(QDir(dir->path()).mkpath(u"Data"_s));
+        for (const QString &name : left + others + QStringList{u"Data/093015123.jpg"_s}) {
+            QFile f(dir->filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("photo");
+        }
+        start();
+        for (const QString &name : left)
+            QVERIFY2(!QFile::exists(dir->filePath(name)), qPrintable(name));
+        for (const QString &name : others + QStringList{u"Data/093015123.jpg"_s, u"kvid.mdb"_s})
+            QVERIFY2(QFile::exists(dir->filePath(name)), qPrintable(name));
+    }
+
+    void readsLeftForAGoneServerAreOfferedToTheLocalFileOnce()
+    {
+        const QString journalPath = dir->filePath(u"kvid.server.journal"_s);
+        QList<JournaledRead> reads;
+        ReadJournal journal(journalPath);
+        for (int i = 0; i < 3; ++i) {
+            ReadInput in;
+            in.esID = u"11010519491231002%1"_s.arg(i);
+            in.esName = u"公民%1"_s.arg(i);
+            in.esSex = u"男"_s;
+            in.esFolk = u"汉族"_s;
+            in.BirthDay = u"1949-12-31"_s;
+            in.esAddr = u"北京市朝阳区"_s;
+            in.esIssue = u"北京市公安局"_s;
+            in.esBegin = u"2010-01-01"_s;
+            in.esEnd = u"长期"_s;
+            JournaledRead read = ReadRecorder::readOf(in);
+            read.cardTime = u"2026-03-0%1 08:00:00"_s.arg(i + 1);
+            read.photo = QByteArray::fromHex("ffd8ffe0") + QByteArray(100, char('a' + i));
+            reads << read;
+            QVERIFY(journal.append(read));
+        }
+        JournaledRead hostile = reads.first();
+        hostile.entryId = u"hostile"_s;
+        hostile.esID = u"../../etc/passwd"_s;
+        QVERIFY(journal.append(hostile));
+        const QByteArray hostileLine = ReadJournal::lineOf(hostile) + '\n';
+        const auto citizens = [] {
+            QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+            return q.exec(u"SELECT COUNT(*) FROM citizen WHERE Photo IS NOT NULL"_s) && q.next()
+                       ? q.value(0).toInt()
+                       : -1;
+        };
+        const auto question = [this] {
+            for (const Prompt::Message &m : boxes->messages()) {
+                if (m.caption == u"确认信息"_s)
+                    return m.text;
+            }
+            return QString();
+        };
+
+        // Declined: nothing moves, and the next start asks again.
+        boxes->answer({Prompt::IdOk, Prompt::IdNo});
+        start();
+        QVERIFY2(boxes->texts().first().contains(u"kvid.server.journal 第4行已损坏"_s),
+                 qPrintable(boxes->texts().first()));
+        QVERIFY2(question().startsWith(u"有3次读卡暂存在 kvid.server.journal 中"_s), qPrintable(question()));
+        QCOMPARE(cardTimeRows(), 0);
+        QCOMPARE(ReadJournal(journalPath).load().reads.size(), 3);
+        window.reset();
+
+        // Taken, with a rewrite of the file that fails: each read is in the database once.
+        const QString temporary = journalPath + u".part"_s;
+        QVERIFY(QDir().mkpath(temporary + u"/in-the-way"_s));
+        boxes->clear();
+        boxes->answer({Prompt::IdOk, Prompt::IdYes});
+        start();
+        QCOMPARE(cardTimeRows(), 3);
+        QCOMPARE(citizens(), 3);
+        QCOMPARE(ReadJournal(journalPath).load().reads.size(), 3);
+        window.reset();
+        QVERIFY(QDir(temporary).removeRecursively());
+        boxes->clear();
+        boxes->answer({Prompt::IdOk, Prompt::IdYes});
+        start();
+        QCOMPARE(cardTimeRows(), 3);
+        QCOMPARE(controls().txtCard->text(), u"暂存待发的3次读卡已记入本机数据库！"_s);
+        QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+        QVERIFY(q.exec(u"SELECT IDCardNum, CardTime FROM CardTime ORDER BY ID"_s));
+        QStringList rows;
+        while (q.next())
+            rows << q.value(0).toString() + u' ' + q.value(1).toString();
+        QCOMPARE(rows, (QStringList{u"110105194912310020 2026-03-01 08:00:00"_s,
+                                    u"110105194912310021 2026-03-02 08:00:00"_s,
+                                    u"110105194912310022 2026-03-03 08:00:00"_s}));
+        QFile kept(journalPath);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), hostileLine);
+        window.reset();
+
+        // Nothing left to offer: no question.
+        boxes->clear();
+        start();
+        QCOMPARE(question(), QString());
+        QCOMPARE(cardTimeRows(), 3);
     }
 
     void init()

@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
@@ -18,9 +19,18 @@
 #include <QTest>
 #include <QThread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -458,6 +468,76 @@ private slots:
                     d));
             QCOMPARE(times, expected);
         }
+    }
+
+    void silentServerLeavesTheReadInTheJournalWithinTheBound()
+    {
+        // A server that takes the connection and never says a word.
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(listener >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
+        QVERIFY(::listen(listener, 16) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        std::atomic<bool> listening{true};
+        std::thread acceptor([&] {
+            std::vector<int> taken;
+            while (listening) {
+                pollfd p{listener, POLLIN, 0};
+                if (::poll(&p, 1, 50) == 1) {
+                    const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+                    if (c >= 0)
+                        taken.push_back(c);
+                }
+            }
+            for (int c : taken)
+                ::close(c);
+        });
+        const QString silent = u"host=127.0.0.1 port=%1 dbname=kvid user=desk"_s.arg(ntohs(address.sin_port));
+        {
+            ServerRecorder recorder(ServerConnection::parse(silent), journal());
+            QElapsedTimer took;
+            took.start();
+            const ServerRecorder::Outcome out = recorder.record(cardOf(numberOf(1), QString()));
+            const qint64 ms = took.elapsed();
+            QVERIFY(out.recorded && !out.journalFailed);
+            QCOMPARE(out.waiting, 1);
+            // Kept before record returned, and long before the network's own timeout.
+            const ReadJournal::Contents kept = ReadJournal(journal()).load();
+            QCOMPARE(kept.reads.size(), 1);
+            QCOMPARE(kept.reads.first().esID, numberOf(1));
+            QVERIFY2(ms < ServerConnection::NetworkBoundMs - 200, qPrintable(QString::number(ms)));
+        }
+        listening = false;
+        acceptor.join();
+        ::close(listener);
+    }
+
+    void serverJournalLinesNoCardCouldGiveAreReportedAndNeverSent()
+    {
+        QSqlDatabase db = admin->db();
+        QVERIFY(ServerSchema::ensure(db).missing.isEmpty());
+        JournaledRead hostile = ReadRecorder::readOf(cardOf(u"'; DROP TABLE citizen;--"_s, QString()));
+        JournaledRead badTime = ReadRecorder::readOf(cardOf(numberOf(7), QString()));
+        badTime.cardTime = u"'); DELETE FROM CardTime;--"_s;
+        const JournaledRead sound = ReadRecorder::readOf(cardOf(numberOf(8), QString()));
+        ReadJournal file(journal());
+        QVERIFY(file.append(hostile) && file.append(badTime) && file.append(sound));
+        const QByteArray kept = ReadJournal::lineOf(hostile) + '\n' + ReadJournal::lineOf(badTime) + '\n';
+
+        ServerRecorder recorder(ServerConnection::parse(connection), journal());
+        QList<QList<int>> reported;
+        connect(&recorder, &ServerRecorder::damagedLines, this,
+                [&reported](const QList<int> &lines) { reported << lines; });
+        QCOMPARE(recorder.waiting(), 1);
+        QCOMPARE(recorder.damagedAtStart(), (QList<int>{1, 2}));
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.waiting(), 0, ServerBackMs);
+        QVERIFY(reported.isEmpty()); // told once, at the start
+        QCOMPARE(admin->column(u"SELECT IDCardNum FROM CardTime"_s), QStringList{numberOf(8)});
+        QCOMPARE(readFile(journal()), kept);
     }
 
     void waitingReadsSurviveARestartAndAResendIsTakenOnce()

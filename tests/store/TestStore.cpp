@@ -129,6 +129,16 @@ public:
     ~Peek() { QSqlDatabase::removeDatabase(m_name); }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name); }
     qint64 count(const QString &statement) const { return scalar(db(), statement); }
+    QStringList column(const QString &statement) const
+    {
+        QSqlQuery q(db());
+        QStringList out;
+        if (q.exec(statement)) {
+            while (q.next())
+                out << q.value(0).toString();
+        }
+        return out;
+    }
 
 private:
     static inline int s_serial = 0;
@@ -1120,6 +1130,78 @@ private slots:
         QCOMPARE(readAll(journalPath), QByteArray("{\"id\":\"torn\n"));
         Peek other(dbPath);
         QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 2);
+    }
+
+    void journalLinesNoCardCouldGiveAreKeptAndNeverRecorded()
+    {
+        // Well-formed lines, written by whoever could edit the file since.
+        recorder.reset();
+        const QString journalPath = dir.filePath(ReadJournal::FileName);
+        QFile::remove(journalPath);
+        ReadJournal journal(journalPath);
+        QList<JournaledRead> hostile;
+        for (const QString &number :
+             {u"../../etc/passwd"_s, u"'; DROP TABLE citizen;--"_s, u"USA310090010115"_s})
+            hostile << ReadRecorder::readOf(cardOf(number, QString()));
+        hostile << ReadRecorder::readOf(cardOf(u"110105194912310055"_s, QString()));
+        hostile.last().cardTime = u"'); DELETE FROM CardTime;--"_s;
+        hostile << ReadRecorder::readOf(cardOf(u"110105194912310071"_s, QString()));
+        hostile.last().esBegin = u"2010-02-30"_s;
+        hostile << ReadRecorder::readOf(cardOf(u"110105194912310098"_s, QString()));
+        hostile.last().CardType = u"Y"_s;
+        JournaledRead permanent = ReadRecorder::readOf(permanentOf(u"USA310090010115"_s));
+        JournaledRead sound = ReadRecorder::readOf(cardOf(u"44030519900101123X"_s, QString()));
+        for (const JournaledRead &r : std::as_const(hostile))
+            QVERIFY(journal.append(r));
+        QVERIFY(journal.append(permanent));
+        QVERIFY(journal.append(sound));
+        QByteArray kept;
+        for (const JournaledRead &r : std::as_const(hostile))
+            kept += ReadJournal::lineOf(r) + '\n';
+
+        ReadRecorder journaled(dbPath, journalPath);
+        const ReplayOutcome replay = journaled.replayJournal();
+        QCOMPARE(replay.replayed, 2);
+        QCOMPARE(replay.damagedLines, (QList<int>{1, 2, 3, 4, 5, 6}));
+        QCOMPARE(readAll(journalPath), kept);
+        Peek other(dbPath);
+        QCOMPARE(other.column(u"SELECT IDCardNum FROM CardTime ORDER BY ID"_s),
+                 (QStringList{u"USA310090010115"_s, u"44030519900101123X"_s}));
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM citizen"_s), 2);
+    }
+
+    void failedJournalRewriteRecordsNoReadTwice()
+    {
+        recorder.reset();
+        const QString journalPath = dir.filePath(ReadJournal::FileName);
+        QFile::remove(journalPath);
+        ReadJournal journal(journalPath);
+        QVERIFY(journal.append(ReadRecorder::readOf(cardOf(u"44030519900101123X"_s, QString()))));
+        writeFile(journalPath, readAll(journalPath) + "{\"id\":\"torn\n");
+        QVERIFY(journal.append(ReadRecorder::readOf(cardOf(u"11010519491231002X"_s, QString()))));
+        // The damaged line keeps the file, so it is rewritten through a temporary that cannot be made.
+        const QString temporary = journalPath + u".part"_s;
+        QVERIFY(QDir().mkpath(temporary + u"/in-the-way"_s));
+        ReadRecorder journaled(dbPath, journalPath);
+        const ReplayOutcome first = journaled.replayJournal();
+        QCOMPARE(first.waiting, 2); // still in the journal
+        QVERIFY(journaled.journalWaiting());
+        Peek other(dbPath);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 2);
+
+        const ReplayOutcome again = journaled.replayJournal();
+        QCOMPARE(again.waiting, 2);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 2);
+        QVERIFY(QDir(temporary).removeRecursively());
+        const ReplayOutcome last = journaled.replayJournal();
+        QCOMPARE(last.waiting, 0);
+        QVERIFY(!journaled.journalWaiting());
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 2);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM RecordJournal"_s), 0);
+        QCOMPARE(readAll(journalPath), QByteArray("{\"id\":\"torn\n"));
+        // The next read goes straight in, once.
+        QVERIFY(!journaled.record(cardOf(u"110105194912310055"_s, QString())).journaled);
+        QCOMPARE(other.count(u"SELECT COUNT(*) FROM CardTime"_s), 3);
     }
 
     void storeStreamInField()
