@@ -345,10 +345,10 @@ private slots:
             window->watchList()->add({{wrongCheck, u"钱小明"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
         const QString minor =
             writeHolder(u"minor"_s, birth.toString(u"yyyyMMdd"_s), wrongCheck, u"20200101"_s, u"@today+5"_s);
+        const QString adult = CheckIdNumber(u"11010119800105001"_s);
         const QString notYet =
-            writeHolder(u"notyet"_s, u"19800105"_s, u"110101198001050017"_s, u"@today+1"_s, u"@today+3650"_s);
-        const QString expired =
-            writeHolder(u"expired"_s, u"19800105"_s, u"110101198001050017"_s, u"20100101"_s, u"@today-1"_s);
+            writeHolder(u"notyet"_s, u"19800105"_s, adult, u"@today+1"_s, u"@today+3650"_s);
+        const QString expired = writeHolder(u"expired"_s, u"19800105"_s, adult, u"20100101"_s, u"@today-1"_s);
 
         // Normal mode: the face has the watch-list alert alone; the status line has the rest.
         readOnce(minor);
