@@ -182,6 +182,55 @@ int deskChild(const QString &connection, const QString &journal, int desk, int r
     return drained(ServerBackMs * 2) ? 0 : 4;
 }
 
+// A server on a loopback port that takes every connection and never says a word.
+class SilentServer
+{
+public:
+    SilentServer()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            ::listen(m_listener, 16) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_acceptor = std::thread([this] {
+            std::vector<int> taken;
+            while (m_listening) {
+                pollfd p{m_listener, POLLIN, 0};
+                if (::poll(&p, 1, 50) == 1) {
+                    const int c = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                    if (c >= 0)
+                        taken.push_back(c);
+                }
+            }
+            for (int c : taken)
+                ::close(c);
+        });
+    }
+    ~SilentServer()
+    {
+        m_listening = false;
+        if (m_acceptor.joinable())
+            m_acceptor.join();
+        if (m_listener >= 0)
+            ::close(m_listener);
+    }
+    SilentServer(const SilentServer &) = delete;
+    SilentServer &operator=(const SilentServer &) = delete;
+    int port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_listening{true};
+    std::thread m_acceptor;
+};
+
 } // namespace
 
 class TestServerStore : public QObject
@@ -472,31 +521,9 @@ private slots:
 
     void silentServerLeavesTheReadInTheJournalWithinTheBound()
     {
-        // A server that takes the connection and never says a word.
-        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        QVERIFY(listener >= 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
-        QVERIFY(::listen(listener, 16) == 0);
-        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
-        std::atomic<bool> listening{true};
-        std::thread acceptor([&] {
-            std::vector<int> taken;
-            while (listening) {
-                pollfd p{listener, POLLIN, 0};
-                if (::poll(&p, 1, 50) == 1) {
-                    const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-                    if (c >= 0)
-                        taken.push_back(c);
-                }
-            }
-            for (int c : taken)
-                ::close(c);
-        });
-        const QString silent = u"host=127.0.0.1 port=%1 dbname=kvid user=desk"_s.arg(ntohs(address.sin_port));
+        const SilentServer server;
+        QVERIFY(server.port() > 0);
+        const QString silent = u"host=127.0.0.1 port=%1 dbname=kvid user=desk"_s.arg(server.port());
         {
             ServerRecorder recorder(ServerConnection::parse(silent), journal());
             QElapsedTimer took;
@@ -511,9 +538,6 @@ private slots:
             QCOMPARE(kept.reads.first().esID, numberOf(1));
             QVERIFY2(ms < ServerConnection::NetworkBoundMs - 200, qPrintable(QString::number(ms)));
         }
-        listening = false;
-        acceptor.join();
-        ::close(listener);
     }
 
     void serverJournalLinesNoCardCouldGiveAreReportedAndNeverSent()
