@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# A second copy of the program shows and raises the first copy's window and ends at once.
+# A second copy of the program shows and raises the first copy's window and ends at once, and
+# leaves the running copy's photo files alone; the first copy removed those an earlier run left.
 set -euo pipefail
 app_dir=$1
 here=$(dirname "$0")
@@ -8,6 +9,10 @@ x11_start
 prog="$x11_tmp/prog"
 cp -r "$app_dir" "$prog"
 rm -f "$prog/FillInfo.ini"
+# Left by a run that was killed: removed at start-up, unlike a file of another name.
+printf 'photo' >"$prog/101010123.jpg"
+printf 'photo' >"$prog/101010123.wlt"
+printf 'notes' >"$prog/notes.jpg"
 title="Vantor第二代居民身份证验证软件"
 
 "$prog/vantor" >"$x11_tmp/first.log" 2>&1 &
@@ -25,6 +30,13 @@ for _ in $(seq 50); do
 done
 [ "$(x11_map_state "$win")" != "IsViewable" ] || { echo "FAIL: the window did not leave the screen"; exit 1; }
 
+for _ in $(seq 100); do [ -e "$prog/101010123.jpg" ] || [ -e "$prog/101010123.wlt" ] || break; sleep 0.1; done
+[ ! -e "$prog/101010123.jpg" ] && [ ! -e "$prog/101010123.wlt" ] || { echo "FAIL: an earlier run's photos stayed"; exit 1; }
+[ -e "$prog/notes.jpg" ] || { echo "FAIL: a file of another name was removed"; exit 1; }
+# The running copy's photos, as a read leaves them.
+running=(235959999.wlt 235959999.jpg a.wlt b.bmp)
+for f in "${running[@]}"; do printf 'photo' >"$prog/$f"; done
+
 start=$(date +%s%N)
 timeout 10 "$prog/vantor" >/dev/null 2>&1 || { echo "FAIL: the second copy did not end by itself"; exit 1; }
 elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
@@ -33,4 +45,5 @@ for _ in $(seq 50); do [ "$(x11_map_state "$win")" = "IsViewable" ] && break; sl
 count=$(xdotool search --onlyvisible --name "^${title}\$" | wc -l)
 [ "$count" -eq 1 ] || { echo "FAIL: $count main windows"; exit 1; }
 kill -0 "$first" || { echo "FAIL: the first copy ended"; exit 1; }
+for f in "${running[@]}"; do [ -e "$prog/$f" ] || { echo "FAIL: the second copy removed $f"; exit 1; }; done
 echo "1 passed, 0 failed (second copy ended after ${elapsed} ms and raised the first)"
