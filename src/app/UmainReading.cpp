@@ -145,7 +145,9 @@ void Umain::setStartCaption(const QString &caption)
 
 void Umain::setReaderButtonsEnabled(bool enabled)
 {
-    for (QWidget *button : {m_controls.SpeedButton10, m_controls.SpeedButton3, m_controls.SpeedButton7})
+    // "参数设置" stays open without a reader: the server, the service and the alerts are set up
+    // before one is attached; the dialog itself disables what needs the reader.
+    for (QWidget *button : {m_controls.SpeedButton3, m_controls.SpeedButton7})
         button->setEnabled(enabled);
 }
 

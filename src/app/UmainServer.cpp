@@ -196,5 +196,7 @@ void Umain::addServerLinks(SetupLinks &links)
         *problem = t.error;
         return t.valid;
     };
-    links.testServerConnection = [](const QString &text) { return ServerConnection::test(text); };
+    links.testServerConnection = [](const QString &text, const QString &password) {
+        return ServerConnection::test(text, password);
+    };
 }

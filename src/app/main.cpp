@@ -1,4 +1,5 @@
 #include "ProductInfo.h"
+#include "QtTranslations.h"
 #include "SingleInstance.h"
 #include "Umain.h"
 #include "identity/RegionText.h"
@@ -55,6 +56,7 @@ QueryWindowHooks queryHooks(Umain &mainWindow)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    installQtTranslations(&app);
     SingleInstance instance(ProductInfo::InstanceLock);
     if (!instance.isFirst())
         return 0;

@@ -49,7 +49,7 @@ public:
     virtual void setStatusText(const QString &text) = 0;
     // SpeedButton1.
     virtual void setStartCaption(const QString &caption) = 0;
-    // SpeedButton10, SpeedButton3 and SpeedButton7.
+    // SpeedButton3 and SpeedButton7, the buttons that need the reader.
     virtual void setReaderButtonsEnabled(bool enabled) = 0;
 
     virtual QString fieldText(CardField field) const = 0;

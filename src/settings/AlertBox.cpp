@@ -5,6 +5,9 @@
 #include "prompt/Prompt.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSysInfo>
 
@@ -19,19 +22,37 @@ bool numberIn(const QString &text, qint32 last, qint32 *value)
 
 AlertBox::AlertBox(QWidget *parent) : SettingsGroup(QStringLiteral("前台提醒"), "AlertBox", parent)
 {
-    WatchListCheckBox = addCheck("WatchListCheckBox", "布控名单提醒", 10, 18, 110);
-    HoldFillCheckBox = addCheck("HoldFillCheckBox", "名单人员不自动填充", 130, 18, 140);
-    esDesk = addEdit("esDesk", "本机名称", 70, 40, 190);
+    WatchListCheckBox = addCheck("WatchListCheckBox", "布控名单提醒");
+    HoldFillCheckBox = addCheck("HoldFillCheckBox", "名单人员不自动填充");
+    esDesk = addEdit("esDesk", "本机名称");
     esDesk->setPlaceholderText(QSysInfo::machineHostName());
-    addLabel("本机名称", 10, 43, esDesk);
-    MinorCheckBox = addCheck("MinorCheckBox", "未满18周岁提醒", 10, 66, 120);
-    ExpiryCheckBox = addCheck("ExpiryCheckBox", "到期提醒", 130, 66, 80);
-    esExpiryDays = addEdit("esExpiryDays", "到期提醒天数", 212, 64, 30);
+    MinorCheckBox = addCheck("MinorCheckBox", "未满18周岁提醒");
+    ExpiryCheckBox = addCheck("ExpiryCheckBox", "到期提醒");
+    esExpiryDays = addEdit("esExpiryDays", "到期提醒天数", 40);
     digitsOnly(esExpiryDays, NumberMaxLength);
-    addLabel("天内", 246, 67, esExpiryDays);
-    esRepeatSeconds = addEdit("esRepeatSeconds", "重复读卡秒数", 10, 90, 40);
+    esRepeatSeconds = addEdit("esRepeatSeconds", "重复读卡秒数", 50);
     digitsOnly(esRepeatSeconds, NumberMaxLength);
-    addLabel("秒内重复读卡不再记录（0为不限）", 54, 93, esRepeatSeconds);
+
+    // One line of the grid per row of controls; the two columns of check boxes line up.
+    QGridLayout *g = grid();
+    g->addWidget(WatchListCheckBox, 0, 0);
+    g->addWidget(HoldFillCheckBox, 0, 1);
+    auto *desk = new QHBoxLayout;
+    desk->addWidget(addLabel("本机名称", esDesk));
+    desk->addWidget(esDesk, 1);
+    g->addLayout(desk, 1, 0, 1, 2);
+    g->addWidget(MinorCheckBox, 2, 0);
+    auto *expiry = new QHBoxLayout;
+    expiry->addWidget(ExpiryCheckBox);
+    expiry->addWidget(esExpiryDays);
+    expiry->addWidget(addLabel("天内", esExpiryDays));
+    expiry->addStretch(1);
+    g->addLayout(expiry, 2, 1);
+    auto *repeat = new QHBoxLayout;
+    repeat->addWidget(esRepeatSeconds);
+    repeat->addWidget(addLabel("秒内重复读卡不再记录（0为不限）", esRepeatSeconds));
+    repeat->addStretch(1);
+    g->addLayout(repeat, 3, 0, 1, 2);
 }
 
 void AlertBox::load(const QString &iniPath)

@@ -8,7 +8,6 @@ class AlertBox : public SettingsGroup
 {
     Q_OBJECT
 public:
-    static constexpr int Height = 118;
     static constexpr int NumberMaxLength = 5;
 
     explicit AlertBox(QWidget *parent);

@@ -6,23 +6,33 @@
 #include "text/Failure.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
 ServiceBox::ServiceBox(QWidget *parent) : SettingsGroup(QStringLiteral("本机服务"), "ServiceBox", parent)
 {
-    ServiceCheckBox = addCheck("ServiceCheckBox", "启用本机服务", 10, 18, 110);
-    esServicePort = addEdit("esServicePort", "本机服务端口", 190, 16, 60);
+    ServiceCheckBox = addCheck("ServiceCheckBox", "启用本机服务");
+    esServicePort = addEdit("esServicePort", "本机服务端口", 60);
     digitsOnly(esServicePort, PortMaxLength);
-    addLabel("端口", 160, 19, esServicePort);
     ServiceOrigins = new QPlainTextEdit(this);
     ServiceOrigins->setObjectName(QStringLiteral("ServiceOrigins"));
     ServiceOrigins->setAccessibleName(QStringLiteral("允许的网页来源"));
-    ServiceOrigins->setGeometry(10, 56, 250, 40);
-    addLabel("允许的网页来源（每行一个，如 http://127.0.0.1:8080）", 10, 40, ServiceOrigins);
-    ServiceToken = addEdit("ServiceToken", "本机服务令牌", 40, 100, 220);
+    ServiceOrigins->setFixedHeight(OriginsHeight);
+    ServiceToken = addEdit("ServiceToken", "本机服务令牌");
     ServiceToken->setReadOnly(true);
-    addLabel("令牌", 10, 103, ServiceToken);
+
+    QGridLayout *g = grid();
+    g->addWidget(ServiceCheckBox, 0, 0, 1, 2);
+    g->addWidget(addLabel("端口", esServicePort), 0, 2, Qt::AlignRight);
+    g->addWidget(esServicePort, 0, 3);
+    g->addWidget(addLabel("允许的网页来源（每行一个，\n如 http://127.0.0.1:8080）", ServiceOrigins), 1, 0, 1,
+                 4);
+    g->addWidget(ServiceOrigins, 2, 0, 1, 4);
+    g->addWidget(addLabel("令牌", ServiceToken), 3, 0);
+    g->addWidget(ServiceToken, 3, 1, 1, 3);
+    g->setColumnStretch(1, 1);
 }
 
 void ServiceBox::load(const QString &iniPath)

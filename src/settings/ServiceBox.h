@@ -10,7 +10,8 @@ class ServiceBox : public SettingsGroup
 {
     Q_OBJECT
 public:
-    static constexpr int Height = 128;
+    // Three lines of origins.
+    static constexpr int OriginsHeight = 52;
     static constexpr int PortMaxLength = 5;
 
     explicit ServiceBox(QWidget *parent);

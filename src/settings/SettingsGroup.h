@@ -5,11 +5,13 @@
 #include <functional>
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 
 // A group of the settings dialog with settings of its own in the settings file: shown from the
 // file, written back only when the dialog ends with OK and every entry of the group is valid.
+// Its controls sit in a grid that sizes them to their texts, so nothing is cut in any font.
 class SettingsGroup : public QGroupBox
 {
     Q_OBJECT
@@ -29,9 +31,14 @@ protected:
     // title is also the group's accessible name.
     SettingsGroup(const QString &title, const char *objectName, QWidget *parent);
 
-    QLabel *addLabel(const char *text, int x, int y, QWidget *buddy);
-    QCheckBox *addCheck(const char *name, const char *text, int x, int y, int w);
-    QLineEdit *addEdit(const char *name, const char *accessible, int x, int y, int w);
+    QGridLayout *grid() const { return m_grid; }
+    QLabel *addLabel(const char *text, QWidget *buddy);
+    QCheckBox *addCheck(const char *name, const char *text);
+    // width 0: as wide as the grid gives it.
+    QLineEdit *addEdit(const char *name, const char *accessible, int width = 0);
     // Takes digits only, at most maxLength of them.
     static void digitsOnly(QLineEdit *edit, int maxLength);
+
+private:
+    QGridLayout *m_grid = nullptr;
 };

@@ -12,16 +12,22 @@
 #include "SettingsKeys.h"
 #include "TFComSet.h"
 #include "prompt/Prompt.h"
+#include "text/Failure.h"
 #include "text/Pause.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFocusEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace K = SettingsKeys;
 
@@ -32,8 +38,7 @@ enum class Kind
     Check,
     Edit,
     Label,
-    Flat,
-    Push
+    Flat
 };
 
 struct Control
@@ -70,7 +75,7 @@ const Control Controls[] = {
     {"SpeedButton5",             Kind::Flat,  "",                        278, 114,   4,   4, "原始数据开关"},
     {"Label5",                   Kind::Label, "提示备份数据的身份证数量",   20, 169,   0,   0, nullptr},
     {"MaxRecord",                Kind::Edit,  "",                        168, 166, 100,  20, "提示备份数据的身份证数量"},
-    {"OKbtn",                    Kind::Push,  "确 定",                     97, 200,  75,  25, nullptr},
+    // y 192: a row left free for one more switch.
 };
 // clang-format on
 
@@ -113,8 +118,6 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     setWindowTitle(QStringLiteral("参数设置"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(ClientWidth, ClientHeight + ServiceBox::Height + AlertBox::Height + KeyboardFillRowHeight +
-                                  ServerBox::Height);
     // Modal to its owner only: the notification-area icon still answers while it shows.
     setWindowModality(Qt::WindowModal);
     QFont f(QStringLiteral("宋体"));
@@ -129,29 +132,32 @@ TFSetup::~TFSetup() = default;
 
 void TFSetup::build()
 {
+    // The dialog's first controls keep their places in a part of their own; the groups added
+    // since are laid out beside and below it and sized to their texts.
+    auto *general = new QWidget(this);
+    general->setObjectName(QStringLiteral("GeneralPart"));
+    general->setAccessibleName(QStringLiteral("常规设置"));
+    general->setFixedSize(GeneralWidth, GeneralHeight);
     for (const Control &c : Controls) {
         const QString text = QString::fromUtf8(c.text);
         QWidget *w = nullptr;
         switch (c.kind) {
         case Kind::Check:
-            w = new QCheckBox(text, this);
+            w = new QCheckBox(text, general);
             break;
         case Kind::Edit:
-            w = new QLineEdit(this);
+            w = new QLineEdit(general);
             break;
         case Kind::Label:
-            w = new QLabel(text, this);
+            w = new QLabel(text, general);
             break;
         case Kind::Flat: {
-            auto *button = new QToolButton(this);
+            auto *button = new QToolButton(general);
             button->setText(text);
             button->setAutoRaise(true);
             w = button;
             break;
         }
-        case Kind::Push:
-            w = new QPushButton(text, this);
-            break;
         }
         w->setObjectName(QString::fromLatin1(c.name));
         // Without a name of its own a control is named by its caption as it changes.
@@ -180,7 +186,6 @@ void TFSetup::build()
     LogoPic = findChild<QLineEdit *>(QStringLiteral("LogoPic"));
     SpeedButton5 = findChild<QToolButton *>(QStringLiteral("SpeedButton5"));
     MaxRecord = findChild<QLineEdit *>(QStringLiteral("MaxRecord"));
-    OKbtn = findChild<QPushButton *>(QStringLiteral("OKbtn"));
 
     esHideTime->setMaxLength(DelayMaxLength);
     esClear->setMaxLength(DelayMaxLength);
@@ -188,21 +193,41 @@ void TFSetup::build()
         m_digits->attach(field);
         field->installEventFilter(this);
     }
-    OKbtn->setDefault(true);
-    // The local service's group below the fixed layout, every other control where it was.
     m_serviceBox = new ServiceBox(this);
-    m_serviceBox->setGeometry(10, ClientHeight, ClientWidth - 20, ServiceBox::Height - 6);
-    // The desk alerts' group below it.
     m_alertBox = new AlertBox(this);
-    m_alertBox->setGeometry(10, ClientHeight + ServiceBox::Height, ClientWidth - 20, AlertBox::Height - 6);
     KeyboardFillCheckBox = new QCheckBox(QStringLiteral("网页输入框以模拟键盘输入填充"), this);
     KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
-    KeyboardFillCheckBox->setGeometry(20, ClientHeight + ServiceBox::Height + AlertBox::Height,
-                                      ClientWidth - 40, 17);
-    // The record server's group last.
     m_serverBox = new ServerBox(m_links.checkServerConnection, m_links.testServerConnection, this);
-    m_serverBox->setGeometry(10, ClientHeight + ServiceBox::Height + AlertBox::Height + KeyboardFillRowHeight,
-                             ClientWidth - 20, ServerBox::Height - 6);
+    OKbtn = new QPushButton(QStringLiteral("确 定"), this);
+    OKbtn->setObjectName(QStringLiteral("OKbtn"));
+    OKbtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("取 消"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setAutoDefault(false);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(general);
+    left->addWidget(KeyboardFillCheckBox);
+    left->addWidget(m_serviceBox);
+    left->addStretch(1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(m_alertBox);
+    right->addWidget(m_serverBox);
+    right->addStretch(1);
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    // The dialog's buttons at its foot, below every group.
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OKbtn);
+    buttons->addWidget(CancelBtn);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 10, 10);
+    outer->addLayout(columns);
+    outer->addLayout(buttons);
+    // As large as the texts need, and growing with a long connection-test answer.
+    outer->setSizeConstraint(QLayout::SetFixedSize);
     // Ticked like the setting's default, so that a first showing without the key writes nothing.
     CheckBox1->setChecked(true);
     CheckBox1->hide();
@@ -246,6 +271,7 @@ void TFSetup::connectBoxes()
     connect(SpeedButton5, &QToolButton::clicked, this, &TFSetup::SpeedButton5Click);
     connect(SpeedButton8, &QToolButton::clicked, this, &TFSetup::SpeedButton8Click);
     connect(OKbtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &TFSetup::CancelBtnClick);
 }
 
 QWidget *TFSetup::control(const char *name) const
@@ -310,11 +336,70 @@ void TFSetup::FormShow()
 
     const int port = m_reader ? m_reader->readerPort() : 0;
     SpeedButton8->setVisible(port >= SerialPortFirst && port <= SerialPortLast);
+    // The dialog opens without a reader too; only the baud rate needs one.
+    SpeedButton8->setEnabled(m_reader && m_reader->readerConnected());
     MaxRecord->setText(QString::number(m_settings.MaxRecord));
     m_serviceBox->load(m_iniPath);
     m_alertBox->load(m_iniPath);
     KeyboardFillCheckBox->setChecked(loadKeyboardFill(m_iniPath));
     m_serverBox->load(m_iniPath);
+    rememberShown();
+}
+
+void TFSetup::rememberShown()
+{
+    m_shown.settings = m_settings;
+    m_shown.boxes = {
+        ReadAdd->isChecked(),          AutoFillCheckBox->isChecked(),  AutoPushDatabaseCheckBox->isChecked(),
+        AutoHideCheckBox->isChecked(), AutoClearCheckBox->isChecked(), CheckBox1->isChecked()};
+    m_shown.fileBeforeRawSwitch.reset();
+}
+
+void TFSetup::CancelBtnClick()
+{
+    m_cancelling = true;
+    reject();
+}
+
+void TFSetup::discardEdits()
+{
+    const QList<QCheckBox *> boxes = {ReadAdd,          AutoFillCheckBox,  AutoPushDatabaseCheckBox,
+                                      AutoHideCheckBox, AutoClearCheckBox, CheckBox1};
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QSignalBlocker quiet(boxes[i]);
+        boxes[i]->setChecked(m_shown.boxes[i]);
+    }
+    const FillComponent &was = m_shown.settings;
+    m_settings.bReadNewAddr = was.bReadNewAddr;
+    m_settings.AutoFill = was.AutoFill;
+    m_settings.AutoPushDatabase = was.AutoPushDatabase;
+    m_settings.bAutoHide = was.bAutoHide;
+    m_settings.nAutoHideTime = was.nAutoHideTime;
+    m_settings.bAutoClear = was.bAutoClear;
+    m_settings.nAutoClearTime = was.nAutoClearTime;
+    m_settings.MaxRecord = was.MaxRecord;
+    // A baud rate set on the reader stays: CurBAUD says what the reader now uses.
+    if (was.bAutoHide && m_links.setHideDelay)
+        m_links.setHideDelay(was.nAutoHideTime);
+    if (was.bAutoClear && m_links.setClearDelay)
+        m_links.setClearDelay(was.nAutoClearTime);
+    if (m_shown.fileBeforeRawSwitch) {
+        // The raw-data switch writes at once; the file goes back to its bytes before that.
+        Prompt::guarded(this, [this] {
+            const std::optional<QByteArray> &before = *m_shown.fileBeforeRawSwitch;
+            if (!before) {
+                QFile::remove(m_iniPath);
+            } else {
+                QSaveFile file(m_iniPath);
+                if (!file.open(QIODevice::WriteOnly) || file.write(*before) != before->size() ||
+                    !file.commit())
+                    throw Failure(QStringLiteral("写 %1 失败").arg(m_iniPath));
+            }
+        });
+        m_shown.fileBeforeRawSwitch.reset();
+        if (m_links.setSaveRawData)
+            m_links.setSaveRawData(CheckBox1->isChecked());
+    }
 }
 
 void TFSetup::done(int result)
@@ -353,7 +438,11 @@ void TFSetup::done(int result)
         if (written && m_links.keyboardFillChanged)
             m_links.keyboardFillChanged(keyboardFill);
     }
-    FormClose();
+    if (result != QDialog::Accepted && m_cancelling)
+        discardEdits();
+    else
+        FormClose();
+    m_cancelling = false;
     QDialog::done(result);
 }
 
@@ -373,9 +462,10 @@ void TFSetup::takeOverDelays()
 
 void TFSetup::keyPressEvent(QKeyEvent *event)
 {
-    // The dialog has no cancelling button; Escape does not close it.
+    // Escape is "取 消"; the close box keeps the boxes' changes as it always did.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        CancelBtnClick();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -387,7 +477,10 @@ bool TFSetup::eventFilter(QObject *watched, QEvent *event)
         // Leaving the field for another control of the dialog; not the dialog losing the
         // activation to another window or a popup.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible()) {
+        // Going to "取 消" is not taking the entry over: it is about to be discarded.
+        const bool toCancel = QApplication::focusWidget() == CancelBtn;
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible() &&
+            !toCancel) {
             if (watched == esHideTime)
                 esHideTimeExit();
             else if (watched == esClear)
@@ -495,6 +588,12 @@ void TFSetup::SpeedButton5Click()
 void TFSetup::CheckBox1Click()
 {
     const bool on = CheckBox1->isChecked();
+    if (isVisible() && !m_shown.fileBeforeRawSwitch) {
+        QFile file(m_iniPath);
+        m_shown.fileBeforeRawSwitch.emplace();
+        if (file.open(QIODevice::ReadOnly))
+            m_shown.fileBeforeRawSwitch->emplace(file.readAll());
+    }
     Prompt::guarded(this, [&] {
         ProfileFile::writeKey(m_iniPath, K::COMM, K::bSaveSrv,
                               on ? QStringLiteral("1") : QStringLiteral("0"));

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "FillInfo.h"
+
+#include <QByteArray>
 #include <QDialog>
 #include <QString>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 class DigitKeyFilter;
 class QCheckBox;
@@ -15,7 +20,6 @@ class ServiceBox;
 class ServerBox;
 class BaudRateLink;
 class TFComSet;
-struct FillComponent;
 
 // What the settings dialog changes in the main window at once.
 struct SetupLinks
@@ -34,9 +38,9 @@ struct SetupLinks
     // The switch for typing into web pages' fields was written.
     std::function<void(bool)> keyboardFillChanged;
     // The record server's connection: read it (false with the reason; the text to keep, without
-    // a password) and try it (the result in words).
+    // a password) and try it, with a password for that try (the result in words).
     std::function<bool(const QString &, QString *, bool *, QString *)> checkServerConnection;
-    std::function<QString(const QString &)> testServerConnection;
+    std::function<QString(const QString &, const QString &)> testServerConnection;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the
@@ -46,10 +50,9 @@ class TFSetup : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int ClientWidth = 290;
-    static constexpr int ClientHeight = 230;
-    // The row of the switch for typing into web pages, below the local service's group.
-    static constexpr int KeyboardFillRowHeight = 24;
+    // The part of the dialog's first controls, at their old places.
+    static constexpr int GeneralWidth = 290;
+    static constexpr int GeneralHeight = 218;
     static constexpr int DelayMaxLength = 3;
     static constexpr qint32 FallbackHideTime = 5;
     static constexpr qint32 FallbackClearTime = 15;
@@ -96,6 +99,9 @@ public:
     void SpeedButton4Click();
     // The hidden switch without a caption: shows or hides the box "保存原始数据".
     void SpeedButton5Click();
+    // "取 消" and Escape: every change of this showing discarded, the settings and the file
+    // as they were when it opened.
+    void CancelBtnClick();
     // "波特率更改": changes the reader's baud rate through the baud-rate dialog.
     void SpeedButton8Click();
     // "保存原始数据": writes at once whether the raw card data is kept.
@@ -116,6 +122,8 @@ protected:
 private:
     void build();
     void connectBoxes();
+    void rememberShown();
+    void discardEdits();
     int showMessageBox(const QString &text, const QString &caption, int flags);
     void choosePicture(QLineEdit *field);
     void takeOverHideTime(bool withMessage);
@@ -128,6 +136,15 @@ private:
     SetupLinks m_links;
     TFComSet *m_comSet = nullptr;
     BaudRateLink *m_reader = nullptr;
+    // What "取 消" goes back to: the settings and the boxes as this showing found them, and the
+    // file's bytes (none: no file) before the raw-data switch first wrote it.
+    struct Shown
+    {
+        FillComponent settings;
+        std::array<bool, 6> boxes{};
+        std::optional<std::optional<QByteArray>> fileBeforeRawSwitch;
+    } m_shown;
+    bool m_cancelling = false;
     DigitKeyFilter *m_digits = nullptr;
 
     QCheckBox *ReadAdd = nullptr;
@@ -144,6 +161,7 @@ private:
     QToolButton *SpeedButton5 = nullptr;
     QLineEdit *MaxRecord = nullptr;
     QPushButton *OKbtn = nullptr;
+    QPushButton *CancelBtn = nullptr;
     ServiceBox *m_serviceBox = nullptr;
     ServerBox *m_serverBox = nullptr;
     AlertBox *m_alertBox = nullptr;

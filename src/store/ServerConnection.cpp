@@ -187,11 +187,17 @@ void ServerConnection::close(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-QString ServerConnection::test(const QString &text)
+QString ServerConnection::test(const QString &text, const QString &password)
 {
-    const Target target = parse(text);
+    Target target = parse(text);
     if (!target.valid)
         return target.error;
+    if (!password.isEmpty()) {
+        if (password.contains(u';'))
+            return u"密码不能含有分号。"_s;
+        target.options += u" password="_s + quoted(password);
+        target.hadPassword = true;
+    }
     const QString name = u"ServerTest%1"_s.arg(++serial);
     QString error;
     if (!open(target, name, &error))

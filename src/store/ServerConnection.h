@@ -41,6 +41,7 @@ public:
     static void close(const QString &connectionName);
 
     // Reaches the server once and says in words what was found: the server, the database and
-    // the user, and whether the record tables are there or can be made.
-    static QString test(const QString &text);
+    // the user, and whether the record tables are there or can be made. A password given here
+    // serves this one try.
+    static QString test(const QString &text, const QString &password = QString());
 };

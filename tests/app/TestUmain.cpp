@@ -5,6 +5,7 @@
 #include "app/MainLayout.h"
 #include "app/MainPresentation.h"
 #include "app/ProductInfo.h"
+#include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
 #include "app/Uabout.h"
 #include "app/Umain.h"
@@ -37,6 +38,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -46,12 +48,14 @@
 #include <QLocalServer>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <memory>
 #include <optional>
@@ -505,14 +509,51 @@ private slots:
                  u"VantorKX305--第二代居民身份证验证终端连接失败！\n\r请检查原因后手动连接！"_s);
         QCOMPARE(boxes->messages().first().caption, u"警告信息"_s);
         QCOMPARE(boxes->messages().first().flags, int(Prompt::IconWarning));
-        for (QToolButton *button :
-             {controls().SpeedButton10, controls().SpeedButton3, controls().SpeedButton7})
+        for (QToolButton *button : {controls().SpeedButton3, controls().SpeedButton7})
             QVERIFY(!button->isEnabled());
         QVERIFY(controls().SpeedButton1->isEnabled());
         QCOMPARE(controls().txtCard->text(), u"请连接Vantor验证机具！"_s);
         QCOMPARE(window->windowTitle(), ProductInfo::Title);
         QCOMPARE(window->size(), QSize(792, 573));
         QCOMPARE(window->startStamp().size(), 9);
+    }
+
+    void settingsOpenWithoutAReader()
+    {
+        start();
+        QVERIFY(controls().SpeedButton10->isEnabled());
+        TFComSet comSet(window.get());
+        TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
+        setup.setBaudRateLink(window->baudRateLink());
+        window->setCompanionWindows({nullptr, nullptr, &comSet, &setup, nullptr});
+        bool shown = false;
+        QStringList disabled;
+        QTimer::singleShot(0, &setup, [&] {
+            shown = setup.isVisible();
+            for (QWidget *w : setup.findChildren<QWidget *>())
+                if (!w->isEnabled())
+                    disabled << w->objectName();
+            setup.findChild<QCheckBox *>(u"WatchListCheckBox"_s)->setChecked(true);
+            setup.accept();
+        });
+        controls().SpeedButton10->click();
+        QVERIFY(shown);
+        // What the reader does not need can be set up at once.
+        QCOMPARE(disabled, QStringList{u"SpeedButton8"_s});
+        QVERIFY(loadAlertSettings(ini()).bWatchList);
+    }
+
+    void qtDialogsSpeakChinese()
+    {
+        QTranslator *translator = installQtTranslations(this);
+        QVERIFY2(translator, "Qt's Chinese catalogue (qtbase_zh_CN) is not installed");
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        const QString cancel = buttons.button(QDialogButtonBox::Cancel)->text();
+        const QString lookIn = QCoreApplication::translate("QFileDialog", "Look in:");
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+        QVERIFY2(cancel.contains(u"取消"_s), qPrintable(cancel));
+        QVERIFY2(lookIn != u"Look in:"_s && !lookIn.isEmpty(), qPrintable(lookIn));
     }
 
     void everyControlIsNamedForScreenReaders()

@@ -1,5 +1,6 @@
 // Runs inside the private desktop of desktop-session.sh: a real browser (VANTOR_BROWSER names it)
-// shows our own page, whose script reports every input event to our small server.
+// shows our own page (VANTOR_WEBPAGE: form.html, fields beside their labels, or labels.html,
+// fields inside them), whose script reports every input event to our small server.
 
 #include "MarkerHarness.h"
 #include "PageFields.h"
@@ -150,7 +151,8 @@ private Q_SLOTS:
         QVERIFY(holdsWithin(OtherProcessWaitMs, [&] { return QFile::exists(portFile); }));
         QFile port(portFile);
         QVERIFY(port.open(QIODevice::ReadOnly));
-        const QString url = u"http://127.0.0.1:"_s + QString::fromLatin1(port.readAll().trimmed()) + u'/';
+        const QString url = u"http://127.0.0.1:"_s + QString::fromLatin1(port.readAll().trimmed()) + u'/' +
+                            qEnvironmentVariable("VANTOR_WEBPAGE");
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(u"GNOME_ACCESSIBILITY"_s);

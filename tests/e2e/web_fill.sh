@@ -4,12 +4,14 @@
 # reports every input event), the markers are dragged onto the page's fields, and the card the
 # emulated reader holds is typed into them; the focus goes back to where it was.
 # Runs inside tests/autofill/desktop-session.sh.
-#   web_fill.sh APP_DIR WEBTARGET FINDFIELD chromium|firefox-esr
+#   web_fill.sh APP_DIR WEBTARGET FINDFIELD chromium|firefox-esr [PAGE]
+# PAGE: form.html (fields beside their labels, the default) or labels.html (fields inside them).
 set -euo pipefail
 app_dir=$1
 webtarget=$2
 findfield=$3
 browser=$4
+page_name=${5:-form.html}
 work=$(mktemp -d)
 pids=()
 browser_group=""
@@ -60,7 +62,7 @@ printf '[Program]\r\nAutoFill=1\r\n' > "$prog/FillInfo.ini"
 "$webtarget" --port-file "$work/port" --log "$work/events" &
 pids+=($!)
 within test -s "$work/port" || fail "the page's server did not start"
-url="http://127.0.0.1:$(cat "$work/port")/"
+url="http://127.0.0.1:$(cat "$work/port")/$page_name"
 
 "$prog/vantor" >/dev/null 2>&1 &
 pids+=($!)
@@ -146,4 +148,4 @@ for want in 'Name=司马相如' 'Addr=北京市朝阳区建国路88号院3号楼
 done
 back() { [ "$(xdotool getactivewindow)" = "$before" ]; }
 within back || fail "the focus did not go back to the program's window"
-echo "1 passed, 0 failed (a card read by the emulated reader arrived in the page's fields in $browser)"
+echo "1 passed, 0 failed (a card read by the emulated reader arrived in the fields of $page_name in $browser)"

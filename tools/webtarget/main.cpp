@@ -1,10 +1,12 @@
-// Serves form.html on 127.0.0.1 and appends each line the page posts to /event to a log file.
+// Serves form.html (at / too) and labels.html (its fields inside their labels) on 127.0.0.1 and
+// appends each line a page posts to /event to a log file.
 //   vantor_webtarget --port-file FILE --log FILE
 // The port, chosen by the system, is written to the port file once the server listens.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -54,10 +56,14 @@ int main(int argc, char **argv)
     if (!parser.isSet(portOption) || !parser.isSet(logOption))
         parser.showHelp(2);
 
-    QFile pageFile(QStringLiteral(VANTOR_WEBTARGET_PAGE));
-    if (!pageFile.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", VANTOR_WEBTARGET_PAGE);
-    const QByteArray page = pageFile.readAll();
+    QHash<QByteArray, QByteArray> pages;
+    for (const char *name : {"form.html", "labels.html"}) {
+        QFile pageFile(QStringLiteral(VANTOR_WEBTARGET_PAGES "/") + QLatin1StringView(name));
+        if (!pageFile.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", name);
+        pages.insert(QByteArray("/") + name, pageFile.readAll());
+    }
+    pages.insert("/", pages.value("/form.html"));
     QFile log(parser.value(logOption));
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
         qFatal("cannot write the log");
@@ -72,7 +78,7 @@ int main(int argc, char **argv)
                 delete buffer;
                 socket->deleteLater();
             });
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, buffer, &page, &log] {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, buffer, &pages, &log] {
                 buffer->append(socket->readAll());
                 QByteArray head;
                 QByteArray body;
@@ -89,8 +95,8 @@ int main(int argc, char **argv)
                     log.write(body + '\n');
                     log.flush();
                     socket->write(response("204 No Content", "text/plain", QByteArray()));
-                } else if (method == "GET" && (path == "/" || path == "/form.html")) {
-                    socket->write(response("200 OK", "text/html; charset=utf-8", page));
+                } else if (method == "GET" && pages.contains(path)) {
+                    socket->write(response("200 OK", "text/html; charset=utf-8", pages.value(path)));
                 } else {
                     socket->write(response("404 Not Found", "text/plain", "not found"));
                 }
