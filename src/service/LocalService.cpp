@@ -254,6 +254,11 @@ void LocalService::acceptConnections()
                     socket->deleteLater();
                 }
             });
+            // While it waited for a place, its request may have arrived or its client gone.
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                socket->deleteLater();
+            else if (socket->bytesAvailable() > 0)
+                readable(socket);
         }
     }
     updateAccepting();

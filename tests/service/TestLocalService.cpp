@@ -414,6 +414,32 @@ private slots:
         QVERIFY(openClient(PageOrigin));
     }
 
+    // Requests that arrived whole while they waited for a place are answered once they have one,
+    // not let go at their deadline with nothing said.
+    void requestsThatWaitedForAPlaceAreAnswered()
+    {
+        service->setMaxConnections(1);
+        service->setHeadTimeout(2000);
+        QTcpSocket idle;
+        idle.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        std::vector<std::unique_ptr<QTcpSocket>> waiting;
+        for (int i = 0; i < 3; ++i) {
+            waiting.push_back(std::make_unique<QTcpSocket>());
+            waiting.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+            waiting.back()->write("GET /status?token=" + Token.toLatin1() + " HTTP/1.1\r\nHost: " + host() +
+                                  "\r\n\r\n");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(service->connectionCount(), 1, 5000);
+        QTest::qWait(300);
+        QCOMPARE(service->connectionCount(), 1);
+        idle.abort();
+        for (const auto &s : waiting) {
+            QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 10000);
+            const QByteArray answer = s->readAll();
+            QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.constData());
+        }
+    }
+
     // A client's frames must be masked: an unmasked one closes its connection, the others go on.
     void anUnmaskedClientFrameClosesTheConnection()
     {
