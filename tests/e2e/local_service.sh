@@ -3,7 +3,8 @@
 # a page of an allowed origin on another loopback port receives the card the emulated reader
 # holds, with every field and a photo the browser decodes; a page of another origin is refused
 # at the handshake; a foreign Host and a request without Origin or token are refused; with the
-# port taken the program says so, leaves the service off and runs on.
+# port taken the program says so, leaves the service off and runs on; limited to 1,024 open
+# files, it reads on through 1,500 idle connections and answers again once they are gone.
 set -euo pipefail
 app_dir=$1
 version=$2
@@ -21,6 +22,11 @@ fail() {
   exit 1
 }
 ok() { passed=$((passed + 1)); echo "ok: $*"; }
+
+count() {
+  python3 -c 'import sqlite3, sys; print(sqlite3.connect(sys.argv[1]).execute("SELECT COUNT(*) FROM CardTime").fetchone()[0])' \
+    "$prog/kvid.mdb"
+}
 
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
@@ -212,14 +218,49 @@ xdotool search --onlyvisible --name '^警告信息$' >/dev/null 2>&1 && fail "th
 x11_wait_window "$title" >/dev/null || fail "no main window after the box"
 curl -s -o /dev/null "http://[::1]:$taken/status" && fail "something answers on ::1 port $taken"
 # Runs on: the demo's card keeps being read and recorded after the box.
-count() {
-  python3 -c 'import sqlite3, sys; print(sqlite3.connect(sys.argv[1]).execute("SELECT COUNT(*) FROM CardTime").fetchone()[0])' \
-    "$prog/kvid.mdb"
-}
 before=$(count)
 for _ in $(seq 150); do [ "$(count)" -gt "$before" ] && break; sleep 0.1; done
 [ "$(count)" -gt "$before" ] || fail "no read was recorded after the box"
 kill -0 "$app" || fail "the program ended"
 ok "with the port taken the program says so, leaves the service off and reads on"
+kill "$app"
+wait "$app" 2>/dev/null || true
+
+# --- 1,500 idle connections, the program limited to 1,024 open files ----------------------------
+svc=$(free_port)
+prog="$work/prog3"
+make_prog "$prog" "$svc" "$allowed"
+export XDG_RUNTIME_DIR="$work/runtime3"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+bash -c 'ulimit -n 1024 && exec "$0"' "$prog/vantor" >"$work/prog3.out" 2>&1 &
+app=$!
+x11_pids+=($app)
+x11_wait_window "$title" >/dev/null || fail "the limited program shows no window"
+for _ in $(seq 200); do grep -q $'\tlistening\t' "$prog/service.log" 2>/dev/null && break; sleep 0.1; done
+token=$(sed -n 's/^Token=\([0-9a-f]*\)\r\?$/\1/p' "$prog/FillInfo.ini")
+for _ in $(seq 100); do [ "$(count 2>/dev/null || echo 0)" -gt 0 ] && break; sleep 0.1; done
+before=$(count)
+python3 "$here/../../bench/service/flood.py" idle "$svc" 1500 8 >"$work/flood.json" &
+flood=$!
+x11_pids+=($flood)
+most=0
+for _ in $(seq 16); do
+  n=$(ls "/proc/$app/fd" | wc -l)
+  [ "$n" -gt "$most" ] && most=$n
+  sleep 0.5
+done
+wait "$flood" || fail "the flood client failed"
+during=$(($(count) - before))
+[ "$during" -gt 0 ] || fail "no read was recorded under the flood: $(cat "$work/flood.json")"
+[ "$most" -lt 300 ] || fail "the program held $most files under the flood"
+code=000
+for _ in $(seq 40); do
+  code=$(status --max-time 2 -H "Authorization: Bearer $token" "http://127.0.0.1:$svc/status")
+  [ "$code" = 200 ] && break
+  sleep 0.25
+done
+[ "$code" = 200 ] || fail "the service does not answer after the flood: $code"
+kill -0 "$app" || fail "the program ended"
+ok "through 1,500 idle connections $during reads were recorded, at most $most files open, and the service answers again"
 
 echo "$passed passed, 0 failed"

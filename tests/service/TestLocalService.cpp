@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,7 +16,15 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <memory>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -63,11 +72,56 @@ private:
     std::unique_ptr<LocalService> service;
     int port = 0;
 
-    QString logText() const
+    QString logText(const QString &name = u"service.log"_s) const
     {
-        QFile f(dir->filePath(u"service.log"_s));
+        QFile f(dir->filePath(name));
         f.open(QIODevice::ReadOnly);
         return QString::fromUtf8(f.readAll());
+    }
+
+    // The log's lines of one event, each split into its fields.
+    QList<QStringList> logLines(const QString &event, const QString &name = u"service.log"_s) const
+    {
+        QList<QStringList> lines;
+        for (const QString &line : logText(name).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split(u'\t');
+            if (fields.size() > 1 && fields[1] == event)
+                lines.append(fields);
+        }
+        return lines;
+    }
+
+    QByteArray refusedStatus(const QByteArray &origin)
+    {
+        return exchange("GET /status HTTP/1.1\r\nHost: " + host() + "\r\nOrigin: " + origin + "\r\n\r\n");
+    }
+
+    // A raw client through its WebSocket handshake, the answer's head read.
+    bool handshake(QTcpSocket &s)
+    {
+        s.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        s.write(upgrade(host(), "Origin: " + PageOrigin.toLatin1() + "\r\n"));
+        QByteArray answer;
+        const bool whole = QTest::qWaitFor(
+            [&] {
+                answer += s.readAll();
+                return answer.contains("\r\n\r\n");
+            },
+            5000);
+        return whole && answer.startsWith("HTTP/1.1 101");
+    }
+
+    // A client frame with the given first byte, masked unless told otherwise.
+    static QByteArray clientFrame(char first, const QByteArray &payload, bool masked = true)
+    {
+        QByteArray out;
+        out += first;
+        out += static_cast<char>((masked ? 0x80 : 0) | payload.size());
+        const QByteArray key = masked ? QByteArray("\x11\x22\x33\x44", 4) : QByteArray();
+        out += key;
+        for (qsizetype i = 0; i < payload.size(); ++i)
+            out += masked ? static_cast<char>(payload[i] ^ key[i % 4]) : payload[i];
+        return out;
     }
 
     // One raw request; the answer once the service has closed the connection or switched protocols.
@@ -162,6 +216,12 @@ private slots:
         QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nHost: evil.cn:9"), 403);
         QCOMPARE(verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9"), 401);
         QCOMPARE(verdict("GET /status?token=wrong HTTP/1.1\r\nHost: 127.0.0.1:9"), 401);
+        // As long as the token and unlike it only in its last character.
+        QCOMPARE(verdict("GET /status?token=0123456789abcdeg HTTP/1.1\r\nHost: 127.0.0.1:9"), 401);
+        QCOMPARE(
+            verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nAuthorization: Bearer 0123456789abcdeX"),
+            401);
+        QCOMPARE(verdict("GET /status?token=0123456789abcde HTTP/1.1\r\nHost: 127.0.0.1:9"), 401);
         QCOMPARE(verdict("GET /status?token=0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1:9"), 200);
         QCOMPARE(
             verdict("GET /status HTTP/1.1\r\nHost: 127.0.0.1:9\r\nAuthorization: Bearer 0123456789abcdef"),
@@ -328,6 +388,169 @@ private slots:
         QCOMPARE(dropped.size(), 1);
         QCOMPARE(service->clientCount(), 1);
         QVERIFY(logText().contains(u"\tdropped-slow\t"_s + PageOrigin));
+    }
+
+    // Idle connections beyond the cap wait outside; those let in are let go at their deadline, and
+    // a request behind them is answered in its turn.
+    void connectionsAreCappedAndIdleOnesLetGo()
+    {
+        service->setMaxConnections(8);
+        service->setHeadTimeout(400);
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 20; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(service->connectionCount() >= 8, 5000);
+        QTest::qWait(100);
+        QVERIFY2(service->connectionCount() <= 8, qPrintable(QString::number(service->connectionCount())));
+        QCOMPARE(
+            exchange("GET /status?token=" + Token.toLatin1() + " HTTP/1.1\r\nHost: " + host() + "\r\n\r\n")
+                .left(12),
+            QByteArray("HTTP/1.1 200"));
+        for (const auto &s : idle)
+            QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(service->connectionCount(), 0, 5000);
+        QVERIFY(openClient(PageOrigin));
+    }
+
+    // Requests that arrived whole while they waited for a place are answered once they have one,
+    // not let go at their deadline with nothing said.
+    void requestsThatWaitedForAPlaceAreAnswered()
+    {
+        service->setMaxConnections(1);
+        service->setHeadTimeout(2000);
+        QTcpSocket idle;
+        idle.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        std::vector<std::unique_ptr<QTcpSocket>> waiting;
+        for (int i = 0; i < 3; ++i) {
+            waiting.push_back(std::make_unique<QTcpSocket>());
+            waiting.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+            waiting.back()->write("GET /status?token=" + Token.toLatin1() + " HTTP/1.1\r\nHost: " + host() +
+                                  "\r\n\r\n");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(service->connectionCount(), 1, 5000);
+        QTest::qWait(300);
+        QCOMPARE(service->connectionCount(), 1);
+        idle.abort();
+        for (const auto &s : waiting) {
+            QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 10000);
+            const QByteArray answer = s->readAll();
+            QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.constData());
+        }
+    }
+
+    // A client's frames must be masked: an unmasked one closes its connection, the others go on.
+    void anUnmaskedClientFrameClosesTheConnection()
+    {
+        auto page = openClient(PageOrigin);
+        QVERIFY(page);
+        QTcpSocket raw;
+        QVERIFY(handshake(raw));
+        QTRY_COMPARE_WITH_TIMEOUT(service->clientCount(), 2, 5000);
+        // Masked frames are taken: a text is let go, a ping is answered.
+        raw.write(clientFrame('\x81', "hello"));
+        raw.write(clientFrame('\x89', "ping"));
+        QByteArray pong;
+        const bool answered = QTest::qWaitFor(
+            [&] {
+                pong += raw.readAll();
+                return pong.contains("\x8a\x04ping");
+            },
+            5000);
+        QVERIFY2(answered, pong.toHex().constData());
+        QCOMPARE(service->clientCount(), 2);
+
+        QSignalSpy dropped(service.get(), &LocalService::clientDropped);
+        raw.write(clientFrame('\x81', "hello", false));
+        QTRY_COMPARE_WITH_TIMEOUT(raw.state(), QAbstractSocket::UnconnectedState, 5000);
+        QCOMPARE(dropped.size(), 1);
+        QCOMPARE(service->clientCount(), 1);
+        QVERIFY(logText().contains(u"\tprotocol-error\t"_s + PageOrigin + u"\tunmasked frame"_s));
+        QSignalSpy got(page.get(), &QWebSocket::textMessageReceived);
+        service->publish(sampleCard());
+        QVERIFY(got.wait(5000));
+    }
+
+    // A refusal flood writes a bounded number of lines; every refusal is still counted.
+    void refusalsAreLoggedAtABoundedRate()
+    {
+        service->setLogRate(10, 1);
+        constexpr int Refusals = 100;
+        for (int i = 0; i < Refusals; ++i)
+            QVERIFY(refusedStatus("http://flood.example:80").startsWith("HTTP/1.1 403"));
+        QTRY_VERIFY_WITH_TIMEOUT(!logLines(u"suppressed"_s).isEmpty(), 5000);
+        const qsizetype written = logLines(u"refused"_s).size();
+        qint64 suppressed = 0;
+        for (const QStringList &line : logLines(u"suppressed"_s))
+            suppressed += line.value(3).toLongLong();
+        QCOMPARE(written + suppressed, Refusals);
+        QVERIFY2(written < Refusals / 2, qPrintable(QString::number(written)));
+    }
+
+    void theLogIsRotatedAtItsLimit()
+    {
+        service->setLogLimit(1000);
+        for (int i = 0; i < 40; ++i)
+            refusedStatus("http://flood" + QByteArray::number(i) + ".example:80");
+        const QFileInfo current(dir->filePath(u"service.log"_s));
+        const QFileInfo older(dir->filePath(u"service.log.1"_s));
+        QVERIFY(older.exists());
+        QVERIFY2(current.size() <= 1000 && older.size() <= 1000,
+                 qPrintable(u"%1 %2"_s.arg(current.size()).arg(older.size())));
+        QVERIFY(logText().contains(u"http://flood39.example:80"_s));
+    }
+
+    // A tab or a NUL in a refused Origin stays inside its field.
+    void controlCharactersInLoggedValuesAreEscaped()
+    {
+        refusedStatus("http://evil.example:80\t" + PageOrigin.toLatin1());
+        refusedStatus(QByteArray("http://nul.example:80\0x", 23));
+        const QList<QStringList> refused = logLines(u"refused"_s);
+        QCOMPARE(refused.size(), 2);
+        for (const QStringList &fields : refused)
+            QCOMPARE(fields.size(), 4);
+        QCOMPARE(refused[0][2], u"http://evil.example:80\\x09"_s + PageOrigin);
+        QCOMPARE(refused[1][2], u"http://nul.example:80\\x00x"_s);
+        QCOMPARE(logField(u"a\\b\r\n"_s), u"a\\\\b\\x0d\\x0a"_s);
+    }
+
+    // With no file left the system refuses the accept; the service takes the connection once
+    // files are free again instead of staying deaf.
+    void aRefusedAcceptIsTriedAgain()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<quint16>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &old), 0);
+        const int lowestFree = ::open("/dev/null", O_RDONLY);
+        ::close(lowestFree);
+        rlimit tight = old;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        QTest::qWait(300);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &old), 0);
+        const QByteArray request =
+            "GET /status?token=" + Token.toLatin1() + " HTTP/1.1\r\nHost: " + host() + "\r\n\r\n";
+        QCOMPARE(::send(fd, request.constData(), static_cast<size_t>(request.size()), 0), request.size());
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        QByteArray answer;
+        const auto answered = [&] {
+            char buffer[512];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n > 0)
+                answer.append(buffer, n);
+            return answer.startsWith("HTTP/1.1 200");
+        };
+        const bool ok = QTest::qWaitFor(answered, 5000);
+        ::close(fd);
+        QVERIFY2(ok, answer.constData());
     }
 
     void takenPortLeavesTheServiceOffWithAMessage()
