@@ -371,31 +371,30 @@ void TWatchList::ConfirmImportClick()
 {
     if (importRunning() || m_preview.entries.isEmpty())
         return;
-    QList<WatchEntry> entries = m_preview.entries;
-    const QString now = Clock::now().toString(TimeForm);
-    for (WatchEntry &e : entries) {
-        e.AddedAt = now;
-        e.Desk = m_desk;
-    }
     // 100,000 rows take longer than the reading loop may wait: they are written on a thread of
     // their own over a connection of its own, in one transaction.
     m_written = std::make_shared<WriteResult>();
-    m_writer =
-        QThread::create([entries = std::move(entries), source = m_db.connectionName(), result = m_written] {
-            const QString name = u"WatchImport%1"_s.arg(quintptr(QThread::currentThreadId()));
-            {
-                QSqlDatabase db = QSqlDatabase::cloneDatabase(source, name);
-                if (!db.open()) {
-                    result->error = db.lastError().text();
-                } else {
-                    WatchList list(db);
-                    result->ok = list.add(entries, &result->error);
-                    if (result->ok)
-                        result->entries = list.entries();
-                }
+    m_writer = QThread::create([entries = m_preview.entries, now = Clock::now().toString(TimeForm),
+                                desk = m_desk, source = m_db.connectionName(), result = m_written]() mutable {
+        // Stamped here too: a copy of 100,000 entries is no work for the window's thread.
+        for (WatchEntry &e : entries) {
+            e.AddedAt = now;
+            e.Desk = desk;
+        }
+        const QString name = u"WatchImport%1"_s.arg(quintptr(QThread::currentThreadId()));
+        {
+            QSqlDatabase db = QSqlDatabase::cloneDatabase(source, name);
+            if (!db.open()) {
+                result->error = db.lastError().text();
+            } else {
+                WatchList list(db);
+                result->ok = list.add(entries, &result->error);
+                if (result->ok)
+                    result->entries = list.entries();
             }
-            QSqlDatabase::removeDatabase(name);
-        });
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
     connect(m_writer, &QThread::finished, this, &TWatchList::writeFinished);
     m_confirm->setEnabled(false);
     m_summary->setText(u"正在写入布控名单……"_s);

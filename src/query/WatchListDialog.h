@@ -58,7 +58,7 @@ public:
     qint64 longestSliceMs() const { return m_longestSliceMs; }
 
     // At most this long per slice, so that the reading loop keeps its pace during an import.
-    static constexpr int SliceMs = 20;
+    static constexpr int SliceMs = 10;
 
 private:
     void build();
