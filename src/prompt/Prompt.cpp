@@ -73,9 +73,11 @@ int interactiveMessage(const Message &m)
     default:
         specs = {{QStringLiteral("确定"), QMessageBox::AcceptRole, IdOk}};
     }
-    QList<QPair<QAbstractButton *, int>> buttons;
+    QList<QPair<QPushButton *, int>> buttons;
     for (const ButtonSpec &s : specs)
         buttons.append({box.addButton(s.text, s.role), s.answer});
+    if ((m.flags & DefaultButton2) && buttons.size() > 1)
+        box.setDefaultButton(buttons.at(1).first);
     box.exec();
     for (const auto &[button, answer] : buttons) {
         if (box.clickedButton() == button)

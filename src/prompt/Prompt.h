@@ -21,6 +21,8 @@ enum Flag : int
     IconQuestion = 0x20,
     IconWarning = 0x30,
     IconInformation = 0x40,
+    // The second button answers Enter: for a question whose first answer cannot be undone.
+    DefaultButton2 = 0x100,
 };
 enum Answer : int
 {

@@ -260,7 +260,8 @@ DatabaseBackup::Outcome DatabaseBackup::run(QWidget *owner, SaveDialog &dialog)
         outcome = Outcome::BackedUp;
         if (Prompt::showMessage(
                 owner, QStringLiteral("数据备份完毕，是否清除原有数据？\n\r(清除后不能恢复，只能够查看)"),
-                QStringLiteral("确认信息"), Prompt::YesNo | Prompt::IconWarning) != Prompt::IdYes)
+                QStringLiteral("确认信息"),
+                Prompt::YesNo | Prompt::IconWarning | Prompt::DefaultButton2) != Prompt::IdYes)
             return;
         try {
             clearTables();

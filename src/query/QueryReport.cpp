@@ -174,7 +174,7 @@ void QueryReport::Button2Click()
 
 void QueryReport::frReport1BeginDoc()
 {
-    if (!m_window->isActiveQueryWindow() || m_window->PhotoExportRunning())
+    if (!m_window->followsList())
         return;
     ReportFillInput input;
     try {

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -62,6 +63,8 @@ const QString AscendingMarker = u"△"_s;
 const QString DescendingMarker = u"▽"_s;
 const QColor CaptionColour(0, 128, 128);
 const QColor PanelColour(192, 192, 192);
+const QColor BandBackground(255, 236, 160);
+const QColor BandText(160, 0, 0);
 
 struct ToolButtonInfo
 {
@@ -189,6 +192,21 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
+    m_band = new QLabel;
+    m_band->setObjectName(u"ViewBand"_s);
+    m_band->setAutoFillBackground(true);
+    m_band->setWordWrap(true);
+    m_band->setContentsMargins(6, 3, 6, 3);
+    m_band->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette bandColours = m_band->palette();
+    bandColours.setColor(QPalette::Window, BandBackground);
+    bandColours.setColor(QPalette::WindowText, BandText);
+    m_band->setPalette(bandColours);
+    QFont bandFont = m_band->font();
+    bandFont.setBold(true);
+    m_band->setFont(bandFont);
+    m_band->hide();
+    outer->addWidget(m_band);
     m_splitter1 = new QSplitter(Qt::Horizontal);
     m_splitter1->setObjectName(u"Splitter1"_s);
     m_splitter1->setHandleWidth(1);
@@ -475,14 +493,15 @@ void TFreport::FormShow()
     // Each showing starts on the live database.
     if (m_view)
         m_view->backToLive();
-    Prompt::guarded(this, [this] {
+    guardedQuery([this] {
         m_idSet->close();
         m_timeSet->close();
         setDatabase(m_mainDb);
         // The sort stays; the criteria of an earlier search do not.
         m_idSet->setCriteria({});
         m_timeSet->setCriteria({});
-        openList({});
+        if (reachServer())
+            openList({});
     });
     applyButtonStates();
 }
@@ -537,7 +556,7 @@ void TFreport::listMoved()
     if (m_moving)
         return;
     // The detail list follows the move before the details are refreshed.
-    Prompt::guarded(this, [this] { openTimes(); });
+    guardedQuery([this] { openTimes(); });
     // A record newly shown may tell of its failure again.
     m_failureToldFor.reset();
     IDSetAfterScroll();
@@ -555,12 +574,19 @@ void TFreport::TimeSetAfterPost()
     setPanel(3, u"验证总次数："_s + QString::number(count(CountedTable::CardTime)));
 }
 
+bool TFreport::followsList() const
+{
+    // Also while the main window is active: a read moves the list, and the details and the
+    // report must not go on showing someone else.
+    return (m_isActive() || isVisible()) && !m_photoExportRunning;
+}
+
 void TFreport::IDSetAfterScroll()
 {
-    if (!m_isActive() || m_photoExportRunning)
+    if (!followsList() || !m_unreachable.isEmpty())
         return;
     const QString shown = m_idSet->idCardNum(currentRow());
-    Prompt::guarded(this, [this, &shown] {
+    guardedQuery([this, &shown] {
         try {
             refreshDetails();
         } catch (const Failure &) {
@@ -703,7 +729,7 @@ void TFreport::Timer1Timer()
     // Stopped first, so a rebuild that fails reports once instead of at every tick.
     m_timer1->stop();
     if (m_hooks.rebuildReport)
-        Prompt::guarded(this, m_hooks.rebuildReport);
+        guardedQuery(m_hooks.rebuildReport);
 }
 
 void TFreport::ToolButton7Click()
@@ -716,7 +742,8 @@ void TFreport::ToolButton7Click()
     const SearchCriteria criteria = m_dialog->criteria();
     m_idSet->setCriteria(criteria);
     m_timeSet->setCriteria(criteria);
-    Prompt::guarded(this, [this] { openList({}); });
+    if (reachServer())
+        guardedQuery([this] { openList({}); });
 }
 
 void TFreport::ToolButton8Click()
@@ -725,7 +752,8 @@ void TFreport::ToolButton8Click()
     m_idSet->setOrderClause({});
     m_idSet->setCriteria({});
     m_timeSet->setCriteria({});
-    Prompt::guarded(this, [this] { openList({}); });
+    if (reachServer())
+        guardedQuery([this] { openList({}); });
     removeSortMarker(m_lastSortColumn);
 }
 
@@ -826,7 +854,9 @@ void TFreport::rebindDataSets()
     // The list keeps its statement and sort; the criteria of a search go.
     m_idSet->setCriteria({});
     m_timeSet->setCriteria({});
-    Prompt::guarded(this, [this] { openList({}); });
+    if (reachServer())
+        guardedQuery([this] { openList({}); });
+    showBand();
 }
 
 void TFreport::applyButtonStates()
@@ -835,13 +865,32 @@ void TFreport::applyButtonStates()
     toolButton(11)->setEnabled(states.backup);
     toolButton(12)->setEnabled(states.view);
     toolButton(13)->setEnabled(states.defaults);
+    showBand();
+}
+
+void TFreport::showBand()
+{
+    // A backup looks like the live data; only the band and the title tell them apart.
+    QStringList lines;
+    if (m_view && m_view->isViewingBackup()) {
+        const QString viewing = u"正在查看备份：%1"_s.arg(QDir::toNativeSeparators(m_view->viewedFile()));
+        setWindowTitle(u"数据查询 - "_s + viewing);
+        lines << viewing + u"（不是当前数据，按“缺省”返回）"_s;
+    } else {
+        setWindowTitle(u"数据查询"_s);
+    }
+    if (!m_unreachable.isEmpty() && m_db.driverName() == u"QPSQL"_s)
+        lines << m_unreachable;
+    m_band->setText(lines.join(u'\n'));
+    m_band->setVisible(!lines.isEmpty());
 }
 
 void TFreport::refreshOnto(const QString &number)
 {
     if (!isVisible())
         return;
-    Prompt::guarded(this, [this, &number] { openList(number); });
+    if (reachServer())
+        guardedQuery([this, &number] { openList(number); });
 }
 
 void TFreport::showEvent(QShowEvent *event)

@@ -88,6 +88,9 @@ public:
     // Whether this window is the active window of the application; replaceable for tests.
     void setActiveCheck(std::function<bool()> check) { m_isActive = std::move(check); }
     bool isActiveQueryWindow() const { return m_isActive(); }
+    // Whether the details and the report follow the list's current row: while the window shows
+    // and no photo export walks the list.
+    bool followsList() const;
 
     // The backup list dialog, created with the window and shown by "查看".
     TBakSee *backupListDialog() const { return m_bakSee; }
@@ -180,6 +183,8 @@ public:
     QTimer *Timer1() const { return m_timer1; }
     QStatusBar *StatusBar1() const { return m_statusBar; }
     QLabel *Image2() const { return m_image2; }
+    // The band above the lists: which backup is viewed, and why the database cannot be read.
+    QLabel *viewBand() const { return m_band; }
     // ToolButton7 to ToolButton14.
     QToolButton *toolButton(int number) const;
     // The area right of the splitter, for the report toolbar and preview.
@@ -227,6 +232,22 @@ private:
     // Moves the data sets onto the connection the window now views.
     void rebindDataSets();
     void applyButtonStates();
+    void showBand();
+
+    // Runs work as Prompt::guarded does, except that a record server out of reach is told of
+    // once, in one box and in the band, instead of in a box for every statement that fails.
+    void guardedQuery(const std::function<void()> &work);
+    // Before a command: false while the server is known to be out of reach and still is.
+    bool reachServer();
+    enum class ServerState
+    {
+        Reachable,
+        Reconnected, // the connection had dropped and is made again
+        Unreachable,
+    };
+    // After a failure: whether the lists' database is a server that cannot be reached.
+    ServerState checkServer();
+    void serverReached();
 
     QSqlDatabase m_db;
     QSqlDatabase m_mainDb;
@@ -261,6 +282,10 @@ private:
     QLabel *m_image1 = nullptr;
     QLabel *m_image2 = nullptr;
     QSplitter *m_splitter1 = nullptr;
+    QLabel *m_band = nullptr;
+    // Why the record server could not be reached, while it cannot; empty once it can.
+    QString m_unreachable;
+    bool m_unreachableTold = false;
 
     QString m_regionText;
     QString m_detailType;

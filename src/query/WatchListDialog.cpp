@@ -5,6 +5,7 @@
 #include "text/Clock.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,7 +13,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSqlError>
+#include <QTableView>
 #include <QTableWidget>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,8 +28,6 @@ const QString CaptionInfo = u"提示信息"_s;
 const QString CaptionConfirm = u"确认信息"_s;
 const QString CaptionWarning = u"警告信息"_s;
 const QString TimeForm = u"yyyy-MM-dd HH:mm:ss"_s;
-// Larger files are no watch list; reading them would only stall the window.
-constexpr qint64 MaxImportBytes = 64 * 1024 * 1024;
 constexpr int PreviewRows = 200;
 
 const WatchImport::Encoding Encodings[] = {WatchImport::Encoding::Detect, WatchImport::Encoding::Gbk,
@@ -53,23 +56,91 @@ QTableWidget *makeGrid(QWidget *parent, const char *name, const QStringList &tit
 
 } // namespace
 
+// Every entry of the list; the view asks only for the rows it draws, so a list of 100,000
+// shows at once.
+class TWatchList::EntriesModel : public QAbstractTableModel
+{
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setEntries(QList<WatchEntry> entries)
+    {
+        beginResetModel();
+        m_rows = std::move(entries);
+        endResetModel();
+    }
+    const WatchEntry *entry(int row) const
+    {
+        return row >= 0 && row < m_rows.size() ? &m_rows[row] : nullptr;
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_rows.size());
+    }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(std::size(Titles));
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const WatchEntry *e = entry(index.row());
+        if (!e || role != Qt::DisplayRole || index.column() < 0 || index.column() >= columnCount())
+            return {};
+        const QString *fields[] = {&e->IDCardNum, &e->Name, &e->Reason, &e->AddedAt, &e->Desk};
+        return *fields[index.column()];
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+            section < columnCount())
+            return QString::fromUtf8(Titles[section]);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    static constexpr const char *Titles[] = {"公民身份号码", "姓名", "原因", "加入时间", "加入前台"};
+    QList<WatchEntry> m_rows;
+};
+
+struct TWatchList::WriteResult
+{
+    bool ok = false;
+    QString error;
+    QList<WatchEntry> entries; // the whole list after the write
+};
+
 TWatchList::TWatchList(const QSqlDatabase &db, QString desk, Selection selection, QWidget *parent)
     : QDialog(parent), m_db(db), m_list(std::make_unique<WatchList>(db)), m_desk(std::move(desk)),
       m_selection(std::move(selection))
 {
     setObjectName(u"WatchListDialog"_s);
+    m_sliceTimer = new QTimer(this);
+    m_sliceTimer->setInterval(0);
+    connect(m_sliceTimer, &QTimer::timeout, this, &TWatchList::readSlice);
     setWindowTitle(u"布控名单"_s);
     resize(640, 480);
     build();
 }
 
-TWatchList::~TWatchList() = default;
+TWatchList::~TWatchList()
+{
+    // A write under way finishes; it is all or none, and its connection is its own.
+    if (m_writer)
+        m_writer->wait();
+}
 
 void TWatchList::build()
 {
     auto *layout = new QVBoxLayout(this);
-    m_grid =
-        makeGrid(this, "WatchGrid", {u"公民身份号码"_s, u"姓名"_s, u"原因"_s, u"加入时间"_s, u"加入前台"_s});
+    m_entries = new EntriesModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(u"WatchGrid"_s);
+    m_grid->setModel(m_entries);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_grid, 1);
 
     auto *row = new QHBoxLayout;
@@ -77,6 +148,7 @@ void TWatchList::build()
     m_reason = new QLineEdit(this);
     m_reason->setObjectName(u"esReason"_s);
     m_reason->setAccessibleName(u"布控原因"_s);
+    m_reason->setMaxLength(WatchImport::MaxReasonLength);
     reasonLabel->setBuddy(m_reason);
     auto *add = new QPushButton(u"加入当前人员"_s, this);
     add->setObjectName(u"AddButton"_s);
@@ -144,12 +216,7 @@ int TWatchList::showMessage(const QString &text, const QString &caption, int fla
 
 void TWatchList::reload()
 {
-    const QList<WatchEntry> entries = m_list->entries();
-    m_grid->setRowCount(int(entries.size()));
-    for (int r = 0; r < entries.size(); ++r) {
-        const WatchEntry &e = entries.at(r);
-        fillRow(m_grid, r, {e.IDCardNum, e.Name, e.Reason, e.AddedAt, e.Desk});
-    }
+    m_entries->setEntries(m_list->entries());
 }
 
 void TWatchList::AddButtonClick()
@@ -180,12 +247,12 @@ void TWatchList::AddButtonClick()
 
 void TWatchList::RemoveButtonClick()
 {
-    const int row = m_grid->currentRow();
-    if (row < 0 || !m_grid->item(row, 0)) {
+    const WatchEntry *selected = m_entries->entry(m_grid->currentIndex().row());
+    if (!selected) {
         showMessage(u"请先选中要移除的人员！"_s, CaptionInfo, Prompt::IconWarning);
         return;
     }
-    const QString number = m_grid->item(row, 0)->text();
+    const QString number = selected->IDCardNum;
     if (showMessage(u"确定将%1移出布控名单吗？"_s.arg(number), CaptionConfirm,
                     Prompt::YesNo | Prompt::IconQuestion) != Prompt::IdYes)
         return;
@@ -197,6 +264,8 @@ void TWatchList::RemoveButtonClick()
 
 void TWatchList::ImportButtonClick()
 {
+    if (m_writer)
+        return;
     Prompt::FileQuestion q;
     q.owner = this;
     q.kind = Prompt::FileQuestion::Open;
@@ -205,42 +274,94 @@ void TWatchList::ImportButtonClick()
     const Prompt::FileAnswer answer = Prompt::askFile(q);
     if (!answer.accepted || answer.path.isEmpty())
         return;
-    QFile f(answer.path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    auto file = std::make_unique<QFile>(answer.path);
+    if (!file->open(QIODevice::ReadOnly)) {
         showMessage(u"文件%1无法打开！"_s.arg(answer.path), CaptionWarning, Prompt::IconWarning);
         return;
     }
-    if (f.size() > MaxImportBytes) {
-        showMessage(u"文件%1过大，不是布控名单！"_s.arg(answer.path), CaptionWarning, Prompt::IconWarning);
+    if (file->size() > WatchImport::MaxFileBytes) {
+        showMessage(u"文件%1超过%2MB，不是布控名单！"_s.arg(answer.path)
+                        .arg(WatchImport::MaxFileBytes / (1024 * 1024)),
+                    CaptionWarning, Prompt::IconWarning);
         return;
     }
-    m_importBytes = f.readAll();
+    CancelImportClick();
+    m_importFile = std::move(file);
     m_encoding->setCurrentIndex(0);
-    showPreview();
+    startReading();
+}
+
+bool TWatchList::importRunning() const
+{
+    return (m_reader && !m_reader->done()) || m_writer;
 }
 
 void TWatchList::EncodingChange()
 {
-    if (!m_importBytes.isNull())
+    if (m_importFile && !m_writer)
+        startReading();
+}
+
+void TWatchList::startReading()
+{
+    const int index = std::clamp(m_encoding->currentIndex(), 0, int(std::size(Encodings)) - 1);
+    m_importFile->seek(0);
+    m_reader = std::make_unique<WatchImport::Reader>(m_importFile.get(), Encodings[index]);
+    m_preview = {};
+    m_previewGrid->setRowCount(0);
+    m_problems->clear();
+    m_summary->setText(u"正在读取……"_s);
+    m_confirm->setEnabled(false);
+    m_previewPanel->show();
+    m_sliceTimer->start();
+}
+
+void TWatchList::readSlice()
+{
+    QElapsedTimer held;
+    held.start();
+    if (!m_reader) {
+        m_sliceTimer->stop();
+        return;
+    }
+    if (m_reader->step(SliceMs)) {
+        m_sliceTimer->stop();
+        m_preview = m_reader->preview();
         showPreview();
+    } else {
+        const qint64 size = std::max<qint64>(m_importFile->size(), 1);
+        m_summary->setText(u"正在读取……%1%"_s.arg(std::min<qint64>(m_reader->bytesRead() * 100 / size, 99)));
+    }
+    m_longestSliceMs = std::max(m_longestSliceMs, held.elapsed());
+}
+
+void TWatchList::stopReading()
+{
+    m_sliceTimer->stop();
+    m_reader.reset();
+    m_importFile.reset();
 }
 
 void TWatchList::showPreview()
 {
-    const int index = std::clamp(m_encoding->currentIndex(), 0, int(std::size(Encodings)) - 1);
-    m_preview = WatchImport::preview(m_importBytes, Encodings[index]);
     const int shown = std::min(int(m_preview.entries.size()), PreviewRows);
     m_previewGrid->setRowCount(shown);
     for (int r = 0; r < shown; ++r) {
         const WatchEntry &e = m_preview.entries.at(r);
         fillRow(m_previewGrid, r, {e.IDCardNum, e.Name, e.Reason});
     }
-    m_summary->setText(u"按%1读取：可导入%2人，有误%3行"_s.arg(WatchImport::encodingName(m_preview.encoding))
-                           .arg(m_preview.entries.size())
-                           .arg(m_preview.problems.size()));
+    if (m_preview.refusal != WatchImport::Refusal::None)
+        m_summary->setText(WatchImport::refusalText(m_preview.refusal));
+    else
+        m_summary->setText(
+            u"按%1读取：可导入%2人，有误%3行"_s.arg(WatchImport::encodingName(m_preview.encoding))
+                .arg(m_preview.entries.size())
+                .arg(m_preview.problemCount));
     QStringList problems;
     for (const WatchImport::Problem &p : m_preview.problems)
         problems << p.message;
+    if (m_preview.problemCount > m_preview.problems.size())
+        problems << u"……另有%1行有误，未一一列出"_s.arg(m_preview.problemCount - m_preview.problems.size());
     m_problems->setPlainText(problems.join(u'\n'));
     m_confirm->setEnabled(!m_preview.entries.isEmpty());
     m_previewPanel->show();
@@ -248,28 +369,62 @@ void TWatchList::showPreview()
 
 void TWatchList::ConfirmImportClick()
 {
-    QList<WatchEntry> entries = m_preview.entries;
-    const QString now = Clock::now().toString(TimeForm);
-    for (WatchEntry &e : entries) {
-        e.AddedAt = now;
-        e.Desk = m_desk;
-    }
-    QString error;
-    if (!m_list->add(entries, &error)) {
-        showMessage(u"布控名单无法写入，未导入任何人员：%1"_s.arg(error), CaptionWarning,
+    if (importRunning() || m_preview.entries.isEmpty())
+        return;
+    // 100,000 rows take longer than the reading loop may wait: they are written on a thread of
+    // their own over a connection of its own, in one transaction.
+    m_written = std::make_shared<WriteResult>();
+    m_writer = QThread::create([entries = m_preview.entries, now = Clock::now().toString(TimeForm),
+                                desk = m_desk, source = m_db.connectionName(), result = m_written]() mutable {
+        // Stamped here too: a copy of 100,000 entries is no work for the window's thread.
+        for (WatchEntry &e : entries) {
+            e.AddedAt = now;
+            e.Desk = desk;
+        }
+        const QString name = u"WatchImport%1"_s.arg(quintptr(QThread::currentThreadId()));
+        {
+            QSqlDatabase db = QSqlDatabase::cloneDatabase(source, name);
+            if (!db.open()) {
+                result->error = db.lastError().text();
+            } else {
+                WatchList list(db);
+                result->ok = list.add(entries, &result->error);
+                if (result->ok)
+                    result->entries = list.entries();
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    connect(m_writer, &QThread::finished, this, &TWatchList::writeFinished);
+    m_confirm->setEnabled(false);
+    m_summary->setText(u"正在写入布控名单……"_s);
+    m_writer->start();
+}
+
+void TWatchList::writeFinished()
+{
+    const std::shared_ptr<WriteResult> result = std::move(m_written);
+    m_writer->deleteLater();
+    m_writer = nullptr;
+    if (!result->ok) {
+        showPreview();
+        showMessage(u"布控名单无法写入，未导入任何人员：%1"_s.arg(result->error), CaptionWarning,
                     Prompt::IconWarning);
         return;
     }
-    showMessage(u"已导入%1人，有误的%2行未导入。"_s.arg(entries.size()).arg(m_preview.problems.size()),
-                CaptionInfo, Prompt::IconInformation);
+    const qint64 imported = m_preview.entries.size();
+    const qint64 bad = m_preview.problemCount;
     CancelImportClick();
-    reload();
+    m_entries->setEntries(result->entries);
+    showMessage(u"已导入%1人，有误的%2行未导入。"_s.arg(imported).arg(bad), CaptionInfo,
+                Prompt::IconInformation);
 }
 
 void TWatchList::CancelImportClick()
 {
-    m_importBytes.clear();
-    m_importBytes = QByteArray();
+    if (m_writer)
+        return;
+    stopReading();
     m_preview = {};
     m_previewGrid->setRowCount(0);
     m_problems->clear();

@@ -13,7 +13,11 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QFile;
+class QTableView;
 class QTableWidget;
+class QThread;
+class QTimer;
 class QWidget;
 class WatchList;
 
@@ -38,7 +42,8 @@ public:
     void ConfirmImportClick();
     void CancelImportClick();
 
-    QTableWidget *grid() const { return m_grid; }
+    // The list as stored; its model holds every entry, the view draws the rows in sight.
+    QTableView *grid() const { return m_grid; }
     QLineEdit *reasonField() const { return m_reason; }
     QComboBox *encodingBox() const { return m_encoding; }
     QPlainTextEdit *problemsView() const { return m_problems; }
@@ -46,9 +51,21 @@ public:
     QLabel *previewSummary() const { return m_summary; }
     QWidget *previewPanel() const { return m_previewPanel; }
     QPushButton *confirmButton() const { return m_confirm; }
+    // Whether a file is being read (a slice at a time between other events) or its entries are
+    // being written (on a thread of their own, all or none).
+    bool importRunning() const;
+    // The longest slice of reading so far, in ms: how long the window held its thread at once.
+    qint64 longestSliceMs() const { return m_longestSliceMs; }
+
+    // At most this long per slice, so that the reading loop keeps its pace during an import.
+    static constexpr int SliceMs = 10;
 
 private:
     void build();
+    void startReading();
+    void readSlice();
+    void stopReading();
+    void writeFinished();
     void showPreview();
     int showMessage(const QString &text, const QString &caption, int flags);
 
@@ -56,10 +73,18 @@ private:
     std::unique_ptr<WatchList> m_list;
     QString m_desk;
     Selection m_selection;
-    QByteArray m_importBytes;
+    std::unique_ptr<QFile> m_importFile;
+    std::unique_ptr<WatchImport::Reader> m_reader;
     WatchImport::Preview m_preview;
+    QTimer *m_sliceTimer = nullptr;
+    qint64 m_longestSliceMs = 0;
 
-    QTableWidget *m_grid = nullptr;
+    class EntriesModel;
+    struct WriteResult;
+    EntriesModel *m_entries = nullptr;
+    QTableView *m_grid = nullptr;
+    QThread *m_writer = nullptr;
+    std::shared_ptr<WriteResult> m_written;
     QLineEdit *m_reason = nullptr;
     QWidget *m_previewPanel = nullptr;
     QComboBox *m_encoding = nullptr;

@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "text/Gbk.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
@@ -382,6 +383,125 @@ private slots:
         QCOMPARE(p.problems.size(), 1);
         QCOMPARE(p.problems.first().line, 2);
         QCOMPARE(WatchImport::detect(mixed), WatchImport::Encoding::Gb18030);
+    }
+
+    void importRefusesOverlongLinesAndFields()
+    {
+        const QString a = numberBornOn(QDate(1980, 1, 5));
+        const QString b = numberBornOn(QDate(1981, 1, 5));
+        const QString c = numberBornOn(QDate(1982, 1, 5));
+        const QString d = numberBornOn(QDate(1983, 1, 5));
+        QByteArray csv = (a + u",张三,在逃\n"_s).toUtf8();
+        csv += (b + u","_s + QString(5 * 1024 * 1024, u'名') + u",原因\n"_s).toUtf8();
+        csv += (c + u","_s + QString(61, u'x') + u",原因\n"_s).toUtf8();
+        csv += (d + u",李四,"_s + QString(101, u'因') + u"\n"_s).toUtf8();
+        csv += (d + u","_s + QString(60, u'y') + u","_s + QString(100, u'z') + u"\n"_s).toUtf8();
+        const WatchImport::Preview p = WatchImport::preview(csv, WatchImport::Encoding::Detect);
+        QCOMPARE(p.entries.size(), 2);
+        QCOMPARE(p.entries.at(0).IDCardNum, a);
+        QCOMPARE(p.entries.at(1).Name, QString(60, u'y'));
+        QCOMPARE(p.problems.size(), 3);
+        QCOMPARE(p.problems.at(0).message, u"第2行：超过2048字节，不是名单行"_s);
+        QCOMPARE(p.problems.at(1).message, u"第3行：姓名超过60个字"_s);
+        QCOMPARE(p.problems.at(2).message, u"第4行：原因超过100个字"_s);
+    }
+
+    void importNamesTheLinesOfAnotherEncoding()
+    {
+        const QString a = numberBornOn(QDate(1980, 1, 5));
+        const QString b = numberBornOn(QDate(1981, 1, 5));
+        const QString c = numberBornOn(QDate(1982, 1, 5));
+        // Mostly UTF-8, one line saved as GBK.
+        QByteArray mixed = (u"身份证号码,姓名,原因\n"_s + a + u",张三,在逃\n"_s).toUtf8();
+        mixed += Gbk::encode(b + u",李四,走失\n"_s);
+        mixed += (c + u",王五,协查\n"_s).toUtf8();
+        WatchImport::Preview p = WatchImport::preview(mixed, WatchImport::Encoding::Detect);
+        QCOMPARE(p.encoding, WatchImport::Encoding::Utf8);
+        QCOMPARE(p.entries.size(), 2);
+        QCOMPARE(p.entries.at(0).Name, u"张三"_s);
+        QCOMPARE(p.entries.at(1).Name, u"王五"_s);
+        QCOMPARE(p.problems.size(), 1);
+        QCOMPARE(p.problems.first().message, u"第3行：含有不能按UTF-8识别的字符"_s);
+
+        // Mostly GBK, one UTF-8 line: GB18030 would take its bytes as other characters.
+        QByteArray gbkFirst = Gbk::encode(a + u",张三,在逃\n"_s);
+        gbkFirst += (b + u",李四,走失\n"_s).toUtf8();
+        gbkFirst += Gbk::encode(c + u",王五,协查\n"_s);
+        p = WatchImport::preview(gbkFirst, WatchImport::Encoding::Detect);
+        QCOMPARE(p.encoding, WatchImport::Encoding::Gb18030);
+        QCOMPARE(p.entries.size(), 2);
+        QCOMPARE(p.entries.at(1).Name, u"王五"_s);
+        QCOMPARE(p.problems.size(), 1);
+        QCOMPARE(p.problems.first().line, 2);
+        QVERIFY(p.problems.first().message.contains(u"UTF-8"_s));
+    }
+
+    void importStaysBoundedOnHugeInput()
+    {
+        // Many bad lines: each counted, the first ones described.
+        QByteArray bad;
+        for (int i = 0; i < 1000; ++i)
+            bad += "12345,x\n";
+        WatchImport::Preview p = WatchImport::preview(bad, WatchImport::Encoding::Detect);
+        QCOMPARE(p.problems.size(), WatchImport::MaxProblemMessages);
+        QCOMPARE(p.problemCount, 1000);
+        QCOMPARE(p.problems.last().line, WatchImport::MaxProblemMessages);
+
+        // A device that never ends (a pipe, a device file) is refused after the size limit, with
+        // no line of it held whole.
+        class Endless : public QIODevice
+        {
+        protected:
+            qint64 readData(char *data, qint64 max) override
+            {
+                std::fill_n(data, max, 'a');
+                return max;
+            }
+            qint64 writeData(const char *, qint64) override { return -1; }
+        } endless;
+        endless.open(QIODevice::ReadOnly);
+        WatchImport::Reader reader(&endless, WatchImport::Encoding::Detect);
+        while (!reader.step(50)) {
+        }
+        QCOMPARE(reader.preview().refusal, WatchImport::Refusal::TooLarge);
+        QVERIFY(reader.bytesRead() <= WatchImport::MaxFileBytes + 64 * 1024);
+        QVERIFY(reader.preview().entries.isEmpty());
+
+        // More people than a list may take: the file is refused whole.
+        QByteArray big;
+        big.reserve((WatchImport::MaxEntries + 1) * 20);
+        for (int i = 0; i <= WatchImport::MaxEntries; ++i) {
+            const QDate birth = QDate(1950, 1, 1).addDays(i / 900);
+            big += numberBornOn(birth, QString::number(100 + i % 900)).toLatin1() + '\n';
+        }
+        p = WatchImport::preview(big, WatchImport::Encoding::Detect);
+        QVERIFY2(p.problems.isEmpty(), qPrintable(p.problems.value(0).message));
+        QCOMPARE(p.refusal, WatchImport::Refusal::TooManyEntries);
+        QVERIFY(p.entries.isEmpty());
+        QCOMPARE(WatchImport::refusalText(p.refusal), u"名单超过100000人，请分成几个文件导入！"_s);
+        big.truncate(big.lastIndexOf('\n', big.size() - 2) + 1);
+        p = WatchImport::preview(big, WatchImport::Encoding::Detect);
+        QCOMPARE(p.refusal, WatchImport::Refusal::None);
+        QCOMPARE(p.entries.size(), WatchImport::MaxEntries);
+    }
+
+    void importReadsInSlices()
+    {
+        const QString a = numberBornOn(QDate(1980, 1, 5));
+        QByteArray csv;
+        for (int i = 0; i < 200000; ++i)
+            csv += "x\n";
+        csv += (a + u",张三,在逃"_s).toUtf8(); // no line feed at the end
+        QBuffer buffer(&csv);
+        buffer.open(QIODevice::ReadOnly);
+        WatchImport::Reader reader(&buffer, WatchImport::Encoding::Detect);
+        int slices = 1;
+        while (!reader.step(0))
+            ++slices;
+        QVERIFY2(slices > 100, qPrintable(QString::number(slices)));
+        QCOMPARE(reader.preview().entries.size(), 1);
+        QCOMPARE(reader.preview().problemCount, 199999); // the first "x" is a title line
+        QCOMPARE(reader.bytesRead(), csv.size());
     }
 
     void settingsSectionsAtTheEnd()

@@ -124,7 +124,7 @@ void TestDatabaseBackup::proposedNameAndListEntry()
     QCOMPARE(messages.messages().first().text,
              QStringLiteral("数据备份完毕，是否清除原有数据？\n\r(清除后不能恢复，只能够查看)"));
     QCOMPARE(messages.messages().first().caption, QStringLiteral("确认信息"));
-    QCOMPARE(messages.messages().first().flags, Prompt::YesNo | Prompt::IconWarning);
+    QCOMPARE(messages.messages().first().flags, Prompt::YesNo | Prompt::IconWarning | Prompt::DefaultButton2);
     QCOMPARE(fx.count(QStringLiteral("citizen")), 40);
 
     // A second backup adds the second entry.

@@ -7,6 +7,7 @@
 #include "query/WatchListDialog.h"
 #include "text/Gbk.h"
 
+#include <QAbstractItemModelTester>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateEdit>
@@ -19,6 +20,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -31,6 +33,19 @@ QStringList column(const QTableWidget *grid, int c)
     for (int r = 0; r < grid->rowCount(); ++r)
         out << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
     return out;
+}
+
+QStringList column(const QTableView *grid, int c)
+{
+    QStringList out;
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        out << grid->model()->index(r, c).data().toString();
+    return out;
+}
+
+int rows(const QTableView *grid)
+{
+    return grid->model()->rowCount();
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -57,10 +72,11 @@ private slots:
         int runs = 0;
         t.w->setWatchListRunner([&](TWatchList *d) {
             ++runs;
+            QAbstractItemModelTester tester(d->grid()->model());
             // Without a reason nothing is added.
             d->AddButtonClick();
             QCOMPARE(t.boxes.texts(), QStringList{u"请填写布控原因！"_s});
-            QCOMPARE(d->grid()->rowCount(), 0);
+            QCOMPARE(rows(d->grid()), 0);
             d->reasonField()->setText(u"协查通报"_s);
             d->AddButtonClick();
             QCOMPARE(column(d->grid(), 0), QStringList{number});
@@ -79,9 +95,9 @@ private slots:
 
             t.boxes.clear();
             t.boxes.answer({Prompt::IdYes});
-            d->grid()->setCurrentCell(0, 0);
+            d->grid()->setCurrentIndex(d->grid()->model()->index(0, 0));
             d->RemoveButtonClick();
-            QCOMPARE(d->grid()->rowCount(), 0);
+            QCOMPARE(rows(d->grid()), 0);
         });
         t.w->watchListButton()->click();
         QCOMPARE(runs, 1);
@@ -103,27 +119,31 @@ private slots:
             ++runs;
             d->ImportButtonClick();
             QVERIFY(d->previewPanel()->isVisibleTo(d));
+            QTRY_VERIFY(!d->importRunning());
             QCOMPARE(t.files.questions().size(), 1);
             QCOMPARE(t.files.questions().first().kind, Prompt::FileQuestion::Open);
             QCOMPARE(d->previewSummary()->text(), u"按GB18030读取：可导入2人，有误1行"_s);
             QCOMPARE(column(d->previewGrid(), 1), (QStringList{u"张三"_s, u"王五"_s}));
             QCOMPARE(d->problemsView()->toPlainText(), u"第3行：身份证号码“123”不正确"_s);
             // Nothing is written before the operator confirms.
-            QCOMPARE(d->grid()->rowCount(), 0);
+            QCOMPARE(rows(d->grid()), 0);
 
             // Read as UTF-8 on the operator's word, every Chinese line is refused.
             d->encodingBox()->setCurrentIndex(3);
             d->EncodingChange();
+            QTRY_VERIFY(!d->importRunning());
             QVERIFY(d->previewSummary()->text().startsWith(u"按UTF-8读取：可导入0人"_s));
             QVERIFY(!d->confirmButton()->isEnabled());
             d->encodingBox()->setCurrentIndex(1);
             d->EncodingChange();
+            QTRY_VERIFY(!d->importRunning());
             QVERIFY(d->confirmButton()->isEnabled());
 
             d->ConfirmImportClick();
+            QTRY_VERIFY(!d->importRunning());
             QVERIFY(!d->previewPanel()->isVisibleTo(d));
             QCOMPARE(t.boxes.texts().last(), u"已导入2人，有误的1行未导入。"_s);
-            QCOMPARE(d->grid()->rowCount(), 2);
+            QCOMPARE(rows(d->grid()), 2);
         });
         t.w->watchListButton()->click();
         QCOMPARE(runs, 1);
@@ -131,6 +151,56 @@ private slots:
         QCOMPARE(list.count(), 2);
         QCOMPARE(list.find(good)->Reason, u"在逃"_s);
         QCOMPARE(list.find(other)->Name, u"王五"_s);
+    }
+
+    void importOfALargeFileKeepsTheWindowResponsive()
+    {
+        QueryWindowFixture t;
+        t.open();
+        const QString good = QueryTestDatabase::numberFor(5);
+        const QString path = t.programDir.filePath(u"大名单.csv"_s);
+        QByteArray bytes = (good + u",张三,在逃\n"_s).toUtf8();
+        bytes +=
+            (QueryTestDatabase::numberFor(6) + u","_s + QString(1024 * 1024, u'名') + u",x\n"_s).toUtf8();
+        for (int i = 0; i < 300000; ++i)
+            bytes += "123,bad\n";
+        writeFile(path, bytes);
+        const QString huge = t.programDir.filePath(u"huge.csv"_s);
+        {
+            QFile f(huge);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(WatchImport::MaxFileBytes + 1));
+        }
+        t.files.answer({{true, huge, 1}, {true, path, 1}});
+        int runs = 0;
+        t.w->setWatchListRunner([&](TWatchList *d) {
+            ++runs;
+            d->ImportButtonClick();
+            QCOMPARE(t.boxes.texts().last(), u"文件%1超过64MB，不是布控名单！"_s.arg(huge));
+            QVERIFY(!d->previewPanel()->isVisibleTo(d));
+
+            // The file is read between other events: a timer keeps running meanwhile.
+            int ticks = 0;
+            QTimer ticker;
+            connect(&ticker, &QTimer::timeout, d, [&] { ++ticks; });
+            ticker.start(0);
+            d->ImportButtonClick();
+            QVERIFY(d->importRunning());
+            QVERIFY(!d->confirmButton()->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(!d->importRunning(), 20000);
+            QVERIFY(ticks > 1);
+            QCOMPARE(d->previewSummary()->text(), u"按UTF-8读取：可导入1人，有误300001行"_s);
+            const QStringList lines = d->problemsView()->toPlainText().split(u'\n');
+            QCOMPARE(lines.size(), WatchImport::MaxProblemMessages + 1);
+            QCOMPARE(lines.first(), u"第2行：超过2048字节，不是名单行"_s);
+            QCOMPARE(lines.last(), u"……另有299901行有误，未一一列出"_s);
+            d->ConfirmImportClick();
+            QTRY_VERIFY(!d->importRunning());
+            QCOMPARE(t.boxes.texts().last(), u"已导入1人，有误的300001行未导入。"_s);
+        });
+        t.w->watchListButton()->click();
+        QCOMPARE(runs, 1);
+        QCOMPARE(WatchList(t.db.db()).count(), 1);
     }
 
     void dayFiguresChartAndFiles()

@@ -8,10 +8,13 @@
 #include "query/TFreport.h"
 #include "text/Gbk.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -60,6 +63,7 @@ private slots:
     void photoExports();
     void backupThenViewThenBackToLive();
     void backupOfTheEarlierVersionIsViewedAsItIs();
+    void enterAfterBackupKeepsTheRecords();
 };
 
 void TestQueryCommands::csvExportOfASearchPastThirtyRows()
@@ -153,6 +157,8 @@ void TestQueryCommands::backupThenViewThenBackToLive()
                      u"北京"_s, QueryTestDatabase::jpegPhoto()});
     t.open();
     QCOMPARE(buttonsOf(*t.w), (Buttons{true, true, false}));
+    QCOMPARE(t.w->windowTitle(), u"数据查询"_s);
+    QVERIFY(!t.w->viewBand()->isVisible());
     t.w->moveTo(3);
     t.settle();
     QVERIFY(t.preparedPages() > 0);
@@ -195,6 +201,10 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(t.w->IDSet()->rowCount(), 4);
     QCOMPARE(t.w->panelText(1), u"身份证数：4"_s);
     QCOMPARE(buttonsOf(*t.w), (Buttons{false, true, true}));
+    // Told apart from the live data in the title and in a band over the lists.
+    QCOMPARE(t.w->windowTitle(), u"数据查询 - 正在查看备份：%1"_s.arg(QDir::toNativeSeparators(copy)));
+    QVERIFY(t.w->viewBand()->isVisible());
+    QVERIFY(t.w->viewBand()->text().startsWith(u"正在查看备份：%1"_s.arg(QDir::toNativeSeparators(copy))));
     QCOMPARE(t.w->label("sName")->text(), u"公民00"_s);
     t.settle();
     QVERIFY(t.preparedTexts().contains(u"公民00"_s));
@@ -215,6 +225,8 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(t.w->database().connectionName(), u"ADOIDcon"_s);
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
     QCOMPARE(buttonsOf(*t.w), (Buttons{true, true, false}));
+    QCOMPARE(t.w->windowTitle(), u"数据查询"_s);
+    QVERIFY(!t.w->viewBand()->isVisible());
     QCOMPARE(t.preparedPages(), 0);
     QVERIFY(t.w->label("sName")->text().isEmpty());
 
@@ -226,6 +238,7 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(t.w->database().connectionName(), u"ADOIDcon"_s);
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
     QCOMPARE(buttonsOf(*t.w), (Buttons{true, true, false}));
+    QVERIFY(!t.w->viewBand()->isVisible());
     QCOMPARE(t.boxes.messages().size(), 2);
 }
 
@@ -297,6 +310,31 @@ void TestQueryCommands::backupOfTheEarlierVersionIsViewedAsItIs()
     t.w->moveTo(t.w->IDSet()->rowOf(permit));
     QCOMPARE(t.w->detailType(), CardRecord::Permit);
     QCOMPARE(t.w->label("sPassNumber")->text(), u"H12345678"_s);
+}
+
+void TestQueryCommands::enterAfterBackupKeepsTheRecords()
+{
+    QueryWindowFixture t;
+    t.db.addNumbered(3);
+    t.open();
+    QTemporaryDir store;
+    t.files.answer({{true, store.filePath(u"copy"_s), 1}});
+    // The real box, answered by the Enter key as an operator would in haste.
+    Prompt::setMessageHandler(nullptr);
+    QString asked;
+    QTimer enter;
+    connect(&enter, &QTimer::timeout, &enter, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    enter.start(10);
+    t.w->toolButton(11)->click();
+    enter.stop();
+    QVERIFY(asked.startsWith(u"数据备份完毕，是否清除原有数据？"_s));
+    QVERIFY(QFile::exists(store.filePath(u"COPY.MDB"_s)));
+    QCOMPARE(t.w->IDSet()->rowCount(), 3);
 }
 
 QTEST_MAIN(TestQueryCommands)

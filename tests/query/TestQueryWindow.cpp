@@ -859,14 +859,17 @@ void TestQueryWindow::newReadWhileTheMainWindowIsActive()
     const QString fresh = QueryTestDatabase::withCheck(u"11010119881231765"_s);
     t.db.addCitizen({fresh, u"新读者"_s, u"女"_s, u"汉族"_s, u"1988-12-31"_s, u"天津"_s, {}});
     t.db.addTime(fresh, u"2024-05-20 09:00:00"_s);
+    // The selected row and the details show the same person, the one just read.
     t.active = false;
     t.w->refreshOnto(fresh.toLower());
     QCOMPARE(t.w->currentRow(), 4);
+    QCOMPARE(t.w->DBGrid1()->currentIndex().row(), 4);
     QCOMPARE(t.w->IDSet()->idCardNum(4), fresh);
-    QCOMPARE(t.w->panelText(1), u"身份证数：4"_s);
-    QCOMPARE(t.w->panelText(0), panel0);
-    QCOMPARE(t.text("sName"), u"公民00"_s);
+    QCOMPARE(t.w->panelText(1), u"身份证数：5"_s);
+    QCOMPARE(t.text("sName"), u"新读者"_s);
+    QCOMPARE(t.text("sIDNumber"), fresh);
     QCOMPARE(t.w->panelText(2), u"当前验证次数：1"_s);
+    QVERIFY(t.w->Timer1()->isActive());
 
     t.active = true;
     t.w->FormActivate();

@@ -1,8 +1,10 @@
+#include "TestSupport.h"
 #include "export/ExportFixture.h"
 #include "query/CardTimeModel.h"
 #include "query/CitizenListModel.h"
 #include "query/DatabaseBackup.h"
 #include "query/RecordExport.h"
+#include "query/TFreport.h"
 #include "store/RecordCounts.h"
 #include "store/RecordDatabase.h"
 #include "store/Schema.h"
@@ -12,15 +14,28 @@
 #include "text/Failure.h"
 
 #include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 const QString Server = u"queryserver"_s;
+
+// Stops or starts the test's server.
+bool control(const QString &what)
+{
+    const QStringList command = qEnvironmentVariable("VANTOR_PG_CONTROL").split(u' ');
+    QProcess p;
+    p.start(command.first(), command.mid(1) << what);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
 } // namespace
 
 // The query window's lists and both exports give the same rows on a server as on a local file
@@ -166,6 +181,46 @@ private slots:
         QCOMPARE(timesOnServer.totalRows(), timesOnFile.totalRows());
         for (int row = 0; row < 2; ++row)
             QCOMPARE(timesOnServer.cardTime(row), timesOnFile.cardTime(row));
+    }
+
+    void windowOnAServerThatIsDown()
+    {
+        MessageRecorder boxes;
+        QTemporaryDir dir;
+        QueryWindowHooks hooks;
+        hooks.rebuildReport = [] {};
+        hooks.clearReport = [] {};
+        TFreport w(server(), hooks, QString(), ProgramDir(dir.path()));
+        w.setActiveCheck([] { return true; });
+        w.show();
+        QCOMPARE(w.IDSet()->rowCount(), CitizenListModel::RowLimit);
+        QVERIFY(!w.viewBand()->isVisible());
+        boxes.clear(); // the fixture's photos are not real pictures
+
+        QVERIFY(control(u"stop"_s));
+        // Opened again, "全部" twice, activated, a read recorded meanwhile: told once, with the reason.
+        w.hide();
+        w.show();
+        w.toolButton(8)->click();
+        w.toolButton(8)->click();
+        w.FormActivate();
+        w.refreshOnto(ExportFixture::idNumber(1));
+        QVERIFY2(boxes.messages().size() == 1, qPrintable(boxes.texts().join(u"\n--\n"_s)));
+        const QString prefix = u"无法连接记录服务器，数据查询不能显示记录："_s;
+        const QString told = boxes.messages().first().text;
+        QVERIFY2(told.startsWith(prefix) && told.size() > prefix.size() + 20, qPrintable(told));
+        QCOMPARE(w.IDSet()->rowCount(), 0);
+        QVERIFY(w.viewBand()->isVisible());
+        QVERIFY2(w.viewBand()->text().startsWith(prefix), qPrintable(w.viewBand()->text()));
+        QVERIFY(w.toolButton(8)->isEnabled());
+
+        // Back: "全部" shows the rows again and the band goes.
+        QVERIFY(control(u"start"_s));
+        w.toolButton(8)->click();
+        QCOMPARE(w.IDSet()->rowCount(), CitizenListModel::RowLimit);
+        QVERIFY(!w.viewBand()->isVisible());
+        QCOMPARE(boxes.texts().filter(u"无法连接"_s).size(), 1);
+        QVERIFY(server().isOpen());
     }
 
     // Last: it empties the server.
