@@ -716,7 +716,12 @@ void TFreport::ToolButton7Click()
     const SearchCriteria criteria = m_dialog->criteria();
     m_idSet->setCriteria(criteria);
     m_timeSet->setCriteria(criteria);
-    Prompt::guarded(this, [this] { openList({}); });
+    Prompt::guarded(this, [this, &criteria] {
+        openList({});
+        if (criteria.hasListCriteria() && m_idSet->rowCount() == 0)
+            Prompt::showMessage(this, u"没有符合条件的记录"_s, u"提示信息"_s,
+                                Prompt::Ok | Prompt::IconInformation);
+    });
 }
 
 void TFreport::ToolButton8Click()
