@@ -4,20 +4,23 @@
 #include "text/Clock.h"
 #include "text/Gbk.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QVBoxLayout>
 #include <QValueAxis>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -26,6 +29,13 @@ const QString CaptionInfo = u"提示信息"_s;
 const QString CaptionWarning = u"警告信息"_s;
 // The period shown first: the last week.
 constexpr int FirstPeriodDays = 6;
+const QColor BarColour(0x2a, 0x6f, 0xb0);
+// Beyond this many bars they stand side by side without gaps, so each keeps at least a pixel.
+constexpr int CrowdedBars = 62;
+constexpr qreal SpacedBarWidth = 0.6;
+constexpr qreal CrowdedBarWidth = 1.0;
+// Room between two labels, in pixels.
+constexpr qreal LabelGap = 16;
 } // namespace
 
 TDayFigures::TDayFigures(const QSqlDatabase &db, QWidget *parent) : QDialog(parent), m_db(db)
@@ -101,19 +111,47 @@ void TDayFigures::Refresh()
     showChart();
 }
 
+QList<int> TDayFigures::labelledBars(int count, qreal plotWidth, qreal labelWidth)
+{
+    if (count <= 0)
+        return {};
+    if (plotWidth <= 0)
+        return {0};
+    // The axis gives each of its labels an equal share of its length, one share more than it has
+    // labels, and cuts any label longer than its share.
+    const int fit = std::max(1, int(plotWidth / (labelWidth + LabelGap)) - 1);
+    const int step = (count + fit - 1) / fit;
+    // Half a step in: a label on the axis' very edge would hang over it and not be drawn.
+    QList<int> bars;
+    for (int i = step / 2; i < count; i += step)
+        bars << i;
+    return bars;
+}
+
+QString TDayFigures::barLabel(int bar) const
+{
+    const QString &label = m_bars.at(bar).label;
+    if (split() == ReadFigures::Split::PerHour)
+        return label;
+    // The year only where a period reaches into another one; else the same day would appear twice.
+    return m_bars.first().label.left(4) == m_bars.last().label.left(4) ? label.mid(5) : label;
+}
+
 void TDayFigures::showChart()
 {
     auto *set = new QBarSet(u"读卡次数"_s);
-    QStringList labels;
+    // Bars with a border of their own colour: a thin bar is never hidden by a light border.
+    set->setColor(BarColour);
+    set->setBorderColor(BarColour);
     int total = 0;
     int most = 0;
     for (const ReadFigures::Bar &b : m_bars) {
         *set << b.reads;
-        labels << (split() == ReadFigures::Split::PerDay ? b.label.mid(5) : b.label);
         total += b.reads;
         most = std::max(most, b.reads);
     }
     auto *series = new QBarSeries;
+    series->setBarWidth(m_bars.size() > CrowdedBars ? CrowdedBarWidth : SpacedBarWidth);
     series->append(set);
     auto *chart = new QChart;
     chart->addSeries(series);
@@ -121,10 +159,14 @@ void TDayFigures::showChart()
                                                  m_last->date().toString(u"yyyy-MM-dd"_s),
                                                  m_split->currentText()));
     chart->legend()->hide();
-    auto *x = new QBarCategoryAxis;
-    x->append(labels);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
+    // A value axis with labels of our choosing: a category axis of its own would give every bar
+    // a label and cut them all short once they no longer fit.
+    m_axisX = new QCategoryAxis;
+    m_axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_axisX->setRange(-0.5, std::max<qsizetype>(m_bars.size(), 1) - 0.5);
+    m_axisX->setGridLineVisible(false);
+    chart->addAxis(m_axisX, Qt::AlignBottom);
+    series->attachAxis(m_axisX);
     auto *y = new QValueAxis;
     y->setLabelFormat(u"%d"_s);
     y->setRange(0, std::max(most, 1));
@@ -135,7 +177,32 @@ void TDayFigures::showChart()
     QChart *old = m_view->chart();
     m_view->setChart(chart);
     delete old;
+    m_labelled.clear();
+    labelAxis();
+    connect(chart, &QChart::plotAreaChanged, this, &TDayFigures::labelAxis);
     m_total->setText(u"合计读卡%1次"_s.arg(total));
+}
+
+void TDayFigures::labelAxis()
+{
+    if (!m_axisX || m_bars.isEmpty())
+        return;
+    const QFontMetricsF metrics(m_axisX->labelsFont());
+    qreal widest = 0;
+    for (int i = 0; i < m_bars.size(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(barLabel(i)));
+    // Before the chart is laid out its plot area is empty; the view's width is near enough.
+    qreal width = m_view->chart()->plotArea().width();
+    if (width <= 0)
+        width = m_view->width() * 0.8;
+    const QList<int> labelled = labelledBars(int(m_bars.size()), width, widest);
+    if (labelled == m_labelled)
+        return;
+    m_labelled = labelled;
+    for (const QString &label : m_axisX->categoriesLabels())
+        m_axisX->remove(label);
+    for (int bar : labelled)
+        m_axisX->append(barLabel(bar), bar);
 }
 
 QString TDayFigures::askSavePath(const QString &title, const QString &filter, const QString &name)

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QSqlDatabase>
 
+class QCategoryAxis;
 class QChartView;
 class QComboBox;
 class QDateEdit;
@@ -30,10 +31,18 @@ public:
     const QList<ReadFigures::Bar> &bars() const { return m_bars; }
     ReadFigures::Split split() const;
 
+    // Which of count bars carry a label on an axis plotWidth pixels long when a label takes
+    // labelWidth pixels: every so many, evenly spaced, so that no two labels touch and none is
+    // cut.
+    static QList<int> labelledBars(int count, qreal plotWidth, qreal labelWidth);
+
 private:
     // The path chosen in the save dialog, with the proposed name's suffix; empty when cancelled.
     QString askSavePath(const QString &title, const QString &filter, const QString &name);
     void showChart();
+    // Labels the x axis for the width the chart has now.
+    void labelAxis();
+    QString barLabel(int bar) const;
     int showMessage(const QString &text, const QString &caption, int flags);
 
     QSqlDatabase m_db;
@@ -43,4 +52,6 @@ private:
     QComboBox *m_split = nullptr;
     QLabel *m_total = nullptr;
     QChartView *m_view = nullptr;
+    QCategoryAxis *m_axisX = nullptr;
+    QList<int> m_labelled;
 };

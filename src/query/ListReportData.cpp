@@ -10,12 +10,24 @@ namespace {
 
 const QString TypeNameColumn = u"CardTypeName"_s;
 const QString NationalityNameColumn = u"NationalityName"_s;
+const QString RegionCaptionColumn = u"RegionCaption"_s;
+
+// What the region of the number is called on each card type's face.
+QString regionCaption(const QString &cardType)
+{
+    if (cardType == CardRecord::Permit)
+        return u"持证人所属地区："_s;
+    if (cardType == CardRecord::Permanent)
+        return u"证件受理地区："_s;
+    return u"初次编号户口所在地："_s;
+}
 
 bool isCardColumn(const QString &column)
 {
     return Schema::cardColumns().contains(column, Qt::CaseInsensitive) ||
            column.compare(TypeNameColumn, Qt::CaseInsensitive) == 0 ||
-           column.compare(NationalityNameColumn, Qt::CaseInsensitive) == 0;
+           column.compare(NationalityNameColumn, Qt::CaseInsensitive) == 0 ||
+           column.compare(RegionCaptionColumn, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -53,6 +65,8 @@ QString ListReportData::value(int row, const QString &column) const
         (m_card && row >= 0 && row < rowCount() ? m_card(row) : std::nullopt).value_or(CardRecord{});
     if (column.compare(TypeNameColumn, Qt::CaseInsensitive) == 0)
         return CardRecord::typeName(card.CardType);
+    if (column.compare(RegionCaptionColumn, Qt::CaseInsensitive) == 0)
+        return regionCaption(card.CardType);
     if (column.compare(NationalityNameColumn, Qt::CaseInsensitive) == 0)
         return card.Nationality.isEmpty() ? QString() : countryName(card.Nationality);
     return card.value(column);

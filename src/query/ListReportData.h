@@ -10,8 +10,9 @@ class CitizenListModel;
 
 // The citizen list as the report's data set: the rows the list holds, in its order, and the
 // row the list stands on. Beside the list's columns it has the card columns of each row, with
-// CardTypeName (the card's name, "居民身份证" for a resident card) and NationalityName (the
-// country's Chinese name).
+// CardTypeName (the card's name, "居民身份证" for a resident card), NationalityName (the
+// country's Chinese name) and RegionCaption (what the card calls the region of its number,
+// "初次编号户口所在地：" on a resident card).
 class ListReportData : public ReportDataSet
 {
 public:

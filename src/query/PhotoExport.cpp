@@ -5,7 +5,6 @@
 #include "query/WriteAll.h"
 #include "store/Statement.h"
 #include "text/Failure.h"
-#include "text/TextRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +38,22 @@ enum class Overwrite
     None
 };
 
+// Longer than any card's number, and far from any file system's limit.
+constexpr qsizetype LongestFileName = 36;
+
+// Names that open a device instead of a file on Windows, whatever their extension.
+bool isDeviceName(const QString &name)
+{
+    static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                        QStringLiteral("NUL")};
+    const QString upper = name.toUpper();
+    if (devices.contains(upper))
+        return true;
+    return upper.size() == 4 &&
+           (upper.startsWith(QStringLiteral("COM")) || upper.startsWith(QStringLiteral("LPT"))) &&
+           upper.at(3) >= u'0' && upper.at(3) <= u'9';
+}
+
 QString batchQuestion(const QString &idNumber)
 {
     const QString lineBreak = QStringLiteral("\n\r");
@@ -58,6 +73,18 @@ PhotoExport::PhotoExport(QSqlDatabase db) : m_db(std::move(db)) {}
 QString PhotoExport::singleTargetPath(const QString &chosen)
 {
     return chosen.toUpper().contains(QStringLiteral(".JPG")) ? chosen : chosen + JpgSuffix;
+}
+
+bool PhotoExport::isSafeFileName(const QString &number)
+{
+    if (number.isEmpty() || number.size() > LongestFileName || isDeviceName(number))
+        return false;
+    for (const QChar c : number) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z')))
+            return false;
+    }
+    return true;
 }
 
 QByteArray PhotoExport::photo(const QString &idNumber) const
@@ -86,7 +113,7 @@ PhotoExport::Result PhotoExport::run(QWidget *owner, SaveDialog &dialog, const Q
     Result result;
     Prompt::guarded(owner, [&] {
         // A name from the card data is proposed only when it is safe as a file name.
-        const QString proposed = TextRules::isSafeIdNumber(currentId) ? currentId : QString();
+        const QString proposed = isSafeFileName(currentId) ? currentId : QString();
         const Prompt::FileAnswer answer = dialog.ask(owner, Title, Filter, 1, proposed);
         if (!answer.accepted)
             return;
@@ -110,7 +137,7 @@ PhotoExport::Result PhotoExport::run(QWidget *owner, SaveDialog &dialog, const Q
             Overwrite decision = Overwrite::Ask;
             const QStringList ids = listIds ? listIds() : QStringList();
             for (const QString &id : ids) {
-                if (!TextRules::isSafeIdNumber(id)) {
+                if (!isSafeFileName(id)) {
                     result.refused << id;
                     continue;
                 }

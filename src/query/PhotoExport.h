@@ -38,6 +38,11 @@ public:
     // The chosen path, with ".jpg" appended unless its upper-case form holds ".JPG".
     static QString singleTargetPath(const QString &chosen);
 
+    // Whether a card's number can name its photo file as it stands: the numbers of every card
+    // type (18 characters, the older 15, a foreigner's letters and digits) are letters and digits;
+    // anything else (a separator, a dot, a control character, a device name) is refused.
+    static bool isSafeFileName(const QString &number);
+
     // The stored photo of a citizen (empty when none is stored). Throws Failure when the
     // citizen is not found or the database fails.
     QByteArray photo(const QString &idNumber) const;

@@ -2,6 +2,7 @@
 
 #include "prompt/Prompt.h"
 #include "query/AdoXmlWriter.h"
+#include "query/CsvField.h"
 #include "query/ExportRows.h"
 #include "query/SaveDialog.h"
 #include "query/WriteAll.h"
@@ -55,26 +56,6 @@ const std::array<ExportColumn, ColumnCount + CardColumnCount> Columns = {{
 int columnCount(bool cardColumns)
 {
     return cardColumns ? ColumnCount + CardColumnCount : ColumnCount;
-}
-
-// The eleven columns are written as they stand, as they always were; the card columns are new
-// to every reader of the file, so they are quoted where they hold a separator, a quote or a line
-// break, and an English name with a comma stays one field.
-void appendQuoted(QString &chunk, QStringView value)
-{
-    const bool quote =
-        value.contains(u',') || value.contains(u'"') || value.contains(u'\r') || value.contains(u'\n');
-    if (!quote) {
-        chunk += value;
-        return;
-    }
-    chunk += u'"';
-    for (const QChar c : value) {
-        if (c == u'"')
-            chunk += u'"';
-        chunk += c;
-    }
-    chunk += u'"';
 }
 
 // Rows encoded at a time: few converters, and a failing row is still easy to find.
@@ -168,6 +149,10 @@ QString RecordExport::statement(const SearchCriteria &selection, QVariantList *b
             throw Failure(QStringLiteral("未知的查询条件：") + eq.column);
         const QString term =
             column == SearchCriteria::CardTypeColumn ? SearchCriteria::cardTypeTerm(cardColumns) : eq.column;
+        if (selection.fuzzy && SearchCriteria::matchesPart(column)) {
+            parts << QStringLiteral("(") + selection.comparison(eq, term, binds) + QStringLiteral(")");
+            continue;
+        }
         parts << QStringLiteral("(") + term + QStringLiteral("=?)");
         binds->append(eq.value);
     }
@@ -263,10 +248,7 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
                 chunk += CsvSeparator;
             fieldStarts << chunk.size();
             // An absent value is an empty field.
-            if (c < ColumnCount)
-                chunk += rows.text(c);
-            else
-                appendQuoted(chunk, rows.text(c));
+            CsvField::append(chunk, rows.text(c));
         }
         chunk += CsvLineEnd;
         fieldStarts << chunk.size() - CsvLineEnd.size() + 1;

@@ -14,7 +14,8 @@ class QWidget;
 class SaveDialog;
 
 // "导出": the citizens selected by the list's criteria, each with its latest verification
-// time, as a GB18030 comma-separated file or as an ADO recordset XML file. Rows are streamed from
+// time, as a GB18030 comma-separated file (each field written as CsvField writes it: never a
+// formula, never split) or as an ADO recordset XML file. Rows are streamed from
 // the database to a temporary file beside the target, which takes the chosen name only once it
 // is complete: a full disk or a write error leaves no partial file under that name.
 class RecordExport

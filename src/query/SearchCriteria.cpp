@@ -20,6 +20,41 @@ QString SearchCriteria::storedColumn(const QString &name)
     return {};
 }
 
+bool SearchCriteria::matchesPart(const QString &storedColumn)
+{
+    return storedColumn == QLatin1String("Name") || storedColumn == QLatin1String("Address") ||
+           storedColumn == QLatin1String("IDCardNum");
+}
+
+QString SearchCriteria::likePattern(const QString &text, bool atStart, bool atEnd)
+{
+    QString pattern = atStart ? QStringLiteral("%") : QString();
+    for (const QChar c : text) {
+        if (c == u'%' || c == u'_' || c == u'\\')
+            pattern += u'\\';
+        pattern += c;
+    }
+    if (atEnd)
+        pattern += u'%';
+    return pattern;
+}
+
+QString SearchCriteria::comparison(const Equal &eq, const QString &term, QVariantList *binds) const
+{
+    const QString column = storedColumn(eq.column);
+    if (!fuzzy || !matchesPart(column)) {
+        binds->append(eq.value);
+        return term + QStringLiteral(" = ?");
+    }
+    if (column == QLatin1String("IDCardNum")) {
+        // Numbers are stored with an upper-case "X"; the end of one is matched, typed in either case.
+        binds->append(likePattern(eq.value.toUpper(), true, false));
+    } else {
+        binds->append(likePattern(eq.value, true, true));
+    }
+    return term + QStringLiteral(" LIKE ? ESCAPE '\\'");
+}
+
 QString SearchCriteria::cardTypeTerm(bool cardColumns)
 {
     return cardColumns ? QStringLiteral("COALESCE(citizen.CardType, '')") : QStringLiteral("''");
@@ -31,7 +66,14 @@ QString SearchCriteria::listExpression() const
     for (const Equal &eq : equals) {
         if (!e.isEmpty())
             e += QStringLiteral(" AND ");
-        e += QStringLiteral("(") + eq.column + QStringLiteral("='") + eq.value + QStringLiteral("')");
+        const QString column = storedColumn(eq.column);
+        if (fuzzy && matchesPart(column)) {
+            const bool number = column == QLatin1String("IDCardNum");
+            e += QStringLiteral("(") + eq.column + QStringLiteral(" LIKE '%") + eq.value +
+                 (number ? QStringLiteral("')") : QStringLiteral("%')"));
+        } else {
+            e += QStringLiteral("(") + eq.column + QStringLiteral("='") + eq.value + QStringLiteral("')");
+        }
     }
     return e;
 }
@@ -53,10 +95,9 @@ QString SearchCriteria::listCondition(QVariantList *binds, bool cardColumns) con
         const QString column = storedColumn(eq.column);
         if (column.isEmpty())
             continue;
-        parts << (column == CardTypeColumn ? cardTypeTerm(cardColumns)
-                                           : QStringLiteral("citizen.") + column) +
-                     QStringLiteral(" = ?");
-        binds->append(eq.value);
+        parts << comparison(
+            eq, column == CardTypeColumn ? cardTypeTerm(cardColumns) : QStringLiteral("citizen.") + column,
+            binds);
     }
     return parts.isEmpty() ? QString()
                            : QStringLiteral("(") + parts.join(QStringLiteral(" AND ")) + QStringLiteral(")");

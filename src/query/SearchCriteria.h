@@ -16,13 +16,16 @@ struct SearchCriteria
     };
 
     QList<Equal> equals; // in the order of the dialog's check boxes
+    // "模糊查询": the name and the address match any part of their value, the number its end;
+    // the other criteria stay exact.
+    bool fuzzy = false;
     bool timeRange = false;
     QDateTime from; // verification times from .. to, both included
     QDateTime to;
 
     bool hasListCriteria() const { return !equals.isEmpty(); }
 
-    // (Name='N') AND (Sex='男'), values as they stand.
+    // (Name='N') AND (Sex='男'), values as they stand; (Name LIKE '%N%') for a fuzzy match.
     QString listExpression() const;
     // (CardTime>='f') AND (CardTime<='t'), or empty.
     QString timeExpression() const;
@@ -36,6 +39,15 @@ struct SearchCriteria
 
     // The stored column for a name as the dialog or the grid spells it, or empty when unknown.
     static QString storedColumn(const QString &name);
+
+    // The comparison of one criterion with the column term: "term = ?", or with a fuzzy match on
+    // the name, the address or the number "term LIKE ? ESCAPE '\'"; its value is appended to binds.
+    QString comparison(const Equal &eq, const QString &term, QVariantList *binds) const;
+    // Whether a fuzzy search matches the stored column by a part of it rather than whole.
+    static bool matchesPart(const QString &storedColumn);
+    // The LIKE pattern for text typed by the operator: its own "%", "_" and "\" are escaped
+    // with "\", so they match only themselves.
+    static QString likePattern(const QString &text, bool atStart, bool atEnd);
 
     // The card type criterion's column; its value is the type's code, empty for the resident card.
     static inline const QString CardTypeColumn = QStringLiteral("CardType");

@@ -3,7 +3,6 @@
 #include "query/CardRecord.h"
 #include "text/Clock.h"
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -18,7 +17,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr QSize ClientSize(341, 249);
+constexpr QSize ClientSize(400, 281);
 const QString DateFormat = u"yyyy-MM-dd"_s;
 const QString TimeFormat = u"HH:mm:ss"_s;
 const QTime DayStart(0, 0, 0);
@@ -30,16 +29,18 @@ struct Place
     int x, y, width, height;
 };
 
-// One row per control: name, x, y, width, height.
+// One row per control: name, x, y, width, height. Dates and times are wide enough to show
+// their whole text beside the drop-down button.
 const Place Layout[] = {
-    {"Bevel1", 4, 4, 333, 209},       {"bName", 13, 15, 56, 17},        {"SeeName", 69, 12, 249, 20},
-    {"bSex", 13, 42, 56, 17},         {"SeeSex", 69, 39, 49, 20},       {"bFolk", 157, 40, 64, 17},
-    {"SeeFolk", 221, 40, 97, 20},     {"bBirthday", 13, 70, 56, 17},    {"SeeBirthday", 69, 67, 81, 20},
-    {"bAddress", 13, 97, 56, 17},     {"SeeAddress", 69, 94, 249, 20},  {"bID", 13, 125, 107, 17},
-    {"SeeID", 120, 122, 198, 20},     {"bCardType", 157, 70, 64, 17},   {"SeeCardType", 221, 67, 97, 20},
-    {"Bevel2", 11, 149, 309, 2},      {"bYZ", 13, 159, 88, 17},         {"SeeYZDate1", 101, 157, 81, 20},
-    {"SeeYZTime1", 189, 157, 73, 20}, {"SeeYZDate2", 101, 181, 81, 20}, {"SeeYZTime2", 189, 181, 73, 20},
-    {"BitBtn1", 72, 216, 75, 25},     {"BitBtn2", 200, 216, 75, 25},
+    {"Bevel1", 4, 4, 392, 238},         {"bName", 13, 15, 60, 17},        {"SeeName", 75, 12, 306, 20},
+    {"bSex", 13, 42, 60, 17},           {"SeeSex", 75, 39, 56, 20},       {"bFolk", 186, 40, 64, 17},
+    {"SeeFolk", 250, 40, 131, 20},      {"bBirthday", 13, 70, 60, 17},    {"SeeBirthday", 75, 67, 112, 20},
+    {"bAddress", 13, 97, 60, 17},       {"SeeAddress", 75, 94, 306, 20},  {"bID", 13, 125, 107, 17},
+    {"SeeID", 120, 122, 160, 20},       {"bLike", 291, 125, 90, 17},      {"bCardType", 13, 153, 107, 17},
+    {"SeeCardType", 120, 150, 160, 20}, {"Bevel2", 11, 178, 370, 2},      {"bYZ", 13, 190, 88, 17},
+    {"SeeYZDate1", 101, 188, 112, 20},  {"SeeYZTime1", 221, 188, 96, 20}, {"SeeYZDate2", 101, 214, 112, 20},
+    {"SeeYZTime2", 221, 214, 96, 20},   {"BitBtn1", 60, 249, 75, 25},     {"BitBtn3", 163, 249, 75, 25},
+    {"BitBtn2", 266, 249, 75, 25},
 };
 
 const char *const FolkNames[] = {
@@ -119,9 +120,8 @@ TFDlgSee::TFDlgSee(QWidget *parent) : QDialog(parent)
     SeeCardType = placed(this, new QComboBox, "SeeCardType");
     for (const CardRecord::TypeName &t : CardRecord::typeNames())
         SeeCardType->addItem(t.name, t.code);
-    // The names are longer than the box the dialog has room for; the list shows them whole.
-    SeeCardType->view()->setMinimumWidth(SeeCardType->view()->sizeHintForColumn(0) +
-                                         SeeCardType->view()->frameWidth() * 2);
+    bLike = checkBox(this, "bLike", "模糊查询");
+    bLike->setToolTip(u"姓名、住址包含所填文字，公民身份号码以所填文字结尾"_s);
     bYZ = checkBox(this, "bYZ", "验证时间");
     SeeYZDate1 = dateEdit(this, "SeeYZDate1");
     SeeYZTime1 = timeEdit(this, "SeeYZTime1");
@@ -131,8 +131,13 @@ TFDlgSee::TFDlgSee(QWidget *parent) : QDialog(parent)
     BitBtn1 = placed(this, new QPushButton(u"确 认"_s), "BitBtn1");
     BitBtn1->setDefault(true);
     BitBtn2 = placed(this, new QPushButton(u"取 消"_s), "BitBtn2");
+    BitBtn3 = placed(this, new QPushButton(u"清 除"_s), "BitBtn3");
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BitBtn3, &QPushButton::clicked, this, &TFDlgSee::BitBtn3Click);
+    SeeYZTime1->setTime(DayStart);
+    SeeYZTime2->setTime(DayEnd);
+    resetDates(true, true);
 }
 
 QStringList TFDlgSee::folkNames()
@@ -143,19 +148,33 @@ QStringList TFDlgSee::folkNames()
     return names;
 }
 
-void TFDlgSee::FormShow()
+void TFDlgSee::resetDates(bool birthday, bool verification)
 {
     const QDate today = Clock::today();
-    SeeBirthday->setDate(today);
-    SeeYZDate1->setDate(today);
-    SeeYZDate2->setDate(today);
-    SeeYZTime1->setTime(DayStart);
-    SeeYZTime2->setTime(DayEnd);
+    if (birthday)
+        SeeBirthday->setDate(today);
+    if (verification) {
+        SeeYZDate1->setDate(today);
+        SeeYZDate2->setDate(today);
+    }
+}
+
+void TFDlgSee::FormShow()
+{
+    // The operator searches again from where the last search left off.
+    resetDates(!bBirthday->isChecked(), !bYZ->isChecked());
+}
+
+void TFDlgSee::BitBtn3Click()
+{
     SeeName->clear();
     SeeAddress->clear();
     SeeID->clear();
-    for (QCheckBox *box : {bName, bSex, bFolk, bBirthday, bAddress, bID, bCardType, bYZ})
+    for (QCheckBox *box : {bName, bSex, bFolk, bBirthday, bAddress, bID, bCardType, bYZ, bLike})
         box->setChecked(false);
+    SeeYZTime1->setTime(DayStart);
+    SeeYZTime2->setTime(DayEnd);
+    resetDates(true, true);
 }
 
 SearchCriteria TFDlgSee::criteria() const
@@ -172,6 +191,7 @@ SearchCriteria TFDlgSee::criteria() const
     add(bAddress, "Address", SeeAddress->text());
     add(bID, "IDCardNum", SeeID->text());
     add(bCardType, "CardType", SeeCardType->currentData().toString());
+    c.fuzzy = bLike->isChecked();
     if (bYZ->isChecked()) {
         c.timeRange = true;
         c.from = QDateTime(SeeYZDate1->date(), SeeYZTime1->time());

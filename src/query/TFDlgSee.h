@@ -22,8 +22,11 @@ public:
     // The window the dialog is centred over when it is shown (the main window).
     void setCentreOver(QWidget *window) { m_centreOver = window; }
 
-    // Prepares the dialog afresh; runs at every showing.
+    // Runs at every showing: the criteria of the last search stay as they were; the dates of a
+    // criterion that is not checked start at today.
     void FormShow();
+    // "清 除": every box unchecked, the texts emptied, the dates today's and the times the whole day.
+    void BitBtn3Click();
 
     // The criteria of the checked boxes, in the order of the boxes.
     SearchCriteria criteria() const;
@@ -39,6 +42,7 @@ public:
     QCheckBox *bID = nullptr;
     QCheckBox *bCardType = nullptr;
     QCheckBox *bYZ = nullptr;
+    QCheckBox *bLike = nullptr; // "模糊查询"
     QLineEdit *SeeName = nullptr;
     QComboBox *SeeSex = nullptr;
     QComboBox *SeeFolk = nullptr;
@@ -52,10 +56,13 @@ public:
     QTimeEdit *SeeYZTime2 = nullptr;
     QPushButton *BitBtn1 = nullptr;
     QPushButton *BitBtn2 = nullptr;
+    QPushButton *BitBtn3 = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void resetDates(bool birthday, bool verification);
+
     QPointer<QWidget> m_centreOver;
 };

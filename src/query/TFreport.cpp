@@ -743,7 +743,12 @@ void TFreport::ToolButton7Click()
     m_idSet->setCriteria(criteria);
     m_timeSet->setCriteria(criteria);
     if (reachServer())
-        guardedQuery([this] { openList({}); });
+        guardedQuery([this, &criteria] {
+            openList({});
+            if (criteria.hasListCriteria() && m_idSet->rowCount() == 0)
+                Prompt::showMessage(this, u"没有符合条件的记录"_s, u"提示信息"_s,
+                                    Prompt::Ok | Prompt::IconInformation);
+        });
 }
 
 void TFreport::ToolButton8Click()

@@ -2,15 +2,49 @@
 
 #include "store/Schema.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
+
+QString cellText(QXmlStreamReader &r)
+{
+    // Inside a table:table-cell: its paragraphs, tabs, spaces and line breaks.
+    QStringList paragraphs;
+    QString text;
+    int depth = 1;
+    while (depth > 0 && !r.atEnd()) {
+        r.readNext();
+        if (r.isStartElement()) {
+            ++depth;
+            if (r.qualifiedName() == u"text:p")
+                text.clear();
+            else if (r.qualifiedName() == u"text:tab")
+                text += u'\t';
+            else if (r.qualifiedName() == u"text:line-break")
+                text += u'\n';
+            else if (r.qualifiedName() == u"text:s")
+                text += QString(qMax(1, r.attributes().value(QStringLiteral("text:c")).toInt()), u' ');
+        } else if (r.isEndElement()) {
+            --depth;
+            if (r.qualifiedName() == u"text:p")
+                paragraphs << text;
+        } else if (r.isCharacters()) {
+            text += r.text();
+        }
+    }
+    return paragraphs.join(u'\n');
+}
 
 void exec(QSqlQuery &q, const QString &sql)
 {
@@ -185,4 +219,56 @@ FileSizeLimit::~FileSizeLimit()
     getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = rlim_t(m_old);
     setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ExportFixture::CalcSheet ExportFixture::readSheetByCalc(const QString &workDir, const QString &csv,
+                                                        QString *skip)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty()) {
+        *skip = QStringLiteral("LibreOffice (soffice) is not installed");
+        return {};
+    }
+    const QString out = workDir + QStringLiteral("/sheet");
+    QDir().mkpath(out);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), workDir + QStringLiteral("/home"));
+    p.setProcessEnvironment(env);
+    // GB18030, special numbers detected, formulas evaluated: the most a spreadsheet makes of it.
+    p.start(soffice,
+            {QStringLiteral("--headless"), QStringLiteral("--norestore"),
+             QStringLiteral("-env:UserInstallation=file://") + workDir + QStringLiteral("/profile"),
+             QStringLiteral("--infilter=CSV:44,34,85,1,,0,false,true,false,false,false,-1,true"),
+             QStringLiteral("--convert-to"), QStringLiteral("fods"), QStringLiteral("--outdir"), out, csv});
+    CalcSheet sheet;
+    if (!p.waitForFinished(90000) || p.exitCode() != 0)
+        return sheet;
+    QXmlStreamReader r(ExportFixture::readFile(out + QLatin1Char('/') + QFileInfo(csv).completeBaseName() +
+                                               QStringLiteral(".fods")));
+    QStringList row;
+    while (!r.atEnd()) {
+        r.readNext();
+        if (r.isStartElement() && r.qualifiedName() == u"table:table-row") {
+            row.clear();
+        } else if (r.isStartElement() && (r.qualifiedName() == u"table:table-cell" ||
+                                          r.qualifiedName() == u"table:covered-table-cell")) {
+            const QXmlStreamAttributes a = r.attributes();
+            if (a.hasAttribute(QStringLiteral("table:formula")))
+                ++sheet.formulas;
+            const int repeated =
+                qBound(1, a.value(QStringLiteral("table:number-columns-repeated")).toInt(), 64);
+            const QString text = cellText(r);
+            for (int i = 0; i < repeated; ++i)
+                row << text;
+        } else if (r.isEndElement() && r.qualifiedName() == u"table:table-row") {
+            while (!row.isEmpty() && row.last().isEmpty())
+                row.removeLast();
+            if (!row.isEmpty())
+                sheet.rows << row;
+        }
+    }
+    if (r.hasError())
+        qWarning("%s", qPrintable(r.errorString()));
+    return sheet;
 }

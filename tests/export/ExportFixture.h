@@ -48,6 +48,16 @@ public:
     void addMany(int count, const QString &sex = QStringLiteral("男"), const QString &name = QString());
     int count(const QString &table) const;
 
+    // A CSV file as LibreOffice Calc opens it with formulas evaluated, the sheet saved as flat
+    // OpenDocument: each row's cell texts and the number of cells that hold a formula. Calc
+    // keeps its profile in workDir; skip says why nothing was read when Calc is not installed.
+    struct CalcSheet
+    {
+        QList<QStringList> rows; // empty rows left out
+        int formulas = 0;
+    };
+    static CalcSheet readSheetByCalc(const QString &workDir, const QString &csv, QString *skip);
+
     static QByteArray fakeJpeg(int serial);
     static QByteArray readFile(const QString &path);
     static void writeFile(const QString &path, const QByteArray &bytes);

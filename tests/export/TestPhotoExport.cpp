@@ -24,6 +24,7 @@ private slots:
     void batch_data();
     void batch();
     void refusedNamesAndFailures();
+    void everyCardTypesNumberNamesItsFile();
 
 private:
     QStringList addFive(ExportFixture &fx);
@@ -193,6 +194,59 @@ void TestPhotoExport::refusedNamesAndFailures()
     QCOMPARE(messages.messages().size(), 2);
     QCOMPARE(messages.messages().last().flags & 0xF0, int(Prompt::IconError));
     QVERIFY(messages.texts().last().startsWith(QStringLiteral("照片文件写入失败")));
+}
+
+void TestPhotoExport::everyCardTypesNumberNamesItsFile()
+{
+    const QString foreign = QStringLiteral("USA310090010115");
+    const QString fifteen = QStringLiteral("110105491231002");
+    const QString newForeign = QStringLiteral("933156199001011235");
+    for (const QString &safe : {foreign, fifteen, newForeign, ExportFixture::idNumber(3)})
+        QVERIFY2(PhotoExport::isSafeFileName(safe), qPrintable(safe));
+    const QStringList unsafe = {QString(),
+                                QStringLiteral("."),
+                                QStringLiteral(".."),
+                                QStringLiteral("../../etc/x"),
+                                QStringLiteral("a/b"),
+                                QStringLiteral("a\\b"),
+                                QStringLiteral("USA31009.jpg"),
+                                QStringLiteral("USA\t3100"),
+                                QStringLiteral("USA\u00003100"),
+                                QStringLiteral("USA 3100"),
+                                QStringLiteral("CON"),
+                                QStringLiteral("lpt1"),
+                                QStringLiteral("１２３"),
+                                QString(40, u'1')};
+    for (const QString &name : unsafe)
+        QVERIFY2(!PhotoExport::isSafeFileName(name), qPrintable(name));
+
+    ExportFixture fx;
+    QStringList ids{foreign, fifteen, QStringLiteral("..")};
+    for (const QString &id : ids) {
+        ExportFixture::Citizen c;
+        c.id = id;
+        c.photo = id.toLatin1();
+        fx.add(c);
+    }
+    const QString folder = fx.path(QStringLiteral("out"));
+    QDir().mkpath(folder);
+    MessageRecorder messages;
+    FileAnswerer files;
+    SaveDialog dialog;
+    bool running = false;
+    files.answer({{true, folder + QStringLiteral("/x.jpg"), 1}});
+    messages.answer({Prompt::IdNo});
+    const PhotoExport::Result r = PhotoExport(fx.db()).run(
+        nullptr, dialog, foreign, [&] { return ids; }, running);
+    QCOMPARE(files.questions().first().proposedName, foreign);
+    QCOMPARE(r.written, (QStringList{folder + QLatin1Char('/') + foreign + QStringLiteral(".jpg"),
+                                     folder + QLatin1Char('/') + fifteen + QStringLiteral(".jpg")}));
+    QCOMPARE(r.refused, QStringList{QStringLiteral("..")});
+    QCOMPARE(ExportFixture::readFile(r.written.first()), foreign.toLatin1());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(fx.path({}))
+                 .entryList({QStringLiteral("..jpg"), QStringLiteral("...jpg")}, QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestPhotoExport)

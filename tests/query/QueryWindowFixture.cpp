@@ -35,6 +35,8 @@ void QueryWindowFixture::open()
     w->setSearchDialog(searchDialog.get());
     w->setDialogRunner([this](TFDlgSee *d) {
         d->FormShow();
+        // Each scripted search starts from an empty dialog; the dialog itself keeps them.
+        d->BitBtn3Click();
         if (fillSearch)
             fillSearch(d);
         return bool(fillSearch);

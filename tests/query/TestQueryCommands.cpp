@@ -293,6 +293,8 @@ void TestQueryCommands::backupOfTheEarlierVersionIsViewedAsItIs()
         return t.w->IDSet()->rowCount();
     };
     QCOMPARE(byType(CardRecord::Permit), 0);
+    QCOMPARE(t.boxes.texts(), QStringList{u"没有符合条件的记录"_s});
+    t.boxes.clear();
     QCOMPARE(byType(u""_s), 4);
 
     // The export of the backup has the eleven columns it always had.

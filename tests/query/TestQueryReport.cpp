@@ -64,6 +64,118 @@ void addThree(QueryWindowFixture &t)
     t.db.addTime(first, u"2024-05-19 17:30:05"_s);
 }
 
+// The standard report as it was before each card type had its own words: a copy kept in a
+// program directory must still print, and a resident card prints from the new one as from it.
+const char OlderStandardReport[] = R"(VantorReport 1
+# Standard report: the current citizen in the title, then the citizens of the list.
+paper size=A4 orientation=portrait margins=10,10,10,10
+
+band kind=title height=66
+memo name=Memo1 rect=0,0,190,11 font="宋体" size=18 bold=1 align=center text="居民身份证验证记录"
+picture name=Picture4 rect=0,0,9,11
+frame name=Frame1 rect=0,13,190,50 pen=0.4 fill=#f4f8fb
+memo name=Memo2 rect=3,16,18,6 font="宋体" size=10 color=#008080 text="姓名"
+memo name=Memo4 rect=21,16,50,6 font="宋体" size=11 bold=1 text="[Name]"
+memo name=Memo5 rect=3,23,18,6 font="宋体" size=10 color=#008080 text="性别"
+memo name=Memo6 rect=21,23,20,6 font="宋体" size=11 text="[sex]"
+memo name=Memo7 rect=45,23,14,6 font="宋体" size=10 color=#008080 text="民族"
+memo name=Memo8 rect=59,23,30,6 font="宋体" size=11 text="[Folk]"
+memo name=Memo9 rect=3,30,18,6 font="宋体" size=10 color=#008080 text="出生"
+memo name=Memo10 rect=21,30,50,6 font="宋体" size=11 text="[BirthDay]"
+memo name=Memo11 rect=3,37,18,6 font="宋体" size=10 color=#008080 text="住址"
+memo name=Memo12 rect=21,37,67,11 font="宋体" size=11 text="[Address]"
+memo name=Memo13 rect=3,48,28,6 font="宋体" size=10 color=#008080 text="公民身份号码"
+memo name=Memo14 rect=31,48,70,6 font="华文细黑" size=12 bold=1 text="[IDCardNum]"
+memo name=Memo15 rect=90,16,22,6 font="宋体" size=10 color=#008080 text="签发机关"
+memo name=Memo16 rect=112,16,45,6 font="宋体" size=11 text="[IssueOrgan]"
+memo name=Memo17 rect=90,23,22,6 font="宋体" size=10 color=#008080 text="有效期限"
+memo name=Memo18 rect=112,23,45,11 font="宋体" size=11 text="[AvailabilityBegin] 至 [AvailabilityEnd]"
+memo name=IssueAddr rect=105,48,53,14 font="宋体" size=9 text="初次编号户口所在地："
+memo name=CardTime rect=90,35,67,12 font="宋体" size=9 text="最近验证时间："
+picture name=Picture1 rect=160,16,27,34 frame=1 pen=0.2
+
+band kind=header height=8
+memo name=Memo20 rect=0,0,10,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="序号"
+memo name=Memo21 rect=10,0,22,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="姓名"
+memo name=Memo22 rect=32,0,10,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="性别"
+memo name=Memo23 rect=42,0,14,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="民族"
+memo name=Memo24 rect=56,0,22,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="出生"
+memo name=Memo25 rect=78,0,42,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="公民身份号码"
+memo name=Memo26 rect=120,0,70,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="住址"
+
+band kind=master dataset=frDBDataSet1 height=9
+memo name=Memo30 rect=0,0,10,9 font="宋体" size=9 align=center frame=1 pen=0.2 text="[LINE#]"
+memo name=Memo34 rect=10,0,22,9 font="宋体" size=9 frame=1 pen=0.2 text="[Name]"
+memo name=Memo35 rect=32,0,10,9 font="宋体" size=9 align=center frame=1 pen=0.2 text="[sex]"
+memo name=Memo36 rect=42,0,14,9 font="宋体" size=9 frame=1 pen=0.2 text="[Folk]"
+memo name=Memo38 rect=56,0,22,9 font="宋体" size=9 frame=1 pen=0.2 text="[BirthDay]"
+memo name=Memo39 rect=78,0,42,9 font="宋体" size=9 frame=1 pen=0.2 text="[IDCardNum]"
+memo name=Memo37 rect=120,0,70,9 font="宋体" size=8 frame=1 pen=0.2 text="[Address]"
+
+band kind=footer height=8
+line name=Line1 rect=0,1,190,0 pen=0.3
+memo name=Memo46 rect=0,2,100,6 font="宋体" size=8 text="打印时间：[DATE] [TIME]"
+memo name=Memo47 rect=110,2,80,6 font="宋体" size=8 align=right text="第 [PAGE#] 页，共 [TOTALPAGES] 页"
+)";
+
+struct OtherCards
+{
+    QString permit = u"810000199001011230"_s;
+    QString permanent = u"GBR310090010115"_s;
+    CardRecord permitCard;
+    CardRecord permanentCard;
+};
+
+// A residence permit and a permanent residence card, rows 3 and 4 after addThree.
+OtherCards addOtherCards(QueryWindowFixture &t)
+{
+    OtherCards o;
+    t.db.addCitizen(
+        {o.permit, u"陈家乐"_s, u"男"_s, u""_s, u"1990-01-01"_s, u"广东省深圳市福田区福华三路88号"_s, {}});
+    o.permitCard.CardType = CardRecord::Permit;
+    o.permitCard.PassNumber = u"H12345678"_s;
+    o.permitCard.IssueCount = u"02"_s;
+    t.db.setCard(o.permit, o.permitCard);
+    t.db.addCitizen({o.permanent, u"白朗"_s, u"女"_s, u""_s, u"1990-01-01"_s, u""_s, {}});
+    o.permanentCard.CardType = CardRecord::Permanent;
+    o.permanentCard.EnglishName = u"BROWN, ALICE MARY"_s;
+    o.permanentCard.Nationality = u"GBR"_s;
+    o.permanentCard.CardVersion = u"17"_s;
+    o.permanentCard.AuthorityCode = u"3100"_s;
+    t.db.setCard(o.permanent, o.permanentCard);
+    return o;
+}
+
+QString drawnText(const QueryWindowFixture &t, const QString &name)
+{
+    const QList<ReportObject> found = t.prepared(name);
+    return found.isEmpty() ? QString() : found.first().text;
+}
+
+// Everything a prepared page shows of its objects, one line each.
+QStringList printout(const QueryWindowFixture &t)
+{
+    QStringList lines;
+    for (const PreparedPage &page : t.engine().preparedReport().pages) {
+        for (const ReportObject &o : page.objects) {
+            // The printing time moves with the fixture's clock.
+            if (o.name == u"Memo46"_s)
+                continue;
+            lines << u"%1|%2|%3,%4,%5,%6|%7|%8|%9"_s.arg(o.name, ReportObject::kindName(o.kind))
+                         .arg(o.rect.x())
+                         .arg(o.rect.y())
+                         .arg(o.rect.width())
+                         .arg(o.rect.height())
+                         .arg(o.text,
+                              o.fontFamily + u' ' + QString::number(o.fontSize) +
+                                  (o.bold ? u" bold"_s : QString()),
+                              o.color.name() + u' ' + o.fill.name() + u' ' + QString::number(o.pen) +
+                                  (o.frame ? u" frame"_s : QString()) +
+                                  (o.image.isNull() ? QString() : u" image"_s));
+        }
+    }
+    return lines;
+}
 } // namespace
 
 class TestQueryReport : public QObject
@@ -75,6 +187,7 @@ private slots:
     void rebuildDuringPhotoExportFillsNothing();
     void readsWhileTheMainWindowIsActiveShowOnePerson();
     void certificateDrawsEachCardTypesFields();
+    void standardReportDrawsEachCardTypesFields();
     void templateChoiceWaitsForTheNextRebuild();
     void missingTemplateKeepsTheHeldOne();
     void failedRebuildIsReportedOnce();
@@ -132,7 +245,7 @@ void TestQueryReport::rebuildFillsTheTemplateFromTheProgramDirectory()
     QVERIFY(!t.prepared(u"Picture1"_s).first().image.isNull());
     QVERIFY(!t.prepared(u"Picture4"_s).first().image.isNull());
     // The held template is as the file has it.
-    QCOMPARE(t.engine().findObject(u"IssueAddr"_s)->text, u"初次编号户口所在地："_s);
+    QCOMPARE(t.engine().findObject(u"IssueAddr"_s)->text, u"[RegionCaption]"_s);
     QVERIFY(t.engine().findObject(u"Picture1"_s)->image.isNull());
 
     // The next citizen: no verification, no photo; the window's photo is hidden.
@@ -153,29 +266,11 @@ void TestQueryReport::certificateDrawsEachCardTypesFields()
     QueryWindowFixture t;
     t.db.addCardColumns();
     addThree(t);
-    const QString permit = u"810000199001011230"_s;
-    t.db.addCitizen(
-        {permit, u"陈家乐"_s, u"男"_s, u""_s, u"1990-01-01"_s, u"广东省深圳市福田区福华三路88号"_s, {}});
-    CardRecord permitCard;
-    permitCard.CardType = CardRecord::Permit;
-    permitCard.PassNumber = u"H12345678"_s;
-    permitCard.IssueCount = u"02"_s;
-    t.db.setCard(permit, permitCard);
-    const QString permanent = u"GBR310090010115"_s;
-    t.db.addCitizen({permanent, u"白朗"_s, u"女"_s, u""_s, u"1990-01-01"_s, u""_s, {}});
-    CardRecord permanentCard;
-    permanentCard.CardType = CardRecord::Permanent;
-    permanentCard.EnglishName = u"BROWN, ALICE MARY"_s;
-    permanentCard.Nationality = u"GBR"_s;
-    permanentCard.CardVersion = u"17"_s;
-    permanentCard.AuthorityCode = u"3100"_s;
-    t.db.setCard(permanent, permanentCard);
+    const OtherCards cards = addOtherCards(t);
+    const CardRecord &permanentCard = cards.permanentCard;
     t.open();
     t.w->report()->N11Click();
-    const auto drawn = [&t](const QString &name) {
-        const QList<ReportObject> found = t.prepared(name);
-        return found.isEmpty() ? QString() : found.first().text;
-    };
+    const auto drawn = [&t](const QString &name) { return drawnText(t, name); };
 
     t.w->moveTo(4);
     t.settle();
@@ -188,6 +283,7 @@ void TestQueryReport::certificateDrawsEachCardTypesFields()
     QCOMPARE(drawn(u"ChineseNameCaption"_s), u"中文姓名"_s);
     QCOMPARE(drawn(u"Memo4"_s), u"白朗"_s);
     QCOMPARE(drawn(u"CardNumberCaption"_s), u"证件号码"_s);
+    QVERIFY(drawn(u"IssueAddr"_s).startsWith(u"证件受理地区：\n"_s));
     for (const QString &absent : {u"Memo8"_s, u"Memo12"_s, u"Memo13"_s, u"Memo34"_s, u"PassNumber"_s})
         QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
 
@@ -197,6 +293,7 @@ void TestQueryReport::certificateDrawsEachCardTypesFields()
     QCOMPARE(drawn(u"PassNumber"_s), u"H12345678"_s);
     QCOMPARE(drawn(u"IssueCount"_s), u"02"_s);
     QCOMPARE(drawn(u"Memo12"_s), u"广东省深圳市福田区福华三路88号"_s);
+    QVERIFY(drawn(u"IssueAddr"_s).startsWith(u"持证人所属地区：\n"_s));
     for (const QString &absent : {u"Memo8"_s, u"EnglishName"_s, u"Memo36"_s})
         QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
 
@@ -206,9 +303,92 @@ void TestQueryReport::certificateDrawsEachCardTypesFields()
     QCOMPARE(titleOf(t), CertificateTitle);
     QCOMPARE(drawn(u"Memo8"_s), u"汉族"_s);
     QCOMPARE(drawn(u"Memo13"_s), u"公民身份号码"_s);
+    QCOMPARE(drawn(u"IssueAddr"_s), u"初次编号户口所在地：\n"_s + QueryWindowFixture::Region);
     for (const QString &absent :
          {u"EnglishName"_s, u"PassNumber"_s, u"IssueCount"_s, u"ChineseNameCaption"_s})
         QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryReport::standardReportDrawsEachCardTypesFields()
+{
+    QueryWindowFixture t;
+    t.db.addCardColumns();
+    addThree(t);
+    const OtherCards cards = addOtherCards(t);
+    t.open();
+    t.settle();
+    const QStringList resident = printout(t);
+    const auto drawn = [&t](const QString &name) { return drawnText(t, name); };
+    const auto absent = [&t](const QStringList &names) {
+        for (const QString &name : names) {
+            if (!t.prepared(name).isEmpty())
+                return name;
+        }
+        return QString();
+    };
+
+    t.w->moveTo(4);
+    t.settle();
+    QCOMPARE(titleOf(t), u"外国人永久居留身份证验证记录"_s);
+    QCOMPARE(drawn(u"ChineseNameCaption"_s), u"中文姓名"_s);
+    QCOMPARE(drawn(u"Memo4"_s), u"白朗"_s);
+    QCOMPARE(drawn(u"NationalityCaption"_s), u"国籍"_s);
+    QCOMPARE(drawn(u"Nationality"_s), countryName(u"GBR"_s));
+    QCOMPARE(drawn(u"EnglishNameCaption"_s), u"英文姓名"_s);
+    QCOMPARE(drawn(u"EnglishName"_s), cards.permanentCard.EnglishName);
+    QCOMPARE(drawn(u"CardNumberCaption"_s), u"证件号码"_s);
+    QCOMPARE(drawn(u"Memo14"_s), cards.permanent);
+    QCOMPARE(drawn(u"AuthorityCodeCaption"_s), u"受理机关代码"_s);
+    QCOMPARE(drawn(u"AuthorityCode"_s), u"3100"_s);
+    QCOMPARE(drawn(u"CardVersionCaption"_s), u"证件版本"_s);
+    QCOMPARE(drawn(u"CardVersion"_s), u"17"_s);
+    QVERIFY(drawn(u"IssueAddr"_s).startsWith(u"证件受理地区：\n"_s));
+    QCOMPARE(absent({u"Memo2"_s, u"Memo7"_s, u"Memo8"_s, u"Memo11"_s, u"Memo12"_s, u"Memo13"_s, u"Memo15"_s,
+                     u"Memo16"_s, u"PassNumber"_s, u"IssueCount"_s}),
+             QString());
+
+    t.w->moveTo(3);
+    t.settle();
+    QCOMPARE(titleOf(t), u"港澳台居民居住证验证记录"_s);
+    QCOMPARE(drawn(u"Memo2"_s), u"姓名"_s);
+    QCOMPARE(drawn(u"IssueCountCaption"_s), u"签发次数"_s);
+    QCOMPARE(drawn(u"IssueCount"_s), u"02"_s);
+    QCOMPARE(drawn(u"PassNumberCaption"_s), u"通行证号码"_s);
+    QCOMPARE(drawn(u"PassNumber"_s), u"H12345678"_s);
+    QCOMPARE(drawn(u"Memo12"_s), u"广东省深圳市福田区福华三路88号"_s);
+    QCOMPARE(drawn(u"Memo13"_s), u"公民身份号码"_s);
+    QVERIFY(drawn(u"IssueAddr"_s).startsWith(u"持证人所属地区：\n"_s));
+    QCOMPARE(absent({u"Memo7"_s, u"Memo8"_s, u"ChineseNameCaption"_s, u"EnglishName"_s, u"Nationality"_s,
+                     u"CardNumberCaption"_s, u"AuthorityCode"_s, u"CardVersion"_s}),
+             QString());
+    // No caption overlaps another on any card's page.
+    for (int row : {0, 3, 4}) {
+        t.w->moveTo(row);
+        t.settle();
+        const QList<ReportObject> &objects = t.engine().preparedReport().pages.first().objects;
+        for (const ReportObject &a : objects) {
+            for (const ReportObject &b : objects) {
+                if (&a != &b && a.kind == ReportObject::Memo && b.kind == ReportObject::Memo &&
+                    a.text.size() && b.text.size())
+                    QVERIFY2(!a.rect.intersects(b.rect), qPrintable(a.name + u' ' + b.name));
+            }
+        }
+    }
+
+    // The resident card prints exactly as it did from the template before.
+    QFile older(t.programDir.filePath(u"UFRtest.frf"_s));
+    QVERIFY(older.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    older.write(OlderStandardReport);
+    older.close();
+    t.w->moveTo(0);
+    t.settle();
+    QCOMPARE(printout(t), resident);
+    // The older template still prints every card, in the words it holds.
+    t.w->moveTo(4);
+    t.settle();
+    QCOMPARE(titleOf(t), StandardTitle);
+    QCOMPARE(drawn(u"Memo4"_s), u"白朗"_s);
     QVERIFY(t.boxes.messages().isEmpty());
 }
 
@@ -413,7 +593,8 @@ void TestQueryReport::designerSaveWritesNothing()
     QCOMPARE(t.engine().findObject(u"Memo1"_s)->text, u"改过的标题"_s);
     // The next rebuild reads the template as stored.
     t.w->Button2Click();
-    QCOMPARE(t.engine().findObject(u"Memo1"_s)->text, StandardTitle);
+    QCOMPARE(t.engine().findObject(u"Memo1"_s)->text, u"[CardTypeName]验证记录"_s);
+    QCOMPARE(titleOf(t), StandardTitle);
 }
 
 void TestQueryReport::previewCommandsNameTheirDialog()

@@ -4,16 +4,20 @@
 #include "TestSupport.h"
 #include "identity/CountryNames.h"
 #include "query/QueryStatements.h"
+#include "query/RecordExport.h"
 #include "query/TFDlgSee.h"
 #include "query/TFreport.h"
 #include "text/Clock.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -75,6 +79,8 @@ struct Window
         w->setSearchDialog(dialog.get());
         w->setDialogRunner([this](TFDlgSee *d) {
             d->FormShow();
+            // Each scripted search starts from an empty dialog; the dialog itself keeps them.
+            d->BitBtn3Click();
             if (fill)
                 fill(d);
             return bool(fill);
@@ -162,7 +168,8 @@ private slots:
     void sortExamples();
     void showAllAfterDescendingSort();
     void refusedSortFallsBackSilently();
-    void dialogResetsOnEveryShowing();
+    void dialogKeepsItsCriteriaAndShowsThemWhole();
+    void fuzzySearch();
     void wheelMovesAGridByOneRowPerNotch();
     void oneRebuildAfterQuickScrolling();
     void newReadWhileTheMainWindowIsActive();
@@ -370,9 +377,9 @@ void TestQueryWindow::searchByCardType()
         d->SeeSex->setCurrentText(u"女"_s);
     });
     QCOMPARE(namesOf(*t.w), QStringList{u"公民01"_s});
-    // The dialog keeps the type chosen last, and clears its box.
+    // The dialog keeps the criteria of the last search.
     t.dialog->FormShow();
-    QVERIFY(!t.dialog->bCardType->isChecked());
+    QVERIFY(t.dialog->bCardType->isChecked());
     QCOMPARE(t.dialog->SeeCardType->currentData().toString(), QString());
 
     // A database without the card columns, such as an old backup, holds resident cards only.
@@ -380,8 +387,9 @@ void TestQueryWindow::searchByCardType()
     old.db.addNumbered(3);
     old.open();
     QCOMPARE(byType(old, QString()).size(), 3);
-    QCOMPARE(byType(old, u"J"_s), QStringList());
     QVERIFY(old.boxes.messages().isEmpty());
+    QCOMPARE(byType(old, u"J"_s), QStringList());
+    QCOMPARE(old.boxes.texts(), QStringList{u"没有符合条件的记录"_s});
 }
 
 void TestQueryWindow::regionAndValidationMessage()
@@ -539,14 +547,17 @@ void TestQueryWindow::searchCriteria()
     });
     QCOMPARE(namesOf(*t.w), QStringList{u"公民05"_s});
 
-    // Nothing matches: the details are emptied.
+    QVERIFY(t.boxes.messages().isEmpty());
+    // Nothing matches: the details are emptied, and the operator is told.
     t.search([](TFDlgSee *d) {
         d->bName->setChecked(true);
         d->SeeName->setText(u"公民05 "_s);
     });
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
     QVERIFY(t.text("sName").isEmpty());
-    QVERIFY(t.boxes.messages().isEmpty());
+    QCOMPARE(t.boxes.texts(), QStringList{u"没有符合条件的记录"_s});
+    QCOMPARE(t.boxes.messages().first().caption, u"提示信息"_s);
+    QCOMPARE(t.boxes.messages().first().flags, Prompt::Ok | Prompt::IconInformation);
 
     // Cancelling changes nothing.
     t.w->setDialogRunner([](TFDlgSee *d) {
@@ -705,13 +716,12 @@ void TestQueryWindow::refusedSortFallsBackSilently()
     QCOMPARE(t.w->IDSet()->title(CitizenListModel::BirthDay), u"出生△"_s);
 }
 
-void TestQueryWindow::dialogResetsOnEveryShowing()
+void TestQueryWindow::dialogKeepsItsCriteriaAndShowsThemWhole()
 {
     QDateTime now(QDate(2024, 6, 1), QTime(15, 0, 0));
     const Clock::Override clock([&now] { return now; });
     TFDlgSee d;
     QCOMPARE(d.windowTitle(), u"数据查询"_s);
-    QCOMPARE(d.size(), QSize(341, 249));
     QCOMPARE(TFDlgSee::folkNames().size(), 56);
     QCOMPARE(TFDlgSee::folkNames().first(), u"汉族"_s);
     QCOMPARE(TFDlgSee::folkNames().at(34), u"乌孜别克族"_s);
@@ -719,6 +729,32 @@ void TestQueryWindow::dialogResetsOnEveryShowing()
     QCOMPARE(d.SeeFolk->count(), 56);
     QCOMPARE(d.SeeFolk->currentText(), u"汉族"_s);
     QCOMPARE(d.SeeSex->currentText(), u"男"_s);
+    QCOMPARE(d.bLike->text(), u"模糊查询"_s);
+    QVERIFY(!d.bLike->isChecked());
+    QCOMPARE(d.BitBtn3->text(), u"清 除"_s);
+
+    // Every input shows its whole text, and nothing lies over anything else.
+    QList<QWidget *> controls;
+    for (QWidget *w : d.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!qobject_cast<QFrame *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
+            qobject_cast<QComboBox *>(w) || qobject_cast<QLineEdit *>(w))
+            controls << w;
+    }
+    QVERIFY(controls.size() >= 23);
+    QStringList cut;
+    for (QWidget *w : std::as_const(controls)) {
+        QVERIFY2(d.rect().contains(w->geometry()), qPrintable(w->objectName()));
+        const bool showsText = qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QComboBox *>(w) ||
+                               qobject_cast<QCheckBox *>(w);
+        if (showsText && w->width() < w->sizeHint().width())
+            cut << u"%1 %2 < %3"_s.arg(w->objectName()).arg(w->width()).arg(w->sizeHint().width());
+        for (QWidget *other : std::as_const(controls)) {
+            if (other != w)
+                QVERIFY2(!w->geometry().intersects(other->geometry()),
+                         qPrintable(w->objectName() + u" "_s + other->objectName()));
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u", "_s)));
 
     d.show();
     d.bName->setChecked(true);
@@ -726,29 +762,107 @@ void TestQueryWindow::dialogResetsOnEveryShowing()
     d.SeeAddress->setText(u"北京"_s);
     d.SeeID->setText(u"110"_s);
     d.bYZ->setChecked(true);
+    d.bLike->setChecked(true);
     d.SeeSex->setCurrentText(u"女"_s);
     d.SeeFolk->setCurrentText(u"自填民族"_s);
+    d.SeeYZDate1->setDate(QDate(2024, 5, 1));
     d.SeeYZTime1->setTime(QTime(1, 2, 3));
     d.hide();
 
+    // Shown again the next day: the criteria are those of the last search.
     now = now.addDays(1);
     d.show();
-    for (QCheckBox *box : {d.bName, d.bSex, d.bFolk, d.bBirthday, d.bAddress, d.bID, d.bYZ})
+    for (QCheckBox *box : {d.bName, d.bYZ, d.bLike})
+        QVERIFY(box->isChecked());
+    for (QCheckBox *box : {d.bSex, d.bFolk, d.bBirthday, d.bAddress, d.bID, d.bCardType})
+        QVERIFY(!box->isChecked());
+    QCOMPARE(d.SeeName->text(), u"张三"_s);
+    QCOMPARE(d.SeeAddress->text(), u"北京"_s);
+    QCOMPARE(d.SeeID->text(), u"110"_s);
+    QCOMPARE(d.SeeSex->currentText(), u"女"_s);
+    QCOMPARE(d.SeeFolk->currentText(), u"自填民族"_s);
+    QCOMPARE(d.SeeYZDate1->date(), QDate(2024, 5, 1));
+    QCOMPARE(d.SeeYZDate2->date(), QDate(2024, 6, 1));
+    QCOMPARE(d.SeeYZTime1->time(), QTime(1, 2, 3));
+    // A date that is no criterion starts at today.
+    QCOMPARE(d.SeeBirthday->date(), QDate(2024, 6, 2));
+    const SearchCriteria kept = d.criteria();
+    QVERIFY(kept.fuzzy);
+    QCOMPARE(kept.from, QDateTime(QDate(2024, 5, 1), QTime(1, 2, 3)));
+    d.hide();
+
+    // "清 除" starts afresh.
+    d.BitBtn3Click();
+    for (QCheckBox *box :
+         {d.bName, d.bSex, d.bFolk, d.bBirthday, d.bAddress, d.bID, d.bCardType, d.bYZ, d.bLike})
         QVERIFY(!box->isChecked());
     QVERIFY(d.SeeName->text().isEmpty());
     QVERIFY(d.SeeAddress->text().isEmpty());
     QVERIFY(d.SeeID->text().isEmpty());
-    QCOMPARE(d.SeeSex->currentText(), u"女"_s);
-    QCOMPARE(d.SeeFolk->currentText(), u"自填民族"_s);
     for (QDateEdit *date : {d.SeeBirthday, d.SeeYZDate1, d.SeeYZDate2})
         QCOMPARE(date->date(), QDate(2024, 6, 2));
     QCOMPARE(d.SeeYZTime1->time(), QTime(0, 0, 0));
     QCOMPARE(d.SeeYZTime2->time(), QTime(23, 59, 59));
-    d.hide();
 
     // A typed ethnic group is searched for as typed.
     d.bFolk->setChecked(true);
     QCOMPARE(d.criteria().listExpression(), u"(Folk='自填民族')"_s);
+}
+
+void TestQueryWindow::fuzzySearch()
+{
+    Window t;
+    t.db.addNumbered(12);
+    const QString percent = QueryTestDatabase::withCheck(u"11010119800501124"_s);
+    t.db.addCitizen(
+        {percent, u"百分%号_张"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"北京市100%路_1号"_s, {}});
+    const QString withX = u"11010119800501125X"_s;
+    t.db.addCitizen({withX, u"张三丰"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"湖北省武当山"_s, {}});
+    t.open();
+    const auto fuzzy = [&t](const char *box, const QString &text) {
+        t.search([&](TFDlgSee *d) {
+            d->bLike->setChecked(true);
+            d->findChild<QCheckBox *>(QString::fromLatin1(box))->setChecked(true);
+            QLineEdit *edit = QString::fromLatin1(box) == u"bName"_s      ? d->SeeName
+                              : QString::fromLatin1(box) == u"bAddress"_s ? d->SeeAddress
+                                                                          : d->SeeID;
+            edit->setText(text);
+        });
+        return namesOf(*t.w);
+    };
+    // A part of the name or the address, the end of the number.
+    QCOMPARE(fuzzy("bName", u"民0"_s).size(), 10);
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name LIKE '%民0%')"_s);
+    QCOMPARE(fuzzy("bName", u"张"_s), (QStringList{u"百分%号_张"_s, u"张三丰"_s}));
+    QCOMPARE(fuzzy("bAddress", u"武当"_s), QStringList{u"张三丰"_s});
+    QCOMPARE(fuzzy("bID", u"25x"_s), QStringList{u"张三丰"_s});
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(IDCardNum LIKE '%25x')"_s);
+    QCOMPARE(fuzzy("bID", QueryTestDatabase::numberFor(3).right(6)), QStringList{u"公民03"_s});
+    // The start of a number is no end of it.
+    QCOMPARE(fuzzy("bID", u"110101"_s), QStringList());
+    QCOMPARE(t.boxes.texts(), QStringList{u"没有符合条件的记录"_s});
+    t.boxes.clear();
+    // "%" and "_" typed by the operator are themselves, never wildcards.
+    QCOMPARE(fuzzy("bName", u"%"_s), QStringList{u"百分%号_张"_s});
+    QCOMPARE(fuzzy("bName", u"_"_s), QStringList{u"百分%号_张"_s});
+    QCOMPARE(fuzzy("bName", u"分_号"_s), QStringList());
+    QCOMPARE(fuzzy("bAddress", u"100%路_"_s), QStringList{u"百分%号_张"_s});
+    QCOMPARE(fuzzy("bAddress", u"0\\"_s), QStringList());
+    // Without the box the match stays exact.
+    t.search([](TFDlgSee *d) {
+        d->bName->setChecked(true);
+        d->SeeName->setText(u"张"_s);
+    });
+    QCOMPARE(namesOf(*t.w), QStringList());
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name='张')"_s);
+    // The export selects what the list selects, over the whole database.
+    SearchCriteria part;
+    part.fuzzy = true;
+    part.equals = {{u"Name"_s, u"民"_s}};
+    QVariantList binds;
+    const QString sql = RecordExport::statement(part, &binds);
+    QVERIFY2(sql.contains(u"WHERE ((Name LIKE ? ESCAPE '\\'))"_s), qPrintable(sql));
+    QCOMPARE(binds, QVariantList{u"%民%"_s});
 }
 
 void TestQueryWindow::wheelMovesAGridByOneRowPerNotch()

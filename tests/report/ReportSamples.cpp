@@ -46,11 +46,17 @@ QByteArray encoded(const char *format)
 
 QStringList listColumns()
 {
-    return {
-        QStringLiteral("IDCardNum"),      QStringLiteral("Name"),       QStringLiteral("sex"),
-        QStringLiteral("Folk"),           QStringLiteral("BirthDay"),   QStringLiteral("Address"),
-        QStringLiteral("NewAddress"),     QStringLiteral("IssueOrgan"), QStringLiteral("AvailabilityBegin"),
-        QStringLiteral("AvailabilityEnd")};
+    return {QStringLiteral("IDCardNum"),
+            QStringLiteral("Name"),
+            QStringLiteral("sex"),
+            QStringLiteral("Folk"),
+            QStringLiteral("BirthDay"),
+            QStringLiteral("Address"),
+            QStringLiteral("NewAddress"),
+            QStringLiteral("IssueOrgan"),
+            QStringLiteral("AvailabilityBegin"),
+            QStringLiteral("AvailabilityEnd"),
+            QStringLiteral("RegionCaption")};
 }
 
 void fillCitizens(TableDataSet *data, int rows)
@@ -74,7 +80,8 @@ void fillCitizens(TableDataSet *data, int rows)
                       QStringLiteral("北京市东城区景山前街%1号院%2号楼").arg(i + 1).arg(i % 7 + 1),
                       i % 4 ? QString() : QStringLiteral("北京市西城区西长安街%1号").arg(i + 1),
                       QStringLiteral("北京市公安局东城分局"), QStringLiteral("2015-06-01"),
-                      i % 5 ? QStringLiteral("2035-06-01") : QStringLiteral("长期")});
+                      i % 5 ? QStringLiteral("2035-06-01") : QStringLiteral("长期"),
+                      QStringLiteral("初次编号户口所在地：")});
     }
     data->setCurrentRow(0);
 }

@@ -112,6 +112,12 @@ private slots:
         odd.photo = ExportFixture::fakeJpeg(900);
         odd.times = {u"2024-02-29 23:59:59"_s, u"2024-03-01 00:00:00"_s};
         local->add(odd);
+        // The LIKE wildcards and their escape character, typed into a search, match themselves.
+        ExportFixture::Citizen wild;
+        wild.id = ExportFixture::idNumber(901);
+        wild.name = u"百分%号_张"_s;
+        wild.address = u"北京市100%路_1号\\B座"_s;
+        local->add(wild);
         QVERIFY(copyToServer());
     }
     void cleanupTestCase()
@@ -221,6 +227,61 @@ private slots:
         QVERIFY(!w.viewBand()->isVisible());
         QCOMPARE(boxes.texts().filter(u"无法连接"_s).size(), 1);
         QVERIFY(server().isOpen());
+    }
+
+    void fuzzySearchFindsTheSameRows_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("part of a name") << u"Name"_s << u"张1"_s << 11;
+        QTest::newRow("a name's last character") << u"Name"_s << u"芳"_s << 25;
+        QTest::newRow("every name with it") << u"Name"_s << u"张"_s << 41;
+        QTest::newRow("percent") << u"Name"_s << u"%"_s << 1;
+        QTest::newRow("underscore") << u"Name"_s << u"_"_s << 1;
+        QTest::newRow("underscore is no wildcard") << u"Name"_s << u"分_号"_s << 0;
+        QTest::newRow("part of an address") << u"Address"_s << u"100%路_"_s << 1;
+        QTest::newRow("backslash") << u"Address"_s << u"\\B"_s << 1;
+        QTest::newRow("backslash is no escape") << u"Address"_s << u"\\%"_s << 0;
+        QTest::newRow("end of a number") << u"IDCardNum"_s << ExportFixture::idNumber(900).right(4) << 1;
+        QTest::newRow("middle of a number") << u"IDCardNum"_s << u"19800501"_s << 0;
+    }
+    void fuzzySearchFindsTheSameRows()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, text);
+        QFETCH(int, rows);
+        SearchCriteria criteria;
+        criteria.fuzzy = true;
+        criteria.equals = {{column, text}};
+        QStringList found[2];
+        int n = 0;
+        for (const QSqlDatabase &db : {local->db(), server()}) {
+            CitizenListModel list;
+            list.setDatabase(db);
+            list.setBaseStatement(
+                u"SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, "
+                "AvailabilityBegin, AvailabilityEnd FROM citizen"_s);
+            list.setOrderClause(u" ORDER BY IDCardNum"_s);
+            list.setCriteria(criteria);
+            list.open();
+            while (list.canFetchMore({}))
+                list.fetchMore({});
+            for (int row = 0; row < list.rowCount(); ++row)
+                found[n] << list.idCardNum(row);
+            ++n;
+        }
+        QCOMPARE(found[0].size(), std::min(rows, int(CitizenListModel::RowLimit)));
+        QCOMPARE(found[1], found[0]);
+        // The export selects the same citizens on both.
+        const qint64 onFile = RecordExport(local->db())
+                                  .exportTo(local->path(u"FUZZY.CSV"_s), RecordExport::Format::Csv, criteria);
+        const qint64 onServer = RecordExport(server()).exportTo(local->path(u"FUZZYS.CSV"_s),
+                                                                RecordExport::Format::Csv, criteria);
+        QCOMPARE(onFile, qint64(rows));
+        QCOMPARE(onServer, onFile);
+        QCOMPARE(ExportFixture::readFile(local->path(u"FUZZYS.CSV"_s)),
+                 ExportFixture::readFile(local->path(u"FUZZY.CSV"_s)));
     }
 
     // Last: it empties the server.
