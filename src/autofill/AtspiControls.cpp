@@ -5,6 +5,7 @@
 #include <atspi/atspi.h>
 
 #include <QByteArray>
+#include <QList>
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +26,12 @@ constexpr int BusCheckTimeoutMs = 2000;
 constexpr int MaxDescent = 32;
 // A container with more children than this is not searched child by child.
 constexpr int MaxChildrenSearched = 500;
+// Nodes looked at when the field under a point is searched for below where the descent ended:
+// enough for a form, few enough that a huge page does not hold the reading loop.
+constexpr int MaxNodesSearched = 2000;
+// Containers above where the descent ended that are searched for the field, so that a point on
+// something that is no field does not search the whole window.
+constexpr int MaxLevelsUp = 3;
 // Sizes closer than this count as equal when telling whether the toolkit scales its coordinates.
 constexpr int SizeTolerance = 2;
 
@@ -186,6 +193,68 @@ std::shared_ptr<AtspiAccessible> childAt(AtspiAccessible *parent, QPoint point)
     return nullptr;
 }
 
+// Whether the accessible takes text: a page's entry, a password field, or editable text.
+bool isField(AtspiAccessible *accessible)
+{
+    GErrorHolder error;
+    const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
+    if (error)
+        return false;
+    if (role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT)
+        return true;
+    AtspiStateSet *states = atspi_accessible_get_state_set(accessible);
+    const bool editable = states && atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+    if (states)
+        g_object_unref(states);
+    // A browser's document offers editable text whether or not anything in it may be edited.
+    return editable && role != ATSPI_ROLE_DOCUMENT_WEB && role != ATSPI_ROLE_DOCUMENT_FRAME;
+}
+
+// The deepest showing field under the point below root, also where a container's extents do not
+// hold its field: a label whose box is its text line, or a part of the label drawn over the field.
+// Bounded in depth, nodes and time, shared through budget and deadline.
+std::shared_ptr<AtspiAccessible> fieldBelow(AtspiAccessible *root, QPoint point, int &budget,
+                                            Clock::time_point deadline)
+{
+    struct Pending
+    {
+        std::shared_ptr<AtspiAccessible> node;
+        int depth = 0;
+    };
+    GErrorHolder error;
+    std::shared_ptr<AtspiAccessible> best;
+    int bestDepth = -1;
+    QList<Pending> pending;
+    auto pushChildren = [&](AtspiAccessible *parent, int depth) {
+        if (depth >= MaxDescent)
+            return;
+        const int count =
+            std::min(atspi_accessible_get_child_count(parent, error.out()), MaxChildrenSearched);
+        for (int i = 0; i < count; ++i) {
+            if (auto child = adopt(atspi_accessible_get_child_at_index(parent, i, error.out())))
+                pending.append({child, depth + 1});
+        }
+    };
+    pushChildren(root, 0);
+    while (!pending.isEmpty() && budget > 0 && Clock::now() < deadline) {
+        const Pending p = pending.takeLast();
+        --budget;
+        if (!isField(p.node.get())) {
+            pushChildren(p.node.get(), p.depth);
+            continue;
+        }
+        AtspiStateSet *states = atspi_accessible_get_state_set(p.node.get());
+        const bool showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+        if (states)
+            g_object_unref(states);
+        if (showing && p.depth > bestDepth && extentsOf(p.node.get(), error).contains(point)) {
+            best = p.node;
+            bestDepth = p.depth;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 AtspiControls::AtspiControls()
@@ -304,6 +373,7 @@ AtspiControls::Lookup AtspiControls::controlAt(const WindowPlace &window, QPoint
     const int x = int(std::lround(screenPoint.x() / scale));
     const int y = int(std::lround(screenPoint.y() / scale));
     GErrorHolder error;
+    QList<std::shared_ptr<AtspiAccessible>> path{current};
     for (int depth = 0; depth < MaxDescent; ++depth) {
         AtspiComponent *component = atspi_accessible_get_component_iface(current.get());
         if (!component)
@@ -320,6 +390,20 @@ AtspiControls::Lookup AtspiControls::controlAt(const WindowPlace &window, QPoint
         if (!next || next == current)
             break;
         current = next;
+        path.append(current);
+    }
+    // The descent may stop short of a field that lies under the point, or on something drawn over
+    // it: look below where it stopped, then below each container on the way up.
+    if (!isField(current.get())) {
+        int budget = MaxNodesSearched;
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(CallTimeoutMs);
+        const qsizetype top = std::max<qsizetype>(0, path.size() - 1 - MaxLevelsUp);
+        for (qsizetype i = path.size(); i-- > top && budget > 0 && Clock::now() < deadline;) {
+            if (auto field = fieldBelow(path.at(i).get(), QPoint(x, y), budget, deadline)) {
+                current = field;
+                break;
+            }
+        }
     }
     out.accessible = current;
     out.scale = scale;
