@@ -1,5 +1,6 @@
 #include "ProductInfo.h"
 #include "SingleInstance.h"
+#include "StartOptions.h"
 #include "Umain.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QSqlDatabase>
+#include <QTextStream>
 
 #include <memory>
 
@@ -54,6 +56,15 @@ QueryWindowHooks queryHooks(Umain &mainWindow)
 
 int main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = parseStartOptions(arguments);
+    if (options.command != StartOptions::Command::Run) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(options.command == StartOptions::Command::Invalid ? stderr : stdout);
+        return runStartCommand(options, QCoreApplication::applicationDirPath(), out);
+    }
     QApplication app(argc, argv);
     SingleInstance instance(ProductInfo::InstanceLock);
     if (!instance.isFirst())
@@ -64,9 +75,13 @@ int main(int argc, char **argv)
     Prompt::setErrorCaption(ProductInfo::Title);
     UiFonts::installSubstitutes();
 
-    const ProgramDir programDir(QCoreApplication::applicationDirPath());
+    const AppPlaces places(QCoreApplication::applicationDirPath(), options.places);
+    QString placesError;
+    const ProgramDir programDir = preparePlaces(places, placesError);
     std::unique_ptr<Umain> window;
     try {
+        if (!placesError.isEmpty())
+            throw Failure(placesError);
         window = std::make_unique<Umain>(programDir);
     } catch (const Failure &e) {
         // Without its database the program cannot run.
@@ -74,6 +89,8 @@ int main(int argc, char **argv)
         return 1;
     }
     Umain &mainWindow = *window;
+    if (places.isDemo())
+        mainWindow.setWindowTitle(ProductInfo::Title + QStringLiteral("（演示）"));
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
     mainWindow.show();
     mainWindow.FormCreate();

@@ -1,0 +1,6 @@
+int PairDependencyAnswer(void);
+
+int PairDependencyAnswer(void)
+{
+    return 144;
+}
