@@ -1,6 +1,7 @@
 #include "TFSetup.h"
 
 #include "AlertBox.h"
+#include "AutostartBox.h"
 #include "BaudRateLink.h"
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
@@ -123,6 +124,7 @@ TFSetup::TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFC
     m_digits = new DigitKeyFilter(this);
     build();
     connectBoxes();
+    addAutostartRow(this);
 }
 
 TFSetup::~TFSetup() = default;

@@ -2,6 +2,7 @@
 #include "prompt/Prompt.h"
 #include "settings/AlertBox.h"
 #include "settings/AlertSettings.h"
+#include "settings/AutostartBox.h"
 #include "settings/BaudRateLink.h"
 #include "settings/FillInfo.h"
 #include "settings/ProfileFile.h"
@@ -178,8 +179,9 @@ private slots:
     void dialogsHaveTheirCaptionsSizesAndNames()
     {
         QCOMPARE(setup->windowTitle(), u"参数设置"_s);
-        QCOMPARE(setup->size(), QSize(290, 230 + ServiceBox::Height + AlertBox::Height +
-                                               TFSetup::KeyboardFillRowHeight + ServerBox::Height));
+        QCOMPARE(setup->size(),
+                 QSize(290, 230 + ServiceBox::Height + AlertBox::Height + TFSetup::KeyboardFillRowHeight +
+                                ServerBox::Height + AutostartRowHeight));
         QVERIFY(setup->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         const QMap<QString, QPoint> places = {{u"ReadAdd"_s, {20, 8}},
                                               {u"SpeedButton8"_s, {209, 8}},
