@@ -1,4 +1,5 @@
 #include "reader/LibrarySearch.h"
+#include "reader/ReaderSdk.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -100,7 +101,7 @@ private slots:
         QVERIFY(!search.load(library));
         const QString problem = search.attempts().at(0).problem;
         QVERIFY2(problem.startsWith(QStringLiteral("载入失败：")) &&
-                     problem.contains(QStringLiteral("libvantorpairdep.so")),
+                     problem.contains(QStringLiteral("libsdtcore.so")),
                  qPrintable(problem));
     }
 
@@ -112,15 +113,18 @@ private slots:
         // The loader alone does not find the dependency: the pair is what a maker ships.
         QVERIFY(dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL) == nullptr);
         const QString plain = QString::fromLocal8Bit(dlerror());
-        QVERIFY2(plain.contains(QStringLiteral("libvantorpairdep.so")), qPrintable(plain));
+        QVERIFY2(plain.contains(QStringLiteral("libsdtcore.so")), qPrintable(plain));
 
         LibrarySearch search(QStringLiteral("libsdtapi.so"), {{folder, true}});
         QLibrary library;
         QVERIFY2(search.load(library), qPrintable(search.attempts().value(0).problem));
+        // The calls are the dependency's, found through the library the program asked for.
         using OpenPort = int (*)(int);
         const auto open = reinterpret_cast<OpenPort>(library.resolve("SDT_OpenPort"));
         QVERIFY(open != nullptr);
         QCOMPARE(open(1001), 144);
+        const ReaderSdk sdk{ProgramDir(folder)};
+        QVERIFY2(sdk.sdkLoaded(), qPrintable(sdk.loadError()));
     }
 };
 

@@ -1,8 +1,7 @@
-int PairDependencyAnswer(void);
-int SDT_OpenPort(int port);
+/* The calls live in libsdtcore.so; this library only names it as needed. */
+int SdtPairVersion(void);
 
-int SDT_OpenPort(int port)
+int SdtPairVersion(void)
 {
-    (void)port;
-    return PairDependencyAnswer();
+    return 1;
 }

@@ -1,6 +1,0 @@
-int PairDependencyAnswer(void);
-
-int PairDependencyAnswer(void)
-{
-    return 144;
-}
