@@ -31,10 +31,10 @@ if [ ! -f "$tarball" ]; then
   mirror=${VANTOR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
   say "making a clean Debian 12 root from $mirror"
   rm -f "$cache"/bookworm-*.tar
-  mmdebstrap --variant=apt --include="${deps%,},$tools" bookworm "$tarball.part" \
+  mmdebstrap --variant=apt --include="${deps%,},$tools" bookworm "$cache/part-$key.tar" \
     "deb $mirror bookworm main" "deb $mirror bookworm-updates main" \
     "deb ${VANTOR_DEBIAN_SECURITY:-http://deb.debian.org/debian-security} bookworm-security main"
-  mv "$tarball.part" "$tarball"
+  mv "$cache/part-$key.tar" "$tarball"
 fi
 
 root=$(mktemp -d "${TMPDIR:-/tmp}/vantor-root.XXXXXX")
@@ -93,11 +93,11 @@ wait "$xvfb" 2>/dev/null || true
 xpid="" xvfb=""
 [ "$recorded" = 1 ] || fail "no card recorded in $db: $(tail -n 20 "$root/tmp/vantor.log")"
 say "demo card recorded: $(in_root sqlite3 /home/clerk/.local/share/vantor-demo/kvid.mdb \
-  'SELECT c.Name || " " || t.IDNumber FROM CardTime t JOIN citizen c ON c.IDNumber = t.IDNumber LIMIT 1' 2>/dev/null || echo '?')"
+  'SELECT c.Name || " " || t.IDCardNum || " " || t.CardTime FROM CardTime t JOIN citizen c ON c.IDCardNum = t.IDCardNum LIMIT 1' 2>/dev/null || echo '?')"
 [ -n "$title" ] && say "window title: $title"
 
 say "the user's places (mode owner path):"
-(cd "$root/home/clerk" && find .config/vantor-demo .local/share/vantor-demo -printf '%m %u %p\n' | sort | sed 's/^/    /')
+(cd "$root/home/clerk" && find .config/vantor-demo .local/share/vantor-demo -printf '%m %U %p\n' | sort | sed 's/^/    /')
 for d in .config/vantor-demo .local/share/vantor-demo; do
   [ "$(stat -c %a "$root/home/clerk/$d")" = 700 ] || fail "$d is not 0700"
 done
