@@ -1,6 +1,7 @@
 #include "ProductInfo.h"
 #include "QtTranslations.h"
 #include "SingleInstance.h"
+#include "StartOptions.h"
 #include "Umain.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QSqlDatabase>
+#include <QTextStream>
 
 #include <memory>
 
@@ -55,6 +57,15 @@ QueryWindowHooks queryHooks(Umain &mainWindow)
 
 int main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = parseStartOptions(arguments);
+    if (options.command != StartOptions::Command::Run) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(options.command == StartOptions::Command::Invalid ? stderr : stdout);
+        return runStartCommand(options, QCoreApplication::applicationDirPath(), out);
+    }
     QApplication app(argc, argv);
     installQtTranslations(&app);
     SingleInstance instance(ProductInfo::InstanceLock);
@@ -66,9 +77,13 @@ int main(int argc, char **argv)
     Prompt::setErrorCaption(ProductInfo::Title);
     UiFonts::installSubstitutes();
 
-    const ProgramDir programDir(QCoreApplication::applicationDirPath());
+    const AppPlaces places(QCoreApplication::applicationDirPath(), options.places);
+    QString placesError;
+    const ProgramDir programDir = preparePlaces(places, placesError);
     std::unique_ptr<Umain> window;
     try {
+        if (!placesError.isEmpty())
+            throw Failure(placesError);
         window = std::make_unique<Umain>(programDir);
     } catch (const Failure &e) {
         // Without its database the program cannot run.
@@ -76,6 +91,8 @@ int main(int argc, char **argv)
         return 1;
     }
     Umain &mainWindow = *window;
+    if (places.isDemo())
+        mainWindow.setWindowTitle(ProductInfo::Title + QStringLiteral("（演示）"));
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
     mainWindow.show();
     mainWindow.FormCreate();

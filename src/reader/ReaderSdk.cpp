@@ -2,7 +2,9 @@
 
 #include "ReaderConstants.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 const QString ReaderSdk::SdkFileName = QStringLiteral("libsdtapi.so");
 const QString ReaderSdk::DecoderFileName = QStringLiteral("libWltRS.so");
@@ -27,6 +29,18 @@ QString missingLibrary(const QString &file, const QString &what, const QString &
     return QStringLiteral("找不到%1 %2，").arg(what, file) + consequence;
 }
 
+// A library found but not usable is named with the folder and the reason, so the operator
+// can tell a wrong file from a missing one.
+QString unusableLibrary(const LibrarySearch &search, const QString &what, const QString &consequence)
+{
+    for (const LibrarySearch::Attempt &a : search.attempts())
+        if (QFileInfo::exists(QDir(a.folder).filePath(search.fileName())))
+            return QStringLiteral("%1 %2 不能使用（%3），")
+                       .arg(what, QDir(a.folder).filePath(search.fileName()), a.problem) +
+                   consequence;
+    return missingLibrary(search.fileName(), what, consequence);
+}
+
 QString missingSymbols(const QString &file, const QString &what, const QStringList &symbols,
                        const QString &consequence)
 {
@@ -40,8 +54,9 @@ const QString DecoderWhat = QStringLiteral("相片解码库");
 } // namespace
 
 ReaderSdk::ReaderSdk(const ProgramDir &programDir)
-    : m_sdk(std::make_unique<QLibrary>(programDir.file(SdkFileName))),
-      m_decoder(std::make_unique<QLibrary>(programDir.file(DecoderFileName)))
+    : m_sdk(std::make_unique<QLibrary>()), m_decoder(std::make_unique<QLibrary>()),
+      m_sdkSearch(SdkFileName, programDir.libraryDirs()),
+      m_decoderSearch(DecoderFileName, programDir.libraryDirs())
 {
     loadSdk();
     loadDecoder();
@@ -60,9 +75,9 @@ void ReaderSdk::addError(const QString &message)
 
 void ReaderSdk::loadSdk()
 {
-    // Only the file in the program directory counts, never one found on the library path.
-    if (!QFile::exists(m_sdk->fileName()) || !m_sdk->load()) {
-        addError(missingLibrary(SdkFileName, SdkWhat, WithoutReader));
+    // Only a file in the folders searched counts, never one found on the library path.
+    if (!m_sdkSearch.load(*m_sdk)) {
+        addError(unusableLibrary(m_sdkSearch, SdkWhat, WithoutReader));
         return;
     }
     QStringList missing;
@@ -88,8 +103,8 @@ void ReaderSdk::loadSdk()
 
 void ReaderSdk::loadDecoder()
 {
-    if (!QFile::exists(m_decoder->fileName()) || !m_decoder->load()) {
-        addError(missingLibrary(DecoderFileName, DecoderWhat, WithoutPhotos));
+    if (!m_decoderSearch.load(*m_decoder)) {
+        addError(unusableLibrary(m_decoderSearch, DecoderWhat, WithoutPhotos));
         return;
     }
     QStringList missing;

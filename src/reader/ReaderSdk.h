@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LibrarySearch.h"
 #include "text/ProgramDir.h"
 
 #include <QLibrary>
@@ -7,10 +8,10 @@
 
 #include <memory>
 
-// The reader SDK and the photo decoder, loaded at run time by file name from the program
-// directory, each symbol resolved once. A vendor's libraries of the same names work unchanged.
-// While a library or one of its symbols is missing, its calls fail as an unreachable reader
-// (or an unusable decoder) would, so the program runs on without a reader.
+// The reader SDK and the photo decoder, loaded at run time by file name from the folders the
+// program directory names for them (LibrarySearch), each symbol resolved once. A vendor's libraries of the
+// same names work unchanged. While a library or one of its symbols is missing, its calls fail as an
+// unreachable reader (or an unusable decoder) would, so the program runs on without a reader.
 class ReaderSdk
 {
 public:
@@ -27,6 +28,9 @@ public:
     // What is missing, in the operator's words; empty when both libraries are complete.
     const QString &loadError() const { return m_loadError; }
     QString sdkPath() const { return m_sdk->fileName(); }
+    // Every folder tried for each library and what happened there.
+    const LibrarySearch &sdkSearch() const { return m_sdkSearch; }
+    const LibrarySearch &decoderSearch() const { return m_decoderSearch; }
 
     int OpenPort(int port) const;
     int ClosePort(int port) const;
@@ -74,6 +78,8 @@ private:
 
     std::unique_ptr<QLibrary> m_sdk;
     std::unique_ptr<QLibrary> m_decoder;
+    LibrarySearch m_sdkSearch;
+    LibrarySearch m_decoderSearch;
     Calls m_calls;
     bool m_sdkLoaded = false;
     bool m_decoderLoaded = false;

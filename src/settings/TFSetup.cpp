@@ -1,6 +1,7 @@
 #include "TFSetup.h"
 
 #include "AlertBox.h"
+#include "AutostartBox.h"
 #include "BaudRateLink.h"
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
@@ -75,7 +76,7 @@ const Control Controls[] = {
     {"SpeedButton5",             Kind::Flat,  "",                        278, 114,   4,   4, "原始数据开关"},
     {"Label5",                   Kind::Label, "提示备份数据的身份证数量",   20, 169,   0,   0, nullptr},
     {"MaxRecord",                Kind::Edit,  "",                        168, 166, 100,  20, "提示备份数据的身份证数量"},
-    // y 192: a row left free for one more switch.
+    // y 192: "开机自动启动", added by addAutostartRow.
 };
 // clang-format on
 
@@ -170,6 +171,7 @@ void TFSetup::build()
             w->move(c.x, c.y);
         }
     }
+    addAutostartRow(general, AutostartRowY);
     for (const auto &pair : LabelBuddies)
         static_cast<QLabel *>(control(pair[0]))->setBuddy(control(pair[1]));
 

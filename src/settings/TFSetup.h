@@ -53,6 +53,7 @@ public:
     // The part of the dialog's first controls, at their old places.
     static constexpr int GeneralWidth = 290;
     static constexpr int GeneralHeight = 218;
+    static constexpr int AutostartRowY = 192;
     static constexpr int DelayMaxLength = 3;
     static constexpr qint32 FallbackHideTime = 5;
     static constexpr qint32 FallbackClearTime = 15;

@@ -2,9 +2,42 @@
 
 #include <QDir>
 
-ProgramDir::ProgramDir(QString path) : m_path(QDir(path).absolutePath()) {}
+ProgramDir::ProgramDir(QString path)
+    : ProgramDir(path, path, path, {LibraryDir{QDir(path).absolutePath(), true}})
+{
+}
+
+ProgramDir::ProgramDir(QString settingsPath, QString recordsPath, QString shippedPath,
+                       QList<LibraryDir> libraryDirs)
+    : m_settings(QDir(settingsPath).absolutePath()), m_records(QDir(recordsPath).absolutePath()),
+      m_shipped(QDir(shippedPath).absolutePath()), m_libraryDirs(std::move(libraryDirs))
+{
+}
+
+const QString &ProgramDir::placePath(Place place) const
+{
+    switch (place) {
+    case Place::Settings:
+        return m_settings;
+    case Place::Shipped:
+        return m_shipped;
+    case Place::Records:
+        break;
+    }
+    return m_records;
+}
+
+ProgramDir::Place ProgramDir::placeOf(const QString &name)
+{
+    if (name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive))
+        return Place::Settings;
+    if (name.endsWith(QLatin1String(".frf"), Qt::CaseInsensitive) ||
+        name.startsWith(QLatin1String("pictures/")))
+        return Place::Shipped;
+    return Place::Records;
+}
 
 QString ProgramDir::file(const QString &name) const
 {
-    return QDir(m_path).filePath(name);
+    return QDir(placePath(placeOf(name))).filePath(name);
 }

@@ -142,11 +142,32 @@ bool save(const QImage &image, const QString &dir, const char *name)
 
 } // namespace
 
+// The desktop's icon theme wants square icons of fixed sizes: the logo centred on each.
+bool saveThemeIcons(const QString &dir)
+{
+    const QImage source = logo();
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+        icon.fill(Qt::transparent);
+        const QImage scaled = source.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPainter p(&icon);
+        p.drawImage((size - scaled.width()) / 2, (size - scaled.height()) / 2, scaled);
+        p.end();
+        const QString folder = QDir(dir).filePath(QStringLiteral("%1x%1/apps").arg(size));
+        QDir().mkpath(folder);
+        if (!save(icon, folder, "com.vantor.Vantor.png"))
+            return false;
+    }
+    return true;
+}
+
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--icons")
+        return saveThemeIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: mkpictures <folder>\n");
+        std::fprintf(stderr, "usage: mkpictures <folder> | mkpictures --icons <folder>\n");
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);

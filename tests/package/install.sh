@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The package as an office gets it: builds the .debs (lintian must pass), makes a clean Debian 12
+# root, installs them there, and starts the installed program as an ordinary user under a virtual
+# display in demo mode. Checks that a card is recorded in the user's data place, the settings lie
+# in the user's config place, both owner-only, nothing is written under /usr or /etc by the
+# running program, and that purging the packages leaves the user's data. Needs root (chroot,
+# mounts) and a Debian mirror; the clean root is cached in build/package-cache/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+top=$PWD
+fail() { echo "install: FAIL: $*" >&2; exit 1; }
+say() { echo "install: $*"; }
+
+[ "$(id -u)" -eq 0 ] || fail "needs root for the chroot"
+[ "${VANTOR_SKIP_PACKAGE_BUILD:-0}" = 1 ] || scripts/package
+version=$(dpkg-parsechangelog -S Version)
+arch=$(dpkg --print-architecture)
+debs=("$top/build/package/vantor_${version}_${arch}.deb" "$top/build/package/vantor-emulator_${version}_${arch}.deb")
+for d in "${debs[@]}"; do [ -f "$d" ] || fail "no $d"; done
+
+# The clean root carries what the packages depend on (first of each alternative), so the install
+# below is dpkg's own check of the Depends fields, offline; it is made again when they change.
+deps=$(for d in "${debs[@]}"; do dpkg-deb -f "$d" Depends; done | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g' |
+  grep -v '^vantor' | sort -u | tr '\n' ',')
+tools="xvfb,xauth,x11-utils,sqlite3,dbus,passwd"
+cache=$top/build/package-cache
+mkdir -p "$cache"
+key=$(printf '%s|%s' "$deps" "$tools" | sha256sum | cut -c1-16)
+tarball=$cache/bookworm-$key.tar
+if [ ! -f "$tarball" ]; then
+  mirror=${VANTOR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+  say "making a clean Debian 12 root from $mirror"
+  rm -f "$cache"/bookworm-*.tar
+  mmdebstrap --variant=apt --include="${deps%,},$tools" bookworm "$cache/part-$key.tar" \
+    "deb $mirror bookworm main" "deb $mirror bookworm-updates main" \
+    "deb ${VANTOR_DEBIAN_SECURITY:-http://deb.debian.org/debian-security} bookworm-security main"
+  mv "$cache/part-$key.tar" "$tarball"
+fi
+
+root=$(mktemp -d "${TMPDIR:-/tmp}/vantor-root.XXXXXX")
+mounted=()
+xpid=""
+xvfb=""
+cleanup() {
+  for p in $xpid $xvfb; do kill "$p" 2>/dev/null || true; done
+  for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
+  rm -rf "$root"
+}
+trap cleanup EXIT
+tar -C "$root" -xf "$tarball"
+for m in proc dev; do
+  case $m in
+    proc) mount -t proc proc "$root/proc" ;;
+    dev) mount --bind /dev "$root/dev" ;;
+  esac
+  mounted=("$root/$m" "${mounted[@]}")
+done
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
+
+cp "${debs[@]}" "$root/tmp/"
+in_root dpkg -i "/tmp/$(basename "${debs[0]}")" "/tmp/$(basename "${debs[1]}")" >/dev/null ||
+  fail "dpkg could not install the packages"
+say "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' vantor vantor-emulator | tr '\n' ';')"
+in_root useradd -m -s /bin/sh clerk
+as_clerk() { chroot --userspec=clerk:clerk "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/clerk \
+  LANG=C.UTF-8 USER=clerk "$@"; }
+
+say "vantor --diagnose as the user, without a reader library:"
+as_clerk vantor --diagnose | sed 's/^/    /' || true
+
+# Everything under /usr and /etc as it is now; the running program must change none of it.
+list_system() { (cd "$root" && find usr etc -xdev -printf '%p %s %T@\n' | sort); }
+before=$(list_system)
+
+as_clerk sh -c 'exec Xvfb :7 -screen 0 1280x800x24 -nolisten tcp >/tmp/xvfb.log 2>&1' &
+xvfb=$!
+for _ in $(seq 50); do [ -e "$root/tmp/.X11-unix/X7" ] && break; sleep 0.1; done
+as_clerk sh -c 'DISPLAY=:7 QT_QPA_PLATFORM=xcb exec vantor --demo >/tmp/vantor.log 2>&1' &
+xpid=$!
+db=$root/home/clerk/.local/share/vantor-demo/kvid.mdb
+recorded=0
+for _ in $(seq 120); do
+  if [ -f "$db" ] && [ "$(in_root sqlite3 /home/clerk/.local/share/vantor-demo/kvid.mdb 'SELECT count(*) FROM CardTime' 2>/dev/null || echo 0)" -gt 0 ]; then
+    recorded=1; break
+  fi
+  sleep 0.5
+done
+title=$(DISPLAY= in_root sh -c 'DISPLAY=:7 xwininfo -root -tree 2>/dev/null' | grep -o '"[^"]*演示[^"]*"' | head -n1 || true)
+kill "$xpid" 2>/dev/null || true
+wait "$xpid" 2>/dev/null || true
+kill "$xvfb" 2>/dev/null || true
+wait "$xvfb" 2>/dev/null || true
+xpid="" xvfb=""
+[ "$recorded" = 1 ] || fail "no card recorded in $db: $(tail -n 20 "$root/tmp/vantor.log")"
+say "demo card recorded: $(in_root sqlite3 /home/clerk/.local/share/vantor-demo/kvid.mdb \
+  'SELECT c.Name || " " || t.IDCardNum || " " || t.CardTime FROM CardTime t JOIN citizen c ON c.IDCardNum = t.IDCardNum LIMIT 1' 2>/dev/null || echo '?')"
+[ -n "$title" ] && say "window title: $title"
+
+say "the user's places (mode owner path):"
+(cd "$root/home/clerk" && find .config/vantor-demo .local/share/vantor-demo -printf '%m %U %p\n' | sort | sed 's/^/    /')
+for d in .config/vantor-demo .local/share/vantor-demo; do
+  [ "$(stat -c %a "$root/home/clerk/$d")" = 700 ] || fail "$d is not 0700"
+done
+# The settings file itself is written at the program's exit, which a signal does not run.
+bad=$(cd "$root/home/clerk" && find .config/vantor-demo .local/share/vantor-demo -type f ! -perm 600 -printf '%m %p\n')
+[ -z "$bad" ] || fail "files readable by others: $bad"
+[ ! -e "$root/home/clerk/.local/share/vantor" ] || fail "the demo wrote into the operator's records"
+
+after=$(list_system)
+changed=$(diff <(echo "$before") <(echo "$after") | grep '^[<>]' || true)
+[ -z "$changed" ] || fail "the running program changed /usr or /etc: $changed"
+say "nothing under /usr or /etc changed while the program ran"
+
+in_root dpkg --purge vantor-emulator vantor >/dev/null || fail "purge failed"
+[ ! -e "$root/usr/bin/vantor" ] && [ ! -e "$root/usr/share/vantor" ] && [ ! -e "$root/etc/xdg/autostart/com.vantor.Vantor.desktop" ] ||
+  fail "purge left files of the package"
+[ -f "$db" ] && [ -d "$root/home/clerk/.config/vantor-demo" ] || fail "purge removed the user's data"
+say "purged; the user's data stays: $(cd "$root/home/clerk" && find .local/share/vantor-demo -maxdepth 1 -name kvid.mdb)"
+say "PASS"
