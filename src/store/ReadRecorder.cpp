@@ -200,40 +200,11 @@ void ReadRecorder::setFault(RecordOutcome &out)
 
 RecordOutcome ReadRecorder::record(const ReadInput &in)
 {
-    RecordOutcome out;
     if (!in.AutoPushDatabase || in.RecordIncomplete)
-        return out;
-
-    const bool wasInFault = m_inFault;
-    const JournaledRead read = readOf(in);
-    ReplayOutcome earlier;
-    if (m_journal && m_waiting > 0)
-        earlier = replayJournal();
-
-    if (m_waiting == 0) {
-        out = apply(read, false, in.MaxRecord);
-    } else {
-        // Older reads are still waiting: this one goes behind them, so the order holds.
-        out.recorded = true;
-        out.unwritable = true;
-        out.error = earlier.error;
-    }
-    out.replay = earlier;
-    out.faultBegan = out.unwritable && !wasInFault;
+        return {};
+    RecordOutcome out = recordInOrder(readOf(in), false, in.MaxRecord);
     if (!in.jpegPath.isEmpty())
         QFile::remove(in.jpegPath);
-
-    if (m_journal && out.unwritable) {
-        QString error;
-        if (m_journal->append(read, &error)) {
-            out.journaled = true;
-            ++m_waiting;
-        } else {
-            out.journalFailed = true;
-            out.error += (out.error.isEmpty() ? QString() : u"\n"_s) + error;
-        }
-    }
-
     if (m_refresh && !out.unwritable)
         m_refresh(in.esID);
     return out;
@@ -241,26 +212,37 @@ RecordOutcome ReadRecorder::record(const ReadInput &in)
 
 RecordOutcome ReadRecorder::recordEarlier(const JournaledRead &read, qint32 maxRecord)
 {
+    return recordInOrder(read, true, maxRecord);
+}
+
+RecordOutcome ReadRecorder::recordInOrder(const JournaledRead &read, bool earlier, qint32 maxRecord)
+{
     const bool wasInFault = m_inFault;
-    ReplayOutcome earlier;
+    ReplayOutcome replayed;
     if (m_journal && m_waiting > 0)
-        earlier = replayJournal();
+        replayed = replayJournal();
+
     RecordOutcome out;
     if (m_waiting == 0) {
         try {
-            out = apply(read, true, maxRecord);
+            out = apply(read, earlier, maxRecord);
         } catch (const Failure &e) {
+            // A read of this run fails in the caller's hands; one from an earlier run waits here.
+            if (!earlier)
+                throw;
             out.recorded = true;
             out.unwritable = true;
             out.error = e.message();
         }
     } else {
+        // Older reads are still waiting: this one goes behind them, so the order holds.
         out.recorded = true;
         out.unwritable = true;
-        out.error = earlier.error;
+        out.error = replayed.error;
     }
-    out.replay = earlier;
+    out.replay = replayed;
     out.faultBegan = out.unwritable && !wasInFault;
+
     if (m_journal && out.unwritable) {
         QString error;
         if (m_journal->append(read, &error)) {

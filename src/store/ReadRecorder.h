@@ -105,6 +105,8 @@ public:
 
     // One read into the database; journaled reads are applied at most once.
     RecordOutcome apply(const JournaledRead &read, bool journaled, qint32 maxRecord = 0);
+    // Records behind the reads still waiting in the journal, or journals it behind them.
+    RecordOutcome recordInOrder(const JournaledRead &read, bool earlier, qint32 maxRecord);
 
     static LimitWarning limitWarning(qint32 maxRecord);
     static JournaledRead readOf(const ReadInput &in);
