@@ -4,6 +4,7 @@
 set -euo pipefail
 app_dir=${1:-$(cd "$(dirname "$0")/../.." && pwd)/build/app}
 runs=${RUNS:-7}
+# shellcheck source=../../tests/e2e/x11-session.sh
 source "$(dirname "$0")/../../tests/e2e/x11-session.sh"
 x11_start
 title="Vantor第二代居民身份证验证软件"

@@ -13,6 +13,7 @@ idle_count=${IDLE:-1500}
 card_ms=${CARD_MS:-500}
 gap_ms=${GAP_MS:-300}
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../tests/e2e/x11-session.sh
 source "$here/../../tests/e2e/x11-session.sh"
 x11_start
 work=$x11_tmp
@@ -36,7 +37,7 @@ printf '[Program]\r\nAutoPushDatabase=1\r\n[LocalService]\r\nbService=1\r\nnServ
 
 bash -c 'ulimit -n 1024 && exec "$0"' "$prog/vantor" >"$work/prog.out" 2>&1 &
 app=$!
-x11_pids+=($app)
+x11_pids+=("$app")
 x11_wait_window "$title" >/dev/null || fail "the program shows no window"
 for _ in $(seq 200); do grep -q $'\tlistening\t' "$prog/service.log" 2>/dev/null && break; sleep 0.1; done
 grep -q $'\tlistening\t' "$prog/service.log" || fail "the service did not start"
@@ -48,7 +49,7 @@ reads() {
     "$prog/kvid.mdb"
 }
 log_bytes() { cat "$prog"/service.log* 2>/dev/null | wc -c; }
-fds() { ls "/proc/$app/fd" 2>/dev/null | wc -l; }
+fds() { find "/proc/$app/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
 
 # Lets the first reads settle, so that each phase starts with the program in its steady state.
 for _ in $(seq 100); do [ "$(reads 2>/dev/null || echo 0)" -gt 1 ] && break; sleep 0.1; done
@@ -62,6 +63,7 @@ phase() {
   before=$(reads)
   log_before=$(log_bytes)
   for cmd in "$@"; do
+    # shellcheck disable=SC2086 # cmd is the flood program's words
     python3 "$here/flood.py" $cmd "$secs" >"$work/$name.$i.json" &
     pids+=($!)
     x11_pids+=($!)

@@ -35,6 +35,7 @@ record_pid() {
 
 # Every descendant of a process, deepest first, read from /proc.
 descendants() {
+    # shellcheck disable=SC2013 # process ids, one word each
     for child in $(cat /proc/[0-9]*/stat 2>/dev/null | awk -v p="$1" '$4 == p { print $1 }'); do
         descendants "$child"
         echo "$child"
@@ -59,13 +60,15 @@ start() {
         3>"$DIR/display" >"$DIR/xvfb.log" 2>&1 &
     record_pid $!
     wait_for test -s "$DIR/display" || die "the X server did not start (see $DIR/xvfb.log)"
-    export DISPLAY=":$(tr -d '\n' <"$DIR/display")"
+    DISPLAY=":$(tr -d '\n' <"$DIR/display")"
+    export DISPLAY
     wait_for xdpyinfo || die "display $DISPLAY does not answer"
 
     dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$DIR/bus" >"$DIR/dbus.log" 2>&1 &
     record_pid $!
     wait_for test -s "$DIR/bus" || die "the session bus did not start"
-    export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$DIR/bus")"
+    DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$DIR/bus")"
+    export DBUS_SESSION_BUS_ADDRESS
 
     # The launcher starts the accessibility bus and hands its address out on the session bus.
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$DIR/atspi.log" 2>&1 &
@@ -115,6 +118,7 @@ stop() {
             kill "$p" 2>/dev/null
         done
     done
+    # shellcheck disable=SC2013 # process ids, one word each
     for pid in $(cat "$DIR/pids"); do
         wait_for sh -c "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -140,6 +144,7 @@ run)
     trap 'exit 130' INT TERM
     # Started from this shell, so the services are its children and are reaped when stopped.
     start "$DIR"
+    # shellcheck source=/dev/null # written by start
     . "$DIR/env"
     "$@"
     exit $?

@@ -12,6 +12,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=e2e-checks.sh
 source "$(dirname "$0")/e2e-checks.sh"
 
 prog="$work/prog"

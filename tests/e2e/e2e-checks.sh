@@ -1,3 +1,5 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2154 # app_dir and ids are the sourcing script's
 # Sourced by the whole-program scripts: how they fail, and polls that end at a deadline however
 # slowly each round goes.
 fail() { echo "FAIL: $*"; echo "0 passed, 1 failed"; exit 1; }

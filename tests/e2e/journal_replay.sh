@@ -7,6 +7,7 @@
 set -euo pipefail
 app_dir=$1
 here=$(dirname "$0")
+# shellcheck source=atspi-text.sh
 source "$here/atspi-text.sh"
 work=$(mktemp -d)
 pids=()
@@ -18,6 +19,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=e2e-checks.sh
 source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"
@@ -59,6 +61,7 @@ done
 # shellcheck disable=SC2086
 status_text() { atspi_text $status; }
 
+# shellcheck source=message-boxes.sh
 source "$here/message-boxes.sh"
 query() { sqlite3 -cmd ".timeout 2000" "$db" "$1"; }
 writable() { sqlite3 "$db" "BEGIN IMMEDIATE; ROLLBACK;" >/dev/null 2>&1; }

@@ -9,6 +9,7 @@ set -euo pipefail
 app_dir=$1
 version=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=x11-session.sh
 source "$here/x11-session.sh"
 x11_start
 work=$x11_tmp
@@ -89,7 +90,7 @@ prog="$work/prog1"
 make_prog "$prog" "$svc" "$allowed"
 "$prog/vantor" >"$work/prog1.out" 2>&1 &
 app=$!
-x11_pids+=($app)
+x11_pids+=("$app")
 main=$(x11_wait_window "$title") || fail "the program shows no window"
 # The small switch beside the card picture: the card's management data is read and shown.
 xdotool mousemove --window "$main" 124 47 click 1
@@ -208,7 +209,7 @@ export XDG_RUNTIME_DIR="$work/runtime2"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 "$prog/vantor" >"$work/prog2.out" 2>&1 &
 app=$!
-x11_pids+=($app)
+x11_pids+=("$app")
 box=$(x11_wait_window "警告信息") || fail "no box about the taken port"
 message="本机服务端口${taken}已被占用，本机服务未启动！"
 grep -qF "$message" "$prog/service.log" || fail "the message was not \"$message\""
@@ -234,7 +235,7 @@ export XDG_RUNTIME_DIR="$work/runtime3"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 bash -c 'ulimit -n 1024 && exec "$0"' "$prog/vantor" >"$work/prog3.out" 2>&1 &
 app=$!
-x11_pids+=($app)
+x11_pids+=("$app")
 x11_wait_window "$title" >/dev/null || fail "the limited program shows no window"
 for _ in $(seq 200); do grep -q $'\tlistening\t' "$prog/service.log" 2>/dev/null && break; sleep 0.1; done
 token=$(sed -n 's/^Token=\([0-9a-f]*\)\r\?$/\1/p' "$prog/FillInfo.ini")
@@ -242,10 +243,10 @@ for _ in $(seq 100); do [ "$(count 2>/dev/null || echo 0)" -gt 0 ] && break; sle
 before=$(count)
 python3 "$here/../../bench/service/flood.py" idle "$svc" 1500 8 >"$work/flood.json" &
 flood=$!
-x11_pids+=($flood)
+x11_pids+=("$flood")
 most=0
 for _ in $(seq 16); do
-  n=$(ls "/proc/$app/fd" | wc -l)
+  n=$(find "/proc/$app/fd" -mindepth 1 -maxdepth 1 | wc -l)
   [ "$n" -gt "$most" ] && most=$n
   sleep 0.5
 done

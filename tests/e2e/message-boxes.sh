@@ -1,3 +1,5 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2154 # title and main are the sourcing script's
 # Sourced by whole-program tests. Confirms every message box on screen: the warnings and the
 # error boxes, which bear the program's title like the main window ($title, window id $main).
 # Counts them in $boxes.

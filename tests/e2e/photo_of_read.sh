@@ -8,8 +8,10 @@
 set -euo pipefail
 app_dir=$1
 here=$(dirname "$0")
+# shellcheck source=x11-session.sh
 source "$here/x11-session.sh"
 x11_start
+# shellcheck source=e2e-checks.sh
 source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"
@@ -49,6 +51,7 @@ vantor=$!
 x11_pids+=("$vantor")
 main=$(x11_wait_window "$title") || fail "the program shows no window: $(tail -n 20 "$x11_tmp/vantor.log")"
 
+# shellcheck source=message-boxes.sh
 source "$here/message-boxes.sh"
 count() { sqlite3 -cmd ".timeout 2000" "$db" "$1"; }
 

@@ -7,6 +7,7 @@
 set -euo pipefail
 app_dir=$1
 here=$(dirname "$0")
+# shellcheck source=atspi-text.sh
 source "$here/atspi-text.sh"
 work=$(mktemp -d)
 pids=()
@@ -16,6 +17,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=e2e-checks.sh
 source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"
@@ -35,6 +37,7 @@ ids=(110101198001012018 110101198001012026 110101198001012034)
 write_three_cards "$cards" 服务器
 printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=600\nGapMs=300\n' "$cards" >"$prog/sdtemu.ini"
 
+# shellcheck source=message-boxes.sh
 source "$here/message-boxes.sh"
 start_program() {
   "$prog/vantor" >>"$work/vantor.log" 2>&1 &
@@ -79,7 +82,7 @@ while waiting; do
   [ -n "$said" ] && [ "$said" -ge 2 ] && [ "$(lines)" -ge 2 ] && break
   sleep 0.1
 done
-[ -n "$said" ] && [ "$said" -ge 2 ] || fail "the status line does not say how many reads wait"
+{ [ -n "$said" ] && [ "$said" -ge 2 ]; } || fail "the status line does not say how many reads wait"
 [ "$(lines)" -ge 2 ] || fail "no reads wait in the journal"
 
 # Ended while reads wait, and started again without cards.

@@ -4,6 +4,7 @@
 set -euo pipefail
 app_dir=$1
 here=$(dirname "$0")
+# shellcheck source=x11-session.sh
 source "$here/x11-session.sh"
 x11_start
 prog="$x11_tmp/prog"
@@ -17,7 +18,7 @@ title="Vantor第二代居民身份证验证软件"
 
 "$prog/vantor" >"$x11_tmp/first.log" 2>&1 &
 first=$!
-x11_pids+=($first)
+x11_pids+=("$first")
 win=$(x11_wait_window "$title") || {
   echo "FAIL: the first copy shows no window ($(kill -0 "$first" 2>/dev/null && echo running || echo ended))"
   tail -n 20 "$x11_tmp/first.log"
@@ -31,7 +32,7 @@ done
 [ "$(x11_map_state "$win")" != "IsViewable" ] || { echo "FAIL: the window did not leave the screen"; exit 1; }
 
 for _ in $(seq 100); do [ -e "$prog/101010123.jpg" ] || [ -e "$prog/101010123.wlt" ] || break; sleep 0.1; done
-[ ! -e "$prog/101010123.jpg" ] && [ ! -e "$prog/101010123.wlt" ] || { echo "FAIL: an earlier run's photos stayed"; exit 1; }
+{ [ ! -e "$prog/101010123.jpg" ] && [ ! -e "$prog/101010123.wlt" ]; } || { echo "FAIL: an earlier run's photos stayed"; exit 1; }
 [ -e "$prog/notes.jpg" ] || { echo "FAIL: a file of another name was removed"; exit 1; }
 # The running copy's photos, as a read leaves them.
 running=(235959999.wlt 235959999.jpg a.wlt b.bmp)

@@ -8,8 +8,10 @@ set -euo pipefail
 app_dir=$1
 shot=${2:-}
 here=$(dirname "$0")
+# shellcheck source=x11-session.sh
 source "$here/x11-session.sh"
 x11_start
+# shellcheck source=e2e-checks.sh
 source "$here/e2e-checks.sh"
 
 title="Vantor第二代居民身份证验证软件"

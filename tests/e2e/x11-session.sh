@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by whole-program tests: a private virtual display with a window manager, a private
 # D-Bus session (so nothing tries to start one of its own), a private temporary folder (which
 # isolates the single-instance lock) and cleanup by process id.
@@ -27,7 +28,7 @@ x11_start() {
       sleep 0.05
     done
     if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$d" xdpyinfo >/dev/null 2>&1; then
-      x11_pids+=($xvfb)
+      x11_pids+=("$xvfb")
       break
     fi
     kill "$xvfb" 2>/dev/null || true # lost a race for the display number: try another

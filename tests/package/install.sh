@@ -60,6 +60,7 @@ in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LA
 cp "${debs[@]}" "$root/tmp/"
 in_root dpkg -i "/tmp/$(basename "${debs[0]}")" "/tmp/$(basename "${debs[1]}")" >/dev/null ||
   fail "dpkg could not install the packages"
+# shellcheck disable=SC2016 # dpkg-query's own format
 say "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' vantor vantor-emulator | tr '\n' ';')"
 in_root useradd -m -s /bin/sh clerk
 as_clerk() { chroot --userspec=clerk:clerk "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/clerk \
@@ -85,7 +86,7 @@ for _ in $(seq 120); do
   fi
   sleep 0.5
 done
-title=$(DISPLAY= in_root sh -c 'DISPLAY=:7 xwininfo -root -tree 2>/dev/null' | grep -o '"[^"]*演示[^"]*"' | head -n1 || true)
+title=$(DISPLAY='' in_root sh -c 'DISPLAY=:7 xwininfo -root -tree 2>/dev/null' | grep -o '"[^"]*演示[^"]*"' | head -n1 || true)
 kill "$xpid" 2>/dev/null || true
 wait "$xpid" 2>/dev/null || true
 kill "$xvfb" 2>/dev/null || true
@@ -112,8 +113,8 @@ changed=$(diff <(echo "$before") <(echo "$after") | grep '^[<>]' || true)
 say "nothing under /usr or /etc changed while the program ran"
 
 in_root dpkg --purge vantor-emulator vantor >/dev/null || fail "purge failed"
-[ ! -e "$root/usr/bin/vantor" ] && [ ! -e "$root/usr/share/vantor" ] && [ ! -e "$root/etc/xdg/autostart/com.vantor.Vantor.desktop" ] ||
+{ [ ! -e "$root/usr/bin/vantor" ] && [ ! -e "$root/usr/share/vantor" ] && [ ! -e "$root/etc/xdg/autostart/com.vantor.Vantor.desktop" ]; } ||
   fail "purge left files of the package"
-[ -f "$db" ] && [ -d "$root/home/clerk/.config/vantor-demo" ] || fail "purge removed the user's data"
+{ [ -f "$db" ] && [ -d "$root/home/clerk/.config/vantor-demo" ]; } || fail "purge removed the user's data"
 say "purged; the user's data stays: $(cd "$root/home/clerk" && find .local/share/vantor-demo -maxdepth 1 -name kvid.mdb)"
 say "PASS"

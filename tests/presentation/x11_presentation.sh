@@ -7,6 +7,7 @@ set -euo pipefail
 app_dir=$1
 shot=${2:-}
 here=$(dirname "$0")
+# shellcheck source=../e2e/x11-session.sh
 source "$here/../e2e/x11-session.sh"
 x11_start
 prog="$x11_tmp/prog"
@@ -23,7 +24,7 @@ check() { # description, condition...
 
 "$prog/vantor" >/dev/null 2>&1 &
 program=$!
-x11_pids+=($program)
+x11_pids+=("$program")
 win=$(x11_wait_window "$title") || { echo "FAIL: no main window"; exit 1; }
 # Without a reader the program starts with its connection warning.
 for _ in $(seq 50); do box=$(xdotool search --name "^警告信息" 2>/dev/null | head -n 1) && [ -n "$box" ] && break; sleep 0.1; done

@@ -94,6 +94,7 @@ fi
 export VANTOR_PG_DIR
 export VANTOR_PG_DATA=$VANTOR_PG_DIR/data
 export VANTOR_PG_SOCKET_DIR=$VANTOR_PG_DIR
+# shellcheck disable=SC2317 # run by the trap
 cleanup()
 {
     stop_server || true

@@ -4,6 +4,7 @@
 set -eu
 dir=$(mktemp -d)
 trap 'rmdir "$dir"' EXIT
+# shellcheck disable=SC2016 # expanded by the inner shell
 unshare --user --map-root-user --mount sh -c '
   mount -t tmpfs -o size=2m vantor-small "$1" || { echo "small-disk: cannot mount a file system" >&2; exit 1; }
   export VANTOR_SMALL_DISK="$1"

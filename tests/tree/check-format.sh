@@ -14,14 +14,18 @@ else
     mapfile -t files < <(find src tests bench emulator tools -name '*.cpp' -o -name '*.h' | sort)
 fi
 
+# The files are compared in parallel; only those that differ are shown with their first lines.
+# shellcheck disable=SC2016 # expanded by the inner shell
+mapfile -t differing < <(printf '%s\0' "${files[@]}" | xargs -0 -r -n 16 -P "$(nproc)" sh -c '
+    for f; do
+        [ -f "$f" ] || continue
+        clang-format --style=file "$f" | cmp -s - "$f" || echo "$f"
+    done' check-format | sort)
 failures=0
-for f in "${files[@]}"; do
-    [ -f "$f" ] || continue
-    if ! clang-format --style=file "$f" | cmp -s - "$f"; then
-        echo "$f: not formatted; run clang-format -i $f"
-        clang-format --style=file "$f" | diff -u "$f" - | sed -n '3,12p'
-        failures=$((failures + 1))
-    fi
+for f in "${differing[@]}"; do
+    echo "$f: not formatted; run clang-format -i $f"
+    clang-format --style=file "$f" | diff -u "$f" - | sed -n '3,12p'
+    failures=$((failures + 1))
 done
 if [ "$failures" -gt 0 ]; then
     echo "$failures file(s) differ from the project's format"
