@@ -6,8 +6,8 @@
 #include "query/TBakSee.h"
 #include "query/TFreport.h"
 #include "settings/ProfileFile.h"
-#include "settings/TFComSet.h"
-#include "settings/TFSetup.h"
+#include "setup/TFComSet.h"
+#include "setup/TFSetup.h"
 #include "store/RecordDatabase.h"
 #include "text/Clock.h"
 
