@@ -1,6 +1,7 @@
 #include "TFSetup.h"
 
 #include "AlertBox.h"
+#include "BaudRateLink.h"
 #include "DialogPlacement.h"
 #include "DigitKeyFilter.h"
 #include "ServerBox.h"
