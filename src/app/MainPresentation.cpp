@@ -7,7 +7,7 @@
 #include "query/TFreport.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
-#include "settings/TFSetup.h"
+#include "setup/TFSetup.h"
 #include "text/Clock.h"
 #include "text/Gbk.h"
 

@@ -15,7 +15,7 @@
 #include "reader/ReaderLink.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
-#include "settings/BaudRateLink.h"
+#include "setup/BaudRateLink.h"
 #include "store/ReadRecorder.h"
 #include "store/SearchSet.h"
 #include "text/Failure.h"

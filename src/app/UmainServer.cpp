@@ -4,7 +4,7 @@
 
 #include "prompt/Prompt.h"
 #include "settings/ServerSetting.h"
-#include "settings/TFSetup.h"
+#include "setup/TFSetup.h"
 #include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"

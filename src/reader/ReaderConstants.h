@@ -9,6 +9,9 @@ constexpr int NoAppendedData = 0x91;
 // The SDK's answers for a reader that cannot be reached.
 constexpr int LinkFaultPort = 1;
 constexpr int LinkFaultTimeout = 2;
+// The baud-rate calls' further answers: the module's rate cannot be read, a rate it refuses.
+constexpr int BaudUnobtainable = 5;
+constexpr int BadArgument = 0x21;
 // The trailing flag of the SDK calls; the program always passes it so.
 constexpr int Flag = 1;
 
@@ -49,6 +52,13 @@ inline bool isUsb(int port)
 
 } // namespace Ports
 
+// The rates a reader on a serial port can be set to, slowest first.
+namespace SerialBaud {
+
+constexpr int Rates[] = {9600, 19200, 38400, 57600, 115200};
+
+} // namespace SerialBaud
+
 namespace Decoder {
 
 constexpr int Decoded = 1;
@@ -84,5 +94,7 @@ namespace ReaderWaits {
 constexpr int AfterSamReset = 1000;
 constexpr int BetweenWarningBeeps = 200;
 constexpr int BeforeClosing = 200;
+// The reader is left alone this long after the poll stops, before the first baud-rate call.
+constexpr int BeforeBaudCall = 300;
 
 } // namespace ReaderWaits

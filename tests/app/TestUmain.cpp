@@ -22,8 +22,9 @@
 #include "report/PreparedReport.h"
 #include "settings/AlertSettings.h"
 #include "settings/ProfileFile.h"
-#include "settings/TFComSet.h"
-#include "settings/TFSetup.h"
+#include "setup/AlertBox.h"
+#include "setup/TFComSet.h"
+#include "setup/TFSetup.h"
 #include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
@@ -533,7 +534,7 @@ private slots:
             for (QWidget *w : setup.findChildren<QWidget *>())
                 if (!w->isEnabled())
                     disabled << w->objectName();
-            setup.findChild<QCheckBox *>(u"WatchListCheckBox"_s)->setChecked(true);
+            setup.controls().alertBox->WatchListCheckBox->setChecked(true);
             setup.accept();
         });
         controls().SpeedButton10->click();

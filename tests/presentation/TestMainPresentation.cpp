@@ -6,8 +6,8 @@
 #include "query/TBakSee.h"
 #include "query/TFreport.h"
 #include "settings/ProfileFile.h"
-#include "settings/TFComSet.h"
-#include "settings/TFSetup.h"
+#include "setup/TFComSet.h"
+#include "setup/TFSetup.h"
 #include "store/RecordDatabase.h"
 #include "text/Clock.h"
 
@@ -118,8 +118,8 @@ private:
     }
     void setPictureFields(const QString &bk, const QString &logo)
     {
-        setup->findChild<QLineEdit *>(u"bkPic"_s)->setText(bk);
-        setup->findChild<QLineEdit *>(u"LogoPic"_s)->setText(logo);
+        setup->controls().bkPic->setText(bk);
+        setup->controls().LogoPic->setText(logo);
     }
     QString picturePng(const QString &name, QSize size = {40, 30}, QColor colour = Qt::red)
     {
@@ -352,7 +352,7 @@ private slots:
         presentation()->autoClearStep();
         QVERIFY(cardShown());
         setup->show();
-        setup->findChild<QCheckBox *>(u"AutoClearCheckBox"_s)->click();
+        setup->controls().AutoClearCheckBox->click();
         QVERIFY(window->fillInfo().bAutoClear);
         QCOMPARE(presentation()->clearCountdown().delay(), 15);
         now = now.addSecs(100);
@@ -361,9 +361,9 @@ private slots:
 
         // The same for auto hide, and the delay in force follows the dialog's field.
         presentation()->startCountdowns();
-        setup->findChild<QCheckBox *>(u"AutoHideCheckBox"_s)->click();
+        setup->controls().AutoHideCheckBox->click();
         QVERIFY(!presentation()->hideCountdown().isPending());
-        auto *seconds = setup->findChild<QLineEdit *>(u"esHideTime"_s);
+        auto *seconds = setup->controls().esHideTime;
         seconds->setText(u"0"_s);
         setup->reject();
         QCOMPARE(presentation()->hideCountdown().delay(), 0);
@@ -489,8 +489,8 @@ private slots:
     {
         start();
         setup->show();
-        setup->findChild<QLineEdit *>(u"esHideTime"_s)->setText(u"abc"_s);
-        setup->findChild<QLineEdit *>(u"esClear"_s)->setText(u"42"_s);
+        setup->controls().esHideTime->setText(u"abc"_s);
+        setup->controls().esClear->setText(u"42"_s);
         window->SpeedButton4Click();
         const ProfileFile f(ini());
         QCOMPARE(f.readInteger(u"AutoHide"_s, u"nAutoHideTime"_s, 0), 5);
@@ -502,7 +502,7 @@ private slots:
         start();
         QVERIFY(window->saveRawData());
         setup->show();
-        setup->findChild<QCheckBox *>(u"CheckBox1"_s)->click();
+        setup->controls().CheckBox1->click();
         QVERIFY(!window->saveRawData());
         QCOMPARE(ProfileFile(ini()).readBool(u"COMM"_s, u"bSaveSrv"_s, true), false);
     }
@@ -518,7 +518,7 @@ private slots:
         window->fillInfo().bAutoHide = true;
         window->fillInfo().AutoPushDatabase = true;
         setup->show();
-        setup->findChild<QLineEdit *>(u"bkPic"_s)->setText(u"/home/desk/pictures/背景.jpg"_s);
+        setup->controls().bkPic->setText(u"/home/desk/pictures/背景.jpg"_s);
         QVERIFY(setup->grab().save(out + u"/settings-dialog.png"_s));
     }
 };

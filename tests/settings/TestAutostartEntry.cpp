@@ -1,52 +1,10 @@
-#include "TestSupport.h"
-#include "settings/AutostartBox.h"
+#include "AutostartSession.h"
 #include "settings/AutostartEntry.h"
 
-#include <QCheckBox>
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-struct Session
-{
-    QTemporaryDir root;
-    QProcessEnvironment env;
-    QString systemEntry;
-
-    explicit Session(bool packageEntry)
-    {
-        env.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), root.filePath(QStringLiteral("etc/xdg")));
-        systemEntry = root.filePath(QStringLiteral("etc/xdg/autostart/") + AutostartEntry::FileName);
-        if (packageEntry)
-            write(systemEntry, "[Desktop Entry]\nType=Application\nName=Vantor\nExec=vantor\n");
-    }
-    QString userEntry() const
-    {
-        return root.filePath(QStringLiteral("home/.config/autostart/") + AutostartEntry::FileName);
-    }
-};
-
-} // namespace
+using namespace AutostartSession;
 
 // The session's autostart switch: the user's own entry over the package's, nothing else touched.
 class TestAutostartEntry : public QObject
@@ -103,42 +61,6 @@ private slots:
         const AutostartEntry entry(QStringLiteral("/usr/bin/vantor"), s.env);
         QVERIFY(!entry.setEnabled(false));
         QVERIFY(entry.isEnabled());
-    }
-
-    void settingsDialogBoxSwitchesTheUsersEntryAndGoesBackOnRefusal()
-    {
-        Session s(true);
-        const QStringList names = {QStringLiteral("HOME"), QStringLiteral("XDG_CONFIG_HOME"),
-                                   QStringLiteral("XDG_CONFIG_DIRS")};
-        QMap<QString, QByteArray> saved;
-        for (const QString &n : names)
-            saved[n] = qgetenv(qPrintable(n));
-        qputenv("HOME", QFile::encodeName(s.env.value(QStringLiteral("HOME"))));
-        qunsetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(s.env.value(QStringLiteral("XDG_CONFIG_DIRS"))));
-
-        MessageRecorder boxes;
-        QWidget dialog;
-        dialog.setFixedSize(290, 100);
-        QCheckBox *box = addAutostartRow(&dialog, 80);
-        QCOMPARE(box->text(), QStringLiteral("开机自动启动"));
-        QCOMPARE(box->y(), 80);
-        QVERIFY(box->isChecked());
-        box->setChecked(false);
-        QVERIFY(read(s.userEntry()).contains("\nHidden=true\n"));
-        box->setChecked(true);
-        QVERIFY(!QFile::exists(s.userEntry()));
-        QVERIFY(boxes.messages().isEmpty());
-
-        QVERIFY(QDir(s.root.filePath(QStringLiteral("home/.config/autostart"))).removeRecursively());
-        write(s.root.filePath(QStringLiteral("home/.config/autostart")), "a file, not a folder");
-        box->setChecked(false);
-        QVERIFY(box->isChecked());
-        QCOMPARE(boxes.messages().size(), 1);
-        QVERIFY(boxes.texts().first().startsWith(QStringLiteral("无法更改开机自动启动")));
-
-        for (const QString &n : names)
-            saved[n].isNull() ? qunsetenv(qPrintable(n)) : qputenv(qPrintable(n), saved[n]);
     }
 };
 

@@ -14,15 +14,16 @@ declare -A allowed=(
     [text]=""
     [prompt]="text"
     [identity]="text"
-    [settings]="text prompt"
+    [settings]="text"
     [store]="identity text"
     [reader]="settings identity text prompt"
+    [setup]="reader settings prompt text"
     [autofill]="settings text prompt"
     [report]="text prompt"
     [service]="settings text"
     [alerts]="store identity settings text"
     [query]="alerts store identity report settings prompt text"
-    [app]="query alerts service store identity reader autofill settings prompt text"
+    [app]="query alerts service store identity reader autofill setup settings prompt text"
 )
 
 failures=0

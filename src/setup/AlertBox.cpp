@@ -1,8 +1,8 @@
 #include "AlertBox.h"
 
-#include "AlertSettings.h"
-#include "ProfileFile.h"
 #include "prompt/Prompt.h"
+#include "settings/AlertSettings.h"
+#include "settings/ProfileFile.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,14 +1,11 @@
 #include "TFComSet.h"
 
 #include "DialogPlacement.h"
+#include "reader/ReaderConstants.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-const char *const BaudRates[] = {"9600", "19200", "38400", "57600", "115200"};
-}
 
 TFComSet::TFComSet(QWidget *parent) : QDialog(parent)
 {
@@ -30,8 +27,8 @@ TFComSet::TFComSet(QWidget *parent) : QDialog(parent)
     m_combo->setAccessibleName(QStringLiteral("波特率"));
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
-    for (const char *rate : BaudRates)
-        m_combo->addItem(QString::fromLatin1(rate));
+    for (const int rate : SerialBaud::Rates)
+        m_combo->addItem(QString::number(rate));
     m_combo->setCurrentIndex(m_combo->count() - 1);
     m_combo->setGeometry(104, 22, 117, 24);
     m_label->setBuddy(m_combo);

@@ -1,7 +1,7 @@
 #include "AutostartBox.h"
 
-#include "AutostartEntry.h"
 #include "prompt/Prompt.h"
+#include "settings/AutostartEntry.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

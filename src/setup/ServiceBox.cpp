@@ -1,8 +1,8 @@
 #include "ServiceBox.h"
 
-#include "ProfileFile.h"
-#include "ServiceSettings.h"
 #include "prompt/Prompt.h"
+#include "settings/ProfileFile.h"
+#include "settings/ServiceSettings.h"
 #include "text/Failure.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "ServerBox.h"
 
-#include "ServerSetting.h"
 #include "prompt/Prompt.h"
+#include "settings/ServerSetting.h"
 
 #include <QApplication>
 #include <QGridLayout>

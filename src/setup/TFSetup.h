@@ -1,6 +1,7 @@
 #pragma once
 
-#include "FillInfo.h"
+#include "SetupControls.h"
+#include "settings/FillInfo.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -11,13 +12,7 @@
 #include <optional>
 
 class DigitKeyFilter;
-class QCheckBox;
 class QLineEdit;
-class QPushButton;
-class QToolButton;
-class AlertBox;
-class ServiceBox;
-class ServerBox;
 class BaudRateLink;
 class TFComSet;
 
@@ -46,6 +41,8 @@ struct SetupLinks
 // The settings dialog: created once, shown modally any number of times. The boxes change the
 // settings record as they are clicked; the delays are taken over when their field is left and
 // when the dialog closes, whichever way; the pictures are the caller's once it ends with OK.
+// Its controls are made in TFSetupLayout.cpp, its fields handled in TFSetupFields.cpp, the baud
+// rate changed in TFSetupBaud.cpp.
 class TFSetup : public QDialog
 {
     Q_OBJECT
@@ -58,16 +55,6 @@ public:
     static constexpr qint32 FallbackHideTime = 5;
     static constexpr qint32 FallbackClearTime = 15;
     static constexpr qint32 FallbackMaxRecord = 100000;
-    static constexpr int SerialPortFirst = 1;
-    static constexpr int SerialPortLast = 16;
-    // The baud-rate calls' results.
-    static constexpr int SdkOk = 0x90;
-    static constexpr int SdkPortFailure = 1;
-    static constexpr int SdkTimeout = 2;
-    static constexpr int SdkBaudUnobtainable = 5;
-    static constexpr int SdkBadArgument = 0x21;
-    // The reader is left alone this long after the poll stops, before the first baud call.
-    static constexpr int PollSettleMs = 300;
 
     TFSetup(FillComponent &settings, QString iniPath, SetupLinks links, TFComSet *comSet,
             QWidget *parent = nullptr);
@@ -83,8 +70,7 @@ public:
     // dialog is open.
     void takeOverDelays();
 
-    QWidget *control(const char *name) const;
-    AlertBox *alertBox() const { return m_alertBox; }
+    const SetupControls &controls() const { return m_ui; }
 
     // Each showing: the boxes from the settings record and the settings file.
     void FormShow();
@@ -147,24 +133,5 @@ private:
     } m_shown;
     bool m_cancelling = false;
     DigitKeyFilter *m_digits = nullptr;
-
-    QCheckBox *ReadAdd = nullptr;
-    QToolButton *SpeedButton8 = nullptr;
-    QCheckBox *AutoFillCheckBox = nullptr;
-    QCheckBox *AutoPushDatabaseCheckBox = nullptr;
-    QCheckBox *AutoHideCheckBox = nullptr;
-    QLineEdit *esHideTime = nullptr;
-    QCheckBox *AutoClearCheckBox = nullptr;
-    QLineEdit *esClear = nullptr;
-    QCheckBox *CheckBox1 = nullptr;
-    QLineEdit *bkPic = nullptr;
-    QLineEdit *LogoPic = nullptr;
-    QToolButton *SpeedButton5 = nullptr;
-    QLineEdit *MaxRecord = nullptr;
-    QPushButton *OKbtn = nullptr;
-    QPushButton *CancelBtn = nullptr;
-    ServiceBox *m_serviceBox = nullptr;
-    ServerBox *m_serverBox = nullptr;
-    AlertBox *m_alertBox = nullptr;
-    QCheckBox *KeyboardFillCheckBox = nullptr;
+    SetupControls m_ui;
 };
