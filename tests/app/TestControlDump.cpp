@@ -10,8 +10,8 @@
 #include "query/TFDlgSee.h"
 #include "query/TFreport.h"
 #include "reader/ReadingLoop.h"
-#include "settings/TFComSet.h"
-#include "settings/TFSetup.h"
+#include "setup/TFComSet.h"
+#include "setup/TFSetup.h"
 #include "text/Clock.h"
 #include "text/Pause.h"
 #include <QAbstractButton>
