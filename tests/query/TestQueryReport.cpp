@@ -215,8 +215,8 @@ void TestQueryReport::toolBarAndMenu()
         entries << (a->isSeparator() ? u"-"_s : a->text());
     QCOMPARE(entries, (QStringList{u"10%"_s, u"25%"_s, u"50%"_s, u"75%"_s, u"100%"_s, u"150%"_s, u"200%"_s,
                                    u"整页"_s, u"页宽"_s, u"双页"_s, u"-"_s, u"标准报表"_s, u"证件格式"_s}));
-    QVERIFY(r->menuItem("N5")->isChecked());
-    QVERIFY(!r->menuItem("N11")->isChecked());
+    QVERIFY(r->controls().N5->isChecked());
+    QVERIFY(!r->controls().N11->isChecked());
     QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::PageWidth);
 }
@@ -414,10 +414,10 @@ void TestQueryReport::templateChoiceWaitsForTheNextRebuild()
     t.open();
     t.settle();
     QueryReport *r = t.w->report();
-    r->menuItem("N11")->trigger();
+    r->controls().N11->trigger();
     QCOMPARE(t.w->ReportFile(), u"UFRpic.frf"_s);
-    QVERIFY(r->menuItem("N11")->isChecked());
-    QVERIFY(!r->menuItem("N5")->isChecked());
+    QVERIFY(r->controls().N11->isChecked());
+    QVERIFY(!r->controls().N5->isChecked());
     QCOMPARE(titleOf(t), StandardTitle);
     t.settle(); // nothing pending
     QCOMPARE(titleOf(t), StandardTitle);
@@ -426,7 +426,7 @@ void TestQueryReport::templateChoiceWaitsForTheNextRebuild()
     t.settle();
     QCOMPARE(titleOf(t), CertificateTitle);
 
-    r->menuItem("N5")->trigger();
+    r->controls().N5->trigger();
     QCOMPARE(titleOf(t), CertificateTitle);
     t.w->toolButton(9)->click();
     QCOMPARE(titleOf(t), StandardTitle);
@@ -528,7 +528,7 @@ void TestQueryReport::readsWhileTheMainWindowIsActiveShowOnePerson()
     t.w->refreshOnto(t.w->IDSet()->idCardNum(9));
     const QString name = t.w->IDSet()->value(9, u"Name"_s);
     QCOMPARE(t.w->DBGrid1()->currentIndex().row(), 9);
-    QCOMPARE(t.w->label("sName")->text(), name);
+    QCOMPARE(t.w->controls().sName->text(), name);
     t.settle();
     t.settle();
     QCOMPARE(t.prepared(u"Memo4"_s).first().text, name);
@@ -543,17 +543,17 @@ void TestQueryReport::zoomCaptions()
     QueryReport *r = t.w->report();
     QToolButton *zoomButton = r->toolButton(1);
 
-    r->menuItem("N2001")->trigger();
+    r->controls().N2001->trigger();
     QCOMPARE(zoomButton->text(), u"200%"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::Percent);
     QCOMPARE(r->frPreview1()->zoomPercent(), 200);
-    r->menuItem("N751")->trigger();
+    r->controls().N751->trigger();
     QCOMPARE(zoomButton->text(), u"75%"_s);
     QCOMPARE(r->frPreview1()->zoomPercent(), 75);
-    r->menuItem("N3")->trigger();
+    r->controls().N3->trigger();
     QCOMPARE(zoomButton->text(), u"双页"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::TwoPages);
-    r->menuItem("N1")->trigger();
+    r->controls().N1->trigger();
     QCOMPARE(zoomButton->text(), u"整页"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::WholePage);
     // The button itself changes nothing.

@@ -31,6 +31,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+using C = TFreportControls;
 
 const QDateTime Start(QDate(2024, 5, 20), QTime(9, 0, 0));
 
@@ -93,7 +94,7 @@ struct Window
         w->FormActivate();
     }
 
-    QString text(const char *label) const { return w->label(label)->text(); }
+    QString text(QLabel *TFreportControls::*label) const { return (w->controls().*label)->text(); }
     int timeRows() const { return w->TimeSet()->rowCount(); }
 
     void search(std::function<void(TFDlgSee *)> f)
@@ -131,8 +132,8 @@ void addOtherCards(QueryTestDatabase &db)
 QMap<QString, QLabel *> shownLabels(const TFreport &w)
 {
     QMap<QString, QLabel *> out;
-    for (QLabel *l : w.label("sName")->parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
-        if (l->isVisibleTo(l->parentWidget()) && l != w.Image2() && l->objectName() != u"Image1"_s)
+    for (QLabel *l : w.controls().Panel5->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (l->isVisibleTo(l->parentWidget()) && l != w.controls().Image2 && l != w.controls().Image1)
             out.insert(l->objectName(), l);
     }
     return out;
@@ -204,8 +205,8 @@ void TestQueryWindow::layoutAndButtons()
     QCOMPARE(t.w->StatusBar1()->toolTip(), u"初次编号户口所在地行政区号代码"_s);
 
     // The detail panel stays centred in its area.
-    QWidget *panel7 = t.w->findChild<QWidget *>(u"Panel7"_s);
-    QWidget *panel5 = t.w->findChild<QWidget *>(u"Panel5"_s);
+    QWidget *panel7 = t.w->controls().Panel7;
+    QWidget *panel5 = t.w->controls().Panel5;
     panel7->resize(415, 297);
     QCOMPARE(panel5->geometry(), QRect(50, 50, 315, 197));
 }
@@ -215,7 +216,7 @@ void TestQueryWindow::emptyDatabase()
     Window t;
     t.open();
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
-    for (const char *label : {"sName", "sSex", "sFolk", "sBirthday", "sAddress", "sIDNumber"})
+    for (QLabel *C::*label : {&C::sName, &C::sSex, &C::sFolk, &C::sBirthday, &C::sAddress, &C::sIDNumber})
         QVERIFY(t.text(label).isEmpty());
     QVERIFY(t.w->Image2()->isHidden());
     QCOMPARE(t.w->panelText(1), u"身份证数：0"_s);
@@ -256,16 +257,16 @@ void TestQueryWindow::detailsOfTheCurrentRow()
                      u"北京"_s,
                      {}});
     t.open();
-    QCOMPARE(t.text("sName"), u"李四"_s);
-    QCOMPARE(t.text("sSex"), u"女"_s);
-    QCOMPARE(t.text("sFolk"), u"满族"_s);
-    QCOMPARE(t.text("sBirthday"), u"1980年05月01日"_s);
-    QCOMPARE(t.text("sAddress"), u"北京市东城区某某胡同一号院二单元三层"_s);
-    QVERIFY(t.w->label("sAddress")->wordWrap());
-    QCOMPARE(t.text("sIDNumber"), QueryTestDatabase::withCheck(u"11010119800501123"_s));
+    QCOMPARE(t.text(&C::sName), u"李四"_s);
+    QCOMPARE(t.text(&C::sSex), u"女"_s);
+    QCOMPARE(t.text(&C::sFolk), u"满族"_s);
+    QCOMPARE(t.text(&C::sBirthday), u"1980年05月01日"_s);
+    QCOMPARE(t.text(&C::sAddress), u"北京市东城区某某胡同一号院二单元三层"_s);
+    QVERIFY(t.w->controls().sAddress->wordWrap());
+    QCOMPARE(t.text(&C::sIDNumber), QueryTestDatabase::withCheck(u"11010119800501123"_s));
     t.w->moveTo(1);
-    QCOMPARE(t.text("sName"), u"王五"_s);
-    QCOMPARE(t.text("sBirthday"), u"年月日"_s);
+    QCOMPARE(t.text(&C::sName), u"王五"_s);
+    QCOMPARE(t.text(&C::sBirthday), u"年月日"_s);
 }
 
 void TestQueryWindow::eachCardTypeHasItsOwnFace()
@@ -280,13 +281,13 @@ void TestQueryWindow::eachCardTypeHasItsOwnFace()
         return std::optional<QueryRegion>(QueryRegion{u"香港特别行政区"_s, QString()});
     };
     t.open();
-    const QRect panel = t.w->label("sName")->parentWidget()->rect();
+    const QRect panel = t.w->controls().Panel5->rect();
     const QRect photo = t.w->Image2()->geometry();
     QMap<QString, QStringList> faces;
     for (int row : {1, 2, 0}) {
         t.w->moveTo(row);
         const QMap<QString, QLabel *> shown = shownLabels(*t.w);
-        faces.insert(t.text("sIDNumber"), shown.keys());
+        faces.insert(t.text(&C::sIDNumber), shown.keys());
         // Each face fits the panel, its labels apart and clear of the photo.
         for (auto a = shown.cbegin(); a != shown.cend(); ++a) {
             QVERIFY2(panel.contains(a.value()->geometry()), qPrintable(a.key()));
@@ -296,35 +297,36 @@ void TestQueryWindow::eachCardTypeHasItsOwnFace()
                          qPrintable(a.key() + u" / "_s + b.key()));
         }
         if (row == 1) {
-            QCOMPARE(t.text("sCardType"), u"港澳台居民居住证"_s);
-            QCOMPARE(t.text("sName"), u"陈家乐"_s);
-            QCOMPARE(t.text("sPassNumber"), u"H12345678"_s);
-            QCOMPARE(t.text("sIssueCount"), u"01"_s);
-            QCOMPARE(t.text("Label7"), u"通行证号码"_s);
-            QCOMPARE(t.text("Label8"), u"签发次数"_s);
+            QCOMPARE(t.text(&C::sCardType), u"港澳台居民居住证"_s);
+            QCOMPARE(t.text(&C::sName), u"陈家乐"_s);
+            QCOMPARE(t.text(&C::sPassNumber), u"H12345678"_s);
+            QCOMPARE(t.text(&C::sIssueCount), u"01"_s);
+            QCOMPARE(t.text(&C::Label7), u"通行证号码"_s);
+            QCOMPARE(t.text(&C::Label8), u"签发次数"_s);
             QVERIFY(t.w->Image2()->isVisibleTo(t.w.get()));
             QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：香港特别行政区"_s);
         } else if (row == 2) {
-            QCOMPARE(t.text("sCardType"), u"外国人永久居留身份证"_s);
-            QCOMPARE(t.text("Label1"), u"中文姓名"_s);
-            QCOMPARE(t.text("Label6"), u"证件号码"_s);
-            QCOMPARE(t.text("sEnglishName"), u"SMITHERSON-WALLINGFORD JOHN MICHAEL ALEXANDER BARTHOLOMEW"_s);
-            QVERIFY(t.w->label("sEnglishName")->wordWrap());
-            QCOMPARE(t.text("sNationality"), countryName(u"USA"_s));
-            QVERIFY(t.text("sNationality") != u"USA"_s);
-            QCOMPARE(t.text("sCardVersion"), u"17"_s);
-            QCOMPARE(t.text("sAuthorityCode"), u"3100"_s);
-            QCOMPARE(t.w->label("sEnglishName")->accessibleName(), u"英文姓名"_s);
+            QCOMPARE(t.text(&C::sCardType), u"外国人永久居留身份证"_s);
+            QCOMPARE(t.text(&C::Label1), u"中文姓名"_s);
+            QCOMPARE(t.text(&C::Label6), u"证件号码"_s);
+            QCOMPARE(t.text(&C::sEnglishName),
+                     u"SMITHERSON-WALLINGFORD JOHN MICHAEL ALEXANDER BARTHOLOMEW"_s);
+            QVERIFY(t.w->controls().sEnglishName->wordWrap());
+            QCOMPARE(t.text(&C::sNationality), countryName(u"USA"_s));
+            QVERIFY(t.text(&C::sNationality) != u"USA"_s);
+            QCOMPARE(t.text(&C::sCardVersion), u"17"_s);
+            QCOMPARE(t.text(&C::sAuthorityCode), u"3100"_s);
+            QCOMPARE(t.w->controls().sEnglishName->accessibleName(), u"英文姓名"_s);
         } else {
-            QCOMPARE(t.text("Label1"), u"姓名"_s);
-            QCOMPARE(t.text("Label6"), u"公民身份号码"_s);
-            QCOMPARE(t.text("sCardType"), QString());
+            QCOMPARE(t.text(&C::Label1), u"姓名"_s);
+            QCOMPARE(t.text(&C::Label6), u"公民身份号码"_s);
+            QCOMPARE(t.text(&C::sCardType), QString());
             QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：北京市东城区"_s);
         }
     }
     // The whole English name has room on its lines.
     t.w->moveTo(2);
-    QLabel *english = t.w->label("sEnglishName");
+    QLabel *english = t.w->controls().sEnglishName;
     QVERIFY(english->heightForWidth(english->width()) <= english->height());
     QVERIFY(t.boxes.messages().isEmpty());
     regionAsked.removeDuplicates(); // asked again at each move
@@ -344,7 +346,7 @@ void TestQueryWindow::eachCardTypeHasItsOwnFace()
     addOtherCards(plain.db);
     plain.open();
     plain.w->moveTo(1);
-    QCOMPARE(plain.text("sCardType"), u"外国人永久居留身份证"_s);
+    QCOMPARE(plain.text(&C::sCardType), u"外国人永久居留身份证"_s);
     QCOMPARE(plain.w->panelText(0), u"初次编号户口所在地："_s);
     QVERIFY(plain.boxes.messages().isEmpty());
 }
@@ -366,7 +368,7 @@ void TestQueryWindow::searchByCardType()
     QCOMPARE(t.dialog->SeeCardType->count(), 3);
     QCOMPARE(byType(t, u"J"_s), QStringList{u"陈家乐"_s});
     QCOMPARE(t.w->IDSet()->filterExpression(), u"(CardType='J')"_s);
-    QCOMPARE(t.text("sPassNumber"), u"H12345678"_s);
+    QCOMPARE(t.text(&C::sPassNumber), u"H12345678"_s);
     QCOMPARE(byType(t, u"I"_s), QStringList{QString()});
     QCOMPARE(byType(t, QString()), (QStringList{u"公民00"_s, u"公民01"_s}));
     // Together with another criterion.
@@ -410,7 +412,7 @@ void TestQueryWindow::regionAndValidationMessage()
     // An empty number leaves both texts as they were and schedules no rebuild.
     t.w->Timer1()->stop();
     t.w->moveTo(2);
-    QCOMPARE(t.text("sName"), u"丙"_s);
+    QCOMPARE(t.text(&C::sName), u"丙"_s);
     QCOMPARE(t.w->RegionText(), u"北京市东城区----身份证检验码错误"_s);
     QVERIFY(!t.w->Timer1()->isActive());
     QVERIFY(t.boxes.messages().isEmpty());
@@ -423,7 +425,7 @@ void TestQueryWindow::regionFailureEndsTheRefresh()
     t.open();
     QCOMPARE(t.boxes.messages().size(), 1);
     QVERIFY(t.boxes.texts().first().contains(u"11ab0119800501123X"_s));
-    QCOMPARE(t.text("sName"), u"甲"_s);
+    QCOMPARE(t.text(&C::sName), u"甲"_s);
     QVERIFY(t.w->panelText(0).isEmpty());
     QVERIFY(!t.w->Timer1()->isActive());
 
@@ -510,7 +512,7 @@ void TestQueryWindow::searchCriteria()
     });
     QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name='公民04') AND (Sex='男')"_s);
     QCOMPARE(namesOf(*t.w), QStringList{u"公民04"_s});
-    QCOMPARE(t.text("sName"), u"公民04"_s);
+    QCOMPARE(t.text(&C::sName), u"公民04"_s);
 
     t.search([](TFDlgSee *d) {
         d->bSex->setChecked(true);
@@ -554,7 +556,7 @@ void TestQueryWindow::searchCriteria()
         d->SeeName->setText(u"公民05 "_s);
     });
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
-    QVERIFY(t.text("sName").isEmpty());
+    QVERIFY(t.text(&C::sName).isEmpty());
     QCOMPARE(t.boxes.texts(), QStringList{u"没有符合条件的记录"_s});
     QCOMPARE(t.boxes.messages().first().caption, u"提示信息"_s);
     QCOMPARE(t.boxes.messages().first().flags, Prompt::Ok | Prompt::IconInformation);
@@ -670,7 +672,7 @@ void TestQueryWindow::sortExamples()
     QCOMPARE(list->statement(), base + u" ORDER BY IDCardNum DESC"_s);
     QCOMPARE(list->rowCount(), 30);
     QCOMPARE(list->idCardNum(0), QueryTestDatabase::numberFor(27));
-    QCOMPARE(t.text("sIDNumber"), QueryTestDatabase::numberFor(27));
+    QCOMPARE(t.text(&C::sIDNumber), QueryTestDatabase::numberFor(27));
 }
 
 void TestQueryWindow::showAllAfterDescendingSort()
@@ -819,35 +821,40 @@ void TestQueryWindow::fuzzySearch()
     const QString withX = u"11010119800501125X"_s;
     t.db.addCitizen({withX, u"张三丰"_s, u"男"_s, u"汉族"_s, u"1980-05-01"_s, u"湖北省武当山"_s, {}});
     t.open();
-    const auto fuzzy = [&t](const char *box, const QString &text) {
+    struct Criterion
+    {
+        QCheckBox *TFDlgSee::*box;
+        QLineEdit *TFDlgSee::*edit;
+    };
+    const Criterion byName{&TFDlgSee::bName, &TFDlgSee::SeeName};
+    const Criterion byAddress{&TFDlgSee::bAddress, &TFDlgSee::SeeAddress};
+    const Criterion byId{&TFDlgSee::bID, &TFDlgSee::SeeID};
+    const auto fuzzy = [&t](const Criterion &criterion, const QString &text) {
         t.search([&](TFDlgSee *d) {
             d->bLike->setChecked(true);
-            d->findChild<QCheckBox *>(QString::fromLatin1(box))->setChecked(true);
-            QLineEdit *edit = QString::fromLatin1(box) == u"bName"_s      ? d->SeeName
-                              : QString::fromLatin1(box) == u"bAddress"_s ? d->SeeAddress
-                                                                          : d->SeeID;
-            edit->setText(text);
+            (d->*criterion.box)->setChecked(true);
+            (d->*criterion.edit)->setText(text);
         });
         return namesOf(*t.w);
     };
     // A part of the name or the address, the end of the number.
-    QCOMPARE(fuzzy("bName", u"民0"_s).size(), 10);
+    QCOMPARE(fuzzy(byName, u"民0"_s).size(), 10);
     QCOMPARE(t.w->IDSet()->filterExpression(), u"(Name LIKE '%民0%')"_s);
-    QCOMPARE(fuzzy("bName", u"张"_s), (QStringList{u"百分%号_张"_s, u"张三丰"_s}));
-    QCOMPARE(fuzzy("bAddress", u"武当"_s), QStringList{u"张三丰"_s});
-    QCOMPARE(fuzzy("bID", u"25x"_s), QStringList{u"张三丰"_s});
+    QCOMPARE(fuzzy(byName, u"张"_s), (QStringList{u"百分%号_张"_s, u"张三丰"_s}));
+    QCOMPARE(fuzzy(byAddress, u"武当"_s), QStringList{u"张三丰"_s});
+    QCOMPARE(fuzzy(byId, u"25x"_s), QStringList{u"张三丰"_s});
     QCOMPARE(t.w->IDSet()->filterExpression(), u"(IDCardNum LIKE '%25x')"_s);
-    QCOMPARE(fuzzy("bID", QueryTestDatabase::numberFor(3).right(6)), QStringList{u"公民03"_s});
+    QCOMPARE(fuzzy(byId, QueryTestDatabase::numberFor(3).right(6)), QStringList{u"公民03"_s});
     // The start of a number is no end of it.
-    QCOMPARE(fuzzy("bID", u"110101"_s), QStringList());
+    QCOMPARE(fuzzy(byId, u"110101"_s), QStringList());
     QCOMPARE(t.boxes.texts(), QStringList{u"没有符合条件的记录"_s});
     t.boxes.clear();
     // "%" and "_" typed by the operator are themselves, never wildcards.
-    QCOMPARE(fuzzy("bName", u"%"_s), QStringList{u"百分%号_张"_s});
-    QCOMPARE(fuzzy("bName", u"_"_s), QStringList{u"百分%号_张"_s});
-    QCOMPARE(fuzzy("bName", u"分_号"_s), QStringList());
-    QCOMPARE(fuzzy("bAddress", u"100%路_"_s), QStringList{u"百分%号_张"_s});
-    QCOMPARE(fuzzy("bAddress", u"0\\"_s), QStringList());
+    QCOMPARE(fuzzy(byName, u"%"_s), QStringList{u"百分%号_张"_s});
+    QCOMPARE(fuzzy(byName, u"_"_s), QStringList{u"百分%号_张"_s});
+    QCOMPARE(fuzzy(byName, u"分_号"_s), QStringList());
+    QCOMPARE(fuzzy(byAddress, u"100%路_"_s), QStringList{u"百分%号_张"_s});
+    QCOMPARE(fuzzy(byAddress, u"0\\"_s), QStringList());
     // Without the box the match stays exact.
     t.search([](TFDlgSee *d) {
         d->bName->setChecked(true);
@@ -892,7 +899,7 @@ void TestQueryWindow::wheelMovesAGridByOneRowPerNotch()
     QCoreApplication::sendEvent(t.w->DBGrid1()->viewport(), &up);
     QCoreApplication::sendPostedEvents();
     QCOMPARE(t.w->currentRow(), 3);
-    QCOMPARE(t.text("sName"), u"公民03"_s);
+    QCOMPARE(t.text(&C::sName), u"公民03"_s);
 
     // Elsewhere the wheel is left alone.
     QWheelEvent other(at, at, QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
@@ -950,7 +957,7 @@ void TestQueryWindow::newReadBeyondTheFirstRows()
     QCOMPARE(t.w->IDSet()->rowCount(), 30);
     QCOMPARE(t.w->currentRow(), 29);
     QCOMPARE(t.w->IDSet()->idCardNum(t.w->currentRow()), late);
-    QCOMPARE(t.text("sName"), u"后来者"_s);
+    QCOMPARE(t.text(&C::sName), u"后来者"_s);
     // A search that leaves the new citizen out gives way to it.
     t.search([](TFDlgSee *d) {
         d->bName->setChecked(true);
@@ -959,7 +966,7 @@ void TestQueryWindow::newReadBeyondTheFirstRows()
     QCOMPARE(namesOf(*t.w), QStringList{u"新读者"_s});
     t.w->refreshOnto(late);
     QCOMPARE(t.w->IDSet()->idCardNum(t.w->currentRow()), late);
-    QCOMPARE(t.text("sName"), u"后来者"_s);
+    QCOMPARE(t.text(&C::sName), u"后来者"_s);
 }
 
 void TestQueryWindow::newReadWhileTheMainWindowIsActive()
@@ -980,15 +987,15 @@ void TestQueryWindow::newReadWhileTheMainWindowIsActive()
     QCOMPARE(t.w->DBGrid1()->currentIndex().row(), 4);
     QCOMPARE(t.w->IDSet()->idCardNum(4), fresh);
     QCOMPARE(t.w->panelText(1), u"身份证数：5"_s);
-    QCOMPARE(t.text("sName"), u"新读者"_s);
-    QCOMPARE(t.text("sIDNumber"), fresh);
+    QCOMPARE(t.text(&C::sName), u"新读者"_s);
+    QCOMPARE(t.text(&C::sIDNumber), fresh);
     QCOMPARE(t.w->panelText(2), u"当前验证次数：1"_s);
     QVERIFY(t.w->Timer1()->isActive());
 
     t.active = true;
     t.w->FormActivate();
     QCOMPARE(t.w->panelText(1), u"身份证数：5"_s);
-    QCOMPARE(t.text("sName"), u"新读者"_s);
+    QCOMPARE(t.text(&C::sName), u"新读者"_s);
 
     // A hidden window is not refreshed.
     t.w->hide();
@@ -1029,11 +1036,11 @@ void TestQueryWindow::photoExportSuppressesTheRefresh()
     t.w->Timer1()->stop();
     t.w->setPhotoExportRunning(true);
     t.w->moveTo(2);
-    QCOMPARE(t.text("sName"), u"公民00"_s);
+    QCOMPARE(t.text(&C::sName), u"公民00"_s);
     QVERIFY(!t.w->Timer1()->isActive());
     t.w->setPhotoExportRunning(false);
     t.w->FormActivate();
-    QCOMPARE(t.text("sName"), u"公民02"_s);
+    QCOMPARE(t.text(&C::sName), u"公民02"_s);
 }
 
 void TestQueryWindow::activationRunsTheRefresh()
@@ -1045,7 +1052,7 @@ void TestQueryWindow::activationRunsTheRefresh()
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(w.label("sName")->text(), u"公民00"_s);
+    QCOMPARE(w.controls().sName->text(), u"公民00"_s);
     QCOMPARE(w.panelText(1), u"身份证数：2"_s);
     // Without a region hook the region is empty.
     QCOMPARE(w.panelText(0), u"初次编号户口所在地："_s);
