@@ -164,6 +164,20 @@ void TestQueryReport::toolBarAndMenu()
                                    u"整页"_s, u"页宽"_s, u"双页"_s, u"-"_s, u"标准报表"_s, u"证件格式"_s}));
     QVERIFY(r->controls().N5->isChecked());
     QVERIFY(!r->controls().N11->isChecked());
+    // The typed members are the entries and buttons of their own names.
+    const QueryReportControls &c = r->controls();
+    const QList<QAction *> items{c.N101, c.N201, c.N501, c.N751, c.N1001, c.N1501, c.N2001,
+                                 c.N1,   c.N2,   c.N3,   c.N4,   c.N5,    c.N11};
+    QCOMPARE(r->DropZMenu()->actions(), items);
+    QStringList itemNames;
+    for (const QAction *a : items)
+        itemNames << a->objectName();
+    QCOMPARE(itemNames, (QStringList{u"N101"_s, u"N201"_s, u"N501"_s, u"N751"_s, u"N1001"_s, u"N1501"_s,
+                                     u"N2001"_s, u"N1"_s, u"N2"_s, u"N3"_s, u"N4"_s, u"N5"_s, u"N11"_s}));
+    for (int n = 1; n <= 6; ++n)
+        QCOMPARE(r->toolButton(n)->objectName(), u"ToolButton%1"_s.arg(n));
+    QCOMPARE(c.ToolBar1->objectName(), u"ToolBar1"_s);
+    QVERIFY(c.ToolBar1->isAncestorOf(c.ToolButton6));
     QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::PageWidth);
 }

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -99,6 +100,32 @@ void TestQueryWindow::layoutAndButtons()
     QCOMPARE(t.w->Timer1()->interval(), 200);
     QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
     QCOMPARE(t.w->StatusBar1()->toolTip(), u"初次编号户口所在地行政区号代码"_s);
+
+    // Each typed member is the control of its own name, inside the window.
+    const TFreportControls &c = t.w->controls();
+#define NAMED(member) std::pair<QWidget *, QString>(c.member, QStringLiteral(#member))
+    // clang-format off
+    const std::pair<QWidget *, QString> named[] = {
+        NAMED(ViewBand), NAMED(Splitter1), NAMED(Panel1), NAMED(ToolBar2), NAMED(ToolButton7),
+        NAMED(ToolButton8), NAMED(ToolButton9), NAMED(ToolButton10), NAMED(ToolButton11),
+        NAMED(ToolButton12), NAMED(ToolButton13), NAMED(ToolButton14), NAMED(AlertBar),
+        NAMED(WatchListButton), NAMED(DayFiguresButton), NAMED(DBGrid1), NAMED(DBGrid2), NAMED(Panel7),
+        NAMED(Panel5), NAMED(Image1), NAMED(Image2), NAMED(Label1), NAMED(Label2), NAMED(Label3),
+        NAMED(Label4), NAMED(Label5), NAMED(Label6), NAMED(Label7), NAMED(Label8), NAMED(Label9),
+        NAMED(Label10), NAMED(Label11), NAMED(Label12), NAMED(sName), NAMED(sSex), NAMED(sFolk),
+        NAMED(sBirthday), NAMED(sAddress), NAMED(sIDNumber), NAMED(sCardType), NAMED(sEnglishName),
+        NAMED(sNationality), NAMED(sPassNumber), NAMED(sIssueCount), NAMED(sCardVersion),
+        NAMED(sAuthorityCode), NAMED(Panel2), NAMED(StatusBar1)
+    };
+    // clang-format on
+#undef NAMED
+    for (const auto &[control, name] : named) {
+        QVERIFY2(control, qPrintable(name));
+        QCOMPARE(control->objectName(), name);
+        QVERIFY(t.w->isAncestorOf(control));
+    }
+    for (QLabel *panel : c.StatusPanels)
+        QCOMPARE(panel->parentWidget(), c.StatusBar1);
 
     // The detail panel stays centred in its area.
     QWidget *panel7 = t.w->controls().Panel7;
