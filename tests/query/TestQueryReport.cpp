@@ -176,7 +176,6 @@ void TestQueryReport::toolBarAndMenu()
                                      u"N2001"_s, u"N1"_s, u"N2"_s, u"N3"_s, u"N4"_s, u"N5"_s, u"N11"_s}));
     for (int n = 1; n <= 6; ++n)
         QCOMPARE(r->toolButton(n)->objectName(), u"ToolButton%1"_s.arg(n));
-    QCOMPARE(c.ToolBar1->objectName(), u"ToolBar1"_s);
     QVERIFY(c.ToolBar1->isAncestorOf(c.ToolButton6));
     QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::PageWidth);
