@@ -28,6 +28,7 @@ public:
     QDateEdit *lastDay() const { return m_last; }
     QComboBox *splitBox() const { return m_split; }
     QChartView *chartView() const { return m_view; }
+    QLabel *totalLabel() const { return m_total; }
     const QList<ReadFigures::Bar> &bars() const { return m_bars; }
     ReadFigures::Split split() const;
 

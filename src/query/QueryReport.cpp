@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <array>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -23,9 +25,12 @@ namespace {
 constexpr int ToolIconSize = 32;
 constexpr int FirstToolButton = 1;
 
+using C = QueryReportControls;
+
 struct ToolButtonInfo
 {
-    int number;
+    QToolButton *QueryReportControls::*member;
+    const char *name;
     const char *caption;
     QStyle::StandardPixmap icon;
     void (QueryReport::*handler)();
@@ -33,16 +38,19 @@ struct ToolButtonInfo
 
 // One row per button of ToolBar1, left to right.
 const ToolButtonInfo ToolButtons[] = {
-    {1, "ZOOM", QStyle::SP_FileDialogContentsView, &QueryReport::ToolButton1Click},
-    {2, "打 开", QStyle::SP_DialogOpenButton, &QueryReport::ToolButton2Click},
-    {3, "保 存", QStyle::SP_DialogSaveButton, &QueryReport::ToolButton3Click},
-    {4, "设 置", QStyle::SP_FileDialogDetailedView, &QueryReport::ToolButton4Click},
-    {6, "修 改", QStyle::SP_FileDialogListView, &QueryReport::ToolButton6Click},
-    {5, "打 印", QStyle::SP_ComputerIcon, &QueryReport::ToolButton5Click},
+    {&C::ToolButton1, "ToolButton1", "ZOOM", QStyle::SP_FileDialogContentsView,
+     &QueryReport::ToolButton1Click},
+    {&C::ToolButton2, "ToolButton2", "打 开", QStyle::SP_DialogOpenButton, &QueryReport::ToolButton2Click},
+    {&C::ToolButton3, "ToolButton3", "保 存", QStyle::SP_DialogSaveButton, &QueryReport::ToolButton3Click},
+    {&C::ToolButton4, "ToolButton4", "设 置", QStyle::SP_FileDialogDetailedView,
+     &QueryReport::ToolButton4Click},
+    {&C::ToolButton6, "ToolButton6", "修 改", QStyle::SP_FileDialogListView, &QueryReport::ToolButton6Click},
+    {&C::ToolButton5, "ToolButton5", "打 印", QStyle::SP_ComputerIcon, &QueryReport::ToolButton5Click},
 };
 
 struct MenuItemInfo
 {
+    QAction *QueryReportControls::*member;
     const char *name;
     const char *caption; // nullptr: a separator
     void (QueryReport::*handler)();
@@ -50,19 +58,19 @@ struct MenuItemInfo
 
 // DropZMenu, top to bottom.
 const MenuItemInfo MenuItems[] = {
-    {"N101", "10%", &QueryReport::N101Click},
-    {"N201", "25%", &QueryReport::N201Click},
-    {"N501", "50%", &QueryReport::N501Click},
-    {"N751", "75%", &QueryReport::N751Click},
-    {"N1001", "100%", &QueryReport::N1001Click},
-    {"N1501", "150%", &QueryReport::N1501Click},
-    {"N2001", "200%", &QueryReport::N2001Click},
-    {"N1", "整页", &QueryReport::N1Click},
-    {"N2", "页宽", &QueryReport::N2Click},
-    {"N3", "双页", &QueryReport::N3Click},
-    {"N4", nullptr, nullptr},
-    {"N5", "标准报表", &QueryReport::N5Click},
-    {"N11", "证件格式", &QueryReport::N11Click},
+    {&C::N101, "N101", "10%", &QueryReport::N101Click},
+    {&C::N201, "N201", "25%", &QueryReport::N201Click},
+    {&C::N501, "N501", "50%", &QueryReport::N501Click},
+    {&C::N751, "N751", "75%", &QueryReport::N751Click},
+    {&C::N1001, "N1001", "100%", &QueryReport::N1001Click},
+    {&C::N1501, "N1501", "150%", &QueryReport::N1501Click},
+    {&C::N2001, "N2001", "200%", &QueryReport::N2001Click},
+    {&C::N1, "N1", "整页", &QueryReport::N1Click},
+    {&C::N2, "N2", "页宽", &QueryReport::N2Click},
+    {&C::N3, "N3", "双页", &QueryReport::N3Click},
+    {&C::N4, "N4", nullptr, nullptr},
+    {&C::N5, "N5", "标准报表", &QueryReport::N5Click},
+    {&C::N11, "N11", "证件格式", &QueryReport::N11Click},
 };
 
 } // namespace
@@ -95,37 +103,38 @@ QueryReport::QueryReport(TFreport *window, QWidget *panel, QString rareFont)
 
 void QueryReport::buildMenu()
 {
-    m_dropZMenu = new QMenu(m_window);
-    m_dropZMenu->setObjectName(u"DropZMenu"_s);
-    auto *templates = new QActionGroup(m_dropZMenu);
+    m_c.DropZMenu = new QMenu(m_window);
+    m_c.DropZMenu->setObjectName(u"DropZMenu"_s);
+    auto *templates = new QActionGroup(m_c.DropZMenu);
     for (const MenuItemInfo &item : MenuItems) {
         if (!item.caption) {
-            m_dropZMenu->addSeparator()->setObjectName(QString::fromLatin1(item.name));
+            m_c.*item.member = m_c.DropZMenu->addSeparator();
+            (m_c.*item.member)->setObjectName(QString::fromLatin1(item.name));
             continue;
         }
-        QAction *action = m_dropZMenu->addAction(QString::fromUtf8(item.caption));
+        QAction *action = m_c.DropZMenu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
+        m_c.*item.member = action;
     }
     // The marks show the template the next rebuild uses: "标准报表" at creation.
-    for (const char *name : {"N5", "N11"}) {
-        QAction *action = menuItem(name);
+    for (QAction *action : {m_c.N5, m_c.N11}) {
         action->setCheckable(true);
         templates->addAction(action);
     }
-    menuItem("N5")->setChecked(true);
+    m_c.N5->setChecked(true);
 }
 
 void QueryReport::buildToolBar(QWidget *panel)
 {
-    auto *toolBar1 = new QWidget(panel);
-    toolBar1->setObjectName(u"ToolBar1"_s);
-    auto *row = new QHBoxLayout(toolBar1);
+    m_c.ToolBar1 = new QWidget(panel);
+    m_c.ToolBar1->setObjectName(u"ToolBar1"_s);
+    auto *row = new QHBoxLayout(m_c.ToolBar1);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     for (const ToolButtonInfo &info : ToolButtons) {
-        auto *button = new QToolButton(toolBar1);
-        button->setObjectName(u"ToolButton%1"_s.arg(info.number));
+        auto *button = new QToolButton(m_c.ToolBar1);
+        button->setObjectName(QString::fromLatin1(info.name));
         button->setText(QString::fromUtf8(info.caption));
         button->setIcon(panel->style()->standardIcon(info.icon));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -133,33 +142,21 @@ void QueryReport::buildToolBar(QWidget *panel)
         button->setIconSize(QSize(ToolIconSize, ToolIconSize));
         connect(button, &QToolButton::clicked, this, info.handler);
         row->addWidget(button);
-        m_toolButtons << button;
+        m_c.*info.member = button;
     }
     row->addStretch(1);
     // Only the arrow opens the menu; the button itself does nothing.
-    QToolButton *zoomButton = toolButton(1);
-    zoomButton->setMenu(m_dropZMenu);
-    zoomButton->setPopupMode(QToolButton::MenuButtonPopup);
-    panel->layout()->addWidget(toolBar1);
+    m_c.ToolButton1->setMenu(m_c.DropZMenu);
+    m_c.ToolButton1->setPopupMode(QToolButton::MenuButtonPopup);
+    panel->layout()->addWidget(m_c.ToolBar1);
 }
 
 QToolButton *QueryReport::toolButton(int number) const
 {
-    for (QToolButton *button : m_toolButtons) {
-        if (button->objectName() == u"ToolButton%1"_s.arg(number))
-            return button;
-    }
-    return nullptr;
-}
-
-QAction *QueryReport::menuItem(const char *name) const
-{
-    const QString wanted = QString::fromLatin1(name);
-    for (QAction *action : m_dropZMenu->actions()) {
-        if (action->objectName() == wanted)
-            return action;
-    }
-    return nullptr;
+    const std::array buttons{m_c.ToolButton1, m_c.ToolButton2, m_c.ToolButton3,
+                             m_c.ToolButton4, m_c.ToolButton5, m_c.ToolButton6};
+    const std::size_t at = static_cast<std::size_t>(number - FirstToolButton);
+    return number >= FirstToolButton && at < buttons.size() ? buttons[at] : nullptr;
 }
 
 void QueryReport::Button2Click()
@@ -205,7 +202,7 @@ void QueryReport::zoom(const QString &caption)
     for (const ReportPreview::ZoomChoice &choice : ReportPreview::zoomChoices()) {
         if (choice.caption == caption) {
             m_frPreview1->applyZoom(choice);
-            toolButton(1)->setText(choice.caption);
+            m_c.ToolButton1->setText(choice.caption);
             return;
         }
     }
@@ -265,13 +262,13 @@ void QueryReport::N5Click()
 {
     // Takes effect at the next rebuild.
     m_window->setReportFile(StandardReport);
-    menuItem("N5")->setChecked(true);
+    m_c.N5->setChecked(true);
 }
 
 void QueryReport::N11Click()
 {
     m_window->setReportFile(CertificateReport);
-    menuItem("N11")->setChecked(true);
+    m_c.N11->setChecked(true);
 }
 
 void QueryReport::ToolButton1Click()

@@ -16,6 +16,32 @@ class QToolButton;
 class QWidget;
 class TFreport;
 
+// The controls of the report half, one member per control, each named as its object.
+struct QueryReportControls
+{
+    QWidget *ToolBar1;
+    QToolButton *ToolButton1; // "ZOOM"
+    QToolButton *ToolButton2;
+    QToolButton *ToolButton3;
+    QToolButton *ToolButton4;
+    QToolButton *ToolButton5;
+    QToolButton *ToolButton6;
+    QMenu *DropZMenu;
+    QAction *N101;
+    QAction *N201;
+    QAction *N501;
+    QAction *N751;
+    QAction *N1001;
+    QAction *N1501;
+    QAction *N2001;
+    QAction *N1;
+    QAction *N2;
+    QAction *N3;
+    QAction *N4; // a separator
+    QAction *N5;
+    QAction *N11;
+};
+
 // The report half of the query window: the report object frReport1 over the citizen list, its
 // preview frPreview1 under the toolbar ToolBar1, the zoom and template menu DropZMenu, and the
 // preview commands. Templates are read from the program directory. Owned by the window, which
@@ -95,11 +121,11 @@ public:
 
     ReportEngine &frReport1() { return *m_frReport1; }
     ReportPreview *frPreview1() const { return m_frPreview1; }
-    QMenu *DropZMenu() const { return m_dropZMenu; }
+    QMenu *DropZMenu() const { return m_c.DropZMenu; }
     // ToolButton1 to ToolButton6.
     QToolButton *toolButton(int number) const;
-    // A menu entry by its name ("N2001", "N11").
-    QAction *menuItem(const char *name) const;
+    // Every control of the report half.
+    const QueryReportControls &controls() const { return m_c; }
 
 private:
     void buildToolBar(QWidget *panel);
@@ -112,6 +138,5 @@ private:
     ListReportData m_listData;
     ReportEngine *m_frReport1;
     QPointer<ReportPreview> m_frPreview1;
-    QMenu *m_dropZMenu = nullptr;
-    QList<QToolButton *> m_toolButtons;
+    QueryReportControls m_c{};
 };

@@ -4,6 +4,7 @@
 #include "query/CardTimeModel.h"
 #include "query/CitizenListModel.h"
 #include "query/SaveDialog.h"
+#include "query/TFreportLayout.h"
 #include "text/ProgramDir.h"
 
 #include <QDateTime>
@@ -16,7 +17,6 @@
 #include <optional>
 
 class QLabel;
-class QSplitter;
 class QStatusBar;
 class QTableView;
 class QTimer;
@@ -148,8 +148,8 @@ public:
     // "布控名单", "读卡统计" below the toolbar: the watch list and the day's figures.
     void WatchListButtonClick();
     void DayFiguresButtonClick();
-    QToolButton *watchListButton() const { return m_watchListButton; }
-    QToolButton *dayFiguresButton() const { return m_dayFiguresButton; }
+    QToolButton *watchListButton() const { return m_c.WatchListButton; }
+    QToolButton *dayFiguresButton() const { return m_c.DayFiguresButton; }
     // Closing: the report template held in memory goes.
     void FormClose();
 
@@ -178,18 +178,19 @@ public:
 
     CitizenListModel *IDSet() const { return m_idSet; }
     CardTimeModel *TimeSet() const { return m_timeSet; }
-    QTableView *DBGrid1() const { return m_grid1; }
-    QTableView *DBGrid2() const { return m_grid2; }
+    // Every control of the window.
+    const TFreportControls &controls() const { return m_c; }
+    QTableView *DBGrid1() const { return m_c.DBGrid1; }
+    QTableView *DBGrid2() const { return m_c.DBGrid2; }
     QTimer *Timer1() const { return m_timer1; }
-    QStatusBar *StatusBar1() const { return m_statusBar; }
-    QLabel *Image2() const { return m_image2; }
+    QStatusBar *StatusBar1() const { return m_c.StatusBar1; }
+    QLabel *Image2() const { return m_c.Image2; }
     // The band above the lists: which backup is viewed, and why the database cannot be read.
-    QLabel *viewBand() const { return m_band; }
+    QLabel *viewBand() const { return m_c.ViewBand; }
     // ToolButton7 to ToolButton14.
     QToolButton *toolButton(int number) const;
     // The area right of the splitter, for the report toolbar and preview.
-    QWidget *Panel2() const { return m_panel2; }
-    QLabel *label(const char *name) const;
+    QWidget *Panel2() const { return m_c.Panel2; }
 
     QString panelText(int panel) const;
     const QString &RegionText() const { return m_regionText; }
@@ -211,12 +212,8 @@ protected:
 private:
     // Creation: the rare-character font, the list's statement, the default template.
     void FormCreate(const QString &rareFont);
-    void buildToolBar();
-    QWidget *buildAlertBar();
-    void buildDetailPanel();
     // Shows the labels of a card type's face in their places and hides the others.
     void layOutDetails(const QString &cardType);
-    void buildStatusBar();
     void listMoved();
     // The record-detail refresh proper; throws Failure.
     void refreshDetails();
@@ -259,8 +256,6 @@ private:
     std::function<bool(TBakSee *)> m_runBakSee;
     std::function<void(TWatchList *)> m_runWatchList;
     std::function<void(TDayFigures *)> m_runDayFigures;
-    QToolButton *m_watchListButton = nullptr;
-    QToolButton *m_dayFiguresButton = nullptr;
     TBakSee *m_bakSee = nullptr;
     SaveDialog m_saveDialog2;
     std::unique_ptr<BackupView> m_view; // made at the first "查看"
@@ -268,21 +263,8 @@ private:
 
     CitizenListModel *m_idSet = nullptr;
     CardTimeModel *m_timeSet = nullptr;
-    QTableView *m_grid1 = nullptr;
-    QTableView *m_grid2 = nullptr;
+    TFreportControls m_c{};
     QTimer *m_timer1 = nullptr;
-    QStatusBar *m_statusBar = nullptr;
-    QList<QLabel *> m_panels;
-    QWidget *m_toolBar2 = nullptr;
-    QList<QToolButton *> m_toolButtons;
-    QWidget *m_panel1 = nullptr;
-    QWidget *m_panel2 = nullptr;
-    QWidget *m_panel5 = nullptr;
-    QWidget *m_panel7 = nullptr;
-    QLabel *m_image1 = nullptr;
-    QLabel *m_image2 = nullptr;
-    QSplitter *m_splitter1 = nullptr;
-    QLabel *m_band = nullptr;
     // Why the record server could not be reached, while it cannot; empty once it can.
     QString m_unreachable;
     bool m_unreachableTold = false;

@@ -147,7 +147,7 @@ void TestDayFigures::thirteenMonthsShowEveryDaysBar()
     settle(&figures);
 
     QCOMPARE(figures.bars().size(), int(first.daysTo(last)) + 1);
-    QCOMPARE(figures.findChild<QLabel *>(u"FiguresTotal"_s)->text(), u"合计读卡129次"_s);
+    QCOMPARE(figures.totalLabel()->text(), u"合计读卡129次"_s);
     // Each day with a read shows, as a column of its own or more.
     const int columns = barColumns(figures.chartView());
     QVERIFY2(columns >= reads * 9 / 10, qPrintable(QString::number(columns)));

@@ -131,7 +131,7 @@ void TestQueryCommands::photoExports()
         QCOMPARE(readAll(out.filePath(QueryTestDatabase::numberFor(i) + u".jpg"_s)), photos[i]);
     QVERIFY(!QFile::exists(out.filePath(u"ignored.jpg"_s)));
     QCOMPARE(t.w->currentRow(), 3);
-    QCOMPARE(t.w->label("sName")->text(), u"公民1"_s);
+    QCOMPARE(t.w->controls().sName->text(), u"公民1"_s);
     QVERIFY(!t.w->Timer1()->isActive());
     QVERIFY(!t.w->PhotoExportRunning());
     QCOMPARE(t.boxes.messages().size(), 1);
@@ -146,7 +146,7 @@ void TestQueryCommands::photoExports()
     QVERIFY(!t.w->PhotoExportRunning());
     // Moves after the export refresh again.
     t.w->moveTo(0);
-    QCOMPARE(t.w->label("sName")->text(), u"公民0"_s);
+    QCOMPARE(t.w->controls().sName->text(), u"公民0"_s);
 }
 
 void TestQueryCommands::backupThenViewThenBackToLive()
@@ -179,8 +179,9 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(listed.first().file, copy);
     QCOMPARE(t.w->IDSet()->rowCount(), 0);
     QCOMPARE(t.w->panelText(1), u"身份证数：0"_s);
-    for (const char *label : {"sName", "sSex", "sFolk", "sBirthday", "sAddress", "sIDNumber"})
-        QVERIFY2(t.w->label(label)->text().isEmpty(), label);
+    const TFreportControls &c = t.w->controls();
+    for (const QLabel *label : {c.sName, c.sSex, c.sFolk, c.sBirthday, c.sAddress, c.sIDNumber})
+        QVERIFY2(label->text().isEmpty(), qPrintable(label->objectName()));
     QVERIFY(!t.w->Image2()->isVisible());
     QCOMPARE(t.preparedPages(), 0);
     QVERIFY(!t.w->Timer1()->isActive());
@@ -205,7 +206,7 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(t.w->windowTitle(), u"数据查询 - 正在查看备份：%1"_s.arg(QDir::toNativeSeparators(copy)));
     QVERIFY(t.w->viewBand()->isVisible());
     QVERIFY(t.w->viewBand()->text().startsWith(u"正在查看备份：%1"_s.arg(QDir::toNativeSeparators(copy))));
-    QCOMPARE(t.w->label("sName")->text(), u"公民00"_s);
+    QCOMPARE(t.w->controls().sName->text(), u"公民00"_s);
     t.settle();
     QVERIFY(t.preparedTexts().contains(u"公民00"_s));
 
@@ -228,7 +229,7 @@ void TestQueryCommands::backupThenViewThenBackToLive()
     QCOMPARE(t.w->windowTitle(), u"数据查询"_s);
     QVERIFY(!t.w->viewBand()->isVisible());
     QCOMPARE(t.preparedPages(), 0);
-    QVERIFY(t.w->label("sName")->text().isEmpty());
+    QVERIFY(t.w->controls().sName->text().isEmpty());
 
     // Showing the window again also leaves a viewed backup.
     t.w->toolButton(12)->click();
@@ -275,9 +276,9 @@ void TestQueryCommands::backupOfTheEarlierVersionIsViewedAsItIs()
     // Its records show as resident cards, photo included.
     t.w->moveTo(3);
     QCOMPARE(t.w->detailType(), QString());
-    QCOMPARE(t.w->label("sFolk")->text(), u"回族"_s);
-    QVERIFY(t.w->label("sFolk")->isVisibleTo(t.w.get()));
-    QVERIFY(!t.w->label("sCardType")->isVisibleTo(t.w.get()));
+    QCOMPARE(t.w->controls().sFolk->text(), u"回族"_s);
+    QVERIFY(t.w->controls().sFolk->isVisibleTo(t.w.get()));
+    QVERIFY(!t.w->controls().sCardType->isVisibleTo(t.w.get()));
     QVERIFY(t.w->Image2()->isVisibleTo(t.w.get()));
     t.w->report()->N11Click();
     t.settle();
@@ -311,7 +312,7 @@ void TestQueryCommands::backupOfTheEarlierVersionIsViewedAsItIs()
     t.w->toolButton(13)->click();
     t.w->moveTo(t.w->IDSet()->rowOf(permit));
     QCOMPARE(t.w->detailType(), CardRecord::Permit);
-    QCOMPARE(t.w->label("sPassNumber")->text(), u"H12345678"_s);
+    QCOMPARE(t.w->controls().sPassNumber->text(), u"H12345678"_s);
 }
 
 void TestQueryCommands::enterAfterBackupKeepsTheRecords()

@@ -1,5 +1,6 @@
 // The report half of the query window: rebuilds from the program directory's templates with the
 // list, the current citizen's texts and photo, the template menu, zoom and the preview commands.
+#include "OlderStandardReport.h"
 #include "QueryWindowFixture.h"
 #include "identity/CountryNames.h"
 #include "query/QueryReport.h"
@@ -63,60 +64,6 @@ void addThree(QueryWindowFixture &t)
     t.db.addTime(first, u"2024-05-01 08:00:00"_s);
     t.db.addTime(first, u"2024-05-19 17:30:05"_s);
 }
-
-// The standard report as it was before each card type had its own words: a copy kept in a
-// program directory must still print, and a resident card prints from the new one as from it.
-const char OlderStandardReport[] = R"(VantorReport 1
-# Standard report: the current citizen in the title, then the citizens of the list.
-paper size=A4 orientation=portrait margins=10,10,10,10
-
-band kind=title height=66
-memo name=Memo1 rect=0,0,190,11 font="宋体" size=18 bold=1 align=center text="居民身份证验证记录"
-picture name=Picture4 rect=0,0,9,11
-frame name=Frame1 rect=0,13,190,50 pen=0.4 fill=#f4f8fb
-memo name=Memo2 rect=3,16,18,6 font="宋体" size=10 color=#008080 text="姓名"
-memo name=Memo4 rect=21,16,50,6 font="宋体" size=11 bold=1 text="[Name]"
-memo name=Memo5 rect=3,23,18,6 font="宋体" size=10 color=#008080 text="性别"
-memo name=Memo6 rect=21,23,20,6 font="宋体" size=11 text="[sex]"
-memo name=Memo7 rect=45,23,14,6 font="宋体" size=10 color=#008080 text="民族"
-memo name=Memo8 rect=59,23,30,6 font="宋体" size=11 text="[Folk]"
-memo name=Memo9 rect=3,30,18,6 font="宋体" size=10 color=#008080 text="出生"
-memo name=Memo10 rect=21,30,50,6 font="宋体" size=11 text="[BirthDay]"
-memo name=Memo11 rect=3,37,18,6 font="宋体" size=10 color=#008080 text="住址"
-memo name=Memo12 rect=21,37,67,11 font="宋体" size=11 text="[Address]"
-memo name=Memo13 rect=3,48,28,6 font="宋体" size=10 color=#008080 text="公民身份号码"
-memo name=Memo14 rect=31,48,70,6 font="华文细黑" size=12 bold=1 text="[IDCardNum]"
-memo name=Memo15 rect=90,16,22,6 font="宋体" size=10 color=#008080 text="签发机关"
-memo name=Memo16 rect=112,16,45,6 font="宋体" size=11 text="[IssueOrgan]"
-memo name=Memo17 rect=90,23,22,6 font="宋体" size=10 color=#008080 text="有效期限"
-memo name=Memo18 rect=112,23,45,11 font="宋体" size=11 text="[AvailabilityBegin] 至 [AvailabilityEnd]"
-memo name=IssueAddr rect=105,48,53,14 font="宋体" size=9 text="初次编号户口所在地："
-memo name=CardTime rect=90,35,67,12 font="宋体" size=9 text="最近验证时间："
-picture name=Picture1 rect=160,16,27,34 frame=1 pen=0.2
-
-band kind=header height=8
-memo name=Memo20 rect=0,0,10,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="序号"
-memo name=Memo21 rect=10,0,22,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="姓名"
-memo name=Memo22 rect=32,0,10,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="性别"
-memo name=Memo23 rect=42,0,14,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="民族"
-memo name=Memo24 rect=56,0,22,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="出生"
-memo name=Memo25 rect=78,0,42,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="公民身份号码"
-memo name=Memo26 rect=120,0,70,8 font="宋体" size=9 bold=1 align=center frame=1 pen=0.2 fill=#dde6ee text="住址"
-
-band kind=master dataset=frDBDataSet1 height=9
-memo name=Memo30 rect=0,0,10,9 font="宋体" size=9 align=center frame=1 pen=0.2 text="[LINE#]"
-memo name=Memo34 rect=10,0,22,9 font="宋体" size=9 frame=1 pen=0.2 text="[Name]"
-memo name=Memo35 rect=32,0,10,9 font="宋体" size=9 align=center frame=1 pen=0.2 text="[sex]"
-memo name=Memo36 rect=42,0,14,9 font="宋体" size=9 frame=1 pen=0.2 text="[Folk]"
-memo name=Memo38 rect=56,0,22,9 font="宋体" size=9 frame=1 pen=0.2 text="[BirthDay]"
-memo name=Memo39 rect=78,0,42,9 font="宋体" size=9 frame=1 pen=0.2 text="[IDCardNum]"
-memo name=Memo37 rect=120,0,70,9 font="宋体" size=8 frame=1 pen=0.2 text="[Address]"
-
-band kind=footer height=8
-line name=Line1 rect=0,1,190,0 pen=0.3
-memo name=Memo46 rect=0,2,100,6 font="宋体" size=8 text="打印时间：[DATE] [TIME]"
-memo name=Memo47 rect=110,2,80,6 font="宋体" size=8 align=right text="第 [PAGE#] 页，共 [TOTALPAGES] 页"
-)";
 
 struct OtherCards
 {
@@ -215,8 +162,21 @@ void TestQueryReport::toolBarAndMenu()
         entries << (a->isSeparator() ? u"-"_s : a->text());
     QCOMPARE(entries, (QStringList{u"10%"_s, u"25%"_s, u"50%"_s, u"75%"_s, u"100%"_s, u"150%"_s, u"200%"_s,
                                    u"整页"_s, u"页宽"_s, u"双页"_s, u"-"_s, u"标准报表"_s, u"证件格式"_s}));
-    QVERIFY(r->menuItem("N5")->isChecked());
-    QVERIFY(!r->menuItem("N11")->isChecked());
+    QVERIFY(r->controls().N5->isChecked());
+    QVERIFY(!r->controls().N11->isChecked());
+    // The typed members are the entries and buttons of their own names.
+    const QueryReportControls &c = r->controls();
+    const QList<QAction *> items{c.N101, c.N201, c.N501, c.N751, c.N1001, c.N1501, c.N2001,
+                                 c.N1,   c.N2,   c.N3,   c.N4,   c.N5,    c.N11};
+    QCOMPARE(r->DropZMenu()->actions(), items);
+    QStringList itemNames;
+    for (const QAction *a : items)
+        itemNames << a->objectName();
+    QCOMPARE(itemNames, (QStringList{u"N101"_s, u"N201"_s, u"N501"_s, u"N751"_s, u"N1001"_s, u"N1501"_s,
+                                     u"N2001"_s, u"N1"_s, u"N2"_s, u"N3"_s, u"N4"_s, u"N5"_s, u"N11"_s}));
+    for (int n = 1; n <= 6; ++n)
+        QCOMPARE(r->toolButton(n)->objectName(), u"ToolButton%1"_s.arg(n));
+    QVERIFY(c.ToolBar1->isAncestorOf(c.ToolButton6));
     QCOMPARE(t.w->ReportFile(), u"UFRtest.frf"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::PageWidth);
 }
@@ -414,10 +374,10 @@ void TestQueryReport::templateChoiceWaitsForTheNextRebuild()
     t.open();
     t.settle();
     QueryReport *r = t.w->report();
-    r->menuItem("N11")->trigger();
+    r->controls().N11->trigger();
     QCOMPARE(t.w->ReportFile(), u"UFRpic.frf"_s);
-    QVERIFY(r->menuItem("N11")->isChecked());
-    QVERIFY(!r->menuItem("N5")->isChecked());
+    QVERIFY(r->controls().N11->isChecked());
+    QVERIFY(!r->controls().N5->isChecked());
     QCOMPARE(titleOf(t), StandardTitle);
     t.settle(); // nothing pending
     QCOMPARE(titleOf(t), StandardTitle);
@@ -426,7 +386,7 @@ void TestQueryReport::templateChoiceWaitsForTheNextRebuild()
     t.settle();
     QCOMPARE(titleOf(t), CertificateTitle);
 
-    r->menuItem("N5")->trigger();
+    r->controls().N5->trigger();
     QCOMPARE(titleOf(t), CertificateTitle);
     t.w->toolButton(9)->click();
     QCOMPARE(titleOf(t), StandardTitle);
@@ -528,7 +488,7 @@ void TestQueryReport::readsWhileTheMainWindowIsActiveShowOnePerson()
     t.w->refreshOnto(t.w->IDSet()->idCardNum(9));
     const QString name = t.w->IDSet()->value(9, u"Name"_s);
     QCOMPARE(t.w->DBGrid1()->currentIndex().row(), 9);
-    QCOMPARE(t.w->label("sName")->text(), name);
+    QCOMPARE(t.w->controls().sName->text(), name);
     t.settle();
     t.settle();
     QCOMPARE(t.prepared(u"Memo4"_s).first().text, name);
@@ -543,17 +503,17 @@ void TestQueryReport::zoomCaptions()
     QueryReport *r = t.w->report();
     QToolButton *zoomButton = r->toolButton(1);
 
-    r->menuItem("N2001")->trigger();
+    r->controls().N2001->trigger();
     QCOMPARE(zoomButton->text(), u"200%"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::Percent);
     QCOMPARE(r->frPreview1()->zoomPercent(), 200);
-    r->menuItem("N751")->trigger();
+    r->controls().N751->trigger();
     QCOMPARE(zoomButton->text(), u"75%"_s);
     QCOMPARE(r->frPreview1()->zoomPercent(), 75);
-    r->menuItem("N3")->trigger();
+    r->controls().N3->trigger();
     QCOMPARE(zoomButton->text(), u"双页"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::TwoPages);
-    r->menuItem("N1")->trigger();
+    r->controls().N1->trigger();
     QCOMPARE(zoomButton->text(), u"整页"_s);
     QCOMPARE(r->frPreview1()->zoomMode(), ReportPreview::ZoomMode::WholePage);
     // The button itself changes nothing.

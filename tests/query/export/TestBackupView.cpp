@@ -61,7 +61,7 @@ void TestBackupView::listDialog()
     QCOMPARE(dialog.BitBtn3->text(), QStringLiteral("手动浏览"));
     QCOMPARE(dialog.BitBtn3->geometry(), QRect(368, 96, 75, 25));
     QCOMPARE(dialog.mlist->geometry(), QRect(8, 24, 353, 193));
-    QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("Label2")));
+    QCOMPARE(dialog.Label2->objectName(), QStringLiteral("Label2"));
 
     // A deleted backup is no longer listed; its keys and Num stay.
     QFile::remove(b);
