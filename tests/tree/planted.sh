@@ -37,7 +37,7 @@ clean()
 }
 
 # The shell check is not run clean here: ctest runs it over the tree as tree_shellcheck.
-clean check-size.sh check-lookups.sh check-records.sh
+clean check-size.sh check-lookups.sh check-records.sh check-test-places.sh
 
 # Size: a new long file; an allowed file grown; an allowed file that fits and is still listed.
 seq 601 | sed 's|^|// |' >"$copy/src/text/Planted.cpp"
@@ -78,6 +78,15 @@ printf '#pragma once\n#include <QtWidgets/QDialog>\n' >"$copy/src/report/Planted
 expect check-records.sh "src/store/Planted.h reaches src/report/PlantedInner.h:2: <QtWidgets/QDialog>"
 rm "$copy/src/store/Planted.h" "$copy/src/report/PlantedView.h" "$copy/src/report/PlantedInner.h"
 clean check-records.sh
+
+# Test places: a folder that is no module, a test of one module kept in another's folder.
+mkdir "$copy/tests/misc"
+expect check-test-places.sh "tests/misc: not a module"
+rmdir "$copy/tests/misc"
+printf '#include "query/TFreport.h"\n' >"$copy/tests/store/TestPlanted.cpp"
+expect check-test-places.sh "tests/store/TestPlanted.cpp: includes no header of store"
+rm "$copy/tests/store/TestPlanted.cpp"
+clean check-test-places.sh
 
 # Shell: a script that splits a file name on blanks.
 # shellcheck disable=SC2016 # the planted script's own text

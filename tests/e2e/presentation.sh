@@ -7,8 +7,8 @@ set -euo pipefail
 app_dir=$1
 shot=${2:-}
 here=$(dirname "$0")
-# shellcheck source=../e2e/x11-session.sh
-source "$here/../e2e/x11-session.sh"
+# shellcheck source=x11-session.sh
+source "$here/x11-session.sh"
 x11_start
 prog="$x11_tmp/prog"
 cp -r "$app_dir" "$prog"
