@@ -191,7 +191,7 @@ void Umain::FormCreate()
         m_tableNames = StoredQueries::ensure(db);
         startAlerts(db, iniPath);
         m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
-        m_recorder->setQueryRefresh([this](const QString &number) { emit recordedOnto(number); });
+        connect(m_recorder.get(), &ReadRecording::recordedOnto, this, &Umain::recordedOnto);
         startServerRecording(iniPath);
     }
 

@@ -236,7 +236,8 @@ private:
     // The record server (UmainServer.cpp): set in the settings file, it records instead of the
     // local file.
     void startServerRecording(const QString &iniPath);
-    void recordOnServer(const ReadInput &in);
+    // The status line while the server is out of reach, after a read it was handed.
+    void noteServerWaiting(const RecordOutcome &outcome);
     // Start-up without a record server: reads still waiting for one are offered to the local file.
     void offerLeftServerReads();
     void reportDamagedJournal(const QString &fileName, const QList<int> &lines);

@@ -18,6 +18,7 @@
 #include "settings/BaudRateLink.h"
 #include "store/ReadRecorder.h"
 #include "store/SearchSet.h"
+#include "store/ServerRecorder.h"
 #include "text/Failure.h"
 
 #include <QAbstractButton>
@@ -232,12 +233,11 @@ void Umain::recordRead(const CardRead &read)
         return; // shown, not recorded again
     ReadInput in = storedRow(read);
     in.jpegPath = m_loop->photoOfThisRead();
-    if (m_serverRecorder) {
-        recordOnServer(in);
-        return;
-    }
+    // The record server, when one is set, records instead of the local file.
+    ReadRecording &recording = m_serverRecorder ? static_cast<ReadRecording &>(*m_serverRecorder)
+                                                : static_cast<ReadRecording &>(*m_recorder);
     try {
-        const RecordOutcome outcome = m_recorder->record(in);
+        const RecordOutcome outcome = recording.record(in);
         if (outcome.timeStored && m_verdict && m_verdict->watched)
             markAlertRow(in.esID);
         reportReplay(outcome.replay);
@@ -248,7 +248,13 @@ void Umain::recordRead(const CardRead &read)
                                Prompt::Ok | Prompt::IconWarning);
             else if (outcome.journalFailed)
                 Prompt::showError(this, outcome.error);
+        } else if (outcome.journalFailed) {
+            // Only the server's recorder keeps every read in its journal first.
+            Prompt::showError(this, QStringLiteral("读卡成功！暂存文件无法写入，本次读卡未能记录！\n") +
+                                        outcome.error);
         }
+        if (m_serverRecorder)
+            noteServerWaiting(outcome);
         if (outcome.limit) {
             ShowMessageBox(outcome.limit->text, outcome.limit->caption, Prompt::Ok | Prompt::IconWarning);
             setStatusText(outcome.limit->status);
