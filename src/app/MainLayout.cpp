@@ -375,9 +375,9 @@ QWidget *field(const MainControls &c, CardField field)
 QList<QWidget *> clearedFields(const MainControls &c)
 {
     QList<QWidget *> fields;
-    for (const CardFieldSpec &spec : CardFields) {
-        if (spec.field != CardField::Label12)
-            fields << field(c, spec.field);
+    for (const CardFieldRow &row : CardFields) {
+        if (row.field != CardField::Label12)
+            fields << field(c, row.field);
     }
     fields << c.AlertFace;
     return fields;

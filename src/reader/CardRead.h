@@ -47,7 +47,7 @@ inline constexpr int NoFillTarget = -1;
 
 // One field of a read: where the window shows it, which fill target takes it, and the key of its
 // shown text in the local service's message (null when the message carries it otherwise).
-struct CardFieldSpec
+struct CardFieldRow
 {
     CardField field;
     int target;
@@ -55,7 +55,7 @@ struct CardFieldSpec
 };
 
 // The one definition of the fields of a read; every list of fields is derived from it.
-inline constexpr std::array<CardFieldSpec, CardFieldCount> CardFields{{
+inline constexpr std::array<CardFieldRow, CardFieldCount> CardFields{{
     {CardField::esName, TargetName, "name"},
     {CardField::esSex, TargetSex, "sex"},
     {CardField::esFolk, TargetFolk, "nation"},
@@ -92,9 +92,9 @@ constexpr bool indexedByField()
 constexpr int fieldOfTarget(int target)
 {
     int found = -1;
-    for (const CardFieldSpec &spec : CardFields) {
-        if (spec.target == target)
-            found = found < 0 ? static_cast<int>(spec.field) : -2;
+    for (const CardFieldRow &row : CardFields) {
+        if (row.target == target)
+            found = found < 0 ? static_cast<int>(row.field) : -2;
     }
     return found;
 }

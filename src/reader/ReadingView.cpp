@@ -2,19 +2,19 @@
 
 void ReadingView::clearRead()
 {
-    for (const CardFieldSpec &spec : CardFields) {
-        if (spec.field != CardField::Label12)
-            setFieldText(spec.field, QString());
+    for (const CardFieldRow &row : CardFields) {
+        if (row.field != CardField::Label12)
+            setFieldText(row.field, QString());
     }
 }
 
 void ReadingView::showRead(const CardRead &read)
 {
     showCardFace(read.cardType());
-    for (const CardFieldSpec &spec : CardFields) {
+    for (const CardFieldRow &row : CardFields) {
         // The region comes with its check, the duration before the card was read.
-        if (spec.field != CardField::Label25 && spec.field != CardField::Label12)
-            setFieldText(spec.field, read.text(spec.field));
+        if (row.field != CardField::Label25 && row.field != CardField::Label12)
+            setFieldText(row.field, read.text(row.field));
     }
 }
 

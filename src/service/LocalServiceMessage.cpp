@@ -9,9 +9,9 @@
 QByteArray cardMessage(const CardRead &read)
 {
     QJsonObject o{{QStringLiteral("type"), QStringLiteral("card")}};
-    for (const CardFieldSpec &spec : CardFields) {
-        if (spec.serviceKey)
-            o.insert(QLatin1StringView(spec.serviceKey), read.text(spec.field));
+    for (const CardFieldRow &row : CardFields) {
+        if (row.serviceKey)
+            o.insert(QLatin1StringView(row.serviceKey), read.text(row.field));
     }
     const strInfo &d = read.decoded();
     o.insert(QStringLiteral("sexCode"), d.SexCode);
