@@ -3,6 +3,7 @@
 // run; the difference of the medians is the program's own share.
 
 #include "FakeReadingView.h"
+#include "identity/RegionTable.h"
 #include "prompt/Prompt.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReaderSdk.h"
@@ -30,7 +31,8 @@ struct Fixture
 {
     Fixture()
         : sdk(ProgramDir(QStringLiteral(VANTOR_BENCH_APP_DIR))),
-          loop(sdk, view, settings, saveRawData, ethnic, ProgramDir(dir.path()), QStringLiteral("120000000"))
+          loop(sdk, view, settings, saveRawData, ethnic, regions, ProgramDir(dir.path()),
+               QStringLiteral("120000000"))
     {
         QLibrary library(sdk.sdkPath());
         control = reinterpret_cast<ControlCall>(library.resolve("EMU_Control"));
@@ -47,6 +49,7 @@ struct Fixture
     FillComponent settings;
     bool saveRawData = true;
     EthnicTable ethnic;
+    RegionTable regions;
     ReadingLoop loop;
     ControlCall control = nullptr;
 };

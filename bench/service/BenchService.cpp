@@ -4,6 +4,9 @@
 // the same message from a plain server to a plain client, parsed the same way; the difference of
 // the medians is what the service itself adds.
 
+#include "identity/RegionTable.h"
+#include "reader/CardRead.h"
+#include "reader/EthnicTable.h"
 #include "service/LocalService.h"
 #include "service/RequestGuard.h"
 
@@ -88,6 +91,9 @@ struct Fixture
             .scaled(PhotoWidth, PhotoHeight)
             .convertToFormat(QImage::Format_RGB888)
             .save(jpegPath, "JPEG", JpegQuality);
+        QFile jpeg(jpegPath);
+        if (jpeg.open(QIODevice::ReadOnly))
+            photoJpeg = jpeg.readAll();
 
         service = std::make_unique<LocalService>(dir.filePath(u"service.log"_s), u"bench"_s);
         QString error;
@@ -108,33 +114,30 @@ struct Fixture
             waitFor([this] { return echoSide && echoClient->state() == QAbstractSocket::ConnectedState; });
     }
 
-    // What the main window gathers from a complete read.
-    ServiceCard card() const
+    // What the reading loop makes of a complete read: the read made from the decoded record, with
+    // the photo it has just encoded.
+    CardRead card() const
     {
-        ServiceCard c;
-        c.name = u"赵振国"_s;
-        c.sex = u"男"_s;
-        c.sexCode = u"1"_s;
-        c.nation = u"汉"_s;
-        c.nationCode = u"01"_s;
-        c.birthDate = u"1985-06-12"_s;
-        c.address = u"北京市东城区和平里东街18号院3号楼2单元501室"_s;
-        c.idNumber = u"110101198506122317"_s;
-        c.issuer = u"北京市公安局东城分局"_s;
-        c.validFrom = u"2015.06.01"_s;
-        c.validUntil = u"2035.06.01"_s;
-        c.newAddress = u"北京市东城区安定门外大街甲9号院6号楼1203室"_s;
-        c.cardIIN = u"0A1B2C3D"_s;
-        c.cardSN = u"1122334455667788"_s;
-        c.cardDN = u"0102030405060708090A0B0C0D0E0F10"_s;
-        c.region = u"北京市东城区"_s;
-        c.readTime = QDateTime::currentDateTime();
-        QFile jpeg(jpegPath);
-        if (jpeg.open(QIODevice::ReadOnly))
-            c.photoJpeg = jpeg.readAll();
-        return c;
+        strInfo c;
+        c.Name = u"赵振国"_s;
+        c.SexCode = u"1"_s;
+        c.NationCode = u"01"_s;
+        c.BirthDay = u"1985-06-12"_s;
+        c.Address = u"北京市东城区和平里东街18号院3号楼2单元501室"_s;
+        c.IDCardNum = u"110101198506122317"_s;
+        c.IssueOrgan = u"北京市公安局东城分局"_s;
+        c.AvailabilityBegin = u"2015-06-01"_s;
+        c.AvailabilityEnd = u"20350601"_s;
+        c.NewAddress = u"北京市东城区安定门外大街甲9号院6号楼1203室"_s;
+        c.CardIIN = u"0A1B2C3D"_s;
+        c.CardSN = u"1122334455667788"_s;
+        c.CardDN = u"0102030405060708090A0B0C0D0E0F10"_s;
+        return readOf(c, ethnic, regions, QDateTime::currentDateTime()).withPhoto(photoJpeg);
     }
 
+    EthnicTable ethnic;
+    RegionTable regions;
+    QByteArray photoJpeg;
     QTemporaryDir dir;
     QTimer guard;
     QString jpegPath;

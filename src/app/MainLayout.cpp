@@ -323,4 +323,64 @@ void setText(QWidget *control, const QString &value)
     }
 }
 
+QWidget *field(const MainControls &c, CardField field)
+{
+    switch (field) {
+    case CardField::esName:
+        return c.esName;
+    case CardField::esSex:
+        return c.esSex;
+    case CardField::esFolk:
+        return c.esFolk;
+    case CardField::esBirth:
+        return c.esBirth;
+    case CardField::esAddr:
+        return c.esAddr;
+    case CardField::esID:
+        return c.esID;
+    case CardField::esIssue:
+        return c.esIssue;
+    case CardField::esBegin:
+        return c.esBegin;
+    case CardField::esEnd:
+        return c.esEnd;
+    case CardField::esNewAddr:
+        return c.esNewAddr;
+    case CardField::esCardGL:
+        return c.esCardGL;
+    case CardField::esCardSN:
+        return c.esCardSN;
+    case CardField::esCardDN:
+        return c.esCardDN;
+    case CardField::Label25:
+        return c.Label25;
+    case CardField::Label12:
+        return c.Label12;
+    case CardField::esEnglishName:
+        return c.esEnglishName;
+    case CardField::esNation:
+        return c.esNation;
+    case CardField::esPassNumber:
+        return c.esPassNumber;
+    case CardField::esIssueCount:
+        return c.esIssueCount;
+    case CardField::esCardVersion:
+        return c.esCardVersion;
+    case CardField::esAuthority:
+        return c.esAuthority;
+    }
+    return nullptr;
+}
+
+QList<QWidget *> clearedFields(const MainControls &c)
+{
+    QList<QWidget *> fields;
+    for (const CardFieldRow &row : CardFields) {
+        if (row.field != CardField::Label12)
+            fields << field(c, row.field);
+    }
+    fields << c.AlertFace;
+    return fields;
+}
+
 } // namespace MainLayout

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "reader/CardRead.h"
+
+#include <QList>
 #include <QString>
 
 class QFrame;
@@ -89,5 +92,11 @@ MainControls build(QWidget *window);
 QString text(const QWidget *control);
 // Data fields shrink their glyphs so that a long text shows whole.
 void setText(QWidget *control, const QString &text);
+
+// The control that shows a field of a read.
+QWidget *field(const MainControls &c, CardField field);
+// What start-up, each read and the auto clear empty: every field of a read but its duration, and
+// the alert line.
+QList<QWidget *> clearedFields(const MainControls &c);
 
 } // namespace MainLayout

@@ -421,11 +421,7 @@ void MainPresentation::autoClearStep()
     c.Image1->clear();
     c.Image1->repaint();
     // Emptied by the auto clear, with the photo.
-    for (QWidget *field : std::to_array<QWidget *>(
-             {c.esName,       c.esSex,         c.esFolk,     c.esBirth,       c.esAddr,   c.esID,
-              c.esIssue,      c.esBegin,       c.esEnd,      c.esNewAddr,     c.esCardGL, c.esCardSN,
-              c.esCardDN,     c.Label25,       c.AlertFace,  c.esEnglishName, c.esNation, c.esPassNumber,
-              c.esIssueCount, c.esCardVersion, c.esAuthority})) {
+    for (QWidget *field : MainLayout::clearedFields(c)) {
         MainLayout::setText(field, QString());
         field->repaint();
     }

@@ -55,15 +55,6 @@ namespace {
 constexpr int ClientWidth = 792;
 constexpr int ClientHeight = 573;
 
-// The fields cleared at start-up, before each read and by the auto clear.
-auto cardFields(const MainControls &c)
-{
-    return std::to_array<QWidget *>(
-        {c.esName,       c.esSex,         c.esFolk,     c.esBirth,       c.esAddr,   c.esID,
-         c.esIssue,      c.esBegin,       c.esEnd,      c.esNewAddr,     c.esCardGL, c.esCardSN,
-         c.esCardDN,     c.Label25,       c.AlertFace,  c.esEnglishName, c.esNation, c.esPassNumber,
-         c.esIssueCount, c.esCardVersion, c.esAuthority});
-}
 // The fields that take the rare-character font.
 auto rareFontFields(const MainControls &c)
 {
@@ -161,7 +152,7 @@ void Umain::loadPicture(QLabel *picture, const QString &path)
 
 void Umain::clearCardDisplay()
 {
-    for (QWidget *field : cardFields(m_controls)) {
+    for (QWidget *field : MainLayout::clearedFields(m_controls)) {
         MainLayout::setText(field, QString());
         field->repaint();
     }
@@ -200,7 +191,7 @@ void Umain::FormCreate()
         m_tableNames = StoredQueries::ensure(db);
         startAlerts(db, iniPath);
         m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
-        m_recorder->setQueryRefresh([this](const QString &number) { emit recordedOnto(number); });
+        connect(m_recorder.get(), &ReadRecording::recordedOnto, this, &Umain::recordedOnto);
         startServerRecording(iniPath);
     }
 

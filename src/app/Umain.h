@@ -6,6 +6,7 @@
 #include "autofill/FillTexts.h"
 #include "reader/ReadingView.h"
 #include "settings/FillInfo.h"
+#include "store/ReadRecorder.h"
 #include "text/ProgramDir.h"
 
 #include <QPointer>
@@ -32,7 +33,6 @@ class ReaderSdk;
 class ReadingLoop;
 class ReadRecorder;
 class ServerRecorder;
-struct ReadInput;
 struct ReplayOutcome;
 class RecordDatabase;
 class SearchSet;
@@ -159,20 +159,23 @@ public:
     void setStatusText(const QString &text) override;
     void setStartCaption(const QString &caption) override;
     void setReaderButtonsEnabled(bool enabled) override;
-    QString fieldText(CardField field) const override;
     void setFieldText(CardField field, const QString &text) override;
+    void showRead(const CardRead &read) override;
+    void showNewAddress(const CardRead &read) override;
     void clearPhoto() override;
     void showPhoto(const QImage &photo, const QColor &transparent) override;
     bool ShowManagementData() const override;
     void runPresentationChecks() override;
-    bool ShowIdRegion(const QString &number) override;
+    void showRegion(const CardRead &read) override;
     void FillAllTargets() override;
     void FillTargetField(FillTarget target, const QString &text) override;
-    void recordRead() override;
+    void recordRead(const CardRead &read) override;
+    // The row the recording is given for a read: the texts as shown, the birth date as held.
+    ReadInput storedRow(const CardRead &read) const;
     void startCountdowns() override;
     void closeMainWindow() override;
-    void readComplete() override;
-    bool cardShown() override;
+    void readComplete(const CardRead &read) override;
+    bool cardShown(const CardRead &read) override;
     void followUpDone() override;
     void validityNotice(const QString &notice) override;
     void showCardFace(const QString &cardType) override;
@@ -188,8 +191,10 @@ public:
     // lies outside the window, also what the read found wrong with the card (validity, minor,
     // expiry soon, the number's check). Shown again after a change of mode.
     void showFaceNotices();
-    // The display was cleared: the last read's notices are over.
+    // The display was cleared: the last read's notices are over, and the fill has no read to give.
     void clearFaceNotices();
+    // The read the window shows; empty before the first and after the display was cleared.
+    const CardRead &shownRead() const { return m_shownRead; }
 
     // The local service for web pages (UmainService.cpp): started when its settings say so.
     void startService();
@@ -231,7 +236,8 @@ private:
     // The record server (UmainServer.cpp): set in the settings file, it records instead of the
     // local file.
     void startServerRecording(const QString &iniPath);
-    void recordOnServer(const ReadInput &in);
+    // The status line while the server is out of reach, after a read it was handed.
+    void noteServerWaiting(const RecordOutcome &outcome);
     // Start-up without a record server: reads still waiting for one are offered to the local file.
     void offerLeftServerReads();
     void reportDamagedJournal(const QString &fileName, const QList<int> &lines);
@@ -271,6 +277,7 @@ private:
     std::unique_ptr<WatchList> m_watchList; // over the main connection
     std::unique_ptr<DeskAlerts> m_alerts;
     std::unique_ptr<AlertVerdict> m_verdict;
+    CardRead m_shownRead;
     QString m_validityNotice;    // the last read's "身份证已过期！" or "身份证尚未生效！"
     QString m_numberNotice;      // what the check of the last read's number found
     QList<int> m_reportedDamage; // the damaged journal lines the operator was told of

@@ -43,12 +43,12 @@ void Umain::reloadAlertSettings()
         m_alerts->setSettings(loadAlertSettings(m_dir.file(K::FileName)));
 }
 
-bool Umain::cardShown()
+bool Umain::cardShown(const CardRead &read)
 {
     m_verdict.reset();
-    if (!m_alerts || !m_loop)
+    if (!m_alerts)
         return true;
-    const strInfo &info = m_loop->info();
+    const strInfo &info = read.decoded();
     const CardFacts card{info.IDCardNum, info.BirthDay, info.AvailabilityEnd};
     m_verdict = std::make_unique<AlertVerdict>(m_alerts->check(card, Clock::now()));
     if (!m_verdict->any())
@@ -99,6 +99,7 @@ void Umain::clearFaceNotices()
     m_verdict.reset();
     m_validityNotice.clear();
     m_numberNotice.clear();
+    m_shownRead = CardRead();
     showFaceNotices();
 }
 

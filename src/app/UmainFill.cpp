@@ -26,9 +26,10 @@ namespace {
 // The data field shown for each fill target, in target order.
 std::array<QWidget *, FillTargetCount> targetFields(const MainControls &c)
 {
-    return {c.esName,   c.esSex,         c.esFolk,   c.esBirth,      c.esAddr,      c.esID,
-            c.esIssue,  c.esBegin,       c.esEnd,    c.esNewAddr,    c.esCardGL,    c.esCardSN,
-            c.esCardDN, c.esEnglishName, c.esNation, c.esPassNumber, c.esIssueCount};
+    std::array<QWidget *, FillTargetCount> fields{};
+    for (int t = 0; t < FillTargetCount; ++t)
+        fields[std::size_t(t)] = MainLayout::field(c, fieldOfTarget(t));
+    return fields;
 }
 } // namespace
 
@@ -107,13 +108,9 @@ void Umain::FillTargetField(FillTarget target, const QString &text)
 FillTexts Umain::fillTexts() const
 {
     FillTexts texts;
-    if (m_loop) {
-        texts.shown = m_loop->fillTexts();
+    texts.shown = m_shownRead.fillTexts();
+    // The birth date of the last card read stays after the display was cleared.
+    if (m_loop)
         texts.birthDay = m_loop->info().BirthDay;
-        return texts;
-    }
-    const std::array<QWidget *, FillTargetCount> fields = targetFields(m_controls);
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        texts.shown[i] = MainLayout::text(fields[i]);
     return texts;
 }

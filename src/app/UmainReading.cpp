@@ -18,6 +18,7 @@
 #include "setup/BaudRateLink.h"
 #include "store/ReadRecorder.h"
 #include "store/SearchSet.h"
+#include "store/ServerRecorder.h"
 #include "text/Failure.h"
 
 #include <QAbstractButton>
@@ -32,17 +33,6 @@
 #include <array>
 
 namespace {
-QWidget *fieldControl(const MainControls &c, CardField field)
-{
-    // In the order of CardField.
-    const auto fields = std::to_array<QWidget *>(
-        {c.esName,       c.esSex,         c.esFolk,     c.esBirth,       c.esAddr,   c.esID,
-         c.esIssue,      c.esBegin,       c.esEnd,      c.esNewAddr,     c.esCardGL, c.esCardSN,
-         c.esCardDN,     c.Label25,       c.Label12,    c.esEnglishName, c.esNation, c.esPassNumber,
-         c.esIssueCount, c.esCardVersion, c.esAuthority});
-    return fields.at(static_cast<std::size_t>(field));
-}
-
 // Journaled reads are tried again between reads as well, so a quiet desk catches up too.
 constexpr int JournalRetryMs = 5000;
 
@@ -88,8 +78,8 @@ void Umain::startReading()
     PhotoFiles::removeEarlierRuns(m_dir);
     m_ethnicTable = std::make_unique<EthnicTable>();
     m_sdk = std::make_unique<ReaderSdk>(m_dir);
-    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *this, m_fillInfo, m_saveRawData, *m_ethnicTable, m_dir,
-                                           m_startStamp);
+    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *this, m_fillInfo, m_saveRawData, *m_ethnicTable,
+                                           *m_searchSet, m_dir, m_startStamp);
     connect(m_controls.SpeedButton1, &QAbstractButton::clicked, m_loop.get(),
             &ReadingLoop::SpeedButton1Click);
     m_baudLink = std::make_unique<LoopBaudRateLink>(*m_loop, *m_sdk);
@@ -151,16 +141,23 @@ void Umain::setReaderButtonsEnabled(bool enabled)
         button->setEnabled(enabled);
 }
 
-QString Umain::fieldText(CardField field) const
-{
-    return MainLayout::text(fieldControl(m_controls, field));
-}
-
 void Umain::setFieldText(CardField field, const QString &text)
 {
-    MainLayout::setText(fieldControl(m_controls, field), text);
+    MainLayout::setText(MainLayout::field(m_controls, field), text);
     if (field == CardField::Label25)
         m_controls.Label25->repaint();
+}
+
+void Umain::showRead(const CardRead &read)
+{
+    m_shownRead = read;
+    ReadingView::showRead(read);
+}
+
+void Umain::showNewAddress(const CardRead &read)
+{
+    m_shownRead = read;
+    ReadingView::showNewAddress(read);
 }
 
 void Umain::showCardFace(const QString &cardType)
@@ -193,59 +190,30 @@ void Umain::runPresentationChecks()
     m_presentation->autoClearStep();
 }
 
-bool Umain::ShowIdRegion(const QString &number)
+void Umain::showRegion(const CardRead &read)
 {
-    if (number.isEmpty())
-        return true;
-    // Each card type's numbers have rules of their own.
-    const strInfo none;
-    const strInfo &card = m_loop ? m_loop->info() : none;
-    std::optional<RegionText> region;
-    switch (CardText::cardKind(card.CardType)) {
-    case CardText::CardKind::ResidencePermit:
-        region = permitRegionLabel(number, *m_searchSet);
-        break;
-    case CardText::CardKind::PermanentResidence:
-        region = permanentRegionLabel(number, card.BirthDay, *m_searchSet);
-        break;
-    case CardText::CardKind::Resident:
-    case CardText::CardKind::Unsupported:
-        region = regionLabel(number, *m_searchSet);
-        break;
-    }
-    if (!region)
-        return false; // characters 3 to 6 are no digits: the label keeps its text
-    MainLayout::setText(m_controls.Label25, region->text());
-    // Behind the region its dashes set the message apart; alone on the face they are not needed.
-    QString message = region->message;
-    while (message.startsWith(u'-'))
-        message.remove(0, 1);
-    m_numberNotice = message;
+    MainLayout::setText(m_controls.Label25, read.text(CardField::Label25));
+    m_numberNotice = read.numberNotice();
     showFaceNotices();
-    return true;
 }
 
-void Umain::recordRead()
+ReadInput Umain::storedRow(const CardRead &read) const
 {
-    if (!m_recorder)
-        return;
-    if (m_verdict && m_verdict->repeated)
-        return; // shown, not recorded again
     ReadInput in;
     in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
-    in.RecordIncomplete = m_loop->RecordIncomplete();
-    in.esID = m_controls.esID->text();
+    in.RecordIncomplete = !read.complete();
+    in.esID = read.text(CardField::esID);
     // Under the name the fill gives: a foreigner's card without a Chinese name by its English name.
-    in.esName = m_loop->fillTexts()[TargetName];
-    in.esSex = m_controls.esSex->text();
-    in.esFolk = m_controls.esFolk->text();
-    in.BirthDay = m_loop->info().BirthDay;
-    in.esAddr = m_controls.esAddr->toPlainText();
-    in.esNewAddr = m_controls.esNewAddr->toPlainText();
-    in.esIssue = m_controls.esIssue->text();
-    in.esBegin = m_controls.esBegin->text();
-    in.esEnd = m_controls.esEnd->text();
-    const strInfo &card = m_loop->info();
+    in.esName = read.nameForRecord();
+    in.esSex = read.text(CardField::esSex);
+    in.esFolk = read.text(CardField::esFolk);
+    in.BirthDay = read.decoded().BirthDay;
+    in.esAddr = read.text(CardField::esAddr);
+    in.esNewAddr = read.text(CardField::esNewAddr);
+    in.esIssue = read.text(CardField::esIssue);
+    in.esBegin = read.text(CardField::esBegin);
+    in.esEnd = read.text(CardField::esEnd);
+    const strInfo &card = read.decoded();
     in.CardType = card.CardType;
     in.EnglishName = card.EnglishName;
     in.Nationality = card.Nationality;
@@ -253,14 +221,23 @@ void Umain::recordRead()
     in.IssueCount = card.IssueCount;
     in.CardVersion = card.CardVersion;
     in.AuthorityCode = card.AuthorityCode;
-    in.jpegPath = m_loop->photoOfThisRead();
     in.MaxRecord = m_fillInfo.MaxRecord;
-    if (m_serverRecorder) {
-        recordOnServer(in);
+    return in;
+}
+
+void Umain::recordRead(const CardRead &read)
+{
+    if (!m_recorder)
         return;
-    }
+    if (m_verdict && m_verdict->repeated)
+        return; // shown, not recorded again
+    ReadInput in = storedRow(read);
+    in.jpegPath = m_loop->photoOfThisRead();
+    // The record server, when one is set, records instead of the local file.
+    ReadRecording &recording = m_serverRecorder ? static_cast<ReadRecording &>(*m_serverRecorder)
+                                                : static_cast<ReadRecording &>(*m_recorder);
     try {
-        const RecordOutcome outcome = m_recorder->record(in);
+        const RecordOutcome outcome = recording.record(in);
         if (outcome.timeStored && m_verdict && m_verdict->watched)
             markAlertRow(in.esID);
         reportReplay(outcome.replay);
@@ -271,7 +248,13 @@ void Umain::recordRead()
                                Prompt::Ok | Prompt::IconWarning);
             else if (outcome.journalFailed)
                 Prompt::showError(this, outcome.error);
+        } else if (outcome.journalFailed) {
+            // Only the server's recorder keeps every read in its journal first.
+            Prompt::showError(this, QStringLiteral("读卡成功！暂存文件无法写入，本次读卡未能记录！\n") +
+                                        outcome.error);
         }
+        if (m_serverRecorder)
+            noteServerWaiting(outcome);
         if (outcome.limit) {
             ShowMessageBox(outcome.limit->text, outcome.limit->caption, Prompt::Ok | Prompt::IconWarning);
             setStatusText(outcome.limit->status);

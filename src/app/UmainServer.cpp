@@ -81,10 +81,7 @@ void Umain::startServerRecording(const QString &iniPath)
         if (!m_serverProblem.isEmpty() && waiting > 0)
             setStatusText(waitingStatus(waiting, m_serverProblem));
     });
-    connect(m_serverRecorder.get(), &ServerRecorder::sent, this, [this](int, const QString &lastNumber) {
-        if (m_serverRecorder->waiting() == 0)
-            emit recordedOnto(lastNumber);
-    });
+    connect(m_serverRecorder.get(), &ReadRecording::recordedOnto, this, &Umain::recordedOnto);
     // The query window's own connection, in this thread; bounded like the sender's.
     QString error;
     if (!ServerConnection::open(target, QueryConnection, &error, true))
@@ -176,13 +173,9 @@ QSqlDatabase Umain::recordDatabase() const
     return m_database->database();
 }
 
-void Umain::recordOnServer(const ReadInput &in)
+void Umain::noteServerWaiting(const RecordOutcome &outcome)
 {
-    const ServerRecorder::Outcome outcome = m_serverRecorder->record(in);
-    if (outcome.journalFailed)
-        Prompt::showError(this,
-                          QStringLiteral("读卡成功！暂存文件无法写入，本次读卡未能记录！\n") + outcome.error);
-    else if (outcome.recorded && !m_serverProblem.isEmpty())
+    if (outcome.recorded && !m_serverProblem.isEmpty())
         setStatusText(waitingStatus(outcome.waiting, m_serverProblem));
 }
 

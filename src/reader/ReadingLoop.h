@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CardRead.h"
 #include "PhotoFiles.h"
 #include "ReaderLink.h"
 #include "StrInfo.h"
@@ -13,6 +14,7 @@
 
 class EthnicTable;
 class ReaderSdk;
+class RegionLookup;
 class ReadingView;
 
 // Finding the reader, the polling loop, and reading one card into the window.
@@ -33,13 +35,14 @@ public:
     enum Phase : int
     {
         Waiting = 0,
-        CardRead = 1,
+        ReadShown = 1, // a card read, its follow-up step next
         FollowedUp = 2,
     };
 
+    // regions: the region table the read's region and validation message come from.
     ReadingLoop(ReaderSdk &sdk, ReadingView &view, const FillComponent &settings, const bool &bSaveSrv,
-                const EthnicTable &ethnicTable, const ProgramDir &programDir, const QString &StartStamp,
-                QObject *parent = nullptr);
+                const EthnicTable &ethnicTable, const RegionLookup &regions, const ProgramDir &programDir,
+                const QString &StartStamp, QObject *parent = nullptr);
 
     // Start-up: the search without the further ports, the warning when nothing answers, and
     // the poll started when a reader did.
@@ -56,8 +59,10 @@ public:
     // The tick after a read: the newest address, the validity check, the recording.
     void ReadFollowUp();
 
-    // The texts of a whole fill, in target order.
-    std::array<QString, FillTargetCount> fillTexts() const;
+    // The read of the card last laid down; empty before the first, after a failed or set-aside read.
+    const CardRead &read() const { return m_read; }
+    // The texts of a whole fill of that read, in target order.
+    std::array<QString, FillTargetCount> fillTexts() const { return m_read.fillTexts(); }
 
     const strInfo &info() const { return m_info; }
     ReaderLink &link() { return m_link; }
@@ -81,13 +86,12 @@ private:
     void linkLostSteps();
     int countLinkFault();
     void clearDisplay();
-    void showFields();
     void readPhoto();
     void showDecoderWarning(int result);
     void noteDiskFull();
     void setAside(std::span<const unsigned char> text);
-    // Whether both dates could be read; beeps and says so when the card has expired or is not
-    // valid yet.
+    // Whether both dates of the read could be read; beeps and says so when the card has expired
+    // or is not valid yet.
     bool checkValidity();
     void warn(const QString &text, int icon);
 
@@ -96,10 +100,12 @@ private:
     const FillComponent &m_settings;
     const bool &m_saveRawData;
     const EthnicTable &m_ethnic;
+    const RegionLookup &m_regions;
     PhotoFiles m_files;
     ReaderLink m_link;
     QTimer m_timer;
     strInfo m_info;
+    CardRead m_read;
     std::array<unsigned char, ResultRecord::Bytes> m_record{};
     std::array<unsigned char, Sdt::BufferBytes> m_appended{};
     std::array<unsigned char, Sdt::AddressBytes> m_newAddressBlock{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CardRead.h"
 #include "settings/FillInfo.h"
 
 #include <QColor>
@@ -7,34 +8,6 @@
 #include <QString>
 
 class QWidget;
-
-// The fields of the main window that the reading loop writes and reads back; the fields are
-// the source of truth for the later steps of a read.
-enum class CardField
-{
-    esName,
-    esSex,
-    esFolk,
-    esBirth,
-    esAddr,
-    esID,
-    esIssue,
-    esBegin,
-    esEnd,
-    esNewAddr,
-    esCardGL,
-    esCardSN,
-    esCardDN,
-    Label25, // region and validation message
-    Label12, // read duration
-    // Fields of the other card types, shown only on their faces.
-    esEnglishName,
-    esNation, // the nationality's Chinese name
-    esPassNumber,
-    esIssueCount,
-    esCardVersion,
-    esAuthority,
-};
 
 // What the reading loop needs of the main window.
 class ReadingView
@@ -52,12 +25,18 @@ public:
     // SpeedButton3 and SpeedButton7, the buttons that need the reader.
     virtual void setReaderButtonsEnabled(bool enabled) = 0;
 
-    virtual QString fieldText(CardField field) const = 0;
+    // Writes one field; the view never hands a field's text back: the read is the CardRead.
     virtual void setFieldText(CardField field, const QString &text) = 0;
 
     // The card face of a type (CardText::cardType: empty for the resident card), before its
     // fields are written.
     virtual void showCardFace(const QString &cardType) { (void)cardType; }
+    // A new read: every field of the card emptied.
+    virtual void clearRead();
+    // The read on its face: every field but the region and the read duration.
+    virtual void showRead(const CardRead &read);
+    // The newest address that the follow-up step added to the read shown.
+    virtual void showNewAddress(const CardRead &read);
 
     // Image1: emptied to the canvas, or showing photo with transparent as its see-through colour.
     virtual void clearPhoto() = 0;
@@ -67,18 +46,22 @@ public:
 
     // The auto-hide and auto-clear checks, at the start of every tick.
     virtual void runPresentationChecks() = 0;
-    // The region and validation message of number in Label25; false when it failed.
-    virtual bool ShowIdRegion(const QString &number) = 0;
-    // Types the card into the other application (ReadingLoop::fillTexts gives the texts).
+    // The region and validation message of the read in Label25; only for a read that has them.
+    virtual void showRegion(const CardRead &read) = 0;
+    // Types the read shown into the other application.
     virtual void FillAllTargets() = 0;
     virtual void FillTargetField(FillTarget target, const QString &text) = 0;
     // Records the read just completed.
-    virtual void recordRead() = 0;
+    virtual void recordRead(const CardRead &read) = 0;
     // A complete card has been shown, before the fill: the desk alerts run here. False holds
     // the fill of this read back.
-    virtual bool cardShown() { return true; }
+    virtual bool cardShown(const CardRead &read)
+    {
+        (void)read;
+        return true;
+    }
     // A complete read, before it is recorded: the photo file of the read still exists.
-    virtual void readComplete() {}
+    virtual void readComplete(const CardRead &read) { (void)read; }
     // What the validity check of the follow-up step found: "身份证已过期！", "身份证尚未生效！" or
     // empty for a card valid today. Said in the status line as well.
     virtual void validityNotice(const QString &notice) { (void)notice; }

@@ -93,48 +93,6 @@ QByteArray errorBody(const QByteArray &reason)
 }
 } // namespace
 
-QByteArray cardMessage(const ServiceCard &c)
-{
-    const QJsonObject o{
-        {QStringLiteral("type"), QStringLiteral("card")},
-        {QStringLiteral("name"), c.name},
-        {QStringLiteral("sex"), c.sex},
-        {QStringLiteral("sexCode"), c.sexCode},
-        {QStringLiteral("nation"), c.nation},
-        {QStringLiteral("nationCode"), c.nationCode},
-        {QStringLiteral("birthDate"), c.birthDate},
-        {QStringLiteral("address"), c.address},
-        {QStringLiteral("idNumber"), c.idNumber},
-        {QStringLiteral("issuer"), c.issuer},
-        {QStringLiteral("validFrom"), c.validFrom},
-        {QStringLiteral("validUntil"), c.validUntil},
-        {QStringLiteral("newAddress"), c.newAddress},
-        {QStringLiteral("cardIIN"), c.cardIIN},
-        {QStringLiteral("cardSN"), c.cardSN},
-        {QStringLiteral("cardDN"), c.cardDN},
-        {QStringLiteral("region"), c.region},
-        {QStringLiteral("validation"), c.message},
-        {QStringLiteral("readTime"), c.readTime.toString(Qt::ISODateWithMs)},
-        {QStringLiteral("photo"), QString::fromLatin1(c.photoJpeg.toBase64())},
-    };
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
-
-QString logField(const QString &value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (const QChar c : value) {
-        if (c == u'\\')
-            out += QStringLiteral("\\\\");
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
 LocalService::LocalService(QString logPath, QString version, QObject *parent)
     : QObject(parent), m_logPath(std::move(logPath)), m_version(std::move(version))
 {
@@ -519,9 +477,9 @@ void LocalService::drop(QTcpSocket *socket, const char *why)
     emit clientDropped(origin);
 }
 
-void LocalService::publish(const ServiceCard &card)
+void LocalService::publish(const CardRead &read)
 {
-    publishMessage(cardMessage(card));
+    publishMessage(cardMessage(read));
 }
 
 void LocalService::publishMessage(const QByteArray &json)

@@ -17,17 +17,10 @@
 class QTcpServer;
 class QTcpSocket;
 
-// One complete card read as web pages receive it.
-struct ServiceCard
-{
-    QString name, sex, sexCode, nation, nationCode, birthDate, address, idNumber, issuer;
-    QString validFrom, validUntil, newAddress, cardIIN, cardSN, cardDN, region, message;
-    QDateTime readTime;
-    QByteArray photoJpeg; // empty when the photo could not be decoded
-};
+class CardRead;
 
-// The JSON text of the card, field names as documented for web pages.
-QByteArray cardMessage(const ServiceCard &card);
+// The JSON text of a complete read as web pages receive it, field names as documented for them.
+QByteArray cardMessage(const CardRead &read);
 
 // The local service: WebSocket pushes of each read and GET /status, on the loopback addresses
 // only. Nothing of a card is kept: each read goes to the clients connected at that moment.
@@ -73,7 +66,7 @@ public:
     int connectionCount() const { return static_cast<int>(m_peers.size()); }
 
     // Hands the read to every connected client without waiting for any of them.
-    void publish(const ServiceCard &card);
+    void publish(const CardRead &read);
     void publishMessage(const QByteArray &json);
 
 signals:

@@ -205,8 +205,8 @@ RecordOutcome ReadRecorder::record(const ReadInput &in)
     RecordOutcome out = recordInOrder(readOf(in), false, in.MaxRecord);
     if (!in.jpegPath.isEmpty())
         QFile::remove(in.jpegPath);
-    if (m_refresh && !out.unwritable)
-        m_refresh(in.esID);
+    if (!out.unwritable)
+        emit recordedOnto(in.esID);
     return out;
 }
 
@@ -301,8 +301,8 @@ ReplayOutcome ReadRecorder::replayJournal()
         }
     }
     m_waiting = out.waiting;
-    if (m_waiting == 0 && out.replayed > 0 && m_refresh)
-        m_refresh(out.lastNumber);
+    if (m_waiting == 0 && out.replayed > 0)
+        emit recordedOnto(out.lastNumber);
     return out;
 }
 

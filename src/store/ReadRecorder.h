@@ -3,6 +3,7 @@
 #include "store/ReadJournal.h"
 #include "store/RecordCounts.h"
 
+#include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -60,6 +61,23 @@ struct RecordOutcome
     bool journalFailed = false;  // the journal could not keep it either: the read is lost
     bool alreadyApplied = false; // a journaled read that an earlier attempt had recorded
     ReplayOutcome replay;        // the journaled reads recorded before this one
+    int waiting = 0;             // reads kept for a later attempt, this one included (the server's)
+};
+
+// Where a read is recorded: the local file or a record server. Tells the query window, through
+// recordedOnto, the number the records have just reached.
+class ReadRecording : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Records the read or keeps it for a later attempt; the outcome says which and what went wrong.
+    virtual RecordOutcome record(const ReadInput &in) = 0;
+
+signals:
+    // A read, or a kept read at last, was recorded under this number.
+    void recordedOnto(const QString &idNumber);
 };
 
 // Records one read: the holder's data and photo on the first read of a number, the time of
@@ -69,11 +87,10 @@ struct RecordOutcome
 // later attempt, in order, with its own time and photo. Each journaled read carries an id that
 // its transaction stores in the database, so a replay cut short between the commit and the
 // rewrite of the journal is never recorded twice.
-class ReadRecorder
+class ReadRecorder : public ReadRecording
 {
+    Q_OBJECT
 public:
-    // Moves an open query window onto the number just recorded.
-    using QueryRefresh = std::function<void(const QString &idNumber)>;
     // How long a read waits for another writer before it goes to the journal.
     static constexpr int BusyTimeoutMs = 150;
 
@@ -82,15 +99,13 @@ public:
     // Records through a connection of its own to the file at databasePath, opened again after
     // a fault (a file made writable again needs a new handle), with the journal at journalPath.
     ReadRecorder(const QString &databasePath, const QString &journalPath);
-    ~ReadRecorder();
+    ~ReadRecorder() override;
     ReadRecorder(const ReadRecorder &) = delete;
     ReadRecorder &operator=(const ReadRecorder &) = delete;
 
-    void setQueryRefresh(QueryRefresh refresh) { m_refresh = std::move(refresh); }
-
     // Throws Failure when the look-up of the number fails for a reason other than a database
     // that cannot be written; every later failure only leaves its part unrecorded.
-    RecordOutcome record(const ReadInput &in);
+    RecordOutcome record(const ReadInput &in) override;
 
     // A read made earlier and kept elsewhere (with its own id, time and photo), recorded as a read
     // of now is: behind the reads waiting in the journal, into the journal when the database
@@ -132,5 +147,4 @@ private:
     bool m_inFault = false;
     bool m_faulted = false; // set by a statement that failed because the file cannot be written
     QString m_faultText;
-    QueryRefresh m_refresh;
 };

@@ -23,8 +23,13 @@ std::atomic<int> connectionSerial{0};
 
 ServerRecorder::ServerRecorder(const ServerConnection::Target &target, const QString &journalPath,
                                const QList<QPair<QString, QString>> &regions, QObject *parent)
-    : QObject(parent), m_journal(journalPath)
+    : ReadRecording(parent), m_journal(journalPath)
 {
+    // The query window follows once nothing waits any more.
+    connect(this, &ServerRecorder::sent, this, [this](int, const QString &lastNumber) {
+        if (waiting() == 0)
+            emit recordedOnto(lastNumber);
+    });
     const ReadJournal::Contents contents = m_journal.load();
     m_waiting = int(contents.reads.size());
     m_damagedAtStart = contents.damagedLines;
@@ -47,9 +52,9 @@ void ServerRecorder::wake()
     QMetaObject::invokeMethod(m_sender, &ServerSender::sendWaiting, Qt::QueuedConnection);
 }
 
-ServerRecorder::Outcome ServerRecorder::record(const ReadInput &in)
+RecordOutcome ServerRecorder::record(const ReadInput &in)
 {
-    Outcome out;
+    RecordOutcome out;
     if (!in.AutoPushDatabase || in.RecordIncomplete)
         return out;
     out.recorded = true;

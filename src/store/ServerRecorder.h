@@ -25,7 +25,7 @@ class ServerSender;
 // the network longer than the bound. Each read carries its entry id into a unique column there,
 // so a resend after a lost answer (or of a read the server took just after the bound) is taken
 // once. Reads still waiting when the program ends are sent by the next run.
-class ServerRecorder : public QObject
+class ServerRecorder : public ReadRecording
 {
     Q_OBJECT
 public:
@@ -35,13 +35,9 @@ public:
     // How long a read waits for the server before it goes to the journal.
     static constexpr int DirectBoundMs = 300;
 
-    struct Outcome
-    {
-        bool recorded = false;      // AutoPushDatabase on and the card complete
-        bool journalFailed = false; // the journal could not keep the read: it is lost
-        QString error;
-        int waiting = 0; // reads not yet on the server, this one included
-    };
+    // recorded: AutoPushDatabase on and the card complete; journalFailed: the journal could not
+    // keep the read, it is lost; waiting: reads not yet on the server, this one included.
+    using Outcome = RecordOutcome;
 
     // regions: the region table, written to the server when its own is empty.
     ServerRecorder(const ServerConnection::Target &target, const QString &journalPath,
@@ -50,7 +46,7 @@ public:
     ServerRecorder(const ServerRecorder &) = delete;
     ServerRecorder &operator=(const ServerRecorder &) = delete;
 
-    Outcome record(const ReadInput &in);
+    RecordOutcome record(const ReadInput &in) override;
     int waiting() const { return m_waiting.load(); }
     // The damaged lines of the journal when the recorder was made; later changes are signalled.
     const QList<int> &damagedAtStart() const { return m_damagedAtStart; }

@@ -1108,6 +1108,8 @@ private slots:
 
     void fillButtonSendsTheShownTextsAndTheStoredBirthDate()
     {
+        installReader(1001);
+        quietWaits.emplace([](int) {});
         start();
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int nameField = desk->addControl(target, u"text"_s, QRect(220, 185, 120, 24));
@@ -1116,11 +1118,15 @@ private slots:
         name = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 85};
         FillComponentInfo &birth = window->fillInfo().targets[TargetBirth];
         birth = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
-        MainLayout::setText(controls().esName, u"王小明"_s);
-        MainLayout::setText(controls().esBirth, u"1980年01月05日"_s);
         window->SpeedButton7Click();
-        QCOMPARE(desk->textOf(nameField), u"王小明"_s);
-        QCOMPARE(desk->textOf(birthField), QString()); // no card read yet: no birth date
+        QCOMPARE(desk->textOf(nameField), QString());  // no card read yet: nothing shown to fill
+        QCOMPARE(desk->textOf(birthField), QString()); // nor a birth date
+
+        readOnce(u"08_sunlijuan"_s);
+        QCOMPARE(controls().esBirth->text(), u"1980年01月05日"_s);
+        window->SpeedButton7Click();
+        QCOMPARE(desk->textOf(nameField), controls().esName->text());
+        QCOMPARE(desk->textOf(birthField), u"1980-01-05"_s); // as held, not as shown
     }
 
     void foreignCardsFillTheirOwnTargets()

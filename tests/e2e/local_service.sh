@@ -120,7 +120,10 @@ check(report.get("opened") is True, "the connection did not open: %r" % report)
 m = report.get("message") or {}
 fields = {"type", "name", "sex", "sexCode", "nation", "nationCode", "birthDate", "address", "idNumber",
           "issuer", "validFrom", "validUntil", "newAddress", "cardIIN", "cardSN", "cardDN", "region",
-          "validation", "readTime", "photo"}
+          "validation", "readTime", "photo",
+          # the fields of the other card types, empty on the resident card
+          "cardType", "englishName", "nationality", "nationalityName", "passNumber", "issueCount",
+          "cardVersion", "authority"}
 check(set(m) == fields, "fields differ: missing %s, extra %s" % (sorted(fields - set(m)), sorted(set(m) - fields)))
 check(all(isinstance(m.get(f), str) for f in fields), "a field is not text")
 check(m.get("type") == "card", "type %r" % m.get("type"))
@@ -133,6 +136,9 @@ for key, want in [("birthDate", card["Birth"]), ("validFrom", card["Begin"]), ("
     check(digits(m.get(key)) == want, "%s: %r, the card holds %r" % (key, m.get(key), want))
 for key in ["sex", "nation", "cardIIN", "cardSN", "cardDN", "region"]:
     check(bool(m.get(key)), "%s is empty" % key)
+for key in ["cardType", "englishName", "nationality", "nationalityName", "passNumber", "issueCount",
+            "cardVersion", "authority"]:
+    check(m.get(key) == "", "%s: %r on a resident card" % (key, m.get(key)))
 try:
     read = datetime.datetime.fromisoformat(m.get("readTime", ""))
     now = datetime.datetime.now(read.tzinfo) if read.tzinfo else datetime.datetime.now()

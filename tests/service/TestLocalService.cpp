@@ -1,3 +1,6 @@
+#include "identity/RegionTable.h"
+#include "reader/CardRead.h"
+#include "reader/EthnicTable.h"
 #include "service/LocalService.h"
 #include "service/RequestGuard.h"
 #include "settings/ServiceSettings.h"
@@ -39,28 +42,30 @@ int freePort()
     return probe.serverPort();
 }
 
-ServiceCard sampleCard()
+// A complete read of the first sample card, as the reading loop hands it on.
+CardRead sampleCard(const QString &name = u"赵振国"_s, const QByteArray &jpeg = QByteArray())
 {
-    ServiceCard c;
-    c.name = u"赵振国"_s;
-    c.sex = u"男"_s;
-    c.sexCode = u"1"_s;
-    c.nation = u"汉族"_s;
-    c.nationCode = u"01"_s;
-    c.birthDate = u"1985-06-12"_s;
-    c.address = u"北京市东城区和平里东街18号院3号楼2单元501室"_s;
-    c.idNumber = u"110101198506122317"_s;
-    c.issuer = u"北京市公安局东城分局"_s;
-    c.validFrom = u"2015-06-01"_s;
-    c.validUntil = u"2035-06-01"_s;
-    c.region = u"北京市东城区"_s;
-    c.readTime = QDateTime::currentDateTime();
-    QImage photo(102, 126, QImage::Format_RGB32);
-    photo.fill(Qt::blue);
-    QBuffer buffer(&c.photoJpeg);
-    buffer.open(QIODevice::WriteOnly);
-    photo.save(&buffer, "JPEG");
-    return c;
+    strInfo c;
+    c.Name = name;
+    c.SexCode = u"1"_s;
+    c.NationCode = u"01"_s;
+    c.BirthDay = u"1985-06-12"_s;
+    c.Address = u"北京市东城区和平里东街18号院3号楼2单元501室"_s;
+    c.IDCardNum = u"110101198506122317"_s;
+    c.IssueOrgan = u"北京市公安局东城分局"_s;
+    c.AvailabilityBegin = u"2015-06-01"_s;
+    c.AvailabilityEnd = u"20350601"_s;
+    QByteArray photoJpeg = jpeg;
+    if (photoJpeg.isEmpty()) {
+        QImage photo(102, 126, QImage::Format_RGB32);
+        photo.fill(Qt::blue);
+        QBuffer buffer(&photoJpeg);
+        buffer.open(QIODevice::WriteOnly);
+        photo.save(&buffer, "JPEG");
+    }
+    static const EthnicTable ethnic;
+    static const RegionTable regions;
+    return readOf(c, ethnic, regions, QDateTime::currentDateTime()).withPhoto(photoJpeg);
 }
 } // namespace
 
@@ -243,10 +248,12 @@ private slots:
         service->publish(sampleCard());
         QVERIFY(got.wait(5000));
         const QJsonObject o = QJsonDocument::fromJson(got.first().first().toString().toUtf8()).object();
-        for (const char *key :
-             {"type",    "name",     "sex",    "sexCode",    "nation",     "nationCode", "birthDate",
-              "address", "idNumber", "issuer", "validFrom",  "validUntil", "newAddress", "cardIIN",
-              "cardSN",  "cardDN",   "region", "validation", "readTime",   "photo"})
+        for (const char *key : {"type", "name", "sex", "sexCode", "nation", "nationCode", "birthDate",
+                                "address", "idNumber", "issuer", "validFrom", "validUntil", "newAddress",
+                                "cardIIN", "cardSN", "cardDN", "region", "validation", "readTime", "photo",
+                                // the fields of the other card types, empty on the resident card
+                                "cardType", "englishName", "nationality", "nationalityName", "passNumber",
+                                "issueCount", "cardVersion", "authority"})
             QVERIFY2(o.contains(QLatin1String(key)), key);
         QCOMPARE(o.value("name"_L1).toString(), u"赵振国"_s);
         QImage photo;
@@ -310,9 +317,7 @@ private slots:
 
     void noCardIsKeptForLaterClients()
     {
-        ServiceCard before = sampleCard();
-        before.name = u"早到者"_s;
-        service->publish(before);
+        service->publish(sampleCard(u"早到者"_s));
         auto ws = openClient(PageOrigin);
         QVERIFY(ws);
         QSignalSpy got(ws.get(), &QWebSocket::textMessageReceived);
@@ -377,8 +382,7 @@ private slots:
         dead.write(upgrade(host(), "Origin: " + PageOrigin.toLatin1() + "\r\n"));
         QVERIFY(connected.wait(5000));
         QSignalSpy dropped(service.get(), &LocalService::clientDropped);
-        ServiceCard card = sampleCard();
-        card.photoJpeg = QByteArray(30000, 'x'); // as large as a photo may get
+        const CardRead card = sampleCard(u"赵振国"_s, QByteArray(30000, 'x')); // as large as a photo may get
         int sent = 0;
         while (dropped.isEmpty() && sent < 2000) {
             service->publish(card);

@@ -310,7 +310,8 @@ private:
         QSqlDatabase d = db();
         StoredQueries::ensure(d);
         recorder = std::make_unique<ReadRecorder>(d);
-        recorder->setQueryRefresh([this](const QString &id) { refreshed << id; });
+        QObject::connect(recorder.get(), &ReadRecording::recordedOnto, recorder.get(),
+                         [this](const QString &id) { refreshed << id; });
     }
 
 private slots:

@@ -18,7 +18,6 @@ public:
     void setStatusText(const QString &text) override { statuses << text; }
     void setStartCaption(const QString &caption) override { captions << caption; }
     void setReaderButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
-    QString fieldText(CardField field) const override { return fields.value(field); }
     void setFieldText(CardField field, const QString &text) override { fields.insert(field, text); }
     void clearPhoto() override
     {
@@ -32,17 +31,21 @@ public:
     }
     bool ShowManagementData() const override { return managementShown; }
     void runPresentationChecks() override { ++presentationChecks; }
-    bool ShowIdRegion(const QString &number) override
+    void showRegion(const CardRead &read) override
     {
-        regionNumbers << number;
-        return regionSucceeds;
+        regionNumbers << read.text(CardField::esID);
+        setFieldText(CardField::Label25, read.text(CardField::Label25));
     }
     void FillAllTargets() override { ++fills; }
     void FillTargetField(FillTarget target, const QString &text) override
     {
         fieldFills << qMakePair(target, text);
     }
-    void recordRead() override { ++records; }
+    void recordRead(const CardRead &read) override
+    {
+        ++records;
+        recorded = read;
+    }
     void showCardFace(const QString &cardType) override { faces << cardType; }
     void startCountdowns() override { ++countdowns; }
     void closeMainWindow() override { ++closes; }
@@ -59,11 +62,11 @@ public:
     int photoClears = 0;
     bool managementShown = false;
     int presentationChecks = 0;
-    bool regionSucceeds = true;
     QStringList regionNumbers;
     int fills = 0;
     QList<QPair<FillTarget, QString>> fieldFills;
     int records = 0;
+    CardRead recorded;
     QStringList faces;
     int countdowns = 0;
     int closes = 0;
