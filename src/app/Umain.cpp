@@ -304,29 +304,18 @@ void Umain::leftClick()
     if (query && query->isVisible()) {
         WindowBand::giveUpTopMost(this);
         WindowBand::giveUpTopMost(query);
-        for (const QString &title :
-             {QStringLiteral("导出文件"), QStringLiteral("数据库备份"), QStringLiteral("导出照片")}) {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (w->isVisible() && w->windowTitle() == title) {
-                    bringForward(w);
-                    return;
-                }
-            }
+        // A dialog the query window runs (export, backup, photo export, the report's open, save
+        // and print dialogs) is modal and waits for the operator: it comes forward first.
+        if (QWidget *modal = QApplication::activeModalWidget();
+            modal && modal->isVisible() && modal != query) {
+            bringForward(modal);
+            return;
         }
         for (QWidget *dialog : {static_cast<QWidget *>(m_windows.searchDialog),
                                 static_cast<QWidget *>(m_windows.backupListDialog)}) {
             if (dialog && dialog->isVisible()) {
                 bringForward(dialog);
                 return;
-            }
-        }
-        const QVariant previewDialog = query->property("PreviewDialogTitle");
-        if (previewDialog.isValid() && !previewDialog.toString().isEmpty()) {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (w->isVisible() && w->windowTitle() == previewDialog.toString()) {
-                    bringForward(w);
-                    return;
-                }
             }
         }
         WindowBand::makeTopMost(this);

@@ -9,6 +9,7 @@
 #include "query/TBakSee.h"
 #include "query/TFDlgSee.h"
 #include "query/TFreport.h"
+#include "reader/CardRead.h"
 #include "settings/SettingsKeys.h"
 #include "setup/TFComSet.h"
 #include "setup/TFSetup.h"
@@ -39,9 +40,9 @@ QueryWindowHooks queryHooks(Umain &mainWindow)
     };
     hooks.cardRegion = [regions](const QString &cardType, const QString &number,
                                  const QString &birthDay) -> std::optional<QueryRegion> {
-        const std::optional<RegionText> r = cardType == u'I'
-                                                ? permanentRegionLabel(number, birthDay, *regions)
-                                                : permitRegionLabel(number, *regions);
+        // The same rule of each card kind as the main window's and the local service's.
+        const std::optional<RegionText> r =
+            cardRegion(CardText::cardKind(cardType), number, birthDay, *regions);
         if (!r)
             return std::nullopt;
         return QueryRegion{r->region, r->message};

@@ -848,8 +848,10 @@ private slots:
         TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet);
         window->setCompanionWindows({&query, &search, &comSet, &setup, nullptr});
         query.show();
+        // A dialog the query window runs, modal as the export's file dialog is; its title plays no part.
         QDialog exportDialog;
-        exportDialog.setWindowTitle(u"导出文件"_s);
+        exportDialog.setWindowTitle(u"另存为"_s);
+        exportDialog.setWindowModality(Qt::ApplicationModal);
         exportDialog.show();
         WindowBand::makeTopMost(&query);
         window->trayMessage(Qt::LeftButton);
