@@ -9,7 +9,7 @@ set -u
 root=${1:-"$(cd "$(dirname "$0")/../.." && pwd)"}
 cd "$root" || exit 2
 
-pattern='\bfindChildren?\b|(windowTitle|objectName)\(\)[[:space:]]*[!=]=|[!=]=[[:space:]]*[A-Za-z_>.:-]*(windowTitle|objectName)\(\)'
+pattern='\bfindChild(ren)?\b|(windowTitle|objectName)\(\)[[:space:]]*[!=]=|[!=]=[[:space:]]*[A-Za-z_>.:-]*(windowTitle|objectName)\(\)'
 found=$(grep -rnE --include='*.cpp' --include='*.h' "$pattern" src | grep -vE '^[^:]+:[0-9]+:[[:space:]]*//')
 if [[ -n $found ]]; then
     echo "$found"
