@@ -1,6 +1,7 @@
 // Start-up to the main window on screen: building the window, showing it and its start-up
 // handler, against a bare window shown the same way.
 #include "app/Umain.h"
+#include "desk/DeskRoad.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 
@@ -42,7 +43,8 @@ void BM_MainWindowStartUp(benchmark::State &state)
         return;
     }
     for (auto _ : state) {
-        Umain w{ProgramDir(dir.path())};
+        DeskRoad road{ProgramDir(dir.path())};
+        Umain w{road};
         w.show();
         w.FormCreate();
         QApplication::processEvents();

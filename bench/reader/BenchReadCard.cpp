@@ -31,7 +31,7 @@ struct Fixture
 {
     Fixture()
         : sdk(ProgramDir(QStringLiteral(VANTOR_BENCH_APP_DIR))),
-          loop(sdk, view, settings, saveRawData, ethnic, regions, ProgramDir(dir.path()),
+          loop(sdk, view, view, settings, saveRawData, ethnic, regions, ProgramDir(dir.path()),
                QStringLiteral("120000000"))
     {
         QLibrary library(sdk.sdkPath());

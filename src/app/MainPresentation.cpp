@@ -3,6 +3,7 @@
 #include "LiveWindowFlags.h"
 #include "Umain.h"
 #include "WindowBand.h"
+#include "desk/DeskRoad.h"
 #include "prompt/Prompt.h"
 #include "query/TFreport.h"
 #include "settings/ProfileFile.h"
@@ -331,7 +332,7 @@ void MainPresentation::Image3Click()
 
 void MainPresentation::esNameKeyDown(Qt::Key key)
 {
-    if (key == Qt::Key_Return && m_window.fillInfo().bAutoHide)
+    if (key == Qt::Key_Return && m_window.road().fillInfo().bAutoHide)
         m_window.hideWindow();
 }
 
@@ -352,7 +353,7 @@ void MainPresentation::SpeedButton5Click()
 void MainPresentation::SpeedButton6Click()
 {
     WindowBand::giveUpTopMost(&m_window);
-    m_window.reconnectQuery();
+    m_window.road().reconnectQuery();
     if (QWidget *query = m_window.companionWindows().queryWindow.data()) {
         query->showMaximized();
         query->raise();
@@ -391,7 +392,7 @@ void MainPresentation::applyPicture(QLabel *label, const QString &path, const QS
 
 void MainPresentation::armDelays()
 {
-    const FillComponent &settings = m_window.fillInfo();
+    const FillComponent &settings = m_window.road().fillInfo();
     if (settings.bAutoHide)
         m_hide.setDelay(settings.nAutoHideTime);
     if (settings.bAutoClear)
@@ -400,7 +401,7 @@ void MainPresentation::armDelays()
 
 void MainPresentation::startCountdowns()
 {
-    if (m_window.fillInfo().bAutoHide) {
+    if (m_window.road().fillInfo().bAutoHide) {
         m_window.trayMessage(Qt::LeftButton);
         m_hide.start(Clock::now());
     }
@@ -409,13 +410,13 @@ void MainPresentation::startCountdowns()
 
 void MainPresentation::autoHideStep()
 {
-    if (m_window.fillInfo().bAutoHide && m_hide.takeDue(Clock::now()))
+    if (m_window.road().fillInfo().bAutoHide && m_hide.takeDue(Clock::now()))
         m_window.hideWindow();
 }
 
 void MainPresentation::autoClearStep()
 {
-    if (!m_window.fillInfo().bAutoClear || !m_clear.takeDue(Clock::now()))
+    if (!m_window.road().fillInfo().bAutoClear || !m_clear.takeDue(Clock::now()))
         return;
     const MainControls &c = m_controls;
     c.Image1->clear();

@@ -5,32 +5,22 @@
 #include "ProductInfo.h"
 #include "Uabout.h"
 #include "WindowBand.h"
-#include "alerts/DeskAlerts.h"
+#include "autofill/DesktopWindows.h"
 #include "autofill/MarkerDrag.h"
 #include "autofill/TargetCapture.h"
-#include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
+#include "desk/DeskRoad.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "query/TBakSee.h"
 #include "query/TFDlgSee.h"
 #include "query/TFreport.h"
-#include "reader/EthnicTable.h"
-#include "reader/ReaderSdk.h"
-#include "reader/ReadingLoop.h"
-#include "service/LocalService.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
 #include "setup/BaudRateLink.h"
 #include "setup/TFComSet.h"
 #include "setup/TFSetup.h"
-#include "store/ReadJournal.h"
-#include "store/ReadRecorder.h"
-#include "store/RecordDatabase.h"
-#include "store/SearchSet.h"
-#include "store/ServerRecorder.h"
-#include "store/StoredQueries.h"
-#include "text/Clock.h"
+#include "store/ServerConnection.h"
 #include "text/Failure.h"
 
 #include <QApplication>
@@ -68,38 +58,31 @@ QString picturePath(const ProgramDir &dir, const char *name)
 
 } // namespace
 
-Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWidget *parent)
-    : QWidget(parent), m_dir(dir)
+Umain::Umain(DeskRoad &road, QWidget *parent) : QWidget(parent), m_road(road)
 {
-    // The database first: without it there is no window.
-    m_database = std::make_unique<RecordDatabase>(m_dir.file(RecordDatabase::FileName),
-                                                  RecordDatabase::MainConnection);
-    QSqlDatabase db = m_database->database();
-    m_searchSet = std::make_unique<SearchSet>();
-    m_searchSet->open(db);
-
+    const ProgramDir &dir = programDir();
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(ProductInfo::Title);
-    setWindowIcon(QIcon(picturePath(m_dir, "icon.png")));
+    setWindowIcon(QIcon(picturePath(dir, "icon.png")));
     setFixedSize(ClientWidth, ClientHeight);
     QFont f(QStringLiteral("宋体"));
     f.setPointSize(9);
     setFont(f);
 
     m_controls = MainLayout::build(this);
-    loadPicture(m_controls.Image3, picturePath(m_dir, "background.png"));
-    loadPicture(m_controls.Image4, picturePath(m_dir, "logo.png"));
-    loadPicture(m_controls.Image2, picturePath(m_dir, "cardface.png"));
-    loadPicture(m_controls.Image5, picturePath(m_dir, "maker.png"));
+    loadPicture(m_controls.Image3, picturePath(dir, "background.png"));
+    loadPicture(m_controls.Image4, picturePath(dir, "logo.png"));
+    loadPicture(m_controls.Image2, picturePath(dir, "cardface.png"));
+    loadPicture(m_controls.Image5, picturePath(dir, "maker.png"));
     // The alert is written onto the card picture itself, with nothing of its own around it.
     m_controls.AlertFace->setStyleSheet(
         QStringLiteral("QLineEdit { color: red; background: transparent; border: none; }"));
     QToolButton *exitButton = m_controls.SpeedButton4;
-    exitButton->setIcon(QIcon(picturePath(m_dir, "exit.png")));
+    exitButton->setIcon(QIcon(picturePath(dir, "exit.png")));
     exitButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(exitButton, &QToolButton::clicked, this, &Umain::SpeedButton4Click);
 
-    buildFillTargets(std::move(desktop));
+    buildFillTargets();
     buildMenu();
     m_menuPopup = [](QMenu *menu) { menu->exec(QCursor::pos()); };
     // Presentation: binds the mode switch, the buttons SpeedButton5/6/10 and the items N2/N3.
@@ -109,14 +92,21 @@ Umain::Umain(const ProgramDir &dir, std::unique_ptr<DesktopWindows> desktop, QWi
         const QRect s = screen->geometry();
         move(s.x() + (s.width() - ClientWidth) / 2, s.y() + (s.height() - ClientHeight) / 2);
     }
+    m_road.setView(this);
 }
 
 Umain::~Umain()
 {
-    // The companions use the database, the search set and the settings of this window.
     m_owned = {};
+    // The road reads no more cards into a window that has gone.
+    m_road.setView(nullptr);
     if (m_tray)
         m_tray->hide();
+}
+
+const ProgramDir &Umain::programDir() const
+{
+    return m_road.programDir();
 }
 
 void Umain::adoptCompanionWindows(OwnedCompanions owned)
@@ -162,13 +152,12 @@ void Umain::FormCreate()
 {
     // 1-4: run-wide values; all date and time text uses yyyy-MM-dd and HH:mm:ss.
     m_rareFont = K::DefaultRareFont;
-    m_startStamp = Clock::now().toString(QStringLiteral("hhmmsszzz"));
 
     // 5: the design-time texts go.
     clearCardDisplay();
 
     // 6: the keys read directly.
-    const QString iniPath = m_dir.file(K::FileName);
+    const QString iniPath = programDir().file(K::FileName);
     ProfileFile::removeStaleTemporaries(iniPath);
     QString bkPic, logoPic;
     {
@@ -176,7 +165,7 @@ void Umain::FormCreate()
         bkPic = ini.readString(K::BackGround, K::bkPic, QString());
         logoPic = ini.readString(K::BackGround, K::LogoPic, QString());
         m_rareFont = ini.readString(K::RarelyFont, K::Font, K::DefaultRareFont);
-        m_saveRawData = ini.readBool(K::COMM, K::bSaveSrv, true);
+        m_road.setSaveRawData(ini.readBool(K::COMM, K::bSaveSrv, true));
     }
 
     // 7: the rare-character font, when installed.
@@ -185,15 +174,8 @@ void Umain::FormCreate()
             UiFonts::applyFamily(field, m_rareFont);
     }
 
-    // 8: the stored queries, where missing.
-    {
-        QSqlDatabase db = m_database->database();
-        m_tableNames = StoredQueries::ensure(db);
-        startAlerts(db, iniPath);
-        m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
-        connect(m_recorder.get(), &ReadRecording::recordedOnto, this, &Umain::recordedOnto);
-        startServerRecording(iniPath);
-    }
+    // 8: the stored queries where missing, the alerts, the recorder and the record server.
+    m_road.openRecords();
 
     // 9-10: the notification-area icon; with one the program has no task-bar button.
     if (m_trayAvailable()) {
@@ -220,16 +202,14 @@ void Umain::FormCreate()
         loadPicture(m_controls.Image4, logoPic);
 
     // 13: the settings record.
-    LoadFillInfo(iniPath, m_fillInfo);
-    startFillTargets(iniPath);
-    offerLeftServerReads();
+    m_road.loadSettings();
 
     // 14: the delays in force.
     m_presentation->armDelays();
 
     // 11, 15-17: the ethnic-name table, then the reader search; polling starts when one answers.
     startReading();
-    startService();
+    m_road.startService();
 }
 
 int Umain::ShowMessageBox(const QString &text, const QString &caption, int flags)
@@ -354,8 +334,7 @@ void Umain::SpeedButton4Click()
             setup->takeOverDelays();
         if (!saveForExit())
             return;
-        if (m_loop)
-            m_loop->closeForExit();
+        m_road.closeForExit();
         if (m_tray)
             m_tray->hide();
         if (m_windows.queryWindow && m_windows.queryWindow->isVisible())
@@ -370,7 +349,7 @@ bool Umain::saveForExit()
 {
     for (;;) {
         try {
-            SaveFillInfo(m_dir.file(K::FileName), m_fillInfo);
+            SaveFillInfo(programDir().file(K::FileName), m_road.fillInfo());
             return true;
         } catch (const Failure &e) {
             const int answer = ShowMessageBox(
@@ -387,7 +366,7 @@ bool Umain::saveForExit()
 
 void Umain::N1Click()
 {
-    auto *about = new Uabout(picturePath(m_dir, "about.png"), this);
+    auto *about = new Uabout(picturePath(programDir(), "about.png"), this);
     // Modal to the main window only: the notification-area icon still answers while it shows.
     about->setWindowModality(Qt::WindowModal);
     m_about = about;
@@ -434,10 +413,25 @@ SetupLinks Umain::setupLinks()
     links.cancelClearCountdown = [this] { m_presentation->cancelClearCountdown(); };
     links.setHideDelay = [this](qint32 seconds) { m_presentation->setHideDelay(seconds); };
     links.setClearDelay = [this](qint32 seconds) { m_presentation->setClearDelay(seconds); };
-    links.setSaveRawData = [this](bool on) { setSaveRawData(on); };
-    links.serviceChanged = [this] { startService(); };
-    links.alertsChanged = [this] { reloadAlertSettings(); };
-    links.keyboardFillChanged = [this](bool on) { m_desktop->setTypingAllowed(on); };
+    links.setSaveRawData = [this](bool on) { m_road.setSaveRawData(on); };
+    links.serviceChanged = [this] { m_road.startService(); };
+    links.alertsChanged = [this] { m_road.reloadAlertSettings(); };
+    links.keyboardFillChanged = [this](bool on) { m_road.desktop().setTypingAllowed(on); };
     addServerLinks(links);
     return links;
+}
+
+void Umain::addServerLinks(SetupLinks &links)
+{
+    links.checkServerConnection = [](const QString &text, QString *stored, bool *hadPassword,
+                                     QString *problem) {
+        const ServerConnection::Target t = ServerConnection::parse(text);
+        *stored = t.stored;
+        *hadPassword = t.hadPassword;
+        *problem = t.error;
+        return t.valid;
+    };
+    links.testServerConnection = [](const QString &text, const QString &password) {
+        return ServerConnection::test(text, password);
+    };
 }

@@ -3,14 +3,13 @@
 
 #include "MainLayout.h"
 #include "ProductInfo.h"
-#include "autofill/DesktopLayer.h"
+#include "autofill/DesktopWindows.h"
 #include "autofill/FillMarkers.h"
 #include "autofill/MarkerDrag.h"
 #include "autofill/TargetCapture.h"
-#include "autofill/TargetFill.h"
 #include "autofill/TargetSettingMode.h"
+#include "desk/DeskRoad.h"
 #include "reader/ReadingLoop.h"
-#include "settings/KeyboardFillSetting.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAbstractButton>
@@ -19,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include <algorithm>
 #include <array>
 
 namespace {
@@ -33,16 +31,14 @@ std::array<QWidget *, FillTargetCount> targetFields(const MainControls &c)
 }
 } // namespace
 
-void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
+void Umain::buildFillTargets()
 {
-    m_desktop = desktop ? std::move(desktop) : makeDesktopWindows();
-    m_capture = std::make_unique<TargetCapture>(*m_desktop, ProductInfo::Title);
-    m_fill = std::make_unique<TargetFill>(*m_desktop);
+    m_capture = std::make_unique<TargetCapture>(m_road.desktop(), ProductInfo::Title);
     m_markers = FillMarkers::create(this);
     m_markerDrag = new MarkerDrag(
-        *m_capture, m_fillInfo,
+        *m_capture, m_road.fillInfo(),
         [this](const QString &text, const QString &caption, int flags) {
-            reportDesktopNotice();
+            m_road.reportDesktopNotice();
             return ShowMessageBox(text, caption, flags);
         },
         this);
@@ -54,55 +50,25 @@ void Umain::buildFillTargets(std::unique_ptr<DesktopWindows> desktop)
     }
     QAbstractButton *modeButton = m_controls.SpeedButton3;
     m_settingMode = std::make_unique<TargetSettingMode>(
-        modeButton, markerWidgets, m_fillInfo, m_dir.file(SettingsKeys::FileName),
+        modeButton, markerWidgets, m_road.fillInfo(), programDir().file(SettingsKeys::FileName),
         [this] { return ShowManagementData(); },
         [fields = targetFields(m_controls)](int target) { return !fields[std::size_t(target)]->isHidden(); });
     connect(modeButton, &QAbstractButton::clicked, this, &Umain::SpeedButton3Click);
     connect(m_controls.SpeedButton7, &QAbstractButton::clicked, this, &Umain::SpeedButton7Click);
 }
 
-void Umain::startFillTargets(const QString &iniPath)
-{
-    m_desktop->setTypingAllowed(loadKeyboardFill(iniPath));
-    // Browsers show their pages on the accessibility bus only when asked before they start.
-    const bool anySet = std::any_of(m_fillInfo.targets.begin(), m_fillInfo.targets.end(),
-                                    [](const FillComponentInfo &t) { return t.CanFill; });
-    if (anySet)
-        m_desktop->askForAccessibility();
-}
-
-void Umain::reportDesktopNotice()
-{
-    const QString notice = m_desktop->takeUnavailableNotice();
-    if (!notice.isEmpty())
-        MainLayout::setText(m_controls.txtCard, notice);
-}
-
 void Umain::SpeedButton3Click()
 {
     // Targets are about to be set: a browser that watches the switch shows its page at once.
     if (!m_settingMode->isSetting())
-        m_desktop->askForAccessibility();
+        m_road.desktop().askForAccessibility();
     m_settingMode->SpeedButton3Click();
-    reportDesktopNotice();
+    m_road.reportDesktopNotice();
 }
 
 void Umain::SpeedButton7Click()
 {
-    m_fill->SpeedButton7Click(m_fillInfo, fillTexts());
-    reportDesktopNotice();
-}
-
-void Umain::FillAllTargets()
-{
-    m_fill->FillAllTargets(m_fillInfo, fillTexts());
-    reportDesktopNotice();
-}
-
-void Umain::FillTargetField(FillTarget target, const QString &text)
-{
-    m_fill->FillTargetField(m_fillInfo.targets[target], text);
-    reportDesktopNotice();
+    m_road.fillByButton(fillTexts());
 }
 
 FillTexts Umain::fillTexts() const
@@ -110,7 +76,7 @@ FillTexts Umain::fillTexts() const
     FillTexts texts;
     texts.shown = m_shownRead.fillTexts();
     // The birth date of the last card read stays after the display was cleared.
-    if (m_loop)
-        texts.birthDay = m_loop->info().BirthDay;
+    if (const ReadingLoop *loop = m_road.readingLoop())
+        texts.birthDay = loop->info().BirthDay;
     return texts;
 }

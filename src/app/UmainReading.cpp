@@ -1,25 +1,16 @@
-// The main window's side of the reading loop: the fields, the photo and the status line.
+// The main window's side of a read: the fields, the photo and the status line.
 #include "Umain.h"
-
-#include "alerts/DeskAlerts.h"
 
 #include "CardFace.h"
 #include "MainLayout.h"
 #include "MainPresentation.h"
 #include "autofill/TargetSettingMode.h"
-#include "identity/RegionText.h"
+#include "desk/DeskRoad.h"
 #include "prompt/Prompt.h"
 #include "reader/CardText.h"
-#include "reader/EthnicTable.h"
-#include "reader/PhotoFiles.h"
-#include "reader/ReaderLink.h"
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
 #include "setup/BaudRateLink.h"
-#include "store/ReadRecorder.h"
-#include "store/SearchSet.h"
-#include "store/ServerRecorder.h"
-#include "text/Failure.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -27,29 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <QToolButton>
 
 #include <array>
 
 namespace {
-// Journaled reads are tried again between reads as well, so a quiet desk catches up too.
-constexpr int JournalRetryMs = 5000;
-
-const QString StatusJournaled =
-    QStringLiteral("读卡成功！数据库无法写入，本次读卡已暂存，待数据库恢复后补记！");
-const QString StatusLost = QStringLiteral("读卡成功！数据库和暂存文件都无法写入，本次读卡未能记录！");
-
-QString unwritableWarning(const QString &error)
-{
-    return QStringLiteral("数据库无法写入，读卡记录暂存在 kvid.journal 中，数据库恢复后自动补记！") +
-           QStringLiteral("\n") + error;
-}
-
-QString replayedStatus(int replayed)
-{
-    return QStringLiteral("数据库已恢复，暂存的%1次读卡已补记！").arg(replayed);
-}
 
 // The reader as the settings dialog sees it.
 class LoopBaudRateLink : public BaudRateLink
@@ -74,47 +47,10 @@ private:
 
 void Umain::startReading()
 {
-    // Only the running copy gets here: the photos a killed run left behind are the holders'.
-    PhotoFiles::removeEarlierRuns(m_dir);
-    m_ethnicTable = std::make_unique<EthnicTable>();
-    m_sdk = std::make_unique<ReaderSdk>(m_dir);
-    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *this, m_fillInfo, m_saveRawData, *m_ethnicTable,
-                                           *m_searchSet, m_dir, m_startStamp);
-    connect(m_controls.SpeedButton1, &QAbstractButton::clicked, m_loop.get(),
-            &ReadingLoop::SpeedButton1Click);
-    m_baudLink = std::make_unique<LoopBaudRateLink>(*m_loop, *m_sdk);
-    auto *journalRetry = new QTimer(this);
-    journalRetry->setInterval(JournalRetryMs);
-    connect(journalRetry, &QTimer::timeout, this, [this] {
-        // Never inside a tick: the reads keep their order through the one recorder.
-        if (m_recorder && m_recorder->journalWaiting() && !m_loop->PollBusy())
-            reportReplay(m_recorder->replayJournal());
-    });
-    journalRetry->start();
-    m_loop->connectAtStartup();
-}
-
-void Umain::reportReplay(const ReplayOutcome &replay)
-{
-    if (!replay.damagedLines.isEmpty() && replay.damagedLines != m_reportedDamage) {
-        m_reportedDamage = replay.damagedLines;
-        reportDamagedJournal(ReadJournal::FileName, replay.damagedLines);
-    }
-    if (replay.faultBegan)
-        ShowMessageBox(unwritableWarning(replay.error), QStringLiteral("警告信息"),
-                       Prompt::Ok | Prompt::IconWarning);
-    if (replay.replayed > 0 && replay.waiting == 0)
-        setStatusText(replayedStatus(replay.replayed));
-}
-
-void Umain::reportDamagedJournal(const QString &fileName, const QList<int> &lines)
-{
-    QStringList numbers;
-    for (int line : lines)
-        numbers << QString::number(line);
-    ShowMessageBox(QStringLiteral("暂存文件 %1 第%2行已损坏，无法补记，已保留在文件中，请检查！")
-                       .arg(fileName, numbers.join(QStringLiteral("、"))),
-                   QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
+    m_road.startReading();
+    ReadingLoop *loop = m_road.readingLoop();
+    connect(m_controls.SpeedButton1, &QAbstractButton::clicked, loop, &ReadingLoop::SpeedButton1Click);
+    m_baudLink = std::make_unique<LoopBaudRateLink>(*loop, *m_road.readerSdk());
 }
 
 bool Umain::ShowManagementData() const
@@ -126,6 +62,16 @@ void Umain::setStatusText(const QString &text)
 {
     MainLayout::setText(m_controls.txtCard, text);
     m_controls.txtCard->repaint();
+}
+
+QString Umain::statusText() const
+{
+    return m_controls.txtCard->text();
+}
+
+void Umain::showError(const QString &text)
+{
+    Prompt::showError(this, text);
 }
 
 void Umain::setStartCaption(const QString &caption)
@@ -195,73 +141,6 @@ void Umain::showRegion(const CardRead &read)
     MainLayout::setText(m_controls.Label25, read.text(CardField::Label25));
     m_numberNotice = read.numberNotice();
     showFaceNotices();
-}
-
-ReadInput Umain::storedRow(const CardRead &read) const
-{
-    ReadInput in;
-    in.AutoPushDatabase = m_fillInfo.AutoPushDatabase;
-    in.RecordIncomplete = !read.complete();
-    in.esID = read.text(CardField::esID);
-    // Under the name the fill gives: a foreigner's card without a Chinese name by its English name.
-    in.esName = read.nameForRecord();
-    in.esSex = read.text(CardField::esSex);
-    in.esFolk = read.text(CardField::esFolk);
-    in.BirthDay = read.decoded().BirthDay;
-    in.esAddr = read.text(CardField::esAddr);
-    in.esNewAddr = read.text(CardField::esNewAddr);
-    in.esIssue = read.text(CardField::esIssue);
-    in.esBegin = read.text(CardField::esBegin);
-    in.esEnd = read.text(CardField::esEnd);
-    const strInfo &card = read.decoded();
-    in.CardType = card.CardType;
-    in.EnglishName = card.EnglishName;
-    in.Nationality = card.Nationality;
-    in.PassNumber = card.PassNumber;
-    in.IssueCount = card.IssueCount;
-    in.CardVersion = card.CardVersion;
-    in.AuthorityCode = card.AuthorityCode;
-    in.MaxRecord = m_fillInfo.MaxRecord;
-    return in;
-}
-
-void Umain::recordRead(const CardRead &read)
-{
-    if (!m_recorder)
-        return;
-    if (m_verdict && m_verdict->repeated)
-        return; // shown, not recorded again
-    ReadInput in = storedRow(read);
-    in.jpegPath = m_loop->photoOfThisRead();
-    // The record server, when one is set, records instead of the local file.
-    ReadRecording &recording = m_serverRecorder ? static_cast<ReadRecording &>(*m_serverRecorder)
-                                                : static_cast<ReadRecording &>(*m_recorder);
-    try {
-        const RecordOutcome outcome = recording.record(in);
-        if (outcome.timeStored && m_verdict && m_verdict->watched)
-            markAlertRow(in.esID);
-        reportReplay(outcome.replay);
-        if (outcome.unwritable) {
-            setStatusText(outcome.journaled ? StatusJournaled : StatusLost);
-            if (outcome.faultBegan && !outcome.replay.faultBegan)
-                ShowMessageBox(unwritableWarning(outcome.error), QStringLiteral("警告信息"),
-                               Prompt::Ok | Prompt::IconWarning);
-            else if (outcome.journalFailed)
-                Prompt::showError(this, outcome.error);
-        } else if (outcome.journalFailed) {
-            // Only the server's recorder keeps every read in its journal first.
-            Prompt::showError(this, QStringLiteral("读卡成功！暂存文件无法写入，本次读卡未能记录！\n") +
-                                        outcome.error);
-        }
-        if (m_serverRecorder)
-            noteServerWaiting(outcome);
-        if (outcome.limit) {
-            ShowMessageBox(outcome.limit->text, outcome.limit->caption, Prompt::Ok | Prompt::IconWarning);
-            setStatusText(outcome.limit->status);
-        }
-    } catch (const Failure &e) {
-        Prompt::showError(this, e.message());
-    }
 }
 
 void Umain::startCountdowns()

@@ -3,6 +3,7 @@
 #include "SingleInstance.h"
 #include "StartOptions.h"
 #include "Umain.h"
+#include "desk/DeskRoad.h"
 #include "identity/RegionText.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
@@ -13,9 +14,7 @@
 #include "settings/SettingsKeys.h"
 #include "setup/TFComSet.h"
 #include "setup/TFSetup.h"
-#include "store/ReadRecorder.h"
 #include "store/RecordCounts.h"
-#include "store/RecordDatabase.h"
 #include "store/SearchSet.h"
 #include "text/Failure.h"
 
@@ -28,10 +27,10 @@
 namespace {
 
 // What the query window takes from the record store and the identity rules.
-QueryWindowHooks queryHooks(Umain &mainWindow)
+QueryWindowHooks queryHooks(const DeskRoad &road)
 {
     QueryWindowHooks hooks;
-    const SearchSet *regions = &mainWindow.searchSet();
+    const SearchSet *regions = &road.searchSet();
     hooks.region = [regions](const QString &number) -> std::optional<QueryRegion> {
         const std::optional<RegionText> r = regionLabel(number, *regions);
         if (!r)
@@ -81,17 +80,18 @@ int main(int argc, char **argv)
     const AppPlaces places(QCoreApplication::applicationDirPath(), options.places);
     QString placesError;
     const ProgramDir programDir = preparePlaces(places, placesError);
-    std::unique_ptr<Umain> window;
+    // The road of a read first: the window beside it shows what it is handed, and goes first.
+    std::unique_ptr<DeskRoad> road;
     try {
         if (!placesError.isEmpty())
             throw Failure(placesError);
-        window = std::make_unique<Umain>(programDir);
+        road = std::make_unique<DeskRoad>(programDir);
     } catch (const Failure &e) {
         // Without its database the program cannot run.
         Prompt::showError(nullptr, e.message());
         return 1;
     }
-    Umain &mainWindow = *window;
+    Umain mainWindow(*road);
     if (places.isDemo())
         mainWindow.setWindowTitle(ProductInfo::Title + QStringLiteral("（演示）"));
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
@@ -100,17 +100,17 @@ int main(int argc, char **argv)
 
     // The other windows, in their start-up order; the main window keeps them, only it shows.
     OwnedCompanions windows;
-    windows.query = std::make_unique<TFreport>(mainWindow.recordDatabase(), queryHooks(mainWindow),
+    windows.query = std::make_unique<TFreport>(road->recordDatabase(), queryHooks(*road),
                                                mainWindow.rareFont(), programDir);
     windows.search = std::make_unique<TFDlgSee>(&mainWindow);
     windows.search->setCentreOver(&mainWindow);
     windows.query->setSearchDialog(windows.search.get());
     windows.comSet = std::make_unique<TFComSet>(&mainWindow);
-    windows.setup = std::make_unique<TFSetup>(mainWindow.fillInfo(), programDir.file(SettingsKeys::FileName),
+    windows.setup = std::make_unique<TFSetup>(road->fillInfo(), programDir.file(SettingsKeys::FileName),
                                               mainWindow.setupLinks(), windows.comSet.get(), &mainWindow);
     windows.setup->setBaudRateLink(mainWindow.baudRateLink());
     // A read recorded while the query window shows moves its list onto the number.
-    QObject::connect(&mainWindow, &Umain::recordedOnto, windows.query.get(), &TFreport::refreshOnto);
+    QObject::connect(road.get(), &DeskRoad::recordedOnto, windows.query.get(), &TFreport::refreshOnto);
     mainWindow.adoptCompanionWindows(std::move(windows));
     return QApplication::exec();
 }

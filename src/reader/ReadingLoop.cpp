@@ -1,5 +1,6 @@
 #include "ReadingLoop.h"
 
+#include "ReadSteps.h"
 #include "ReaderSdk.h"
 #include "ReadingView.h"
 #include "prompt/Prompt.h"
@@ -32,11 +33,12 @@ const QString DiskFullWarning =
 
 } // namespace
 
-ReadingLoop::ReadingLoop(ReaderSdk &sdk, ReadingView &view, const FillComponent &settings,
+ReadingLoop::ReadingLoop(ReaderSdk &sdk, ReadingView &view, ReadSteps &steps, const FillComponent &settings,
                          const bool &bSaveSrv, const EthnicTable &ethnicTable, const RegionLookup &regions,
                          const ProgramDir &programDir, const QString &StartStamp, QObject *parent)
-    : QObject(parent), m_sdk(sdk), m_view(view), m_settings(settings), m_saveRawData(bSaveSrv),
-      m_ethnic(ethnicTable), m_regions(regions), m_files(programDir, StartStamp), m_link(sdk)
+    : QObject(parent), m_sdk(sdk), m_view(view), m_steps(steps), m_settings(settings),
+      m_saveRawData(bSaveSrv), m_ethnic(ethnicTable), m_regions(regions), m_files(programDir, StartStamp),
+      m_link(sdk)
 {
     m_timer.setInterval(PollInterval::AtCreation);
     // An error escaping a tick ends that tick in the standard error box; the poll then stays

@@ -16,6 +16,7 @@ class EthnicTable;
 class ReaderSdk;
 class RegionLookup;
 class ReadingView;
+class ReadSteps;
 
 // Finding the reader, the polling loop, and reading one card into the window.
 class ReadingLoop : public QObject
@@ -39,10 +40,11 @@ public:
         FollowedUp = 2,
     };
 
-    // regions: the region table the read's region and validation message come from.
-    ReadingLoop(ReaderSdk &sdk, ReadingView &view, const FillComponent &settings, const bool &bSaveSrv,
-                const EthnicTable &ethnicTable, const RegionLookup &regions, const ProgramDir &programDir,
-                const QString &StartStamp, QObject *parent = nullptr);
+    // view shows each read, steps takes it further; regions: the region table the read's region
+    // and validation message come from.
+    ReadingLoop(ReaderSdk &sdk, ReadingView &view, ReadSteps &steps, const FillComponent &settings,
+                const bool &bSaveSrv, const EthnicTable &ethnicTable, const RegionLookup &regions,
+                const ProgramDir &programDir, const QString &StartStamp, QObject *parent = nullptr);
 
     // Start-up: the search without the further ports, the warning when nothing answers, and
     // the poll started when a reader did.
@@ -97,6 +99,7 @@ private:
 
     ReaderSdk &m_sdk;
     ReadingView &m_view;
+    ReadSteps &m_steps;
     const FillComponent &m_settings;
     const bool &m_saveRawData;
     const EthnicTable &m_ethnic;

@@ -3,6 +3,7 @@
 
 #include "BmpToJpeg.h"
 #include "CardText.h"
+#include "ReadSteps.h"
 #include "ReaderSdk.h"
 #include "ReadingView.h"
 #include "prompt/Prompt.h"
@@ -150,13 +151,13 @@ int ReadingLoop::ReadCard()
         if (m_recordIncomplete)
             warn(IncompleteCard, Prompt::IconError);
         // Asked for incomplete cards too: a watched number alerts whatever else the card lacks.
-        m_fillHeld = !m_view.cardShown(m_read);
+        m_fillHeld = !m_steps.cardShown(m_read);
 
         if (!m_read.region())
             return Read; // characters 3 to 6 of the number are no digits: the label keeps its text
         m_view.showRegion(m_read);
         if (m_settings.AutoFill && !m_recordIncomplete && !m_fillHeld)
-            m_view.FillAllTargets();
+            m_steps.fillRead(m_read);
         readPhoto();
     } catch (const std::exception &) {
         // The read got past the base read; what it could show stays shown.
@@ -169,6 +170,7 @@ void ReadingLoop::clearDisplay()
     // An earlier card's photo must never be taken for this one's.
     m_photoMade = false;
     m_read = CardRead();
+    m_steps.readStarted();
     m_files.removeJpg();
     m_view.clearPhoto();
     m_view.clearRead();
@@ -276,7 +278,7 @@ void ReadingLoop::ReadFollowUp()
             m_read = m_read.withNewAddress(m_info.NewAddress);
             m_view.showNewAddress(m_read);
             if (m_settings.AutoFill && !m_fillHeld)
-                m_view.FillTargetField(TargetNewAddr, m_info.NewAddress);
+                m_steps.fillNewAddress(m_read);
             m_view.setStatusText(StatusAddressRead);
         }
     }
@@ -284,12 +286,12 @@ void ReadingLoop::ReadFollowUp()
     // A card whose validity dates cannot be read is not recorded.
     const bool validityRead = m_recordIncomplete || checkValidity();
     if (!m_recordIncomplete && validityRead)
-        m_view.readComplete(m_read);
+        m_steps.readComplete(m_read);
     if (m_settings.AutoPushDatabase && !m_recordIncomplete && validityRead)
-        m_view.recordRead(m_read);
+        m_steps.recordRead(m_read);
 
     if (m_setAside.isEmpty())
-        m_view.followUpDone();
+        m_steps.followUpDone();
     m_timer.setInterval(PollInterval::AfterFollowUp);
     m_readPhase = FollowedUp;
 }

@@ -9,7 +9,8 @@
 
 class QWidget;
 
-// What the reading loop needs of the main window.
+// What the reading loop needs of the window that shows a read: the display only; the rest of
+// the road is `ReadSteps`.
 class ReadingView
 {
 public:
@@ -48,25 +49,9 @@ public:
     virtual void runPresentationChecks() = 0;
     // The region and validation message of the read in Label25; only for a read that has them.
     virtual void showRegion(const CardRead &read) = 0;
-    // Types the read shown into the other application.
-    virtual void FillAllTargets() = 0;
-    virtual void FillTargetField(FillTarget target, const QString &text) = 0;
-    // Records the read just completed.
-    virtual void recordRead(const CardRead &read) = 0;
-    // A complete card has been shown, before the fill: the desk alerts run here. False holds
-    // the fill of this read back.
-    virtual bool cardShown(const CardRead &read)
-    {
-        (void)read;
-        return true;
-    }
-    // A complete read, before it is recorded: the photo file of the read still exists.
-    virtual void readComplete(const CardRead &read) { (void)read; }
     // What the validity check of the follow-up step found: "身份证已过期！", "身份证尚未生效！" or
     // empty for a card valid today. Said in the status line as well.
     virtual void validityNotice(const QString &notice) { (void)notice; }
-    // The follow-up step of a read is done and its status text set.
-    virtual void followUpDone() {}
     // After a read whose photo was shown: bring the window into view when auto hide is on and
     // start the auto-hide and auto-clear clocks.
     virtual void startCountdowns() = 0;

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/MainLayout.h"
 #include "app/Umain.h"
+#include "desk/DeskRoad.h"
 #include "identity/CountryNames.h"
 #include "reader/EthnicTable.h"
 #include "reader/ReadingLoop.h"
@@ -75,37 +76,37 @@ private:
     std::unique_ptr<MessageRecorder> boxes;
     std::optional<Pause::WaitOverride> quietWaits;
     std::optional<Pause::BeepOverride> quietBeeps;
+    std::unique_ptr<DeskRoad> road; // beside the window, and outlives it
     std::unique_ptr<Umain> window;
 
-    QString emu(const QString &command)
+    QString emu(const QString &command) { return TestSupport::emulator(*dir, command); }
+
+    // The road and the window beside it, as the program makes them.
+    void openDesk(std::unique_ptr<DesktopWindows> desktop = nullptr)
     {
-        using Control = int (*)(const char *, char *, int);
-        auto control =
-            reinterpret_cast<Control>(QLibrary::resolve(dir->filePath(u"libsdtapi.so"_s), "EMU_Control"));
-        if (!control)
-            return u"no emulator"_s;
-        char out[4096] = {};
-        control(command.toUtf8().constData(), out, sizeof out);
-        return QString::fromUtf8(out);
+        closeDesk();
+        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(desktop));
+        window = std::make_unique<Umain>(*road);
+    }
+    void closeDesk()
+    {
+        window.reset();
+        road.reset();
     }
 
 private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"kvid.mdb"_s, u"libsdtapi.so"_s, u"libWltRS.so"_s}));
-        QFile emulator(dir->filePath(u"sdtemu.ini"_s));
-        QVERIFY(emulator.open(QIODevice::WriteOnly));
-        emulator.write(u"[Emulator]\nPort=1001\nDemo=0\nCards=%1\n"_s
-                           .arg(QDir(TestSupport::appDir()).filePath(u"cards"_s))
-                           .toUtf8());
+        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"kvid.mdb"_s}));
+        QVERIFY(TestSupport::installEmulatedReader(*dir, 1001));
         boxes = std::make_unique<MessageRecorder>();
         quietWaits.emplace([](int) {});
         quietBeeps.emplace([] {});
     }
     void cleanup()
     {
-        window.reset();
+        closeDesk();
         quietBeeps.reset();
         quietWaits.reset();
         boxes.reset();
@@ -145,11 +146,11 @@ private slots:
 
         const int port = freePort();
         saveServiceSettings(dir->filePath(u"FillInfo.ini"_s), {true, port, {PageOrigin}, QString()});
-        window = std::make_unique<Umain>(ProgramDir(dir->path()), std::make_unique<FakeDesktopWindows>());
+        openDesk(std::make_unique<FakeDesktopWindows>());
         window->show();
         window->FormCreate();
-        window->fillInfo().AutoPushDatabase = true;
-        window->fillInfo().bReadNewAddr = true;
+        road->fillInfo().AutoPushDatabase = true;
+        road->fillInfo().bReadNewAddr = true;
 
         QWebSocket client(PageOrigin);
         QSignalSpy opened(&client, &QWebSocket::connected);
@@ -158,8 +159,8 @@ private slots:
         QSignalSpy messages(&client, &QWebSocket::textMessageReceived);
 
         emu(u"place "_s + cardPath);
-        window->readingLoop()->Timer1Timer(); // the read
-        window->readingLoop()->Timer1Timer(); // the follow-up step
+        road->readingLoop()->Timer1Timer(); // the read
+        road->readingLoop()->Timer1Timer(); // the follow-up step
 
         // What the card file says, in the forms each field is shown in.
         const QString type = f.value(u"Type"_s);

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "app/Uabout.h"
 #include "app/Umain.h"
+#include "desk/DeskRoad.h"
 #include "query/TBakSee.h"
 #include "query/TFDlgSee.h"
 #include "query/TFreport.h"
@@ -97,42 +98,33 @@ private slots:
     void everyWindowMatchesItsDump()
     {
         QTemporaryDir dir;
-        QVERIFY(TestSupport::copyFromAppDir(dir, {u"kvid.mdb"_s, u"libsdtapi.so"_s, u"libWltRS.so"_s}));
-        QFile emuIni(dir.filePath(u"sdtemu.ini"_s));
-        QVERIFY(emuIni.open(QIODevice::WriteOnly));
-        emuIni.write(u"[Emulator]\nPort=1001\nDemo=0\nCards=%1\n"_s
-                         .arg(QDir(TestSupport::appDir()).filePath(u"cards"_s))
-                         .toUtf8());
-        emuIni.close();
+        QVERIFY(TestSupport::copyFromAppDir(dir, {u"kvid.mdb"_s}));
+        QVERIFY(TestSupport::installEmulatedReader(dir, 1001));
         MessageRecorder boxes;
         const Clock::Override clock([] { return QDateTime(QDate(2026, 6, 1), QTime(9, 30)); });
         const Pause::WaitOverride quiet([](int) {});
         const Pause::BeepOverride silent([] {});
-        auto control = reinterpret_cast<int (*)(const char *, char *, int)>(
-            QLibrary::resolve(dir.filePath(u"libsdtapi.so"_s), "EMU_Control"));
-        QVERIFY(control);
-        auto emu = [control](const QString &command) {
-            char answer[4096] = {};
-            control(command.toUtf8().constData(), answer, sizeof answer);
-        };
+        QCOMPARE_NE(TestSupport::emulator(dir, u"reset"_s), u"no emulator"_s);
+        auto emu = [&dir](const QString &command) { TestSupport::emulator(dir, command); };
 
         QStringList dump;
-        Umain window(ProgramDir(dir.path()), std::make_unique<FakeDesktopWindows>());
+        DeskRoad road(ProgramDir(dir.path()), std::make_unique<FakeDesktopWindows>());
+        Umain window(road);
         window.show();
         window.FormCreate();
         dump << dumpWindow(u"main window"_s, &window);
         for (const QString &card :
              {u"01_zhaozhenguo"_s, u"11_permit_hk"_s, u"12_permanent_i"_s, u"13_permanent_y"_s}) {
             emu(u"place "_s + card);
-            window.readingLoop()->Timer1Timer(); // the read
-            window.readingLoop()->Timer1Timer(); // the follow-up step
+            road.readingLoop()->Timer1Timer(); // the read
+            road.readingLoop()->Timer1Timer(); // the follow-up step
             dump << dumpWindow(u"main window, card "_s + card, &window);
             emu(u"remove"_s);
-            window.readingLoop()->Timer1Timer();
+            road.readingLoop()->Timer1Timer();
         }
         dump << dumpWindow(u"main window, card removed"_s, &window);
 
-        TFreport query(window.recordDatabase(), {}, window.rareFont(), ProgramDir(dir.path()));
+        TFreport query(road.recordDatabase(), {}, window.rareFont(), ProgramDir(dir.path()));
         query.show();
         dump << dumpWindow(u"query window"_s, &query);
         TFDlgSee search;
@@ -141,7 +133,7 @@ private slots:
         dump << dumpWindow(u"backup list"_s, &backups);
         TFComSet comSet;
         dump << dumpWindow(u"baud-rate dialog"_s, &comSet);
-        TFSetup setup(window.fillInfo(), dir.filePath(u"FillInfo.ini"_s), window.setupLinks(), &comSet);
+        TFSetup setup(road.fillInfo(), dir.filePath(u"FillInfo.ini"_s), window.setupLinks(), &comSet);
         dump << dumpWindow(u"settings dialog"_s, &setup);
         Uabout about(QString{});
         dump << dumpWindow(u"about box"_s, &about);

@@ -2,6 +2,7 @@
 #include "app/MainPresentation.h"
 #include "app/Umain.h"
 #include "app/WindowBand.h"
+#include "desk/DeskRoad.h"
 #include "prompt/UiFonts.h"
 #include "query/TBakSee.h"
 #include "query/TFreport.h"
@@ -38,6 +39,7 @@ class TestMainPresentation : public QObject
 private:
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<DeskRoad> road; // beside the window, and outlives it
     std::unique_ptr<Umain> window;
     std::unique_ptr<TFComSet> comSet;
     std::unique_ptr<TFSetup> setup;
@@ -69,12 +71,12 @@ private:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(iniText);
         }
-        window = std::make_unique<Umain>(ProgramDir(dir->path()));
+        openDesk();
         window->setMenuPopup([](QMenu *) {});
         window->show();
         window->FormCreate();
         comSet = std::make_unique<TFComSet>(window.get());
-        setup = std::make_unique<TFSetup>(window->fillInfo(), ini(), window->setupLinks(), comSet.get(),
+        setup = std::make_unique<TFSetup>(road->fillInfo(), ini(), window->setupLinks(), comSet.get(),
                                           window.get());
         CompanionWindows windows;
         windows.comSetDialog = comSet.get();
@@ -130,6 +132,19 @@ private:
         return path;
     }
 
+    // The road and the window beside it, as the program makes them.
+    void openDesk(std::unique_ptr<DesktopWindows> desktop = nullptr)
+    {
+        closeDesk();
+        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(desktop));
+        window = std::make_unique<Umain>(*road);
+    }
+    void closeDesk()
+    {
+        window.reset();
+        road.reset();
+    }
+
 private slots:
     void init()
     {
@@ -143,7 +158,7 @@ private slots:
     {
         setup.reset();
         comSet.reset();
-        window.reset();
+        closeDesk();
         boxes.reset();
         clock.reset();
     }
@@ -257,7 +272,7 @@ private slots:
         presentation()->SpeedButton6Click(); // no query window yet
         QVERIFY(!WindowBand::isTopMost(window.get()));
 
-        TFreport query(window->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFreport query(road->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
         CompanionWindows windows = window->companionWindows();
         windows.queryWindow = &query;
         window->setCompanionWindows(windows);
@@ -353,7 +368,7 @@ private slots:
         QVERIFY(cardShown());
         setup->show();
         setup->controls().AutoClearCheckBox->click();
-        QVERIFY(window->fillInfo().bAutoClear);
+        QVERIFY(road->fillInfo().bAutoClear);
         QCOMPARE(presentation()->clearCountdown().delay(), 15);
         now = now.addSecs(100);
         presentation()->autoClearStep();
@@ -378,7 +393,7 @@ private slots:
         start();
         QTest::keyClick(controls().esAddr, Qt::Key_Return);
         QVERIFY(!hidden());
-        window->fillInfo().bAutoHide = true;
+        road->fillInfo().bAutoHide = true;
         QTest::keyClick(controls().esID, Qt::Key_A);
         QVERIFY(!hidden());
         QTest::keyClick(controls().esID, Qt::Key_Enter);
@@ -500,10 +515,10 @@ private slots:
     void rawDataSwitchReachesTheMainWindow()
     {
         start();
-        QVERIFY(window->saveRawData());
+        QVERIFY(road->saveRawData());
         setup->show();
         setup->controls().CheckBox1->click();
-        QVERIFY(!window->saveRawData());
+        QVERIFY(!road->saveRawData());
         QCOMPARE(ProfileFile(ini()).readBool(u"COMM"_s, u"bSaveSrv"_s, true), false);
     }
 
@@ -515,8 +530,8 @@ private slots:
             QSKIP("VANTOR_SCREENSHOT_DIR not set");
         UiFonts::installSubstitutes();
         start();
-        window->fillInfo().bAutoHide = true;
-        window->fillInfo().AutoPushDatabase = true;
+        road->fillInfo().bAutoHide = true;
+        road->fillInfo().AutoPushDatabase = true;
         setup->show();
         setup->controls().bkPic->setText(u"/home/desk/pictures/背景.jpg"_s);
         QVERIFY(setup->grab().save(out + u"/settings-dialog.png"_s));

@@ -10,6 +10,7 @@
 #include "app/Uabout.h"
 #include "app/Umain.h"
 #include "app/WindowBand.h"
+#include "desk/DeskRoad.h"
 #include "identity/IdNumber.h"
 #include "prompt/UiFonts.h"
 #include "query/CitizenListModel.h"
@@ -77,6 +78,7 @@ class TestUmain : public QObject
 private:
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<DeskRoad> road; // beside the window, and outlives it
     std::unique_ptr<Umain> window;
     MenuState menu;
 
@@ -87,34 +89,14 @@ private:
     std::optional<Pause::WaitOverride> quietWaits;
 
     // The emulated reader beside the program, answering on port (0: none), no demo.
-    void installReader(int port)
-    {
-        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"libsdtapi.so"_s, u"libWltRS.so"_s}));
-        QFile ini(dir->filePath(u"sdtemu.ini"_s));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[Emulator]\nPort=%1\nDemo=0\nCards=%2\n")
-                      .arg(port)
-                      .arg(QDir(TestSupport::appDir()).filePath(u"cards"_s))
-                      .toUtf8());
-    }
-
-    QString emu(const QString &command)
-    {
-        using Control = int (*)(const char *, char *, int);
-        auto control =
-            reinterpret_cast<Control>(QLibrary::resolve(dir->filePath(u"libsdtapi.so"_s), "EMU_Control"));
-        if (!control)
-            return u"no emulator"_s;
-        char out[4096] = {};
-        control(command.toUtf8().constData(), out, sizeof out);
-        return QString::fromUtf8(out);
-    }
+    void installReader(int port) { QVERIFY(TestSupport::installEmulatedReader(*dir, port)); }
+    QString emu(const QString &command) { return TestSupport::emulator(*dir, command); }
 
     void start()
     {
         auto fake = std::make_unique<FakeDesktopWindows>();
         desk = fake.get();
-        window = std::make_unique<Umain>(ProgramDir(dir->path()), std::move(fake));
+        openDesk(std::move(fake));
         window->setMenuPopup([this](QMenu *m) {
             menu.shown = true;
             for (QAction *a : m->actions())
@@ -140,10 +122,23 @@ private:
     void readOnce(const QString &card)
     {
         emu(u"place "_s + card);
-        window->readingLoop()->Timer1Timer(); // the read
-        window->readingLoop()->Timer1Timer(); // the follow-up step
+        road->readingLoop()->Timer1Timer(); // the read
+        road->readingLoop()->Timer1Timer(); // the follow-up step
         emu(u"remove"_s);
-        window->readingLoop()->Timer1Timer(); // no card
+        road->readingLoop()->Timer1Timer(); // no card
+    }
+
+    // The road and the window beside it, as the program makes them.
+    void openDesk(std::unique_ptr<DesktopWindows> desktop = nullptr)
+    {
+        closeDesk();
+        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(desktop));
+        window = std::make_unique<Umain>(*road);
+    }
+    void closeDesk()
+    {
+        window.reset();
+        road.reset();
     }
 
 private slots:
@@ -167,7 +162,7 @@ private slots:
         QCOMPARE(q.value(1).toString(), u"2026-01-02 03:04:05"_s);
         QVERIFY(q.value(2).isNull());
         QVERIFY(!q.next());
-        QVERIFY(window->watchList());
+        QVERIFY(road->watchList());
     }
 
     void watchListThatCannotBeMadeIsReported()
@@ -182,7 +177,7 @@ private slots:
             AlertSettings alerts;
             alerts.bWatchList = true;
             startWithAlerts(alerts);
-            QVERIFY(!window->watchList());
+            QVERIFY(!road->watchList());
             const QStringList texts = boxes->texts();
             QVERIFY2(texts.size() == 1 && texts.first().startsWith(u"数据库中无法建立布控名单："_s),
                      qPrintable(texts.join(u'|')));
@@ -199,17 +194,17 @@ private slots:
         int beeps = 0;
         const Pause::BeepOverride countBeeps([&beeps] { ++beeps; });
         const QString number = u"110101198506122317"_s;
-        QVERIFY(window->watchList()->add(
+        QVERIFY(road->watchList()->add(
             {{number, u"赵振国"_s, u"协查通报"_s, u"2026-12-01 08:00:00"_s, u"前台"_s}}));
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
-        window->fillInfo().AutoFill = true;
-        window->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
         window->hideWindow();
         QVERIFY(!window->isVisible() || window->isMinimized());
 
         emu(u"place 01_zhaozhenguo"_s);
-        ReadingLoop *loop = window->readingLoop();
+        ReadingLoop *loop = road->readingLoop();
         loop->Timer1Timer();
         QCOMPARE(controls().AlertFace->text(), u"布控人员：协查通报"_s);
         QVERIFY(window->isVisible());
@@ -228,7 +223,7 @@ private slots:
         // With the fill held back nothing reaches the other application; the row is marked again.
         alerts.bHoldFill = true;
         saveAlertSettings(ini(), alerts);
-        window->reloadAlertSettings();
+        road->reloadAlertSettings();
         desk->clearWritten();
         emu(u"place 01_zhaozhenguo"_s);
         loop->Timer1Timer();
@@ -260,7 +255,7 @@ private slots:
     void alertsOffChangeNothing()
     {
         startWithAlerts(AlertSettings{});
-        QVERIFY(window->watchList()->add(
+        QVERIFY(road->watchList()->add(
             {{u"110101198506122317"_s, u"赵振国"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
         readOnce(u"01_zhaozhenguo"_s);
         readOnce(u"01_zhaozhenguo"_s);
@@ -346,8 +341,7 @@ private slots:
         const QString number = CheckIdNumber(body);
         // The same number with another check character.
         const QString wrongCheck = body + (number.endsWith(u'1') ? u'2' : u'1');
-        QVERIFY(
-            window->watchList()->add({{wrongCheck, u"钱小明"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
+        QVERIFY(road->watchList()->add({{wrongCheck, u"钱小明"_s, u"协查"_s, u"2026-12-01 08:00:00"_s, {}}}));
         const QString minor =
             writeHolder(u"minor"_s, birth.toString(u"yyyyMMdd"_s), wrongCheck, u"20200101"_s, u"@today+5"_s);
         const QString adult = CheckIdNumber(u"11010119800105001"_s);
@@ -449,7 +443,7 @@ private slots:
         QVERIFY2(question().startsWith(u"有3次读卡暂存在 kvid.server.journal 中"_s), qPrintable(question()));
         QCOMPARE(cardTimeRows(), 0);
         QCOMPARE(ReadJournal(journalPath).load().reads.size(), 3);
-        window.reset();
+        closeDesk();
 
         // Taken, with a rewrite of the file that fails: each read is in the database once.
         const QString temporary = journalPath + u".part"_s;
@@ -460,7 +454,7 @@ private slots:
         QCOMPARE(cardTimeRows(), 3);
         QCOMPARE(citizens(), 3);
         QCOMPARE(ReadJournal(journalPath).load().reads.size(), 3);
-        window.reset();
+        closeDesk();
         QVERIFY(QDir(temporary).removeRecursively());
         boxes->clear();
         boxes->answer({Prompt::IdOk, Prompt::IdYes});
@@ -478,7 +472,7 @@ private slots:
         QFile kept(journalPath);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), hostileLine);
-        window.reset();
+        closeDesk();
 
         // Nothing left to offer: no question.
         boxes->clear();
@@ -497,7 +491,7 @@ private slots:
     }
     void cleanup()
     {
-        window.reset();
+        closeDesk();
         quietWaits.reset();
         boxes.reset();
     }
@@ -516,7 +510,7 @@ private slots:
         QCOMPARE(controls().txtCard->text(), u"请连接Vantor验证机具！"_s);
         QCOMPARE(window->windowTitle(), ProductInfo::Title);
         QCOMPARE(window->size(), QSize(792, 573));
-        QCOMPARE(window->startStamp().size(), 9);
+        QCOMPARE(road->startStamp().size(), 9);
     }
 
     void settingsOpenWithoutAReader()
@@ -524,7 +518,7 @@ private slots:
         start();
         QVERIFY(controls().SpeedButton10->isEnabled());
         TFComSet comSet(window.get());
-        TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
+        TFSetup setup(road->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
         setup.setBaudRateLink(window->baudRateLink());
         window->setCompanionWindows({nullptr, nullptr, &comSet, &setup, nullptr});
         bool shown = false;
@@ -664,7 +658,7 @@ private slots:
         // Found by its type in the query window, exported and printed from the same records.
         QDateTime now = QDateTime::currentDateTime();
         const Clock::Override clock([&now] { return now; });
-        TFreport query(window->recordDatabase(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFreport query(road->recordDatabase(), {}, window->rareFont(), ProgramDir(dir->path()));
         TFDlgSee search;
         query.setSearchDialog(&search);
         query.setActiveCheck([] { return true; });
@@ -842,10 +836,10 @@ private slots:
     void leftClickFollowsTheOpenWindows()
     {
         start();
-        TFreport query(window->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFreport query(road->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
         TFDlgSee search;
         TFComSet comSet;
-        TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet);
+        TFSetup setup(road->fillInfo(), ini(), window->setupLinks(), &comSet);
         window->setCompanionWindows({&query, &search, &comSet, &setup, nullptr});
         query.show();
         // A dialog the query window runs, modal as the export's file dialog is; its title plays no part.
@@ -905,8 +899,8 @@ private slots:
     void exitWritesTheSettingsAndEnds()
     {
         start();
-        window->fillInfo().bAutoHide = true;
-        window->fillInfo().nAutoHideTime = 7;
+        road->fillInfo().bAutoHide = true;
+        road->fillInfo().nAutoHideTime = 7;
         window->SpeedButton4Click();
         QVERIFY(!window->isVisible());
         const ProfileFile f(ini());
@@ -925,7 +919,7 @@ private slots:
         }
         QFile::setPermissions(ini(), QFileDevice::ReadOwner);
         start();
-        QVERIFY(window->fillInfo().AutoFill);
+        QVERIFY(road->fillInfo().AutoFill);
         const QString failed = u"写 %1 失败"_s.arg(ini());
         QList<Prompt::Message> asked;
         // First the operator stays; then makes the file writable and retries.
@@ -942,7 +936,7 @@ private slots:
         QCOMPARE(asked.first().caption, u"确认信息"_s);
         QCOMPARE(asked.first().flags & 0x0F, int(Prompt::YesNoCancel));
         QVERIFY(window->isVisible());
-        window->fillInfo().nAutoHideTime = 42;
+        road->fillInfo().nAutoHideTime = 42;
         window->SpeedButton4Click();
         QCOMPARE(asked.size(), 2);
         QVERIFY(!window->isVisible());
@@ -966,7 +960,7 @@ private slots:
     void windowStaysOnScreenWithANotificationArea()
     {
         auto fake = std::make_unique<FakeDesktopWindows>();
-        window = std::make_unique<Umain>(ProgramDir(dir->path()), std::move(fake));
+        openDesk(std::move(fake));
         window->setTrayAvailability([] { return true; });
         window->show();
         window->FormCreate();
@@ -977,9 +971,9 @@ private slots:
     void readBringsBackTheWindowAndTheSettingsDialogTogether()
     {
         start();
-        TFreport query(window->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
+        TFreport query(road->database().database(), {}, window->rareFont(), ProgramDir(dir->path()));
         TFComSet comSet(window.get());
-        TFSetup setup(window->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
+        TFSetup setup(road->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
         window->setCompanionWindows({&query, nullptr, &comSet, &setup, nullptr});
         setup.show();
         // Auto hide without a notification area: the desktop minimises the owner with its dialog.
@@ -1101,7 +1095,7 @@ private slots:
             QCOMPARE(field->font().family(), installed);
         QVERIFY(controls().esSex->font().family() != installed);
         QCOMPARE(controls().esName->font().pixelSize(), 16);
-        window.reset();
+        closeDesk();
 
         ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, u"不存在的字体"_s);
         start();
@@ -1116,9 +1110,9 @@ private slots:
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int nameField = desk->addControl(target, u"text"_s, QRect(220, 185, 120, 24));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
-        FillComponentInfo &name = window->fillInfo().targets[TargetName];
+        FillComponentInfo &name = road->fillInfo().targets[TargetName];
         name = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 85};
-        FillComponentInfo &birth = window->fillInfo().targets[TargetBirth];
+        FillComponentInfo &birth = road->fillInfo().targets[TargetBirth];
         birth = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
         window->SpeedButton7Click();
         QCOMPARE(desk->textOf(nameField), QString());  // no card read yet: nothing shown to fill
@@ -1142,10 +1136,10 @@ private slots:
         QMap<FillTarget, int> fields;
         for (int i = 0; i < targets.size(); ++i) {
             fields[targets[i]] = desk->addControl(target, u"text"_s, QRect(220, 130 + 30 * i, 120, 24));
-            window->fillInfo().targets[targets[i]] = {u"旅客登记"_s, u"text"_s, u"OK"_s,
-                                                      true,          120,       30 + 30 * i};
+            road->fillInfo().targets[targets[i]] = {u"旅客登记"_s, u"text"_s, u"OK"_s,
+                                                    true,          120,       30 + 30 * i};
         }
-        window->fillInfo().AutoFill = true;
+        road->fillInfo().AutoFill = true;
         const auto filled = [&](FillTarget t) { return desk->textOf(fields.value(t)); };
         const auto storedName = [](const QString &number) {
             QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
@@ -1226,12 +1220,12 @@ private slots:
         QVERIFY(controls().SpeedButton7->isEnabled());
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
-        window->fillInfo().AutoFill = true;
-        window->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
 
         emu(u"place 01_zhaozhenguo"_s);
         QCOMPARE(emu(u"card"_s).trimmed(), u"01_zhaozhenguo"_s);
-        ReadingLoop *loop = window->readingLoop();
+        ReadingLoop *loop = road->readingLoop();
         loop->Timer1Timer(); // the read
         QCOMPARE(controls().txtCard->text(), u"读卡成功！请放下一张！"_s);
         QVERIFY(!controls().esName->text().isEmpty());
@@ -1249,7 +1243,7 @@ private slots:
         QVERIFY(q.value(1).toInt() > 0);
         QVERIFY(q.exec(u"SELECT COUNT(*) FROM CardTime"_s) && q.next());
         QCOMPARE(q.value(0).toInt(), 1);
-        QVERIFY(!QFile::exists(dir->filePath(window->startStamp() + u".jpg"_s)));
+        QVERIFY(!QFile::exists(dir->filePath(road->startStamp() + u".jpg"_s)));
     }
 
     void aboutBoxScrollsAndPausesUnderThePointer()

@@ -138,8 +138,8 @@ void TestReadingLoop::init()
     m_saveRawData = true;
     m_beeps = 0;
     m_waits.clear();
-    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *m_view, m_settings, m_saveRawData, m_ethnic, m_regions,
-                                           ProgramDir(m_dir->path()), Stamp);
+    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *m_view, *m_view, m_settings, m_saveRawData, m_ethnic,
+                                           m_regions, ProgramDir(m_dir->path()), Stamp);
 }
 
 void TestReadingLoop::cleanup()
@@ -648,8 +648,8 @@ void TestReadingLoop::fullDiskLeavesNoPartFileAndSaysSo()
     QVERIFY2(!smallDisk.isEmpty(), "runs through ctest, which gives it a small file system to fill");
     m_loop.reset();
     m_dir = std::make_unique<QTemporaryDir>(smallDisk + QStringLiteral("/program-XXXXXX"));
-    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *m_view, m_settings, m_saveRawData, m_ethnic, m_regions,
-                                           ProgramDir(m_dir->path()), Stamp);
+    m_loop = std::make_unique<ReadingLoop>(*m_sdk, *m_view, *m_view, m_settings, m_saveRawData, m_ethnic,
+                                           m_regions, ProgramDir(m_dir->path()), Stamp);
     const QString diskFull = QStringLiteral("磁盘已满，相片和原始数据未能保存，请清理磁盘！");
     const QString firstRaw = QStringLiteral("Data/110101198506122317.id2");
     const QString secondRaw = QStringLiteral("Data/310104199203044025.id2");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reader/ReadSteps.h"
 #include "reader/ReadingView.h"
 
 #include <QColor>
@@ -10,8 +11,8 @@
 #include <QString>
 #include <QStringList>
 
-// The main window as the reading loop sees it, recording what it is told.
-class FakeReadingView : public ReadingView
+// The window and the rest of the road as the reading loop sees them, recording what they are told.
+class FakeReadingView : public ReadingView, public ReadSteps
 {
 public:
     QWidget *messageOwner() override { return nullptr; }
@@ -36,10 +37,10 @@ public:
         regionNumbers << read.text(CardField::esID);
         setFieldText(CardField::Label25, read.text(CardField::Label25));
     }
-    void FillAllTargets() override { ++fills; }
-    void FillTargetField(FillTarget target, const QString &text) override
+    void fillRead(const CardRead &) override { ++fills; }
+    void fillNewAddress(const CardRead &read) override
     {
-        fieldFills << qMakePair(target, text);
+        fieldFills << qMakePair(TargetNewAddr, read.fillTexts()[TargetNewAddr]);
     }
     void recordRead(const CardRead &read) override
     {

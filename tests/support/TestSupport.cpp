@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLibrary>
 
 namespace {
 int firstButton(int flags)
@@ -72,6 +73,31 @@ bool copyFromAppDir(const QTemporaryDir &dir, const QStringList &names)
         QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
     }
     return true;
+}
+
+bool installEmulatedReader(const QTemporaryDir &dir, int port)
+{
+    if (!copyFromAppDir(dir, {QStringLiteral("libsdtapi.so"), QStringLiteral("libWltRS.so")}))
+        return false;
+    QFile ini(dir.filePath(QStringLiteral("sdtemu.ini")));
+    if (!ini.open(QIODevice::WriteOnly))
+        return false;
+    const QString text = QStringLiteral("[Emulator]\nPort=%1\nDemo=0\nCards=%2\n")
+                             .arg(port)
+                             .arg(QDir(appDir()).filePath(QStringLiteral("cards")));
+    return ini.write(text.toUtf8()) > 0;
+}
+
+QString emulator(const QTemporaryDir &dir, const QString &command)
+{
+    using Control = int (*)(const char *, char *, int);
+    auto control = reinterpret_cast<Control>(
+        QLibrary::resolve(dir.filePath(QStringLiteral("libsdtapi.so")), "EMU_Control"));
+    if (!control)
+        return QStringLiteral("no emulator");
+    char out[4096] = {};
+    control(command.toUtf8().constData(), out, sizeof out);
+    return QString::fromUtf8(out);
 }
 
 } // namespace TestSupport

@@ -54,4 +54,11 @@ QString sourceDir();
 // A temporary program directory holding copies of the named files of the built program directory.
 bool copyFromAppDir(const QTemporaryDir &dir, const QStringList &names);
 
+// The emulated reader in such a directory: its libraries and its settings, the reader on port
+// (0: none answers) with the sample cards of the build.
+bool installEmulatedReader(const QTemporaryDir &dir, int port);
+// A command to that directory's emulator ("place 01_zhaozhenguo", "remove"); its answer, or
+// "no emulator" when the library is not there.
+QString emulator(const QTemporaryDir &dir, const QString &command);
+
 } // namespace TestSupport

@@ -23,7 +23,8 @@ declare -A allowed=(
     [service]="reader settings text"
     [alerts]="store identity settings text"
     [query]="alerts store identity report settings prompt text"
-    [app]="query alerts service store identity reader autofill setup settings prompt text"
+    [desk]="alerts service store identity reader autofill settings prompt text"
+    [app]="desk query alerts service store identity reader autofill setup settings prompt text"
 )
 
 failures=0

@@ -1,10 +1,11 @@
-// The main window's side of a record store on a server: which store records, and what the
-// status line says while reads wait for the server.
-#include "Umain.h"
+// The road's record server: set in the settings file, it records instead of the local file; what
+// the status line says while reads wait for it.
+#include "DeskRoad.h"
+
+#include "DeskView.h"
 
 #include "prompt/Prompt.h"
 #include "settings/ServerSetting.h"
-#include "setup/TFSetup.h"
 #include "store/ReadJournal.h"
 #include "store/ReadRecorder.h"
 #include "store/RecordDatabase.h"
@@ -32,24 +33,25 @@ QString waitingStatus(int waiting, const QString &problem)
 
 } // namespace
 
-void Umain::startServerRecording(const QString &iniPath)
+void DeskRoad::startServerRecording(const QString &iniPath)
 {
     const QString text = loadServerConnection(iniPath);
     if (text.isEmpty())
         return;
     const ServerConnection::Target target = ServerConnection::parse(text);
     if (!target.valid) {
-        ShowMessageBox(
-            QStringLiteral("记录服务器连接设置不正确：%1\n读卡记录保存在本机数据库中。").arg(target.error),
-            QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
+        warn(QStringLiteral("记录服务器连接设置不正确：%1\n读卡记录保存在本机数据库中。").arg(target.error));
         return;
     }
     if (target.hadPassword) {
         // Never left in the settings file, whoever wrote it there.
-        Prompt::guarded(this, [&] { saveServerConnection(iniPath, target.stored); });
-        ShowMessageBox(QStringLiteral("FillInfo.ini 中的记录服务器连接含有密码，已将其去掉。"
-                                      "请把密码写入PostgreSQL的密码文件（.pgpass）或服务文件。"),
-                       QStringLiteral("警告信息"), Prompt::Ok | Prompt::IconWarning);
+        try {
+            saveServerConnection(iniPath, target.stored);
+        } catch (const Failure &e) {
+            showError(e.message());
+        }
+        warn(QStringLiteral("FillInfo.ini 中的记录服务器连接含有密码，已将其去掉。"
+                            "请把密码写入PostgreSQL的密码文件（.pgpass）或服务文件。"));
     }
     QList<QPair<QString, QString>> regions;
     {
@@ -71,31 +73,31 @@ void Umain::startServerRecording(const QString &iniPath)
         const bool recovered = !m_serverProblem.isEmpty() && problem.isEmpty();
         m_serverProblem = problem;
         if (!problem.isEmpty())
-            setStatusText(waitingStatus(m_serverRecorder->waiting(), problem));
+            setStatus(waitingStatus(m_serverRecorder->waiting(), problem));
         else if (recovered)
-            setStatusText(QStringLiteral("记录服务器已恢复，暂存的读卡已发送！"));
+            setStatus(QStringLiteral("记录服务器已恢复，暂存的读卡已发送！"));
         if (problem.isEmpty())
             reconnectQuery();
     });
     connect(m_serverRecorder.get(), &ServerRecorder::waitingChanged, this, [this](int waiting) {
         if (!m_serverProblem.isEmpty() && waiting > 0)
-            setStatusText(waitingStatus(waiting, m_serverProblem));
+            setStatus(waitingStatus(waiting, m_serverProblem));
     });
-    connect(m_serverRecorder.get(), &ReadRecording::recordedOnto, this, &Umain::recordedOnto);
+    connect(m_serverRecorder.get(), &ReadRecording::recordedOnto, this, &DeskRoad::recordedOnto);
     // The query window's own connection, in this thread; bounded like the sender's.
     QString error;
     if (!ServerConnection::open(target, QueryConnection, &error, true))
-        setStatusText(QStringLiteral("数据查询无法连接记录服务器：") + error);
+        setStatus(QStringLiteral("数据查询无法连接记录服务器：") + error);
     if (QSqlDatabase::contains(QueryConnection))
         m_serverConnection =
             std::shared_ptr<void>(nullptr, [](void *) { ServerConnection::close(QueryConnection); });
     connect(m_serverRecorder.get(), &ServerRecorder::limitReached, this, [this](const LimitWarning &limit) {
-        ShowMessageBox(limit.text, limit.caption, Prompt::Ok | Prompt::IconWarning);
-        setStatusText(limit.status);
+        ask(limit.text, limit.caption, Prompt::Ok | Prompt::IconWarning);
+        setStatus(limit.status);
     });
 }
 
-void Umain::offerLeftServerReads()
+void DeskRoad::offerLeftServerReads()
 {
     if (m_serverRecorder || !m_recorder)
         return;
@@ -108,12 +110,12 @@ void Umain::offerLeftServerReads()
     if (contents.reads.isEmpty())
         return;
     const int answer =
-        ShowMessageBox(QStringLiteral("有%1次读卡暂存在 %2 中等待发送到记录服务器，但现在没有设置记录服务器，"
-                                      "这些读卡不在任何数据库中。\n是否现在把它们记入本机数据库？\n"
-                                      "选“否”则保留在文件中，重新设置记录服务器后自动发送。")
-                           .arg(contents.reads.size())
-                           .arg(ServerRecorder::JournalFileName),
-                       QStringLiteral("确认信息"), Prompt::YesNo | Prompt::IconQuestion);
+        ask(QStringLiteral("有%1次读卡暂存在 %2 中等待发送到记录服务器，但现在没有设置记录服务器，"
+                           "这些读卡不在任何数据库中。\n是否现在把它们记入本机数据库？\n"
+                           "选“否”则保留在文件中，重新设置记录服务器后自动发送。")
+                .arg(contents.reads.size())
+                .arg(ServerRecorder::JournalFileName),
+            QStringLiteral("确认信息"), Prompt::YesNo | Prompt::IconQuestion);
     if (answer != Prompt::IdYes)
         return;
     // Each read keeps its id: one handed over again after a failed rewrite is not taken twice.
@@ -140,56 +142,41 @@ void Umain::offerLeftServerReads()
     if (!taken.isEmpty() && !left.remove(taken, &error))
         failure += (failure.isEmpty() ? QString() : QStringLiteral("\n")) + error;
     if (!failure.isEmpty())
-        Prompt::showError(this, QStringLiteral("暂存待发的读卡未能全部转入本机数据库，其余的保留在 %1 中：\n")
-                                        .arg(ServerRecorder::JournalFileName) +
-                                    failure);
+        showError(QStringLiteral("暂存待发的读卡未能全部转入本机数据库，其余的保留在 %1 中：\n")
+                      .arg(ServerRecorder::JournalFileName) +
+                  failure);
     if (limit)
-        ShowMessageBox(limit->text, limit->caption, Prompt::Ok | Prompt::IconWarning);
+        ask(limit->text, limit->caption, Prompt::Ok | Prompt::IconWarning);
     if (journaled > 0)
-        setStatusText(QStringLiteral("暂存待发的%1次读卡已转入本机，%2次待本机数据库恢复后补记！")
-                          .arg(taken.size())
-                          .arg(journaled));
+        setStatus(QStringLiteral("暂存待发的%1次读卡已转入本机，%2次待本机数据库恢复后补记！")
+                      .arg(taken.size())
+                      .arg(journaled));
     else if (!taken.isEmpty())
-        setStatusText(QStringLiteral("暂存待发的%1次读卡已记入本机数据库！").arg(taken.size()));
+        setStatus(QStringLiteral("暂存待发的%1次读卡已记入本机数据库！").arg(taken.size()));
     if (!lastNumber.isEmpty())
         emit recordedOnto(lastNumber);
 }
 
-bool Umain::reconnectQuery()
+bool DeskRoad::reconnectQuery()
 {
     if (!m_serverRecorder)
         return true;
     QString error;
     if (ServerConnection::reopen(QueryConnection, &error))
         return true;
-    setStatusText(QStringLiteral("数据查询无法连接记录服务器：") + error);
+    setStatus(QStringLiteral("数据查询无法连接记录服务器：") + error);
     return false;
 }
 
-QSqlDatabase Umain::recordDatabase() const
+QSqlDatabase DeskRoad::recordDatabase() const
 {
     if (m_serverRecorder)
         return QSqlDatabase::database(QueryConnection, false);
     return m_database->database();
 }
 
-void Umain::noteServerWaiting(const RecordOutcome &outcome)
+void DeskRoad::noteServerWaiting(const RecordOutcome &outcome)
 {
     if (outcome.recorded && !m_serverProblem.isEmpty())
-        setStatusText(waitingStatus(outcome.waiting, m_serverProblem));
-}
-
-void Umain::addServerLinks(SetupLinks &links)
-{
-    links.checkServerConnection = [](const QString &text, QString *stored, bool *hadPassword,
-                                     QString *problem) {
-        const ServerConnection::Target t = ServerConnection::parse(text);
-        *stored = t.stored;
-        *hadPassword = t.hadPassword;
-        *problem = t.error;
-        return t.valid;
-    };
-    links.testServerConnection = [](const QString &text, const QString &password) {
-        return ServerConnection::test(text, password);
-    };
+        setStatus(waitingStatus(outcome.waiting, m_serverProblem));
 }

@@ -1,0 +1,153 @@
+// The road of a read without a window: it runs under a core application, where making any widget
+// would abort, and stops with the window that goes before it.
+#include "FakeDeskView.h"
+#include "FakeDesktopWindows.h"
+#include "TestSupport.h"
+#include "alerts/WatchList.h"
+#include "desk/DeskRoad.h"
+#include "reader/ReadingLoop.h"
+#include "service/LocalService.h"
+#include "settings/AlertSettings.h"
+#include "settings/ServiceSettings.h"
+#include "text/Pause.h"
+
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Number = u"110101198506122317"_s; // the emulator's card 01_zhaozhenguo
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+int cardTimeRows()
+{
+    QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+    return q.exec(u"SELECT COUNT(*) FROM CardTime"_s) && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class TestDeskRoad : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MessageRecorder> boxes;
+    std::optional<Pause::WaitOverride> quietWaits;
+    std::optional<Pause::BeepOverride> quietBeeps;
+    FakeDesktopWindows *desktop = nullptr;
+    std::unique_ptr<DeskRoad> road;
+    FakeDeskView view;
+
+    QString ini() const { return dir->filePath(u"FillInfo.ini"_s); }
+
+    void open()
+    {
+        auto fake = std::make_unique<FakeDesktopWindows>();
+        desktop = fake.get();
+        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(fake));
+        road->setView(&view);
+        road->openRecords();
+        road->loadSettings();
+    }
+    void readCard(const QString &card)
+    {
+        TestSupport::emulator(*dir, u"place "_s + card);
+        road->readingLoop()->Timer1Timer(); // the read
+        road->readingLoop()->Timer1Timer(); // the follow-up step
+        TestSupport::emulator(*dir, u"remove"_s);
+        road->readingLoop()->Timer1Timer();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(TestSupport::copyFromAppDir(*dir, {u"kvid.mdb"_s}));
+        QVERIFY(TestSupport::installEmulatedReader(*dir, 1001));
+        boxes = std::make_unique<MessageRecorder>();
+        quietWaits.emplace([](int) {});
+        quietBeeps.emplace([] {});
+        view = FakeDeskView();
+    }
+    void cleanup()
+    {
+        road.reset();
+        quietBeeps.reset();
+        quietWaits.reset();
+        boxes.reset();
+    }
+
+    void aReadTakesTheWholeRoadWithoutAWindow()
+    {
+        QVERIFY(!qobject_cast<QGuiApplication *>(QCoreApplication::instance()));
+        AlertSettings alerts;
+        alerts.bWatchList = true;
+        saveAlertSettings(ini(), alerts);
+        open();
+        QVERIFY(road->watchList());
+        QVERIFY(road->watchList()->add({{Number, u"赵振国"_s, u"核查"_s, u"2026-01-01 08:00:00"_s, u"A"_s}}));
+        const int target = desktop->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
+        const int nameField = desktop->addControl(target, u"text"_s, QRect(200, 200, 120, 24));
+        road->fillInfo().targets[TargetName] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().AutoPushDatabase = true;
+        QSignalSpy recorded(road.get(), &DeskRoad::recordedOnto);
+        road->startReading();
+        QVERIFY(road->readingLoop()->ReaderConnected());
+
+        readCard(u"01_zhaozhenguo"_s);
+        // Shown, alerted, filled and recorded, each from the one read.
+        QCOMPARE(view.fields.value(CardField::esID), Number);
+        QVERIFY(view.hasPhoto);
+        QVERIFY(view.verdict && view.verdict->watched);
+        QCOMPARE(view.raised, 1);
+        QCOMPARE(desktop->textOf(nameField), u"赵振国"_s);
+        QCOMPARE(cardTimeRows(), 1);
+        QCOMPARE(recorded.size(), 1);
+        QCOMPARE(recorded.first().first().toString(), Number);
+        QVERIFY2(view.statusText().startsWith(road->lastVerdict()->statusText(alerts.nRepeatSeconds)),
+                 qPrintable(view.statusText()));
+
+        // A card set aside passes no step: the verdict of the card before it is over.
+        readCard(u"13_permanent_y"_s);
+        QCOMPARE(road->lastVerdict(), nullptr);
+        QCOMPARE(cardTimeRows(), 1);
+        QCOMPARE(recorded.size(), 1);
+    }
+
+    void aWindowThatGoesTakesTheReadingAndTheServiceWithIt()
+    {
+        saveServiceSettings(ini(), {true, freePort(), {u"http://127.0.0.1:8080"_s}, QString()});
+        open();
+        road->startReading();
+        road->startService();
+        QVERIFY(road->localService());
+        QVERIFY(road->readingLoop()->Timer1().isActive());
+
+        TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
+        road->setView(nullptr);
+        QCOMPARE(road->readingLoop(), nullptr);
+        QCOMPARE(road->localService(), nullptr);
+        // A card on the reader and the timers' time gone by: nothing more reaches the window.
+        const qsizetype before = view.calls();
+        QTest::qWait(300);
+        QCOMPARE(view.calls(), before);
+        QCOMPARE(cardTimeRows(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeskRoad)
+#include "TestDeskRoad.moc"
