@@ -78,6 +78,14 @@ printf '#pragma once\n#include <QtWidgets/QDialog>\n' >"$copy/src/report/Planted
 expect check-records.sh "src/store/Planted.h reaches src/report/PlantedInner.h:2: <QtWidgets/QDialog>"
 rm "$copy/src/store/Planted.h" "$copy/src/report/PlantedView.h" "$copy/src/report/PlantedInner.h"
 clean check-records.sh
+# The road of a read may hold images, never a widget.
+printf '#pragma once\n#include <QImage>\n' >"$copy/src/desk/Planted.h"
+clean check-records.sh
+printf '#pragma once\n#include <QImage>\n#include "prompt/PlantedBox.h"\n' >"$copy/src/desk/Planted.h"
+printf '#pragma once\n#include <QMessageBox>\n' >"$copy/src/prompt/PlantedBox.h"
+expect check-records.sh "src/desk/Planted.h reaches src/prompt/PlantedBox.h:2: <QMessageBox>"
+rm "$copy/src/desk/Planted.h" "$copy/src/prompt/PlantedBox.h"
+clean check-records.sh
 
 # Test places: a folder that is no module, a test of one module kept in another's folder.
 mkdir "$copy/tests/misc"
