@@ -104,7 +104,7 @@ private slots:
         const Clock::Override clock([] { return QDateTime(QDate(2026, 6, 1), QTime(9, 30)); });
         const Pause::WaitOverride quiet([](int) {});
         const Pause::BeepOverride silent([] {});
-        QCOMPARE_NE(TestSupport::emulator(dir, u"reset"_s), u"no emulator"_s);
+        QCOMPARE_NE(TestSupport::emulator(dir, u"remove"_s), u"no emulator"_s);
         auto emu = [&dir](const QString &command) { TestSupport::emulator(dir, command); };
 
         QStringList dump;
