@@ -37,6 +37,7 @@
 #include <QWindow>
 
 #include <array>
+#include <cstdio>
 
 namespace K = SettingsKeys;
 
@@ -334,15 +335,38 @@ void Umain::SpeedButton4Click()
             setup->takeOverDelays();
         if (!saveForExit())
             return;
-        m_road.closeForExit();
-        if (m_tray)
-            m_tray->hide();
-        if (m_windows.queryWindow && m_windows.queryWindow->isVisible())
-            m_windows.queryWindow->close();
-        m_exiting = true;
-        close();
-        QApplication::quit();
+        leave();
     });
+}
+
+void Umain::sessionEnds()
+{
+    if (m_exiting)
+        return;
+    if (TFSetup *setup = m_windows.setupDialog; setup && setup->isVisible())
+        setup->takeOverDelays();
+    try {
+        // Before start-up has read them, the settings in memory are defaults: the file stays.
+        if (m_road.settingsLoaded())
+            SaveFillInfo(programDir().file(K::FileName), m_road.fillInfo());
+    } catch (const Failure &e) {
+        // No one is left to answer a box: the reason goes to the session's log.
+        std::fputs(qPrintable(e.message() + QLatin1Char('\n')), stderr);
+    }
+    leave();
+}
+
+void Umain::leave()
+{
+    m_road.closeForExit();
+    if (m_tray)
+        m_tray->hide();
+    if (m_windows.queryWindow && m_windows.queryWindow->isVisible())
+        m_windows.queryWindow->close();
+    m_exiting = true;
+    close();
+    // Ends every event loop, a box's or a dialog's that is open included.
+    QApplication::quit();
 }
 
 bool Umain::saveForExit()

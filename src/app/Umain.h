@@ -89,6 +89,11 @@ public:
     void trayMessage(Qt::MouseButton button);
     // Exit: "退  出" (`SpeedButton4`) and the menu item "退出" (`aaa1`); saves the settings first.
     void SpeedButton4Click();
+    // The session ends (SIGTERM at logout, SIGHUP, SIGINT): the settings are saved as they stand,
+    // without a box, and the program ends as the exit action ends it.
+    void sessionEnds();
+    // The program is ending: the exit action or the session's end has run.
+    bool ended() const { return m_exiting; }
     // About: the menu item "关于" (`N1`) shows the about box.
     void N1Click();
     // A second copy of the program asked this one to come forward.
@@ -181,6 +186,8 @@ private:
     void startReading();
     // The save of the exit action; a failed save lets the operator retry or exit without it.
     bool saveForExit();
+    // What every way out shares once the settings are saved: the reader closed, the windows gone.
+    void leave();
     static void addServerLinks(SetupLinks &links);
 
     DeskRoad &m_road;

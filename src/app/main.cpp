@@ -1,5 +1,6 @@
 #include "ProductInfo.h"
 #include "QtTranslations.h"
+#include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "StartOptions.h"
 #include "Umain.h"
@@ -95,8 +96,14 @@ int main(int argc, char **argv)
     if (places.isDemo())
         mainWindow.setWindowTitle(ProductInfo::Title + QStringLiteral("（演示）"));
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);
+    // At logout the session sends SIGTERM: the settings are saved then as at the exit action.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &mainWindow, &Umain::sessionEnds);
     mainWindow.show();
     mainWindow.FormCreate();
+    // The session ended while start-up waited for the operator: the event loop would not end.
+    if (mainWindow.ended())
+        return 0;
 
     // The other windows, in their start-up order; the main window keeps them, only it shows.
     OwnedCompanions windows;

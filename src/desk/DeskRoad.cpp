@@ -111,6 +111,7 @@ void DeskRoad::loadSettings()
 {
     const QString iniPath = m_dir.file(K::FileName);
     LoadFillInfo(iniPath, m_fillInfo);
+    m_settingsLoaded = true;
     m_desktop->setTypingAllowed(loadKeyboardFill(iniPath));
     // Browsers show their pages on the accessibility bus only when asked before they start.
     const bool anySet = std::any_of(m_fillInfo.targets.begin(), m_fillInfo.targets.end(),

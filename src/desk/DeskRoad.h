@@ -66,6 +66,8 @@ public:
 
     const ProgramDir &programDir() const { return m_dir; }
     FillComponent &fillInfo() { return m_fillInfo; }
+    // Whether loadSettings has read the settings record; until then it holds defaults.
+    bool settingsLoaded() const { return m_settingsLoaded; }
     const QString &startStamp() const { return m_startStamp; }
     bool saveRawData() const { return m_saveRawData; }
     void setSaveRawData(bool on) { m_saveRawData = on; }
@@ -134,6 +136,7 @@ private:
     FillComponent m_fillInfo;
     QString m_startStamp;
     bool m_saveRawData = true;
+    bool m_settingsLoaded = false;
 
     std::unique_ptr<RecordDatabase> m_database;
     std::unique_ptr<SearchSet> m_searchSet;

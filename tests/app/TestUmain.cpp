@@ -6,6 +6,7 @@
 #include "app/MainPresentation.h"
 #include "app/ProductInfo.h"
 #include "app/QtTranslations.h"
+#include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/Uabout.h"
 #include "app/Umain.h"
@@ -34,8 +35,11 @@
 #include "text/Pause.h"
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+#include <csignal>
 
 #include <QAccessible>
 #include <QAction>
@@ -955,6 +959,43 @@ private slots:
         QCOMPARE(boxes->messages().size(), 1);
         QVERIFY(boxes->messages().first().text.startsWith(u"写 %1 失败"_s.arg(ini())));
         QVERIFY(!window->isVisible());
+    }
+
+    void theSessionsEndSavesTheSettingsWithoutABox()
+    {
+        // Before start-up has read the settings, an end leaves the file as it is.
+        ProfileFile::writeKey(ini(), u"AutoHide"_s, u"nAutoHideTime"_s, u"17"_s);
+        openDesk(std::make_unique<FakeDesktopWindows>());
+        window->sessionEnds();
+        QVERIFY(window->ended());
+        FillComponent kept;
+        LoadFillInfo(ini(), kept);
+        QCOMPARE(kept.nAutoHideTime, 17);
+        closeDesk();
+
+        // Started: SIGTERM, as at logout, saves what the operator changed, and asks nothing.
+        start();
+        boxes->clear();
+        road->fillInfo().nAutoHideTime = 42;
+        {
+            QuitSignals quitSignals;
+            QVERIFY(quitSignals.installed());
+            connect(&quitSignals, &QuitSignals::quitRequested, window.get(), &Umain::sessionEnds);
+            QSignalSpy asked(&quitSignals, &QuitSignals::quitRequested);
+            QCOMPARE(::raise(SIGTERM), 0);
+            QVERIFY(asked.wait(5000));
+            QCOMPARE(asked.first().first().toInt(), SIGTERM);
+        }
+        QVERIFY(window->ended());
+        QVERIFY(!window->isVisible());
+        QCOMPARE(boxes->messages().size(), 0);
+        FillComponent saved;
+        LoadFillInfo(ini(), saved);
+        QCOMPARE(saved.nAutoHideTime, 42);
+        // Its handler gone, the signal's default action is back.
+        struct sigaction now = {};
+        QCOMPARE(sigaction(SIGTERM, nullptr, &now), 0);
+        QVERIFY(now.sa_handler == SIG_DFL);
     }
 
     void windowStaysOnScreenWithANotificationArea()

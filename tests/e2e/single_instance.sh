@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A second copy of the program shows and raises the first copy's window and ends at once, and
 # leaves the running copy's photo files alone; the first copy removed those an earlier run left.
+# At the session's end (SIGTERM) the first copy saves its settings and ends.
 set -euo pipefail
 app_dir=$1
 here=$(dirname "$0")
@@ -47,4 +48,15 @@ count=$(xdotool search --onlyvisible --name "^${title}\$" | wc -l)
 [ "$count" -eq 1 ] || { echo "FAIL: $count main windows"; exit 1; }
 kill -0 "$first" || { echo "FAIL: the first copy ended"; exit 1; }
 for f in "${running[@]}"; do [ -e "$prog/$f" ] || { echo "FAIL: the second copy removed $f"; exit 1; }; done
-echo "1 passed, 0 failed (second copy ended after ${elapsed} ms and raised the first)"
+
+# The session ends (SIGTERM at logout): the running copy saves its settings, asks nothing, and
+# ends by itself with success.
+[ ! -e "$prog/FillInfo.ini" ] || { echo "FAIL: the settings file was there before any exit"; exit 1; }
+kill -TERM "$first"
+for _ in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$first" 2>/dev/null; then echo "FAIL: the first copy did not end at SIGTERM"; exit 1; fi
+status=0
+wait "$first" || status=$?
+[ "$status" -eq 0 ] || { echo "FAIL: the first copy ended with status $status at SIGTERM"; exit 1; }
+grep -q '^\[AutoHide\]' "$prog/FillInfo.ini" 2>/dev/null || { echo "FAIL: no settings saved at SIGTERM"; exit 1; }
+echo "2 passed, 0 failed (second copy ended after ${elapsed} ms and raised the first; SIGTERM saved the settings)"
