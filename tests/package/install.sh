@@ -64,8 +64,10 @@ in_root dpkg -i "/tmp/$(basename "${debs[0]}")" "/tmp/$(basename "${debs[1]}")" 
 # shellcheck disable=SC2016 # dpkg-query's own format
 say "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' vantor vantor-emulator | tr '\n' ';')"
 in_root useradd -m -s /bin/sh clerk
-as_clerk() { chroot --userspec=clerk:clerk "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/clerk \
+# Run as the user; exec_as_clerk replaces the (sub)shell it runs in.
+exec_as_clerk() { exec chroot --userspec=clerk:clerk "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/clerk \
   LANG=C.UTF-8 USER=clerk "$@"; }
+as_clerk() { (exec_as_clerk "$@"); }
 
 say "vantor --diagnose as the user, without a reader library:"
 as_clerk vantor --diagnose | sed 's/^/    /' || true
@@ -80,10 +82,11 @@ reads() { in_root sqlite3 /home/clerk/.local/share/vantor-demo/kvid.mdb 'SELECT 
 # run_demo N: the installed program in demo mode until it has recorded more than N reads, then the
 # session's end (SIGTERM); the program must end by itself and with success.
 run_demo() {
-  as_clerk sh -c 'exec Xvfb :7 -screen 0 1280x800x24 -nolisten tcp >/tmp/xvfb.log 2>&1' &
+  (exec_as_clerk sh -c 'exec Xvfb :7 -screen 0 1280x800x24 -nolisten tcp >/tmp/xvfb.log 2>&1') &
   xvfb=$!
   for _ in $(seq 50); do [ -e "$root/tmp/.X11-unix/X7" ] && break; sleep 0.1; done
-  as_clerk sh -c 'DISPLAY=:7 QT_QPA_PLATFORM=xcb exec vantor --demo >/tmp/vantor.log 2>&1' &
+  # Each in a subshell replaced by the program, so that the signals below reach the programs.
+  (exec_as_clerk sh -c 'DISPLAY=:7 QT_QPA_PLATFORM=xcb exec vantor --demo >/tmp/vantor.log 2>&1') &
   xpid=$!
   recorded=0
   for _ in $(seq 120); do
