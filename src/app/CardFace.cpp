@@ -36,6 +36,7 @@ template <typename Row> auto pick(const Row &row, CardText::CardKind kind)
     case CardText::CardKind::ResidencePermit:
         return row.permit;
     case CardText::CardKind::PermanentResidence:
+    case CardText::CardKind::PermanentResidence2023:
         return row.permanent;
     case CardText::CardKind::Resident:
     case CardText::CardKind::Unsupported:

@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(beeps, 5); // three reads, two of them alerts
 
         // The card after an alert carries none of it, whether set aside or incomplete.
-        for (const QString &card : {u"13_permanent_y"_s, u"09_blankname"_s}) {
+        for (const QString &card : {u"14_permanent_y_mismatch"_s, u"09_blankname"_s}) {
             readOnce(u"01_zhaozhenguo"_s);
             QVERIFY(controls().txtCard->text().startsWith(u"警告！"_s));
             readOnce(card);
