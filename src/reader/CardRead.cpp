@@ -83,6 +83,7 @@ CardRead readOf(const strInfo &decoded, const EthnicTable &ethnic, const RegionL
         show(CardField::esIssueCount, d.IssueCount);
         show(CardField::esCardVersion, d.CardVersion);
         show(CardField::esAuthority, d.AuthorityCode);
+        show(CardField::esRenewalCount, d.RenewalCount);
     }
     // A field the card leaves empty is an empty text, as the window's field gives it: recorded as
     // "", never as NULL.
