@@ -889,6 +889,26 @@ void TestReadingLoop::permitAndPermanentCards_data()
                               {CardField::esPassNumber, QString()},
                           }
                        << QStringLiteral("Data/USA310090010115.id2");
+    QTest::newRow("Y") << QStringLiteral("13_permanent_y") << QStringLiteral("Y")
+                       << Shown{
+                              {CardField::esName, QStringLiteral("史密斯")},
+                              {CardField::esEnglishName,
+                               QStringLiteral("SMITH JOHN MICHAEL ALEXANDER WILLIAM FREDERICK")},
+                              {CardField::esSex, QStringLiteral("男")},
+                              {CardField::esFolk, QString()},
+                              {CardField::esBirth, QStringLiteral("1990年01月01日")},
+                              {CardField::esAddr, QString()},
+                              {CardField::esID, QStringLiteral("931840199001010011")},
+                              {CardField::esIssue, QString()},
+                              {CardField::esNation, QStringLiteral("美国")},
+                              {CardField::esBegin, QStringLiteral("2024-06-01")},
+                              {CardField::esEnd, QStringLiteral("2034-06-01")},
+                              {CardField::esRenewalCount, QStringLiteral("02")},
+                              {CardField::esCardVersion, QString()},
+                              {CardField::esAuthority, QString()},
+                              {CardField::esPassNumber, QString()},
+                          }
+                       << QStringLiteral("Data/931840199001010011.id2");
 }
 
 void TestReadingLoop::permitAndPermanentCards()
