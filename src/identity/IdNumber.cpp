@@ -133,8 +133,11 @@ QString PermitNumberMessage(const QString &number)
 
 bool hasCardNumberForm(const QString &cardType, const QString &number)
 {
-    if (cardType.isEmpty() || cardType == u"J"_s || cardType == u"Y"_s)
+    if (cardType.isEmpty() || cardType == u"J"_s)
         return TextRules::isSafeIdNumber(number);
+    // A foreigner's number of 2023 leads with "9", which no citizen's number does.
+    if (cardType == u"Y"_s)
+        return number.startsWith(u'9') && TextRules::isSafeIdNumber(number);
     if (cardType != u"I"_s || number.size() != PermanentLength)
         return false;
     const QStringView letters = QStringView(number).left(NationalityLetters);

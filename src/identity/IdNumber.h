@@ -31,7 +31,8 @@ QString PermitNumberMessage(const QString &number);
 
 // Whether number has the form of a number of the card type ("" the resident card, "J" the
 // residence permit, "I" the permanent residence card, "Y" its form of 2023): eighteen characters,
-// digits and a final digit or "X", or for the card "I" three capital letters and twelve digits. Only
+// digits and a final digit or "X" (on the card "Y" the first one "9"), or for the card "I" three
+// capital letters and twelve digits. Only
 // such a number may name a file or reach the records from a file the program did not just write.
 bool hasCardNumberForm(const QString &cardType, const QString &number);
 

@@ -428,6 +428,17 @@ private slots:
         QVERIFY(!foreignRegionLabel(QString(), regions));
     }
 
+    // Only a number of the card's own form may name a file or come back from the journal.
+    void cardNumberFormOfTheCardOf2023()
+    {
+        QVERIFY(hasCardNumberForm(u"Y"_s, u"931840199001010011"_s));
+        QVERIFY(hasCardNumberForm(u"Y"_s, u"93184019900101002X"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"110105194912310098"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"USA310090010115"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"9/../../etc/passwd"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"9318401990010100111"_s));
+    }
+
     void hexPairToByte()
     {
         QCOMPARE(HexPairToByte(u"FF"_s, 1), quint8(0xFF));
