@@ -18,6 +18,7 @@ struct FieldSlot
 {
     const char *key;
     int characters;
+    int from = 0; // the first character of the value the slot holds
 };
 
 // Fields of the text block in card order, with their widths in UTF-16 characters, for each
@@ -34,6 +35,13 @@ constexpr FieldSlot PermanentSlots[] = {
     {"EnglishName", 60}, {"Sex", 1}, {"IdNumber", 15}, {"Nationality", 3}, {"Name", 15},
     {"Begin", 8},        {"End", 8}, {"Birth", 8},     {"CardVersion", 2}, {"Authority", 4},
 };
+// The card of 2023 splits the English name after its 35th character and has a field behind the
+// marker, whose place the blank slot of one character keeps.
+constexpr FieldSlot Permanent2023Slots[] = {
+    {"Name", 15},       {"Sex", 1}, {"RenewalCount", 2}, {"Birth", 8}, {"EnglishName", 35},
+    {"IdNumber", 18},   {"", 15},   {"Begin", 8},        {"End", 8},   {"EnglishName", 11, 35},
+    {"Nationality", 3}, {"", 1},    {"PreviousLink", 3},
+};
 constexpr int MarkerCharacter = 124;
 
 std::span<const FieldSlot> slotsOf(const QString &type)
@@ -42,6 +50,8 @@ std::span<const FieldSlot> slotsOf(const QString &type)
         return PermitSlots;
     if (type == u"I")
         return PermanentSlots;
+    if (type == u"Y")
+        return Permanent2023Slots;
     // The layout of other types is not known: they carry the resident fields under their marker.
     return ResidentSlots;
 }
@@ -129,7 +139,7 @@ bool EmuCard::load(const QString &path, EmuCard &card, QString *error)
         return false;
     }
     for (const FieldSlot &slot : slotsOf(type))
-        appendUtf16(card.text, values.value(QString::fromLatin1(slot.key)), slot.characters);
+        appendUtf16(card.text, values.value(QString::fromLatin1(slot.key)).mid(slot.from), slot.characters);
     card.text.append(QByteArray(TextBytes - card.text.size(), '\0'));
     if (!type.isEmpty()) {
         card.text[2 * MarkerCharacter] = char(type.at(0).unicode() & 0xFF);

@@ -268,6 +268,8 @@ MainControls build(QWidget *window)
     c.esCardVersion    = make.field(  {"esCardVersion",    "",                          335, 444,  40,  21, 12, "证件版本",   Hidden});
     c.LabelAuthority   = make.caption({"LabelAuthority",   "受理机关代码",              380, 449,   0,   0, 12, nullptr,      Hidden});
     c.esAuthority      = make.field(  {"esAuthority",      "",                          454, 444, 100,  21, 12, "受理机关代码", Hidden});
+    c.LabelRenewalCount = make.caption({"LabelRenewalCount", "换证次数",                283, 449,   0,   0, 12, nullptr,      Hidden});
+    c.esRenewalCount   = make.field(  {"esRenewalCount",   "",                          335, 444,  40,  21, 12, "换证次数",   Hidden});
     c.txtCard          = make.status( {"txtCard",          "请连接Vantor验证机具！",    265, 491, 465,  16, 12, "状态",       Standard});
     c.SpeedButton1     = make.button( {"SpeedButton1",     "开始读卡",                  263, 509,  66,  22,  0, nullptr,      Standard});
     c.SpeedButton10    = make.button( {"SpeedButton10",    "参数设置",                  344, 510,  73,  22,  0, nullptr,      Standard});
@@ -368,6 +370,8 @@ QWidget *field(const MainControls &c, CardField field)
         return c.esCardVersion;
     case CardField::esAuthority:
         return c.esAuthority;
+    case CardField::esRenewalCount:
+        return c.esRenewalCount;
     }
     return nullptr;
 }

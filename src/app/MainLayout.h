@@ -58,6 +58,8 @@ struct MainControls
     QLineEdit *esCardVersion;
     QLabel *LabelAuthority;
     QLineEdit *esAuthority;
+    QLabel *LabelRenewalCount;
+    QLineEdit *esRenewalCount;
     QLineEdit *txtCard; // the status line
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton10;

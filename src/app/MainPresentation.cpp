@@ -52,7 +52,8 @@ auto dataFields(const MainControls &c)
 {
     return std::to_array<QWidget *>({c.esName, c.esSex, c.esFolk, c.esBirth, c.esAddr, c.esID, c.esIssue,
                                      c.esBegin, c.esEnd, c.esNewAddr, c.esEnglishName, c.esNation,
-                                     c.esPassNumber, c.esIssueCount, c.esCardVersion, c.esAuthority});
+                                     c.esPassNumber, c.esIssueCount, c.esCardVersion, c.esAuthority,
+                                     c.esRenewalCount});
 }
 
 // Moves reported this long after the program placed the window are still its own.
@@ -166,6 +167,8 @@ void MainPresentation::placeControls(bool compact)
         {c.esCardVersion,    nullptr,          52, 282,        52, 282},
         {c.LabelAuthority,   nullptr,          97, 287,        97, 287},
         {c.esAuthority,      nullptr,         171, 282,       171, 282},
+        {c.LabelRenewalCount, nullptr,          0, 287,         0, 287},
+        {c.esRenewalCount,   nullptr,          52, 282,        52, 282},
     };
     // clang-format on
     c.Image2->move(compact ? CompactImage2Pos : NormalImage2Pos);

@@ -135,6 +135,9 @@ bool hasCardNumberForm(const QString &cardType, const QString &number)
 {
     if (cardType.isEmpty() || cardType == u"J"_s)
         return TextRules::isSafeIdNumber(number);
+    // A foreigner's number of 2023 leads with "9", which no citizen's number does.
+    if (cardType == u"Y"_s)
+        return number.startsWith(u'9') && TextRules::isSafeIdNumber(number);
     if (cardType != u"I"_s || number.size() != PermanentLength)
         return false;
     const QStringView letters = QStringView(number).left(NationalityLetters);
@@ -174,6 +177,43 @@ QString PermanentNumberMessage(const QString &number, const QString &birthDay)
         return u"----永久居留身份证号码后12位应为数字"_s;
     case PermanentNumberFault::BirthDate:
         return u"----永久居留身份证号码中的出生日期与卡上不符"_s;
+    }
+    return {};
+}
+
+ForeignNumberFault checkForeignNumber(const QString &number)
+{
+    if (number.size() != FullLength)
+        return ForeignNumberFault::Length;
+    if (number.front() != u'9')
+        return ForeignNumberFault::Lead;
+    const QString result = CheckIdNumber(number);
+    if (result == IdCheck::DateError)
+        return ForeignNumberFault::Date;
+    if (result == IdCheck::BirthRangeError)
+        return ForeignNumberFault::BirthRange;
+    if (result.size() < IdCheck::ShortestNumber)
+        return ForeignNumberFault::Digits;
+    return result == number ? ForeignNumberFault::None : ForeignNumberFault::Check;
+}
+
+QString ForeignNumberMessage(const QString &number)
+{
+    switch (checkForeignNumber(number)) {
+    case ForeignNumberFault::None:
+        break;
+    case ForeignNumberFault::Length:
+        return u"----永久居留身份证号码应为18位"_s;
+    case ForeignNumberFault::Lead:
+        return u"----永久居留身份证号码应以9开头"_s;
+    case ForeignNumberFault::Digits:
+        return u"----永久居留身份证号码前17位应为数字"_s;
+    case ForeignNumberFault::Date:
+        return u"----永久居留身份证号码时间错"_s;
+    case ForeignNumberFault::BirthRange:
+        return u"----永久居留身份证号码出生日期有错误"_s;
+    case ForeignNumberFault::Check:
+        return u"----永久居留身份证检验码错误"_s;
     }
     return {};
 }

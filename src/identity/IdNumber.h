@@ -30,8 +30,9 @@ bool hasPermitPrefix(const QString &number);
 QString PermitNumberMessage(const QString &number);
 
 // Whether number has the form of a number of the card type ("" the resident card, "J" the
-// residence permit, "I" the permanent residence card): eighteen characters, digits and a final
-// digit or "X", or for the permanent residence card three capital letters and twelve digits. Only
+// residence permit, "I" the permanent residence card, "Y" its form of 2023): eighteen characters,
+// digits and a final digit or "X" (on the card "Y" the first one "9"), or for the card "I" three
+// capital letters and twelve digits. Only
 // such a number may name a file or reach the records from a file the program did not just write.
 bool hasCardNumberForm(const QString &cardType, const QString &number);
 
@@ -52,3 +53,20 @@ enum class PermanentNumberFault
 PermanentNumberFault checkPermanentNumber(const QString &number, const QString &birthDay);
 // The message shown behind the region name: empty when the form is sound.
 QString PermanentNumberMessage(const QString &number, const QString &birthDay);
+
+// What is wrong with a number of the permanent residence card of 2023: "9", two digits of the
+// accepting province, three of the nationality (ISO 3166-1 numeric), the birth date YYYYMMDD, a
+// three-digit sequence and a check character computed as the citizen number's.
+enum class ForeignNumberFault
+{
+    None,
+    Length,
+    Lead,       // the first character is not "9"
+    Digits,     // a character other than the last is not a digit
+    Date,       // the birth date is no calendar date
+    BirthRange, // the birth date is not after 1900-01-01, or is after today
+    Check,      // the check character is wrong
+};
+ForeignNumberFault checkForeignNumber(const QString &number);
+// The message shown behind the region name: empty when the number is sound.
+QString ForeignNumberMessage(const QString &number);

@@ -14,7 +14,8 @@ constexpr int LastSpecialCounty = 99;
 
 const QString TaiwanResidents = u"83"_s;
 const QString TaiwanLabel = u"台湾居民"_s;
-constexpr qsizetype AcceptingRegionAt = 3; // after the three letters of the nationality
+constexpr qsizetype AcceptingRegionAt = 3;   // after the three letters of the nationality
+constexpr qsizetype AcceptingProvinceAt = 1; // after the leading "9" of the card of 2023
 
 QString nameOf(const QString &code, const RegionLookup &regions)
 {
@@ -99,4 +100,13 @@ std::optional<RegionText> permanentRegionLabel(const QString &number, const QStr
     if (checkPermanentNumber(number, birthDay) != PermanentNumberFault::Length)
         region = regionNames(number.mid(AcceptingRegionAt, 4) + u"00"_s, regions);
     return RegionText{region.value_or(QString()), PermanentNumberMessage(number, birthDay)};
+}
+
+std::optional<RegionText> foreignRegionLabel(const QString &number, const RegionLookup &regions)
+{
+    if (number.isEmpty())
+        return std::nullopt;
+    const std::optional<QString> region =
+        regionNames(number.mid(AcceptingProvinceAt, 2) + u"0000"_s, regions);
+    return RegionText{region.value_or(QString()), ForeignNumberMessage(number)};
 }

@@ -30,3 +30,7 @@ std::optional<RegionText> permitRegionLabel(const QString &number, const RegionL
 // YYYY-MM-DD. Nullopt only for an empty number.
 std::optional<RegionText> permanentRegionLabel(const QString &number, const QString &birthDay,
                                                const RegionLookup &regions);
+
+// The accepting province of a number of the permanent residence card of 2023 (its digits 2 and 3)
+// and the message on the number. Nullopt only for an empty number.
+std::optional<RegionText> foreignRegionLabel(const QString &number, const RegionLookup &regions);

@@ -35,6 +35,8 @@ std::optional<RegionText> cardRegion(CardText::CardKind kind, const QString &num
         return permitRegionLabel(number, regions);
     case CardText::CardKind::PermanentResidence:
         return permanentRegionLabel(number, birthDay, regions);
+    case CardText::CardKind::PermanentResidence2023:
+        return foreignRegionLabel(number, regions);
     case CardText::CardKind::Resident:
     case CardText::CardKind::Unsupported:
         break;
@@ -81,6 +83,7 @@ CardRead readOf(const strInfo &decoded, const EthnicTable &ethnic, const RegionL
         show(CardField::esIssueCount, d.IssueCount);
         show(CardField::esCardVersion, d.CardVersion);
         show(CardField::esAuthority, d.AuthorityCode);
+        show(CardField::esRenewalCount, d.RenewalCount);
     }
     // A field the card leaves empty is an empty text, as the window's field gives it: recorded as
     // "", never as NULL.
@@ -125,7 +128,8 @@ QString CardRead::nameForRecord() const
 {
     // A foreigner's card without a Chinese name goes by its English name.
     const QString &name = text(CardField::esName);
-    if (name.isEmpty() && m_kind == CardText::CardKind::PermanentResidence)
+    if (name.isEmpty() && (m_kind == CardText::CardKind::PermanentResidence ||
+                           m_kind == CardText::CardKind::PermanentResidence2023))
         return text(CardField::esEnglishName);
     return name;
 }

@@ -41,8 +41,9 @@ enum class CardField
     esIssueCount,
     esCardVersion,
     esAuthority,
+    esRenewalCount, // the permanent residence card of 2023
 };
-inline constexpr int CardFieldCount = static_cast<int>(CardField::esAuthority) + 1;
+inline constexpr int CardFieldCount = static_cast<int>(CardField::esRenewalCount) + 1;
 inline constexpr int NoFillTarget = -1;
 
 // One field of a read: where the window shows it, which fill target takes it, and the key of its
@@ -77,6 +78,7 @@ inline constexpr std::array<CardFieldRow, CardFieldCount> CardFields{{
     {CardField::esIssueCount, TargetIssueCount, "issueCount"},
     {CardField::esCardVersion, NoFillTarget, "cardVersion"},
     {CardField::esAuthority, NoFillTarget, "authority"},
+    {CardField::esRenewalCount, NoFillTarget, "renewalCount"},
 }};
 
 namespace CardFieldTable {

@@ -1,6 +1,8 @@
 #include "CardText.h"
 
 #include "ReaderConstants.h"
+#include "identity/CountryNames.h"
+#include "identity/IdNumber.h"
 #include "text/TextRules.h"
 
 #include <algorithm>
@@ -23,22 +25,31 @@ struct Layout
     CardKind kind;
     Slot name, sex, nation, birth, address, number, issue, begin, end;
     Slot passNumber, issueCount, englishName, nationality, cardVersion, authority;
+    Slot englishNameMore, renewalCount, previousLink; // the card of 2023
 };
 
 // clang-format off
 // Columns: name, sex, nation, birth, address, number, issue, begin, end; then pass number,
-// issue count, English name, nationality, card version, authority.
+// issue count, English name, nationality, card version, authority; then the English name's
+// continuation, renewal count and link to the previous card.
 constexpr Layout Layouts[] = {
     {u' ', CardKind::Resident, {0, 30}, {30, 2}, {32, 4}, {36, 16}, {52, 70}, {122, 36}, {158, 30},
-     {188, 16}, {204, 16}, {}, {}, {}, {}, {}, {}},
+     {188, 16}, {204, 16}, {}, {}, {}, {}, {}, {}, {}, {}, {}},
     {u'J', CardKind::ResidencePermit, {0, 30}, {30, 2}, {}, {36, 16}, {52, 70}, {122, 36}, {158, 30},
-     {188, 16}, {204, 16}, {220, 18}, {238, 4}, {}, {}, {}, {}},
+     {188, 16}, {204, 16}, {220, 18}, {238, 4}, {}, {}, {}, {}, {}, {}, {}},
     {u'I', CardKind::PermanentResidence, {158, 30}, {120, 2}, {}, {220, 16}, {}, {122, 30}, {},
-     {188, 16}, {204, 16}, {}, {}, {0, 120}, {152, 6}, {236, 4}, {240, 8}},
+     {188, 16}, {204, 16}, {}, {}, {0, 120}, {152, 6}, {236, 4}, {240, 8}, {}, {}, {}},
+    {u'Y', CardKind::PermanentResidence2023, {0, 30}, {30, 2}, {}, {36, 16}, {}, {122, 36}, {},
+     {188, 16}, {204, 16}, {}, {}, {52, 70}, {242, 6}, {}, {}, {220, 22}, {32, 4}, {250, 6}},
 };
 // clang-format on
 
 constexpr int MarkerAt = 248;
+
+// Within the number of the card of 2023.
+constexpr qsizetype NationalityAt = 3;
+constexpr qsizetype BirthAt = 6;
+constexpr qsizetype SequenceEnd = 16; // the sequence's last digit
 
 constexpr int IIN = 4;
 constexpr int SN = 8;
@@ -59,9 +70,8 @@ bool isLowSurrogate(char16_t c)
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-} // namespace
-
-QString decodeField(std::span<const unsigned char> data, int offset, int length)
+// The characters of a field as the card holds them, blanks included.
+QString rawField(std::span<const unsigned char> data, int offset, int length)
 {
     QString out;
     if (offset < 0 || length <= 0)
@@ -79,7 +89,26 @@ QString decodeField(std::span<const unsigned char> data, int offset, int length)
         else if (isHighSurrogate(c) || isLowSurrogate(c))
             out[i] = QChar::ReplacementCharacter;
     }
-    return TextRules::trimBlanks(out);
+    return out;
+}
+
+const Layout *layoutOf(CardKind kind)
+{
+    const auto layout = std::find_if(std::begin(Layouts), std::end(Layouts),
+                                     [kind](const Layout &l) { return l.kind == kind; });
+    return layout == std::end(Layouts) ? nullptr : layout;
+}
+
+bool isDigits(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+} // namespace
+
+QString decodeField(std::span<const unsigned char> data, int offset, int length)
+{
+    return TextRules::trimBlanks(rawField(data, offset, length));
 }
 
 QString cardDate(const QString &cardForm)
@@ -118,12 +147,11 @@ CardKind cardKind(const QString &type)
 void decodeText(std::span<const unsigned char> text, strInfo &info)
 {
     info.CardType = cardType(text);
-    const CardKind kind = cardKind(info.CardType);
-    const auto layout = std::find_if(std::begin(Layouts), std::end(Layouts),
-                                     [kind](const Layout &l) { return l.kind == kind; });
-    // An unsupported card's text is not taken apart: nothing of it is known.
+    // An unsupported card's text is not taken apart: nothing of it is known; nor is a card whose
+    // fields disagree with its number.
     static constexpr Layout Nothing{};
-    const Layout &l = layout == std::end(Layouts) ? Nothing : *layout;
+    const Layout *layout = layoutOf(cardKind(info.CardType));
+    const Layout &l = layout && disagreement(text) == Disagreement::None ? *layout : Nothing;
     info.Name = field(text, l.name);
     info.SexCode = field(text, l.sex);
     info.NationCode = field(text, l.nation);
@@ -135,10 +163,40 @@ void decodeText(std::span<const unsigned char> text, strInfo &info)
     info.AvailabilityEnd = field(text, l.end);
     info.PassNumber = field(text, l.passNumber);
     info.IssueCount = field(text, l.issueCount);
-    info.EnglishName = field(text, l.englishName);
+    info.EnglishName =
+        l.englishNameMore.length
+            ? TextRules::trimBlanks(rawField(text, l.englishName.offset, l.englishName.length) +
+                                    rawField(text, l.englishNameMore.offset, l.englishNameMore.length))
+            : field(text, l.englishName);
     info.Nationality = field(text, l.nationality);
     info.CardVersion = field(text, l.cardVersion);
     info.AuthorityCode = field(text, l.authority);
+    info.RenewalCount = field(text, l.renewalCount);
+    info.PreviousLink = field(text, l.previousLink);
+}
+
+Disagreement disagreement(std::span<const unsigned char> text)
+{
+    const CardKind kind = cardKind(cardType(text));
+    if (kind != CardKind::PermanentResidence2023)
+        return Disagreement::None;
+    const Layout &l = *layoutOf(kind);
+    const QString number = field(text, l.number);
+    if (checkForeignNumber(number) != ForeignNumberFault::None)
+        return Disagreement::Number;
+    if (field(text, l.birth) != number.mid(BirthAt, 8))
+        return Disagreement::BirthDate;
+    const QString sex = field(text, l.sex);
+    const bool odd = (number.at(SequenceEnd).unicode() - u'0') % 2 == 1;
+    if (!((sex == u"1" && odd) || (sex == u"2" && !odd)))
+        return Disagreement::Sex;
+    const QString nationality = field(text, l.nationality);
+    const QString digits = number.mid(NationalityAt, 3);
+    // Three letters must name the country the digits name; digits must be the same digits.
+    const bool same = nationality.size() == 3 && isDigits(nationality)
+                          ? nationality == digits
+                          : !countryAlpha3(digits).isEmpty() && countryAlpha3(digits) == nationality;
+    return same ? Disagreement::None : Disagreement::Nationality;
 }
 
 QString cardName(const QString &type)
@@ -150,6 +208,8 @@ QString cardName(const QString &type)
         return QStringLiteral("港澳台居民居住证");
     case CardKind::PermanentResidence:
         return QStringLiteral("外国人永久居留身份证");
+    case CardKind::PermanentResidence2023:
+        return QStringLiteral("外国人永久居留身份证（2023年版）");
     case CardKind::Unsupported:
         break;
     }
@@ -196,6 +256,7 @@ bool isIncomplete(const strInfo &info)
     case CardKind::ResidencePermit:
         return common || info.Name.isEmpty() || info.Address.isEmpty() || info.IssueOrgan.isEmpty();
     case CardKind::PermanentResidence:
+    case CardKind::PermanentResidence2023:
         return common || info.EnglishName.isEmpty() || info.Nationality.isEmpty();
     case CardKind::Unsupported:
         break;

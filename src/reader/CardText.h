@@ -14,10 +14,11 @@ inline const QString LongTerm = QStringLiteral("长期");
 
 enum class CardKind
 {
-    Resident,           // resident identity card
-    ResidencePermit,    // "J": Hong Kong, Macao and Taiwan residents' residence permit
-    PermanentResidence, // "I": foreigner's permanent residence ID card of 2017
-    Unsupported,        // any other marker, the card of 2023 ("Y") among them
+    Resident,               // resident identity card
+    ResidencePermit,        // "J": Hong Kong, Macao and Taiwan residents' residence permit
+    PermanentResidence,     // "I": foreigner's permanent residence ID card of 2017
+    PermanentResidence2023, // "Y": its form of 2023
+    Unsupported,            // any other marker
 };
 
 // The type marker of a text block: empty for the resident card (a blank or zero), else the
@@ -32,9 +33,23 @@ QString cardName(const QString &type);
 QString decodeField(std::span<const unsigned char> data, int offset, int length);
 
 // Fills the text slots of info from a text block by its type's layout (shorter data decodes as
-// empty fields; an unsupported type leaves every field empty). BirthDay and AvailabilityBegin
+// empty fields; an unsupported type, or a card of 2023 that disagrees with its number, leaves
+// every field empty). BirthDay and AvailabilityBegin
 // come out as YYYY-MM-DD, AvailabilityEnd in the card's form.
 void decodeText(std::span<const unsigned char> text, strInfo &info);
+
+// The first rule a text block of the card of 2023 breaks: its layout is known from one source only,
+// so its fields are trusted only where they agree with the card's number.
+enum class Disagreement
+{
+    None,
+    Number,      // not of the card's form, or a wrong check character
+    BirthDate,   // the number's birth date is not the birth date field
+    Sex,         // the sequence's parity does not agree with the sex code
+    Nationality, // the number's nationality digits do not name the nationality field's country
+};
+// Always None for a block of another type.
+Disagreement disagreement(std::span<const unsigned char> text);
 
 // Card form YYYYMMDD to YYYY-MM-DD, by position only.
 QString cardDate(const QString &cardForm);

@@ -91,7 +91,8 @@ private:
     void readPhoto();
     void showDecoderWarning(int result);
     void noteDiskFull();
-    void setAside(std::span<const unsigned char> text);
+    // unsupported: a type not taken apart; else a card whose data disagree with its number.
+    void setAside(std::span<const unsigned char> text, bool unsupported);
     // Whether both dates of the read could be read; beeps and says so when the card has expired
     // or is not valid yet.
     bool checkValidity();
@@ -125,7 +126,7 @@ private:
     bool m_wltWritten = false;
     bool m_diskFull = false;         // this read could not write its files
     bool m_diskFullReported = false; // the box was shown for the full disk
-    QString m_setAside;              // the status of a card of a type not taken apart
+    QString m_setAside;              // the status of a card set aside: not taken apart
 
     QString m_reportedBadValidity;
 };

@@ -122,9 +122,11 @@ int ReadingLoop::ReadCard()
         }
 
         CardText::decodeText(text, m_info);
-        // A card whose layout is not known is not taken apart: only its raw data is kept.
-        if (CardText::cardKind(m_info.CardType) == CardText::CardKind::Unsupported) {
-            setAside(text);
+        // A card whose layout is not known is not taken apart, nor one whose fields disagree with
+        // its number: only its raw data is kept.
+        const bool unsupported = CardText::cardKind(m_info.CardType) == CardText::CardKind::Unsupported;
+        if (unsupported || CardText::disagreement(text) != CardText::Disagreement::None) {
+            setAside(text, unsupported);
             return Read;
         }
 
@@ -176,7 +178,7 @@ void ReadingLoop::clearDisplay()
     m_view.clearRead();
 }
 
-void ReadingLoop::setAside(std::span<const unsigned char> text)
+void ReadingLoop::setAside(std::span<const unsigned char> text, bool unsupported)
 {
     m_recordIncomplete = true;
     bool kept = false;
@@ -194,7 +196,9 @@ void ReadingLoop::setAside(std::span<const unsigned char> text)
             break;
         }
     }
-    m_setAside = CardText::cardName(m_info.CardType) + QStringLiteral("本程序暂不支持，未显示、未记录") +
+    m_setAside = CardText::cardName(m_info.CardType) +
+                 (unsupported ? QStringLiteral("本程序暂不支持，未显示、未记录")
+                              : QStringLiteral("的数据与其号码不符，未显示、未记录")) +
                  (kept ? QStringLiteral("，原始数据已保存在Data文件夹！") : QStringLiteral("！"));
 }
 

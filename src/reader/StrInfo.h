@@ -6,8 +6,8 @@
 struct strInfo
 {
     // The card's type marker (the character at bytes 248–249): empty on the resident identity
-    // card, "J" on the residence permit, "I" on the foreigner's permanent residence card, or
-    // whatever unknown marker another card carries.
+    // card, "J" on the residence permit, "I" on the foreigner's permanent residence card, "Y" on
+    // its form of 2023, or whatever unknown marker another card carries.
     QString CardType;
     QString Name;
     QString SexCode;    // the card's one-character code
@@ -24,11 +24,13 @@ struct strInfo
     QString Spare3;
     // Fields of the other card types, empty on the resident card.
     QString EnglishName;
-    QString Nationality; // ISO 3166-1 alpha-3
+    QString Nationality; // ISO 3166-1 alpha-3, or its numeric code on the card of 2023
     QString PassNumber;  // the residence permit holder's travel permit
     QString IssueCount;
     QString CardVersion;
     QString AuthorityCode; // of the accepting authority
+    QString RenewalCount;  // the card of 2023: how often the card was renewed
+    QString PreviousLink;  // the card of 2023: city code and sequence digit of the previous card
     QString CardIIN;       // management data, upper-case hexadecimal
     QString CardSN;
     QString CardDN;

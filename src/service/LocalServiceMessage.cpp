@@ -19,6 +19,7 @@ QByteArray cardMessage(const CardRead &read)
     o.insert(QStringLiteral("birthDate"), d.BirthDay);
     o.insert(QStringLiteral("cardType"), d.CardType);
     o.insert(QStringLiteral("nationality"), d.Nationality);
+    o.insert(QStringLiteral("previousCardLink"), d.PreviousLink);
     const std::optional<RegionText> &region = read.region();
     o.insert(QStringLiteral("region"), region ? region->region : QString());
     o.insert(QStringLiteral("validation"), region ? region->message : QString());

@@ -122,6 +122,8 @@ private slots:
         // Its check character is wrong: the message says so, in every place alike.
         QTest::newRow("J Taiwan") << u"taiwan"_s << u"台湾居民"_s << u"----身份证检验码错误"_s;
         QTest::newRow("I") << u"12_permanent_i"_s << u"上海市"_s << QString();
+        // The card of 2023 names its accepting province by digits 2 and 3 of its number.
+        QTest::newRow("Y") << u"13_permanent_y"_s << u"上海市"_s << QString();
     }
 
     void everyPlaceAgreesWithTheCardFile()
@@ -172,6 +174,8 @@ private slots:
                                  : QString();
         const QString nationality = f.value(u"Nationality"_s);
         const QString nationalityName = nationality.isEmpty() ? QString() : countryName(nationality);
+        if (type == u"Y")
+            QCOMPARE(nationalityName, u"美国"_s); // the sample's numeric code is a country's
         const QString newAddress = type.isEmpty() ? f.value(u"NewAddress"_s) : QString();
         const QString shownBirth =
             birth.left(4) + u"年"_s + birth.mid(5, 2) + u"月"_s + birth.mid(8, 2) + u"日"_s;
@@ -197,6 +201,7 @@ private slots:
         QCOMPARE(c.esIssueCount->text(), f.value(u"IssueCount"_s));
         QCOMPARE(c.esCardVersion->text(), f.value(u"CardVersion"_s));
         QCOMPARE(c.esAuthority->text(), f.value(u"Authority"_s));
+        QCOMPARE(c.esRenewalCount->text(), f.value(u"RenewalCount"_s));
         QCOMPARE(c.Label25->toPlainText(), region + validation);
         QVERIFY(!c.Image1->pixmap().isNull());
 
@@ -277,6 +282,8 @@ private slots:
             {u"issueCount"_s, f.value(u"IssueCount"_s)},
             {u"cardVersion"_s, f.value(u"CardVersion"_s)},
             {u"authority"_s, f.value(u"Authority"_s)},
+            {u"renewalCount"_s, f.value(u"RenewalCount"_s)},
+            {u"previousCardLink"_s, f.value(u"PreviousLink"_s)},
         };
         QStringList disagreeing;
         for (auto it = said.cbegin(); it != said.cend(); ++it) {

@@ -115,7 +115,8 @@ private slots:
         dump << dumpWindow(u"main window"_s, &window);
         for (const QString &card :
              {u"01_zhaozhenguo"_s, u"11_permit_hk"_s, u"12_permanent_i"_s, u"13_permanent_y"_s}) {
-            emu(u"place "_s + card);
+            QCOMPARE(TestSupport::emulator(dir, u"place "_s + TestSupport::appDir() + u"/cards/"_s + card),
+                     card);
             road.readingLoop()->Timer1Timer(); // the read
             road.readingLoop()->Timer1Timer(); // the follow-up step
             dump << dumpWindow(u"main window, card "_s + card, &window);

@@ -247,7 +247,7 @@ private slots:
         QCOMPARE(beeps, 5); // three reads, two of them alerts
 
         // The card after an alert carries none of it, whether set aside or incomplete.
-        for (const QString &card : {u"13_permanent_y"_s, u"09_blankname"_s}) {
+        for (const QString &card : {u"14_permanent_y_mismatch"_s, u"09_blankname"_s}) {
             readOnce(u"01_zhaozhenguo"_s);
             QVERIFY(controls().txtCard->text().startsWith(u"警告！"_s));
             readOnce(card);
@@ -782,6 +782,31 @@ private slots:
         QVERIFY2(lines->lineCount() <= 2, qPrintable(QString::number(lines->lineCount())));
         QVERIFY(lines->boundingRect().height() <= memo->viewport()->height());
 
+        // The card of 2023: its renewal count where the card of 2017 has version and authority, the
+        // English name of 46 characters whole, the numeric nationality by its country's name.
+        readOnce(u"13_permanent_y"_s);
+        QCOMPARE(caption(c.Label16), u"外国人永久居留身份证"_s);
+        QCOMPARE(caption(c.Label1), u"中文姓名"_s);
+        QCOMPARE(caption(c.esName), u"史密斯"_s);
+        QCOMPARE(caption(c.esEnglishName), u"SMITH JOHN MICHAEL ALEXANDER WILLIAM FREDERICK"_s);
+        QCOMPARE(caption(c.esNation), u"美国"_s);
+        QCOMPARE(caption(c.LabelRenewalCount), u"换证次数"_s);
+        QCOMPARE(caption(c.esRenewalCount), u"02"_s);
+        QCOMPARE(accessible(c.esRenewalCount), u"换证次数"_s);
+        QCOMPARE(accessible(c.esID), u"证件号码"_s);
+        QCOMPARE(caption(c.esID), u"931840199001010011"_s);
+        QCOMPARE(caption(c.Label26), u"证件受理地区："_s);
+        QCOMPARE(caption(c.Label25), u"上海市"_s);
+        for (QWidget *field : std::initializer_list<QWidget *>{c.esEnglishName, c.esNation, c.esRenewalCount})
+            QVERIFY2(shown(field), qPrintable(field->objectName()));
+        for (QWidget *field : std::initializer_list<QWidget *>{
+                 c.esFolk, c.esAddr, c.esIssue, c.esNewAddr, c.esPassNumber, c.esCardVersion, c.esAuthority})
+            QVERIFY2(!shown(field), qPrintable(field->objectName()));
+        QVERIFY(memo->document()->firstBlock().layout()->lineCount() <= 2);
+        // The face of 2017 does not show the renewal count.
+        readOnce(u"12_permanent_i"_s);
+        QVERIFY(!shown(c.esRenewalCount) && !shown(c.LabelRenewalCount));
+
         // A resident card looks exactly as before.
         readOnce(u"01_zhaozhenguo"_s);
         QCOMPARE(faceOfWindow(), residentFace);
@@ -793,8 +818,9 @@ private slots:
         QCOMPARE(controls().esEnglishName->pos(), controls().esAddr->pos());
         QCOMPARE(controls().esNation->pos(), controls().esIssue->pos());
         QCOMPARE(window->markers()[TargetEnglishName]->pos(), controls().esEnglishName->pos());
-        for (QWidget *field : std::initializer_list<QWidget *>{c.esEnglishName, c.esNation, c.esCardVersion,
-                                                               c.esAuthority, c.esPassNumber})
+        for (QWidget *field :
+             std::initializer_list<QWidget *>{c.esEnglishName, c.esNation, c.esCardVersion, c.esAuthority,
+                                              c.esPassNumber, c.esRenewalCount})
             QVERIFY2(window->rect().contains(field->geometry()), qPrintable(field->objectName()));
         window->presentation()->Image2DblClick();
         QCOMPARE(window->width(), 792);

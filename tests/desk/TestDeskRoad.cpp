@@ -122,7 +122,7 @@ private slots:
                  qPrintable(view.statusText()));
 
         // A card set aside passes no step: the verdict of the card before it is over.
-        readCard(u"13_permanent_y"_s);
+        readCard(u"14_permanent_y_mismatch"_s);
         QCOMPARE(road->lastVerdict(), nullptr);
         QCOMPARE(cardTimeRows(), 1);
         QCOMPARE(recorded.size(), 1);

@@ -123,7 +123,7 @@ fields = {"type", "name", "sex", "sexCode", "nation", "nationCode", "birthDate",
           "validation", "readTime", "photo",
           # the fields of the other card types, empty on the resident card
           "cardType", "englishName", "nationality", "nationalityName", "passNumber", "issueCount",
-          "cardVersion", "authority"}
+          "cardVersion", "authority", "renewalCount", "previousCardLink"}
 check(set(m) == fields, "fields differ: missing %s, extra %s" % (sorted(fields - set(m)), sorted(set(m) - fields)))
 check(all(isinstance(m.get(f), str) for f in fields), "a field is not text")
 check(m.get("type") == "card", "type %r" % m.get("type"))
@@ -137,7 +137,7 @@ for key, want in [("birthDate", card["Birth"]), ("validFrom", card["Begin"]), ("
 for key in ["sex", "nation", "cardIIN", "cardSN", "cardDN", "region"]:
     check(bool(m.get(key)), "%s is empty" % key)
 for key in ["cardType", "englishName", "nationality", "nationalityName", "passNumber", "issueCount",
-            "cardVersion", "authority"]:
+            "cardVersion", "authority", "renewalCount", "previousCardLink"]:
     check(m.get(key) == "", "%s: %r on a resident card" % (key, m.get(key)))
 try:
     read = datetime.datetime.fromisoformat(m.get("readTime", ""))

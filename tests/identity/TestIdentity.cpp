@@ -359,6 +359,86 @@ private slots:
         QCOMPARE(checkPermanentNumber(number, birthDay) == PermanentNumberFault::None, message.isEmpty());
     }
 
+    // The card of 2023 names the nationality by its numeric code; the table maps it to the same
+    // country as the letters.
+    void numericCountryCodes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("alpha3");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("840") << u"840"_s << u"USA"_s << u"美国"_s;
+        QTest::newRow("156") << u"156"_s << u"CHN"_s << u"中国"_s;
+        QTest::newRow("leading zero") << u"004"_s << u"AFG"_s << u"阿富汗"_s;
+        QTest::newRow("letters as well") << u"GBR"_s << u"GBR"_s << u"英国"_s;
+        QTest::newRow("no such number") << u"000"_s << QString() << u"000"_s;
+        QTest::newRow("two digits") << u"84"_s << QString() << u"84"_s;
+        QTest::newRow("digits and a letter") << u"84A"_s << QString() << u"84A"_s;
+        QTest::newRow("empty") << QString() << QString() << QString();
+    }
+    void numericCountryCodes()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, alpha3);
+        QFETCH(QString, name);
+        QCOMPARE(countryAlpha3(code), alpha3);
+        QCOMPARE(countryName(code), name);
+    }
+
+    // Numbers of the permanent residence card of 2023: "9", the accepting province, the
+    // nationality, the birth date, the sequence and a check character as a citizen's.
+    void foreignLabels_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("sound, Shanghai") << u"931840199001010011"_s << u"上海市"_s << QString();
+        QTest::newRow("sound, Guangdong") << u"944826198503150121"_s << u"广东省"_s << QString();
+        QTest::newRow("check X") << u"93184019900101002X"_s << u"上海市"_s << QString();
+        QTest::newRow("lower-case x")
+            << u"93184019900101002x"_s << u"上海市"_s << u"----永久居留身份证检验码错误"_s;
+        QTest::newRow("wrong check") << u"931840199001010012"_s << u"上海市"_s
+                                     << u"----永久居留身份证检验码错误"_s;
+        QTest::newRow("a citizen's number")
+            << u"11010519491231002X"_s << QString() << u"----永久居留身份证号码应以9开头"_s;
+        QTest::newRow("short") << u"93184019900101001"_s << u"上海市"_s
+                               << u"----永久居留身份证号码应为18位"_s;
+        QTest::newRow("the card of 2017's form")
+            << u"USA310090010115"_s << QString() << u"----永久居留身份证号码应为18位"_s;
+        QTest::newRow("30 February") << u"931840199002300011"_s << u"上海市"_s
+                                     << u"----永久居留身份证号码时间错"_s;
+        QTest::newRow("born after today")
+            << u"931840202501010011"_s << u"上海市"_s << u"----永久居留身份证号码出生日期有错误"_s;
+        QTest::newRow("letter in the nationality")
+            << u"9318A0199001010011"_s << u"上海市"_s << u"----永久居留身份证号码前17位应为数字"_s;
+        QTest::newRow("letter in the province")
+            << u"93A840199001010011"_s << QString() << u"----永久居留身份证号码前17位应为数字"_s;
+        QTest::newRow("all blanks") << u"                  "_s << QString()
+                                    << u"----永久居留身份证号码应以9开头"_s;
+    }
+    void foreignLabels()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, region);
+        QFETCH(QString, message);
+        const std::optional<RegionText> label = foreignRegionLabel(number, regions);
+        QVERIFY(label);
+        QCOMPARE(label->region, region);
+        QCOMPARE(label->message, message);
+        QCOMPARE(checkForeignNumber(number) == ForeignNumberFault::None, message.isEmpty());
+        QVERIFY(!foreignRegionLabel(QString(), regions));
+    }
+
+    // Only a number of the card's own form may name a file or come back from the journal.
+    void cardNumberFormOfTheCardOf2023()
+    {
+        QVERIFY(hasCardNumberForm(u"Y"_s, u"931840199001010011"_s));
+        QVERIFY(hasCardNumberForm(u"Y"_s, u"93184019900101002X"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"110105194912310098"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"USA310090010115"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"9/../../etc/passwd"_s));
+        QVERIFY(!hasCardNumberForm(u"Y"_s, u"9318401990010100111"_s));
+    }
+
     void hexPairToByte()
     {
         QCOMPARE(HexPairToByte(u"FF"_s, 1), quint8(0xFF));

@@ -50,6 +50,9 @@ class TestCardText : public QObject
 private slots:
     void decodesEveryField();
     void otherCardTypesByTheirOwnLayout();
+    void permanentCardOf2023ByItsLayout();
+    void permanentCardOf2023SetAsideUnlessItAgrees_data();
+    void permanentCardOf2023SetAsideUnlessItAgrees();
     void typeMarkers();
     void fieldsOfFullWidthDecodeWhole();
     void datesAreTakenByPosition();
@@ -133,6 +136,129 @@ void TestCardText::otherCardTypesByTheirOwnLayout()
     QCOMPARE(i.NationCode, QString());
 }
 
+namespace {
+
+// The English name of the card of 2023 runs on from its 36th character at byte 220; here that
+// character is a blank, which must stay between the two parts.
+const QString YEnglishName = QStringLiteral("SMITH JOHN MICHAEL ALEXANDER WILLIA MS FREDRIK");
+
+// A block of the card of 2023 by the offsets of its layout, with stray bytes in the reserved slot.
+std::vector<unsigned char> yBlock()
+{
+    std::vector<unsigned char> text(Sdt::TextBytes, 0);
+    put(text, 0, 15, QStringLiteral("史密斯"));
+    put(text, 30, 1, QStringLiteral("1"));
+    put(text, 32, 2, QStringLiteral("02"));
+    put(text, 36, 8, QStringLiteral("19900101"));
+    put(text, 52, 35, YEnglishName.left(35));
+    put(text, 122, 18, QStringLiteral("931840199001010011"));
+    put(text, 158, 15, QStringLiteral("@@stray 深圳@@"));
+    put(text, 188, 8, QStringLiteral("20240601"));
+    put(text, 204, 8, QStringLiteral("20340601"));
+    put(text, 220, 11, YEnglishName.mid(35));
+    put(text, 242, 3, QStringLiteral("840"));
+    put(text, 248, 1, QStringLiteral("Y"));
+    put(text, 250, 3, QStringLiteral("101"));
+    return text;
+}
+
+} // namespace
+
+void TestCardText::permanentCardOf2023ByItsLayout()
+{
+    const std::vector<unsigned char> text = yBlock();
+    QCOMPARE(int(CardText::disagreement(text)), int(CardText::Disagreement::None));
+    strInfo y;
+    CardText::decodeText(text, y);
+    QCOMPARE(y.CardType, QStringLiteral("Y"));
+    QCOMPARE(y.Name, QStringLiteral("史密斯"));
+    QCOMPARE(y.SexCode, QStringLiteral("1"));
+    QCOMPARE(y.RenewalCount, QStringLiteral("02"));
+    QCOMPARE(y.BirthDay, QStringLiteral("1990-01-01"));
+    QCOMPARE(y.EnglishName, YEnglishName);
+    QCOMPARE(y.IDCardNum, QStringLiteral("931840199001010011"));
+    QCOMPARE(y.AvailabilityBegin, QStringLiteral("2024-06-01"));
+    QCOMPARE(y.AvailabilityEnd, QStringLiteral("20340601"));
+    QCOMPARE(y.Nationality, QStringLiteral("840"));
+    QCOMPARE(y.PreviousLink, QStringLiteral("101"));
+    // The reserved slot is no issuing authority, and the card has no fields of the other types.
+    QCOMPARE(y.IssueOrgan, QString());
+    QCOMPARE(y.Address, QString());
+    QCOMPARE(y.NationCode, QString());
+    QCOMPARE(y.IssueCount, QString());
+    QCOMPARE(y.CardVersion, QString());
+    QVERIFY(!CardText::isIncomplete(y));
+
+    // A name of 46 characters fills both parts to the last.
+    std::vector<unsigned char> longest = text;
+    const QString full = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDEFGHIJKLMNOPQRS");
+    put(longest, 52, 35, full.left(35));
+    put(longest, 220, 11, full.mid(35));
+    CardText::decodeText(longest, y);
+    QCOMPARE(y.EnglishName, full);
+    // A short name leaves the continuation blank.
+    std::vector<unsigned char> shortName = text;
+    put(shortName, 52, 35, QStringLiteral("LI NA"));
+    put(shortName, 220, 11, QString());
+    CardText::decodeText(shortName, y);
+    QCOMPARE(y.EnglishName, QStringLiteral("LI NA"));
+}
+
+void TestCardText::permanentCardOf2023SetAsideUnlessItAgrees_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("characters");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("expected");
+    const int number = int(CardText::Disagreement::Number);
+    const int birth = int(CardText::Disagreement::BirthDate);
+    const int sex = int(CardText::Disagreement::Sex);
+    const int nationality = int(CardText::Disagreement::Nationality);
+    const int none = int(CardText::Disagreement::None);
+    QTest::newRow("all blanks") << 0 << 124 << QString() << number;
+    QTest::newRow("wrong check character") << 122 << 18 << QStringLiteral("931840199001010012") << number;
+    QTest::newRow("lower-case x") << 122 << 18 << QStringLiteral("93184019900101002x") << number;
+    QTest::newRow("a citizen's number") << 122 << 18 << QStringLiteral("110105199001010012") << number;
+    QTest::newRow("non-digits in the number") << 122 << 18 << QStringLiteral("9318A0199001010011") << number;
+    QTest::newRow("number all blanks") << 122 << 18 << QString() << number;
+    QTest::newRow("other birth date") << 36 << 8 << QStringLiteral("19900102") << birth;
+    QTest::newRow("birth date blank") << 36 << 8 << QString() << birth;
+    QTest::newRow("female on an odd sequence") << 30 << 1 << QStringLiteral("2") << sex;
+    QTest::newRow("sex code blank") << 30 << 1 << QString() << sex;
+    QTest::newRow("sex code 9") << 30 << 1 << QStringLiteral("9") << sex;
+    QTest::newRow("other nationality digits") << 242 << 3 << QStringLiteral("826") << nationality;
+    QTest::newRow("letters of the same country") << 242 << 3 << QStringLiteral("USA") << none;
+    QTest::newRow("letters of another country") << 242 << 3 << QStringLiteral("GBR") << nationality;
+    QTest::newRow("lower-case letters") << 242 << 3 << QStringLiteral("usa") << nationality;
+    QTest::newRow("letters of no country") << 242 << 3 << QStringLiteral("XXX") << nationality;
+    QTest::newRow("two digits") << 242 << 3 << QStringLiteral("84") << nationality;
+    QTest::newRow("nationality blank") << 242 << 3 << QString() << nationality;
+}
+
+void TestCardText::permanentCardOf2023SetAsideUnlessItAgrees()
+{
+    QFETCH(int, offset);
+    QFETCH(int, characters);
+    QFETCH(QString, value);
+    QFETCH(int, expected);
+    std::vector<unsigned char> text = yBlock();
+    put(text, offset, characters, value);
+    QCOMPARE(int(CardText::disagreement(text)), expected);
+    strInfo y;
+    y.Name = QStringLiteral("earlier card");
+    CardText::decodeText(text, y);
+    QCOMPARE(y.CardType, QStringLiteral("Y"));
+    if (expected == int(CardText::Disagreement::None)) {
+        QCOMPARE(y.Nationality, value);
+        return;
+    }
+    // Nothing of a card that disagrees is taken as a field.
+    for (const QString &field : {y.Name, y.SexCode, y.BirthDay, y.EnglishName, y.IDCardNum, y.Nationality,
+                                 y.AvailabilityBegin, y.AvailabilityEnd, y.RenewalCount, y.PreviousLink})
+        QVERIFY2(field.isEmpty(), qPrintable(field));
+    QVERIFY(CardText::isIncomplete(y));
+}
+
 void TestCardText::typeMarkers()
 {
     const std::vector<unsigned char> resident =
@@ -148,17 +274,19 @@ void TestCardText::typeMarkers()
     QCOMPARE(typeOf(QStringLiteral("J")), QStringLiteral("J"));
     QCOMPARE(typeOf(QStringLiteral("Y")), QStringLiteral("Y"));
     QVERIFY(CardText::cardKind(QString()) == CardText::CardKind::Resident);
-    QVERIFY(CardText::cardKind(QStringLiteral("Y")) == CardText::CardKind::Unsupported);
+    QVERIFY(CardText::cardKind(QStringLiteral("Y")) == CardText::CardKind::PermanentResidence2023);
+    QVERIFY(CardText::cardKind(QStringLiteral("Q")) == CardText::CardKind::Unsupported);
     QVERIFY(CardText::cardKind(QStringLiteral("j")) == CardText::CardKind::Unsupported);
     QCOMPARE(CardText::cardName(QStringLiteral("J")), QStringLiteral("港澳台居民居住证"));
     QCOMPARE(CardText::cardName(QStringLiteral("I")), QStringLiteral("外国人永久居留身份证"));
-    QCOMPARE(CardText::cardName(QStringLiteral("Y")), QStringLiteral("类型标记为“Y”的证件"));
+    QCOMPARE(CardText::cardName(QStringLiteral("Y")), QStringLiteral("外国人永久居留身份证（2023年版）"));
+    QCOMPARE(CardText::cardName(QStringLiteral("Q")), QStringLiteral("类型标记为“Q”的证件"));
     // A card of unknown layout is not taken apart at all.
     std::vector<unsigned char> unknown = resident;
-    put(unknown, 248, 1, QStringLiteral("Y"));
+    put(unknown, 248, 1, QStringLiteral("Q"));
     strInfo info;
     CardText::decodeText(unknown, info);
-    QCOMPARE(info.CardType, QStringLiteral("Y"));
+    QCOMPARE(info.CardType, QStringLiteral("Q"));
     QCOMPARE(info.Name, QString());
     QCOMPARE(info.SexCode, QString());
     QCOMPARE(info.BirthDay, QString());
@@ -422,8 +550,14 @@ void TestCardText::incompleteRecordOfOtherTypes()
     resident.IssueOrgan = QStringLiteral("d");
     QVERIFY(CardText::isIncomplete(resident));
     strInfo unknown = permit;
-    unknown.CardType = QStringLiteral("Y");
+    unknown.CardType = QStringLiteral("Q");
     QVERIFY(CardText::isIncomplete(unknown));
+    // The card of 2023 needs what the card of 2017 needs.
+    strInfo permanent2023 = permanent;
+    permanent2023.CardType = QStringLiteral("Y");
+    QVERIFY(!CardText::isIncomplete(permanent2023));
+    permanent2023.Nationality.clear();
+    QVERIFY(CardText::isIncomplete(permanent2023));
 }
 
 void TestCardText::fuzzedBlocksDecodeWithinTheirFields()

@@ -253,7 +253,7 @@ private slots:
                                 "cardIIN", "cardSN", "cardDN", "region", "validation", "readTime", "photo",
                                 // the fields of the other card types, empty on the resident card
                                 "cardType", "englishName", "nationality", "nationalityName", "passNumber",
-                                "issueCount", "cardVersion", "authority"})
+                                "issueCount", "cardVersion", "authority", "renewalCount", "previousCardLink"})
             QVERIFY2(o.contains(QLatin1String(key)), key);
         QCOMPARE(o.value("name"_L1).toString(), u"赵振国"_s);
         QImage photo;

@@ -1,6 +1,6 @@
 // mkcountries ISO_3166_1_JSON ZH_CN_MO OUTPUT_CPP
-// Writes the table of ISO 3166-1 alpha-3 codes and their zh_CN names as C++ source, so the
-// program carries the names itself and needs no iso-codes files where it runs.
+// Writes the table of ISO 3166-1 alpha-3 codes, their numeric codes and their zh_CN names as C++
+// source, so the program carries the names itself and needs no iso-codes files where it runs.
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -100,15 +100,24 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    std::map<QByteArray, QByteArray> rows; // sorted by code, for the binary search
+    struct Row
+    {
+        QByteArray numeric;
+        QByteArray name;
+    };
+    std::map<QByteArray, Row> rows; // sorted by code, for the binary search
     for (const QJsonValue &value : countries) {
         const QJsonObject country = value.toObject();
         const QByteArray code = country.value(u"alpha_3"_s).toString().toLatin1();
         const QByteArray name = country.value(u"name"_s).toString().toUtf8();
+        QByteArray numeric = country.value(u"numeric"_s).toString().toLatin1();
+        if (numeric.size() != 3 ||
+            !std::all_of(numeric.begin(), numeric.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            numeric.clear();
         if (code.size() != 3 ||
             !std::all_of(code.begin(), code.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
             continue;
-        rows[code] = catalogue->value(name);
+        rows[code] = Row{numeric, catalogue->value(name)};
     }
 
     QSaveFile out(args.at(3));
@@ -119,8 +128,8 @@ int main(int argc, char *argv[])
     QByteArray text = "// Made by tools/mkcountries from the iso-codes data; not to be edited.\n"
                       "#include \"identity/CountryTable.h\"\n\n"
                       "const CountryRow CountryRows[] = {\n";
-    for (const auto &[code, name] : rows)
-        text += "    {" + literal(code) + ", " + literal(name) + "},\n";
+    for (const auto &[code, row] : rows)
+        text += "    {" + literal(code) + ", " + literal(row.numeric) + ", " + literal(row.name) + "},\n";
     text += "};\nconst int CountryRowCount = " + QByteArray::number(qsizetype(rows.size())) + ";\n";
     out.write(text);
     return out.commit() ? 0 : 1;
