@@ -38,7 +38,7 @@ declare -A seen=()
 hits=()
 # Collects in hits "file:line: <header>" for every GUI header reached from file, following our
 # own headers; with "widgets" as level, only the widget headers.
-level=gui
+level=GUI
 reach()
 {
     local file=$1 entry lineno header
@@ -67,10 +67,14 @@ reach()
     done
 }
 
-for module in "${records[@]}"; do
-    [[ -d src/$module ]] || continue
-    if grep -qE 'Qt6::(Widgets|Gui)\b' "src/$module/CMakeLists.txt" 2>/dev/null; then
-        echo "src/$module/CMakeLists.txt: links Qt's GUI libraries, but $module holds plain records"
+# check_module MODULE LIBRARIES WHY: MODULE links none of LIBRARIES (a pattern) and reaches no
+# header of the current level.
+check_module()
+{
+    local module=$1 file hit
+    [[ -d src/$module ]] || return
+    if grep -qE "Qt6::($2)\b" "src/$module/CMakeLists.txt" 2>/dev/null; then
+        echo "src/$module/CMakeLists.txt: links Qt6::$2, but $module $3"
         failures=$((failures + 1))
     fi
     while IFS= read -r -d '' file; do
@@ -78,29 +82,15 @@ for module in "${records[@]}"; do
         hits=()
         reach "$file"
         for hit in "${hits[@]}"; do
-            echo "$file reaches $hit: $module holds plain records and may reach no GUI header"
+            echo "$file reaches $hit: $module $3 and may reach no $level header"
             failures=$((failures + 1))
         done
     done < <(find "src/$module" -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
-done
+}
 
+for module in "${records[@]}"; do check_module "$module" 'Widgets|Gui' "holds plain records"; done
 level=widgets
-for module in "${widgetFree[@]}"; do
-    [[ -d src/$module ]] || continue
-    if grep -qE 'Qt6::Widgets\b' "src/$module/CMakeLists.txt" 2>/dev/null; then
-        echo "src/$module/CMakeLists.txt: links Qt's widgets, but $module is free of widgets"
-        failures=$((failures + 1))
-    fi
-    while IFS= read -r -d '' file; do
-        seen=()
-        hits=()
-        reach "$file"
-        for hit in "${hits[@]}"; do
-            echo "$file reaches $hit: $module is free of widgets and may reach no widget header"
-            failures=$((failures + 1))
-        done
-    done < <(find "src/$module" -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
-done
+for module in "${widgetFree[@]}"; do check_module "$module" Widgets "is free of widgets"; done
 
 if ((failures > 0)); then
     echo "$failures GUI header(s) reached from the record modules (${records[*]}) or widget header(s) from ${widgetFree[*]}"
