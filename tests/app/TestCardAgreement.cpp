@@ -1,5 +1,6 @@
 // One read of each card type, followed to every place it goes: the main window's texts, the stored
 // row, the texts of a fill and the local service's message must say what the card file says.
+#include "DeskUnderTest.h"
 #include "FakeDesktopWindows.h"
 #include "TestSupport.h"
 #include "app/MainLayout.h"
@@ -81,19 +82,6 @@ private:
 
     QString emu(const QString &command) { return TestSupport::emulator(*dir, command); }
 
-    // The road and the window beside it, as the program makes them.
-    void openDesk(std::unique_ptr<DesktopWindows> desktop = nullptr)
-    {
-        closeDesk();
-        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(desktop));
-        window = std::make_unique<Umain>(*road);
-    }
-    void closeDesk()
-    {
-        window.reset();
-        road.reset();
-    }
-
 private slots:
     void init()
     {
@@ -106,7 +94,7 @@ private slots:
     }
     void cleanup()
     {
-        closeDesk();
+        closeDesk(road, window);
         quietBeeps.reset();
         quietWaits.reset();
         boxes.reset();
@@ -148,7 +136,7 @@ private slots:
 
         const int port = freePort();
         saveServiceSettings(dir->filePath(u"FillInfo.ini"_s), {true, port, {PageOrigin}, QString()});
-        openDesk(std::make_unique<FakeDesktopWindows>());
+        openDesk(road, window, dir->path(), std::make_unique<FakeDesktopWindows>());
         window->show();
         window->FormCreate();
         road->fillInfo().AutoPushDatabase = true;

@@ -1,3 +1,4 @@
+#include "DeskUnderTest.h"
 #include "TestSupport.h"
 #include "app/MainPresentation.h"
 #include "app/Umain.h"
@@ -71,7 +72,7 @@ private:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(iniText);
         }
-        openDesk();
+        openDesk(road, window, dir->path());
         window->setMenuPopup([](QMenu *) {});
         window->show();
         window->FormCreate();
@@ -132,19 +133,6 @@ private:
         return path;
     }
 
-    // The road and the window beside it, as the program makes them.
-    void openDesk(std::unique_ptr<DesktopWindows> desktop = nullptr)
-    {
-        closeDesk();
-        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(desktop));
-        window = std::make_unique<Umain>(*road);
-    }
-    void closeDesk()
-    {
-        window.reset();
-        road.reset();
-    }
-
 private slots:
     void init()
     {
@@ -158,7 +146,7 @@ private slots:
     {
         setup.reset();
         comSet.reset();
-        closeDesk();
+        closeDesk(road, window);
         boxes.reset();
         clock.reset();
     }

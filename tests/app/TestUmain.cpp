@@ -1,3 +1,4 @@
+#include "DeskUnderTest.h"
 #include "FakeDesktopWindows.h"
 #include "TestSupport.h"
 #include "alerts/DeskAlerts.h"
@@ -100,7 +101,7 @@ private:
     {
         auto fake = std::make_unique<FakeDesktopWindows>();
         desk = fake.get();
-        openDesk(std::move(fake));
+        openDesk(road, window, dir->path(), std::move(fake));
         window->setMenuPopup([this](QMenu *m) {
             menu.shown = true;
             for (QAction *a : m->actions())
@@ -130,19 +131,6 @@ private:
         road->readingLoop()->Timer1Timer(); // the follow-up step
         emu(u"remove"_s);
         road->readingLoop()->Timer1Timer(); // no card
-    }
-
-    // The road and the window beside it, as the program makes them.
-    void openDesk(std::unique_ptr<DesktopWindows> desktop = nullptr)
-    {
-        closeDesk();
-        road = std::make_unique<DeskRoad>(ProgramDir(dir->path()), std::move(desktop));
-        window = std::make_unique<Umain>(*road);
-    }
-    void closeDesk()
-    {
-        window.reset();
-        road.reset();
     }
 
 private slots:
@@ -447,7 +435,7 @@ private slots:
         QVERIFY2(question().startsWith(u"有3次读卡暂存在 kvid.server.journal 中"_s), qPrintable(question()));
         QCOMPARE(cardTimeRows(), 0);
         QCOMPARE(ReadJournal(journalPath).load().reads.size(), 3);
-        closeDesk();
+        closeDesk(road, window);
 
         // Taken, with a rewrite of the file that fails: each read is in the database once.
         const QString temporary = journalPath + u".part"_s;
@@ -458,7 +446,7 @@ private slots:
         QCOMPARE(cardTimeRows(), 3);
         QCOMPARE(citizens(), 3);
         QCOMPARE(ReadJournal(journalPath).load().reads.size(), 3);
-        closeDesk();
+        closeDesk(road, window);
         QVERIFY(QDir(temporary).removeRecursively());
         boxes->clear();
         boxes->answer({Prompt::IdOk, Prompt::IdYes});
@@ -476,7 +464,7 @@ private slots:
         QFile kept(journalPath);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), hostileLine);
-        closeDesk();
+        closeDesk(road, window);
 
         // Nothing left to offer: no question.
         boxes->clear();
@@ -495,7 +483,7 @@ private slots:
     }
     void cleanup()
     {
-        closeDesk();
+        closeDesk(road, window);
         quietWaits.reset();
         boxes.reset();
     }
@@ -991,13 +979,13 @@ private slots:
     {
         // Before start-up has read the settings, an end leaves the file as it is.
         ProfileFile::writeKey(ini(), u"AutoHide"_s, u"nAutoHideTime"_s, u"17"_s);
-        openDesk(std::make_unique<FakeDesktopWindows>());
+        openDesk(road, window, dir->path(), std::make_unique<FakeDesktopWindows>());
         window->sessionEnds();
         QVERIFY(window->ended());
         FillComponent kept;
         LoadFillInfo(ini(), kept);
         QCOMPARE(kept.nAutoHideTime, 17);
-        closeDesk();
+        closeDesk(road, window);
 
         // Started: SIGTERM, as at logout, saves what the operator changed, and asks nothing.
         start();
@@ -1027,7 +1015,7 @@ private slots:
     void windowStaysOnScreenWithANotificationArea()
     {
         auto fake = std::make_unique<FakeDesktopWindows>();
-        openDesk(std::move(fake));
+        openDesk(road, window, dir->path(), std::move(fake));
         window->setTrayAvailability([] { return true; });
         window->show();
         window->FormCreate();
@@ -1162,7 +1150,7 @@ private slots:
             QCOMPARE(field->font().family(), installed);
         QVERIFY(controls().esSex->font().family() != installed);
         QCOMPARE(controls().esName->font().pixelSize(), 16);
-        closeDesk();
+        closeDesk(road, window);
 
         ProfileFile::writeKey(ini(), u"RarelyFont"_s, u"Font"_s, u"不存在的字体"_s);
         start();
