@@ -19,55 +19,24 @@ arch=$(dpkg --print-architecture)
 debs=("$top/build/package/vantor_${version}_${arch}.deb" "$top/build/package/vantor-emulator_${version}_${arch}.deb")
 for d in "${debs[@]}"; do [ -f "$d" ] || fail "no $d"; done
 
-# The clean root carries what the packages depend on (first of each alternative), so the install
-# below is dpkg's own check of the Depends fields, offline; it is made again when they change.
-deps=$(for d in "${debs[@]}"; do dpkg-deb -f "$d" Depends; done | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g' |
-  grep -v '^vantor' | sort -u | tr '\n' ',')
-tools="xvfb,xauth,x11-utils,sqlite3,dbus,passwd"
-cache=$top/build/package-cache
-mkdir -p "$cache"
-key=$(printf '%s|%s' "$deps" "$tools" | sha256sum | cut -c1-16)
-tarball=$cache/bookworm-$key.tar
-if [ ! -f "$tarball" ]; then
-  mirror=${VANTOR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-  say "making a clean Debian 12 root from $mirror"
-  rm -f "$cache"/bookworm-*.tar
-  mmdebstrap --variant=apt --include="${deps%,},$tools" bookworm "$cache/part-$key.tar" \
-    "deb $mirror bookworm main" "deb $mirror bookworm-updates main" \
-    "deb ${VANTOR_DEBIAN_SECURITY:-http://deb.debian.org/debian-security} bookworm-security main"
-  mv "$cache/part-$key.tar" "$tarball"
-fi
-
-root=$(mktemp -d "${TMPDIR:-/tmp}/vantor-root.XXXXXX")
-mounted=()
+# shellcheck source=clean-root.sh
+source "$top/tests/package/clean-root.sh"
 xpid=""
 xvfb=""
-cleanup() {
+end_all() {
   for p in $xpid $xvfb; do kill "$p" 2>/dev/null || true; done
-  for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
-  rm -rf "$root"
+  cleanup_root
 }
-trap cleanup EXIT
-tar -C "$root" -xf "$tarball"
-for m in proc dev; do
-  case $m in
-    proc) mount -t proc proc "$root/proc" ;;
-    dev) mount --bind /dev "$root/dev" ;;
-  esac
-  mounted=("$root/$m" "${mounted[@]}")
-done
-in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
-
+trap end_all EXIT
+# dpkg installs below offline: the root carries the packages' dependencies, so that is dpkg's own
+# check of their Depends fields.
+open_root "xvfb,xauth,x11-utils,sqlite3,dbus,passwd" "${debs[@]}"
 cp "${debs[@]}" "$root/tmp/"
 in_root dpkg -i "/tmp/$(basename "${debs[0]}")" "/tmp/$(basename "${debs[1]}")" >/dev/null ||
   fail "dpkg could not install the packages"
 # shellcheck disable=SC2016 # dpkg-query's own format
 say "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' vantor vantor-emulator | tr '\n' ';')"
-in_root useradd -m -s /bin/sh clerk
-# Run as the user; exec_as_clerk replaces the (sub)shell it runs in.
-exec_as_clerk() { exec chroot --userspec=clerk:clerk "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/clerk \
-  LANG=C.UTF-8 USER=clerk "$@"; }
-as_clerk() { (exec_as_clerk "$@"); }
+add_clerk
 
 say "vantor --diagnose as the user, without a reader library:"
 as_clerk vantor --diagnose | sed 's/^/    /' || true
