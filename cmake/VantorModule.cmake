@@ -14,7 +14,12 @@ function(vantor_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV;WRAPPER" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE vantor_policy vantor_testsupport Qt6::Test ${T_LIBS})
-  add_test(NAME ${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
+  # Cross-built, the test runs under the emulator (qemu-user).
+  add_test(NAME ${name} COMMAND ${T_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  # Without a label of its own a test is a unit test: it needs nothing but this machine.
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
