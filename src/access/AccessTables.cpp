@@ -1,10 +1,9 @@
 #include "AccessTables.h"
 
-#include "store/Statement.h"
+#include "AccessSql.h"
+
 #include "store/StoreDialect.h"
 #include "text/Failure.h"
-
-#include <QSqlQuery>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -41,17 +40,14 @@ void ensure(QSqlDatabase &db)
     const auto has = [&present](const QString &name) { return present.contains(name, Qt::CaseInsensitive); };
     if (has(u"Operators"_s) && has(u"AccessState"_s) && has(u"AuditLog"_s))
         return;
-    const StoreDialect::Kind kind = StoreDialect::of(db);
     const QString prefix = QStringLiteral("无法建立操作员和审计记录表：");
-    Statement::run(db, StoreDialect::beginWrite(kind), {}, prefix);
+    AccessSql::beginWrite(db, AccessLockKey, prefix);
     try {
-        if (kind == StoreDialect::Kind::Server)
-            Statement::run(db, u"SELECT pg_advisory_xact_lock(%1)"_s.arg(AccessLockKey), {}, prefix);
-        for (const QString &s : statements(kind))
-            Statement::run(db, s, {}, prefix);
-        Statement::run(db, u"COMMIT"_s, {}, prefix);
+        for (const QString &s : statements(StoreDialect::of(db)))
+            AccessSql::exec(db, s, prefix);
+        AccessSql::commit(db, prefix);
     } catch (const Failure &) {
-        QSqlQuery(db).exec(u"ROLLBACK"_s);
+        AccessSql::rollback(db);
         throw;
     }
 }

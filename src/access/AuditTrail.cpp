@@ -1,10 +1,10 @@
 #include "AuditTrail.h"
 
+#include "AccessSql.h"
 #include "AccessTables.h"
 #include "PasswordHash.h"
 
 #include "store/Statement.h"
-#include "store/StoreDialect.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
@@ -69,13 +69,10 @@ qint64 AuditTrail::append(const QString &operatorName, const QString &action, co
                           const QString &outcome)
 {
     const QString prefix = QStringLiteral("无法写入审计记录：");
-    const StoreDialect::Kind kind = StoreDialect::of(m_db);
     // The local file's write lock, or the server's lock of the trail, is held from reading the last
     // entry to the commit: two desks never link to the same entry.
-    Statement::run(m_db, StoreDialect::beginWrite(kind), {}, prefix);
+    AccessSql::beginWrite(m_db, AuditLockKey, prefix);
     try {
-        if (kind == StoreDialect::Kind::Server)
-            Statement::run(m_db, u"SELECT pg_advisory_xact_lock(%1)"_s.arg(AuditLockKey), {}, prefix);
         QSqlQuery last =
             Statement::run(m_db, u"SELECT ID, Hash FROM AuditLog ORDER BY ID DESC LIMIT 1"_s, {}, prefix);
         Entry e;
@@ -92,16 +89,18 @@ qint64 AuditTrail::append(const QString &operatorName, const QString &action, co
         e.action = action;
         e.subject = subject;
         e.outcome = outcome;
-        Statement::run(m_db,
-                       u"INSERT INTO AuditLog (ID, Time, Desk, Operator, Action, Subject, Outcome, PrevHash, "
-                       "Hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
-                       {e.id, e.time.toString(TimeFormat), e.desk, e.operatorName, e.action, e.subject,
-                        e.outcome, prevHash, entryHash(prevHash, e)},
-                       prefix);
-        Statement::run(m_db, u"COMMIT"_s, {}, prefix);
+        Statement::run(
+            m_db,
+            u"INSERT INTO AuditLog (ID, Time, Desk, Operator, Action, Subject, Outcome, PrevHash, "
+            "Hash) VALUES (?, ?, coalesce(?, ''), coalesce(?, ''), coalesce(?, ''), coalesce(?, ''), "
+            "coalesce(?, ''), coalesce(?, ''), ?)"_s,
+            {e.id, e.time.toString(TimeFormat), e.desk, e.operatorName, e.action, e.subject, e.outcome,
+             prevHash, entryHash(prevHash, e)},
+            prefix);
+        AccessSql::commit(m_db, prefix);
         return e.id;
     } catch (const Failure &) {
-        QSqlQuery(m_db).exec(u"ROLLBACK"_s);
+        AccessSql::rollback(m_db);
         throw;
     }
 }

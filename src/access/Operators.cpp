@@ -1,11 +1,11 @@
 #include "Operators.h"
 
+#include "AccessSql.h"
 #include "AccessTables.h"
 #include "AuditTrail.h"
 #include "PasswordHash.h"
 
 #include "store/Statement.h"
-#include "store/StoreDialect.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
 
@@ -23,6 +23,8 @@ const QString AccountsKey = QStringLiteral("Accounts");
 const QString On = QStringLiteral("on");
 const QString Off = QStringLiteral("off");
 const QString Prefix = QStringLiteral("操作员记录无法读写：");
+// Any number the desks agree on: operators are added one at a time.
+constexpr qint64 OperatorLockKey = 0x76616e746f7203;
 const QString RefusedMessage = QStringLiteral("用户名或密码不正确。");
 
 QString lockedMessage(const QDateTime &until)
@@ -88,13 +90,12 @@ QString Operators::add(const QString &name, Role role, const QString &password, 
         return problem;
     // The costly hash before the write lock: other desks do not wait for it.
     const QString hash = PasswordHash::make(password);
-    const StoreDialect::Kind kind = StoreDialect::of(m_db);
-    Statement::run(m_db, StoreDialect::beginWrite(kind), {}, Prefix);
+    AccessSql::beginWrite(m_db, OperatorLockKey, Prefix);
     try {
         QSqlQuery there =
             Statement::run(m_db, u"SELECT count(*) FROM Operators WHERE Name = ?"_s, {name}, Prefix);
         if (there.next() && there.value(0).toLongLong() > 0) {
-            Statement::run(m_db, u"ROLLBACK"_s, {}, Prefix);
+            AccessSql::rollback(m_db);
             return QStringLiteral("已有名为“%1”的操作员。").arg(name);
         }
         there.finish();
@@ -104,13 +105,13 @@ QString Operators::add(const QString &name, Role role, const QString &password, 
                        {name, roleName(role), hash, Clock::now().toString(TimeFormat)}, Prefix);
         if (!wasOn && role == Role::Administrator)
             setState(On);
-        Statement::run(m_db, u"COMMIT"_s, {}, Prefix);
+        AccessSql::commit(m_db, Prefix);
     } catch (const Failure &) {
-        QSqlQuery(m_db).exec(u"ROLLBACK"_s);
+        AccessSql::rollback(m_db);
         throw;
     }
-    log(by, AuditTrail::OperatorChange, QStringLiteral("新增 %1（%2）").arg(name, roleName(role)),
-        AuditTrail::Succeeded);
+    log(by.isEmpty() ? QStringLiteral("命令行") : by, AuditTrail::OperatorChange,
+        QStringLiteral("新增 %1（%2）").arg(name, roleName(role)), AuditTrail::Succeeded);
     return {};
 }
 

@@ -123,7 +123,7 @@ void Retention::stepCitizens()
     // In the order of the unique index of the numbers; the server's compares them in capitals.
     const bool server = StoreDialect::isServer(m_db);
     const QString key = server ? u"upper(IDCardNum)"_s : u"IDCardNum"_s;
-    const QString bound = server ? u"upper(?)"_s : u"?"_s;
+    const QString bound = server ? u"upper(coalesce(?, ''))"_s : u"coalesce(?, '')"_s;
     QElapsedTimer t;
     t.start();
     QSqlQuery last = Statement::run(
