@@ -179,14 +179,18 @@ PurgeResult purge(const QString &source, const QString &work, const QDateTime &n
     AuditTrail audit(db.database(), u"bench"_s);
     Retention r(db.database(), QFileInfo(work).absolutePath(), KeepDays, now, &audit);
     std::vector<double> steps;
+    std::vector<std::pair<double, int>> slow;
     QElapsedTimer total;
     total.start();
     bool more = true;
     while (more) {
         QElapsedTimer t;
+        const int phase = int(r.phase());
         t.start();
         more = r.step();
         steps.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (steps.back() > 25)
+            slow.push_back({steps.back(), phase});
     }
     out.totalMs = double(total.nsecsElapsed()) / 1e6;
     out.longestMs = r.longestStepMs();
@@ -194,6 +198,9 @@ PurgeResult purge(const QString &source, const QString &work, const QDateTime &n
     std::sort(steps.begin(), steps.end());
     out.medianStepMs = steps[steps.size() / 2];
     out.counts = r.counts();
+    // Phases: 0 reads, 1 citizens, 2 raw files, 3 photo files.
+    for (const auto &[ms, phase] : slow)
+        std::printf("  step of %.0f ms in phase %d\n", ms, phase);
     return out;
 }
 

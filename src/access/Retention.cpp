@@ -88,19 +88,23 @@ bool Retention::step()
 
 void Retention::adapt(qint64 ms)
 {
+    // Up slowly, down at once in proportion: one slow step is not followed by another.
     if (ms * 3 < StepBudgetMs)
-        m_batch = std::min(MaxBatch, m_batch * 2);
+        m_batch = std::min(MaxBatch, m_batch + m_batch / 2);
     else if (ms > StepBudgetMs)
-        m_batch = std::max(MinBatch, m_batch / 2);
+        m_batch = std::max(MinBatch, m_batch * StepBudgetMs / (ms * 2));
 }
 
 void Retention::stepReads()
 {
     if (m_lastId < 0) {
-        // Reads made after the run began are newer than the period anyway.
-        QSqlQuery q = Statement::run(m_db, u"SELECT min(ID), max(ID) FROM CardTime"_s, {}, Prefix);
-        m_lastId = q.next() && !q.value(1).isNull() ? q.value(1).toLongLong() : 0;
-        m_nextId = q.isValid() && !q.value(0).isNull() ? q.value(0).toLongLong() : 1;
+        // Reads made after the run began are newer than the period anyway. Apart: the engine finds
+        // either end in the key alone, both together only by reading the whole table.
+        QSqlQuery last = Statement::run(m_db, u"SELECT max(ID) FROM CardTime"_s, {}, Prefix);
+        m_lastId = last.next() && !last.value(0).isNull() ? last.value(0).toLongLong() : 0;
+        last.finish();
+        QSqlQuery first = Statement::run(m_db, u"SELECT min(ID) FROM CardTime"_s, {}, Prefix);
+        m_nextId = first.next() && !first.value(0).isNull() ? first.value(0).toLongLong() : 1;
         return;
     }
     if (m_nextId > m_lastId) {

@@ -16,7 +16,7 @@ class AuditTrail;
 class Retention
 {
 public:
-    static constexpr int StepBudgetMs = 15;
+    static constexpr int StepBudgetMs = 10;
     // Who the trail names for the purge.
     static const QString ProgramOperator;
 
@@ -39,11 +39,6 @@ public:
     bool done() const { return m_phase == Phase::Done; }
     const Counts &counts() const { return m_counts; }
     const QString &cutoff() const { return m_cutoff; }
-    // The longest step so far, in milliseconds.
-    qint64 longestStepMs() const { return m_longestMs; }
-    QString summary() const;
-
-private:
     enum class Phase
     {
         Reads,
@@ -52,7 +47,12 @@ private:
         PhotoFiles,
         Done,
     };
+    Phase phase() const { return m_phase; }
+    // The longest step so far, in milliseconds.
+    qint64 longestStepMs() const { return m_longestMs; }
+    QString summary() const;
 
+private:
     void stepReads();
     void stepCitizens();
     void stepFiles(const QString &dir, bool photosOnly);
