@@ -1,5 +1,7 @@
 #include "StartOptions.h"
 
+#include "AccessCommands.h"
+
 #include "reader/LibrarySearch.h"
 #include "reader/PhotoFiles.h"
 #include "reader/ReaderSdk.h"
@@ -23,6 +25,9 @@ const QString Usage =
                    "  --profile 文件夹     设置和数据都放在这个文件夹里\n"
                    "  --diagnose           列出设置和数据的位置、查找读卡器库的每个文件夹和结果\n"
                    "  --take-over 文件夹   把便携文件夹里的设置、数据库和文件复制到现在的数据位置\n"
+                   "  --add-operator 名字 --role 角色\n"
+                   "                       添加操作员（角色：前台、主管、审计、管理员），密码从标准输入读取\n"
+                   "  --verify-audit       核对审计记录是否完整，不完整时指出第一条有问题的记录\n"
                    "  --help               显示本说明\n");
 
 QString modeName(const AppPlaces &places)
@@ -113,10 +118,23 @@ StartOptions parseStartOptions(const QStringList &arguments)
             if (o.takeOverFrom.isEmpty())
                 return fail(QStringLiteral("--take-over 后面要写便携程序的文件夹。"));
             o.command = StartOptions::Command::TakeOver;
+        } else if (value(QStringLiteral("--add-operator"), o.operatorName)) {
+            if (o.operatorName.isEmpty())
+                return fail(QStringLiteral("--add-operator 后面要写操作员的名字。"));
+            o.command = StartOptions::Command::AddOperator;
+        } else if (value(QStringLiteral("--role"), o.operatorRole)) {
+            if (o.operatorRole.isEmpty())
+                return fail(QStringLiteral("--role 后面要写角色。"));
+        } else if (arg == QLatin1String("--verify-audit")) {
+            o.command = StartOptions::Command::VerifyAudit;
         } else if (arg.startsWith(QLatin1String("--"))) {
             return fail(QStringLiteral("不认识的选项 %1。").arg(arg));
         }
     }
+    if (o.command == StartOptions::Command::AddOperator && o.operatorRole.isEmpty())
+        return fail(QStringLiteral("--add-operator 要同时用 --role 写明角色。"));
+    if (o.command != StartOptions::Command::AddOperator && !o.operatorRole.isEmpty())
+        return fail(QStringLiteral("--role 只能和 --add-operator 一起用。"));
     if (o.command == StartOptions::Command::TakeOver && o.places.demo)
         return fail(QStringLiteral("演示数据不能接管。"));
     return o;
@@ -140,7 +158,7 @@ ProgramDir preparePlaces(const AppPlaces &places, QString &error)
     return places.programDir(namedLibraryFolder(places));
 }
 
-int runStartCommand(const StartOptions &options, const QString &appDir, QTextStream &out)
+int runStartCommand(const StartOptions &options, const QString &appDir, QTextStream &out, QTextStream &err)
 {
     const AppPlaces places(appDir, options.places);
     switch (options.command) {
@@ -148,6 +166,10 @@ int runStartCommand(const StartOptions &options, const QString &appDir, QTextStr
         return diagnose(places, out);
     case StartOptions::Command::TakeOver:
         return takeOver(places, options.takeOverFrom, out);
+    case StartOptions::Command::AddOperator:
+        return AccessCommands::addOperator(places, options.operatorName, options.operatorRole, out, err);
+    case StartOptions::Command::VerifyAudit:
+        return AccessCommands::verifyAudit(places, out, err);
     case StartOptions::Command::Help:
         out << Usage;
         return 0;

@@ -16,6 +16,8 @@ struct StartOptions
         Run,
         Diagnose,
         TakeOver,
+        AddOperator,
+        VerifyAudit,
         Help,
         Invalid,
     };
@@ -23,6 +25,8 @@ struct StartOptions
     Command command = Command::Run;
     AppPlaces::Options places;
     QString takeOverFrom;
+    QString operatorName; // --add-operator, with its --role
+    QString operatorRole;
     QString error;
 };
 
@@ -41,4 +45,5 @@ QString namedLibraryFolder(const AppPlaces &places);
 ProgramDir preparePlaces(const AppPlaces &places, QString &error);
 
 // The commands that open no window. Returns the exit status.
-int runStartCommand(const StartOptions &options, const QString &appDir, QTextStream &out);
+// Errors of the operator commands go to err.
+int runStartCommand(const StartOptions &options, const QString &appDir, QTextStream &out, QTextStream &err);

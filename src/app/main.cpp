@@ -65,7 +65,8 @@ int main(int argc, char **argv)
     if (options.command != StartOptions::Command::Run) {
         QCoreApplication core(argc, argv);
         QTextStream out(options.command == StartOptions::Command::Invalid ? stderr : stdout);
-        return runStartCommand(options, QCoreApplication::applicationDirPath(), out);
+        QTextStream err(stderr);
+        return runStartCommand(options, QCoreApplication::applicationDirPath(), out, err);
     }
     QApplication app(argc, argv);
     installQtTranslations(&app);

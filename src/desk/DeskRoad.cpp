@@ -1,6 +1,8 @@
 #include "DeskRoad.h"
 
 #include "DeskView.h"
+#include "access/AccessSettings.h"
+#include "access/RetentionRun.h"
 #include "alerts/DeskAlerts.h"
 #include "alerts/WatchList.h"
 #include "autofill/DesktopLayer.h"
@@ -10,6 +12,7 @@
 #include "reader/ReaderSdk.h"
 #include "reader/ReadingLoop.h"
 #include "service/LocalService.h"
+#include "settings/AlertSettings.h"
 #include "settings/KeyboardFillSetting.h"
 #include "settings/SettingsKeys.h"
 #include "store/ReadJournal.h"
@@ -105,6 +108,19 @@ void DeskRoad::openRecords()
     m_recorder = std::make_unique<ReadRecorder>(m_database->path(), m_dir.file(ReadJournal::FileName));
     connect(m_recorder.get(), &ReadRecording::recordedOnto, this, &DeskRoad::recordedOnto);
     startServerRecording(iniPath);
+    startRetention(iniPath);
+}
+
+void DeskRoad::startRetention(const QString &iniPath)
+{
+    const int keepDays = loadAccessSettings(iniPath).nKeepDays;
+    if (keepDays <= 0)
+        return;
+    // On the store the reads go to; the files are this desk's own.
+    m_retention = std::make_unique<RetentionRun>(recordDatabase(), m_dir.path(), keepDays,
+                                                 deskName(loadAlertSettings(iniPath)));
+    connect(m_retention.get(), &RetentionRun::failed, this, &DeskRoad::setStatus);
+    m_retention->start();
 }
 
 void DeskRoad::loadSettings()

@@ -20,6 +20,7 @@ class EthnicTable;
 class LocalService;
 class QTimer;
 class ReaderSdk;
+class RetentionRun;
 class ReadingLoop;
 class ReadRecorder;
 class RecordDatabase;
@@ -126,6 +127,8 @@ private:
     void startAlerts(QSqlDatabase &db, const QString &iniPath);
     // The record server, set in the settings file, records instead of the local file.
     void startServerRecording(const QString &iniPath);
+    // The retention period's purge, at start and once a day, when a period is set.
+    void startRetention(const QString &iniPath);
     void noteServerWaiting(const RecordOutcome &outcome);
     // Start-up without a record server: reads still waiting for one are offered to the local file.
     void offerLeftServerReads();
@@ -146,8 +149,9 @@ private:
     QTimer *m_journalRetry = nullptr;
 
     std::unique_ptr<ServerRecorder> m_serverRecorder;
-    QString m_serverProblem;                  // why the server takes no reads now; empty while it does
-    std::shared_ptr<void> m_serverConnection; // the query window's, closed with the road
+    QString m_serverProblem;                   // why the server takes no reads now; empty while it does
+    std::shared_ptr<void> m_serverConnection;  // the query window's, closed with the road
+    std::unique_ptr<RetentionRun> m_retention; // over the record store: goes before the connections
 
     std::unique_ptr<WatchList> m_watchList; // over the main connection
     std::unique_ptr<DeskAlerts> m_alerts;

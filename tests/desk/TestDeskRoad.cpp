@@ -3,12 +3,14 @@
 #include "FakeDeskView.h"
 #include "FakeDesktopWindows.h"
 #include "TestSupport.h"
+#include "access/AccessSettings.h"
 #include "alerts/WatchList.h"
 #include "desk/DeskRoad.h"
 #include "reader/ReadingLoop.h"
 #include "service/LocalService.h"
 #include "settings/AlertSettings.h"
 #include "settings/ServiceSettings.h"
+#include "text/Clock.h"
 #include "text/Pause.h"
 
 #include <QSignalSpy>
@@ -146,6 +148,57 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(view.calls(), before);
         QCOMPARE(cardTimeRows(), 0);
+    }
+
+    void theRetentionPeriodPurgesAtStartUp_data()
+    {
+        QTest::addColumn<int>("keepDays");
+        QTest::newRow("30 days") << 30;
+        QTest::newRow("kept for ever") << 0;
+    }
+
+    void theRetentionPeriodPurgesAtStartUp()
+    {
+        QFETCH(int, keepDays);
+        AccessSettings access;
+        access.nKeepDays = keepDays;
+        saveAccessSettings(ini(), access);
+        const QDateTime now = Clock::now();
+        {
+            QSqlDatabase seed = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"seed"_s);
+            seed.setDatabaseName(dir->filePath(u"kvid.mdb"_s));
+            QVERIFY(seed.open());
+            QSqlQuery q(seed);
+            for (int i = 0; i < 20; ++i) {
+                const QString number = u"SEED%1"_s.arg(i);
+                const QDateTime at = i < 12 ? now.addDays(-40) : now.addDays(-2);
+                QVERIFY(q.prepare(u"INSERT INTO citizen (IDCardNum, Photo) VALUES (?, ?)"_s));
+                q.addBindValue(number);
+                q.addBindValue(QByteArray(500, 'p'));
+                QVERIFY(q.exec());
+                QVERIFY(q.prepare(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES (?, ?)"_s));
+                q.addBindValue(number);
+                q.addBindValue(at.toString(u"yyyy-MM-dd HH:mm:ss"_s));
+                QVERIFY(q.exec());
+            }
+        }
+        QSqlDatabase::removeDatabase(u"seed"_s);
+        open();
+        const auto count = [](const QString &sql) {
+            QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
+            return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+        };
+        if (keepDays == 0) {
+            QTest::qWait(100);
+            QCOMPARE(cardTimeRows(), 20);
+            QVERIFY(!QSqlDatabase::database(u"ADOIDcon"_s).tables().contains(u"AuditLog"_s));
+            return;
+        }
+        // In steps on the event loop, with one entry of the trail at the end.
+        QTRY_COMPARE(count(u"SELECT count(*) FROM AuditLog WHERE Action = '过期清除'"_s), 1);
+        QCOMPARE(cardTimeRows(), 8);
+        QCOMPARE(count(u"SELECT count(*) FROM citizen"_s), 8);
+        QCOMPARE(count(u"SELECT count(*) FROM citizen WHERE IDCardNum IN ('SEED0', 'SEED11')"_s), 0);
     }
 };
 

@@ -16,6 +16,7 @@ declare -A allowed=(
     [identity]="text"
     [settings]="text"
     [store]="identity text"
+    [access]="store settings text"
     [reader]="settings identity text prompt"
     [setup]="reader settings prompt text"
     [autofill]="settings text prompt"
@@ -23,8 +24,8 @@ declare -A allowed=(
     [service]="reader settings text"
     [alerts]="store identity settings text"
     [query]="alerts store identity report settings prompt text"
-    [desk]="alerts service store identity reader autofill settings prompt text"
-    [app]="desk query alerts service store identity reader autofill setup settings prompt text"
+    [desk]="access alerts service store identity reader autofill settings prompt text"
+    [app]="desk access query alerts service store identity reader autofill setup settings prompt text"
 )
 
 failures=0

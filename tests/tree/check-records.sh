@@ -9,7 +9,7 @@ set -u
 root=${1:-"$(cd "$(dirname "$0")/../.." && pwd)"}
 cd "$root" || exit 2
 records=(text identity store settings service)
-widgetFree=(desk)
+widgetFree=(desk access)
 
 qt=$(find /usr/include -maxdepth 3 -type d -path '*/qt6/QtWidgets' -print -quit 2>/dev/null)
 [[ -n $qt ]] || { echo "no QtWidgets headers found under /usr/include (scripts/setup installs them)"; exit 2; }

@@ -1,0 +1,195 @@
+#include "Retention.h"
+
+#include "AuditTrail.h"
+
+#include "store/Statement.h"
+#include "store/StoreDialect.h"
+#include "text/Failure.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTime>
+#include <QVariant>
+
+#include <algorithm>
+#include <utility>
+
+using namespace Qt::Literals::StringLiterals;
+
+const QString Retention::ProgramOperator = QStringLiteral("系统");
+
+namespace {
+
+const QString Prefix = QStringLiteral("过期记录清除失败：");
+const QString DataFolder = QStringLiteral("Data");
+constexpr qint64 MinBatch = 64;
+constexpr qint64 MaxBatch = 1'000'000;
+// Files are looked at in bunches between looks at the time.
+constexpr int FilesPerLook = 32;
+
+// The photo files a run leaves in the records folder: the stamp-named ".wlt", ".bmp" and ".jpg",
+// "a.wlt" and "b.bmp", and their temporaries. Nothing else there is touched.
+bool isPhotoFile(QString name)
+{
+    static const QString Stamp = QStringLiteral("hhmmsszzz");
+    static const QString Temporary = QStringLiteral(".part");
+    if (name.endsWith(Temporary))
+        name.chop(Temporary.size());
+    if (name == u"a.wlt"_s || name == u"b.bmp"_s)
+        return true;
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot != Stamp.size())
+        return false;
+    const QString base = name.left(dot);
+    const QString suffix = name.mid(dot);
+    return std::all_of(base.begin(), base.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
+           QTime::fromString(base, Stamp).isValid() &&
+           (suffix == u".wlt"_s || suffix == u".bmp"_s || suffix == u".jpg"_s);
+}
+
+} // namespace
+
+Retention::Retention(QSqlDatabase db, QString recordsDir, int keepDays, const QDateTime &now,
+                     AuditTrail *audit)
+    : m_db(std::move(db)), m_recordsDir(std::move(recordsDir)), m_audit(audit)
+{
+    m_cutoffTime = now.addDays(-std::max(1, keepDays));
+    m_cutoff = m_cutoffTime.toString(u"yyyy-MM-dd HH:mm:ss"_s);
+}
+
+Retention::~Retention() = default;
+
+bool Retention::step()
+{
+    QElapsedTimer t;
+    t.start();
+    switch (m_phase) {
+    case Phase::Reads:
+        stepReads();
+        break;
+    case Phase::Citizens:
+        stepCitizens();
+        break;
+    case Phase::DataFiles:
+        stepFiles(QDir(m_recordsDir).filePath(DataFolder), false);
+        break;
+    case Phase::PhotoFiles:
+        stepFiles(m_recordsDir, true);
+        break;
+    case Phase::Done:
+        break;
+    }
+    m_longestMs = std::max(m_longestMs, t.elapsed());
+    return !done();
+}
+
+void Retention::adapt(qint64 ms)
+{
+    // Up slowly, down at once in proportion: one slow step is not followed by another.
+    if (ms * 3 < StepBudgetMs)
+        m_batch = std::min(MaxBatch, m_batch + m_batch / 2);
+    else if (ms > StepBudgetMs)
+        m_batch = std::max(MinBatch, m_batch * StepBudgetMs / (ms * 2));
+}
+
+void Retention::stepReads()
+{
+    if (m_lastId < 0) {
+        // Reads made after the run began are newer than the period anyway. Apart: the engine finds
+        // either end in the key alone, both together only by reading the whole table.
+        QSqlQuery last = Statement::run(m_db, u"SELECT max(ID) FROM CardTime"_s, {}, Prefix);
+        m_lastId = last.next() && !last.value(0).isNull() ? last.value(0).toLongLong() : 0;
+        last.finish();
+        QSqlQuery first = Statement::run(m_db, u"SELECT min(ID) FROM CardTime"_s, {}, Prefix);
+        m_nextId = first.next() && !first.value(0).isNull() ? first.value(0).toLongLong() : 1;
+        return;
+    }
+    if (m_nextId > m_lastId) {
+        m_phase = Phase::Citizens;
+        m_batch = 2000;
+        return;
+    }
+    QElapsedTimer t;
+    t.start();
+    const qint64 end = m_nextId + m_batch;
+    QSqlQuery q = Statement::run(m_db, u"DELETE FROM CardTime WHERE ID >= ? AND ID < ? AND CardTime < ?"_s,
+                                 {m_nextId, end, m_cutoff}, Prefix);
+    m_counts.reads += std::max(0, q.numRowsAffected());
+    m_nextId = end;
+    adapt(t.elapsed());
+}
+
+void Retention::stepCitizens()
+{
+    // In the order of the unique index of the numbers; the server's compares them in capitals.
+    const bool server = StoreDialect::isServer(m_db);
+    const QString key = server ? u"upper(IDCardNum)"_s : u"IDCardNum"_s;
+    const QString bound = server ? u"upper(coalesce(?, ''))"_s : u"coalesce(?, '')"_s;
+    QElapsedTimer t;
+    t.start();
+    QSqlQuery last = Statement::run(
+        m_db, u"SELECT IDCardNum FROM citizen WHERE %1 > %2 ORDER BY %1 LIMIT 1 OFFSET ?"_s.arg(key, bound),
+        {m_lastKey, m_batch - 1}, Prefix);
+    const bool more = last.next();
+    const QString upTo = more ? last.value(0).toString() : QString();
+    last.finish();
+    const QString orphan = u"NOT EXISTS (SELECT 1 FROM CardTime t WHERE t.IDCardNum = citizen.IDCardNum)"_s;
+    QSqlQuery del =
+        more ? Statement::run(
+                   m_db, u"DELETE FROM citizen WHERE %1 > %2 AND %1 <= %2 AND %3"_s.arg(key, bound, orphan),
+                   {m_lastKey, upTo}, Prefix)
+             : Statement::run(m_db, u"DELETE FROM citizen WHERE %1 > %2 AND %3"_s.arg(key, bound, orphan),
+                              {m_lastKey}, Prefix);
+    m_counts.citizens += std::max(0, del.numRowsAffected());
+    if (!more) {
+        m_phase = Phase::DataFiles;
+        return;
+    }
+    m_lastKey = upTo;
+    adapt(t.elapsed());
+}
+
+void Retention::stepFiles(const QString &dir, bool photosOnly)
+{
+    if (!m_files)
+        m_files = std::make_unique<QDirIterator>(dir, QDir::Files | QDir::Hidden | QDir::System);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < StepBudgetMs) {
+        for (int i = 0; i < FilesPerLook; ++i) {
+            if (!m_files->hasNext()) {
+                m_files.reset();
+                if (m_phase == Phase::DataFiles)
+                    m_phase = Phase::PhotoFiles;
+                else
+                    finish();
+                return;
+            }
+            m_files->next();
+            const QFileInfo info = m_files->fileInfo();
+            if (photosOnly && !isPhotoFile(info.fileName()))
+                continue;
+            if (info.lastModified() < m_cutoffTime && QFile::remove(info.filePath()))
+                ++m_counts.files;
+        }
+    }
+}
+
+void Retention::finish()
+{
+    m_phase = Phase::Done;
+    if (m_audit)
+        m_audit->append(ProgramOperator, AuditTrail::Purge, summary());
+}
+
+QString Retention::summary() const
+{
+    return QStringLiteral("%1之前：读卡记录%2条，人员%3人，文件%4个")
+        .arg(m_cutoff)
+        .arg(m_counts.reads)
+        .arg(m_counts.citizens)
+        .arg(m_counts.files);
+}

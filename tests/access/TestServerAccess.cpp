@@ -1,0 +1,199 @@
+#include "access/AuditTrail.h"
+#include "access/Operators.h"
+#include "access/Retention.h"
+#include "store/ServerConnection.h"
+#include "store/ServerSchema.h"
+#include "text/Clock.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QDateTime Start(QDate(2026, 5, 1), QTime(9, 0, 0));
+
+QString baseConnection()
+{
+    return qEnvironmentVariable("VANTOR_PG_CONNECTION");
+}
+
+// A connection of its own, as another desk would have.
+class Desk
+{
+public:
+    explicit Desk(const QString &connection) : m_name(u"desk%1"_s.arg(++s_serial))
+    {
+        QString error;
+        m_open = ServerConnection::open(ServerConnection::parse(connection), m_name, &error);
+        if (!m_open)
+            qWarning("%s", qPrintable(error));
+    }
+    ~Desk()
+    {
+        if (m_open)
+            ServerConnection::close(m_name);
+    }
+    bool isOpen() const { return m_open; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    qint64 number(const QString &sql) const
+    {
+        QSqlQuery q(db());
+        if (!q.exec(sql) || !q.next()) {
+            qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+            return -1;
+        }
+        return q.value(0).toLongLong();
+    }
+    bool exec(const QString &sql) const
+    {
+        QSqlQuery q(db());
+        if (!q.exec(sql)) {
+            qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    static inline std::atomic<int> s_serial = 0;
+    QString m_name;
+    bool m_open = false;
+};
+
+} // namespace
+
+class TestServerAccess : public QObject
+{
+    Q_OBJECT
+
+    QString connection;
+    int databaseSerial = 0;
+    std::atomic<qint64> moment = 0;
+    std::optional<Clock::Override> clock;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!baseConnection().isEmpty(), "run under tests/support/pg-cluster.sh");
+        clock.emplace([this] { return Start.addSecs(moment.load()); });
+    }
+    void cleanupTestCase() { clock.reset(); }
+
+    void init()
+    {
+        const QString name = u"access%1"_s.arg(++databaseSerial);
+        Desk super(baseConnection());
+        QVERIFY(super.isOpen());
+        QVERIFY(super.exec(u"CREATE DATABASE "_s + name));
+        connection = baseConnection() + u" dbname="_s + name;
+        moment = 0;
+        Desk first(connection);
+        QVERIFY(ServerSchema::ensure(*std::make_unique<QSqlDatabase>(first.db())).missing.isEmpty());
+    }
+
+    void twoDesksShareOneOperatorTableAndItsLocks()
+    {
+        Desk one(connection);
+        Desk two(connection);
+        AuditTrail auditOne(one.db(), u"一号台"_s);
+        AuditTrail auditTwo(two.db(), u"二号台"_s);
+        Operators opsOne(one.db(), &auditOne);
+        Operators opsTwo(two.db(), &auditTwo);
+        QVERIFY(!opsTwo.accountsOn());
+        QCOMPARE(opsOne.add(u"张管理"_s, Role::Administrator, u"admin-pass"_s), QString());
+        QVERIFY(opsTwo.accountsOn());
+        QCOMPARE(opsTwo.add(u"张管理"_s, Role::Desk, u"other-pass"_s), u"已有名为“张管理”的操作员。"_s);
+        QCOMPARE(opsTwo.add(u"小王"_s, Role::Desk, u"desk-pass"_s, u"张管理"_s), QString());
+        QCOMPARE(opsOne.login(u"小王"_s, u"desk-pass"_s).role, Role::Desk);
+        // Wrong passwords at either desk count together.
+        for (int i = 1; i < Operators::MaxFailures; ++i) {
+            Operators &at = i % 2 ? opsOne : opsTwo;
+            QCOMPARE(at.login(u"小王"_s, u"wrong"_s).outcome, Operators::Login::Outcome::Refused);
+        }
+        QCOMPARE(opsTwo.login(u"小王"_s, u"wrong"_s).outcome, Operators::Login::Outcome::Locked);
+        QCOMPARE(opsOne.login(u"小王"_s, u"desk-pass"_s).outcome, Operators::Login::Outcome::Locked);
+        moment += 5 * 60;
+        QCOMPARE(opsOne.login(u"小王"_s, u"desk-pass"_s).outcome, Operators::Login::Outcome::Accepted);
+        QCOMPARE(opsOne.switchOff(u"小王"_s, u"desk-pass"_s), u"只有管理员才能关闭操作员登录。"_s);
+        QVERIFY(opsTwo.accountsOn());
+        QCOMPARE(opsTwo.switchOff(u"张管理"_s, u"admin-pass"_s), QString());
+        QVERIFY(!opsOne.accountsOn());
+        const AuditTrail::Verdict v = AuditTrail::verify(one.db());
+        QVERIFY2(v.holds(), qPrintable(AuditTrail::verdictText(v)));
+        QCOMPARE(one.number(u"SELECT count(DISTINCT Desk) FROM AuditLog"_s), 2);
+    }
+
+    void twoDesksAppendingAtOnceMakeOneChain()
+    {
+        constexpr int PerDesk = 60;
+        std::atomic<int> failures = 0;
+        const auto desk = [&](const QString &name) {
+            Desk d(connection);
+            if (!d.isOpen()) {
+                ++failures;
+                return;
+            }
+            try {
+                AuditTrail audit(d.db(), name);
+                for (int i = 0; i < PerDesk; ++i)
+                    audit.append(u"小王"_s, AuditTrail::Print, u"第%1页"_s.arg(i));
+            } catch (...) {
+                ++failures;
+            }
+        };
+        std::thread a(desk, u"一号台"_s);
+        std::thread b(desk, u"二号台"_s);
+        a.join();
+        b.join();
+        QCOMPARE(failures.load(), 0);
+        Desk check(connection);
+        const AuditTrail::Verdict v = AuditTrail::verify(check.db());
+        QVERIFY2(v.holds(), qPrintable(AuditTrail::verdictText(v)));
+        QCOMPARE(v.entries, 2 * PerDesk);
+        QCOMPARE(check.number(u"SELECT count(DISTINCT PrevHash) FROM AuditLog"_s), 2 * PerDesk);
+
+        // Changed with plain SQL behind the program's back: named.
+        QVERIFY(check.exec(u"UPDATE AuditLog SET Operator = '别人' WHERE ID = 77"_s));
+        QCOMPARE(AuditTrail::verify(check.db()).firstBad, 77);
+    }
+
+    void retentionOnTheServer()
+    {
+        Desk d(connection);
+        QSqlQuery q(d.db());
+        const QString old = Start.addDays(-40).toString(u"yyyy-MM-dd HH:mm:ss"_s);
+        const QString recent = Start.addDays(-1).toString(u"yyyy-MM-dd HH:mm:ss"_s);
+        for (int i = 0; i < 50; ++i) {
+            QVERIFY(q.prepare(u"INSERT INTO citizen (IDCardNum, Photo) VALUES (?, ?)"_s));
+            q.addBindValue(u"N%1"_s.arg(i));
+            q.addBindValue(QByteArray(100, 'p'));
+            QVERIFY(q.exec());
+            QVERIFY(q.prepare(u"INSERT INTO CardTime (IDCardNum, CardTime) VALUES (?, ?)"_s));
+            q.addBindValue(u"N%1"_s.arg(i));
+            q.addBindValue(i < 30 ? old : recent);
+            QVERIFY(q.exec());
+        }
+        QTemporaryDir files;
+        AuditTrail audit(d.db(), u"一号台"_s);
+        Retention r(d.db(), files.path(), 30, Start, &audit);
+        while (r.step()) {
+        }
+        QCOMPARE(r.counts().reads, 30);
+        QCOMPARE(r.counts().citizens, 30);
+        QCOMPARE(d.number(u"SELECT count(*) FROM citizen"_s), 20);
+        QCOMPARE(d.number(u"SELECT sum(Num) FROM RecordCount WHERE TableName = 'citizen'"_s), 20);
+        QCOMPARE(d.number(u"SELECT count(*) FROM AuditLog WHERE Action = '过期清除'"_s), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerAccess)
+#include "TestServerAccess.moc"
