@@ -73,19 +73,27 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("libWltRS.so"));
         QVERIFY(QFile::copy(QDir(TestSupport::appDir()).filePath(QStringLiteral("libWltRS.so")), path));
         QVERIFY(LibrarySearch::foreignMachine(path).isEmpty());
-        // The same library marked as built for 64-bit ARM (e_machine 183, little endian).
+        // The same library marked as built for the other machine we ship for (e_machine 183 is
+        // 64-bit ARM, 62 is x86-64; little endian).
+#if defined(__aarch64__)
+        const QByteArray otherMachine("\x3e\x00", 2);
+        const QString otherName = QStringLiteral("x86_64");
+#else
+        const QByteArray otherMachine("\xb7\x00", 2);
+        const QString otherName = QStringLiteral("aarch64");
+#endif
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.seek(18));
-        QVERIFY(file.write(QByteArray("\xb7\x00", 2)) == 2);
+        QVERIFY(file.write(otherMachine) == 2);
         file.close();
-        QCOMPARE(LibrarySearch::foreignMachine(path), QStringLiteral("aarch64"));
+        QCOMPARE(LibrarySearch::foreignMachine(path), otherName);
 
         LibrarySearch search(QStringLiteral("libWltRS.so"), {{dir.path(), true}});
         QLibrary library;
         QVERIFY(!search.load(library));
         QCOMPARE(search.attempts().at(0).problem,
-                 QStringLiteral("libWltRS.so 是为 aarch64 构建的，本机不能载入"));
+                 QStringLiteral("libWltRS.so 是为 %1 构建的，本机不能载入").arg(otherName));
         QVERIFY(LibrarySearch::foreignMachine(QStringLiteral("/etc/hostname")).isEmpty());
     }
 

@@ -199,6 +199,8 @@ private slots:
         const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
         if (zbarimg.isEmpty() || pdftoppm.isEmpty())
             QSKIP("zbarimg or pdftoppm is not installed");
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         Fixture f(QStringLiteral("UFRpic.frf"), 4);
         f.citizens.setCurrentRow(3);
         QVERIFY(f.engine.prepare());

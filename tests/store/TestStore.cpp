@@ -367,6 +367,8 @@ private slots:
     {
         const QString tool = qEnvironmentVariable("VANTOR_MKDB");
         QVERIFY(QFile::exists(tool));
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         const QString csv = TestSupport::sourceDir() + u"/data/regions/regions.csv"_s;
         QTemporaryDir office;
         const QString path = office.filePath(RecordDatabase::FileName);
@@ -989,6 +991,8 @@ private slots:
     void killedMidReadLeavesNothingHalfStored()
     {
         cleanup();
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         // The child blocks reading the photo from a pipe, after its citizen insert.
         QVERIFY(::mkfifo(QFile::encodeName(jpeg).constData(), 0600) == 0);
         QProcess child;

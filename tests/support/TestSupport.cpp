@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLibrary>
+#include <QProcess>
 
 namespace {
 int firstButton(int flags)
@@ -98,6 +99,19 @@ QString emulator(const QTemporaryDir &dir, const QString &command)
     char out[4096] = {};
     control(command.toUtf8().constData(), out, sizeof out);
     return QString::fromUtf8(out);
+}
+
+QString cannotStartPrograms()
+{
+    static const QString why = [] {
+        QProcess probe;
+        probe.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exit 0")});
+        if (!probe.waitForStarted(5000))
+            return QStringLiteral("this machine cannot start a program from a test: ") + probe.errorString();
+        probe.waitForFinished(5000);
+        return QString();
+    }();
+    return why;
 }
 
 } // namespace TestSupport

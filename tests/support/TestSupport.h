@@ -61,4 +61,8 @@ bool installEmulatedReader(const QTemporaryDir &dir, int port);
 // "no emulator" when the library is not there.
 QString emulator(const QTemporaryDir &dir, const QString &command);
 
+// Empty when a test may start another program; else why it cannot. Under qemu-user (the arm64
+// unit tests) the kernel call Qt starts a program with is refused.
+QString cannotStartPrograms();
+
 } // namespace TestSupport

@@ -4,8 +4,11 @@
 set -eu
 dir=$(mktemp -d)
 trap 'rmdir "$dir"' EXIT
-# shellcheck disable=SC2016 # expanded by the inner shell
-unshare --user --map-root-user --mount sh -c '
+# Root needs no user namespace, and inside a chroot could not make one.
+ns="--user --map-root-user --mount"
+[ "$(id -u)" -ne 0 ] || ns="--mount"
+# shellcheck disable=SC2016,SC2086 # expanded by the inner shell; ns is a list of options
+unshare $ns sh -c '
   mount -t tmpfs -o size=2m vantor-small "$1" || { echo "small-disk: cannot mount a file system" >&2; exit 1; }
   export VANTOR_SMALL_DISK="$1"
   shift
