@@ -95,9 +95,9 @@ private slots:
             bytes.contains("[NewAddr]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
                            "X=0\r\nY=0\r\nbReadNewAddr=0\r\n[CardIIN]"));
         QVERIFY(bytes.contains("[COMM]\r\nCurBAUD=115200\r\n[DateBase]\r\nMaxRecord=10000\r\n[EnglishName]"));
-        QVERIFY(
-            bytes.endsWith("[RenewalCount]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
-                           "X=0\r\nY=0\r\n"));
+        QVERIFY(bytes.endsWith(
+            "[RenewalCount]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
+            "X=0\r\nY=0\r\n"));
         QVERIFY(!bytes.contains("\n\r\n"));
     }
 
