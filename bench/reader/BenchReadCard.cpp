@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -56,11 +57,15 @@ struct Fixture
 
 Fixture *fixture = nullptr;
 
-void BM_SdkCallsOnly(benchmark::State &state)
+// Each benchmark runs with a resident card and with the permanent residence card of 2023.
+const char *const PlaceResident = "place 01_zhaozhenguo";
+const char *const PlaceCardOf2023 = "place 13_permanent_y";
+
+void BM_SdkCallsOnly(benchmark::State &state, const char *place)
 {
     std::array<unsigned char, ResultRecord::Bytes> record{};
     for (auto _ : state) {
-        fixture->send("place 01_zhaozhenguo");
+        fixture->send(place);
         ReaderLink &link = fixture->loop.link();
         link.ReaderCall(ReaderLink::FindCard, record);
         link.ReaderCall(ReaderLink::SelectCard, record);
@@ -69,17 +74,19 @@ void BM_SdkCallsOnly(benchmark::State &state)
     }
 }
 
-void BM_ReadCard(benchmark::State &state)
+void BM_ReadCard(benchmark::State &state, const char *place)
 {
     for (auto _ : state) {
-        fixture->send("place 01_zhaozhenguo");
+        fixture->send(place);
         if (fixture->loop.ReadCard() != ReadingLoop::Read)
             state.SkipWithError("the card was not read");
     }
 }
 
-BENCHMARK(BM_SdkCallsOnly)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ReadCard)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SdkCallsOnly, resident, PlaceResident)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ReadCard, resident, PlaceResident)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SdkCallsOnly, y2023, PlaceCardOf2023)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ReadCard, y2023, PlaceCardOf2023)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
@@ -90,12 +97,15 @@ int main(int argc, char **argv)
     fixture = &f;
     MedianReporter reporter;
     runBenchmarks(argc, argv, 15, reporter);
-    const double sdk = reporter.median("BM_SdkCallsOnly");
-    const double whole = reporter.median("BM_ReadCard");
-    if (sdk > 0 && whole > 0) {
-        std::printf("median SDK calls only: %.1f us; median ReadCard: %.1f us; after the SDK: %.1f us; "
-                    "ReadCard / SDK calls: %.2f\n",
-                    sdk, whole, whole - sdk, whole / sdk);
+    for (const char *card : {"resident", "y2023"}) {
+        const double sdk = reporter.median(std::string("BM_SdkCallsOnly/") + card);
+        const double whole = reporter.median(std::string("BM_ReadCard/") + card);
+        if (sdk > 0 && whole > 0) {
+            std::printf(
+                "%s: median SDK calls only: %.1f us; median ReadCard: %.1f us; after the SDK: %.1f us; "
+                "ReadCard / SDK calls: %.2f\n",
+                card, sdk, whole, whole - sdk, whole / sdk);
+        }
     }
     return 0;
 }

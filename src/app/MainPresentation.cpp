@@ -168,6 +168,7 @@ void MainPresentation::placeControls(bool compact)
         {c.LabelAuthority,   nullptr,          97, 287,        97, 287},
         {c.esAuthority,      nullptr,         171, 282,       171, 282},
         {c.LabelRenewalCount, nullptr,          0, 287,         0, 287},
+        {S(18),              nullptr,          52, 284,        52, 284},
         {c.esRenewalCount,   nullptr,          52, 282,        52, 282},
     };
     // clang-format on

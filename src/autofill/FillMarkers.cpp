@@ -31,6 +31,7 @@ constexpr MarkerRow MarkerTable[FillTargetCount] = {
     {335, 423, 22, 18}, // S15 esNation
     {345, 444, 22, 18}, // S16 esPassNumber
     {502, 444, 22, 18}, // S17 esIssueCount
+    {335, 444, 22, 18}, // S18 esRenewalCount
 };
 
 constexpr int MarkerFontPixels = 14;

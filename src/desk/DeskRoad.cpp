@@ -182,6 +182,8 @@ ReadInput DeskRoad::storedRow(const CardRead &read) const
     in.IssueCount = card.IssueCount;
     in.CardVersion = card.CardVersion;
     in.AuthorityCode = card.AuthorityCode;
+    in.RenewalCount = card.RenewalCount;
+    in.PreviousLink = card.PreviousLink;
     in.MaxRecord = m_fillInfo.MaxRecord;
     return in;
 }

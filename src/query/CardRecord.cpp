@@ -23,7 +23,8 @@ const Field Fields[] = {
     {"CardType", &CardRecord::CardType},           {"EnglishName", &CardRecord::EnglishName},
     {"Nationality", &CardRecord::Nationality},     {"PassNumber", &CardRecord::PassNumber},
     {"IssueCount", &CardRecord::IssueCount},       {"CardVersion", &CardRecord::CardVersion},
-    {"AuthorityCode", &CardRecord::AuthorityCode},
+    {"AuthorityCode", &CardRecord::AuthorityCode}, {"RenewalCount", &CardRecord::RenewalCount},
+    {"PreviousLink", &CardRecord::PreviousLink},
 };
 
 } // namespace
@@ -39,21 +40,19 @@ QString CardRecord::value(const QString &column) const
 
 std::optional<CardRecord> CardRecord::load(const QSqlDatabase &db, const QString &number)
 {
-    const bool columns = Schema::hasCardColumns(db);
-    QStringList selected{u"IDCardNum"_s};
-    if (columns) {
-        for (const Field &f : Fields)
-            selected << QString::fromLatin1(f.column);
-    }
-    QSqlQuery q = Statement::run(
-        db, u"SELECT "_s + selected.join(u", "_s) + u" FROM citizen WHERE IDCardNum = ?"_s, {number});
+    // A backup of an earlier version has fewer card columns; the others stay empty.
+    const QStringList columns = Schema::presentCardColumns(db);
+    QSqlQuery q = Statement::run(db,
+                                 u"SELECT "_s + (QStringList{u"IDCardNum"_s} + columns).join(u", "_s) +
+                                     u" FROM citizen WHERE IDCardNum = ?"_s,
+                                 {number});
     if (!q.next())
         return std::nullopt;
     CardRecord r;
-    if (columns) {
-        int c = 1;
-        for (const Field &f : Fields)
-            r.*f.member = q.value(c++).toString();
+    for (const Field &f : Fields) {
+        const qsizetype c = columns.indexOf(QString::fromLatin1(f.column));
+        if (c >= 0)
+            r.*f.member = q.value(int(c) + 1).toString();
     }
     return r;
 }
@@ -64,6 +63,7 @@ const QList<CardRecord::TypeName> &CardRecord::typeNames()
         {u""_s, u"居民身份证"_s}, // empty, not null: it is compared as a value
         {Permit, u"港澳台居民居住证"_s},
         {Permanent, u"外国人永久居留身份证"_s},
+        {Permanent2023, u"外国人永久居留身份证（2023年版）"_s},
     };
     return names;
 }

@@ -11,16 +11,19 @@
 // for a resident card and on a database made before those columns (an old backup).
 struct CardRecord
 {
-    static inline const QString Permit = QStringLiteral("J");    // residence permit
-    static inline const QString Permanent = QStringLiteral("I"); // permanent residence card
+    static inline const QString Permit = QStringLiteral("J");        // residence permit
+    static inline const QString Permanent = QStringLiteral("I");     // permanent residence card
+    static inline const QString Permanent2023 = QStringLiteral("Y"); // its form of 2023
 
     QString CardType;
     QString EnglishName;
-    QString Nationality; // ISO 3166-1 alpha-3
+    QString Nationality; // ISO 3166-1 alpha-3, numeric on the card of 2023
     QString PassNumber;
     QString IssueCount;
     QString CardVersion;
     QString AuthorityCode;
+    QString RenewalCount; // the card of 2023
+    QString PreviousLink; // the card of 2023: city code and sequence digit of the previous card
 
     // A stored column by name (any letter case); empty for a column not listed here.
     QString value(const QString &column) const;

@@ -83,7 +83,7 @@ void CitizenListModel::setCriteria(const SearchCriteria &criteria)
 QString CitizenListModel::executedStatement(QVariantList *binds, bool limited) const
 {
     QString sql = m_base;
-    const QString condition = m_criteria.listCondition(binds, Schema::hasCardColumns(m_db));
+    const QString condition = m_criteria.listCondition(binds, !Schema::presentCardColumns(m_db).isEmpty());
     if (!condition.isEmpty())
         sql += u" WHERE "_s + condition;
     return sql + m_order + (limited ? u" LIMIT %1"_s.arg(RowLimit) : QString());

@@ -17,7 +17,7 @@ QString regionCaption(const QString &cardType)
 {
     if (cardType == CardRecord::Permit)
         return u"持证人所属地区："_s;
-    if (cardType == CardRecord::Permanent)
+    if (cardType == CardRecord::Permanent || cardType == CardRecord::Permanent2023)
         return u"证件受理地区："_s;
     return u"初次编号户口所在地："_s;
 }

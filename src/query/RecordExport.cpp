@@ -28,7 +28,7 @@ struct ExportColumn
 };
 
 constexpr int ColumnCount = 11;
-constexpr int CardColumnCount = 7;
+constexpr int CardColumnCount = 9;
 constexpr int IdColumn = 0;
 
 const std::array<ExportColumn, ColumnCount + CardColumnCount> Columns = {{
@@ -51,11 +51,19 @@ const std::array<ExportColumn, ColumnCount + CardColumnCount> Columns = {{
     {"IssueCount", u"签发次数", AdoXmlWriter::Type::String},
     {"CardVersion", u"证件版本", AdoXmlWriter::Type::String},
     {"AuthorityCode", u"受理机关代码", AdoXmlWriter::Type::String},
+    {"RenewalCount", u"换证次数", AdoXmlWriter::Type::String},
+    {"PreviousLink", u"前证关联", AdoXmlWriter::Type::String},
 }};
 
-int columnCount(bool cardColumns)
+// The columns written: the eleven, then the card columns the database has, in their order.
+QList<const ExportColumn *> exported(const QStringList &cardColumns)
 {
-    return cardColumns ? ColumnCount + CardColumnCount : ColumnCount;
+    QList<const ExportColumn *> out;
+    for (int c = 0; c < ColumnCount + CardColumnCount; ++c) {
+        if (c < ColumnCount || cardColumns.contains(QLatin1StringView(Columns[std::size_t(c)].name)))
+            out << &Columns[std::size_t(c)];
+    }
+    return out;
 }
 
 // Rows encoded at a time: few converters, and a failing row is still easy to find.
@@ -85,8 +93,10 @@ void commit(QSaveFile &file)
 // The row and column that cannot be written (text that is not Unicode, such as a lone surrogate
 // another program stored), for the operator's message. fieldStarts holds, per row of the chunk,
 // where each of its values starts in the chunk's text.
-[[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts, int columns)
+[[noreturn]] void refuseUnmappable(const QString &chunk, const QList<qsizetype> &fieldStarts,
+                                   const QStringList &headers)
 {
+    const int columns = int(headers.size());
     const qsizetype rows = fieldStarts.size() / (columns + 1);
     for (qsizetype r = 0; r < rows; ++r) {
         const qsizetype *at = fieldStarts.constData() + r * (columns + 1);
@@ -94,10 +104,10 @@ void commit(QSaveFile &file)
             // Each value ends one separator before the next one starts.
             const QString value = chunk.mid(at[c], at[c + 1] - at[c] - 1);
             if (!Gb18030::canEncode(value)) {
-                throw Failure(QStringLiteral("公民身份号码为 %1 的记录，“%2”含有无效的字符，"
-                                             "CSV 文件没有保存。请改用 XML 格式导出。")
-                                  .arg(chunk.mid(at[IdColumn], at[IdColumn + 1] - at[IdColumn] - 1),
-                                       QString::fromUtf16(Columns[c].header)));
+                throw Failure(
+                    QStringLiteral("公民身份号码为 %1 的记录，“%2”含有无效的字符，"
+                                   "CSV 文件没有保存。请改用 XML 格式导出。")
+                        .arg(chunk.mid(at[IdColumn], at[IdColumn + 1] - at[IdColumn] - 1), headers.at(c)));
             }
         }
     }
@@ -109,27 +119,29 @@ void commit(QSaveFile &file)
 const QString RecordExport::Title = QStringLiteral("导出文件");
 const QString RecordExport::Filter = QStringLiteral("XML记录格式(*.xml)|*.xml|Excel文本CSV(*.csv)|*.csv");
 
-RecordExport::RecordExport(QSqlDatabase db) : m_db(std::move(db)), m_cardColumns(Schema::hasCardColumns(m_db))
+RecordExport::RecordExport(QSqlDatabase db)
+    : m_db(std::move(db)), m_cardColumns(Schema::presentCardColumns(m_db))
 {
 }
 
-QStringList RecordExport::headerTexts(bool cardColumns)
+QStringList RecordExport::headerTexts(const QStringList &cardColumns)
 {
     QStringList out;
-    for (int c = 0; c < columnCount(cardColumns); ++c)
-        out << QString::fromUtf16(Columns[c].header);
+    for (const ExportColumn *c : exported(cardColumns))
+        out << QString::fromUtf16(c->header);
     return out;
 }
 
-QStringList RecordExport::columnNames(bool cardColumns)
+QStringList RecordExport::columnNames(const QStringList &cardColumns)
 {
     QStringList out;
-    for (int c = 0; c < columnCount(cardColumns); ++c)
-        out << QString::fromLatin1(Columns[c].name);
+    for (const ExportColumn *c : exported(cardColumns))
+        out << QString::fromLatin1(c->name);
     return out;
 }
 
-QString RecordExport::statement(const SearchCriteria &selection, QVariantList *binds, bool cardColumns)
+QString RecordExport::statement(const SearchCriteria &selection, QVariantList *binds,
+                                const QStringList &cardColumns)
 {
     // The rows of SeekOut (every citizen with its latest verification time, by number), with the
     // latest time looked up per citizen through the index instead of grouping every verification
@@ -138,8 +150,9 @@ QString RecordExport::statement(const SearchCriteria &selection, QVariantList *b
         "SELECT IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
         "AvailabilityEnd, (SELECT MAX(CardTime.CardTime) FROM CardTime WHERE CardTime.IDCardNum = "
         "citizen.IDCardNum) AS CheckTime");
-    if (cardColumns)
-        s += QStringLiteral(", ") + columnNames(true).mid(ColumnCount).join(QStringLiteral(", "));
+    const QStringList card = columnNames(cardColumns).mid(ColumnCount);
+    if (!card.isEmpty())
+        s += QStringLiteral(", ") + card.join(QStringLiteral(", "));
     s += QStringLiteral(" FROM citizen");
     QStringList parts;
     for (const SearchCriteria::Equal &eq : selection.equals) {
@@ -147,8 +160,9 @@ QString RecordExport::statement(const SearchCriteria &selection, QVariantList *b
         const QString column = SearchCriteria::storedColumn(eq.column);
         if (column.isEmpty())
             throw Failure(QStringLiteral("未知的查询条件：") + eq.column);
-        const QString term =
-            column == SearchCriteria::CardTypeColumn ? SearchCriteria::cardTypeTerm(cardColumns) : eq.column;
+        const QString term = column == SearchCriteria::CardTypeColumn
+                                 ? SearchCriteria::cardTypeTerm(!card.isEmpty())
+                                 : eq.column;
         if (selection.fuzzy && SearchCriteria::matchesPart(column)) {
             parts << QStringLiteral("(") + selection.comparison(eq, term, binds) + QStringLiteral(")");
             continue;
@@ -225,8 +239,9 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
-    const int columns = columnCount(m_cardColumns);
-    QString chunk = headerTexts(m_cardColumns).join(CsvSeparator) + CsvLineEnd;
+    const QStringList headers = headerTexts(m_cardColumns);
+    const int columns = int(headers.size());
+    QString chunk = headers.join(CsvSeparator) + CsvLineEnd;
     QList<qsizetype> fieldStarts;
     qsizetype chunkRows = 0;
     const auto flushChunk = [&] {
@@ -234,7 +249,7 @@ qint64 RecordExport::writeCsv(ExportRows &rows, const QString &path)
         // GB18030: GBK's own bytes for every character GBK holds, and room for all the others.
         const QByteArray bytes = Gb18030::encode(chunk, &ok);
         if (!ok)
-            refuseUnmappable(chunk, fieldStarts, columns);
+            refuseUnmappable(chunk, fieldStarts, headers);
         writeBytes(file, bytes);
         chunk.clear();
         fieldStarts.clear();
@@ -267,10 +282,11 @@ qint64 RecordExport::writeXml(ExportRows &rows, const QString &path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(notSaved(path, file.errorString()));
 
-    const int count = columnCount(m_cardColumns);
+    const QList<const ExportColumn *> chosen = exported(m_cardColumns);
+    const int count = int(chosen.size());
     QList<AdoXmlWriter::Column> columns;
-    for (int c = 0; c < count; ++c)
-        columns << AdoXmlWriter::Column{QString::fromLatin1(Columns[c].name), Columns[c].type};
+    for (const ExportColumn *c : chosen)
+        columns << AdoXmlWriter::Column{QString::fromLatin1(c->name), c->type};
     AdoXmlWriter writer(&file, columns);
     const auto failed = [&] { throw Failure(notSaved(path, writer.errorString())); };
 

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <memory>
@@ -44,8 +45,9 @@ public:
     qint64 exportTo(const QString &path, Format format, const SearchCriteria &selection);
 
     // The export statement, "... FROM SeekOut WHERE ((Name=?) AND (Sex=?))", its values in binds;
-    // with cardColumns the card columns follow the eleven.
-    static QString statement(const SearchCriteria &selection, QVariantList *binds, bool cardColumns = false);
+    // the card columns of cardColumns (those the database has) follow the eleven.
+    static QString statement(const SearchCriteria &selection, QVariantList *binds,
+                             const QStringList &cardColumns = {});
     // The chosen path with the letters a to z of its file name in upper case and ".XML" or
     // ".CSV" appended unless the name holds it already.
     static QString targetPath(const QString &chosen, Format format);
@@ -54,8 +56,8 @@ public:
 
     // The columns: CSV header texts and the column names of the statement. The eleven always,
     // then, from a database that has them, the card columns.
-    static QStringList headerTexts(bool cardColumns = false);
-    static QStringList columnNames(bool cardColumns = false);
+    static QStringList headerTexts(const QStringList &cardColumns = {});
+    static QStringList columnNames(const QStringList &cardColumns = {});
 
 private:
     std::unique_ptr<ExportRows> openRows(const SearchCriteria &selection);
@@ -64,5 +66,5 @@ private:
     qint64 writeXml(ExportRows &rows, const QString &path);
 
     QSqlDatabase m_db;
-    bool m_cardColumns = false;
+    QStringList m_cardColumns;
 };

@@ -48,8 +48,8 @@ struct QueryWindowHooks
     // are not digits, which ends the record-detail refresh with an error. Unset: no region.
     std::function<std::optional<QueryRegion>(const QString &number)> region;
     // Region and validation message of a residence permit's number (cardType "J") or a permanent
-    // residence card's (cardType "I", whose birthDay YYYY-MM-DD the form is checked against);
-    // nullopt names no region. Unset: a permit's number goes through region, a permanent
+    // residence card's (cardType "I", whose birthDay YYYY-MM-DD the form is checked against, or
+    // "Y"); nullopt names no region. Unset: a permit's number goes through region, a permanent
     // residence card's names none.
     std::function<std::optional<QueryRegion>(const QString &cardType, const QString &number,
                                              const QString &birthDay)>

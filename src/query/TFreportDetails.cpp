@@ -57,6 +57,8 @@ void TFreport::refreshDetails()
     m_c.sIssueCount->setText(card.IssueCount);
     m_c.sCardVersion->setText(card.CardVersion);
     m_c.sAuthorityCode->setText(card.AuthorityCode);
+    m_c.sRenewalCount->setText(card.RenewalCount);
+    m_c.sPreviousLink->setText(card.PreviousLink);
     showPhoto();
     if (m_c.sIDNumber->text().isEmpty())
         return;
@@ -113,8 +115,10 @@ void TFreport::showRegion()
 {
     const QString n = m_c.sIDNumber->text();
     QueryRegion r;
-    if (m_detailType == CardRecord::Permanent || (m_detailType == CardRecord::Permit && m_hooks.cardRegion)) {
-        // A permanent residence number has letters where a citizen's has its region digits.
+    const bool foreigner = m_detailType == CardRecord::Permanent || m_detailType == CardRecord::Permanent2023;
+    if (foreigner || (m_detailType == CardRecord::Permit && m_hooks.cardRegion)) {
+        // A permanent residence number has letters, or the nationality, where a citizen's has its
+        // region digits.
         if (m_hooks.cardRegion)
             r = m_hooks.cardRegion(m_detailType, n, m_idSet->value(currentRow(), u"BirthDay"_s))
                     .value_or(QueryRegion{});

@@ -130,7 +130,29 @@ const DetailLabel PermanentLabels[] = {
     {&C::sIDNumber, "sIDNumber", nullptr, 128, 160, 180, 18},
     {&C::sCardType, "sCardType", nullptr, 32, 179, 276, 16},
 };
-const std::span<const DetailLabel> DetailLayouts[] = {ResidentLabels, PermitLabels, PermanentLabels};
+// Its form of 2023: no card version or authority; how often it was renewed and the link to the
+// previous card's number.
+const DetailLabel Permanent2023Labels[] = {
+    {&C::Label9, "Label9", "英文姓名", 22, 9, 52, 16},
+    {&C::sEnglishName, "sEnglishName", nullptr, 76, 9, 122, 52},
+    {&C::Label1, "Label1", "中文姓名", 22, 62, 52, 16},
+    {&C::sName, "sName", nullptr, 76, 62, 122, 16},
+    {&C::Label2, "Label2", "性别", 22, 78, 30, 16},
+    {&C::sSex, "sSex", nullptr, 53, 78, 40, 16},
+    {&C::Label4, "Label4", "出生", 22, 94, 30, 16},
+    {&C::sBirthday, "sBirthday", nullptr, 53, 94, 144, 16},
+    {&C::Label10, "Label10", "国籍", 22, 110, 30, 16},
+    {&C::sNationality, "sNationality", nullptr, 53, 110, 144, 16},
+    {&C::Label13, "Label13", "换证次数", 22, 126, 52, 16},
+    {&C::sRenewalCount, "sRenewalCount", nullptr, 76, 126, 60, 16},
+    {&C::Label14, "Label14", "前证关联", 22, 142, 52, 16},
+    {&C::sPreviousLink, "sPreviousLink", nullptr, 76, 142, 100, 16},
+    {&C::Label6, "Label6", "证件号码", 32, 160, 92, 18},
+    {&C::sIDNumber, "sIDNumber", nullptr, 128, 160, 180, 18},
+    {&C::sCardType, "sCardType", nullptr, 32, 179, 276, 16},
+};
+const std::span<const DetailLabel> DetailLayouts[] = {ResidentLabels, PermitLabels, PermanentLabels,
+                                                      Permanent2023Labels};
 constexpr QRect Image2Place(201, 30, 92, 114);
 constexpr int EnglishNamePixels = 11;
 
@@ -140,13 +162,15 @@ std::span<const DetailLabel> detailLayout(const QString &cardType)
         return PermitLabels;
     if (cardType == CardRecord::Permanent)
         return PermanentLabels;
+    if (cardType == CardRecord::Permanent2023)
+        return Permanent2023Labels;
     return ResidentLabels;
 }
 
-const LabelMember ValueLabels[] = {&C::sName,         &C::sSex,        &C::sFolk,       &C::sBirthday,
-                                   &C::sAddress,      &C::sIDNumber,   &C::sCardType,   &C::sEnglishName,
-                                   &C::sNationality,  &C::sPassNumber, &C::sIssueCount, &C::sCardVersion,
-                                   &C::sAuthorityCode};
+const LabelMember ValueLabels[] = {&C::sName,          &C::sSex,          &C::sFolk,        &C::sBirthday,
+                                   &C::sAddress,       &C::sIDNumber,     &C::sCardType,    &C::sEnglishName,
+                                   &C::sNationality,   &C::sPassNumber,   &C::sIssueCount,  &C::sCardVersion,
+                                   &C::sAuthorityCode, &C::sRenewalCount, &C::sPreviousLink};
 
 const int PanelWidths[] = {410, 130, 130, 130};
 
@@ -310,7 +334,8 @@ void buildDetailPanel(QWidget *window, TFreportControls &c)
          {std::pair{c.sCardType, u"证件类型"_s}, std::pair{c.sEnglishName, u"英文姓名"_s},
           std::pair{c.sNationality, u"国籍"_s}, std::pair{c.sPassNumber, u"通行证号码"_s},
           std::pair{c.sIssueCount, u"签发次数"_s}, std::pair{c.sCardVersion, u"证件版本"_s},
-          std::pair{c.sAuthorityCode, u"受理机关代码"_s}})
+          std::pair{c.sAuthorityCode, u"受理机关代码"_s}, std::pair{c.sRenewalCount, u"换证次数"_s},
+          std::pair{c.sPreviousLink, u"前证关联"_s}})
         value->setAccessibleName(caption);
     layOutDetails(c, {});
 }

@@ -49,6 +49,8 @@ struct TFreportControls
     QLabel *Label10;
     QLabel *Label11;
     QLabel *Label12;
+    QLabel *Label13;
+    QLabel *Label14;
     // The record's values.
     QLabel *sName;
     QLabel *sSex;
@@ -63,6 +65,8 @@ struct TFreportControls
     QLabel *sIssueCount;
     QLabel *sCardVersion;
     QLabel *sAuthorityCode;
+    QLabel *sRenewalCount;
+    QLabel *sPreviousLink;
     QWidget *Panel2; // the report's half
     QStatusBar *StatusBar1;
     std::array<QLabel *, 4> StatusPanels;

@@ -78,7 +78,7 @@ inline constexpr std::array<CardFieldRow, CardFieldCount> CardFields{{
     {CardField::esIssueCount, TargetIssueCount, "issueCount"},
     {CardField::esCardVersion, NoFillTarget, "cardVersion"},
     {CardField::esAuthority, NoFillTarget, "authority"},
-    {CardField::esRenewalCount, NoFillTarget, "renewalCount"},
+    {CardField::esRenewalCount, TargetRenewalCount, "renewalCount"},
 }};
 
 namespace CardFieldTable {

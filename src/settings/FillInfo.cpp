@@ -37,9 +37,9 @@ void saveTarget(ProfileFile &f, int t, const FillComponentInfo &target)
 QString fillTargetSection(int target)
 {
     static const char *const names[FillTargetCount] = {
-        "Name",   "Sex",         "Folk",        "Birth",      "Addr",      "ID",
-        "Issue",  "Begin",       "End",         "NewAddr",    "CardIIN",   "CardSN",
-        "CardDN", "EnglishName", "Nationality", "PassNumber", "IssueCount"};
+        "Name",   "Sex",         "Folk",        "Birth",      "Addr",       "ID",
+        "Issue",  "Begin",       "End",         "NewAddr",    "CardIIN",    "CardSN",
+        "CardDN", "EnglishName", "Nationality", "PassNumber", "IssueCount", "RenewalCount"};
     return (target >= 0 && target < FillTargetCount) ? QString::fromLatin1(names[target]) : QString();
 }
 

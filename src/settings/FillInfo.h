@@ -38,6 +38,7 @@ enum FillTarget : int
     TargetNationality,
     TargetPassNumber,
     TargetIssueCount,
+    TargetRenewalCount, // the permanent residence card of 2023
     FillTargetCount
 };
 

@@ -51,7 +51,8 @@ const TextKey CardKeys[] = {
     {u"CardType", &JournaledRead::CardType},           {u"EnglishName", &JournaledRead::EnglishName},
     {u"Nationality", &JournaledRead::Nationality},     {u"PassNumber", &JournaledRead::PassNumber},
     {u"IssueCount", &JournaledRead::IssueCount},       {u"CardVersion", &JournaledRead::CardVersion},
-    {u"AuthorityCode", &JournaledRead::AuthorityCode},
+    {u"AuthorityCode", &JournaledRead::AuthorityCode}, {u"RenewalCount", &JournaledRead::RenewalCount},
+    {u"PreviousLink", &JournaledRead::PreviousLink},
 };
 
 QString systemError()

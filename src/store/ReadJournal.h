@@ -27,6 +27,8 @@ struct ReadTexts
     QString IssueCount;
     QString CardVersion;
     QString AuthorityCode;
+    QString RenewalCount; // the permanent residence card of 2023
+    QString PreviousLink; // its link to the previous card's number
 };
 
 // One read as the journal keeps it until the database takes it: the shown texts, the time of

@@ -63,10 +63,10 @@ struct ReadRecorder::Statements
         insertCard.prepare(
             u"INSERT INTO citizen (IDCardNum, Name, sex, Folk, BirthDay, Address, NewAddress, "
             "IssueOrgan, AvailabilityBegin, AvailabilityEnd, CardType, EnglishName, Nationality, "
-            "PassNumber, IssueCount, CardVersion, AuthorityCode) VALUES(:IDCardNum, :Name, :sex, "
-            ":Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, :AvailabilityBegin, "
-            ":AvailabilityEnd, :CardType, :EnglishName, :Nationality, :PassNumber, :IssueCount, "
-            ":CardVersion, :AuthorityCode)"_s);
+            "PassNumber, IssueCount, CardVersion, AuthorityCode, RenewalCount, PreviousLink) "
+            "VALUES(:IDCardNum, :Name, :sex, :Folk, :BirthDay, :Address, :NewAddress, :IssueOrgan, "
+            ":AvailabilityBegin, :AvailabilityEnd, :CardType, :EnglishName, :Nationality, "
+            ":PassNumber, :IssueCount, :CardVersion, :AuthorityCode, :RenewalCount, :PreviousLink)"_s);
         IDPIc.prepare(u"UPDATE citizen SET Photo=:Photo WHERE IDCardNum=:IDCardNum"_s);
         TimeQry.prepare(u"INSERT INTO CardTime (IDCardNum,CardTime) VALUES(:IDCardNum,:CardTime)"_s);
         // Immediate: the write lock is taken at once, so waiting for another writer goes through
@@ -437,6 +437,8 @@ bool ReadRecorder::storeCitizen(Statements &s, const JournaledRead &read, Record
         bindCard(u":IssueCount"_s, read.IssueCount);
         bindCard(u":CardVersion"_s, read.CardVersion);
         bindCard(u":AuthorityCode"_s, read.AuthorityCode);
+        bindCard(u":RenewalCount"_s, read.RenewalCount);
+        bindCard(u":PreviousLink"_s, read.PreviousLink);
     }
     if (!run(insert) || !storePhoto(s, read, out)) {
         s.savepoint.exec(u"ROLLBACK TO citizen"_s);

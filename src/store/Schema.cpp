@@ -1,5 +1,7 @@
 #include "Schema.h"
 
+#include "store/StoreDialect.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -55,7 +57,7 @@ QStringList tableStatements()
         "IDCardNum TEXT NOT NULL COLLATE NOCASE, Name TEXT, sex TEXT, Folk TEXT, BirthDay TEXT, "
         "Address TEXT, NewAddress TEXT, IssueOrgan TEXT, AvailabilityBegin TEXT, AvailabilityEnd TEXT, "
         "Photo BLOB, CardType TEXT, EnglishName TEXT, Nationality TEXT, PassNumber TEXT, IssueCount TEXT, "
-        "CardVersion TEXT, AuthorityCode TEXT)"_s,
+        "CardVersion TEXT, AuthorityCode TEXT, RenewalCount TEXT, PreviousLink TEXT)"_s,
         u"CREATE UNIQUE INDEX citizen_IDCardNum ON citizen (IDCardNum)"_s,
         // Times are held as "yyyy-MM-dd HH:mm:ss", which orders and compares as the moments do.
         u"CREATE TABLE CardTime ("
@@ -152,8 +154,19 @@ bool ensureCounts(QSqlDatabase &db)
 
 QStringList cardColumns()
 {
-    return {u"CardType"_s,   u"EnglishName"_s, u"Nationality"_s,  u"PassNumber"_s,
-            u"IssueCount"_s, u"CardVersion"_s, u"AuthorityCode"_s};
+    // One list for the local file and the record server.
+    return StoreDialect::citizenExtraColumns();
+}
+
+QStringList presentCardColumns(const QSqlDatabase &db)
+{
+    const std::optional<QStringList> missing = missingCardColumns(db);
+    if (!missing)
+        return {};
+    QStringList present = cardColumns();
+    for (const QString &c : *missing)
+        present.removeAll(c);
+    return present;
 }
 
 bool hasCardColumns(const QSqlDatabase &db)

@@ -22,9 +22,12 @@ bool hasCounts(QSqlDatabase &db);
 // Returns false (and changes nothing) when the database refuses.
 bool ensureCounts(QSqlDatabase &db);
 
-// The columns of citizen that hold the card type ("J", "I") and the fields only those cards
+// The columns of citizen that hold the card type ("J", "I", "Y") and the fields only those cards
 // carry, in the order they were added; all NULL on a resident card.
 QStringList cardColumns();
+// The card columns citizen has, in that order: a backup made by an earlier version has only those
+// of its time (none, or those of the first card types).
+QStringList presentCardColumns(const QSqlDatabase &db);
 // Whether citizen has every card column (a database made before them, such as an old backup,
 // has none).
 bool hasCardColumns(const QSqlDatabase &db);

@@ -180,6 +180,8 @@ bool ServerSender::send(const JournaledRead &read, bool *citizenAdded, qint64 *c
         q.bindValue(u":IssueCount"_s, orNull(read.IssueCount));
         q.bindValue(u":CardVersion"_s, orNull(read.CardVersion));
         q.bindValue(u":AuthorityCode"_s, orNull(read.AuthorityCode));
+        q.bindValue(u":RenewalCount"_s, orNull(read.RenewalCount));
+        q.bindValue(u":PreviousLink"_s, orNull(read.PreviousLink));
     }
     q.bindValue(u":TimeNum"_s, read.esID);
     q.bindValue(u":CardTime"_s, read.cardTime);

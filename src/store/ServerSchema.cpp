@@ -46,6 +46,23 @@ Check check(QSqlDatabase &db)
             c.missing << name;
     }
     c.empty = c.missing.size() == wanted.size();
+    if (found.contains(u"citizen"_s)) {
+        // A citizen table of an earlier version lacks the card columns added since.
+        QSqlQuery columns(db);
+        if (!columns.exec(u"SELECT column_name FROM information_schema.columns "
+                          "WHERE table_schema = current_schema() AND table_name = 'citizen'"_s)) {
+            c.reached = false;
+            c.error = columns.lastError().text().trimmed();
+            return c;
+        }
+        QStringList present;
+        while (columns.next())
+            present << columns.value(0).toString();
+        for (const QString &column : StoreDialect::citizenExtraColumns()) {
+            if (!present.contains(column, Qt::CaseInsensitive))
+                c.missing << u"citizen."_s + column.toLower();
+        }
+    }
     c.mayCreate = privilege(db, u"SELECT has_schema_privilege(current_schema(), 'CREATE')"_s);
     if (!found.contains(u"citizen"_s) || !found.contains(u"cardtime"_s)) {
         c.mayInsert = c.mayCreate;

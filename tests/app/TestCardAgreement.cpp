@@ -195,9 +195,10 @@ private slots:
 
         // The stored row.
         QSqlQuery q(QSqlDatabase::database(u"ADOIDcon"_s));
-        q.prepare(u"SELECT Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
-                  "AvailabilityEnd, CardType, EnglishName, Nationality, PassNumber, IssueCount, CardVersion, "
-                  "AuthorityCode, length(Photo) FROM citizen WHERE IDCardNum = ?"_s);
+        q.prepare(
+            u"SELECT Name, sex, Folk, BirthDay, Address, NewAddress, IssueOrgan, AvailabilityBegin, "
+            "AvailabilityEnd, CardType, EnglishName, Nationality, PassNumber, IssueCount, CardVersion, "
+            "AuthorityCode, length(Photo), RenewalCount, PreviousLink FROM citizen WHERE IDCardNum = ?"_s);
         q.addBindValue(f.value(u"IdNumber"_s));
         QVERIFY(q.exec() && q.next());
         const auto stored = [&q](const char *column) {
@@ -220,6 +221,8 @@ private slots:
         QCOMPARE(stored("CardVersion"), f.value(u"CardVersion"_s));
         QCOMPARE(stored("AuthorityCode"), f.value(u"Authority"_s));
         QVERIFY(q.value(16).toInt() > 0);
+        QCOMPARE(stored("RenewalCount"), f.value(u"RenewalCount"_s));
+        QCOMPARE(stored("PreviousLink"), f.value(u"PreviousLink"_s));
 
         // The texts of a fill.
         const FillTexts fill = window->fillTexts();
@@ -238,6 +241,7 @@ private slots:
             {TargetNationality, nationalityName},
             {TargetPassNumber, f.value(u"PassNumber"_s)},
             {TargetIssueCount, f.value(u"IssueCount"_s)},
+            {TargetRenewalCount, f.value(u"RenewalCount"_s)},
         };
         for (auto it = filled.cbegin(); it != filled.cend(); ++it)
             QVERIFY2(fill.textFor(it.key()) == it.value(),

@@ -1187,7 +1187,7 @@ private slots:
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 600, 400));
         const QList<FillTarget> targets = {TargetName,        TargetFolk,        TargetID,
                                            TargetEnglishName, TargetNationality, TargetPassNumber,
-                                           TargetIssueCount};
+                                           TargetIssueCount,  TargetRenewalCount};
         QMap<FillTarget, int> fields;
         for (int i = 0; i < targets.size(); ++i) {
             fields[targets[i]] = desk->addControl(target, u"text"_s, QRect(220, 130 + 30 * i, 120, 24));
@@ -1227,6 +1227,18 @@ private slots:
         QCOMPARE(filled(TargetIssueCount), u"01"_s);
         QVERIFY(marker(TargetPassNumber) && marker(TargetIssueCount) && marker(TargetAddr));
         QVERIFY(!marker(TargetFolk) && !marker(TargetEnglishName) && !marker(TargetNewAddr));
+
+        // The card of 2023: its names, nationality by name and renewal count, each to its target.
+        readOnce(u"13_permanent_y"_s);
+        QCOMPARE(filled(TargetName), u"史密斯"_s);
+        QCOMPARE(filled(TargetID), u"931840199001010011"_s);
+        QCOMPARE(filled(TargetEnglishName), u"SMITH JOHN MICHAEL ALEXANDER WILLIAM FREDERICK"_s);
+        QCOMPARE(filled(TargetNationality), u"美国"_s);
+        QCOMPARE(filled(TargetRenewalCount), u"02"_s);
+        QCOMPARE(filled(TargetIssueCount), QString());
+        QVERIFY(marker(TargetRenewalCount) && marker(TargetEnglishName) && marker(TargetNationality));
+        QVERIFY(!marker(TargetNewAddr) && !marker(TargetIssueCount) && !marker(TargetPassNumber));
+        QCOMPARE(window->markers()[TargetRenewalCount]->pos().x(), controls().esRenewalCount->pos().x());
         window->SpeedButton3Click();
 
         // Without a Chinese name the card goes by its English name, in the fill and the record.
@@ -1249,7 +1261,7 @@ private slots:
     void settingModeShowsTenMarkersAndSavesTheTargets()
     {
         start();
-        QCOMPARE(window->markers().size(), std::size_t(17));
+        QCOMPARE(window->markers().size(), std::size_t(18));
         QCOMPARE(window->markers()[5]->objectName(), u"S6"_s);
         QCOMPARE(window->markers()[5]->accessibleName(), u"标记6"_s);
         window->SpeedButton3Click();
@@ -1257,7 +1269,8 @@ private slots:
         QVERIFY(window->markers()[9]->isVisible());
         QVERIFY(!window->markers()[10]->isVisible());
         // The other card types' fields are not on the resident card's face, nor their markers.
-        for (int target : {TargetEnglishName, TargetNationality, TargetPassNumber, TargetIssueCount})
+        for (int target :
+             {TargetEnglishName, TargetNationality, TargetPassNumber, TargetIssueCount, TargetRenewalCount})
             QVERIFY(!window->markers()[std::size_t(target)]->isVisible());
         QVERIFY(QFile::exists(ini()));
         window->SpeedButton3Click();

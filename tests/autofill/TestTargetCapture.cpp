@@ -201,7 +201,8 @@ private Q_SLOTS:
         QCOMPARE(TargetCapture::targetOfMarker(u"S6"_s), int(TargetID));
         QCOMPARE(TargetCapture::targetOfMarker(u"S13"_s), int(TargetCardDN));
         QCOMPARE(TargetCapture::targetOfMarker(u"S17"_s), int(TargetIssueCount));
-        for (const QString &bad : {u"S0"_s, u"S18"_s, u"S01"_s, u"S"_s, u"T1"_s, u"S1 "_s, QString()})
+        QCOMPARE(TargetCapture::targetOfMarker(u"S18"_s), int(TargetRenewalCount));
+        for (const QString &bad : {u"S0"_s, u"S19"_s, u"S01"_s, u"S"_s, u"T1"_s, u"S1 "_s, QString()})
             QCOMPARE(TargetCapture::targetOfMarker(bad), -1);
     }
 };

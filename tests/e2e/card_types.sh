@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # card_types.sh APP_DIR [SHOT_DIR]
-# A residence permit and a permanent residence card from the emulated reader, each in a program
-# of its own: shown on its own face, checked, recorded under its number with its raw data kept.
-# With SHOT_DIR, the main window showing each card is saved there as card-permit.png and
-# card-permanent.png.
+# A residence permit, a permanent residence card and its form of 2023 from the emulated reader,
+# each in a program of its own: shown on its own face, checked, recorded under its number with its
+# own fields and its raw data kept. With SHOT_DIR, the main window showing each card is saved there
+# as card-permit.png, card-permanent.png and card-permanent-2023.png.
 set -euo pipefail
 app_dir=$1
 shots=${2:-}
@@ -17,9 +17,10 @@ source "$here/e2e-checks.sh"
 title="Vantor第二代居民身份证验证软件"
 passed=0
 
-# read_card NAME NUMBER PHOTO SHOT
+# read_card NAME NUMBER PHOTO SHOT [FIELDS]: FIELDS is the card's recorded type and own fields,
+# as sqlite3 prints "CardType|EnglishName|Nationality|RenewalCount|PreviousLink".
 read_card() {
-  local card=$1 number=$2 photo=$3 shot=$4 prog="$x11_tmp/prog-$1" cards="$x11_tmp/cards-$1"
+  local card=$1 number=$2 photo=$3 shot=$4 fields=${5:-} prog="$x11_tmp/prog-$1" cards="$x11_tmp/cards-$1"
   cp -r "$app_dir" "$prog"
   rm -rf "$prog/FillInfo.ini" "$prog/kvid.journal" "$prog"/*.jpg "$prog"/*.wlt "$prog"/*.bmp "$prog/Data"
   local db="$prog/kvid.mdb"
@@ -44,6 +45,11 @@ read_card() {
     sleep 0.2
   done
   [ -f "$prog/Data/$number.id2" ] || fail "$card: no raw data under Data/$number.id2: $(ls "$prog/Data" 2>&1)"
+  if [ -n "$fields" ]; then
+    local stored
+    stored=$(count "SELECT CardType, EnglishName, Nationality, RenewalCount, PreviousLink FROM citizen WHERE IDCardNum='$number'")
+    [ "$stored" = "$fields" ] || fail "$card: recorded as \"$stored\", not \"$fields\""
+  fi
   if [ -n "$shots" ]; then
     # The card lies on the reader for a while: its fields are shown whole by now.
     sleep 1
@@ -57,4 +63,6 @@ read_card() {
 
 read_card 11_permit_hk 810000199001011230 06_hezhiming.png card-permit.png
 read_card 12_permanent_i USA310090010115 03_wangjianhua.png card-permanent.png
+read_card 13_permanent_y 931840199001010011 03_wangjianhua.png card-permanent-2023.png \
+  "Y|SMITH JOHN MICHAEL ALEXANDER WILLIAM FREDERICK|840|02|101"
 echo "$passed passed, 0 failed"

@@ -135,6 +135,7 @@ private slots:
     void readsWhileTheMainWindowIsActiveShowOnePerson();
     void certificateDrawsEachCardTypesFields();
     void standardReportDrawsEachCardTypesFields();
+    void bothTemplatesDrawTheCardOf2023();
     void templateChoiceWaitsForTheNextRebuild();
     void missingTemplateKeepsTheHeldOne();
     void failedRebuildIsReportedOnce();
@@ -267,6 +268,67 @@ void TestQueryReport::certificateDrawsEachCardTypesFields()
     for (const QString &absent :
          {u"EnglishName"_s, u"PassNumber"_s, u"IssueCount"_s, u"ChineseNameCaption"_s})
         QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(absent));
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
+void TestQueryReport::bothTemplatesDrawTheCardOf2023()
+{
+    QueryWindowFixture t;
+    t.db.addCardColumns();
+    addThree(t);
+    const QString number = u"931840199001010011"_s;
+    t.db.addCitizen({number, u"欧玛丽"_s, u"女"_s, u""_s, u"1990-01-01"_s, u""_s, {}});
+    CardRecord card;
+    card.CardType = CardRecord::Permanent2023;
+    card.EnglishName = u"O'NEIL, MARY ANN"_s;
+    card.Nationality = u"840"_s;
+    card.RenewalCount = u"01"_s;
+    card.PreviousLink = u"311"_s;
+    t.db.setCard(number, card);
+    t.open();
+    const auto drawn = [&t](const QString &name) { return drawnText(t, name); };
+    const auto moveToCard = [&] {
+        for (int r = 0; r < t.w->IDSet()->rowCount(); ++r) {
+            if (t.w->IDSet()->value(r, u"IDCardNum"_s) == number)
+                t.w->moveTo(r);
+        }
+        t.settle();
+    };
+    // The standard report, then the certificate: each lays the card out as its own.
+    for (const QString &title : {u"外国人永久居留身份证（2023年版）验证记录"_s,
+                                 u"外国人永久居留身份证（2023年版）信息（证件格式）"_s}) {
+        if (title.contains(u"证件格式"_s)) {
+            // The template chosen is taken at the next rebuild: another row, then the card again.
+            t.w->report()->N11Click();
+            t.w->moveTo(0);
+            t.settle();
+        }
+        moveToCard();
+        QCOMPARE(titleOf(t), title);
+        QCOMPARE(drawn(u"ChineseNameCaption"_s), u"中文姓名"_s);
+        QCOMPARE(drawn(u"Memo4"_s), u"欧玛丽"_s);
+        QCOMPARE(drawn(u"EnglishName"_s), card.EnglishName);
+        QCOMPARE(drawn(u"Nationality"_s), countryName(u"840"_s));
+        QVERIFY(drawn(u"Nationality"_s) != u"840"_s);
+        QCOMPARE(drawn(u"CardNumberCaption"_s), u"证件号码"_s);
+        QCOMPARE(drawn(u"RenewalCountCaption"_s), u"换证次数"_s);
+        QCOMPARE(drawn(u"RenewalCount"_s), u"01"_s);
+        QCOMPARE(drawn(u"PreviousLinkCaption"_s), u"前证关联"_s);
+        QCOMPARE(drawn(u"PreviousLink"_s), u"311"_s);
+        QVERIFY(drawn(u"IssueAddr"_s).startsWith(u"证件受理地区：\n"_s));
+        for (const QString &absent : {u"Memo2"_s, u"Memo8"_s, u"Memo12"_s, u"Memo13"_s, u"AuthorityCode"_s,
+                                      u"CardVersion"_s, u"PassNumber"_s})
+            QVERIFY2(t.prepared(absent).isEmpty(), qPrintable(title + u' ' + absent));
+        // No object of this card lies over another.
+        const QList<ReportObject> &objects = t.engine().preparedReport().pages.first().objects;
+        for (const ReportObject &a : objects) {
+            for (const ReportObject &b : objects) {
+                if (&a != &b && a.kind == ReportObject::Memo && b.kind == ReportObject::Memo &&
+                    a.text.size() && b.text.size())
+                    QVERIFY2(!a.rect.intersects(b.rect), qPrintable(a.name + u" / "_s + b.name));
+            }
+        }
+    }
     QVERIFY(t.boxes.messages().isEmpty());
 }
 

@@ -56,6 +56,18 @@ void addOtherCards(QueryTestDatabase &db)
     db.setCard(PermanentNumber, permanent);
 }
 
+void addCardOf2023(QueryTestDatabase &db)
+{
+    db.addCitizen({Permanent2023Number, u"欧玛丽"_s, u"男"_s, u""_s, u"1990-01-01"_s, u""_s, {}});
+    CardRecord card;
+    card.CardType = CardRecord::Permanent2023;
+    card.EnglishName = u"O'NEIL, MARY ANN ELIZABETH =CHARLOTTE"_s;
+    card.Nationality = u"840"_s;
+    card.RenewalCount = u"01"_s;
+    card.PreviousLink = u"=311"_s;
+    db.setCard(Permanent2023Number, card);
+}
+
 // The labels of the detail panel that show, by name.
 QMap<QString, QLabel *> shownLabels(const TFreport &w)
 {

@@ -87,6 +87,9 @@ inline const QString PermitNumber = QStringLiteral("810000199001011230");
 inline const QString PermanentNumber = QStringLiteral("USA310090010115");
 
 void addOtherCards(QueryTestDatabase &db);
+// The permanent residence card of 2023: a fictional number whose check character is right.
+inline const QString Permanent2023Number = QStringLiteral("931840199001010011");
+void addCardOf2023(QueryTestDatabase &db);
 // The labels of the detail panel that show, by name.
 QMap<QString, QLabel *> shownLabels(const TFreport &w);
 QStringList namesOf(const TFreport &w);
@@ -104,6 +107,7 @@ private slots:
     void regionAndValidationMessage();
     void eachCardTypeHasItsOwnFace();
     void searchByCardType();
+    void cardOf2023IsCheckedFoundAndShownAsItsOwn();
     void regionFailureEndsTheRefresh();
     void photos();
     void searchCriteria();

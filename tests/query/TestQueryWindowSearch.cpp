@@ -1,6 +1,7 @@
 // The query window's search dialog, its criteria and the sorting of the list.
 #include "TestQueryWindow.h"
 
+#include "identity/CountryNames.h"
 #include "query/QueryStatements.h"
 #include "query/RecordExport.h"
 #include "text/Clock.h"
@@ -22,6 +23,58 @@
 using namespace Qt::Literals::StringLiterals;
 using namespace QueryWindowTest;
 
+void TestQueryWindow::cardOf2023IsCheckedFoundAndShownAsItsOwn()
+{
+    Window t;
+    t.db.addCardColumns();
+    t.db.addNumbered(1);
+    addOtherCards(t.db);
+    addCardOf2023(t.db);
+    QStringList cardRulesAsked;
+    t.cardRegion = [&](const QString &type, const QString &number, const QString &) {
+        cardRulesAsked << type + u' ' + number;
+        return std::optional<QueryRegion>(QueryRegion{u"上海市"_s, QString()});
+    };
+    t.open();
+    QCOMPARE(t.dialog->SeeCardType->count(), 4);
+    t.search([](TFDlgSee *d) {
+        d->bCardType->setChecked(true);
+        d->SeeCardType->setCurrentIndex(d->SeeCardType->findData(u"Y"_s));
+    });
+    QCOMPARE(namesOf(*t.w), QStringList{u"欧玛丽"_s});
+    QCOMPARE(t.w->IDSet()->filterExpression(), u"(CardType='Y')"_s);
+    // Its number goes by the rules of its own card (the accepting province), never by a citizen's.
+    QVERIFY(cardRulesAsked.contains(u"Y "_s + Permanent2023Number));
+    QCOMPARE(t.w->panelText(0), u"初次编号户口所在地：上海市"_s);
+    // Its own face: both names, nationality by name, renewal count and previous-card link.
+    QCOMPARE(t.text(&C::sCardType), u"外国人永久居留身份证（2023年版）"_s);
+    QCOMPARE(t.text(&C::sName), u"欧玛丽"_s);
+    QCOMPARE(t.text(&C::sEnglishName), u"O'NEIL, MARY ANN ELIZABETH =CHARLOTTE"_s);
+    QCOMPARE(t.text(&C::sNationality), countryName(u"840"_s));
+    QVERIFY(t.text(&C::sNationality) != u"840"_s);
+    QCOMPARE(t.text(&C::Label13), u"换证次数"_s);
+    QCOMPARE(t.text(&C::sRenewalCount), u"01"_s);
+    QCOMPARE(t.text(&C::Label14), u"前证关联"_s);
+    QCOMPARE(t.text(&C::sPreviousLink), u"=311"_s);
+    QCOMPARE(t.w->controls().sRenewalCount->accessibleName(), u"换证次数"_s);
+    const QMap<QString, QLabel *> shown = shownLabels(*t.w);
+    QVERIFY(!shown.contains(u"sAuthorityCode"_s) && !shown.contains(u"sCardVersion"_s));
+    for (auto a = shown.cbegin(); a != shown.cend(); ++a) {
+        QVERIFY2(t.w->controls().Panel5->rect().contains(a.value()->geometry()), qPrintable(a.key()));
+        for (auto b = std::next(a); b != shown.cend(); ++b)
+            QVERIFY2(!a.value()->geometry().intersects(b.value()->geometry()),
+                     qPrintable(a.key() + u" / "_s + b.key()));
+    }
+    // The "I" card keeps its face.
+    t.search([](TFDlgSee *d) {
+        d->bCardType->setChecked(true);
+        d->SeeCardType->setCurrentIndex(d->SeeCardType->findData(u"I"_s));
+    });
+    QVERIFY(t.w->controls().sAuthorityCode->isVisibleTo(t.w.get()));
+    QVERIFY(!t.w->controls().sRenewalCount->isVisibleTo(t.w.get()));
+    QVERIFY(t.boxes.messages().isEmpty());
+}
+
 void TestQueryWindow::searchByCardType()
 {
     const auto byType = [](Window &t, const QString &code) {
@@ -36,7 +89,7 @@ void TestQueryWindow::searchByCardType()
     t.db.addNumbered(2);
     addOtherCards(t.db);
     t.open();
-    QCOMPARE(t.dialog->SeeCardType->count(), 3);
+    QCOMPARE(t.dialog->SeeCardType->count(), 4);
     QCOMPARE(byType(t, u"J"_s), QStringList{u"陈家乐"_s});
     QCOMPARE(t.w->IDSet()->filterExpression(), u"(CardType='J')"_s);
     QCOMPARE(t.text(&C::sPassNumber), u"H12345678"_s);

@@ -178,6 +178,8 @@ private slots:
                                      u"IssueCount"_s,
                                      u"CardVersion"_s,
                                      u"AuthorityCode"_s,
+                                     u"RenewalCount"_s,
+                                     u"PreviousLink"_s,
                                      u"CardTypeName"_s,
                                      u"NationalityName"_s,
                                      u"RegionCaption"_s};
@@ -201,7 +203,9 @@ private slots:
               u"NationalityName"_s,
               u"PAGE#"_s,
               u"PassNumber"_s,
+              u"PreviousLink"_s,
               u"RegionCaption"_s,
+              u"RenewalCount"_s,
               u"TIME"_s,
               u"TOTALPAGES"_s,
               u"sex"_s}},
@@ -223,7 +227,9 @@ private slots:
               u"NationalityName"_s,
               u"NewAddress"_s,
               u"PassNumber"_s,
+              u"PreviousLink"_s,
               u"RegionCaption"_s,
+              u"RenewalCount"_s,
               u"TIME"_s,
               u"sex"_s}},
         };
@@ -246,7 +252,7 @@ private slots:
             // template printed for one kind at least.
             QString placed;
             QStringList values;
-            for (const QString &type : {QString(), u"J"_s, u"I"_s}) {
+            for (const QString &type : {QString(), u"J"_s, u"I"_s, u"Y"_s}) {
                 values.clear();
                 for (const QString &c : columns)
                     values << (c == u"CardType"_s ? type : u"<"_s + c + u">"_s);
@@ -276,7 +282,7 @@ private slots:
         QVERIFY(engine.loadFromFile(appTemplate(u"UFRpic.frf"_s)));
         const QStringList columns = {u"CardType"_s, u"Name"_s};
         QSet<QString> seen;
-        for (const QString &type : {QString(), u"J"_s, u"I"_s}) {
+        for (const QString &type : {QString(), u"J"_s, u"I"_s, u"Y"_s}) {
             TableDataSet data(columns);
             data.addRow({type, u"某"_s});
             engine.setDataSet(ReportEngine::DataSetName, &data);

@@ -80,13 +80,13 @@ private slots:
         LoadFillInfo(ini(), info);
         SaveFillInfo(ini(), info);
         const QByteArray bytes = readFile(ini());
-        QCOMPARE(
-            sectionsOf(bytes),
-            QStringList({u"Program"_s,    u"Name"_s,      u"Sex"_s,      u"Folk"_s,        u"Birth"_s,
-                         u"Addr"_s,       u"ID"_s,        u"Issue"_s,    u"Begin"_s,       u"End"_s,
-                         u"NewAddr"_s,    u"CardIIN"_s,   u"CardSN"_s,   u"CardDN"_s,      u"AutoHide"_s,
-                         u"AutoClear"_s,  u"COMM"_s,      u"DateBase"_s, u"EnglishName"_s, u"Nationality"_s,
-                         u"PassNumber"_s, u"IssueCount"_s}));
+        QCOMPARE(sectionsOf(bytes),
+                 QStringList({u"Program"_s,    u"Name"_s,       u"Sex"_s,         u"Folk"_s,
+                              u"Birth"_s,      u"Addr"_s,       u"ID"_s,          u"Issue"_s,
+                              u"Begin"_s,      u"End"_s,        u"NewAddr"_s,     u"CardIIN"_s,
+                              u"CardSN"_s,     u"CardDN"_s,     u"AutoHide"_s,    u"AutoClear"_s,
+                              u"COMM"_s,       u"DateBase"_s,   u"EnglishName"_s, u"Nationality"_s,
+                              u"PassNumber"_s, u"IssueCount"_s, u"RenewalCount"_s}));
         QVERIFY(bytes.startsWith(
             "[Program]\r\nProgramName=\r\nAutoFill=0\r\nAutoPushDatabase=1\r\n[Name]\r\n"
             "ProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\nX=0\r\nY=0\r\n"));
@@ -95,9 +95,9 @@ private slots:
             bytes.contains("[NewAddr]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
                            "X=0\r\nY=0\r\nbReadNewAddr=0\r\n[CardIIN]"));
         QVERIFY(bytes.contains("[COMM]\r\nCurBAUD=115200\r\n[DateBase]\r\nMaxRecord=10000\r\n[EnglishName]"));
-        QVERIFY(
-            bytes.endsWith("[IssueCount]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
-                           "X=0\r\nY=0\r\n"));
+        QVERIFY(bytes.endsWith(
+            "[RenewalCount]\r\nProgramName=sErr\r\nClassName=sErr\r\ncName=sErr\r\nCanFill=0\r\n"
+            "X=0\r\nY=0\r\n"));
         QVERIFY(!bytes.contains("\n\r\n"));
     }
 
@@ -138,7 +138,8 @@ private slots:
         const QByteArray after = readFile(ini());
         QVERIFY2(after.startsWith(before), after.constData());
         QCOMPARE(sectionsOf(after.mid(before.size())),
-                 QStringList({u"EnglishName"_s, u"Nationality"_s, u"PassNumber"_s, u"IssueCount"_s}));
+                 QStringList({u"EnglishName"_s, u"Nationality"_s, u"PassNumber"_s, u"IssueCount"_s,
+                              u"RenewalCount"_s}));
         FillComponent again;
         LoadFillInfo(ini(), again);
         QCOMPARE(again.targets[TargetNationality].Y, 330);

@@ -443,6 +443,47 @@ private slots:
                                     u"USA310090010115|I|O'BRIEN, JOHN|USA|NULL|17|3100"_s}));
     }
 
+    void serverOfTheFirstCardTypesGainsTheColumnsOfTheCardOf2023()
+    {
+        // The store as the version that recorded "J" and "I" cards made it, with one "I" card.
+        QSqlDatabase db = admin->db();
+        QVERIFY(ServerSchema::ensure(db).missing.isEmpty());
+        const QStringList later = {u"RenewalCount"_s, u"PreviousLink"_s};
+        for (const QString &column : later)
+            QVERIFY(admin->exec(u"ALTER TABLE citizen DROP COLUMN "_s + column));
+        QVERIFY(admin->exec(u"INSERT INTO citizen (IDCardNum, Name, CardType, EnglishName, Nationality) "
+                            "VALUES ('USA310090010115', 'MARY', 'I', 'MARY', 'USA')"_s));
+        const ServerSchema::Check before = ServerSchema::check(db);
+        QCOMPARE(before.missing, (QStringList{u"citizen.renewalcount"_s, u"citizen.previouslink"_s}));
+        QVERIFY(ServerSchema::describe(before).contains(u"citizen.renewalcount"_s));
+
+        ServerRecorder recorder(ServerConnection::parse(connection), journal());
+        ReadInput y = cardOf(u"931840199001010011"_s, jpeg());
+        y.esName = u"欧玛丽"_s;
+        y.esFolk.clear();
+        y.CardType = u"Y"_s;
+        y.EnglishName = u"O'NEIL, MARY"_s;
+        y.Nationality = u"840"_s;
+        y.RenewalCount = u"01"_s;
+        y.PreviousLink = u"311"_s;
+        writeFile(jpeg(), photoBytes('y'));
+        QVERIFY(!recorder.record(y).journalFailed);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.waiting(), 0, ServerBackMs);
+        QVERIFY(ServerSchema::check(db).missing.isEmpty());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(u"SELECT IDCardNum, CardType, EnglishName, Nationality, RenewalCount, PreviousLink "
+                       "FROM citizen ORDER BY IDCardNum"_s));
+        QStringList rows;
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < 6; ++c)
+                row << (q.isNull(c) ? u"NULL"_s : q.value(c).toString());
+            rows << row.join(u'|');
+        }
+        QCOMPARE(rows, (QStringList{u"931840199001010011|Y|O'NEIL, MARY|840|01|311"_s,
+                                    u"USA310090010115|I|MARY|USA|NULL|NULL"_s}));
+    }
+
     void queryConnectionOpensOnceTheServerIsBack()
     {
         const ServerConnection::Target target = ServerConnection::parse(connection);

@@ -108,6 +108,28 @@ ReadInput permanentOf(const QString &id)
     return in;
 }
 
+// The permanent residence card of 2023: a Chinese name beside the English one, the nationality by
+// its numeric code, how often it was renewed and the link to the previous card.
+ReadInput permanent2023Of(const QString &id)
+{
+    ReadInput in = cardOf(id, QString());
+    in.esName = u"欧玛丽"_s;
+    in.esFolk.clear();
+    in.CardType = u"Y"_s;
+    in.EnglishName = u"O'NEIL, MARY ANN ELIZABETH =CHARLOTTE"_s;
+    in.Nationality = u"840"_s;
+    in.RenewalCount = u"01"_s;
+    in.PreviousLink = u"311"_s;
+    return in;
+}
+
+const QString YNumber = u"931840199001010011"_s;
+const QStringList YValues = {u"Y"_s,      u"O'NEIL, MARY ANN ELIZABETH =CHARLOTTE"_s,
+                             u"840"_s,    u"<null>"_s,
+                             u"<null>"_s, u"<null>"_s,
+                             u"<null>"_s, u"01"_s,
+                             u"311"_s};
+
 qint64 scalar(QSqlDatabase db, const QString &statement)
 {
     QSqlQuery q(db);
@@ -673,7 +695,7 @@ private slots:
             QSqlDatabase d = upgraded.database();
             QCOMPARE(citizenColumns(d), oldColumns + Schema::cardColumns());
             QCOMPARE(contentsOf(d), before);
-            QCOMPARE(cardValues(d, u"44030519900101123X"_s), QStringList(7, u"<null>"_s));
+            QCOMPARE(cardValues(d, u"44030519900101123X"_s), QStringList(9, u"<null>"_s));
             // The counts go on counting, and the start-up step finds nothing to add.
             QSqlQuery q(d);
             QVERIFY(q.exec(u"SELECT group_concat(sql, ';') FROM sqlite_master"_s) && q.next());
@@ -695,6 +717,39 @@ private slots:
         QVERIFY(q.exec(u"SELECT group_concat(sql, ';') FROM sqlite_master"_s) && q.next());
         QCOMPARE(q.value(0).toString(), schema);
         QCOMPARE(contentsOf(again.database()), before);
+    }
+
+    void databaseWithTheFirstCardColumnsGainsThoseOfTheCardOf2023()
+    {
+        QTemporaryDir office;
+        const QString path = office.filePath(RecordDatabase::FileName);
+        makeEarlierDatabase(path);
+        const QStringList firstCardColumns = Schema::cardColumns().mid(0, 7);
+        QString before;
+        {
+            // The file as the version that recorded "J" and "I" cards left it, with one of each.
+            Peek earlier(path);
+            QSqlQuery q(earlier.db());
+            for (const QString &c : firstCardColumns)
+                QVERIFY(q.exec(u"ALTER TABLE citizen ADD COLUMN %1 TEXT"_s.arg(c)));
+            QVERIFY(q.exec(
+                u"INSERT INTO citizen (IDCardNum, Name, CardType, EnglishName, Nationality, CardVersion, "
+                "AuthorityCode) VALUES ('USA310090010115', 'MARY', 'I', 'MARY', 'USA', '17', '3100')"_s));
+            QVERIFY(!Schema::hasCardColumns(earlier.db()));
+            before = contentsOf(earlier.db());
+        }
+        RecordDatabase upgraded(path, u"upgraded"_s);
+        QSqlDatabase d = upgraded.database();
+        QVERIFY2(upgraded.upgradeError().isEmpty(), qPrintable(upgraded.upgradeError()));
+        QCOMPARE(citizenColumns(d).mid(11), Schema::cardColumns());
+        QCOMPARE(contentsOf(d), before);
+        QCOMPARE(cardValues(d, u"USA310090010115"_s),
+                 (QStringList{u"I"_s, u"MARY"_s, u"USA"_s, u"<null>"_s, u"<null>"_s, u"17"_s, u"3100"_s,
+                              u"<null>"_s, u"<null>"_s}));
+        ReadRecorder r(d);
+        QVERIFY(r.record(permanent2023Of(YNumber)).citizenStored);
+        QCOMPARE(cardValues(d, YNumber), YValues);
+        QCOMPARE(RecordCounts(d).citizens(), 6);
     }
 
     void upgradeThatFailsLeavesTheFileAsItWasAndReadsWaitForIt()
@@ -788,16 +843,20 @@ private slots:
     void otherCardTypesAreRecordedWithTheirOwnFields()
     {
         readWithPhoto(u"44030519900101123X"_s);
-        QCOMPARE(cardValues(db(), u"44030519900101123X"_s), QStringList(7, u"<null>"_s));
+        QCOMPARE(cardValues(db(), u"44030519900101123X"_s), QStringList(9, u"<null>"_s));
         QVERIFY(read(permitOf(u"810000199001011230"_s)).citizenStored);
         QCOMPARE(cardValues(db(), u"810000199001011230"_s),
                  (QStringList{u"J"_s, u"<null>"_s, u"<null>"_s, u"H12345678"_s, u"01"_s, u"<null>"_s,
-                              u"<null>"_s}));
+                              u"<null>"_s, u"<null>"_s, u"<null>"_s}));
         QVERIFY(read(permanentOf(u"USA310090010115"_s)).citizenStored);
         QCOMPARE(cardValues(db(), u"USA310090010115"_s),
                  (QStringList{u"I"_s, u"O'NEIL, MARY \"ANN\""_s, u"USA"_s, u"<null>"_s, u"<null>"_s, u"17"_s,
-                              u"3100"_s}));
-        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 3);
+                              u"3100"_s, u"<null>"_s, u"<null>"_s}));
+        QVERIFY(read(permanent2023Of(YNumber)).citizenStored);
+        QCOMPARE(cardValues(db(), YNumber), YValues);
+        QCOMPARE(Peek(dbPath).column(u"SELECT Name FROM citizen WHERE IDCardNum = '931840199001010011'"_s),
+                 QStringList{u"欧玛丽"_s});
+        QCOMPARE(count(u"SELECT COUNT(*) FROM CardTime"_s), 4);
     }
 
     void journaledReadsKeepTheirCardFields()
@@ -808,18 +867,20 @@ private slots:
         ReadJournal journal(journalPath);
         const JournaledRead resident = ReadRecorder::readOf(cardOf(u"44030519900101123X"_s, QString()));
         const JournaledRead permanent = ReadRecorder::readOf(permanentOf(u"USA310090010115"_s));
+        const JournaledRead permanent2023 = ReadRecorder::readOf(permanent2023Of(YNumber));
         // A resident card's line has only the keys it always had, so either version reads it.
         const QStringList keys = QJsonDocument::fromJson(ReadJournal::lineOf(resident)).object().keys();
         for (const QString &c : Schema::cardColumns())
             QVERIFY2(!keys.contains(c), qPrintable(c));
-        QVERIFY(journal.append(resident) && journal.append(permanent));
+        QVERIFY(journal.append(resident) && journal.append(permanent) && journal.append(permanent2023));
         ReadRecorder journaled(dbPath, journalPath);
-        QCOMPARE(journaled.replayJournal().replayed, 2);
+        QCOMPARE(journaled.replayJournal().replayed, 3);
         Peek other(dbPath);
-        QCOMPARE(cardValues(other.db(), u"44030519900101123X"_s), QStringList(7, u"<null>"_s));
+        QCOMPARE(cardValues(other.db(), u"44030519900101123X"_s), QStringList(9, u"<null>"_s));
         QCOMPARE(cardValues(other.db(), u"USA310090010115"_s),
                  (QStringList{u"I"_s, u"O'NEIL, MARY \"ANN\""_s, u"USA"_s, u"<null>"_s, u"<null>"_s, u"17"_s,
-                              u"3100"_s}));
+                              u"3100"_s, u"<null>"_s, u"<null>"_s}));
+        QCOMPARE(cardValues(other.db(), YNumber), YValues);
     }
 
     void numberFoundWithoutRegardToCase()

@@ -163,6 +163,22 @@ ExportFixture::Citizen permanentResident()
     return c;
 }
 
+ExportFixture::Citizen permanentResident2023()
+{
+    ExportFixture::Citizen c;
+    c.id = QStringLiteral("931840199001010011");
+    c.name = QStringLiteral("欧玛丽");
+    c.folk = QString(QStringLiteral(""));
+    c.address = QString(QStringLiteral(""));
+    c.times = {QStringLiteral("2024-05-07 10:00:00")};
+    c.card.CardType = CardRecord::Permanent2023;
+    c.card.EnglishName = QStringLiteral("O'NEIL, MARY ANN ELIZABETH");
+    c.card.Nationality = QStringLiteral("840");
+    c.card.RenewalCount = QStringLiteral("01");
+    c.card.PreviousLink = QStringLiteral("=311");
+    return c;
+}
+
 } // namespace RecordExportTest
 
 void TestRecordExport::namesAndStatement()

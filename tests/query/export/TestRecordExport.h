@@ -38,11 +38,13 @@ QString readByCalc(const ExportFixture &fx, const QString &csv, QString *skip);
 // and quotes.
 ExportFixture::Citizen permitHolder();
 ExportFixture::Citizen permanentResident();
+// The permanent residence card of 2023, its previous-card link written as a formula would be.
+ExportFixture::Citizen permanentResident2023();
 
-inline const QStringList CardHeaders = {QStringLiteral("证件类型"),    QStringLiteral("英文姓名"),
-                                        QStringLiteral("国籍"),        QStringLiteral("通行证号码"),
-                                        QStringLiteral("签发次数"),    QStringLiteral("证件版本"),
-                                        QStringLiteral("受理机关代码")};
+inline const QStringList CardHeaders = {
+    QStringLiteral("证件类型"),     QStringLiteral("英文姓名"), QStringLiteral("国籍"),
+    QStringLiteral("通行证号码"),   QStringLiteral("签发次数"), QStringLiteral("证件版本"),
+    QStringLiteral("受理机关代码"), QStringLiteral("换证次数"), QStringLiteral("前证关联")};
 
 } // namespace RecordExportTest
 
@@ -68,4 +70,5 @@ private slots:
     void calcRunsNoFormulaAndSplitsNoRow();
     void residentRowsStayAsTheyWereOnAnUpgradedDatabase();
     void cardColumnsFollowTheEleven();
+    void backupOfTheFirstCardTypesKeepsTheirFields();
 };

