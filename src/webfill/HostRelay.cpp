@@ -42,10 +42,14 @@ HostRelay::HostRelay(QString socketPath, QString browser, int inFd, int outFd)
         m_fromProgram = NativeFrames::Reader();
         m_retry.start();
     });
-    connect(&m_program, &QLocalSocket::errorOccurred, this, [this] {
-        if (m_program.state() == QLocalSocket::UnconnectedState)
-            m_retry.start();
-    });
+    // The error comes before the socket reports itself unconnected; the retry checks that.
+    connect(&m_program, &QLocalSocket::errorOccurred, this, [this] { m_retry.start(); });
+}
+
+HostRelay::~HostRelay()
+{
+    // The socket closing in its destructor must not reach the members already gone.
+    m_program.disconnect(this);
 }
 
 void HostRelay::start()

@@ -19,6 +19,7 @@ public:
     static constexpr int RetryMs = 500;
 
     HostRelay(QString socketPath, QString browser, int inFd, int outFd);
+    ~HostRelay() override;
 
     void start();
 

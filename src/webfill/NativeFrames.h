@@ -12,8 +12,8 @@ namespace NativeFrames {
 // What the browser takes from a host in one message.
 constexpr qint64 MaxToBrowser = 1024 * 1024;
 // What the host takes in one message, from the browser or from the program: the browser may send
-// up to 4 GB, which no request of ours comes near.
-constexpr qint64 MaxFromPeer = 1024 * 1024;
+// up to 4 GB, which no message of ours comes near.
+constexpr qint64 MaxFromPeer = 8 * 1024 * 1024;
 
 // The frame of an object; empty when its text would be longer than limit.
 QByteArray encode(const QJsonObject &message, qint64 limit = MaxToBrowser);

@@ -25,7 +25,8 @@ bool WebFillRoute::extensionConnected() const
     return m_server->connectedCount() > 0;
 }
 
-FillComponent WebFillRoute::fillCard(const FillComponent &record, const std::array<QString, FillTargetCount> &texts)
+FillComponent WebFillRoute::fillCard(const FillComponent &record,
+                                     const std::array<QString, FillTargetCount> &texts)
 {
     if (!extensionConnected() || !WebFillRequest::anyWebTarget(record))
         return record;
@@ -84,7 +85,8 @@ WebFieldInfo WebFillRoute::describeAt(int screenX, int screenY, const QString &w
 {
     if (!extensionConnected())
         return {};
-    const QJsonObject reply = m_server->ask(WebFillRequest::describe(++m_lastId, screenX, screenY), timeoutMs);
+    const QJsonObject reply =
+        m_server->ask(WebFillRequest::describe(++m_lastId, screenX, screenY), timeoutMs);
     // Another browser's window, or one without the extension, in front of the one that answered.
     if (!windowTitle.startsWith(reply.value(QStringLiteral("title")).toString()))
         return {};

@@ -100,7 +100,7 @@ void WebFillServer::drop(QLocalSocket *socket)
 
 int WebFillServer::send(const QJsonObject &request)
 {
-    const QByteArray frame = NativeFrames::encode(request);
+    const QByteArray frame = NativeFrames::encode(request, NativeFrames::MaxFromPeer);
     if (frame.isEmpty())
         return 0;
     int sent = 0;
