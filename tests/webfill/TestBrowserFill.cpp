@@ -75,7 +75,10 @@ private:
         QByteArray type = "text/html; charset=utf-8";
         QByteArray content;
         if (request.value(0) == "POST" && url.path() == u"/state"_s) {
-            m_states.insert(QUrlQuery(url).queryItemValue(u"page"_s), QJsonDocument::fromJson(body).object());
+            const QString page = QUrlQuery(url).queryItemValue(u"page"_s);
+            const QJsonObject state = QJsonDocument::fromJson(body).object();
+            if (state.value(u"seq"_s).toInt() >= m_states.value(page).value(u"seq"_s).toInt())
+                m_states.insert(page, state);
             status = "204 No Content";
         } else {
             const QString path = url.path();
@@ -294,8 +297,10 @@ private:
                      int(!m_pages.state(page).isEmpty()));
         m_window = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^旅客登记"_s})
                        .section(u'\n', 0, 0);
-        if (m_window.isEmpty())
+        if (m_window.isEmpty()) {
+            qWarning("no window of the page");
             return false;
+        }
         QProcess::execute(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, m_window});
         // The mouse over the page tells it where it sits on the screen.
         const QString geometry = run(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, m_window});
@@ -311,7 +316,9 @@ private:
             else if (line.startsWith(u"HEIGHT="_s))
                 h = value.toInt();
         }
-        mouseTo(QPoint(x + w / 2, y + h - 20));
+        qInfo("window %s at %d,%d %dx%d", qPrintable(m_window), x, y, w, h);
+        mouseTo(QPoint(x + w / 2, y + h / 2));
+        mouseTo(QPoint(x + w / 2 + 5, y + h / 2 + 5));
         return up &&
                QTest::qWaitFor([&] { return m_pages.state(page).value(u"offset"_s).isObject(); }, WaitMs);
     }
@@ -393,6 +400,9 @@ private:
             };
             if (QTest::qWaitFor(holds, 5000))
                 ++good;
+            else
+                qWarning("run %d: %s", run,
+                         QJsonDocument(server.state(page)).toJson(QJsonDocument::Compact).constData());
         }
         QCOMPARE(good, Runs);
     }

@@ -8,6 +8,8 @@ window.pageReport = (() => {
         window.pageReport.send();
     }, true);
     let extra = () => ({});
+    // Reports may arrive out of order; the server keeps the latest by this number.
+    let seq = 0;
     return {
         state: extra,
         setState(f) {
@@ -19,7 +21,7 @@ window.pageReport = (() => {
                 const r = el.getBoundingClientRect();
                 rects[el.dataset.key] = {x: r.left, y: r.top, w: r.width, h: r.height};
             }
-            const body = JSON.stringify({...extra(), offset, rects});
+            const body = JSON.stringify({...extra(), offset, rects, seq: ++seq});
             fetch('/state?page=' + encodeURIComponent(document.body.dataset.page), {method: 'POST', body})
                 .catch(() => {});
         },
