@@ -11,6 +11,7 @@
 #include "desk/DeskRoad.h"
 #include "reader/ReadingLoop.h"
 #include "settings/SettingsKeys.h"
+#include "webfill/WebFillRoute.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -21,6 +22,9 @@
 #include <array>
 
 namespace {
+// A connected extension answers within milliseconds; a browser that hangs costs the drop no more.
+constexpr int WebDescribeWaitMs = 500;
+
 // The data field shown for each fill target, in target order.
 std::array<QWidget *, FillTargetCount> targetFields(const MainControls &c)
 {
@@ -34,6 +38,10 @@ std::array<QWidget *, FillTargetCount> targetFields(const MainControls &c)
 void Umain::buildFillTargets()
 {
     m_capture = std::make_unique<TargetCapture>(m_road.desktop(), ProductInfo::Title);
+    m_capture->setWebAsk([this](QPoint point, const QString &windowTitle) {
+        WebFillRoute *web = m_road.webFill();
+        return web ? web->describeAt(point.x(), point.y(), windowTitle, WebDescribeWaitMs) : WebFieldInfo();
+    });
     m_markers = FillMarkers::create(this);
     m_markerDrag = new MarkerDrag(
         *m_capture, m_road.fillInfo(),

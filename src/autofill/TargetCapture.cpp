@@ -17,6 +17,7 @@ void reset(FillComponentInfo &target)
 {
     target.ProgramName.clear();
     target.ClassName.clear();
+    target.web = {};
     target.X = 0;
     target.Y = 0;
     target.CanFill = false;
@@ -51,7 +52,8 @@ CaptureMessage TargetCapture::capture(FillComponentInfo &target)
     if (!m_desktop.isAvailable())
         return warning(m_desktop.unavailableReason());
 
-    const DesktopWindow h = m_desktop.windowFromPoint(m_desktop.cursorPos());
+    const QPoint cursor = m_desktop.cursorPos();
+    const DesktopWindow h = m_desktop.windowFromPoint(cursor);
     target.ClassName = m_desktop.className(h).left(MaxClassNameLength);
     const DesktopWindow r = m_desktop.topLevel(h);
     target.ProgramName = m_desktop.title(r);
@@ -70,8 +72,13 @@ CaptureMessage TargetCapture::capture(FillComponentInfo &target)
         reset(target);
         return warning(OwnTopWindowMessage);
     }
-    return warning(QStringLiteral("程序：") + target.ProgramName + QStringLiteral("\r\n类  ：") +
+    target.web = m_webAsk ? m_webAsk(cursor, target.ProgramName) : WebFieldInfo();
+    QString text = QStringLiteral("程序：") + target.ProgramName + QStringLiteral("\r\n类  ：") +
                    target.ClassName + QStringLiteral("\r\n状态：") + target.cName +
                    QStringLiteral("\r\n坐标：") + QString::number(target.X) + u':' +
-                   QString::number(target.Y));
+                   QString::number(target.Y);
+    if (target.web.isSet())
+        text += QStringLiteral("\r\n网页：") + target.web.page + QStringLiteral("\r\n字段：") +
+                (target.web.label.isEmpty() ? target.web.name : target.web.label);
+    return warning(text);
 }

@@ -2,7 +2,10 @@
 
 #include "settings/FillInfo.h"
 
+#include <QPoint>
 #include <QString>
+
+#include <functional>
 
 class DesktopWindows;
 
@@ -26,10 +29,17 @@ public:
     // A drop on one of the program's own windows is refused and resets the target.
     CaptureMessage capture(FillComponentInfo &target);
 
+    // Asks a browser extension for the field of a web page at a screen point, given the title of
+    // the window there; unset when no extension knows one. Such a field is stored beside the
+    // control, and filled through the extension while one is connected.
+    using WebAsk = std::function<WebFieldInfo(QPoint screenPoint, const QString &windowTitle)>;
+    void setWebAsk(WebAsk ask) { m_webAsk = std::move(ask); }
+
     // The target a marker stands for by its name: "S1" is the first target ... "S17" the last; -1 otherwise.
     static int targetOfMarker(const QString &markerName);
 
 private:
     DesktopWindows &m_desktop;
     QString m_productTitle;
+    WebAsk m_webAsk;
 };

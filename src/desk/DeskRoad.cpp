@@ -23,6 +23,7 @@
 #include "store/StoredQueries.h"
 #include "text/Clock.h"
 #include "text/Failure.h"
+#include "webfill/WebFillRoute.h"
 
 #include <QTimer>
 

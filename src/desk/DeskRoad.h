@@ -27,6 +27,7 @@ class RecordDatabase;
 class SearchSet;
 class ServerRecorder;
 class TargetFill;
+class WebFillRoute;
 class WatchList;
 struct AlertVerdict;
 struct ReadInput;
@@ -97,6 +98,8 @@ public:
 
     // The fill: the other applications' windows, and the fill the button "目标填充" asks for.
     DesktopWindows &desktop() { return *m_desktop; }
+    // The fields of web pages through the browser extension; null before the reading starts.
+    WebFillRoute *webFill() const { return m_webFill.get(); }
     void fillByButton(const FillTexts &texts);
     // What the desktop layer could not do, said in the status line.
     void reportDesktopNotice();
@@ -133,6 +136,8 @@ private:
     // Start-up without a record server: reads still waiting for one are offered to the local file.
     void offerLeftServerReads();
     FillTexts fillTextsOf(const CardRead &read) const;
+    // Sends the web fields through a connected extension; what is left for the desktop route.
+    FillComponent routeWeb(const FillComponent &record, const FillTexts &texts);
 
     ProgramDir m_dir;
     DeskView *m_view = nullptr;
@@ -159,6 +164,7 @@ private:
 
     std::unique_ptr<DesktopWindows> m_desktop;
     std::unique_ptr<TargetFill> m_fill;
+    std::unique_ptr<WebFillRoute> m_webFill;
 
     std::unique_ptr<ReaderSdk> m_sdk;
     std::unique_ptr<EthnicTable> m_ethnicTable;

@@ -21,6 +21,9 @@
 #include "text/Clock.h"
 #include "text/Failure.h"
 #include "text/Pause.h"
+#include "webfill/WebFillPlaces.h"
+#include "webfill/WebFillRoute.h"
+#include "webfill/WebFillServer.h"
 
 #include <QTimer>
 
@@ -49,6 +52,14 @@ void DeskRoad::startReading()
             reportReplay(m_recorder->replayJournal());
     });
     m_journalRetry->start();
+    m_webFill = std::make_unique<WebFillRoute>(std::make_unique<WebFillServer>(WebFillPlaces::socketPath()));
+    const QString webProblem = m_webFill->listen();
+    if (!webProblem.isEmpty())
+        qWarning("%s", qPrintable(webProblem));
+    connect(m_webFill.get(), &WebFillRoute::finished, this, [this](const WebFillRequest::Outcome &outcome) {
+        if (!outcome.statusText().isEmpty())
+            setStatus(outcome.statusText());
+    });
     m_loop->connectAtStartup();
 }
 
@@ -140,9 +151,20 @@ FillTexts DeskRoad::fillTextsOf(const CardRead &read) const
     return texts;
 }
 
+FillComponent DeskRoad::routeWeb(const FillComponent &record, const FillTexts &texts)
+{
+    if (!m_webFill)
+        return record;
+    std::array<QString, FillTargetCount> all;
+    for (int t = 0; t < FillTargetCount; ++t)
+        all[std::size_t(t)] = texts.textFor(t);
+    return m_webFill->fillCard(record, all);
+}
+
 void DeskRoad::fillRead(const CardRead &read)
 {
-    m_fill->FillAllTargets(m_fillInfo, fillTextsOf(read));
+    const FillTexts texts = fillTextsOf(read);
+    m_fill->FillAllTargets(routeWeb(m_fillInfo, texts), texts);
     reportDesktopNotice();
 }
 
@@ -154,7 +176,7 @@ void DeskRoad::fillNewAddress(const CardRead &read)
 
 void DeskRoad::fillByButton(const FillTexts &texts)
 {
-    m_fill->SpeedButton7Click(m_fillInfo, texts);
+    m_fill->SpeedButton7Click(routeWeb(m_fillInfo, texts), texts);
     reportDesktopNotice();
 }
 

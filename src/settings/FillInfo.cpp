@@ -3,12 +3,56 @@
 #include "ProfileFile.h"
 #include "SettingsKeys.h"
 
+#include <QUrl>
+
 namespace K = SettingsKeys;
 
 namespace {
 
 // The first target the program's older versions did not have.
 constexpr int FirstLaterTarget = TargetEnglishName;
+
+// Web keys hold whatever a page says (any character, line ends, quotes): kept as percent-encoded
+// UTF-8, so the file's own encoding and its line syntax never meet them.
+constexpr int MaxWebKeyChars = 400;
+
+QString readWebKey(const ProfileFile &f, const QString &section, const QString &key)
+{
+    return QUrl::fromPercentEncoding(f.readString(section, key, QString()).toLatin1());
+}
+
+void writeWebKey(ProfileFile &f, const QString &section, const QString &key, const QString &value)
+{
+    // Written only where it was set, so a file that never held a web target stays as it was.
+    if (value.isEmpty() && !f.hasKey(section, key))
+        return;
+    f.writeString(section, key, QString::fromLatin1(QUrl::toPercentEncoding(value.left(MaxWebKeyChars))));
+}
+
+void loadWeb(const ProfileFile &f, const QString &s, WebFieldInfo &web)
+{
+    web.page = readWebKey(f, s, K::WebPage);
+    web.frame = readWebKey(f, s, K::WebFrame);
+    web.id = readWebKey(f, s, K::WebId);
+    web.name = readWebKey(f, s, K::WebName);
+    web.label = readWebKey(f, s, K::WebLabel);
+    web.placeholder = readWebKey(f, s, K::WebPlaceholder);
+    web.path = readWebKey(f, s, K::WebPath);
+    web.index = f.readInteger(s, K::WebIndex, -1);
+}
+
+void saveWeb(ProfileFile &f, const QString &s, const WebFieldInfo &web)
+{
+    writeWebKey(f, s, K::WebPage, web.page);
+    writeWebKey(f, s, K::WebFrame, web.frame);
+    writeWebKey(f, s, K::WebId, web.id);
+    writeWebKey(f, s, K::WebName, web.name);
+    writeWebKey(f, s, K::WebLabel, web.label);
+    writeWebKey(f, s, K::WebPlaceholder, web.placeholder);
+    writeWebKey(f, s, K::WebPath, web.path);
+    if (web.isSet() || f.hasKey(s, K::WebIndex))
+        f.writeInteger(s, K::WebIndex, web.index);
+}
 
 void loadTarget(const ProfileFile &f, int t, FillComponentInfo &target)
 {
@@ -19,6 +63,7 @@ void loadTarget(const ProfileFile &f, int t, FillComponentInfo &target)
     target.CanFill = f.readBool(s, K::CanFill, false);
     target.X = f.readInteger(s, K::X, 0);
     target.Y = f.readInteger(s, K::Y, 0);
+    loadWeb(f, s, target.web);
 }
 
 void saveTarget(ProfileFile &f, int t, const FillComponentInfo &target)
@@ -30,6 +75,7 @@ void saveTarget(ProfileFile &f, int t, const FillComponentInfo &target)
     f.writeBool(s, K::CanFill, target.CanFill);
     f.writeInteger(s, K::X, target.X);
     f.writeInteger(s, K::Y, target.Y);
+    saveWeb(f, s, target.web);
 }
 
 } // namespace

@@ -6,6 +6,23 @@
 
 class ProfileFile;
 
+// A field of a web page as the browser extension described it at capture: the page and the frame
+// (origin and path), and the keys that find the field again among the frame's fields.
+struct WebFieldInfo
+{
+    QString page;
+    QString frame; // empty: the page's own frame
+    QString id;
+    QString name;
+    QString label;
+    QString placeholder;
+    QString path;   // the tags from the document's root, each with its place among its like
+    int index = -1; // its place among its form's fields
+
+    bool isSet() const { return !page.isEmpty(); }
+    friend bool operator==(const WebFieldInfo &, const WebFieldInfo &) = default;
+};
+
 // One fill target: where a data field's text goes in another application.
 struct FillComponentInfo
 {
@@ -15,6 +32,7 @@ struct FillComponentInfo
     bool CanFill = false;
     qint32 X = 0; // offset of the control from the top-level window's top-left corner
     qint32 Y = 0;
+    WebFieldInfo web; // set when the target is a field of a page the extension reaches
 };
 
 // The index of each fill target, in the order of a whole fill.

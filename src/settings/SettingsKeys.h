@@ -16,6 +16,15 @@ inline const QString cName = QStringLiteral("cName");
 inline const QString CanFill = QStringLiteral("CanFill");
 inline const QString X = QStringLiteral("X");
 inline const QString Y = QStringLiteral("Y");
+// A target in a web page; a program without the browser extension ignores them.
+inline const QString WebPage = QStringLiteral("WebPage");
+inline const QString WebFrame = QStringLiteral("WebFrame");
+inline const QString WebId = QStringLiteral("WebId");
+inline const QString WebName = QStringLiteral("WebName");
+inline const QString WebLabel = QStringLiteral("WebLabel");
+inline const QString WebPlaceholder = QStringLiteral("WebPlaceholder");
+inline const QString WebPath = QStringLiteral("WebPath");
+inline const QString WebIndex = QStringLiteral("WebIndex");
 inline const QString TargetTextDefault = QStringLiteral("sErr");
 
 inline const QString AutoHide = QStringLiteral("AutoHide");

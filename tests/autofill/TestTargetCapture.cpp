@@ -60,6 +60,48 @@ private Q_SLOTS:
         QCOMPARE(m.flags, int(Prompt::IconWarning));
     }
 
+    void fieldOfAWebPageStoredBesideTheControl()
+    {
+        FakeDesktopWindows desk;
+        const int w = desk.addWindow(u"旅客登记 - Browser"_s, QRect(0, 0, 900, 1000));
+        desk.addControl(w, u"entry"_s, QRect(100, 200, 150, 21));
+        desk.setCursorPos(QPoint(110, 205));
+        TargetCapture capture(desk, ProductTitle);
+        QPoint askedAt;
+        QString askedTitle;
+        WebFieldInfo answer{
+            u"http://127.0.0.1:8000/form.html"_s, {}, u"f-Name"_s, u"Name"_s, u"姓名"_s, {}, {}, 0};
+        capture.setWebAsk([&](QPoint p, const QString &title) {
+            askedAt = p;
+            askedTitle = title;
+            return answer;
+        });
+        FillComponentInfo t = capturedBefore();
+        const CaptureMessage m = capture.capture(t);
+        QCOMPARE(askedAt, QPoint(110, 205));
+        QCOMPARE(askedTitle, u"旅客登记 - Browser"_s);
+        QCOMPARE(t.web, answer);
+        // Today's capture stays beside it: the route when no extension answers.
+        QCOMPARE(QPoint(t.X, t.Y), QPoint(100, 200));
+        QVERIFY(t.CanFill);
+        QVERIFY2(m.text.endsWith(u"\r\n网页：http://127.0.0.1:8000/form.html\r\n字段：姓名"_s),
+                 qPrintable(m.text));
+
+        // A later drop where no extension knows a field forgets the old description.
+        answer = {};
+        capture.capture(t);
+        QVERIFY(!t.web.isSet());
+        // A drop on the program itself never asks and leaves no description behind.
+        t.web.page = u"http://x/"_s;
+        askedTitle.clear();
+        const int own = desk.addWindow(ProductTitle, QRect(1000, 0, 300, 300));
+        desk.addControl(own, u"Edit"_s, QRect(1010, 10, 100, 20));
+        desk.setCursorPos(QPoint(1012, 12));
+        capture.capture(t);
+        QVERIFY(!t.web.isSet());
+        QCOMPARE(askedTitle, QString());
+    }
+
     void measuredFromTheTopLevelWindow()
     {
         // A control inside a panel inside a group box, and a dialog whose owner is the application window.

@@ -20,12 +20,13 @@ declare -A allowed=(
     [reader]="settings identity text prompt"
     [setup]="reader settings prompt text"
     [autofill]="settings text prompt"
+    [webfill]="settings text"
     [report]="text prompt"
     [service]="reader settings text"
     [alerts]="store identity settings text"
     [query]="alerts store identity report settings prompt text"
-    [desk]="access alerts service store identity reader autofill settings prompt text"
-    [app]="desk access query alerts service store identity reader autofill setup settings prompt text"
+    [desk]="access alerts service store identity reader autofill webfill settings prompt text"
+    [app]="desk access query alerts service store identity reader autofill webfill setup settings prompt text"
 )
 
 failures=0

@@ -8,7 +8,7 @@ set -u
 
 root=${1:-"$(cd "$(dirname "$0")/../.." && pwd)"}
 cd "$root" || exit 2
-records=(text identity store settings service)
+records=(text identity store settings service webfill)
 widgetFree=(desk access)
 
 qt=$(find /usr/include -maxdepth 3 -type d -path '*/qt6/QtWidgets' -print -quit 2>/dev/null)

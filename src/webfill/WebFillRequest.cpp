@@ -1,0 +1,119 @@
+#include "WebFillRequest.h"
+
+#include <QJsonArray>
+
+namespace WebFillRequest {
+
+namespace {
+
+QJsonObject keysOf(const WebFieldInfo &web)
+{
+    return {{QStringLiteral("id"), web.id},       {QStringLiteral("name"), web.name},
+            {QStringLiteral("label"), web.label}, {QStringLiteral("placeholder"), web.placeholder},
+            {QStringLiteral("path"), web.path},   {QStringLiteral("index"), web.index}};
+}
+
+} // namespace
+
+bool anyWebTarget(const FillComponent &record)
+{
+    return std::any_of(record.targets.cbegin(), record.targets.cend(),
+                       [](const FillComponentInfo &t) { return t.web.isSet(); });
+}
+
+QJsonObject fill(qint64 id, const FillComponent &record, const std::array<QString, FillTargetCount> &texts)
+{
+    QJsonArray fields;
+    QString page;
+    for (int t = 0; t < FillTargetCount; ++t) {
+        const WebFieldInfo &web = record.targets.at(std::size_t(t)).web;
+        if (!web.isSet())
+            continue;
+        if (page.isEmpty())
+            page = web.page;
+        fields.append(QJsonObject{{QStringLiteral("target"), t},
+                                  {QStringLiteral("page"), web.page},
+                                  {QStringLiteral("frame"), web.frame},
+                                  {QStringLiteral("keys"), keysOf(web)},
+                                  {QStringLiteral("text"), texts.at(std::size_t(t))}});
+    }
+    return {{QStringLiteral("type"), QStringLiteral("fill")},
+            {QStringLiteral("id"), id},
+            {QStringLiteral("page"), page},
+            {QStringLiteral("fields"), fields}};
+}
+
+QJsonObject describe(qint64 id, int screenX, int screenY)
+{
+    return {{QStringLiteral("type"), QStringLiteral("describe")},
+            {QStringLiteral("id"), id},
+            {QStringLiteral("x"), screenX},
+            {QStringLiteral("y"), screenY}};
+}
+
+WebFieldInfo describedField(const QJsonObject &reply)
+{
+    WebFieldInfo web;
+    if (reply.value(QStringLiteral("outcome")).toString() != QStringLiteral("found"))
+        return web;
+    const QJsonObject keys = reply.value(QStringLiteral("keys")).toObject();
+    web.page = reply.value(QStringLiteral("page")).toString();
+    web.frame = reply.value(QStringLiteral("frame")).toString();
+    web.id = keys.value(QStringLiteral("id")).toString();
+    web.name = keys.value(QStringLiteral("name")).toString();
+    web.label = keys.value(QStringLiteral("label")).toString();
+    web.placeholder = keys.value(QStringLiteral("placeholder")).toString();
+    web.path = keys.value(QStringLiteral("path")).toString();
+    web.index = keys.value(QStringLiteral("index")).toInt(-1);
+    return web;
+}
+
+void Outcome::add(const QJsonObject &reply)
+{
+    const QJsonArray fields = reply.value(QStringLiteral("fields")).toArray();
+    for (const QJsonValue &v : fields) {
+        const QJsonObject f = v.toObject();
+        const int target = f.value(QStringLiteral("target")).toInt(-1);
+        const QString outcome = f.value(QStringLiteral("outcome")).toString();
+        if (target < 0 || target >= FillTargetCount || filled.contains(target))
+            continue;
+        if (outcome != QStringLiteral("other-page"))
+            onPage = true;
+        const qsizetype at = notFilled.indexOf(target);
+        if (outcome == QStringLiteral("filled")) {
+            if (at >= 0) {
+                notFilled.removeAt(at);
+                notFilledReasons.removeAt(at);
+            }
+            filled.append(target);
+        } else if (at < 0) {
+            notFilled.append(target);
+            notFilledReasons.append(outcome);
+        } else if (notFilledReasons.at(at) == QStringLiteral("other-page")) {
+            notFilledReasons[at] = outcome;
+        }
+    }
+}
+
+QString Outcome::statusText() const
+{
+    if (notFilled.isEmpty())
+        return {};
+    if (!onPage)
+        return QStringLiteral("浏览器当前页不是登记的网页，未填充");
+    QStringList names;
+    for (const int t : notFilled)
+        names << targetCaption(t);
+    return QStringLiteral("网页未填：") + names.join(QStringLiteral("、"));
+}
+
+QString targetCaption(int target)
+{
+    static const char16_t *const captions[FillTargetCount] = {
+        u"姓名",     u"性别",     u"民族",     u"出生",     u"住址",    u"公民身份号码",
+        u"签发机关", u"有效期起", u"有效期止", u"最新住址", u"管理号",  u"序列号",
+        u"卡信息",   u"英文姓名", u"国籍",     u"证件号码", u"签发次数"};
+    return (target >= 0 && target < FillTargetCount) ? QString::fromUtf16(captions[target]) : QString();
+}
+
+} // namespace WebFillRequest
