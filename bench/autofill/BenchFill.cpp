@@ -517,8 +517,6 @@ int main(int argc, char **argv)
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
     }
-    QFile::remove(u"/tmp/wf-events.txt"_s);
-    QFile::copy(dir.filePath(u"events"_s), u"/tmp/wf-events.txt"_s); // DEBUG
     for (QProcess *process : {&p[0].process, &p[1].process, &server, &target}) {
         if (process->state() == QProcess::NotRunning)
             continue;

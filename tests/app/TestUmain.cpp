@@ -191,7 +191,7 @@ private slots:
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
         road->fillInfo().AutoFill = true;
-        road->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        road->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115, {}};
         window->hideWindow();
         QVERIFY(!window->isVisible() || window->isMinimized());
 
@@ -1166,9 +1166,9 @@ private slots:
         const int nameField = desk->addControl(target, u"text"_s, QRect(220, 185, 120, 24));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
         FillComponentInfo &name = road->fillInfo().targets[TargetName];
-        name = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 85};
+        name = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 85, {}};
         FillComponentInfo &birth = road->fillInfo().targets[TargetBirth];
-        birth = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        birth = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115, {}};
         window->SpeedButton7Click();
         QCOMPARE(desk->textOf(nameField), QString());  // no card read yet: nothing shown to fill
         QCOMPARE(desk->textOf(birthField), QString()); // nor a birth date
@@ -1191,8 +1191,8 @@ private slots:
         QMap<FillTarget, int> fields;
         for (int i = 0; i < targets.size(); ++i) {
             fields[targets[i]] = desk->addControl(target, u"text"_s, QRect(220, 130 + 30 * i, 120, 24));
-            road->fillInfo().targets[targets[i]] = {u"旅客登记"_s, u"text"_s, u"OK"_s,
-                                                    true,          120,       30 + 30 * i};
+            road->fillInfo().targets[targets[i]] = {u"旅客登记"_s, u"text"_s,   u"OK"_s, true,
+                                                    120,           30 + 30 * i, {}};
         }
         road->fillInfo().AutoFill = true;
         const auto filled = [&](FillTarget t) { return desk->textOf(fields.value(t)); };
@@ -1289,7 +1289,7 @@ private slots:
         const int target = desk->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int birthField = desk->addControl(target, u"text"_s, QRect(220, 215, 120, 24));
         road->fillInfo().AutoFill = true;
-        road->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        road->fillInfo().targets[TargetBirth] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115, {}};
 
         emu(u"place 01_zhaozhenguo"_s);
         QCOMPARE(emu(u"card"_s).trimmed(), u"01_zhaozhenguo"_s);

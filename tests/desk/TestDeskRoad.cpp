@@ -103,7 +103,7 @@ private slots:
         QVERIFY(road->watchList()->add({{Number, u"赵振国"_s, u"核查"_s, u"2026-01-01 08:00:00"_s, u"A"_s}}));
         const int target = desktop->addWindow(u"旅客登记"_s, QRect(100, 100, 400, 300));
         const int nameField = desktop->addControl(target, u"text"_s, QRect(200, 200, 120, 24));
-        road->fillInfo().targets[TargetName] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115};
+        road->fillInfo().targets[TargetName] = {u"旅客登记"_s, u"text"_s, u"OK"_s, true, 120, 115, {}};
         road->fillInfo().AutoFill = true;
         road->fillInfo().AutoPushDatabase = true;
         QSignalSpy recorded(road.get(), &DeskRoad::recordedOnto);

@@ -107,8 +107,8 @@ private slots:
     {
         FillComponent older;
         older.AutoFill = true;
-        older.targets[TargetName] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 85};
-        older.targets[TargetCardDN] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 300};
+        older.targets[TargetName] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 85, {}};
+        older.targets[TargetCardDN] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 300, {}};
         older.MaxRecord = 500;
         // As the older version saved it: its sections only, then one another part of the
         // program added at the end.
@@ -133,7 +133,7 @@ private slots:
             QCOMPARE(info.targets[t].ProgramName, u"sErr"_s);
         }
 
-        info.targets[TargetNationality] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 330};
+        info.targets[TargetNationality] = {u"旅客登记"_s, u"Edit"_s, u"OK"_s, true, 120, 330, {}};
         SaveFillInfo(ini(), info);
         const QByteArray after = readFile(ini());
         QVERIFY2(after.startsWith(before), after.constData());

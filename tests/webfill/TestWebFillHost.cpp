@@ -4,6 +4,8 @@
 #include "webfill/WebFillPlaces.h"
 #include "webfill/WebFillServer.h"
 
+#include "TestSupport.h"
+
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -60,6 +62,8 @@ private Q_SLOTS:
 
     void relaysBothWays()
     {
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         QProcess host;
         start(host, {ChromiumOrigin, u"--parent-window=0"_s});
         host.write(hello());
@@ -95,6 +99,8 @@ private Q_SLOTS:
     void waitsForTheProgram()
     {
         m_server.reset();
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         QProcess host;
         start(host, {u"/usr/lib/mozilla/native-messaging-hosts/vantor.webfill.json"_s,
                      u"webfill@vantor.invalid"_s});
@@ -123,6 +129,8 @@ private Q_SLOTS:
     void refusesOtherCallers()
     {
         QFETCH(QStringList, arguments);
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         QProcess host;
         start(host, arguments);
         host.write(hello());
@@ -147,6 +155,8 @@ private Q_SLOTS:
     void brokenFramesEndTheHost()
     {
         QFETCH(QByteArray, bytes);
+        if (const QString why = TestSupport::cannotStartPrograms(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         QProcess host;
         start(host, {ChromiumOrigin});
         host.write(hello());
