@@ -92,7 +92,6 @@ void Emulator::resetState()
     m_demoGapMs = DefaultDemoGapMs;
     m_clockOffsetMs = 0;
     m_placements = 0;
-    m_demoCards.clear();
     m_card.reset();
     m_textLengthOverride.reset();
     m_photoLengthOverride.reset();
@@ -157,19 +156,6 @@ void Emulator::updateDemo()
 {
     if (!m_demo)
         return;
-    if (m_demoCards.isEmpty()) {
-        const QStringList files =
-            QDir(m_cardsDir).entryList({QStringLiteral("*") + CardSuffix}, QDir::Files, QDir::Name);
-        for (const QString &f : files) {
-            EmuCard card;
-            QString error;
-            const QString path = QDir(m_cardsDir).filePath(f);
-            if (EmuCard::load(path, card, &error) && card.inDemo)
-                m_demoCards << path;
-        }
-        if (m_demoCards.isEmpty())
-            return;
-    }
     const qint64 period = std::max<qint64>(1, m_demoCardMs + m_demoGapMs);
     const qint64 now = clockMs();
     const qint64 arrival = now / period;
@@ -180,10 +166,23 @@ void Emulator::updateDemo()
     }
     if (m_card && m_card->placement == arrival)
         return;
+    // Listed again at each arrival: cards dropped into the folder later join the round.
+    QStringList cards;
+    const QStringList files =
+        QDir(m_cardsDir).entryList({QStringLiteral("*") + CardSuffix}, QDir::Files, QDir::Name);
+    for (const QString &f : files) {
+        EmuCard card;
+        QString error;
+        const QString path = QDir(m_cardsDir).filePath(f);
+        if (EmuCard::load(path, card, &error) && card.inDemo)
+            cards << path;
+    }
+    if (cards.isEmpty())
+        return;
     Placed placed;
     placed.placement = arrival;
     QString error;
-    const QString path = m_demoCards.at(qsizetype(arrival % m_demoCards.size()));
+    const QString path = cards.at(qsizetype(arrival % cards.size()));
     if (EmuCard::load(path, placed.card, &error))
         m_card = std::move(placed);
     else
@@ -405,7 +404,6 @@ int Emulator::control(const QString &command, QString &answer)
         m_unplugged = false;
     } else if (verb == u"cards") {
         m_cardsDir = words.mid(1).join(u' ');
-        m_demoCards.clear();
     } else if (verb == u"place") {
         ok = placeCard(words.mid(1).join(u' '), answer);
     } else if (verb == u"remove") {

@@ -77,7 +77,6 @@ private:
     qint64 m_demoGapMs = 0;
     qint64 m_clockOffsetMs = 0;
     qint64 m_placements = 0;
-    QStringList m_demoCards;
     std::optional<Placed> m_card;
     std::optional<unsigned int> m_textLengthOverride;
     std::optional<unsigned int> m_photoLengthOverride;

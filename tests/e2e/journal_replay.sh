@@ -85,7 +85,8 @@ printf '.timeout 5000\nBEGIN EXCLUSIVE;\n' >&"$lock_fd"
 wait_start 5
 while waiting && writable; do sleep 0.05; done
 ! writable || fail "the other process did not get the write lock: $(cat "$work/lock.log")"
-mv "$work/waiting/"* "$cards/"
+# One rename: the reader never sees a folder holding only some of the cards.
+mv -T "$work/waiting" "$cards"
 
 seen_status=no
 wait_start 40

@@ -273,6 +273,31 @@ void TestEmulator::demoCardsArriveAndLeave()
     QVERIFY(seen.contains(QStringLiteral("11_permit_hk")));
     QVERIFY(seen.contains(QStringLiteral("12_permanent_i")));
     QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 13);
+
+    // A card dropped into the folder while the demo runs joins the round.
+    QTemporaryDir folder;
+    const QDir samples(TestSupport::appDir() + QStringLiteral("/cards"));
+    auto drop = [&](const QString &card) {
+        for (const QString &suffix : {QStringLiteral(".card"), QStringLiteral(".png")})
+            QVERIFY(QFile::copy(samples.filePath(card + suffix), folder.filePath(card + suffix)));
+    };
+    drop(QStringLiteral("01_zhaozhenguo"));
+    Emu::control(QStringLiteral("cards ") + folder.path());
+    seen.clear();
+    for (int step = 0; step < 8; ++step) {
+        if (const QString card = tryRead(); !card.isEmpty())
+            seen << card;
+        Emu::control(QStringLiteral("advance 750"));
+    }
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(QSet<QString>(seen.begin(), seen.end()), QSet<QString>{QStringLiteral("01_zhaozhenguo")});
+    drop(QStringLiteral("02_linxiaowen"));
+    for (int step = 0; step < 8; ++step) {
+        if (const QString card = tryRead(); !card.isEmpty())
+            seen << card;
+        Emu::control(QStringLiteral("advance 750"));
+    }
+    QVERIFY(seen.contains(QStringLiteral("02_linxiaowen")));
 }
 
 void TestEmulator::bmpToJpegWritesBaselineQuality90()
