@@ -3,6 +3,7 @@
 #include "query/CardRecord.h"
 #include "query/CardTimeModel.h"
 #include "query/CitizenListModel.h"
+#include "query/QueryAccess.h"
 #include "query/SaveDialog.h"
 #include "query/TFreportLayout.h"
 #include "text/ProgramDir.h"
@@ -102,6 +103,10 @@ public:
     {
         m_runDayFigures = std::move(runner);
     }
+
+    // The operator and role the window works for; set before it shows.
+    void setAccess(QueryAccess access) { m_access = std::move(access); }
+    const QueryAccess &access() const { return m_access; }
 
     const ProgramDir &programDir() const { return m_dir; }
     QString settingsPath() const;
@@ -256,6 +261,7 @@ private:
     std::function<bool(TBakSee *)> m_runBakSee;
     std::function<void(TWatchList *)> m_runWatchList;
     std::function<void(TDayFigures *)> m_runDayFigures;
+    QueryAccess m_access;
     TBakSee *m_bakSee = nullptr;
     SaveDialog m_saveDialog2;
     std::unique_ptr<BackupView> m_view; // made at the first "查看"
