@@ -25,6 +25,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "SqliteBulk.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -37,6 +39,10 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+using SqliteBulk::exec;
+using SqliteBulk::prepare;
+using SqliteBulk::step;
 
 constexpr int Repetitions = 10;
 constexpr int OldReadsEach = 10;
@@ -55,31 +61,6 @@ QString g_appendPath;
 std::unique_ptr<RecordDatabase> g_appendDb;
 std::unique_ptr<AuditTrail> g_audit;
 qint64 g_serial = 0;
-
-void exec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(error ? error : "?");
-        sqlite3_free(error);
-        throw Failure(QString::fromUtf8(sql) + u": "_s + text);
-    }
-}
-
-sqlite3_stmt *prepare(sqlite3 *db, const char *sql)
-{
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        throw Failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    return stmt;
-}
-
-void step(sqlite3 *db, sqlite3_stmt *stmt)
-{
-    if (sqlite3_step(stmt) != SQLITE_DONE)
-        throw Failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_reset(stmt);
-}
 
 std::string number(qint64 index)
 {

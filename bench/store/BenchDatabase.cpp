@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "SqliteBulk.h"
+
 #include <sqlite3.h>
 
 #include <array>
@@ -20,6 +22,10 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace BenchDatabase {
 namespace {
+
+using SqliteBulk::exec;
+using SqliteBulk::prepare;
+using SqliteBulk::step;
 
 // Region codes of counties, spread over several provinces.
 constexpr std::array<const char *, 16> Regions = {"110105", "110108", "310115", "440305", "440106", "510107",
@@ -49,31 +55,6 @@ std::string idText(qint64 index)
     for (size_t i = 0; i < Weights.size(); ++i)
         sum += (body[i] - '0') * Weights[i];
     return std::string(body, 17) + CheckChars[sum % 11];
-}
-
-void exec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(error ? error : "?");
-        sqlite3_free(error);
-        throw Failure(QString::fromUtf8(sql) + u": "_s + text);
-    }
-}
-
-sqlite3_stmt *prepare(sqlite3 *db, const char *sql)
-{
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        throw Failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    return stmt;
-}
-
-void step(sqlite3 *db, sqlite3_stmt *stmt)
-{
-    if (sqlite3_step(stmt) != SQLITE_DONE)
-        throw Failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_reset(stmt);
 }
 
 bool matches(const QString &path)

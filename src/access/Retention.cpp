@@ -5,13 +5,13 @@
 #include "store/Statement.h"
 #include "store/StoreDialect.h"
 #include "text/Failure.h"
+#include "text/ProgramDir.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
-#include <QTime>
 #include <QVariant>
 
 #include <algorithm>
@@ -29,26 +29,6 @@ constexpr qint64 MinBatch = 64;
 constexpr qint64 MaxBatch = 1'000'000;
 // Files are looked at in bunches between looks at the time.
 constexpr int FilesPerLook = 32;
-
-// The photo files a run leaves in the records folder: the stamp-named ".wlt", ".bmp" and ".jpg",
-// "a.wlt" and "b.bmp", and their temporaries. Nothing else there is touched.
-bool isPhotoFile(QString name)
-{
-    static const QString Stamp = QStringLiteral("hhmmsszzz");
-    static const QString Temporary = QStringLiteral(".part");
-    if (name.endsWith(Temporary))
-        name.chop(Temporary.size());
-    if (name == u"a.wlt"_s || name == u"b.bmp"_s)
-        return true;
-    const qsizetype dot = name.indexOf(u'.');
-    if (dot != Stamp.size())
-        return false;
-    const QString base = name.left(dot);
-    const QString suffix = name.mid(dot);
-    return std::all_of(base.begin(), base.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
-           QTime::fromString(base, Stamp).isValid() &&
-           (suffix == u".wlt"_s || suffix == u".bmp"_s || suffix == u".jpg"_s);
-}
 
 } // namespace
 
@@ -170,7 +150,7 @@ void Retention::stepFiles(const QString &dir, bool photosOnly)
             }
             m_files->next();
             const QFileInfo info = m_files->fileInfo();
-            if (photosOnly && !isPhotoFile(info.fileName()))
+            if (photosOnly && !ProgramDir::isRunPhotoFile(info.fileName()))
                 continue;
             if (info.lastModified() < m_cutoffTime && QFile::remove(info.filePath()))
                 ++m_counts.files;

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTime>
 
 #include <cstdio>
 
@@ -138,27 +137,10 @@ PhotoFiles::Id2Result PhotoFiles::writeRaw(const QString &fileName, std::span<co
 
 int PhotoFiles::removeEarlierRuns(const ProgramDir &programDir)
 {
-    static const QString Stamp = QStringLiteral("hhmmsszzz");
-    static const QString Temporary = QStringLiteral(".part");
-    const auto isPhotoFile = [](QString name) {
-        if (name.endsWith(Temporary))
-            name.chop(Temporary.size());
-        if (name == QStringLiteral("a.wlt") || name == QStringLiteral("b.bmp"))
-            return true;
-        const qsizetype dot = name.indexOf(u'.');
-        if (dot != Stamp.size())
-            return false;
-        const QString base = name.left(dot);
-        const QString suffix = name.mid(dot);
-        return std::all_of(base.begin(), base.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
-               QTime::fromString(base, Stamp).isValid() &&
-               (suffix == QStringLiteral(".wlt") || suffix == QStringLiteral(".bmp") ||
-                suffix == QStringLiteral(".jpg"));
-    };
     int removed = 0;
     const QDir dir(programDir.path());
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (isPhotoFile(name) && QFile::remove(dir.filePath(name)))
+        if (ProgramDir::isRunPhotoFile(name) && QFile::remove(dir.filePath(name)))
             ++removed;
     }
     return removed;

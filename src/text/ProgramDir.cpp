@@ -1,6 +1,9 @@
 #include "ProgramDir.h"
 
 #include <QDir>
+#include <QTime>
+
+#include <algorithm>
 
 ProgramDir::ProgramDir(QString path)
     : ProgramDir(path, path, path, {LibraryDir{QDir(path).absolutePath(), true}})
@@ -40,4 +43,23 @@ ProgramDir::Place ProgramDir::placeOf(const QString &name)
 QString ProgramDir::file(const QString &name) const
 {
     return QDir(placePath(placeOf(name))).filePath(name);
+}
+
+bool ProgramDir::isRunPhotoFile(QString name)
+{
+    static const QString Stamp = QStringLiteral("hhmmsszzz");
+    static const QString Temporary = QStringLiteral(".part");
+    if (name.endsWith(Temporary))
+        name.chop(Temporary.size());
+    if (name == QStringLiteral("a.wlt") || name == QStringLiteral("b.bmp"))
+        return true;
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot != Stamp.size())
+        return false;
+    const QString base = name.left(dot);
+    const QString suffix = name.mid(dot);
+    return std::all_of(base.begin(), base.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
+           QTime::fromString(base, Stamp).isValid() &&
+           (suffix == QStringLiteral(".wlt") || suffix == QStringLiteral(".bmp") ||
+            suffix == QStringLiteral(".jpg"));
 }

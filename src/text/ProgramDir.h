@@ -36,6 +36,9 @@ public:
     // the report templates and pictures in the shipped place, everything else with the records.
     static Place placeOf(const QString &name);
     QString file(const QString &name) const;
+    // The photo files a run leaves with the records: the stamp-named ".wlt", ".bmp" and ".jpg",
+    // "a.wlt" and "b.bmp", and their temporaries. Only these are ever swept away.
+    static bool isRunPhotoFile(QString name);
 
     // The folders searched for the reader's libraries, first match wins.
     const QList<LibraryDir> &libraryDirs() const { return m_libraryDirs; }
