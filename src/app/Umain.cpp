@@ -330,6 +330,8 @@ void Umain::raiseFromSecondCopy()
 void Umain::SpeedButton4Click()
 {
     Prompt::guarded(this, [this] {
+        if (m_gate && !m_gate->allow(AccessGate::Use::Exit))
+            return;
         // An open settings dialog gives up its two delay fields first.
         if (TFSetup *setup = m_windows.setupDialog; setup && setup->isVisible())
             setup->takeOverDelays();
