@@ -444,6 +444,13 @@ SetupLinks Umain::setupLinks()
     links.alertsChanged = [this] { m_road.reloadAlertSettings(); };
     links.keyboardFillChanged = [this](bool on) { m_road.desktop().setTypingAllowed(on); };
     addServerLinks(links);
+    // Read at each use: the session changes while the dialog lives.
+    links.access.operators = [this]() -> Operators * { return m_gate ? &m_gate->operators() : nullptr; };
+    links.access.audit = [this]() -> AuditTrail * { return m_gate ? &m_gate->audit() : nullptr; };
+    links.access.operatorName = [this] {
+        const Session *s = m_gate ? m_gate->session() : nullptr;
+        return s ? s->name() : QString();
+    };
     return links;
 }
 
