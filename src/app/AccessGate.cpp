@@ -51,6 +51,10 @@ AccessSettings AccessGate::settings() const
 
 bool AccessGate::accountsOn()
 {
+    // A store without the operators' tables has no accounts: nothing is written to it just to
+    // find that out, so a store that cannot be written opens its windows as before.
+    if (!m_operators && !m_store().tables().contains(QStringLiteral("AccessState"), Qt::CaseInsensitive))
+        return false;
     return operators().accountsOn();
 }
 

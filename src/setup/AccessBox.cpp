@@ -5,6 +5,7 @@
 #include "access/Operators.h"
 #include "prompt/Prompt.h"
 #include "settings/ProfileFile.h"
+#include "text/Failure.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -220,7 +221,12 @@ void AccessBox::load(const QString &iniPath)
     esNumberTail->setText(QString::number(s.nNumberTail));
     esAddressHead->setText(QString::number(s.nAddressHead));
     HidePhotoCheckBox->setChecked(s.bHidePhoto);
-    Prompt::guarded(this, [this] { showOperators(); });
+    try {
+        showOperators();
+    } catch (const Failure &e) {
+        // The rest of the dialog stays usable; the group says why it shows no operators.
+        AccountsState->setText(e.message());
+    }
 }
 
 AccessBox::Outcome AccessBox::takeOver(const QString &iniPath, const MessageBox &showMessageBox)

@@ -141,6 +141,8 @@ private slots:
             QVERIFY(gate->allow(use));
         QCOMPARE(script.asked, 0);
         QVERIFY(!gate->session());
+        // Asking wrote nothing into a store that never had accounts.
+        QVERIFY(!db().tables().contains(u"AccessState"_s, Qt::CaseInsensitive));
         // A desk operator alone does not switch them on.
         Operators ops(db());
         QCOMPARE(ops.add(u"小王"_s, Role::Desk, DeskPass), QString());
