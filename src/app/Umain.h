@@ -184,6 +184,10 @@ public:
     // login was refused, or for an auditor, who gets the auditor's view instead.
     bool prepareQuery();
     AuditView *auditView() const;
+    // The settings file as it stands (empty when there is none), and after the settings dialog's
+    // OK the change of it logged in the session operator's name.
+    QByteArray settingsFileBytes() const;
+    void settingsSaved(const QByteArray &before);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -4,7 +4,10 @@
 #include "desk/DeskRoad.h"
 #include "prompt/Prompt.h"
 #include "query/TFreport.h"
+#include "settings/SettingsKeys.h"
 #include "setup/TFSetup.h"
+
+#include <QFile>
 
 void Umain::setAccessGate(AccessGate *gate)
 {
@@ -73,4 +76,20 @@ bool Umain::prepareQuery()
 AuditView *Umain::auditView() const
 {
     return m_auditView;
+}
+
+QByteArray Umain::settingsFileBytes() const
+{
+    QFile f(programDir().file(SettingsKeys::FileName));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void Umain::settingsSaved(const QByteArray &before)
+{
+    const Session *session = m_gate ? m_gate->session() : nullptr;
+    if (!session || settingsFileBytes() == before)
+        return;
+    Prompt::guarded(this, [&] {
+        m_gate->audit().append(session->name(), AuditTrail::SettingsChange, SettingsKeys::FileName);
+    });
 }

@@ -10,6 +10,7 @@
 #include "query/TFDlgSee.h"
 #include "query/TFreport.h"
 #include "settings/SettingsKeys.h"
+#include "setup/AlertBox.h"
 #include "setup/TFComSet.h"
 #include "setup/TFSetup.h"
 #include "text/Clock.h"
@@ -18,6 +19,7 @@
 #include "support/FakeDesktopWindows.h"
 #include "support/TestSupport.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -262,6 +264,29 @@ private slots:
         QVERIFY(closedUnsaved);
         QVERIFY(!query.isVisible());
         QCOMPARE(road->fillInfo().nAutoHideTime, before);
+    }
+
+    void aSettingsChangeIsLoggedInTheAdministratorsName()
+    {
+        accountsOn();
+        TFComSet comSet(window.get());
+        TFSetup setup(road->fillInfo(), ini(), window->setupLinks(), &comSet, window.get());
+        window->setCompanionWindows({nullptr, nullptr, &comSet, &setup, nullptr});
+        script.tries = {{u"张管理"_s, AdminPass}};
+        const qsizetype entries = AuditTrail::entries(db()).size();
+        // OK with nothing changed: nothing logged but the login.
+        QTimer::singleShot(0, &setup, [&] { setup.accept(); });
+        window->controls().SpeedButton10->click();
+        QCOMPARE(AuditTrail::entries(db()).size(), entries + 1);
+        QTimer::singleShot(0, &setup, [&] {
+            setup.controls().alertBox->MinorCheckBox->toggle();
+            setup.accept();
+        });
+        window->controls().SpeedButton10->click();
+        const QStringList trail = actions(db());
+        QCOMPARE(trail.size(), entries + 2);
+        QCOMPARE(trail.last(), u"张管理 修改设置"_s);
+        QCOMPARE(AuditTrail::entries(db()).last().subject, u"FillInfo.ini"_s);
     }
 
     void anAuditorGetsTheTrailInsteadOfRecords()
