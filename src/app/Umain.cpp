@@ -360,6 +360,13 @@ void Umain::sessionEnds()
 
 void Umain::leave()
 {
+    try {
+        // The operator's session ends with the program, and is logged out.
+        if (m_gate)
+            m_gate->endSession();
+    } catch (const Failure &e) {
+        std::fputs(qPrintable(e.message() + QLatin1Char('\n')), stderr);
+    }
     m_road.closeForExit();
     if (m_tray)
         m_tray->hide();

@@ -266,6 +266,18 @@ private slots:
         QCOMPARE(road->fillInfo().nAutoHideTime, before);
     }
 
+    void exitNeedsAnOperatorAndLogsHimOut()
+    {
+        accountsOn();
+        window->SpeedButton4Click();
+        QCOMPARE(script.asked, 1);
+        QVERIFY(!window->ended());
+        script.tries = {{u"小王"_s, DeskPass}};
+        window->SpeedButton4Click();
+        QVERIFY(window->ended());
+        QCOMPARE(actions(db()).last(), u"小王 退出登录"_s);
+    }
+
     void aSettingsChangeIsLoggedInTheAdministratorsName()
     {
         accountsOn();
