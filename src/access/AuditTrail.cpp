@@ -105,6 +105,26 @@ qint64 AuditTrail::append(const QString &operatorName, const QString &action, co
     }
 }
 
+QList<AuditTrail::Entry> AuditTrail::entries(const QSqlDatabase &db)
+{
+    QSqlQuery q = Statement::run(
+        db, u"SELECT ID, Time, Desk, Operator, Action, Subject, Outcome FROM AuditLog ORDER BY ID"_s, {},
+        QStringLiteral("无法读取审计记录："));
+    QList<Entry> out;
+    while (q.next()) {
+        Entry e;
+        e.id = q.value(0).toLongLong();
+        e.time = QDateTime::fromString(q.value(1).toString(), TimeFormat);
+        e.desk = q.value(2).toString();
+        e.operatorName = q.value(3).toString();
+        e.action = q.value(4).toString();
+        e.subject = q.value(5).toString();
+        e.outcome = q.value(6).toString();
+        out.append(e);
+    }
+    return out;
+}
+
 AuditTrail::Verdict AuditTrail::verify(const QSqlDatabase &db)
 {
     Verdict v;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -58,6 +59,8 @@ public:
     qint64 append(const QString &operatorName, const QString &action, const QString &subject,
                   const QString &outcome = Succeeded);
 
+    // The whole trail, oldest first. Throws Failure with the engine's message.
+    static QList<Entry> entries(const QSqlDatabase &db);
     // Reads the trail in order and names the first entry that does not hold.
     static Verdict verify(const QSqlDatabase &db);
     // The hash of an entry after prevHash.

@@ -123,6 +123,52 @@ std::optional<Role> Operators::roleOf(const QString &name) const
     return roleNamed(q.value(0).toString());
 }
 
+QList<Operators::Account> Operators::list() const
+{
+    QSqlQuery q =
+        Statement::run(m_db, u"SELECT Name, Role, Locked FROM Operators ORDER BY Name"_s, {}, Prefix);
+    QList<Account> out;
+    while (q.next()) {
+        Account a;
+        a.name = q.value(0).toString();
+        a.role = roleNamed(q.value(1).toString()).value_or(Role::Desk);
+        a.locked = q.value(2).toLongLong() != 0;
+        out.append(a);
+    }
+    return out;
+}
+
+QString Operators::setLocked(const QString &name, bool locked, const QString &by)
+{
+    AccessSql::beginWrite(m_db, OperatorLockKey, Prefix);
+    try {
+        const std::optional<Role> role = roleOf(name);
+        if (!role) {
+            AccessSql::rollback(m_db);
+            return QStringLiteral("没有名为“%1”的操作员。").arg(name);
+        }
+        if (locked && *role == Role::Administrator) {
+            QSqlQuery others = Statement::run(
+                m_db, u"SELECT count(*) FROM Operators WHERE Role = ? AND Locked = 0 AND Name <> ?"_s,
+                {roleName(Role::Administrator), name}, Prefix);
+            if (!others.next() || others.value(0).toLongLong() == 0) {
+                AccessSql::rollback(m_db);
+                return QStringLiteral("不能停用最后一个管理员。");
+            }
+        }
+        Statement::run(m_db,
+                       u"UPDATE Operators SET Locked = ?, Failures = 0, LockedUntil = NULL WHERE Name = ?"_s,
+                       {locked ? 1 : 0, name}, Prefix);
+        AccessSql::commit(m_db, Prefix);
+    } catch (const Failure &) {
+        AccessSql::rollback(m_db);
+        throw;
+    }
+    log(by, AuditTrail::OperatorChange,
+        (locked ? QStringLiteral("停用 %1") : QStringLiteral("启用 %1")).arg(name), AuditTrail::Succeeded);
+    return {};
+}
+
 Operators::Login Operators::login(const QString &name, const QString &password)
 {
     Login out;

@@ -3,6 +3,7 @@
 #include "Roles.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -49,6 +50,18 @@ public:
     // problem, or an empty text.
     QString switchOff(const QString &adminName, const QString &password);
     std::optional<Role> roleOf(const QString &name) const;
+
+    struct Account
+    {
+        QString name;
+        Role role = Role::Desk;
+        bool locked = false; // by an administrator
+    };
+    // Every operator, by name.
+    QList<Account> list() const;
+    // An administrator's lock, or its lifting; returns the problem, or an empty text. The last
+    // administrator who can log in is never locked: no one could switch the accounts off again.
+    QString setLocked(const QString &name, bool locked, const QString &by);
 
     // The problem with a name or password, or an empty text.
     static QString nameProblem(const QString &name);

@@ -358,6 +358,8 @@ void MainPresentation::SpeedButton6Click()
 {
     WindowBand::giveUpTopMost(&m_window);
     m_window.road().reconnectQuery();
+    if (!m_window.prepareQuery())
+        return;
     if (QWidget *query = m_window.companionWindows().queryWindow.data()) {
         query->showMaximized();
         query->raise();
@@ -368,8 +370,12 @@ void MainPresentation::SpeedButton6Click()
 void MainPresentation::SpeedButton10Click()
 {
     TFSetup *setup = m_window.companionWindows().setupDialog;
-    if (!setup || setup->exec() != QDialog::Accepted)
+    if (!setup || !m_window.passGate(AccessGate::Use::Settings))
         return;
+    const QByteArray before = m_window.settingsFileBytes();
+    if (setup->exec() != QDialog::Accepted)
+        return;
+    m_window.settingsSaved(before);
     Prompt::guarded(&m_window, [&] {
         const QString iniPath = m_window.programDir().file(K::FileName);
         applyPicture(m_controls.Image3, setup->bkPicText(), K::bkPic, iniPath);

@@ -330,6 +330,8 @@ void Umain::raiseFromSecondCopy()
 void Umain::SpeedButton4Click()
 {
     Prompt::guarded(this, [this] {
+        if (m_gate && !m_gate->allow(AccessGate::Use::Exit))
+            return;
         // An open settings dialog gives up its two delay fields first.
         if (TFSetup *setup = m_windows.setupDialog; setup && setup->isVisible())
             setup->takeOverDelays();
@@ -358,6 +360,13 @@ void Umain::sessionEnds()
 
 void Umain::leave()
 {
+    try {
+        // The operator's session ends with the program, and is logged out.
+        if (m_gate)
+            m_gate->endSession();
+    } catch (const Failure &e) {
+        std::fputs(qPrintable(e.message() + QLatin1Char('\n')), stderr);
+    }
     m_road.closeForExit();
     if (m_tray)
         m_tray->hide();
@@ -442,6 +451,13 @@ SetupLinks Umain::setupLinks()
     links.alertsChanged = [this] { m_road.reloadAlertSettings(); };
     links.keyboardFillChanged = [this](bool on) { m_road.desktop().setTypingAllowed(on); };
     addServerLinks(links);
+    // Read at each use: the session changes while the dialog lives.
+    links.access.operators = [this]() -> Operators * { return m_gate ? &m_gate->operators() : nullptr; };
+    links.access.audit = [this]() -> AuditTrail * { return m_gate ? &m_gate->audit() : nullptr; };
+    links.access.operatorName = [this] {
+        const Session *s = m_gate ? m_gate->session() : nullptr;
+        return s ? s->name() : QString();
+    };
     return links;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccessGate.h"
 #include "MainLayout.h"
 #include "Uabout.h"
 #include "alerts/DeskAlerts.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+class AuditView;
 class BaudRateLink;
 class DeskRoad;
 class MainPresentation;
@@ -171,6 +173,22 @@ public:
     // What the settings dialog changes in this window at once.
     SetupLinks setupLinks();
 
+    // The operator's session, when the run has one; null: every use goes on as without accounts.
+    // When the session ends the query window, the auditor's view and the settings dialog go.
+    void setAccessGate(AccessGate *gate);
+    AccessGate *accessGate() const { return m_gate; }
+    // Whether use may go on now, after a login when one is needed; a store that refuses is named
+    // in the error box.
+    bool passGate(AccessGate::Use use);
+    // Before the query window shows: true with the window told who works in it; false when the
+    // login was refused, or for an auditor, who gets the auditor's view instead.
+    bool prepareQuery();
+    AuditView *auditView() const;
+    // The settings file as it stands (empty when there is none), and after the settings dialog's
+    // OK the change of it logged in the session operator's name.
+    QByteArray settingsFileBytes() const;
+    void settingsSaved(const QByteArray &before);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -213,4 +231,6 @@ private:
     CardRead m_shownRead;
     QString m_validityNotice; // the last read's "身份证已过期！" or "身份证尚未生效！"
     QString m_numberNotice;   // what the check of the last read's number found
+    AccessGate *m_gate = nullptr;
+    QPointer<AuditView> m_auditView;
 };

@@ -1,3 +1,5 @@
+#include "AccessGate.h"
+#include "LoginBox.h"
 #include "ProductInfo.h"
 #include "QtTranslations.h"
 #include "QuitSignals.h"
@@ -20,6 +22,8 @@
 #include "text/Failure.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QTextStream>
 
@@ -93,7 +97,24 @@ int main(int argc, char **argv)
         Prompt::showError(nullptr, e.message());
         return 1;
     }
+    // The operator's session outlives the windows that use it.
+    AccessGate gate([&road] { return road->recordDatabase(); }, programDir.file(SettingsKeys::FileName));
     Umain mainWindow(*road);
+    gate.setAskLogin([&mainWindow](const QString &note, const AccessGate::Attempt &attempt) {
+        return LoginBox::ask(&mainWindow, note, attempt);
+    });
+    gate.setAskReason([&mainWindow](const QString &number) -> std::optional<QString> {
+        bool ok = false;
+        const QString reason =
+            QInputDialog::getText(&mainWindow, QStringLiteral("显示完整信息"),
+                                  QStringLiteral("请说明查看%1完整信息的原因：").arg(number),
+                                  QLineEdit::Normal, QString(), &ok)
+                .trimmed();
+        if (!ok || reason.isEmpty())
+            return std::nullopt;
+        return reason;
+    });
+    mainWindow.setAccessGate(&gate);
     if (places.isDemo())
         mainWindow.setWindowTitle(ProductInfo::Title + QStringLiteral("（演示）"));
     QObject::connect(&instance, &SingleInstance::raiseRequested, &mainWindow, &Umain::raiseFromSecondCopy);

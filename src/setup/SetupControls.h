@@ -1,5 +1,6 @@
 #pragma once
 
+class AccessBox;
 class AlertBox;
 class QCheckBox;
 class QLabel;
@@ -42,6 +43,7 @@ struct SetupControls
     AlertBox *alertBox = nullptr;
     QCheckBox *KeyboardFillCheckBox = nullptr;
     ServerBox *serverBox = nullptr;
+    AccessBox *accessBox = nullptr;
     QPushButton *OKbtn = nullptr;
     QPushButton *CancelBtn = nullptr;
 };

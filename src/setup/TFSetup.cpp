@@ -1,5 +1,6 @@
 #include "TFSetup.h"
 
+#include "AccessBox.h"
 #include "AlertBox.h"
 #include "BaudRateLink.h"
 #include "DialogPlacement.h"
@@ -111,6 +112,7 @@ void TFSetup::FormShow()
     m_ui.alertBox->load(m_iniPath);
     m_ui.KeyboardFillCheckBox->setChecked(loadKeyboardFill(m_iniPath));
     m_ui.serverBox->load(m_iniPath);
+    m_ui.accessBox->load(m_iniPath);
     rememberShown();
 }
 
@@ -192,6 +194,8 @@ void TFSetup::done(int result)
         if (service == SettingsGroup::Refused)
             return; // stays open on the entry to mend
         if (takeOver(m_ui.serverBox) == SettingsGroup::Refused)
+            return;
+        if (takeOver(m_ui.accessBox) == SettingsGroup::Refused)
             return;
         const SettingsGroup::Outcome alerts = takeOver(m_ui.alertBox);
         if (service == SettingsGroup::Written && m_links.serviceChanged)

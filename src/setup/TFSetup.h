@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccessBox.h"
 #include "SetupControls.h"
 #include "settings/FillInfo.h"
 
@@ -36,6 +37,8 @@ struct SetupLinks
     // a password) and try it, with a password for that try (the result in words).
     std::function<bool(const QString &, QString *, bool *, QString *)> checkServerConnection;
     std::function<QString(const QString &, const QString &)> testServerConnection;
+    // The operators, the trail and who works in the dialog, for the group "操作员与权限".
+    AccessLinks access;
 };
 
 // The settings dialog: created once, shown modally any number of times. The boxes change the

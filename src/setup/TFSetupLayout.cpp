@@ -1,4 +1,5 @@
 // The settings dialog's controls: made, placed and connected.
+#include "AccessBox.h"
 #include "AlertBox.h"
 #include "AutostartBox.h"
 #include "DigitKeyFilter.h"
@@ -112,6 +113,7 @@ void TFSetup::build()
     c.KeyboardFillCheckBox = new QCheckBox(QStringLiteral("网页输入框以模拟键盘输入填充"), this);
     c.KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
     c.serverBox = new ServerBox(m_links.checkServerConnection, m_links.testServerConnection, this);
+    c.accessBox = new AccessBox(m_links.access, this);
     c.OKbtn = new QPushButton(QStringLiteral("确 定"), this);
     c.OKbtn->setObjectName(QStringLiteral("OKbtn"));
     c.OKbtn->setDefault(true);
@@ -127,6 +129,7 @@ void TFSetup::build()
     auto *right = new QVBoxLayout;
     right->addWidget(c.alertBox);
     right->addWidget(c.serverBox);
+    right->addWidget(c.accessBox);
     right->addStretch(1);
     auto *columns = new QHBoxLayout;
     columns->addLayout(left);

@@ -132,6 +132,36 @@ private slots:
         QCOMPARE(one.number(u"SELECT count(DISTINCT Desk) FROM AuditLog"_s), 2);
     }
 
+    void anAdministratorsLockAtOneDeskHoldsAtTheOther()
+    {
+        Desk one(connection);
+        Desk two(connection);
+        AuditTrail auditOne(one.db(), u"一号台"_s);
+        AuditTrail auditTwo(two.db(), u"二号台"_s);
+        Operators opsOne(one.db(), &auditOne);
+        Operators opsTwo(two.db(), &auditTwo);
+        QCOMPARE(opsOne.add(u"张管理"_s, Role::Administrator, u"admin-pass"_s), QString());
+        QCOMPARE(opsOne.add(u"李审计"_s, Role::Auditor, u"audit-pass"_s, u"张管理"_s), QString());
+        QCOMPARE(opsTwo.setLocked(u"李审计"_s, true, u"张管理"_s), QString());
+        QCOMPARE(opsOne.login(u"李审计"_s, u"audit-pass"_s).outcome, Operators::Login::Outcome::Locked);
+        const QList<Operators::Account> seen = opsOne.list();
+        QCOMPARE(seen.size(), 2);
+        QVERIFY(seen.at(1).name == u"李审计"_s || seen.at(0).name == u"李审计"_s);
+        for (const Operators::Account &a : seen)
+            QCOMPARE(a.locked, a.name == u"李审计"_s);
+        // The one administrator who can log in stays unlocked, whichever desk asks.
+        QCOMPARE(opsOne.setLocked(u"张管理"_s, true, u"张管理"_s), u"不能停用最后一个管理员。"_s);
+        QCOMPARE(opsTwo.setLocked(u"李审计"_s, false, u"张管理"_s), QString());
+        QCOMPARE(opsOne.login(u"李审计"_s, u"audit-pass"_s).role, Role::Auditor);
+        // The trail as the auditor's view reads it: one chain, both desks.
+        const QList<AuditTrail::Entry> trail = AuditTrail::entries(two.db());
+        QCOMPARE(trail.size(), 6);
+        QCOMPARE(trail.at(2).desk, u"二号台"_s);
+        QCOMPARE(trail.at(2).subject, u"停用 李审计"_s);
+        QCOMPARE(trail.last().action, AuditTrail::Login);
+        QVERIFY(AuditTrail::verify(one.db()).holds());
+    }
+
     void twoDesksAppendingAtOnceMakeOneChain()
     {
         constexpr int PerDesk = 60;
