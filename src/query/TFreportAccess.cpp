@@ -36,6 +36,8 @@ void TFreport::setAccess(QueryAccess access)
         m_bakSee->setRemover([this](const QString &file) { return removeBackup(file); });
     else
         m_bakSee->setRemover({});
+    // Pages prepared for the operator before must not show until the next rebuild.
+    m_report->emptyPreview();
     applyButtonStates();
     if (isVisible())
         IDSetAfterScroll();

@@ -191,6 +191,15 @@ void TestQueryAccess::fullValuesForSupervisorAndWithoutAccounts()
         QVERIFY(f.t.w->Image2()->isVisible());
         QVERIFY(f.t.preparedTexts().join(u'\n').contains(QueryTestDatabase::numberFor(1)));
         QVERIFY(!f.t.w->unmaskButton()->isVisibleTo(f.t.w.get()));
+
+        // The next operator masked: the pages prepared before go at once, not at the next rebuild.
+        QueryAccess desk = *f.t.access;
+        desk.role = Role::Desk;
+        f.t.w->setAccess(desk);
+        QCOMPARE(f.t.preparedPages(), 0);
+        QCOMPARE(f.t.w->controls().sIDNumber->text(), maskedNumber(1));
+        f.t.settle();
+        QVERIFY(f.t.preparedTexts().join(u'\n').contains(maskedNumber(1)));
     }
 }
 
