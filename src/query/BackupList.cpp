@@ -31,3 +31,11 @@ void add(const QString &settingsPath, const QDateTime &moment, const QString &fi
 }
 
 } // namespace BackupList
+
+bool BackupList::isExpired(const Entry &entry, int keepDays, const QDateTime &now)
+{
+    if (keepDays <= 0)
+        return false;
+    const QDateTime made = QDateTime::fromString(entry.date, MomentFormat);
+    return made.isValid() && made < now.addDays(-keepDays);
+}

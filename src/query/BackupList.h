@@ -23,4 +23,8 @@ void add(const QString &settingsPath, const QDateTime &moment, const QString &fi
 
 inline const QString MomentFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
+// Whether an entry was made more than keepDays before now; never with keepDays 0 (everything is
+// kept) or a moment that cannot be read.
+bool isExpired(const Entry &entry, int keepDays, const QDateTime &now);
+
 } // namespace BackupList

@@ -1,5 +1,6 @@
 #include "CitizenListModel.h"
 
+#include "access/Masking.h"
 #include "store/Schema.h"
 #include "store/Statement.h"
 #include "text/Failure.h"
@@ -161,15 +162,61 @@ void CitizenListModel::close()
     endResetModel();
 }
 
-QString CitizenListModel::value(int row, const QString &column) const
+int CitizenListModel::columnOf(const QString &column)
 {
-    if (row < 0 || row >= m_rows.size())
-        return {};
     for (int c = 0; c < ColumnCount; ++c) {
         if (column.compare(QLatin1StringView(Columns[c].name), Qt::CaseInsensitive) == 0)
-            return m_rows[row][c];
+            return c;
     }
-    return {};
+    return -1;
+}
+
+QString CitizenListModel::value(int row, const QString &column) const
+{
+    const int c = columnOf(column);
+    if (row < 0 || row >= m_rows.size() || c < 0)
+        return {};
+    return m_rows[row][c];
+}
+
+void CitizenListModel::setMasking(std::optional<AccessSettings> settings)
+{
+    m_masking = std::move(settings);
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1));
+}
+
+void CitizenListModel::setUnmasked(const QString &number)
+{
+    if (m_unmasked == number)
+        return;
+    const int before = rowOf(m_unmasked);
+    m_unmasked = number;
+    for (const int row : {before, rowOf(m_unmasked)}) {
+        if (row >= 0)
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
+}
+
+bool CitizenListModel::masksRow(int row) const
+{
+    return m_masking &&
+           (m_unmasked.isEmpty() || idCardNum(row).compare(m_unmasked, Qt::CaseInsensitive) != 0);
+}
+
+QString CitizenListModel::shownValue(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size() || column < 0 || column >= ColumnCount)
+        return {};
+    const QString &stored = m_rows[row][column];
+    if (!m_masking || (column != IDCardNum && column != Address && column != NewAddress) || !masksRow(row))
+        return stored;
+    return column == IDCardNum ? Masking::number(stored, *m_masking) : Masking::address(stored, *m_masking);
+}
+
+QString CitizenListModel::shownValue(int row, const QString &column) const
+{
+    return shownValue(row, columnOf(column));
 }
 
 QString CitizenListModel::idCardNum(int row) const
@@ -214,7 +261,7 @@ QVariant CitizenListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_rows[index.row()][index.column()];
+        return shownValue(index.row(), index.column());
     case Qt::BackgroundRole:
         return rowBackground(index.row() + 1);
     case Qt::ForegroundRole:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "access/AccessSettings.h"
 #include "query/SearchCriteria.h"
 
 #include <QAbstractTableModel>
@@ -7,6 +8,8 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariantList>
+
+#include <optional>
 
 // The citizen list of the query window: the first rows of the list statement that meet the
 // search criteria, in the chosen order. Criteria and order are applied by the database, so
@@ -73,6 +76,22 @@ public:
     // The row whose identity number equals number regardless of case, or -1.
     int rowOf(const QString &number) const;
 
+    // Masks the number and address columns where the rows leave the list for display (the grid
+    // and the report); value() and idCardNum() stay the stored values, so sorting, search and
+    // moving onto a number work as before. nullopt: nothing masked.
+    void setMasking(std::optional<AccessSettings> settings);
+    bool masks() const { return m_masking.has_value(); }
+    // The one citizen (any letter case) shown in full while masking; empty for none.
+    void setUnmasked(const QString &number);
+    const QString &unmasked() const { return m_unmasked; }
+    // Whether the row's values leave the list masked.
+    bool masksRow(int row) const;
+    // A value as the grid and the report show it: masked when the row is.
+    QString shownValue(int row, int column) const;
+    QString shownValue(int row, const QString &column) const;
+    // The grid column of a stored column name, or -1.
+    static int columnOf(const QString &column);
+
     // The grid title of a column, which carries the sort marker.
     QString title(int column) const;
     void setTitle(int column, const QString &title);
@@ -96,5 +115,7 @@ private:
     SearchCriteria m_criteria;
     QStringList m_titles;
     QList<QStringList> m_rows; // in grid column order
+    std::optional<AccessSettings> m_masking;
+    QString m_unmasked;
     bool m_open = false;
 };

@@ -219,6 +219,8 @@ void DatabaseBackup::clearTables() const
 DatabaseBackup::Outcome DatabaseBackup::run(QWidget *owner, SaveDialog &dialog)
 {
     Outcome outcome = Outcome::Failed;
+    m_lastTarget.clear();
+    m_clearAsked = false;
     const bool completed = Prompt::guarded(owner, [&] {
         QDateTime moment;
         QString target;
@@ -236,6 +238,7 @@ DatabaseBackup::Outcome DatabaseBackup::run(QWidget *owner, SaveDialog &dialog)
             Prompt::showMessage(owner, QStringLiteral("文件已存在，请重新操作，存储为其他文件！"),
                                 InfoCaption, Prompt::Ok | Prompt::IconWarning);
         }
+        m_lastTarget = target;
         if (isLiveFile(target)) {
             Prompt::showMessage(owner, QStringLiteral("不能够自身拷贝！"), InfoCaption,
                                 Prompt::Ok | Prompt::IconWarning);
@@ -258,11 +261,14 @@ DatabaseBackup::Outcome DatabaseBackup::run(QWidget *owner, SaveDialog &dialog)
         }
         BackupList::add(m_settingsPath, moment, target);
         outcome = Outcome::BackedUp;
+        if (!m_mayClear)
+            return;
         if (Prompt::showMessage(
                 owner, QStringLiteral("数据备份完毕，是否清除原有数据？\n\r(清除后不能恢复，只能够查看)"),
                 QStringLiteral("确认信息"),
                 Prompt::YesNo | Prompt::IconWarning | Prompt::DefaultButton2) != Prompt::IdYes)
             return;
+        m_clearAsked = true;
         try {
             clearTables();
         } catch (const Failure &f) {

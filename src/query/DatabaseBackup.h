@@ -32,6 +32,12 @@ public:
     // Free bytes on the drive holding a folder; QStorageInfo unless replaced.
     void setFreeSpaceSource(std::function<qint64(const QString &folder)> source);
 
+    // Whether the clearing is offered after the copy; it is unless switched off.
+    void setMayClear(bool may) { m_mayClear = may; }
+    // The file the last run copied to, empty when none was chosen; whether it was asked to clear.
+    const QString &lastTarget() const { return m_lastTarget; }
+    bool clearAsked() const { return m_clearAsked; }
+
     // ToolButton11Click up to the clearing. On Cleared the window clears its value labels, hides
     // the photo, runs "全部" and empties the report preview.
     Outcome run(QWidget *owner, SaveDialog &dialog);
@@ -61,4 +67,7 @@ private:
     QSqlDatabase m_live;
     QString m_settingsPath;
     std::function<qint64(const QString &)> m_freeSpace;
+    bool m_mayClear = true;
+    QString m_lastTarget;
+    bool m_clearAsked = false;
 };

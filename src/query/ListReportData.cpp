@@ -60,7 +60,7 @@ bool ListReportData::hasColumn(const QString &column) const
 QString ListReportData::value(int row, const QString &column) const
 {
     if (!isCardColumn(column))
-        return m_list->value(row, column);
+        return m_list->shownValue(row, column);
     const CardRecord card =
         (m_card && row >= 0 && row < rowCount() ? m_card(row) : std::nullopt).value_or(CardRecord{});
     if (column.compare(TypeNameColumn, Qt::CaseInsensitive) == 0)

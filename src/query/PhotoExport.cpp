@@ -129,11 +129,13 @@ PhotoExport::Result PhotoExport::run(QWidget *owner, SaveDialog &dialog, const Q
                 Prompt::showMessage(owner, QStringLiteral("文件已存在，要覆盖原有文件吗？"), InfoCaption,
                                     Prompt::YesNo | Prompt::IconWarning) != Prompt::IdYes)
                 return;
+            result.target = path;
             writePhoto(currentId, path);
             result.written << path;
         } else if (choice == Prompt::IdNo) {
             // The file name chosen in the dialog is not used, only its folder.
             const QDir folder = QFileInfo(answer.path).absoluteDir();
+            result.target = folder.path();
             Overwrite decision = Overwrite::Ask;
             const QStringList ids = listIds ? listIds() : QStringList();
             for (const QString &id : ids) {

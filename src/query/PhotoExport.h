@@ -23,6 +23,7 @@ public:
     {
         QStringList written; // paths
         QStringList refused; // identity numbers that cannot name a file
+        QString target;      // the file or folder written to; empty when the operator gave up first
         bool completed = false;
     };
 

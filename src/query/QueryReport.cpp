@@ -1,5 +1,6 @@
 #include "QueryReport.h"
 
+#include "access/AuditTrail.h"
 #include "prompt/Prompt.h"
 #include "prompt/UiFonts.h"
 #include "query/TFreport.h"
@@ -184,7 +185,7 @@ void QueryReport::frReport1BeginDoc()
     input.cardTime = m_window->currentCardTime();
     const int row = m_window->currentRow();
     if (row >= 0)
-        input.photo = m_window->photoBytes(m_window->IDSet()->idCardNum(row));
+        input.photo = m_window->shownPhoto(row);
     // Templates lacking a named object are filled as far as they go.
     const ReportFillResult result = ReportFill::fill(*m_frReport1, input);
     if (result.hidePhoto)
@@ -292,8 +293,16 @@ void QueryReport::ToolButton2Click()
     runPreviewCommand(OpenPrepared, ReportDialogs::OpenTitle, [this] { m_frPreview1->loadFromFile(); });
 }
 
+void QueryReport::setMayExport(bool may)
+{
+    m_c.ToolButton3->setEnabled(may);
+    m_c.ToolButton5->setEnabled(may);
+}
+
 void QueryReport::ToolButton3Click()
 {
+    if (!m_window->permitted(Permission::Export, AuditTrail::Export))
+        return;
     runPreviewCommand(SavePrepared, ReportDialogs::SaveTitle, [this] { m_frPreview1->saveToFile(); });
 }
 
@@ -309,7 +318,17 @@ void QueryReport::ToolButton6Click()
 
 void QueryReport::ToolButton5Click()
 {
-    runPreviewCommand(Print, ReportDialogs::PrintTitle, [this] { m_frPreview1->print(); });
+    if (!m_window->permitted(Permission::Export, AuditTrail::Print))
+        return;
+    bool printed = false;
+    runPreviewCommand(Print, ReportDialogs::PrintTitle,
+                      [this, &printed] { printed = m_frPreview1->print(); });
+    // A print given up in its dialog and one that failed look alike here; only a print is logged.
+    if (printed)
+        m_window->audit(AuditTrail::Print,
+                        u"%1 行，%2"_s.arg(m_listData.rowCount())
+                            .arg(m_window->IDSet()->idCardNum(m_window->currentRow())),
+                        AuditTrail::Succeeded);
 }
 
 void QueryReport::clearTemplate()

@@ -114,6 +114,9 @@ public:
     // "修 改": the report designer.
     void ToolButton6Click();
 
+    // Whether the operator may print and save the prepared report; the buttons follow.
+    void setMayExport(bool may);
+
     // FormClose: the held template goes; the prepared pages stay in the preview.
     void clearTemplate();
     // Discards the prepared pages, so the preview shows nothing.

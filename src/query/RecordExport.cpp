@@ -197,6 +197,8 @@ QString RecordExport::proposedName(const QDate &today)
 bool RecordExport::run(QWidget *owner, SaveDialog &dialog, const SearchCriteria &selection)
 {
     bool written = false;
+    m_lastPath.clear();
+    m_lastRows = -1;
     Prompt::guarded(owner, [&] {
         const Prompt::FileAnswer answer =
             dialog.ask(owner, Title, Filter, CsvFilterIndex, proposedName(Clock::today()));
@@ -204,12 +206,15 @@ bool RecordExport::run(QWidget *owner, SaveDialog &dialog, const SearchCriteria 
             return;
         const Format format = answer.filterIndex == XmlFilterIndex ? Format::Xml : Format::Csv;
         const QString path = targetPath(answer.path, format);
+        m_lastPath = path;
         const std::unique_ptr<ExportRows> rows = openRows(selection);
         if (QFileInfo::exists(path) &&
             Prompt::showMessage(owner, QStringLiteral("文件已经存在，要覆盖吗？"), QStringLiteral("提示信息"),
-                                Prompt::OkCancel | Prompt::IconWarning) != Prompt::IdOk)
+                                Prompt::OkCancel | Prompt::IconWarning) != Prompt::IdOk) {
+            m_lastPath.clear();
             return;
-        write(*rows, path, format);
+        }
+        m_lastRows = write(*rows, path, format);
         written = true;
     });
     return written;

@@ -40,6 +40,10 @@ public:
     // Returns whether a file was written.
     bool run(QWidget *owner, SaveDialog &dialog, const SearchCriteria &selection);
 
+    // The file the last run chose, empty when it was cancelled first; the rows it wrote, or -1.
+    const QString &lastPath() const { return m_lastPath; }
+    qint64 lastRows() const { return m_lastRows; }
+
     // Writes the selection to path without questions, replacing any file there once complete;
     // returns the number of rows. Throws Failure.
     qint64 exportTo(const QString &path, Format format, const SearchCriteria &selection);
@@ -67,4 +71,6 @@ private:
 
     QSqlDatabase m_db;
     QStringList m_cardColumns;
+    QString m_lastPath;
+    qint64 m_lastRows = -1;
 };

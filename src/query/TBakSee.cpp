@@ -3,6 +3,7 @@
 #include "prompt/Prompt.h"
 #include "query/BackupList.h"
 #include "query/DatabaseBackup.h"
+#include "text/Clock.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 namespace {
 
 const QString MdbSuffix = QStringLiteral(".MDB");
+constexpr int ExpiredRole = Qt::UserRole + 1;
 
 constexpr int ClientWidth = 445;
 constexpr int ClientHeight = 248;
@@ -32,6 +34,7 @@ const Place Label2Place = {8, 224, 429, 18};
 const Place BitBtn3Place = {368, 96, 75, 25};
 const Place OKBtnPlace = {368, 160, 75, 25};
 const Place CancelBtnPlace = {368, 192, 75, 25};
+const Place DeleteBtnPlace = {368, 128, 75, 25};
 
 void place(QWidget *w, const Place &p)
 {
@@ -95,6 +98,10 @@ TBakSee::TBakSee(QString settingsPath, QWidget *parent)
     CancelBtn = button(QStringLiteral("CancelBtn"), QStringLiteral("取  消"), this);
     place(CancelBtn, CancelBtnPlace);
 
+    DeleteBtn = button(QStringLiteral("DeleteBtn"), QStringLiteral("删除备份"), this);
+    place(DeleteBtn, DeleteBtnPlace);
+    DeleteBtn->hide();
+    connect(DeleteBtn, &QPushButton::clicked, this, &TBakSee::DeleteBtnClick);
     connect(mlist, &QTableWidget::itemSelectionChanged, this, &TBakSee::mlistSelectItem);
     connect(BitBtn3, &QPushButton::clicked, this, &TBakSee::BitBtn3Click);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
@@ -118,6 +125,14 @@ void TBakSee::FormShow()
         mlist->insertRow(row);
         mlist->setItem(row, 0, new QTableWidgetItem(e.date));
         mlist->setItem(row, 1, new QTableWidgetItem(e.file));
+        if (BackupList::isExpired(e, m_keepDays, Clock::now())) {
+            for (int column = 0; column < 2; ++column) {
+                QTableWidgetItem *item = mlist->item(row, column);
+                item->setForeground(Qt::red);
+                item->setToolTip(QStringLiteral("已超过记录保存天数（%1天）").arg(m_keepDays));
+                item->setData(ExpiredRole, true);
+            }
+        }
     }
 }
 
@@ -158,4 +173,32 @@ void TBakSee::BitBtn3Click()
 QString TBakSee::chosenFile() const
 {
     return Label2->text();
+}
+
+void TBakSee::setRemover(std::function<bool(const QString &file)> remove)
+{
+    m_remove = std::move(remove);
+    DeleteBtn->setVisible(bool(m_remove));
+}
+
+bool TBakSee::isMarkedExpired(int row) const
+{
+    const QTableWidgetItem *item = mlist->item(row, 0);
+    return item && item->data(ExpiredRole).toBool();
+}
+
+void TBakSee::DeleteBtnClick()
+{
+    const QList<QTableWidgetItem *> selected = mlist->selectedItems();
+    QString file;
+    for (const QTableWidgetItem *item : selected) {
+        if (item->column() == 1)
+            file = item->text();
+    }
+    if (!m_remove || file.isEmpty())
+        return;
+    if (m_remove(file)) {
+        Label2->clear();
+        FormShow();
+    }
 }

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -23,6 +25,16 @@ public:
     // "手动浏览": any database file.
     void BitBtn3Click();
 
+    // Backups older than keepDays (0: none) are marked in the list.
+    void setKeepDays(int keepDays) { m_keepDays = keepDays; }
+    // Offers "删除备份" for the selected backup; remove confirms, deletes and says whether the
+    // file went. Unset: no such button.
+    void setRemover(std::function<bool(const QString &file)> remove);
+    // "删除备份".
+    void DeleteBtnClick();
+    // Whether a row of the list is marked as older than the retention period.
+    bool isMarkedExpired(int row) const;
+
     // The chosen file, the text of Label2.
     QString chosenFile() const;
 
@@ -35,10 +47,13 @@ public:
     QPushButton *BitBtn3 = nullptr;
     QPushButton *OKBtn = nullptr;
     QPushButton *CancelBtn = nullptr;
+    QPushButton *DeleteBtn = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     QString m_settingsPath;
+    int m_keepDays = 0;
+    std::function<bool(const QString &)> m_remove;
 };

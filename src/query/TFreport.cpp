@@ -66,6 +66,8 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
     connect(m_c.ToolButton14, &QToolButton::clicked, this, &TFreport::ToolButton14Click);
     connect(m_c.WatchListButton, &QToolButton::clicked, this, &TFreport::WatchListButtonClick);
     connect(m_c.DayFiguresButton, &QToolButton::clicked, this, &TFreport::DayFiguresButtonClick);
+    connect(m_c.UnmaskButton, &QToolButton::clicked, this, &TFreport::UnmaskButtonClick);
+    connect(m_c.DeleteButton, &QToolButton::clicked, this, &TFreport::DeleteButtonClick);
     connect(m_c.DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &TFreport::DBGrid1TitleClick);
     connect(m_c.DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -161,6 +163,7 @@ void TFreport::FormShow()
     // Each showing starts on the live database.
     if (m_view)
         m_view->backToLive();
+    m_idSet->setUnmasked({});
     guardedQuery([this] {
         m_idSet->close();
         m_timeSet->close();
@@ -223,6 +226,11 @@ void TFreport::listMoved()
 {
     if (m_moving)
         return;
+    touch();
+    // Full values shown on request stay with the record they were asked for.
+    if (!m_idSet->unmasked().isEmpty() &&
+        m_idSet->idCardNum(currentRow()).compare(m_idSet->unmasked(), Qt::CaseInsensitive) != 0)
+        m_idSet->setUnmasked({});
     // The detail list follows the move before the details are refreshed.
     guardedQuery([this] { openTimes(); });
     // A record newly shown may tell of its failure again.

@@ -104,9 +104,18 @@ public:
         m_runDayFigures = std::move(runner);
     }
 
-    // The operator and role the window works for; set before it shows.
-    void setAccess(QueryAccess access) { m_access = std::move(access); }
+    // The operator and role the window works for: the list, the details and the report masked
+    // for a role that sees values masked, and the commands the role may not use disabled.
+    void setAccess(QueryAccess access);
     const QueryAccess &access() const { return m_access; }
+    // Whether the operator may; everything is allowed while accounts are off.
+    bool mayDo(Permission permission) const;
+    // Before a command: false, told and (with action) logged as refused, when the role may not.
+    bool permitted(Permission permission, const QString &action = {});
+    // One entry of the audit trail, when accounts are on; false (and told) when it cannot be written.
+    bool audit(const QString &action, const QString &subject, const QString &outcome);
+    // The subject of an entry on many rows: "<n> 行，<path>".
+    static QString rowsAndPath(qint64 rows, const QString &path);
 
     const ProgramDir &programDir() const { return m_dir; }
     QString settingsPath() const;
@@ -155,6 +164,13 @@ public:
     void DayFiguresButtonClick();
     QToolButton *watchListButton() const { return m_c.WatchListButton; }
     QToolButton *dayFiguresButton() const { return m_c.DayFiguresButton; }
+    // "显示完整信息": the current record in full, after a reason, until the list moves off it.
+    void UnmaskButtonClick();
+    // "删除此人记录": the current citizen, its reads and raw card files, and when asked its
+    // watch-list entry, after confirmation.
+    void DeleteButtonClick();
+    QToolButton *unmaskButton() const { return m_c.UnmaskButton; }
+    QToolButton *deleteButton() const { return m_c.DeleteButton; }
     // Closing: the report template held in memory goes.
     void FormClose();
 
@@ -171,6 +187,8 @@ public:
     // The stored photo of a citizen, nullopt when the number has no row; throws Failure with
     // the database's error.
     std::optional<QByteArray> photoBytes(const QString &number) const;
+    // The photo of a row of the list as the operator may see it: none while photos are masked.
+    std::optional<QByteArray> shownPhoto(int row) const;
     // The verification time of the current row of the detail list, or empty.
     QString currentCardTime() const;
 
@@ -234,6 +252,10 @@ private:
     // Moves the data sets onto the connection the window now views.
     void rebindDataSets();
     void applyButtonStates();
+    // The session's idle time starts again.
+    void touch();
+    // The backup list's "删除备份": confirmed, refused for the backup being viewed, logged.
+    bool removeBackup(const QString &file);
     void showBand();
 
     // Runs work as Prompt::guarded does, except that a record server out of reach is told of

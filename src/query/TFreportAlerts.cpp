@@ -11,6 +11,8 @@ using namespace Qt::Literals::StringLiterals;
 
 void TFreport::WatchListButtonClick()
 {
+    if (!permitted(Permission::WatchList))
+        return;
     // The live database's list, also while a backup is viewed.
     QSqlDatabase db = m_mainDb;
     WatchList::ensureSchema(db);

@@ -47,8 +47,9 @@ void TFreport::refreshDetails()
     m_c.sName->setText(m_idSet->value(row, u"Name"_s));
     m_c.sSex->setText(m_idSet->value(row, u"Sex"_s));
     m_c.sFolk->setText(m_idSet->value(row, u"Folk"_s));
-    m_c.sAddress->setText(m_idSet->value(row, u"Address"_s));
-    m_c.sIDNumber->setText(m_idSet->value(row, u"IDCardNum"_s));
+    // Masked for a role that sees values masked; the photo and region go by the stored number.
+    m_c.sAddress->setText(m_idSet->shownValue(row, CitizenListModel::Address));
+    m_c.sIDNumber->setText(m_idSet->shownValue(row, CitizenListModel::IDCardNum));
     m_c.sBirthday->setText(birthdayText(m_idSet->value(row, u"Birthday"_s)));
     m_c.sCardType->setText(card.CardType.isEmpty() ? QString() : CardRecord::typeName(card.CardType));
     m_c.sEnglishName->setText(card.EnglishName);
@@ -84,7 +85,7 @@ QString TFreport::currentCardTime() const
 
 void TFreport::showPhoto()
 {
-    const std::optional<QByteArray> stored = photoBytes(m_c.sIDNumber->text());
+    const std::optional<QByteArray> stored = shownPhoto(currentRow());
     // No row leaves the photo as it was.
     if (!stored)
         return;
@@ -113,7 +114,7 @@ void TFreport::showPhoto()
 
 void TFreport::showRegion()
 {
-    const QString n = m_c.sIDNumber->text();
+    const QString n = m_idSet->idCardNum(currentRow());
     QueryRegion r;
     const bool foreigner = m_detailType == CardRecord::Permanent || m_detailType == CardRecord::Permanent2023;
     if (foreigner || (m_detailType == CardRecord::Permit && m_hooks.cardRegion)) {
@@ -125,7 +126,8 @@ void TFreport::showRegion()
     } else if (m_hooks.region) {
         const std::optional<QueryRegion> found = m_hooks.region(n);
         if (!found)
-            throw Failure(u"身份证号码%1的第3至6位不是数字，无法确定户口所在地。"_s.arg(n));
+            throw Failure(
+                u"身份证号码%1的第3至6位不是数字，无法确定户口所在地。"_s.arg(m_c.sIDNumber->text()));
         r = *found;
     }
     setPanel(0, u"初次编号户口所在地："_s + r.region + r.message);

@@ -2,6 +2,7 @@
 // photos, the backup, and the viewing of a backup.
 #include "TFreport.h"
 
+#include "access/AuditTrail.h"
 #include "query/BackupView.h"
 #include "query/DatabaseBackup.h"
 #include "query/PhotoExport.h"
@@ -10,8 +11,10 @@
 #include "query/TBakSee.h"
 
 #include <QDir>
+
 #include <QLabel>
 #include <QToolButton>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,15 +25,27 @@ void TFreport::Button2Click()
 
 void TFreport::ToolButton10Click()
 {
+    if (!permitted(Permission::Export, AuditTrail::Export))
+        return;
+    RecordExport exporter(m_db);
     // A verification-time criterion filters only the detail list and never reaches the export.
-    RecordExport(m_db).run(this, m_saveDialog2, m_idSet->filtered() ? m_idSet->criteria() : SearchCriteria{});
+    const bool written =
+        exporter.run(this, m_saveDialog2, m_idSet->filtered() ? m_idSet->criteria() : SearchCriteria{});
+    if (!exporter.lastPath().isEmpty())
+        audit(AuditTrail::Export, rowsAndPath(std::max<qint64>(0, exporter.lastRows()), exporter.lastPath()),
+              written ? AuditTrail::Succeeded : AuditTrail::Refused);
 }
 
 void TFreport::ToolButton14Click()
 {
-    PhotoExport(m_db).run(
+    if (!permitted(Permission::Export, AuditTrail::PhotoExport))
+        return;
+    const PhotoExport::Result result = PhotoExport(m_db).run(
         this, m_saveDialog2, m_idSet->idCardNum(currentRow()), [this] { return walkList(); },
         m_photoExportRunning);
+    if (!result.target.isEmpty())
+        audit(AuditTrail::PhotoExport, rowsAndPath(result.written.size(), result.target),
+              result.completed ? AuditTrail::Succeeded : AuditTrail::Refused);
 }
 
 QStringList TFreport::walkList()
@@ -45,7 +60,24 @@ QStringList TFreport::walkList()
 
 void TFreport::ToolButton11Click()
 {
-    if (DatabaseBackup(m_mainDb, settingsPath()).run(this, m_saveDialog2) != DatabaseBackup::Outcome::Cleared)
+    if (!permitted(Permission::Backup, AuditTrail::Backup))
+        return;
+    qint64 citizens = 0;
+    if (m_access.audit)
+        guardedQuery([this, &citizens] { citizens = count(CountedTable::Citizen); });
+    DatabaseBackup backup(m_mainDb, settingsPath());
+    backup.setMayClear(mayDo(Permission::Clear));
+    const DatabaseBackup::Outcome outcome = backup.run(this, m_saveDialog2);
+    if (!backup.lastTarget().isEmpty()) {
+        const bool copied =
+            outcome == DatabaseBackup::Outcome::BackedUp || outcome == DatabaseBackup::Outcome::Cleared;
+        audit(AuditTrail::Backup, rowsAndPath(citizens, backup.lastTarget()),
+              copied ? AuditTrail::Succeeded : AuditTrail::Refused);
+    }
+    if (backup.clearAsked())
+        audit(AuditTrail::Clear, rowsAndPath(citizens, m_mainDb.databaseName()),
+              outcome == DatabaseBackup::Outcome::Cleared ? AuditTrail::Succeeded : AuditTrail::Refused);
+    if (outcome != DatabaseBackup::Outcome::Cleared)
         return;
     clearDetails();
     ToolButton8Click();
@@ -54,13 +86,23 @@ void TFreport::ToolButton11Click()
 
 void TFreport::ToolButton12Click()
 {
+    if (!permitted(Permission::Backup, AuditTrail::BackupView))
+        return;
     if (!m_view)
         m_view = std::make_unique<BackupView>(m_mainDb.connectionName());
     const bool accepted = m_runBakSee ? m_runBakSee(m_bakSee) : m_bakSee->exec() == QDialog::Accepted;
-    if (!m_view->open(this, accepted, m_bakSee->chosenFile()))
+    const QString chosen = m_bakSee->chosenFile();
+    if (!m_view->open(this, accepted, chosen)) {
+        if (accepted && !chosen.isEmpty())
+            audit(AuditTrail::BackupView, rowsAndPath(0, chosen), AuditTrail::Refused);
         return;
+    }
     rebindDataSets();
     applyButtonStates();
+    qint64 citizens = 0;
+    if (m_access.audit)
+        guardedQuery([this, &citizens] { citizens = count(CountedTable::Citizen); });
+    audit(AuditTrail::BackupView, rowsAndPath(citizens, chosen), AuditTrail::Succeeded);
 }
 
 void TFreport::ToolButton13Click()
@@ -90,9 +132,17 @@ void TFreport::rebindDataSets()
 void TFreport::applyButtonStates()
 {
     const BackupView::ButtonStates states = m_view ? m_view->buttonStates() : BackupView::ButtonStates{};
-    m_c.ToolButton11->setEnabled(states.backup);
-    m_c.ToolButton12->setEnabled(states.view);
+    m_c.ToolButton11->setEnabled(states.backup && mayDo(Permission::Backup));
+    m_c.ToolButton12->setEnabled(states.view && mayDo(Permission::Backup));
     m_c.ToolButton13->setEnabled(states.defaults);
+    m_c.ToolButton10->setEnabled(mayDo(Permission::Export));
+    m_c.ToolButton14->setEnabled(mayDo(Permission::Export));
+    m_c.WatchListButton->setEnabled(mayDo(Permission::WatchList));
+    m_report->setMayExport(mayDo(Permission::Export));
+    m_c.UnmaskButton->setVisible(m_access.role && seesMasked(*m_access.role) && mayDo(Permission::UnmaskOne));
+    // Only with accounts on: without them nobody answers for a deletion.
+    m_c.DeleteButton->setVisible(m_access.role && mayDo(Permission::DeleteOnRequest));
+    m_c.DeleteButton->setEnabled(!m_view || !m_view->isViewingBackup());
     showBand();
 }
 

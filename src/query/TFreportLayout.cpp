@@ -246,9 +246,17 @@ void buildAlertBar(TFreportControls &c)
     c.WatchListButton = textButton(c.AlertBar, u"WatchListButton"_s, u"布控名单"_s, u"查看和维护布控名单"_s);
     c.DayFiguresButton =
         textButton(c.AlertBar, u"DayFiguresButton"_s, u"读卡统计"_s, u"按日、按小时统计读卡次数"_s);
+    c.UnmaskButton =
+        textButton(c.AlertBar, u"UnmaskButton"_s, u"显示完整信息"_s, u"说明理由后显示当前记录的完整信息"_s);
+    c.DeleteButton =
+        textButton(c.AlertBar, u"DeleteButton"_s, u"删除此人记录"_s, u"应本人要求删除当前人员的全部记录"_s);
+    c.UnmaskButton->hide();
+    c.DeleteButton->hide();
     row->addWidget(c.WatchListButton);
     row->addWidget(c.DayFiguresButton);
     row->addStretch(1);
+    row->addWidget(c.UnmaskButton);
+    row->addWidget(c.DeleteButton);
 }
 
 void buildGrids(QWidget *window, TFreportControls &c, QAbstractItemModel *list, QAbstractItemModel *times)

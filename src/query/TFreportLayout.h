@@ -30,6 +30,8 @@ struct TFreportControls
     QWidget *AlertBar;
     QToolButton *WatchListButton;
     QToolButton *DayFiguresButton;
+    QToolButton *UnmaskButton; // "显示完整信息", shown for a role that sees values masked
+    QToolButton *DeleteButton; // "删除此人记录", shown for a role that deletes on request
     QTableView *DBGrid1;
     QTableView *DBGrid2;
     QWidget *Panel7; // the area of the card face

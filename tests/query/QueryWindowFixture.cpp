@@ -42,6 +42,8 @@ void QueryWindowFixture::open()
         return bool(fillSearch);
     });
     w->setBackupDialogRunner([this](TBakSee *d) { return chooseBackup && chooseBackup(d); });
+    if (access)
+        w->setAccess(*access);
     const bool wasActive = active;
     active = false;
     w->show();

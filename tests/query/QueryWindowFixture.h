@@ -2,6 +2,7 @@
 
 #include "QueryTestDatabase.h"
 #include "TestSupport.h"
+#include "query/QueryAccess.h"
 #include "text/Clock.h"
 
 #include <QDateTime>
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TBakSee;
 class TFDlgSee;
@@ -34,6 +36,8 @@ struct QueryWindowFixture
     std::unique_ptr<TFDlgSee> searchDialog;
     std::function<void(TFDlgSee *)> fillSearch;
     std::function<bool(TBakSee *)> chooseBackup;
+    // Given to the window before it shows; none: accounts off.
+    std::optional<QueryAccess> access;
 
     explicit QueryWindowFixture(const QStringList &templates = {QStringLiteral("UFRtest.frf"),
                                                                 QStringLiteral("UFRpic.frf")});

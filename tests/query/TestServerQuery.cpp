@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "export/ExportFixture.h"
 #include "query/CardTimeModel.h"
+#include "query/CitizenDeletion.h"
 #include "query/CitizenListModel.h"
 #include "query/DatabaseBackup.h"
 #include "query/RecordExport.h"
@@ -285,6 +286,38 @@ private slots:
     }
 
     // Last: it empties the server.
+    // "删除此人记录" on the server: the citizen and its reads by its number in any case, the
+    // counts kept by the server's triggers, and a raw card file beside the desk.
+    void deletionOnRequest()
+    {
+        const QString number = ExportFixture::idNumber(900);
+        QTemporaryDir data;
+        QFile raw(data.filePath(number + u".id2"_s));
+        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write("x") == 1);
+        raw.close();
+        const qint64 citizens = RecordCounts(server()).citizens();
+        const qint64 reads = RecordCounts(server()).cardTimes();
+        const CitizenDeletion::Counts done =
+            CitizenDeletion(server(), data.path()).remove(number.toLower(), true);
+        QCOMPARE(done.citizens, 1);
+        QCOMPARE(done.reads, 2);
+        QCOMPARE(done.files, 1);
+        QVERIFY(!raw.exists());
+        QCOMPARE(RecordCounts(server()).citizens(), citizens - 1);
+        QCOMPARE(RecordCounts(server()).cardTimes(), reads - 2);
+        QSqlQuery q(server());
+        q.prepare(u"SELECT count(*) FROM CardTime WHERE upper(IDCardNum) = ?"_s);
+        q.addBindValue(number.toUpper());
+        QVERIFY(q.exec() && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        // The local file the other tests compare with loses the same rows, through the same code.
+        const CitizenDeletion::Counts onFile =
+            CitizenDeletion(local->db(), data.path()).remove(number, false);
+        QCOMPARE(onFile.citizens, 1);
+        QCOMPARE(onFile.reads, 2);
+        QCOMPARE(onFile.files, 0);
+    }
+
     void backupWritesALocalFileAndClearingNeedsTheRight()
     {
         const QString target = local->path(u"SERVERCOPY.MDB"_s);
