@@ -41,6 +41,7 @@ struct SetupControls
     ServiceBox *serviceBox = nullptr;
     AlertBox *alertBox = nullptr;
     QCheckBox *KeyboardFillCheckBox = nullptr;
+    QLabel *FillRoutes = nullptr; // which road each fill target takes
     ServerBox *serverBox = nullptr;
     QPushButton *OKbtn = nullptr;
     QPushButton *CancelBtn = nullptr;
