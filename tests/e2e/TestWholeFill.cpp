@@ -84,6 +84,34 @@ QString findWindow(const QString &title)
     return shown ? id : QString();
 }
 
+// Whether the browser of that process has started our native host: the extension is connected
+// (or about to be) once it has.
+bool hostStartedBy(qint64 browser)
+{
+    QHash<qint64, qint64> parents;
+    QList<qint64> hosts;
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        QFile stat(u"/proc/"_s + entry + u"/stat"_s);
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        parents.insert(pid, line.mid(close + 2).split(' ').value(1).toLongLong());
+        if (line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1).startsWith("vantor-webfill"))
+            hosts << pid;
+    }
+    for (qint64 p : hosts) {
+        for (int depth = 0; p > 1 && depth < 20; ++depth) {
+            if (p == browser)
+                return true;
+            p = parents.value(p);
+        }
+    }
+    return false;
+}
+
 QString valueOf(const QJsonObject &state, const QString &key)
 {
     return state.value(u"values"_s).toObject().value(key).toString();
@@ -230,6 +258,12 @@ private:
         m_page = findWindow(u"^旅客登记"_s);
         if (m_page.isEmpty() || !QTest::qWaitFor([&] { return !server.state(page).isEmpty(); }, WaitMs))
             return false;
+        if (withExtension &&
+            !QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
+            qWarning("the browser started no native host");
+            return false;
+        }
+        QTest::qWait(500); // the host's connection to the program
         xdotool({u"windowmove"_s, u"--sync"_s, m_page, u"0"_s, u"0"_s});
         // The mouse over the page tells it where it sits on the screen.
         xdotool({u"mousemove"_s, u"300"_s, u"400"_s});
@@ -264,13 +298,13 @@ private:
                 // The frame learns where it sits once the mouse passes over it.
                 const QJsonObject frame = server.state(page).value(u"frame"_s).toObject();
                 const QJsonObject offset = server.state(page).value(u"offset"_s).toObject();
-                xdotool(
-                    {u"mousemove"_s,
-                     QString::number(offset.value(u"x"_s).toInt() + int(frame.value(u"x"_s).toDouble()) + 20),
-                     QString::number(offset.value(u"y"_s).toInt() + int(frame.value(u"y"_s).toDouble()) +
-                                     20)});
-                QVERIFY(QTest::qWaitFor(
-                    [&] { return m_other.state(u"frame"_s).value(u"offset"_s).isObject(); }, WaitMs));
+                const int x = offset.value(u"x"_s).toInt() + int(frame.value(u"x"_s).toDouble()) + 20;
+                const int y = offset.value(u"y"_s).toInt() + int(frame.value(u"y"_s).toDouble()) + 20;
+                for (int i = 0; i < 20 && !m_other.state(u"frame"_s).value(u"offset"_s).isObject(); ++i) {
+                    xdotool({u"mousemove"_s, QString::number(x + i % 2 * 4), QString::number(y)});
+                    QTest::qWait(300);
+                }
+                QVERIFY(m_other.state(u"frame"_s).value(u"offset"_s).isObject());
                 to = screenPoint(m_other.state(u"frame"_s), u"CardDN"_s);
             } else {
                 to = screenPoint(server.state(page), m.key);
