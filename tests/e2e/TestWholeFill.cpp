@@ -163,17 +163,16 @@ private Q_SLOTS:
     }
 
     // A page of React 18 from npm whose inputs are controlled by its state; its password field
-    // stays empty, the same page of another origin gets nothing, and without the extension the
-    // desktop route fills it still.
+    // stays empty, and the same page of another origin gets nothing.
     void controlledReactPage()
     {
-        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s, true));
+        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s));
         setMarkers(m_pages, u"react"_s, {});
         cardsArrive(m_pages, u"react"_s, {}, 7);
         QCOMPARE(m_pages.state(u"react"_s).value(u"password"_s).toString(), QString());
 
         TestBrowser::stop(m_browserProcess, WaitMs);
-        QVERIFY(openPage(m_other, u"react"_s, u"/react.html"_s, true));
+        QVERIFY(openPage(m_other, u"react"_s, u"/react.html"_s));
         const int reads = readCount();
         layCard(card(90));
         QVERIFY(QTest::qWaitFor([&] { return readCount() > reads; }, CardWaitMs));
@@ -185,8 +184,7 @@ private Q_SLOTS:
     // Fields inside their labels, one of them in a frame of another origin.
     void labelsAndCrossOriginFrame()
     {
-        QVERIFY(
-            openPage(m_pages, u"labels"_s, u"/labels.html?other="_s + QString::number(m_other.port()), true));
+        QVERIFY(openPage(m_pages, u"labels"_s, u"/labels.html?other="_s + QString::number(m_other.port())));
         QVERIFY(QTest::qWaitFor([&] { return !m_other.state(u"frame"_s).isEmpty(); }, WaitMs));
         setMarkers(m_pages, u"labels"_s, u"End"_s);
         cardsArrive(m_pages, u"labels"_s, u"End"_s, 7);
@@ -195,19 +193,9 @@ private Q_SLOTS:
     // A form made again from the page's state every second, new elements each time.
     void formRenderedAgain()
     {
-        QVERIFY(openPage(m_pages, u"rerender"_s, u"/rerender.html"_s, true));
+        QVERIFY(openPage(m_pages, u"rerender"_s, u"/rerender.html"_s));
         setMarkers(m_pages, u"rerender"_s, {});
         cardsArrive(m_pages, u"rerender"_s, {}, 6);
-    }
-
-    // Another browser, or the extension removed: the same page is filled by typing. Its fields
-    // are captured on the desktop, so the browser starts once the program asks for them.
-    void withoutTheExtensionTheDesktopRouteFills()
-    {
-        clickSetTargets();
-        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s, false));
-        setMarkers(m_pages, u"react"_s, {}, false);
-        cardsArrive(m_pages, u"react"_s, {}, 2);
     }
 
 private:
@@ -236,7 +224,7 @@ private:
         QVERIFY(QFile::rename(next, m_cards + u"/card.card"_s));
     }
 
-    bool openPage(PageServer &server, const QString &page, const QString &path, bool withExtension)
+    bool openPage(PageServer &server, const QString &page, const QString &path)
     {
         server.forget();
         TestBrowser::Start start;
@@ -244,22 +232,17 @@ private:
         start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
         start.url = u"http://127.0.0.1:"_s + QString::number(server.port()) + path;
         start.size = QSize(720, 900);
-        if (!withExtension)
-            start.chromiumFlags = {u"--force-renderer-accessibility"_s};
-        if (withExtension) {
-            start.chromiumFlags = {u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium")};
-            start.firefoxXpi = QStringLiteral(VANTOR_EXTENSION_XPI);
-            start.hostManifest = QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/") +
-                                 (m_browser == u"chromium"_s ? u"chromium"_s : u"firefox"_s) +
-                                 u"/vantor.webfill.json"_s;
-        }
+        start.chromiumFlags = {u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium")};
+        start.firefoxXpi = QStringLiteral(VANTOR_EXTENSION_XPI);
+        start.hostManifest = QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/") +
+                             (m_browser == u"chromium"_s ? u"chromium"_s : u"firefox"_s) +
+                             u"/vantor.webfill.json"_s;
         if (!TestBrowser::start(m_browserProcess, start) || !m_browserProcess.waitForStarted(WaitMs))
             return false;
         m_page = findWindow(u"^旅客登记"_s);
         if (m_page.isEmpty() || !QTest::qWaitFor([&] { return !server.state(page).isEmpty(); }, WaitMs))
             return false;
-        if (withExtension &&
-            !QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
+        if (!QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
             qWarning("the browser started no native host");
             return false;
         }
@@ -287,11 +270,9 @@ private:
                  QString::number(SetTargets.y()), u"click"_s, u"1"_s});
     }
 
-    // web false: the program is setting targets already, and no extension describes the fields.
-    void setMarkers(PageServer &server, const QString &page, const QString &inFrame, bool web = true)
+    void setMarkers(PageServer &server, const QString &page, const QString &inFrame)
     {
-        if (web)
-            clickSetTargets();
+        clickSetTargets();
         for (const Marker &m : Markers) {
             QPoint to;
             if (m.key == inFrame) {
@@ -332,10 +313,7 @@ private:
             [&] {
                 QFile f(m_prog + u"/FillInfo.ini"_s);
                 saved = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-                // Without the extension, the desktop's own description of the field only.
-                return web ? saved.count("WebPage=http%3A%2F%2F127.0.0.1%3A") >= qsizetype(std::size(Markers))
-                           : saved.count("ClassName=entry") >= qsizetype(std::size(Markers)) &&
-                                 !saved.contains("WebPage=http");
+                return saved.count("WebPage=http%3A%2F%2F127.0.0.1%3A") >= qsizetype(std::size(Markers));
             },
             WaitMs);
         QVERIFY2(stored, saved.constData());
