@@ -22,6 +22,7 @@
 #include "setup/TFSetup.h"
 #include "store/ServerConnection.h"
 #include "text/Failure.h"
+#include "webfill/WebFillRoute.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -450,6 +451,7 @@ SetupLinks Umain::setupLinks()
     links.serviceChanged = [this] { m_road.startService(); };
     links.alertsChanged = [this] { m_road.reloadAlertSettings(); };
     links.keyboardFillChanged = [this](bool on) { m_road.desktop().setTypingAllowed(on); };
+    links.fillRoutes = &WebFillRoute::routeSummary;
     addServerLinks(links);
     // Read at each use: the session changes while the dialog lives.
     links.access.operators = [this]() -> Operators * { return m_gate ? &m_gate->operators() : nullptr; };

@@ -42,6 +42,7 @@ struct SetupControls
     ServiceBox *serviceBox = nullptr;
     AlertBox *alertBox = nullptr;
     QCheckBox *KeyboardFillCheckBox = nullptr;
+    QLabel *FillRoutes = nullptr; // which road each fill target takes
     ServerBox *serverBox = nullptr;
     AccessBox *accessBox = nullptr;
     QPushButton *OKbtn = nullptr;

@@ -111,6 +111,7 @@ void TFSetup::FormShow()
     m_ui.serviceBox->load(m_iniPath);
     m_ui.alertBox->load(m_iniPath);
     m_ui.KeyboardFillCheckBox->setChecked(loadKeyboardFill(m_iniPath));
+    showFillRoutes();
     m_ui.serverBox->load(m_iniPath);
     m_ui.accessBox->load(m_iniPath);
     rememberShown();

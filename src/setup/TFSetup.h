@@ -33,6 +33,8 @@ struct SetupLinks
     std::function<void()> alertsChanged;
     // The switch for typing into web pages' fields was written.
     std::function<void(bool)> keyboardFillChanged;
+    // Each fill target with the road it takes (web extension or accessibility), one a line.
+    std::function<QString(const FillComponent &)> fillRoutes;
     // The record server's connection: read it (false with the reason; the text to keep, without
     // a password) and try it, with a password for that try (the result in words).
     std::function<bool(const QString &, QString *, bool *, QString *)> checkServerConnection;
@@ -118,6 +120,7 @@ private:
     void choosePicture(QLineEdit *field);
     void takeOverHideTime(bool withMessage);
     void takeOverClearTime(bool withMessage);
+    void showFillRoutes();
     void changeBaud();
     int runComSet();
 

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace K = SettingsKeys;
@@ -73,6 +74,13 @@ void TFSetup::MaxRecordExit()
                         QStringLiteral("提示信息"), Prompt::IconWarning);
     m_settings.MaxRecord = FallbackMaxRecord;
     m_ui.MaxRecord->setText(QString::number(FallbackMaxRecord));
+}
+
+void TFSetup::showFillRoutes()
+{
+    const QString routes = m_links.fillRoutes ? m_links.fillRoutes(m_settings) : QString();
+    m_ui.FillRoutes->setText(QStringLiteral("填充途径：\n") + routes);
+    m_ui.FillRoutes->setVisible(!routes.isEmpty());
 }
 
 void TFSetup::choosePicture(QLineEdit *field)

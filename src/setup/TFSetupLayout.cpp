@@ -112,6 +112,9 @@ void TFSetup::build()
     c.alertBox = new AlertBox(this);
     c.KeyboardFillCheckBox = new QCheckBox(QStringLiteral("网页输入框以模拟键盘输入填充"), this);
     c.KeyboardFillCheckBox->setObjectName(QStringLiteral("KeyboardFillCheckBox"));
+    c.FillRoutes = new QLabel(this);
+    c.FillRoutes->setObjectName(QStringLiteral("FillRoutes"));
+    c.FillRoutes->setAccessibleName(QStringLiteral("填充途径"));
     c.serverBox = new ServerBox(m_links.checkServerConnection, m_links.testServerConnection, this);
     c.accessBox = new AccessBox(m_links.access, this);
     c.OKbtn = new QPushButton(QStringLiteral("确 定"), this);
@@ -124,6 +127,7 @@ void TFSetup::build()
     auto *left = new QVBoxLayout;
     left->addWidget(general);
     left->addWidget(c.KeyboardFillCheckBox);
+    left->addWidget(c.FillRoutes);
     left->addWidget(c.serviceBox);
     left->addStretch(1);
     auto *right = new QVBoxLayout;

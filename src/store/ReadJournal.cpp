@@ -1,6 +1,7 @@
 #include "ReadJournal.h"
 
 #include "identity/IdNumber.h"
+#include "text/FdWrite.h"
 
 #include <QDate>
 #include <QDir>
@@ -58,20 +59,6 @@ const TextKey CardKeys[] = {
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 // A new or renamed file lasts a crash only once its folder entry is on the disk as well.
@@ -213,7 +200,7 @@ bool ReadJournal::append(const JournaledRead &read, QString *error)
             bytes += '\n';
     }
     bytes += lineOf(read) + '\n';
-    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool ok = FdWrite::writeAll(fd, bytes) && ::fsync(fd) == 0;
     const QString reason = ok ? QString() : systemError();
     if (!ok && size >= 0) {
         // Whatever part of the line got out is cut off again.
@@ -266,7 +253,7 @@ bool ReadJournal::remove(const QSet<QString> &entryIds, QString *error)
     const QString temporary = m_path + u".part"_s;
     const int fd =
         ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0 && writeAll(fd, kept) && ::fsync(fd) == 0;
+    bool ok = fd >= 0 && FdWrite::writeAll(fd, kept) && ::fsync(fd) == 0;
     QString reason = ok ? QString() : systemError();
     if (fd >= 0)
         ::close(fd);

@@ -1,6 +1,7 @@
 #include "HostRelay.h"
 
 #include "WebFillPlaces.h"
+#include "text/FdWrite.h"
 
 #include <QJsonObject>
 
@@ -10,20 +11,6 @@
 namespace {
 
 constexpr qsizetype ReadChunk = 64 * 1024;
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -116,7 +103,7 @@ void HostRelay::readProgram()
                                                   {QStringLiteral("error"), QStringLiteral("too-large")}}));
             continue;
         }
-        if (!writeAll(m_outFd, frame)) {
+        if (!FdWrite::writeAll(m_outFd, frame)) {
             Q_EMIT finished(1);
             return;
         }

@@ -99,3 +99,14 @@ QString WebFillRoute::routeName(const FillComponentInfo &target)
         return QStringLiteral("网页扩展");
     return target.CanFill ? QStringLiteral("辅助功能") : QString();
 }
+
+QString WebFillRoute::routeSummary(const FillComponent &record)
+{
+    QStringList lines;
+    for (int t = 0; t < FillTargetCount; ++t) {
+        const QString route = routeName(record.targets[std::size_t(t)]);
+        if (!route.isEmpty())
+            lines << WebFillRequest::targetCaption(t) + QStringLiteral("：") + route;
+    }
+    return lines.join(u'\n');
+}

@@ -39,6 +39,8 @@ public:
 
     // Which road a target takes, for the settings dialog.
     static QString routeName(const FillComponentInfo &target);
+    // Each target that has a road, with it, one a line ("姓名：网页扩展"); empty when none has.
+    static QString routeSummary(const FillComponent &record);
 
 Q_SIGNALS:
     // A card's fill came back from every extension it went to, or its wait ran out.

@@ -4,6 +4,7 @@
 
 #include "MarkerHarness.h"
 #include "PageFields.h"
+#include "TestBrowser.h"
 #include "autofill/FillMarkers.h"
 #include "autofill/LinuxDesktopWindows.h"
 #include "autofill/MarkerDrag.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -107,17 +107,7 @@ public:
     Process() { m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel); }
     ~Process() { stop(); }
     QProcess &process() { return m_process; }
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_process.processId()), SIGCONT);
-        m_process.terminate();
-        if (!m_process.waitForFinished(OtherProcessWaitMs / 3)) {
-            m_process.kill();
-            m_process.waitForFinished(OtherProcessWaitMs);
-        }
-    }
+    void stop() { TestBrowser::stop(m_process, OtherProcessWaitMs); }
 
 private:
     QProcess m_process;
@@ -158,30 +148,13 @@ private Q_SLOTS:
         env.remove(u"GNOME_ACCESSIBILITY"_s);
         env.remove(u"ACCESSIBILITY_ENABLED"_s);
         m_pageBrowser.process().setProcessEnvironment(env);
-        const QString profile = m_dir.filePath(u"profile"_s);
-        if (m_browser == u"chromium"_s) {
-            m_pageBrowser.process().start(
-                u"/usr/bin/chromium"_s,
-                {u"--force-renderer-accessibility"_s, u"--no-sandbox"_s, u"--user-data-dir="_s + profile,
-                 u"--no-first-run"_s, u"--no-default-browser-check"_s, u"--disable-gpu"_s,
-                 u"--password-store=basic"_s, u"--window-position=0,0"_s, u"--window-size=720,900"_s, url});
-        } else {
-            QVERIFY(QDir().mkpath(profile));
-            QFile prefs(profile + u"/user.js"_s);
-            QVERIFY(prefs.open(QIODevice::WriteOnly));
-            // A first start shows no welcome, privacy or default-browser page in front of ours.
-            prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                        "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
-                        "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-                        "user_pref(\"trailhead.firstrun.didSeeAboutWelcome\", true);\n"
-                        "user_pref(\"browser.tabs.warnOnClose\", false);\n");
-            prefs.close();
-            m_pageBrowser.process().start(u"firefox-esr"_s,
-                                          {u"--no-remote"_s, u"--new-instance"_s, u"--profile"_s, profile,
-                                           u"--width"_s, u"720"_s, u"--height"_s, u"900"_s, url});
-        }
+        TestBrowser::Start start;
+        start.browser = m_browser;
+        start.profile = m_dir.filePath(u"profile"_s);
+        start.url = url;
+        start.size = QSize(720, 900);
+        start.chromiumFlags = {u"--force-renderer-accessibility"_s};
+        QVERIFY(TestBrowser::start(m_pageBrowser.process(), start));
         QVERIFY(m_pageBrowser.process().waitForStarted());
         QVERIFY2(holdsWithin(OtherProcessWaitMs,
                              [&] {

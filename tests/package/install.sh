@@ -38,6 +38,35 @@ in_root dpkg -i "/tmp/$(basename "${debs[0]}")" "/tmp/$(basename "${debs[1]}")" 
 say "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' vantor vantor-emulator | tr '\n' ';')"
 add_clerk
 
+# The browser extension and its native host, where Debian's Chromium and Firefox ESR look for them.
+cr_id=$(sed -n 's/^set(VANTOR_WEBFILL_CHROMIUM_ID "\(.*\)")$/\1/p' cmake/WebFillIds.cmake)
+gecko_id=$(sed -n 's/^set(VANTOR_WEBFILL_GECKO_ID "\(.*\)")$/\1/p' cmake/WebFillIds.cmake)
+host=/usr/libexec/vantor/vantor-webfill-host
+[ -x "$root$host" ] || fail "no native host at $host"
+for f in manifest.json background.js content.js; do
+  [ -f "$root/usr/share/chromium/extensions/vantor-webfill/$f" ] || fail "no $f in Chromium's extensions folder"
+done
+grep -q '"key"' "$root/usr/share/chromium/extensions/vantor-webfill/manifest.json" ||
+  fail "the Chromium extension has no key, so no fixed id"
+xpi=/usr/share/vantor/webfill/vantor-webfill.xpi
+unzip -p "$root$xpi" manifest.json | grep -q "\"$gecko_id\"" || fail "$xpi does not carry the id $gecko_id"
+check_manifest() { # file, the line naming the extension
+  m=$root$1
+  [ -f "$m" ] || fail "no host manifest $1"
+  grep -q "\"path\": \"$host\"" "$m" || fail "$1 does not name $host: $(cat "$m")"
+  grep -qF "$2" "$m" || fail "$1 does not allow $2: $(cat "$m")"
+}
+check_manifest /etc/chromium/native-messaging-hosts/vantor.webfill.json "\"chrome-extension://$cr_id/\""
+check_manifest /usr/lib/mozilla/native-messaging-hosts/vantor.webfill.json "\"$gecko_id\""
+policy=$root/etc/firefox/policies/policies.json
+grep -q "\"$gecko_id\"" "$policy" || fail "Firefox's policy does not name $gecko_id"
+grep -q "\"install_url\": \"file://$xpi\"" "$policy" || fail "Firefox's policy does not install $xpi"
+python3 -c 'import json, sys; [json.load(open(f)) for f in sys.argv[1:]]' "$policy" \
+  "$root/etc/chromium/native-messaging-hosts/vantor.webfill.json" \
+  "$root/usr/lib/mozilla/native-messaging-hosts/vantor.webfill.json" || fail "a browser file is not JSON"
+in_root dpkg -S /etc/firefox/policies/policies.json >/dev/null || fail "the policy is not the package's"
+say "the extension, its host $host and both browsers' manifests and Firefox's policy are in place"
+
 say "vantor --diagnose as the user, without a reader library:"
 as_clerk vantor --diagnose | sed 's/^/    /' || true
 

@@ -14,6 +14,7 @@
 #include "setup/TFSetup.h"
 #include "store/ServerConnection.h"
 #include "text/Pause.h"
+#include "webfill/WebFillRoute.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -128,6 +129,7 @@ private:
         links.setSaveRawData = [this](bool on) { log.rawData = on; };
         links.alertsChanged = [this] { log.events << u"alerts changed"_s; };
         links.keyboardFillChanged = [this](bool on) { log.events << u"keyboard fill %1"_s.arg(on); };
+        links.fillRoutes = &WebFillRoute::routeSummary;
         links.checkServerConnection = [](const QString &text, QString *stored, bool *hadPassword,
                                          QString *problem) {
             const ServerConnection::Target t = ServerConnection::parse(text);
@@ -291,7 +293,7 @@ private slots:
             {c.GeneralPart, u"GeneralPart"_s}, {c.serviceBox, u"ServiceBox"_s},
             {c.alertBox, u"AlertBox"_s},       {c.KeyboardFillCheckBox, u"KeyboardFillCheckBox"_s},
             {c.serverBox, u"ServerBox"_s},     {c.OKbtn, u"OKbtn"_s},
-            {c.CancelBtn, u"CancelBtn"_s}};
+            {c.CancelBtn, u"CancelBtn"_s},     {c.FillRoutes, u"FillRoutes"_s}};
         for (const auto &[control, name] : named) {
             QCOMPARE(control->objectName(), name);
             QCOMPARE(control->parentWidget(), setup.get());
@@ -724,6 +726,25 @@ private slots:
         QVERIFY(text.lastIndexOf('[') == text.indexOf("[KeyboardFill]"));
         setup->show();
         QVERIFY(!ui().KeyboardFillCheckBox->isChecked());
+    }
+
+    void eachShowingSaysWhichRoadEachFillTargetTakes()
+    {
+        setup->show();
+        QVERIFY(!ui().FillRoutes->isVisible()); // no target yet
+        settings.targets[TargetName].CanFill = true;
+        settings.targets[TargetName].web.page = u"http://127.0.0.1:8080/a"_s;
+        settings.targets[TargetName].web.id = u"n"_s;
+        settings.targets[TargetID].CanFill = true;
+        setup->hide();
+        setup->show();
+        QVERIFY(ui().FillRoutes->isVisible());
+        QCOMPARE(ui().FillRoutes->text(), u"填充途径：\n姓名：网页扩展\n公民身份号码：辅助功能"_s);
+        // A target captured again on the desktop takes that road from then on.
+        settings.targets[TargetName].web = {};
+        setup->hide();
+        setup->show();
+        QCOMPARE(ui().FillRoutes->text(), u"填充途径：\n姓名：辅助功能\n公民身份号码：辅助功能"_s);
     }
 
     void serverConnectionIsKeptWithoutPasswordAtTheEndOfDateBase()

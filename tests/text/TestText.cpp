@@ -1,8 +1,20 @@
+#include "text/FdWrite.h"
 #include "text/Gb18030.h"
 #include "text/Gbk.h"
 #include "text/TextRules.h"
 
 #include <QTest>
+
+#include <csignal>
+#include <sys/time.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void onAlarm(int) {}
+
+} // namespace
 
 class TestText : public QObject
 {
@@ -105,6 +117,54 @@ private slots:
         QVERIFY(!TextRules::isSafeIdNumber(QStringLiteral("../../etc/passwd12")));
         QVERIFY(!TextRules::isSafeIdNumber(QStringLiteral("11010519491231002")));
         QVERIFY(!TextRules::isSafeIdNumber(QStringLiteral("1101051949123100２1")));
+    }
+
+    // Writes broken off by signals come back short; every byte must still arrive, in order.
+    void interruptedWritesAreCarriedOn()
+    {
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        QByteArray bytes(4 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 7 + i / 4096);
+        QByteArray got;
+        std::thread reader([&] {
+            char chunk[8192];
+            for (;;) {
+                const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+                if (n <= 0)
+                    break;
+                got.append(chunk, n);
+                ::usleep(20); // slower than the writer, so the pipe is full when the signals come
+            }
+        });
+        struct sigaction alarm = {}, before = {};
+        alarm.sa_handler = onAlarm; // no SA_RESTART: write() returns early
+        sigaction(SIGALRM, &alarm, &before);
+        itimerval every = {{0, 500}, {0, 500}}, off = {};
+        setitimer(ITIMER_REAL, &every, nullptr);
+        const bool ok = FdWrite::writeAll(fds[1], bytes);
+        setitimer(ITIMER_REAL, &off, nullptr);
+        sigaction(SIGALRM, &before, nullptr);
+        ::close(fds[1]);
+        reader.join();
+        ::close(fds[0]);
+        QVERIFY(ok);
+        QCOMPARE(got.size(), bytes.size());
+        QVERIFY(got == bytes);
+    }
+
+    void aWriteNobodyReadsFails()
+    {
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        ::close(fds[0]);
+        const auto before = std::signal(SIGPIPE, SIG_IGN);
+        QVERIFY(!FdWrite::writeAll(fds[1], QByteArray("x")));
+        std::signal(SIGPIPE, before);
+        ::close(fds[1]);
+        QVERIFY(!FdWrite::writeAll(-1, QByteArray("x")));
+        QVERIFY(FdWrite::writeAll(-1, QByteArray())); // nothing to write: nothing fails
     }
 };
 

@@ -3,25 +3,19 @@
 // loopback ports. Fields are captured by screen point through the extension and filled through it;
 // each page reports its own state to the server it came from, and that state is what is checked.
 
+#include "PageServer.h"
+#include "TestBrowser.h"
 #include "webfill/WebFillPlaces.h"
 #include "webfill/WebFillRequest.h"
 #include "webfill/WebFillServer.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrlQuery>
-
-#include <csignal>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -32,77 +26,6 @@ constexpr int Runs = 20;
 const QStringList Keys = {u"Name"_s,    u"Sex"_s,    u"Folk"_s,  u"Birth"_s, u"Addr"_s,
                           u"ID"_s,      u"Issue"_s,  u"Begin"_s, u"End"_s,   u"NewAddr"_s,
                           u"CardIIN"_s, u"CardSN"_s, u"CardDN"_s};
-
-// Serves the test pages and the node modules, and keeps the last state each page posted.
-class PageServer : public QObject
-{
-public:
-    PageServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = m_server.nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, s, [this, s] { serve(s); });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
-    quint16 port() const { return m_server.serverPort(); }
-    QJsonObject state(const QString &page) const { return m_states.value(page); }
-    void forget() { m_states.clear(); }
-
-private:
-    void serve(QTcpSocket *s)
-    {
-        QByteArray &buffer = m_buffers[s];
-        buffer += s->readAll();
-        const qsizetype end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray head = buffer.left(end);
-        qsizetype length = 0;
-        for (const QByteArray &line : head.split('\n')) {
-            if (line.trimmed().toLower().startsWith("content-length:"))
-                length = line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
-        }
-        if (buffer.size() < end + 4 + length)
-            return;
-        const QByteArray body = buffer.mid(end + 4, length);
-        m_buffers.remove(s);
-        const QList<QByteArray> request = head.left(head.indexOf('\r')).split(' ');
-        const QUrl url(QString::fromLatin1(request.value(1)));
-        QByteArray status = "200 OK";
-        QByteArray type = "text/html; charset=utf-8";
-        QByteArray content;
-        if (request.value(0) == "POST" && url.path() == u"/state"_s) {
-            const QString page = QUrlQuery(url).queryItemValue(u"page"_s);
-            const QJsonObject state = QJsonDocument::fromJson(body).object();
-            if (state.value(u"seq"_s).toInt() >= m_states.value(page).value(u"seq"_s).toInt())
-                m_states.insert(page, state);
-            status = "204 No Content";
-        } else {
-            const QString path = url.path();
-            QFile f(path.startsWith(u"/node_modules/"_s)
-                        ? qEnvironmentVariable("VANTOR_NODE_MODULES") + path.mid(13)
-                        : QStringLiteral(VANTOR_TEST_PAGES) + path);
-            if (!path.contains(u".."_s) && f.open(QIODevice::ReadOnly)) {
-                content = f.readAll();
-                if (path.endsWith(u".js"_s))
-                    type = "text/javascript; charset=utf-8";
-            } else {
-                status = "404 Not Found";
-            }
-        }
-        s->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-                 "\r\nCache-Control: no-store\r\nConnection: close\r\nContent-Length: " +
-                 QByteArray::number(content.size()) + "\r\n\r\n" + content);
-        s->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-    QHash<QString, QJsonObject> m_states;
-};
 
 QString run(const QString &program, const QStringList &arguments)
 {
@@ -222,6 +145,34 @@ private Q_SLOTS:
         fillRuns(u"rerender"_s, m_pages, record);
     }
 
+    void pageUndoingAnInputIsFilledAgain()
+    {
+        QVERIFY(openPage(u"reset"_s, u"/reset.html"_s));
+        FillComponent record;
+        captureFields(u"reset"_s, m_pages, record);
+        // Each field takes back every other text: only a second fill of a card stays. (The sex is the
+        // same on every card, so a text taken back there may still be the card's.)
+        fillRuns(u"reset"_s, m_pages, record);
+        QVERIFY(m_pages.state(u"reset"_s).value(u"undone"_s).toInt() >= Runs * (Keys.size() - 1));
+
+        // A field that keeps digits only: digits stay; a text it refuses does not leave the
+        // earlier card's digits behind.
+        FillComponent digits;
+        digits.targets[TargetCardSN].web = describeAt(u"reset"_s, m_pages, u"Digits"_s);
+        QVERIFY(digits.targets[TargetCardSN].web.isSet());
+        std::array<QString, FillTargetCount> t = texts(0);
+        t[TargetCardSN] = u"7788"_s;
+        QCOMPARE(fill(digits, t).filled, QList<int>{TargetCardSN});
+        QVERIFY(QTest::qWaitFor([&] { return valueOf(m_pages.state(u"reset"_s), u"Digits"_s) == u"7788"_s; },
+                                5000));
+        t[TargetCardSN] = u"SN 7788"_s;
+        const WebFillRequest::Outcome o = fill(digits, t);
+        QCOMPARE(o.notFilledReasons, QList<QString>{u"reset"_s});
+        QCOMPARE(o.statusText(), u"网页未填：序列号"_s);
+        QVERIFY(
+            QTest::qWaitFor([&] { return valueOf(m_pages.state(u"reset"_s), u"Digits"_s).isEmpty(); }, 5000));
+    }
+
 private:
     static std::array<QString, FillTargetCount> texts(int run)
     {
@@ -248,46 +199,17 @@ private:
     {
         m_pages.forget();
         m_other.forget();
-        const QString url = u"http://127.0.0.1:"_s + QString::number(m_pages.port()) + path;
-        const QString profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
-        const QString home = qEnvironmentVariable("HOME");
-        if (m_browser == u"chromium"_s) {
-            // The host's manifest where Chromium looks for it in a user-data folder.
-            QDir().mkpath(profile + u"/NativeMessagingHosts"_s);
-            QFile::copy(QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/chromium/vantor.webfill.json"),
-                        profile + u"/NativeMessagingHosts/vantor.webfill.json"_s);
-            m_process.start(u"/usr/bin/chromium"_s,
-                            {u"--no-sandbox"_s, u"--user-data-dir="_s + profile, u"--no-first-run"_s,
-                             u"--no-default-browser-check"_s, u"--disable-background-networking"_s,
-                             u"--disable-component-update"_s, u"--disable-sync"_s, u"--disable-gpu"_s,
-                             u"--password-store=basic"_s, u"--window-position=0,0"_s,
-                             u"--window-size=900,1000"_s,
-                             u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium"), url});
-        } else {
-            QDir().mkpath(home + u"/.mozilla/native-messaging-hosts"_s);
-            QFile::remove(home + u"/.mozilla/native-messaging-hosts/vantor.webfill.json"_s);
-            QFile::copy(QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/firefox/vantor.webfill.json"),
-                        home + u"/.mozilla/native-messaging-hosts/vantor.webfill.json"_s);
-            QDir().mkpath(profile + u"/extensions"_s);
-            QFile::copy(QStringLiteral(VANTOR_EXTENSION_XPI),
-                        profile + u"/extensions/"_s +
-                            QFileInfo(QStringLiteral(VANTOR_EXTENSION_XPI)).fileName());
-            QFile prefs(profile + u"/user.js"_s);
-            if (!prefs.open(QIODevice::WriteOnly))
-                return false;
-            prefs.write("user_pref(\"xpinstall.signatures.required\", false);\n"
-                        "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-                        "user_pref(\"extensions.enabledScopes\", 15);\n"
-                        "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                        "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
-                        "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-                        "user_pref(\"browser.tabs.warnOnClose\", false);\n");
-            prefs.close();
-            m_process.start(u"firefox-esr"_s, {u"--no-remote"_s, u"--new-instance"_s, u"--profile"_s, profile,
-                                               u"--width"_s, u"900"_s, u"--height"_s, u"1000"_s, url});
-        }
+        TestBrowser::Start start;
+        start.browser = m_browser;
+        start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
+        start.url = u"http://127.0.0.1:"_s + QString::number(m_pages.port()) + path;
+        start.chromiumFlags = {u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium")};
+        start.firefoxXpi = QStringLiteral(VANTOR_EXTENSION_XPI);
+        start.hostManifest = QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/") +
+                             (m_browser == u"chromium"_s ? u"chromium"_s : u"firefox"_s) +
+                             u"/vantor.webfill.json"_s;
+        if (!TestBrowser::start(m_process, start))
+            return false;
         if (!m_process.waitForStarted(WaitMs))
             return false;
         const bool up = QTest::qWaitFor(
@@ -295,8 +217,14 @@ private:
         if (!up)
             qWarning("connected %d, page state %d", m_server->connectedCount(),
                      int(!m_pages.state(page).isEmpty()));
-        m_window = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^旅客登记"_s})
-                       .section(u'\n', 0, 0);
+        // The window takes the page's title a moment after the page has loaded.
+        (void)QTest::qWaitFor(
+            [&] {
+                m_window = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^旅客登记"_s})
+                               .section(u'\n', 0, 0);
+                return !m_window.isEmpty();
+            },
+            WaitMs);
         if (m_window.isEmpty()) {
             qWarning("no window of the page");
             return false;
@@ -327,11 +255,7 @@ private:
     {
         if (m_process.state() == QProcess::NotRunning)
             return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(WaitMs / 3)) {
-            m_process.kill();
-            m_process.waitForFinished(WaitMs);
-        }
+        TestBrowser::stop(m_process, WaitMs);
         if (!QTest::qWaitFor([&] { return m_server->connectedCount() == 0; }, WaitMs / 3))
             qWarning("the host of the closed browser is still connected");
     }

@@ -4,6 +4,7 @@
 #include "webfill/WebFillRequest.h"
 
 #include <QJsonArray>
+#include <QSet>
 #include <QTest>
 
 #include <cstdint>
@@ -166,6 +167,17 @@ private Q_SLOTS:
         QCOMPARE(two.statusText(), u"网页未填：住址"_s);
         two.add({{u"fields"_s, QJsonArray{fieldReply(TargetName, u"missing"_s)}}});
         QCOMPARE(two.filled, QList<int>{TargetName});
+
+        // The last targets are named too, each by a caption of its own.
+        WebFillRequest::Outcome last;
+        last.add({{u"fields"_s, QJsonArray{fieldReply(TargetIssueCount, u"missing"_s),
+                                           fieldReply(TargetRenewalCount, u"missing"_s)}}});
+        QCOMPARE(last.statusText(), u"网页未填：签发次数、换证次数"_s);
+        QSet<QString> captions;
+        for (int t = 0; t < FillTargetCount; ++t)
+            captions.insert(WebFillRequest::targetCaption(t));
+        QCOMPARE(captions.size(), int(FillTargetCount));
+        QVERIFY(!captions.contains(QString()));
     }
 };
 

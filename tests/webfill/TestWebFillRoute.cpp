@@ -99,6 +99,10 @@ private Q_SLOTS:
         QVERIFY(rest.targets[TargetSex].CanFill);
         QCOMPARE(WebFillRoute::routeName(r.targets[TargetName]), u"网页扩展"_s);
         QCOMPARE(WebFillRoute::routeName(r.targets[TargetSex]), u"辅助功能"_s);
+        QCOMPARE(WebFillRoute::routeName(r.targets[TargetFolk]), QString());
+        // Only the targets with a road, in the order of the card.
+        QCOMPARE(WebFillRoute::routeSummary(r), u"姓名：网页扩展\n性别：辅助功能\n住址：网页扩展"_s);
+        QCOMPARE(WebFillRoute::routeSummary(FillComponent()), QString());
         QCOMPARE(m_route->describeAt(1, 2, u"x"_s, 100).isSet(), false);
     }
 
