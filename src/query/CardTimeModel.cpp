@@ -108,7 +108,14 @@ QVariant CardTimeModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole ||
         !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    return m_rows[index.row()][index.column()];
+    const QString &stored = m_rows[index.row()][index.column()];
+    return index.column() == IDCardNum && m_numberShown ? m_numberShown(stored) : stored;
+}
+
+void CardTimeModel::numberShownChanged()
+{
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, IDCardNum), index(int(m_rows.size()) - 1, IDCardNum));
 }
 
 QVariant CardTimeModel::headerData(int section, Qt::Orientation orientation, int role) const

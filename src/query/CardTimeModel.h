@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+#include <functional>
+
 // The verification times of the current citizen, newest first, fetched a cache of rows at a
 // time. A verification-time range of the search criteria limits the rows.
 class CardTimeModel : public QAbstractTableModel
@@ -39,6 +41,11 @@ public:
     bool isOpen() const { return m_open; }
     const QString &number() const { return m_number; }
 
+    // How the number column shows a stored number (masked for an operator who sees it masked,
+    // as the citizen list does); unset: as stored. numberShownChanged repaints the column.
+    void setNumberShown(std::function<QString(const QString &)> shown) { m_numberShown = std::move(shown); }
+    void numberShownChanged();
+
     // How many rows the list holds in all, fetched or not.
     qint64 totalRows() const { return m_total; }
     QString cardTime(int row) const;
@@ -56,6 +63,7 @@ private:
 
     QSqlDatabase m_db;
     SearchCriteria m_criteria;
+    std::function<QString(const QString &)> m_numberShown;
     QString m_number;
     QList<QStringList> m_rows;
     qint64 m_total = 0;

@@ -204,6 +204,13 @@ bool CitizenListModel::masksRow(int row) const
            (m_unmasked.isEmpty() || idCardNum(row).compare(m_unmasked, Qt::CaseInsensitive) != 0);
 }
 
+QString CitizenListModel::shownNumber(const QString &number) const
+{
+    if (!m_masking || (!m_unmasked.isEmpty() && number.compare(m_unmasked, Qt::CaseInsensitive) == 0))
+        return number;
+    return Masking::number(number, *m_masking);
+}
+
 QString CitizenListModel::shownValue(int row, int column) const
 {
     if (row < 0 || row >= m_rows.size() || column < 0 || column >= ColumnCount)

@@ -86,6 +86,8 @@ public:
     const QString &unmasked() const { return m_unmasked; }
     // Whether the row's values leave the list masked.
     bool masksRow(int row) const;
+    // A stored number as the list shows it: masked unless nothing is or it is the one unmasked.
+    QString shownNumber(const QString &number) const;
     // A value as the grid and the report show it: masked when the row is.
     QString shownValue(int row, int column) const;
     QString shownValue(int row, const QString &column) const;

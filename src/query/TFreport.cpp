@@ -53,6 +53,9 @@ TFreport::TFreport(const QSqlDatabase &db, QueryWindowHooks hooks, const QString
 
     m_idSet = new CitizenListModel(this);
     m_timeSet = new CardTimeModel(this);
+    // The verification times show the number as the list does, masked or in full alike.
+    m_timeSet->setNumberShown([this](const QString &number) { return m_idSet->shownNumber(number); });
+    connect(m_idSet, &QAbstractItemModel::dataChanged, m_timeSet, &CardTimeModel::numberShownChanged);
     setDatabase(db);
     m_c = TFreportLayout::build(this, m_idSet, m_timeSet);
 

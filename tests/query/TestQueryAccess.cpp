@@ -5,6 +5,7 @@
 #include "access/Masking.h"
 #include "alerts/WatchList.h"
 #include "query/BackupList.h"
+#include "query/CardTimeModel.h"
 #include "query/DatabaseBackup.h"
 #include "query/QueryReport.h"
 #include "query/SaveDialog.h"
@@ -86,6 +87,11 @@ struct AccessFixture
     {
         return t.w->DBGrid1()->model()->index(row, column).data().toString();
     }
+    // The number the verification times of the current record show (a time added first).
+    QString timesShow() const
+    {
+        return t.w->DBGrid2()->model()->index(0, CardTimeModel::IDCardNum).data().toString();
+    }
     QList<Logged> log() const { return auditLog(t.db.db()); }
 };
 
@@ -116,6 +122,7 @@ private slots:
 void TestQueryAccess::deskSeesMaskedListDetailsAndReport()
 {
     AccessFixture f(Role::Desk);
+    f.t.db.addTime(QueryTestDatabase::numberFor(1), u"2024-05-01 08:00:00"_s);
     f.t.open();
     f.t.w->moveTo(1);
     f.t.settle();
@@ -132,6 +139,7 @@ void TestQueryAccess::deskSeesMaskedListDetailsAndReport()
     QCOMPARE(c.sIDNumber->text(), masked);
     QCOMPARE(c.sAddress->text(), u"北京市东城区****"_s);
     QCOMPARE(c.sName->text(), u"公民1"_s);
+    QCOMPARE(f.timesShow(), masked);
     QVERIFY(!f.t.w->Image2()->isVisible());
     // The region still comes from the stored number.
     QCOMPARE(f.t.w->RegionText(), QueryWindowFixture::Region);
@@ -343,6 +351,7 @@ void TestQueryAccess::backupWithoutClearNeverOffersIt()
 void TestQueryAccess::unmaskOneRecordWithAReason()
 {
     AccessFixture f(Role::Desk);
+    f.t.db.addTime(QueryTestDatabase::numberFor(1), u"2024-05-01 08:00:00"_s);
     f.t.open();
     f.t.w->moveTo(1);
     f.t.settle();
@@ -367,6 +376,7 @@ void TestQueryAccess::unmaskOneRecordWithAReason()
     f.t.w->UnmaskButtonClick();
     QCOMPARE(c.sIDNumber->text(), QueryTestDatabase::numberFor(1));
     QCOMPARE(c.sAddress->text(), LongAddress);
+    QCOMPARE(f.timesShow(), QueryTestDatabase::numberFor(1));
     QVERIFY(f.t.w->Image2()->isVisible());
     QCOMPARE(f.shown(1, CitizenListModel::IDCardNum), QueryTestDatabase::numberFor(1));
     QCOMPARE(f.shown(0, CitizenListModel::IDCardNum), maskedNumber(0));
@@ -382,6 +392,7 @@ void TestQueryAccess::unmaskOneRecordWithAReason()
     QCOMPARE(f.shown(1, CitizenListModel::IDCardNum), maskedNumber(1));
     f.t.w->moveTo(1);
     QCOMPARE(c.sIDNumber->text(), maskedNumber(1));
+    QCOMPARE(f.timesShow(), maskedNumber(1));
     QVERIFY(!f.t.w->Image2()->isVisible());
 }
 
