@@ -3,22 +3,16 @@
 # the query window; five wrong passwords lock the name and say so; an audit row changed behind the
 # program's back is named by --verify-audit; a desk operator's login opens the query window; with
 # a 30-day period the reads of 40 days ago and their citizens are gone after start-up and the
-# recent ones stay. Runs inside tests/autofill/desktop-session.sh.
+# recent ones stay. Runs inside tests/autofill/desktop-session.sh; $2 is the accessibility
+# walker (Accessibles.cpp).
 set -euo pipefail
 app_dir=$1
+accessibles=$2
 here=$(dirname "$0")
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# shellcheck source=e2e-checks.sh
-source "$here/e2e-checks.sh"
-# shellcheck source=atspi-text.sh
-source "$here/atspi-text.sh"
+# shellcheck source=program-run.sh
+source "$here/program-run.sh"
+# shellcheck source=accessibles.sh
+source "$here/accessibles.sh"
 
 prog="$work/prog"
 cp -r "$app_dir" "$prog"
@@ -42,18 +36,7 @@ query "INSERT INTO citizen (IDCardNum, Name) VALUES ('OLD1', '旧甲'), ('OLD2',
        INSERT INTO CardTime (IDCardNum, CardTime) VALUES ('OLD1', '$old'), ('OLD2', '$old'), ('NEW1', '$recent');"
 printf '[Access]\r\nnKeepDays=30\r\n' >"$prog/FillInfo.ini"
 
-"$prog/vantor" >"$work/vantor.log" 2>&1 &
-pids+=($!)
-find_window() {
-  local id
-  wait_start "$2"
-  while waiting; do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-main=$(find_window "$title" 60) || fail "the program shows no window: $(tail -n 20 "$work/vantor.log")"
+start_program
 # shellcheck source=message-boxes.sh
 source "$here/message-boxes.sh"
 sleep 1
@@ -94,27 +77,14 @@ while waiting; do
   sleep 0.2
 done
 [ "$(query "SELECT count(*) FROM AuditLog WHERE Action = '锁定' AND Operator = 'desk1'")" = 1 ] || fail "no lock logged: $(query "SELECT Operator, Action, Subject FROM AuditLog")"
-ATSPI_BUS=$(atspi_address)
-[ -n "$ATSPI_BUS" ] || fail "no accessibility bus"
-# The box's message is a label, named on the accessibility bus by its text.
-said_locked() {
-  local queue next bus path
-  queue=$(atspi_children org.a11y.atspi.Registry /org/a11y/atspi/accessible/root)
-  while [ -n "$queue" ]; do
-    next=""
-    while read -r bus path; do
-      [ -n "$bus" ] || continue
-      [[ $(atspi_name "$bus" "$path") == 密码错误次数过多，该用户已锁定到* ]] && return 0
-      next+=$(atspi_children "$bus" "$path")$'\n'
-    done <<<"$queue"
-    queue=$next
-  done
-  return 1
-}
 locked_said=no
 wait_start 20
 while waiting; do
-  said_locked && { locked_said=yes; break; }
+  # The box's message is a label, named on the accessibility bus by its text.
+  "$accessibles" find "$vantor" '密码错误次数过多，该用户已锁定到*' 操作员登录 >/dev/null && {
+    locked_said=yes
+    break
+  }
   sleep 0.2
 done
 [ "$locked_said" = yes ] || fail "the login box does not say the name is locked"

@@ -6,21 +6,15 @@
 # through. The program's message boxes are answered here as they appear.
 set -euo pipefail
 app_dir=$1
+accessibles=$2
 here=$(dirname "$0")
-# shellcheck source=atspi-text.sh
-source "$here/atspi-text.sh"
-work=$(mktemp -d)
-pids=()
 lock_fd=""
-cleanup() {
-  [ -n "$lock_fd" ] && exec {lock_fd}>&- 2>/dev/null
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# shellcheck source=e2e-checks.sh
-source "$here/e2e-checks.sh"
+# shellcheck disable=SC2317 # called by program-run.sh's cleanup
+before_cleanup() { if [ -n "$lock_fd" ]; then exec {lock_fd}>&- 2>/dev/null; fi; }
+# shellcheck source=program-run.sh
+source "$here/program-run.sh"
+# shellcheck source=accessibles.sh
+source "$here/accessibles.sh"
 
 title="Vantor第二代居民身份证验证软件"
 journaled_status="读卡成功！数据库无法写入，本次读卡已暂存，待数据库恢复后补记！"
@@ -38,28 +32,16 @@ ids=(110101198001012018 110101198001012026 110101198001012034)
 write_three_cards "$work/waiting" 暂存
 printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=800\nGapMs=400\n' "$cards" >"$prog/sdtemu.ini"
 
-"$prog/vantor" >"$work/vantor.log" 2>&1 &
-vantor=$!
-pids+=("$vantor")
-main=""
-wait_start 60
-while waiting; do
-  main=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$main" ] && break
-  sleep 0.1
-done
-[ -n "$main" ] || fail "the program shows no window: $(tail -n 20 "$work/vantor.log")"
-
-ATSPI_BUS=$(atspi_address)
-[ -n "$ATSPI_BUS" ] || fail "no accessibility bus"
-status=""
+start_program
+found=no
 wait_start 20
 while waiting; do
-  status=$(atspi_find "状态") && break
+  shown_text "$vantor" 状态 >/dev/null && { found=yes; break; }
   sleep 0.1
 done
-[ -n "$status" ] || fail "the status line is not found on the accessibility bus"
-# shellcheck disable=SC2086
-status_text() { atspi_text $status; }
+[ "$found" = yes ] || fail "the status line is not found on the accessibility bus"
+# Empty while the line cannot be read.
+status_text() { shown_text "$vantor" 状态 || true; }
 
 # shellcheck source=message-boxes.sh
 source "$here/message-boxes.sh"

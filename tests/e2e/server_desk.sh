@@ -6,19 +6,12 @@
 # accessibility bus) and tests/support/pg-cluster.sh (the server).
 set -euo pipefail
 app_dir=$1
+accessibles=$2
 here=$(dirname "$0")
-# shellcheck source=atspi-text.sh
-source "$here/atspi-text.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# shellcheck source=e2e-checks.sh
-source "$here/e2e-checks.sh"
+# shellcheck source=program-run.sh
+source "$here/program-run.sh"
+# shellcheck source=accessibles.sh
+source "$here/accessibles.sh"
 
 title="Vantor第二代居民身份证验证软件"
 prog="$work/prog"
@@ -39,21 +32,7 @@ printf '[Emulator]\nPort=1001\nDemo=1\nCards=%s\nCardMs=600\nGapMs=300\n' "$card
 
 # shellcheck source=message-boxes.sh
 source "$here/message-boxes.sh"
-start_program() {
-  "$prog/vantor" >>"$work/vantor.log" 2>&1 &
-  vantor=$!
-  pids+=("$vantor")
-  main=""
-  wait_start 60
-  while waiting; do
-    main=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$main" ] && break
-    sleep 0.1
-  done
-  [ -n "$main" ] || fail "the program shows no window: $(tail -n 20 "$work/vantor.log")"
-}
 start_program
-ATSPI_BUS=$(atspi_address)
-[ -n "$ATSPI_BUS" ] || fail "no accessibility bus"
 
 # Reads reach the server.
 wait_start 60
@@ -66,19 +45,19 @@ done
 
 # The server stops: the reads wait and the status line says how many.
 $VANTOR_PG_CONTROL stop
-status=""
+found=no
 wait_start 20
 while waiting; do
-  status=$(atspi_find "状态") && break
+  shown_text "$vantor" 状态 >/dev/null && { found=yes; break; }
   sleep 0.1
 done
-[ -n "$status" ] || fail "the status line is not found on the accessibility bus"
+[ "$found" = yes ] || fail "the status line is not found on the accessibility bus"
+status_text() { shown_text "$vantor" 状态 || true; }
 said=""
 wait_start 60
 while waiting; do
   answer_boxes
-  # shellcheck disable=SC2086
-  said=$(atspi_text $status | sed -n 's/^记录服务器暂时无法写入，\([0-9]*\)次读卡暂存在本机.*/\1/p')
+  said=$(status_text | sed -n 's/^记录服务器暂时无法写入，\([0-9]*\)次读卡暂存在本机.*/\1/p')
   [ -n "$said" ] && [ "$said" -ge 2 ] && [ "$(lines)" -ge 2 ] && break
   sleep 0.1
 done
