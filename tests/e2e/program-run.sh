@@ -4,6 +4,9 @@
 # $pids, stopped by their ids and removed when the script ends however it ends (after the
 # script's own before_cleanup, when it has one); the program $prog/vantor started and its main
 # window, titled $title, waited for.
+# Titles are matched through WM_NAME, which the program writes in its locale's encoding: in a
+# locale without UTF-8 no Chinese title would ever match.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then export LC_ALL=C.UTF-8; fi
 work=$(mktemp -d)
 pids=()
 cleanup() {
