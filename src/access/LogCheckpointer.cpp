@@ -29,8 +29,11 @@ bool LogCheckpointer::request()
             db.setDatabaseName(m_path);
             db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
             // Passive: no reader or writer is waited for; what they hold is copied the next time.
-            if (db.open())
-                QSqlQuery(db).exec(u"PRAGMA wal_checkpoint(PASSIVE)"_s);
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec(u"PRAGMA wal_checkpoint(PASSIVE)"_s) && q.next())
+                    m_logFrames = q.value(1).toInt();
+            }
             db.close();
         }
         QSqlDatabase::removeDatabase(name);

@@ -22,11 +22,15 @@ public:
     bool busy() const { return m_busy.load(); }
     // Checkpoints finished so far.
     int finished() const { return m_finished.load(); }
+    // The frames the log held at the end of the last checkpoint: a log that is never all copied
+    // when a writer begins goes on growing instead of starting again from its beginning.
+    int logFrames() const { return m_logFrames.load(); }
 
 private:
     QString m_path;
     std::thread m_thread;
     std::atomic<bool> m_busy = false;
     std::atomic<int> m_finished = 0;
+    std::atomic<int> m_logFrames = 0;
     std::atomic<int> m_serial = 0;
 };

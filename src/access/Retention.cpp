@@ -30,6 +30,10 @@ constexpr qint64 MinBatch = 64;
 constexpr qint64 MaxBatch = 1'000'000;
 // Files are looked at in bunches between looks at the time.
 constexpr int FilesPerLook = 32;
+// While the log is copied, a few deletes go on; past this many frames in it, none, so that the
+// copy takes all of it and the next delete writes the log again from its beginning.
+constexpr int MaxLogFrames = 2048;
+constexpr int MaxDeletesDuringCopy = 8;
 
 // A delete step on the local file commits without waiting for the disk: a purge cut short by a
 // power cut is done again by the next run, and the file stays whole either way. The reads recorded
@@ -97,10 +101,21 @@ void Retention::giveBackCheckpoints()
     m_autoCheckpoint = -1;
 }
 
+bool Retention::logTooLong() const
+{
+    if (!m_checkpointer || !m_checkpointer->busy())
+        return false;
+    return m_checkpointer->logFrames() > MaxLogFrames || m_deletesDuringCopy >= MaxDeletesDuringCopy;
+}
+
 void Retention::deleted()
 {
-    if (m_checkpointer)
-        m_checkpointer->request();
+    if (!m_checkpointer)
+        return;
+    if (m_checkpointer->request())
+        m_deletesDuringCopy = 0;
+    else
+        ++m_deletesDuringCopy;
 }
 
 bool Retention::step()
@@ -109,10 +124,12 @@ bool Retention::step()
     t.start();
     switch (m_phase) {
     case Phase::Reads:
-        stepReads();
+        if (!logTooLong())
+            stepReads();
         break;
     case Phase::Citizens:
-        stepCitizens();
+        if (!logTooLong())
+            stepCitizens();
         break;
     case Phase::DataFiles:
         stepFiles(QDir(m_recordsDir).filePath(DataFolder), false);

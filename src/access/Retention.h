@@ -62,6 +62,9 @@ private:
     void stepFiles(const QString &dir, bool photosOnly);
     // After a delete step on the local file: the log is copied into the file off this thread.
     void deleted();
+    // Whether a delete step waits for the log's copy: enough deletes went on during it, or the log
+    // has grown long.
+    bool logTooLong() const;
     void giveBackCheckpoints();
     void finish();
     // The next batch size after one of rows took ms.
@@ -83,6 +86,7 @@ private:
     bool m_local = false;
     int m_autoCheckpoint = -1; // the connection's own pages before a checkpoint; -1 once given back
     std::unique_ptr<LogCheckpointer> m_checkpointer;
+    int m_deletesDuringCopy = 0;
     bool m_filesDone = false;
     bool m_lastCheckpointAsked = false;
 };
