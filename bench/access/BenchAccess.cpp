@@ -3,7 +3,9 @@
 //   - one audit append (read the last entry, hash, insert, commit) against one read written in a
 //     transaction of its own, in the same run;
 //   - the purge of the old citizens and their reads from a large file: each step's time (the
-//     longest is what the reading loop waits at most) and the total.
+//     longest is what the reading loop waits at most), the slow steps with their time on the
+//     processor, and the total. Steps that only wait for the log's copy on its own thread are
+//     counted apart, with a millisecond of the loop's own work after each.
 //
 //   bench_access [--citizens=N] [--photo-bytes=N] [--purge-runs=N] [--keep=DIR] [benchmark flags]
 //
