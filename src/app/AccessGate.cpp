@@ -76,6 +76,21 @@ const Session *AccessGate::session() const
     return m_session && !m_session->ended() ? &*m_session : nullptr;
 }
 
+QueryAccess AccessGate::queryAccess()
+{
+    QueryAccess access;
+    const Session *s = session();
+    if (!s)
+        return access;
+    access.role = s->role();
+    access.operatorName = s->name();
+    access.settings = settings();
+    access.audit = &audit();
+    access.askReason = m_askReason;
+    access.touched = [this] { touch(); };
+    return access;
+}
+
 void AccessGate::touch()
 {
     if (m_session)

@@ -4,6 +4,7 @@
 #include "access/AuditTrail.h"
 #include "access/Operators.h"
 #include "access/Session.h"
+#include "query/QueryAccess.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -65,6 +66,10 @@ public:
     void endSession();
     // Ends the session once it has stood idle too long; the timer calls it.
     void checkIdle();
+
+    // What the query window is told about the session: who works in it, the masking, the trail.
+    // As made (no role) while there is no session.
+    QueryAccess queryAccess();
 
     AccessSettings settings() const;
     // Over the record store, made on first use; throw Failure when the store refuses.

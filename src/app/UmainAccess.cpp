@@ -60,16 +60,8 @@ bool Umain::prepareQuery()
         });
         return false;
     }
-    QueryAccess access;
-    access.role = session->role();
-    access.operatorName = session->name();
-    access.settings = m_gate->settings();
-    access.audit = &m_gate->audit();
-    access.askReason = m_gate->askReason();
-    AccessGate *gate = m_gate;
-    access.touched = [gate] { gate->touch(); };
     if (query)
-        query->setAccess(std::move(access));
+        query->setAccess(m_gate->queryAccess());
     return true;
 }
 

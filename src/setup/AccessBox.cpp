@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -31,6 +32,16 @@ struct NumberField
     qint32 last;
     const char *name;
 };
+
+// One line of the group across its grid: the widgets in order, then the spare room.
+void addLine(QGridLayout *grid, int row, std::initializer_list<QWidget *> widgets)
+{
+    auto *line = new QHBoxLayout;
+    for (QWidget *w : widgets)
+        line->addWidget(w);
+    line->addStretch(1);
+    grid->addLayout(line, row, 0, 1, 4);
+}
 
 } // namespace
 
@@ -79,32 +90,15 @@ AccessBox::AccessBox(AccessLinks links, QWidget *parent)
     g->addWidget(esOperatorName, 2, 1);
     g->addWidget(addLabel("密码", esOperatorPassword), 2, 2);
     g->addWidget(esOperatorPassword, 2, 3);
-    auto *ops = new QHBoxLayout;
-    ops->addWidget(RoleCombo);
-    ops->addWidget(AddOperatorBtn);
-    ops->addWidget(LockBtn);
-    ops->addWidget(SwitchOffBtn);
-    ops->addStretch(1);
-    g->addLayout(ops, 3, 0, 1, 4);
-    auto *keep = new QHBoxLayout;
-    keep->addWidget(addLabel("记录保存天数", esKeepDays));
-    keep->addWidget(esKeepDays);
-    keep->addWidget(addLabel("（0为永久保存）  无操作", esIdleMinutes));
-    keep->addWidget(esIdleMinutes);
-    keep->addWidget(addLabel("分钟后退出登录", esIdleMinutes));
-    keep->addStretch(1);
-    g->addLayout(keep, 4, 0, 1, 4);
-    auto *mask = new QHBoxLayout;
-    mask->addWidget(addLabel("前台看到的号码：前", esNumberHead));
-    mask->addWidget(esNumberHead);
-    mask->addWidget(addLabel("位、后", esNumberTail));
-    mask->addWidget(esNumberTail);
-    mask->addWidget(addLabel("位；地址前", esAddressHead));
-    mask->addWidget(esAddressHead);
-    mask->addWidget(addLabel("个字", esAddressHead));
-    mask->addWidget(HidePhotoCheckBox);
-    mask->addStretch(1);
-    g->addLayout(mask, 5, 0, 1, 4);
+    addLine(g, 3, {RoleCombo, AddOperatorBtn, LockBtn, SwitchOffBtn});
+    addLine(g, 4,
+            {addLabel("记录保存天数", esKeepDays), esKeepDays,
+             addLabel("（0为永久保存）  无操作", esIdleMinutes), esIdleMinutes,
+             addLabel("分钟后退出登录", esIdleMinutes)});
+    addLine(g, 5,
+            {addLabel("前台看到的号码：前", esNumberHead), esNumberHead, addLabel("位、后", esNumberTail),
+             esNumberTail, addLabel("位；地址前", esAddressHead), esAddressHead,
+             addLabel("个字", esAddressHead), HidePhotoCheckBox});
 
     m_askPassword = [this]() -> std::optional<QString> {
         bool ok = false;

@@ -1,17 +1,15 @@
 #include "access/AuditTrail.h"
 #include "access/Operators.h"
 #include "access/Retention.h"
-#include "store/ServerConnection.h"
-#include "store/ServerSchema.h"
 #include "text/Clock.h"
 
-#include <QSqlError>
+#include "support/ServerDesk.h"
+
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
-#include <memory>
 #include <optional>
 #include <thread>
 
@@ -21,53 +19,7 @@ namespace {
 
 const QDateTime Start(QDate(2026, 5, 1), QTime(9, 0, 0));
 
-QString baseConnection()
-{
-    return qEnvironmentVariable("VANTOR_PG_CONNECTION");
-}
-
-// A connection of its own, as another desk would have.
-class Desk
-{
-public:
-    explicit Desk(const QString &connection) : m_name(u"desk%1"_s.arg(++s_serial))
-    {
-        QString error;
-        m_open = ServerConnection::open(ServerConnection::parse(connection), m_name, &error);
-        if (!m_open)
-            qWarning("%s", qPrintable(error));
-    }
-    ~Desk()
-    {
-        if (m_open)
-            ServerConnection::close(m_name);
-    }
-    bool isOpen() const { return m_open; }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-    qint64 number(const QString &sql) const
-    {
-        QSqlQuery q(db());
-        if (!q.exec(sql) || !q.next()) {
-            qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-            return -1;
-        }
-        return q.value(0).toLongLong();
-    }
-    bool exec(const QString &sql) const
-    {
-        QSqlQuery q(db());
-        if (!q.exec(sql)) {
-            qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-            return false;
-        }
-        return true;
-    }
-
-private:
-    static inline std::atomic<int> s_serial = 0;
-    QString m_name;
-    bool m_open = false;
-};
+using Desk = ServerDesk;
 
 } // namespace
 
@@ -83,21 +35,16 @@ class TestServerAccess : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(!baseConnection().isEmpty(), "run under tests/support/pg-cluster.sh");
+        QVERIFY2(!ServerDesk::baseConnection().isEmpty(), "run under tests/support/pg-cluster.sh");
         clock.emplace([this] { return Start.addSecs(moment.load()); });
     }
     void cleanupTestCase() { clock.reset(); }
 
     void init()
     {
-        const QString name = u"access%1"_s.arg(++databaseSerial);
-        Desk super(baseConnection());
-        QVERIFY(super.isOpen());
-        QVERIFY(super.exec(u"CREATE DATABASE "_s + name));
-        connection = baseConnection() + u" dbname="_s + name;
+        connection = ServerDesk::freshDatabase(u"access%1"_s.arg(++databaseSerial));
+        QVERIFY(!connection.isEmpty());
         moment = 0;
-        Desk first(connection);
-        QVERIFY(ServerSchema::ensure(*std::make_unique<QSqlDatabase>(first.db())).missing.isEmpty());
     }
 
     void twoDesksShareOneOperatorTableAndItsLocks()

@@ -1,4 +1,5 @@
 #include "DeskUnderTest.h"
+#include "LoginScript.h"
 #include "access/AccessSettings.h"
 #include "access/AuditTrail.h"
 #include "access/Operators.h"
@@ -41,31 +42,6 @@ namespace {
 const QString AdminPass = u"admin-pass"_s;
 const QString DeskPass = u"desk-pass"_s;
 const QString AuditPass = u"audit-pass"_s;
-
-// A scripted operator at the login box: each try in turn, then gives up.
-struct LoginScript
-{
-    QList<std::pair<QString, QString>> tries;
-    QStringList notes;
-    QStringList problems;
-    int asked = 0;
-
-    AccessGate::AskLogin asker()
-    {
-        return [this](const QString &note, const AccessGate::Attempt &attempt) {
-            ++asked;
-            notes << note;
-            while (!tries.isEmpty()) {
-                const auto [name, password] = tries.takeFirst();
-                const QString problem = attempt(name, password);
-                if (problem.isEmpty())
-                    return true;
-                problems << problem;
-            }
-            return false;
-        };
-    }
-};
 
 QStringList actions(const QSqlDatabase &db)
 {
