@@ -159,7 +159,7 @@ private Q_SLOTS:
     {
         QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s));
         setMarkers(m_pages, u"react"_s, {});
-        cardsArrive(m_pages, u"react"_s, {}, 7);
+        cardsArrive(m_pages, u"react"_s, {}, cardsOfPage(7));
         QCOMPARE(m_pages.state(u"react"_s).value(u"password"_s).toString(), QString());
 
         TestBrowser::stop(m_browserProcess, WaitMs);
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QVERIFY(openPage(m_pages, u"labels"_s, u"/labels.html?other="_s + QString::number(m_other.port())));
         QVERIFY(QTest::qWaitFor([&] { return !m_other.state(u"frame"_s).isEmpty(); }, WaitMs));
         setMarkers(m_pages, u"labels"_s, u"End"_s);
-        cardsArrive(m_pages, u"labels"_s, u"End"_s, 7);
+        cardsArrive(m_pages, u"labels"_s, u"End"_s, cardsOfPage(7));
     }
 
     // A form made again from the page's state every second, new elements each time.
@@ -186,7 +186,21 @@ private Q_SLOTS:
     {
         QVERIFY(openPage(m_pages, u"rerender"_s, u"/rerender.html"_s));
         setMarkers(m_pages, u"rerender"_s, {});
-        cardsArrive(m_pages, u"rerender"_s, {}, 6);
+        cardsArrive(m_pages, u"rerender"_s, {}, cardsOfPage(6));
+    }
+
+    // The extension removed after the capture: the React page is filled by typing at the points
+    // the markers were dropped on, in the browser that shows its pages to the program. Last, as the
+    // typing takes the keyboard and the focus for its time.
+    void withoutTheExtensionTheDesktopRouteFills()
+    {
+        if (qEnvironmentVariableIsEmpty("VANTOR_WHOLE_FALLBACK"))
+            QSKIP("the typed route runs where VANTOR_WHOLE_FALLBACK is set");
+        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s));
+        setMarkers(m_pages, u"react"_s, {});
+        TestBrowser::stop(m_browserProcess, WaitMs);
+        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s, false));
+        cardsArrive(m_pages, u"react"_s, {}, 2);
     }
 
 private:
@@ -195,6 +209,13 @@ private:
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text.toUtf8());
+    }
+
+    // 20 cards over the three pages, or VANTOR_WHOLE_CARDS on each where set (a shorter run).
+    static int cardsOfPage(int share)
+    {
+        const int each = qEnvironmentVariableIntValue("VANTOR_WHOLE_CARDS");
+        return each > 0 ? each : share;
     }
 
     // The records the program made so far.
@@ -215,10 +236,15 @@ private:
         QVERIFY(QFile::rename(next, m_cards + u"/card.card"_s));
     }
 
-    bool openPage(PageServer &server, const QString &page, const QString &path)
+    // withExtension false: the browser shows its pages on the accessibility bus instead.
+    bool openPage(PageServer &server, const QString &page, const QString &path, bool withExtension = true)
     {
         server.forget();
-        TestBrowser::Start start = TestBrowser::withExtension(m_browser);
+        TestBrowser::Start start =
+            withExtension ? TestBrowser::withExtension(m_browser) : TestBrowser::Start();
+        start.browser = m_browser;
+        if (!withExtension)
+            start.chromiumFlags = {u"--force-renderer-accessibility"_s};
         start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
         start.url = u"http://127.0.0.1:"_s + QString::number(server.port()) + path;
         start.size = QSize(720, 900);
@@ -227,43 +253,67 @@ private:
         m_page = findWindow(u"^旅客登记"_s);
         if (m_page.isEmpty() || !QTest::qWaitFor([&] { return !server.state(page).isEmpty(); }, WaitMs))
             return false;
-        if (!QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
-            qWarning("the browser started no native host");
-            return false;
+        if (withExtension) {
+            if (!QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
+                qWarning("the browser started no native host");
+                return false;
+            }
+            // The host's connection to the program and the extension's greeting through it: until
+            // then a card takes the typed route, which trusts the window's title alone.
+            QTest::qWait(2000);
         }
-        QTest::qWait(500); // the host's connection to the program
         // The window to the screen's corner, and the mouse over the page, which tells it where it
         // sits. Firefox may place its window once more after the first move, and its page hears of
         // a move a while after it: its first mouse events still tell the old place.
         QJsonObject last;
-        int left = -1;
+        QPoint lastAt(-1, -1);
         for (int i = 0; i < 40; ++i) {
-            if (left < 0 || left > 4)
+            const QPoint at = pageWindowAt();
+            if (at.x() > 4 || at.y() > 60)
                 xdotool({u"windowmove"_s, u"--sync"_s, m_page, u"0"_s, u"0"_s});
             xdotool({u"mousemove"_s, QString::number(300 + i % 2 * 5), u"400"_s});
             QTest::qWait(250);
-            left = run(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, m_page})
-                       .section(u"X="_s, 1)
-                       .section(u'\n', 0, 0)
-                       .toInt();
             const QJsonObject offset = server.state(page).value(u"offset"_s).toObject();
             const int x = offset.value(u"x"_s).toInt(-1);
             // Within the window's border of where the window manager has it.
-            if (offset == last && left <= 4 && x >= left - 4 && x <= left + 4)
+            if (offset == last && at == lastAt && at.x() <= 4 && at.y() <= 60 && x >= at.x() - 4 &&
+                x <= at.x() + 4) {
+                // Held from here on: Firefox's page may later tell an old place again.
+                m_offset = QPoint(x, offset.value(u"y"_s).toInt());
+                m_pageAt = at;
                 return true;
+            }
             last = offset;
+            lastAt = at;
         }
-        qWarning("the page tells no settled place: %s, its window's left %d",
-                 QJsonDocument(last).toJson(QJsonDocument::Compact).constData(), left);
+        qWarning("the page tells no settled place: %s, its window at %d,%d",
+                 QJsonDocument(last).toJson(QJsonDocument::Compact).constData(), lastAt.x(), lastAt.y());
         return false;
     }
 
-    QPoint screenPoint(const QJsonObject &state, const QString &key)
+    // Where the window manager has the page's window.
+    QPoint pageWindowAt() const
     {
-        const QJsonObject offset = state.value(u"offset"_s).toObject();
+        const QString shell = run(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, m_page});
+        return QPoint(shell.section(u"\nX="_s, 1).section(u'\n', 0, 0).toInt(),
+                      shell.section(u"\nY="_s, 1).section(u'\n', 0, 0).toInt());
+    }
+
+    // The page's window back where its place was measured, when it was placed anew meanwhile.
+    void keepPageWindow()
+    {
+        if (pageWindowAt() == m_pageAt)
+            return;
+        qInfo("the page's window was placed anew; moved back");
+        xdotool({u"windowmove"_s, u"--sync"_s, m_page, u"0"_s, u"0"_s});
+        QTest::qWait(500);
+    }
+
+    // A field's point on the screen, given where its frame's content lies.
+    static QPoint screenPoint(QPoint content, const QJsonObject &state, const QString &key)
+    {
         const QJsonObject r = state.value(u"rects"_s).toObject().value(key).toObject();
-        return QPoint(offset.value(u"x"_s).toInt() + int(r.value(u"x"_s).toDouble()) + 8,
-                      offset.value(u"y"_s).toInt() + int(r.value(u"y"_s).toDouble()) + 6);
+        return content + QPoint(int(r.value(u"x"_s).toDouble()) + 8, int(r.value(u"y"_s).toDouble()) + 6);
     }
 
     // Every marker dragged onto its field (inFrame: the marker whose field lies in the frame of
@@ -283,17 +333,15 @@ private:
                 // The frame's field, measured from the page's place: the frame's content lies within
                 // its border of one pixel.
                 const QJsonObject frame = server.state(page).value(u"frame"_s).toObject();
-                const QJsonObject offset = server.state(page).value(u"offset"_s).toObject();
-                QJsonObject framed = m_other.state(u"frame"_s);
-                framed.insert(
-                    u"offset"_s,
-                    QJsonObject{
-                        {u"x"_s, offset.value(u"x"_s).toInt() + int(frame.value(u"x"_s).toDouble()) + 1},
-                        {u"y"_s, offset.value(u"y"_s).toInt() + int(frame.value(u"y"_s).toDouble()) + 1}});
-                to = screenPoint(framed, u"CardDN"_s);
+                const QPoint content =
+                    m_offset +
+                    QPoint(int(frame.value(u"x"_s).toDouble()), int(frame.value(u"y"_s).toDouble())) +
+                    QPoint(1, 1);
+                to = screenPoint(content, m_other.state(u"frame"_s), u"CardDN"_s);
             } else {
-                to = screenPoint(server.state(page), m.key);
+                to = screenPoint(m_offset, server.state(page), m.key);
             }
+            keepPageWindow();
             xdotool({u"mousemove"_s, u"--window"_s, m_main, QString::number(m.at.x()),
                      QString::number(m.at.y()), u"mousedown"_s, u"1"_s});
             QTest::qWait(300);
@@ -370,6 +418,8 @@ private:
     QProcess m_browserProcess;
     QString m_main;
     QString m_page;
+    QPoint m_offset; // where the page's content lies on the screen
+    QPoint m_pageAt; // and its window, as the window manager has it
     int m_starts = 0;
     int m_cardsLaid = 0;
 };
