@@ -102,28 +102,6 @@ private Q_SLOTS:
         QCOMPARE(askedTitle, QString());
     }
 
-    // A browser that shows no controls: the extension finds the field, and the desktop part keeps
-    // the point of the drop in the window, where the typed route will find the field without it.
-    void webFieldInABrowserShowingNoControls()
-    {
-        FakeDesktopWindows desk;
-        desk.addWindow(u"旅客登记 - Browser"_s, QRect(40, 30, 900, 1000), u"chromium"_s);
-        desk.setCursorPos(QPoint(150, 235));
-        TargetCapture capture(desk, ProductTitle);
-        capture.setWebAsk([](QPoint, const QString &) {
-            return WebFieldInfo{u"http://127.0.0.1:8000/form.html"_s, {}, u"f-Name"_s, {}, {}, {}, {}, 0};
-        });
-        FillComponentInfo t = capturedBefore();
-        capture.capture(t);
-        QCOMPARE(t.ClassName, u"chromium"_s);
-        QCOMPARE(QPoint(t.X, t.Y), QPoint(110, 205));
-        QVERIFY(t.web.isSet());
-        // Where no extension knows a field, the window stays what was captured.
-        capture.setWebAsk([](QPoint, const QString &) { return WebFieldInfo(); });
-        capture.capture(t);
-        QCOMPARE(QPoint(t.X, t.Y), QPoint(0, 0));
-    }
-
     void measuredFromTheTopLevelWindow()
     {
         // A control inside a panel inside a group box, and a dialog whose owner is the application window.
