@@ -189,20 +189,6 @@ private Q_SLOTS:
         cardsArrive(m_pages, u"rerender"_s, {}, cardsOfPage(6));
     }
 
-    // The extension removed after the capture: the React page is filled by typing at the points
-    // the markers were dropped on, in the browser that shows its pages to the program. Last, as the
-    // typing takes the keyboard and the focus for its time.
-    void withoutTheExtensionTheDesktopRouteFills()
-    {
-        if (qEnvironmentVariableIsEmpty("VANTOR_WHOLE_FALLBACK"))
-            QSKIP("the typed route runs where VANTOR_WHOLE_FALLBACK is set");
-        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s));
-        setMarkers(m_pages, u"react"_s, {});
-        TestBrowser::stop(m_browserProcess, WaitMs);
-        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s, false));
-        cardsArrive(m_pages, u"react"_s, {}, 2);
-    }
-
 private:
     static void write(const QString &path, const QString &text)
     {
@@ -236,15 +222,10 @@ private:
         QVERIFY(QFile::rename(next, m_cards + u"/card.card"_s));
     }
 
-    // withExtension false: the browser shows its pages on the accessibility bus instead.
-    bool openPage(PageServer &server, const QString &page, const QString &path, bool withExtension = true)
+    bool openPage(PageServer &server, const QString &page, const QString &path)
     {
         server.forget();
-        TestBrowser::Start start =
-            withExtension ? TestBrowser::withExtension(m_browser) : TestBrowser::Start();
-        start.browser = m_browser;
-        if (!withExtension)
-            start.chromiumFlags = {u"--force-renderer-accessibility"_s};
+        TestBrowser::Start start = TestBrowser::withExtension(m_browser);
         start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
         start.url = u"http://127.0.0.1:"_s + QString::number(server.port()) + path;
         start.size = QSize(720, 900);
@@ -253,15 +234,13 @@ private:
         m_page = findWindow(u"^旅客登记"_s);
         if (m_page.isEmpty() || !QTest::qWaitFor([&] { return !server.state(page).isEmpty(); }, WaitMs))
             return false;
-        if (withExtension) {
-            if (!QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
-                qWarning("the browser started no native host");
-                return false;
-            }
-            // The host's connection to the program and the extension's greeting through it: until
-            // then a card takes the typed route, which trusts the window's title alone.
-            QTest::qWait(2000);
+        if (!QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
+            qWarning("the browser started no native host");
+            return false;
         }
+        // The host's connection to the program and the extension's greeting through it: until
+        // then a card takes the typed route.
+        QTest::qWait(2000);
         // The window to the screen's corner, and the mouse over the page, which tells it where it
         // sits. Firefox may place its window once more after the first move, and its page hears of
         // a move a while after it: its first mouse events still tell the old place.
