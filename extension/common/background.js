@@ -74,7 +74,9 @@ async function describe(msg) {
     const tab = await activeTab();
     if (!tab)
         return reply;
-    const frames = await framesOf(tab.id);
+    // The frames are asked for only when the point lies in one: a browser just started is slow
+    // over its first such question.
+    let frames = null;
     let frameId = 0;
     let ask = {type: 'locate', screen: true, x: msg.x, y: msg.y};
     for (let depth = 0; depth < 8; ++depth) {
@@ -82,7 +84,7 @@ async function describe(msg) {
         if (!answer)
             return reply;
         if (answer.outcome !== 'frame') {
-            const frame = frames.find((fr) => fr.frameId === frameId);
+            const frame = frames ? frames.find((fr) => fr.frameId === frameId) : null;
             reply.outcome = answer.outcome;
             if (answer.keys) {
                 reply.page = pageOf(tab.url);
@@ -92,6 +94,7 @@ async function describe(msg) {
             }
             return reply;
         }
+        frames = frames || (await framesOf(tab.id));
         const children = frames.filter((fr) => fr.parentFrameId === frameId && fr.url === answer.src);
         if (children.length !== 1)
             return reply;

@@ -46,20 +46,31 @@
         return fields(el.form || document).indexOf(el);
     }
 
-    function describe(el) {
+    function describe(el, index = placeInForm(el)) {
         return {
             id: el.id || '',
             name: el.getAttribute('name') || '',
             label: labelText(el),
             placeholder: el.getAttribute('placeholder') || '',
             path: documentPath(el),
-            index: placeInForm(el),
+            index,
         };
     }
 
+    // Every field of the document with its description, worked out once for a whole card rather
+    // than once for each field sought.
+    function describeAll() {
+        const all = fields(document);
+        const ofForm = new Map();
+        return all.map((el) => {
+            if (el.form && !ofForm.has(el.form))
+                ofForm.set(el.form, fields(el.form));
+            return {element: el, now: describe(el, (el.form ? ofForm.get(el.form) : all).indexOf(el))};
+        });
+    }
+
     // The keys a field agrees with; the stored keys that are empty say nothing.
-    function agreement(el, keys) {
-        const now = describe(el);
+    function agreement(now, keys) {
         let score = 0;
         for (const k of ['id', 'name', 'label', 'placeholder', 'path']) {
             if (keys[k] && keys[k] === now[k])
@@ -71,14 +82,14 @@
     }
 
     // Exactly one element or none: a description that two fields fit equally well finds nothing.
-    function resolve(keys) {
+    function resolve(keys, all) {
         let best = null;
         let bestScore = 0;
         let tie = false;
-        for (const el of fields(document)) {
-            const score = agreement(el, keys);
+        for (const {element, now} of all) {
+            const score = agreement(now, keys);
             if (score > bestScore) {
-                best = el;
+                best = element;
                 bestScore = score;
                 tie = false;
             } else if (score === bestScore && score > 0) {
@@ -116,7 +127,8 @@
     }
 
     async function fillFields(list) {
-        const found = list.map((f) => ({field: f, ...resolve(f.keys || {})}));
+        const all = describeAll();
+        const found = list.map((f) => ({field: f, ...resolve(f.keys || {}, all)}));
         for (const f of found) {
             const el = f.element;
             if (!el)

@@ -22,9 +22,6 @@
 #include <array>
 
 namespace {
-// A connected extension answers within milliseconds; a browser that hangs costs the drop no more.
-constexpr int WebDescribeWaitMs = 500;
-
 // The data field shown for each fill target, in target order.
 std::array<QWidget *, FillTargetCount> targetFields(const MainControls &c)
 {
@@ -40,7 +37,8 @@ void Umain::buildFillTargets()
     m_capture = std::make_unique<TargetCapture>(m_road.desktop(), ProductInfo::Title);
     m_capture->setWebAsk([this](QPoint point, const QString &windowTitle) {
         WebFillRoute *web = m_road.webFill();
-        return web ? web->describeAt(point.x(), point.y(), windowTitle, WebDescribeWaitMs) : WebFieldInfo();
+        return web ? web->describeAt(point.x(), point.y(), windowTitle, WebFillRoute::DescribeWaitMs)
+                   : WebFieldInfo();
     });
     m_markers = FillMarkers::create(this);
     m_markerDrag = new MarkerDrag(

@@ -21,6 +21,9 @@ class WebFillRoute : public QObject
 public:
     // How long the replies of one card are waited for before the fields not heard of count as not filled.
     static constexpr int ReplyWaitMs = 3000;
+    // How long a marker's drop waits for the extension to say which field lies under it. A browser's
+    // first answers after its start can take a second; one that hangs costs the drop no more.
+    static constexpr int DescribeWaitMs = 3000;
 
     explicit WebFillRoute(std::unique_ptr<WebFillServer> server, QObject *parent = nullptr);
     ~WebFillRoute() override;

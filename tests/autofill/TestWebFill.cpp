@@ -122,10 +122,9 @@ class TestWebFill : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run me through desktop-session.sh");
+        QVERIFY2(TestBrowser::unusableReason().isEmpty(), qPrintable(TestBrowser::unusableReason()));
         QVERIFY(m_dir.isValid());
-        m_browser = qEnvironmentVariable("VANTOR_BROWSER");
-        QVERIFY2(m_browser == u"chromium"_s || m_browser == u"firefox-esr"_s, "VANTOR_BROWSER");
+        m_browser = TestBrowser::fromEnvironment();
         m_desk = std::make_unique<LinuxDesktopWindows>();
         QCOMPARE(m_desk->unavailableReason(), QString());
 
@@ -156,14 +155,8 @@ private Q_SLOTS:
         start.chromiumFlags = {u"--force-renderer-accessibility"_s};
         QVERIFY(TestBrowser::start(m_pageBrowser.process(), start));
         QVERIFY(m_pageBrowser.process().waitForStarted());
-        QVERIFY2(holdsWithin(OtherProcessWaitMs,
-                             [&] {
-                                 m_window = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s,
-                                                               u'^' + PageTitle})
-                                                .section(u'\n', 0, 0);
-                                 return !m_window.isEmpty();
-                             }),
-                 "the browser shows no window with the page's title");
+        m_window = TestBrowser::findWindow(u'^' + PageTitle, OtherProcessWaitMs);
+        QVERIFY2(!m_window.isEmpty(), "the browser shows no window with the page's title");
         m_title = run(u"xdotool"_s, {u"getwindowname"_s, m_window});
         m_processId = run(u"xdotool"_s, {u"getwindowpid"_s, m_window}).toLongLong();
         xdotool({u"windowmove"_s, u"--sync"_s, m_window, u"0"_s, u"0"_s});

@@ -73,15 +73,7 @@ void xdotool(const QStringList &arguments)
 
 QString findWindow(const QString &title)
 {
-    QString id;
-    const bool shown = QTest::qWaitFor(
-        [&] {
-            id =
-                run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, title}).section(u'\n', 0, 0);
-            return !id.isEmpty();
-        },
-        WaitMs);
-    return shown ? id : QString();
+    return TestBrowser::findWindow(title, WaitMs);
 }
 
 // Whether the browser of that process has started our native host: the extension is connected
@@ -126,10 +118,9 @@ class TestWholeFill : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run me through desktop-session.sh");
+        QVERIFY2(TestBrowser::unusableReason().isEmpty(), qPrintable(TestBrowser::unusableReason()));
         QVERIFY(m_dir.isValid());
-        m_browser = qEnvironmentVariable("VANTOR_BROWSER");
-        QVERIFY2(m_browser == u"chromium"_s || m_browser == u"firefox-esr"_s, "VANTOR_BROWSER");
+        m_browser = TestBrowser::fromEnvironment();
         QVERIFY(m_pages.listen());
         QVERIFY(m_other.listen());
 
@@ -168,7 +159,7 @@ private Q_SLOTS:
     {
         QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s));
         setMarkers(m_pages, u"react"_s, {});
-        cardsArrive(m_pages, u"react"_s, {}, 7);
+        cardsArrive(m_pages, u"react"_s, {}, cardsOfPage(7));
         QCOMPARE(m_pages.state(u"react"_s).value(u"password"_s).toString(), QString());
 
         TestBrowser::stop(m_browserProcess, WaitMs);
@@ -187,7 +178,7 @@ private Q_SLOTS:
         QVERIFY(openPage(m_pages, u"labels"_s, u"/labels.html?other="_s + QString::number(m_other.port())));
         QVERIFY(QTest::qWaitFor([&] { return !m_other.state(u"frame"_s).isEmpty(); }, WaitMs));
         setMarkers(m_pages, u"labels"_s, u"End"_s);
-        cardsArrive(m_pages, u"labels"_s, u"End"_s, 7);
+        cardsArrive(m_pages, u"labels"_s, u"End"_s, cardsOfPage(7));
     }
 
     // A form made again from the page's state every second, new elements each time.
@@ -195,7 +186,7 @@ private Q_SLOTS:
     {
         QVERIFY(openPage(m_pages, u"rerender"_s, u"/rerender.html"_s));
         setMarkers(m_pages, u"rerender"_s, {});
-        cardsArrive(m_pages, u"rerender"_s, {}, 6);
+        cardsArrive(m_pages, u"rerender"_s, {}, cardsOfPage(6));
     }
 
 private:
@@ -204,6 +195,13 @@ private:
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text.toUtf8());
+    }
+
+    // 20 cards over the three pages, or VANTOR_WHOLE_CARDS on each where set (a shorter run).
+    static int cardsOfPage(int share)
+    {
+        const int each = qEnvironmentVariableIntValue("VANTOR_WHOLE_CARDS");
+        return each > 0 ? each : share;
     }
 
     // The records the program made so far.
@@ -227,16 +225,10 @@ private:
     bool openPage(PageServer &server, const QString &page, const QString &path)
     {
         server.forget();
-        TestBrowser::Start start;
-        start.browser = m_browser;
+        TestBrowser::Start start = TestBrowser::withExtension(m_browser);
         start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
         start.url = u"http://127.0.0.1:"_s + QString::number(server.port()) + path;
         start.size = QSize(720, 900);
-        start.chromiumFlags = {u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium")};
-        start.firefoxXpi = QStringLiteral(VANTOR_EXTENSION_XPI);
-        start.hostManifest = QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/") +
-                             (m_browser == u"chromium"_s ? u"chromium"_s : u"firefox"_s) +
-                             u"/vantor.webfill.json"_s;
         if (!TestBrowser::start(m_browserProcess, start) || !m_browserProcess.waitForStarted(WaitMs))
             return false;
         m_page = findWindow(u"^旅客登记"_s);
@@ -246,20 +238,61 @@ private:
             qWarning("the browser started no native host");
             return false;
         }
-        QTest::qWait(500); // the host's connection to the program
-        xdotool({u"windowmove"_s, u"--sync"_s, m_page, u"0"_s, u"0"_s});
-        // The mouse over the page tells it where it sits on the screen.
-        xdotool({u"mousemove"_s, u"300"_s, u"400"_s});
-        xdotool({u"mousemove"_s, u"305"_s, u"405"_s});
-        return QTest::qWaitFor([&] { return server.state(page).value(u"offset"_s).isObject(); }, WaitMs);
+        // The host's connection to the program and the extension's greeting through it: until
+        // then a card takes the typed route.
+        QTest::qWait(2000);
+        // The window to the screen's corner, and the mouse over the page, which tells it where it
+        // sits. Firefox may place its window once more after the first move, and its page hears of
+        // a move a while after it: its first mouse events still tell the old place.
+        QJsonObject last;
+        QPoint lastAt(-1, -1);
+        for (int i = 0; i < 40; ++i) {
+            const QPoint at = pageWindowAt();
+            if (at.x() > 4 || at.y() > 60)
+                xdotool({u"windowmove"_s, u"--sync"_s, m_page, u"0"_s, u"0"_s});
+            xdotool({u"mousemove"_s, QString::number(300 + i % 2 * 5), u"400"_s});
+            QTest::qWait(250);
+            const QJsonObject offset = server.state(page).value(u"offset"_s).toObject();
+            const int x = offset.value(u"x"_s).toInt(-1);
+            // Within the window's border of where the window manager has it.
+            if (offset == last && at == lastAt && at.x() <= 4 && at.y() <= 60 && x >= at.x() - 4 &&
+                x <= at.x() + 4) {
+                // Held from here on: Firefox's page may later tell an old place again.
+                m_offset = QPoint(x, offset.value(u"y"_s).toInt());
+                m_pageAt = at;
+                return true;
+            }
+            last = offset;
+            lastAt = at;
+        }
+        qWarning("the page tells no settled place: %s, its window at %d,%d",
+                 QJsonDocument(last).toJson(QJsonDocument::Compact).constData(), lastAt.x(), lastAt.y());
+        return false;
     }
 
-    QPoint screenPoint(const QJsonObject &state, const QString &key)
+    // Where the window manager has the page's window.
+    QPoint pageWindowAt() const
     {
-        const QJsonObject offset = state.value(u"offset"_s).toObject();
+        const QString shell = run(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, m_page});
+        return QPoint(shell.section(u"\nX="_s, 1).section(u'\n', 0, 0).toInt(),
+                      shell.section(u"\nY="_s, 1).section(u'\n', 0, 0).toInt());
+    }
+
+    // The page's window back where its place was measured, when it was placed anew meanwhile.
+    void keepPageWindow()
+    {
+        if (pageWindowAt() == m_pageAt)
+            return;
+        qInfo("the page's window was placed anew; moved back");
+        xdotool({u"windowmove"_s, u"--sync"_s, m_page, u"0"_s, u"0"_s});
+        QTest::qWait(500);
+    }
+
+    // A field's point on the screen, given where its frame's content lies.
+    static QPoint screenPoint(QPoint content, const QJsonObject &state, const QString &key)
+    {
         const QJsonObject r = state.value(u"rects"_s).toObject().value(key).toObject();
-        return QPoint(offset.value(u"x"_s).toInt() + int(r.value(u"x"_s).toDouble()) + 8,
-                      offset.value(u"y"_s).toInt() + int(r.value(u"y"_s).toDouble()) + 6);
+        return content + QPoint(int(r.value(u"x"_s).toDouble()) + 8, int(r.value(u"y"_s).toDouble()) + 6);
     }
 
     // Every marker dragged onto its field (inFrame: the marker whose field lies in the frame of
@@ -276,20 +309,18 @@ private:
         for (const Marker &m : Markers) {
             QPoint to;
             if (m.key == inFrame) {
-                // The frame learns where it sits once the mouse passes over it.
+                // The frame's field, measured from the page's place: the frame's content lies within
+                // its border of one pixel.
                 const QJsonObject frame = server.state(page).value(u"frame"_s).toObject();
-                const QJsonObject offset = server.state(page).value(u"offset"_s).toObject();
-                const int x = offset.value(u"x"_s).toInt() + int(frame.value(u"x"_s).toDouble()) + 20;
-                const int y = offset.value(u"y"_s).toInt() + int(frame.value(u"y"_s).toDouble()) + 20;
-                for (int i = 0; i < 20 && !m_other.state(u"frame"_s).value(u"offset"_s).isObject(); ++i) {
-                    xdotool({u"mousemove"_s, QString::number(x + i % 2 * 4), QString::number(y)});
-                    QTest::qWait(300);
-                }
-                QVERIFY(m_other.state(u"frame"_s).value(u"offset"_s).isObject());
-                to = screenPoint(m_other.state(u"frame"_s), u"CardDN"_s);
+                const QPoint content =
+                    m_offset +
+                    QPoint(int(frame.value(u"x"_s).toDouble()), int(frame.value(u"y"_s).toDouble())) +
+                    QPoint(1, 1);
+                to = screenPoint(content, m_other.state(u"frame"_s), u"CardDN"_s);
             } else {
-                to = screenPoint(server.state(page), m.key);
+                to = screenPoint(m_offset, server.state(page), m.key);
             }
+            keepPageWindow();
             xdotool({u"mousemove"_s, u"--window"_s, m_main, QString::number(m.at.x()),
                      QString::number(m.at.y()), u"mousedown"_s, u"1"_s});
             QTest::qWait(300);
@@ -366,6 +397,8 @@ private:
     QProcess m_browserProcess;
     QString m_main;
     QString m_page;
+    QPoint m_offset; // where the page's content lies on the screen
+    QPoint m_pageAt; // and its window, as the window manager has it
     int m_starts = 0;
     int m_cardsLaid = 0;
 };

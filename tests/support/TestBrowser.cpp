@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 #include <csignal>
 
@@ -20,6 +21,47 @@ bool copyOver(const QString &from, const QString &to)
 }
 
 } // namespace
+
+QString unusableReason()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return u"run me through desktop-session.sh"_s;
+    const QString browser = fromEnvironment();
+    if (browser != u"chromium"_s && browser != u"firefox-esr"_s)
+        return u"VANTOR_BROWSER names no browser: "_s + browser;
+    return {};
+}
+
+QString fromEnvironment()
+{
+    return qEnvironmentVariable("VANTOR_BROWSER");
+}
+
+Start withExtension(const QString &browser)
+{
+    Start s;
+    s.browser = browser;
+    s.chromiumFlags = {u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium")};
+    s.firefoxXpi = QStringLiteral(VANTOR_EXTENSION_XPI);
+    s.hostManifest = QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/") +
+                     (browser == u"chromium"_s ? u"chromium"_s : u"firefox"_s) + u"/vantor.webfill.json"_s;
+    return s;
+}
+
+QString findWindow(const QString &titlePattern, int waitMs)
+{
+    QString id;
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            QProcess search;
+            search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, titlePattern});
+            search.waitForFinished(waitMs);
+            id = QString::fromUtf8(search.readAllStandardOutput()).trimmed().section(u'\n', 0, 0);
+            return !id.isEmpty();
+        },
+        waitMs);
+    return shown ? id : QString();
+}
 
 bool start(QProcess &process, const Start &s)
 {

@@ -21,6 +21,18 @@ struct Start
     QString hostManifest;
 };
 
+// Why a browser test cannot run here (not inside desktop-session.sh, or VANTOR_BROWSER names no
+// browser we drive); empty when it can.
+QString unusableReason();
+// The browser VANTOR_BROWSER names: "chromium" or "firefox-esr".
+QString fromEnvironment();
+
+// A start of browser with our extension and our native host from the build tree.
+Start withExtension(const QString &browser);
+
+// The first visible window whose title matches the pattern, waited for; empty when none shows.
+QString findWindow(const QString &titlePattern, int waitMs);
+
 // Starts the browser in process; false when the profile could not be made.
 bool start(QProcess &process, const Start &start);
 

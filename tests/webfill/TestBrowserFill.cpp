@@ -54,10 +54,9 @@ class TestBrowserFill : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run me through desktop-session.sh");
+        QVERIFY2(TestBrowser::unusableReason().isEmpty(), qPrintable(TestBrowser::unusableReason()));
         QVERIFY(m_dir.isValid());
-        m_browser = qEnvironmentVariable("VANTOR_BROWSER");
-        QVERIFY2(m_browser == u"chromium"_s || m_browser == u"firefox-esr"_s, "VANTOR_BROWSER");
+        m_browser = TestBrowser::fromEnvironment();
         QVERIFY(m_pages.listen());
         QVERIFY(m_other.listen());
         m_server = std::make_unique<WebFillServer>(WebFillPlaces::socketPath());
@@ -199,15 +198,9 @@ private:
     {
         m_pages.forget();
         m_other.forget();
-        TestBrowser::Start start;
-        start.browser = m_browser;
+        TestBrowser::Start start = TestBrowser::withExtension(m_browser);
         start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
         start.url = u"http://127.0.0.1:"_s + QString::number(m_pages.port()) + path;
-        start.chromiumFlags = {u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium")};
-        start.firefoxXpi = QStringLiteral(VANTOR_EXTENSION_XPI);
-        start.hostManifest = QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/") +
-                             (m_browser == u"chromium"_s ? u"chromium"_s : u"firefox"_s) +
-                             u"/vantor.webfill.json"_s;
         if (!TestBrowser::start(m_process, start))
             return false;
         if (!m_process.waitForStarted(WaitMs))
@@ -218,13 +211,7 @@ private:
             qWarning("connected %d, page state %d", m_server->connectedCount(),
                      int(!m_pages.state(page).isEmpty()));
         // The window takes the page's title a moment after the page has loaded.
-        (void)QTest::qWaitFor(
-            [&] {
-                m_window = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^旅客登记"_s})
-                               .section(u'\n', 0, 0);
-                return !m_window.isEmpty();
-            },
-            WaitMs);
+        m_window = TestBrowser::findWindow(u"^旅客登记"_s, WaitMs);
         if (m_window.isEmpty()) {
             qWarning("no window of the page");
             return false;

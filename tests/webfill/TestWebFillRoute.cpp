@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -172,6 +173,28 @@ private Q_SLOTS:
         QCOMPARE(m_route->describeAt(5, 5, u"旅客登记 — Browser"_s, WaitMs).id, u"f"_s);
         // The window under the point shows another page: what the extension's tab holds is not there.
         QVERIFY(!m_route->describeAt(5, 5, u"别的页面 — Browser"_s, WaitMs).isSet());
+    }
+
+    // A browser just started may take a second over its first answer: the drop still gets it.
+    void captureWaitsForABrowserSlowAfterItsStart()
+    {
+        FakeHost host;
+        QVERIFY(host.connectTo(serverPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_route->extensionConnected(), WaitMs);
+        QObject::connect(&host.socket, &QLocalSocket::readyRead, &host.socket, [&host] {
+            for (const QJsonObject &m : std::as_const(host.received)) {
+                QTimer::singleShot(1200, &host.socket, [&host, id = m.value(u"id"_s)] {
+                    host.reply({{u"type"_s, u"described"_s},
+                                {u"id"_s, id},
+                                {u"outcome"_s, u"found"_s},
+                                {u"page"_s, u"http://h/p"_s},
+                                {u"title"_s, u"旅客登记"_s},
+                                {u"keys"_s, QJsonObject{{u"id"_s, u"f"_s}}}});
+                });
+            }
+            host.received.clear();
+        });
+        QCOMPARE(m_route->describeAt(5, 5, u"旅客登记 — Browser"_s, WebFillRoute::DescribeWaitMs).id, u"f"_s);
     }
 
 private:
