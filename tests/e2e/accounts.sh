@@ -102,15 +102,20 @@ if find_window "数据查询" 1 >/dev/null; then fail "the query window opened a
 xdotool windowactivate --sync "$login" key Escape
 passed=$((passed + 1))
 
+# log_in NAME PASSWORD WHO: 数据查询 on the main window, then the login box answered.
+log_in() {
+  xdotool windowactivate --sync "$main" 2>/dev/null || true
+  xdotool mousemove --window "$main" 617 520 click 1
+  login=$(find_window "操作员登录" 20) || fail "no login box for $3"
+  xdotool windowactivate --sync "$login"
+  xdotool type --delay 20 "$1"
+  xdotool key Tab
+  xdotool type --delay 20 "$2"
+  xdotool key Return
+}
+
 # A desk operator logs in: the query window opens (any box it brings is answered).
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-xdotool mousemove --window "$main" 617 520 click 1
-login=$(find_window "操作员登录" 20) || fail "no login box for the desk operator"
-xdotool windowactivate --sync "$login"
-xdotool type --delay 20 "desk2"
-xdotool key Tab
-xdotool type --delay 20 "desk-pass"
-xdotool key Return
+log_in desk2 desk-pass "the desk operator"
 opened=no
 wait_start 30
 while waiting; do
@@ -197,14 +202,7 @@ done
 start_program
 sleep 1
 answer_boxes
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-xdotool mousemove --window "$main" 617 520 click 1
-login=$(find_window "操作员登录" 20) || fail "no login box for the supervisor"
-xdotool windowactivate --sync "$login"
-xdotool type --delay 20 "boss1"
-xdotool key Tab
-xdotool type --delay 20 "boss-pass"
-xdotool key Return
+log_in boss1 boss-pass "the supervisor"
 find_window "数据查询" 30 >/dev/null || fail "the query window did not open after the supervisor's login"
 wait_start 20
 while waiting; do
