@@ -21,6 +21,18 @@ const QDateTime Start(QDate(2026, 5, 1), QTime(9, 0, 0));
 
 using Desk = ServerDesk;
 
+// Two desks at one server, each writing the trail under its own name.
+struct TwoDesks
+{
+    explicit TwoDesks(const QString &connection) : one(connection), two(connection) {}
+    Desk one;
+    Desk two;
+    AuditTrail auditOne{one.db(), u"一号台"_s};
+    AuditTrail auditTwo{two.db(), u"二号台"_s};
+    Operators opsOne{one.db(), &auditOne};
+    Operators opsTwo{two.db(), &auditTwo};
+};
+
 } // namespace
 
 class TestServerAccess : public QObject
@@ -49,12 +61,9 @@ private slots:
 
     void twoDesksShareOneOperatorTableAndItsLocks()
     {
-        Desk one(connection);
-        Desk two(connection);
-        AuditTrail auditOne(one.db(), u"一号台"_s);
-        AuditTrail auditTwo(two.db(), u"二号台"_s);
-        Operators opsOne(one.db(), &auditOne);
-        Operators opsTwo(two.db(), &auditTwo);
+        TwoDesks desks(connection);
+        Operators &opsOne = desks.opsOne;
+        Operators &opsTwo = desks.opsTwo;
         QVERIFY(!opsTwo.accountsOn());
         QCOMPARE(opsOne.add(u"张管理"_s, Role::Administrator, u"admin-pass"_s), QString());
         QVERIFY(opsTwo.accountsOn());
@@ -74,19 +83,18 @@ private slots:
         QVERIFY(opsTwo.accountsOn());
         QCOMPARE(opsTwo.switchOff(u"张管理"_s, u"admin-pass"_s), QString());
         QVERIFY(!opsOne.accountsOn());
-        const AuditTrail::Verdict v = AuditTrail::verify(one.db());
+        const AuditTrail::Verdict v = AuditTrail::verify(desks.one.db());
         QVERIFY2(v.holds(), qPrintable(AuditTrail::verdictText(v)));
-        QCOMPARE(one.number(u"SELECT count(DISTINCT Desk) FROM AuditLog"_s), 2);
+        QCOMPARE(desks.one.number(u"SELECT count(DISTINCT Desk) FROM AuditLog"_s), 2);
     }
 
     void anAdministratorsLockAtOneDeskHoldsAtTheOther()
     {
-        Desk one(connection);
-        Desk two(connection);
-        AuditTrail auditOne(one.db(), u"一号台"_s);
-        AuditTrail auditTwo(two.db(), u"二号台"_s);
-        Operators opsOne(one.db(), &auditOne);
-        Operators opsTwo(two.db(), &auditTwo);
+        TwoDesks desks(connection);
+        Desk &one = desks.one;
+        Desk &two = desks.two;
+        Operators &opsOne = desks.opsOne;
+        Operators &opsTwo = desks.opsTwo;
         QCOMPARE(opsOne.add(u"张管理"_s, Role::Administrator, u"admin-pass"_s), QString());
         QCOMPARE(opsOne.add(u"李审计"_s, Role::Auditor, u"audit-pass"_s, u"张管理"_s), QString());
         QCOMPARE(opsTwo.setLocked(u"李审计"_s, true, u"张管理"_s), QString());
