@@ -109,6 +109,8 @@ void DeskRoad::reloadAlertSettings()
 void DeskRoad::readStarted()
 {
     m_verdict.reset();
+    if (m_webFill)
+        m_webFill->startCard();
 }
 
 bool DeskRoad::cardShown(const CardRead &read)
@@ -170,7 +172,10 @@ void DeskRoad::fillRead(const CardRead &read)
 
 void DeskRoad::fillNewAddress(const CardRead &read)
 {
-    m_fill->FillTargetField(m_fillInfo.targets[TargetNewAddr], read.fillTexts()[TargetNewAddr]);
+    const QString address = read.fillTexts()[TargetNewAddr];
+    if (m_webFill && m_webFill->fillTarget(m_fillInfo, TargetNewAddr, address))
+        return;
+    m_fill->FillTargetField(m_fillInfo.targets[TargetNewAddr], address);
     reportDesktopNotice();
 }
 

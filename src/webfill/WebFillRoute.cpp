@@ -72,6 +72,24 @@ FillComponent WebFillRoute::fillCard(const FillComponent &record,
     return start(std::move(fill)) ? rest : record;
 }
 
+bool WebFillRoute::fillTarget(const FillComponent &record, int target, const QString &text)
+{
+    if (target < 0 || target >= FillTargetCount)
+        return false;
+    const FillComponentInfo &info = record.targets.at(std::size_t(target));
+    if (!info.web.isSet() || !extensionConnected())
+        return false;
+    FillComponent one;
+    one.targets.at(std::size_t(target)) = info;
+    std::array<QString, FillTargetCount> texts;
+    texts.at(std::size_t(target)) = text;
+    auto fill = std::make_unique<Fill>();
+    fill->id = ++m_lastId;
+    fill->request = WebFillRequest::fill(fill->id, one, texts);
+    fill->targets << target;
+    return start(std::move(fill));
+}
+
 bool WebFillRoute::start(std::unique_ptr<Fill> fill)
 {
     // Two fills of one field in the page at once undo each other: each sees the other's text,

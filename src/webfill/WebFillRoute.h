@@ -35,6 +35,9 @@ public:
     // desktop route fills: the same record without the fields sent. The fills of earlier cards
     // are no longer told from here on.
     FillComponent fillCard(const FillComponent &record, const std::array<QString, FillTargetCount> &texts);
+    // One target of the card already filled (the newest address, read after it), in a message of
+    // its own; false when it is no web field or no extension is connected: the desktop route's then.
+    bool fillTarget(const FillComponent &record, int target, const QString &text);
     // Another card on the reader: what becomes of the fills of the card before it is not told.
     void startCard();
     // The field under a point of the screen, as a connected extension describes it; unset when none

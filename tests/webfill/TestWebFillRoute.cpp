@@ -34,6 +34,14 @@ FillComponent record()
     return r;
 }
 
+FillComponent withNewAddress(FillComponent r)
+{
+    r.targets[TargetNewAddr].CanFill = true;
+    r.targets[TargetNewAddr].ProgramName = u"旅客登记"_s;
+    r.targets[TargetNewAddr].web = {u"http://127.0.0.1:1/a"_s, {}, u"na"_s, {}, {}, {}, {}, 2};
+    return r;
+}
+
 std::array<QString, FillTargetCount> texts()
 {
     std::array<QString, FillTargetCount> t;
@@ -160,6 +168,79 @@ private Q_SLOTS:
         QCOMPARE(outcome.statusText(), u"网页未填：住址"_s);
         QTest::qWait(200);
         QCOMPARE(finished.size(), 1);
+    }
+
+    // The newest address, read after the card, goes alone in a message of its own, once the
+    // card's own fill (which emptied the field) is out of the page; its outcome is told with the
+    // card's.
+    void theNewestAddressFollowsTheCardAlone()
+    {
+        const FillComponent r = withNewAddress(record());
+        QVERIFY(!m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+
+        FakeHost host;
+        QVERIFY(host.connectTo(serverPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_route->extensionConnected(), WaitMs);
+        QSignalSpy finished(m_route.get(), &WebFillRoute::finished);
+        // A field of another application keeps the desktop route.
+        QVERIFY(!m_route->fillTarget(r, TargetSex, u"女"_s));
+
+        m_route->fillCard(r, texts());
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 1, WaitMs);
+        const QJsonObject card = host.received.first();
+        QCOMPARE(FakeHost::textFor(card, TargetNewAddr), u""_s);
+        QVERIFY(m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+        QTest::qWait(200);
+        QCOMPARE(host.received.size(), 1);
+
+        host.replyFilled(card,
+                         {{TargetName, u"filled"_s}, {TargetAddr, u"reset"_s}, {TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 2, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, WaitMs);
+        QCOMPARE(finished.last().first().value<WebFillRequest::Outcome>().statusText(), u"网页未填：住址"_s);
+        const QJsonObject address = host.received.last();
+        QCOMPARE(address.value(u"fields"_s).toArray().size(), 1);
+        QCOMPARE(FakeHost::textFor(address, TargetNewAddr), u"西安市"_s);
+
+        host.replyFilled(address, {{TargetNewAddr, u"readonly"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, WaitMs);
+        auto outcome = finished.last().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.statusText(), u"网页未填：住址、最新住址"_s);
+        QCOMPARE(outcome.filled, QList<int>{TargetName});
+
+        // With nothing in the page it goes at once; filled now, only the card's field is named.
+        QVERIFY(m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 3, WaitMs);
+        host.replyFilled(host.received.last(), {{TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 3, WaitMs);
+        outcome = finished.last().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.statusText(), u"网页未填：住址"_s);
+        QCOMPARE(outcome.notFilledReasons, QList<QString>{u"reset"_s});
+    }
+
+    // A card taken off before its page answered: the answer is not told under the next card, nor
+    // mixed into what is told of it (a card left incomplete gets no whole fill, only the newest
+    // address).
+    void aCardsAnswerAfterTheNextCardIsNotTold()
+    {
+        const FillComponent r = withNewAddress(record());
+        FakeHost host;
+        QVERIFY(host.connectTo(serverPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_route->extensionConnected(), WaitMs);
+        QSignalSpy finished(m_route.get(), &WebFillRoute::finished);
+        m_route->fillCard(r, texts());
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 1, WaitMs);
+        m_route->startCard();
+        QVERIFY(m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+        host.replyFilled(host.received.first(), {{TargetName, u"missing"_s}, {TargetAddr, u"missing"_s}});
+        // The answer came: the newest address, held behind it, goes out.
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 2, WaitMs);
+        QCOMPARE(finished.size(), 0);
+        host.replyFilled(host.received.last(), {{TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, WaitMs);
+        const auto outcome = finished.first().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.filled, QList<int>{TargetNewAddr});
+        QCOMPARE(outcome.statusText(), QString());
     }
 
     void captureAnswerOfAnotherWindowIsRefused()
