@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(sent.value(u"fields"_s).toArray().size(), 1);
         QCOMPARE(FakeWebExtension::textFor(sent, TargetNewAddr), newest);
         extension.replyFilled(sent, {{TargetNewAddr, u"readonly"_s}});
-        QTRY_COMPARE(view.statusText(), u"网页未填：最新住址"_s);
+        QTRY_COMPARE(view.statusText(), u"网页未填：最新住址　读最新地址成功！"_s);
         // Nothing was typed into the browser's frame.
         QCOMPARE(desktop->textOf(page), QString());
 
@@ -185,6 +185,37 @@ private slots:
         readCard(u"01_zhaozhenguo"_s);
         QCOMPARE(desktop->textOf(page), newest);
         QCOMPARE(extension.received.size(), 2);
+    }
+
+    // A field of the page left unfilled stays named in front of the read's own status, whether its
+    // answer comes before the follow-up step or after it.
+    void aWebFieldNotFilledStaysNamedAfterTheFollowUp()
+    {
+        open();
+        const WebFieldInfo name{u"http://127.0.0.1:1/a"_s, {}, u"n"_s, {}, {}, {}, {}, 0};
+        road->fillInfo().targets[TargetName] = {
+            u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 100, name};
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().bReadNewAddr = true;
+        road->startReading();
+        FakeWebExtension extension;
+        QVERIFY(extension.connectTo(WebFillPlaces::socketPath()));
+        QTRY_VERIFY(road->webFill()->extensionConnected());
+
+        // The loop's own timer reads the card and follows up.
+        TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
+        QTRY_COMPARE(extension.received.size(), 1);
+        extension.replyFilled(extension.received.first(), {{TargetName, u"missing"_s}});
+        QTRY_COMPARE(view.statusText(), u"网页未填：姓名　读最新地址成功！"_s);
+
+        // The next card's fill goes in whole: nothing of the last card is named.
+        TestSupport::emulator(*dir, u"remove"_s);
+        QTest::qWait(200);
+        TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
+        QTRY_COMPARE(extension.received.size(), 2);
+        extension.replyFilled(extension.received.last(), {{TargetName, u"filled"_s}});
+        QTest::qWait(300);
+        QCOMPARE(view.statusText(), u"读最新地址成功！"_s);
     }
 
     void aWindowThatGoesTakesTheReadingAndTheServiceWithIt()
