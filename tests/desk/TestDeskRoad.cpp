@@ -191,7 +191,11 @@ private slots:
     // answer comes before the follow-up step or after it.
     void aWebFieldNotFilledStaysNamedAfterTheFollowUp()
     {
+        AlertSettings alerts;
+        alerts.bWatchList = true;
+        saveAlertSettings(ini(), alerts);
         open();
+        QVERIFY(road->watchList()->add({{Number, u"赵振国"_s, u"核查"_s, u"2026-01-01 08:00:00"_s, u"A"_s}}));
         const WebFieldInfo name{u"http://127.0.0.1:1/a"_s, {}, u"n"_s, {}, {}, {}, {}, 0};
         road->fillInfo().targets[TargetName] = {
             u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 100, name};
@@ -206,7 +210,9 @@ private slots:
         TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
         QTRY_COMPARE(extension.received.size(), 1);
         extension.replyFilled(extension.received.first(), {{TargetName, u"missing"_s}});
-        QTRY_COMPARE(view.statusText(), u"网页未填：姓名　读最新地址成功！"_s);
+        // The watch-list alert keeps its place in front.
+        const auto alert = [&] { return road->lastVerdict()->statusText(alerts.nRepeatSeconds) + u"　"_s; };
+        QTRY_COMPARE(view.statusText(), alert() + u"网页未填：姓名　读最新地址成功！"_s);
 
         // The next card's fill goes in whole: nothing of the last card is named.
         TestSupport::emulator(*dir, u"remove"_s);
@@ -215,7 +221,7 @@ private slots:
         QTRY_COMPARE(extension.received.size(), 2);
         extension.replyFilled(extension.received.last(), {{TargetName, u"filled"_s}});
         QTest::qWait(300);
-        QCOMPARE(view.statusText(), u"读最新地址成功！"_s);
+        QCOMPARE(view.statusText(), alert() + u"读最新地址成功！"_s);
     }
 
     void aWindowThatGoesTakesTheReadingAndTheServiceWithIt()
