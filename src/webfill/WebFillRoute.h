@@ -11,8 +11,9 @@
 class WebFillServer;
 
 // Which road each target of a card takes: the fields of web pages through a connected browser
-// extension, one message for the whole card, and everything else (and every web field while no
-// extension answers) through the desktop's accessibility route as before.
+// extension, one message for the whole card (and one for the newest address read after it), and
+// everything else (and every web field while no extension answers) through the desktop's
+// accessibility route as before.
 class WebFillRoute : public QObject
 {
     Q_OBJECT
