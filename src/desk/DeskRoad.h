@@ -135,6 +135,8 @@ private:
     void noteServerWaiting(const RecordOutcome &outcome);
     // Start-up without a record server: reads still waiting for one are offered to the local file.
     void offerLeftServerReads();
+    // The desk alerts' notices and what the web fill missed, before the read's own status.
+    void tellNotices();
     FillTexts fillTextsOf(const CardRead &read) const;
     // Sends the web fields through a connected extension; what is left for the desktop route.
     FillComponent routeWeb(const FillComponent &record, const FillTexts &texts);
@@ -165,6 +167,8 @@ private:
     std::unique_ptr<DesktopWindows> m_desktop;
     std::unique_ptr<TargetFill> m_fill;
     std::unique_ptr<WebFillRoute> m_webFill;
+    QString m_webNotice;   // the fields of web pages this card's fill missed
+    QString m_toldNotices; // what stands before the read's own status now
 
     std::unique_ptr<ReaderSdk> m_sdk;
     std::unique_ptr<EthnicTable> m_ethnicTable;

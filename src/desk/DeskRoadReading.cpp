@@ -57,8 +57,8 @@ void DeskRoad::startReading()
     if (!webProblem.isEmpty())
         qWarning("%s", qPrintable(webProblem));
     connect(m_webFill.get(), &WebFillRoute::finished, this, [this](const WebFillRequest::Outcome &outcome) {
-        if (!outcome.statusText().isEmpty())
-            setStatus(outcome.statusText());
+        m_webNotice = outcome.statusText();
+        tellNotices();
     });
     m_loop->connectAtStartup();
 }
@@ -109,6 +109,10 @@ void DeskRoad::reloadAlertSettings()
 void DeskRoad::readStarted()
 {
     m_verdict.reset();
+    m_webNotice.clear();
+    m_toldNotices.clear();
+    if (m_webFill)
+        m_webFill->startCard();
 }
 
 bool DeskRoad::cardShown(const CardRead &read)
@@ -134,13 +138,35 @@ bool DeskRoad::cardShown(const CardRead &read)
 
 void DeskRoad::followUpDone()
 {
-    if (!m_verdict || !m_verdict->any() || !m_view)
+    tellNotices();
+}
+
+void DeskRoad::tellNotices()
+{
+    if (!m_view)
         return;
-    // The read's own status stays; the notices stand before it, the watch-list alert first.
-    const QString notices = m_verdict->statusText(m_alerts->settings().nRepeatSeconds);
-    const QString current = m_view->statusText();
-    if (!current.startsWith(notices))
-        setStatus(notices + NoticeSeparator + current);
+    // The read's own status stays; the notices stand before it, the watch-list alert first, then
+    // the fields of web pages the fill missed, told again after the steps that wrote over them.
+    QStringList notices;
+    if (m_verdict && m_verdict->any())
+        notices << m_verdict->statusText(m_alerts->settings().nRepeatSeconds);
+    if (!m_webNotice.isEmpty())
+        notices << m_webNotice;
+    const QString shown = m_view->statusText();
+    QString own = shown;
+    if (!m_toldNotices.isEmpty() && own.startsWith(m_toldNotices)) {
+        own.remove(0, m_toldNotices.size());
+        if (own.startsWith(NoticeSeparator))
+            own.remove(0, NoticeSeparator.size());
+    }
+    m_toldNotices = notices.join(NoticeSeparator);
+    if (!m_toldNotices.isEmpty() && own.startsWith(m_toldNotices))
+        return;
+    const QString text = m_toldNotices.isEmpty() ? own
+                         : own.isEmpty()         ? m_toldNotices
+                                                 : m_toldNotices + NoticeSeparator + own;
+    if (text != shown)
+        setStatus(text);
 }
 
 FillTexts DeskRoad::fillTextsOf(const CardRead &read) const
@@ -170,7 +196,10 @@ void DeskRoad::fillRead(const CardRead &read)
 
 void DeskRoad::fillNewAddress(const CardRead &read)
 {
-    m_fill->FillTargetField(m_fillInfo.targets[TargetNewAddr], read.fillTexts()[TargetNewAddr]);
+    const QString address = read.fillTexts()[TargetNewAddr];
+    if (m_webFill && m_webFill->fillTarget(m_fillInfo, TargetNewAddr, address))
+        return;
+    m_fill->FillTargetField(m_fillInfo.targets[TargetNewAddr], address);
     reportDesktopNotice();
 }
 

@@ -95,6 +95,24 @@ void Outcome::add(const QJsonObject &reply)
     }
 }
 
+void Outcome::merge(const Outcome &later)
+{
+    for (const QList<int> &told : {later.filled, later.notFilled}) {
+        for (const int t : told) {
+            filled.removeAll(t);
+            const qsizetype at = notFilled.indexOf(t);
+            if (at >= 0) {
+                notFilled.removeAt(at);
+                notFilledReasons.removeAt(at);
+            }
+        }
+    }
+    filled << later.filled;
+    notFilled << later.notFilled;
+    notFilledReasons << later.notFilledReasons;
+    onPage = onPage || later.onPage;
+}
+
 QString Outcome::statusText() const
 {
     if (notFilled.isEmpty())

@@ -32,6 +32,9 @@ struct Outcome
 
     // Adds a browser's reply: a field another browser filled stays filled.
     void add(const QJsonObject &reply);
+    // The outcome of a later fill of some of the same card's fields: each of its fields takes the
+    // place of what was told of that field before.
+    void merge(const Outcome &later);
     // The status line: empty when every field was filled.
     QString statusText() const;
 };

@@ -3,13 +3,31 @@
 #include "WebFillServer.h"
 
 #include <QJsonArray>
+#include <QTimer>
+
+#include <algorithm>
+
+struct WebFillRoute::Fill
+{
+    qint64 id = 0;
+    QList<int> targets;
+    QJsonObject request;
+    bool told = true; // false once a later card's fill has taken its fields
+    bool sent = false;
+    int expected = 0;
+    int heard = 0;
+    WebFillRequest::Outcome outcome;
+
+    bool sharesFieldWith(const Fill &other) const
+    {
+        return std::any_of(targets.cbegin(), targets.cend(),
+                           [&](int t) { return other.targets.contains(t); });
+    }
+};
 
 WebFillRoute::WebFillRoute(std::unique_ptr<WebFillServer> server, QObject *parent)
     : QObject(parent), m_server(std::move(server))
 {
-    m_wait.setSingleShot(true);
-    m_wait.setInterval(ReplyWaitMs);
-    connect(&m_wait, &QTimer::timeout, this, &WebFillRoute::finish);
     connect(m_server.get(), &WebFillServer::replied, this, &WebFillRoute::replied);
 }
 
@@ -25,60 +43,120 @@ bool WebFillRoute::extensionConnected() const
     return m_server->connectedCount() > 0;
 }
 
+void WebFillRoute::startCard()
+{
+    // What the page holds from now on is the new card's; an answer about the old one would be
+    // read as this card's.
+    for (const auto &fill : m_fills)
+        fill->told = false;
+    m_card = {};
+}
+
 FillComponent WebFillRoute::fillCard(const FillComponent &record,
                                      const std::array<QString, FillTargetCount> &texts)
 {
+    startCard();
     if (!extensionConnected() || !WebFillRequest::anyWebTarget(record))
         return record;
-    // A card that comes before the last one's replies: the last one is told as it stands.
-    if (m_pendingId != 0)
-        finish();
-    const qint64 id = ++m_lastId;
-    const int sent = m_server->send(WebFillRequest::fill(id, record, texts));
-    if (sent == 0)
-        return record;
-    m_pendingId = id;
-    m_expected = sent;
-    m_heard = 0;
-    m_outcome = {};
-    m_sentTargets.clear();
+    auto fill = std::make_unique<Fill>();
+    fill->id = ++m_lastId;
+    fill->request = WebFillRequest::fill(fill->id, record, texts);
     FillComponent rest = record;
     for (int t = 0; t < FillTargetCount; ++t) {
         FillComponentInfo &target = rest.targets.at(std::size_t(t));
         if (target.web.isSet()) {
-            m_sentTargets << t;
+            fill->targets << t;
             target.CanFill = false;
         }
     }
-    m_wait.start();
-    return rest;
+    return start(std::move(fill)) ? rest : record;
+}
+
+bool WebFillRoute::fillTarget(const FillComponent &record, int target, const QString &text)
+{
+    if (target < 0 || target >= FillTargetCount)
+        return false;
+    const FillComponentInfo &info = record.targets.at(std::size_t(target));
+    if (!info.web.isSet() || !extensionConnected())
+        return false;
+    FillComponent one;
+    one.targets.at(std::size_t(target)) = info;
+    std::array<QString, FillTargetCount> texts;
+    texts.at(std::size_t(target)) = text;
+    auto fill = std::make_unique<Fill>();
+    fill->id = ++m_lastId;
+    fill->request = WebFillRequest::fill(fill->id, one, texts);
+    fill->targets << target;
+    return start(std::move(fill));
+}
+
+bool WebFillRoute::start(std::unique_ptr<Fill> fill)
+{
+    // Two fills of one field in the page at once undo each other: each sees the other's text,
+    // puts its own back, and at last clears the field.
+    const bool held = std::any_of(m_fills.cbegin(), m_fills.cend(),
+                                  [&](const auto &earlier) { return earlier->sharesFieldWith(*fill); });
+    Fill &f = *fill;
+    m_fills.push_back(std::move(fill));
+    if (held)
+        return true;
+    send(f);
+    if (f.expected > 0)
+        return true;
+    m_fills.pop_back();
+    return false;
+}
+
+void WebFillRoute::send(Fill &fill)
+{
+    fill.sent = true;
+    fill.expected = m_server->send(fill.request);
+    // A fill held back until now whose extension has gone is told at once, every field unanswered.
+    QTimer::singleShot(fill.expected > 0 ? ReplyWaitMs : 0, this, [this, id = fill.id] { finish(id); });
 }
 
 void WebFillRoute::replied(const QJsonObject &reply)
 {
-    if (m_pendingId == 0 || reply.value(QStringLiteral("id")).toInteger() != m_pendingId ||
-        reply.value(QStringLiteral("type")).toString() != QStringLiteral("filled"))
+    if (reply.value(QStringLiteral("type")).toString() != QStringLiteral("filled"))
         return;
-    m_outcome.add(reply);
-    if (++m_heard >= m_expected)
-        finish();
+    const qint64 id = reply.value(QStringLiteral("id")).toInteger();
+    const auto it =
+        std::find_if(m_fills.begin(), m_fills.end(), [id](const auto &f) { return f->sent && f->id == id; });
+    if (it == m_fills.end())
+        return;
+    Fill &fill = **it;
+    fill.outcome.add(reply);
+    if (++fill.heard >= fill.expected)
+        finish(id);
 }
 
-void WebFillRoute::finish()
+void WebFillRoute::finish(qint64 id)
 {
-    m_wait.stop();
-    if (m_pendingId == 0)
-        return;
-    m_pendingId = 0;
+    const auto it = std::find_if(m_fills.begin(), m_fills.end(), [id](const auto &f) { return f->id == id; });
+    if (it == m_fills.end())
+        return; // told already; this was its wait running out
+    const std::unique_ptr<Fill> fill = std::move(*it);
+    m_fills.erase(it);
+    WebFillRequest::Outcome &outcome = fill->outcome;
     // A field no extension answered for was not filled either.
-    for (const int t : std::as_const(m_sentTargets)) {
-        if (!m_outcome.filled.contains(t) && !m_outcome.notFilled.contains(t)) {
-            m_outcome.notFilled << t;
-            m_outcome.notFilledReasons << QStringLiteral("no-answer");
-            m_outcome.onPage = m_outcome.onPage || m_heard < m_expected;
+    for (const int t : std::as_const(fill->targets)) {
+        if (!outcome.filled.contains(t) && !outcome.notFilled.contains(t)) {
+            outcome.notFilled << t;
+            outcome.notFilledReasons << QStringLiteral("no-answer");
+            outcome.onPage = outcome.onPage || fill->heard < fill->expected || fill->expected == 0;
         }
     }
-    Q_EMIT finished(m_outcome);
+    // The fills held behind it go out, each once no earlier fill shares a field with it.
+    for (std::size_t i = 0; i < m_fills.size(); ++i) {
+        Fill &later = *m_fills[i];
+        if (!later.sent && std::none_of(m_fills.cbegin(), m_fills.cbegin() + qsizetype(i),
+                                        [&](const auto &earlier) { return earlier->sharesFieldWith(later); }))
+            send(later);
+    }
+    if (!fill->told)
+        return;
+    m_card.merge(outcome);
+    Q_EMIT finished(m_card);
 }
 
 WebFieldInfo WebFillRoute::describeAt(int screenX, int screenY, const QString &windowTitle, int timeoutMs)

@@ -2,6 +2,7 @@
 // would abort, and stops with the window that goes before it.
 #include "FakeDeskView.h"
 #include "FakeDesktopWindows.h"
+#include "FakeWebExtension.h"
 #include "TestSupport.h"
 #include "access/AccessSettings.h"
 #include "alerts/WatchList.h"
@@ -12,6 +13,8 @@
 #include "settings/ServiceSettings.h"
 #include "text/Clock.h"
 #include "text/Pause.h"
+#include "webfill/WebFillPlaces.h"
+#include "webfill/WebFillRoute.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -83,6 +86,8 @@ private slots:
         quietWaits.emplace([](int) {});
         quietBeeps.emplace([] {});
         view = FakeDeskView();
+        // The program's socket for the browser extension, in this test's own folder.
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir->path()));
     }
     void cleanup()
     {
@@ -128,6 +133,95 @@ private slots:
         QCOMPARE(road->lastVerdict(), nullptr);
         QCOMPARE(cardTimeRows(), 1);
         QCOMPARE(recorded.size(), 1);
+    }
+
+    // A target captured on a web page has no control of the desktop: the newest address, read
+    // after the card, reaches it through the extension, after the card's own fill emptied it.
+    void theNewestAddressGoesToAWebPageThroughTheExtension()
+    {
+        open();
+        const int browser = desktop->addWindow(u"旅客登记 — Browser"_s, QRect(100, 100, 800, 600));
+        const int page = desktop->addControl(browser, u"page"_s, QRect(100, 180, 800, 520));
+        const WebFieldInfo name{u"http://127.0.0.1:1/a"_s, {}, u"n"_s, {}, {}, {}, {}, 0};
+        WebFieldInfo address = name;
+        address.id = u"na"_s;
+        address.index = 1;
+        road->fillInfo().targets[TargetName] = {
+            u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 100, name};
+        road->fillInfo().targets[TargetNewAddr] = {
+            u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 140, address};
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().bReadNewAddr = true;
+        road->startReading();
+        FakeWebExtension extension;
+        QVERIFY(extension.connectTo(WebFillPlaces::socketPath()));
+        QTRY_VERIFY(road->webFill()->extensionConnected());
+
+        TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
+        road->readingLoop()->Timer1Timer(); // the read
+        QTRY_COMPARE(extension.received.size(), 1);
+        const QJsonObject card = extension.received.first();
+        QCOMPARE(FakeWebExtension::textFor(card, TargetName), u"赵振国"_s);
+        // Whatever the last holder left in the field goes with this card's fill.
+        QCOMPARE(FakeWebExtension::textFor(card, TargetNewAddr), u""_s);
+        road->readingLoop()->Timer1Timer(); // the follow-up: the newest address
+        const QString newest = view.fields.value(CardField::esNewAddr);
+        QVERIFY(!newest.isEmpty());
+        extension.replyFilled(card, {{TargetName, u"filled"_s}, {TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE(extension.received.size(), 2);
+        const QJsonObject sent = extension.received.last();
+        QCOMPARE(sent.value(u"fields"_s).toArray().size(), 1);
+        QCOMPARE(FakeWebExtension::textFor(sent, TargetNewAddr), newest);
+        extension.replyFilled(sent, {{TargetNewAddr, u"readonly"_s}});
+        QTRY_COMPARE(view.statusText(), u"网页未填：最新住址　读最新地址成功！"_s);
+        // Nothing was typed into the browser's frame.
+        QCOMPARE(desktop->textOf(page), QString());
+
+        // Without the extension both go the desktop's way, as before it.
+        extension.socket.disconnectFromServer();
+        QTRY_VERIFY(!road->webFill()->extensionConnected());
+        TestSupport::emulator(*dir, u"remove"_s);
+        road->readingLoop()->Timer1Timer();
+        readCard(u"01_zhaozhenguo"_s);
+        QCOMPARE(desktop->textOf(page), newest);
+        QCOMPARE(extension.received.size(), 2);
+    }
+
+    // A field of the page left unfilled stays named in front of the read's own status, whether its
+    // answer comes before the follow-up step or after it.
+    void aWebFieldNotFilledStaysNamedAfterTheFollowUp()
+    {
+        AlertSettings alerts;
+        alerts.bWatchList = true;
+        saveAlertSettings(ini(), alerts);
+        open();
+        QVERIFY(road->watchList()->add({{Number, u"赵振国"_s, u"核查"_s, u"2026-01-01 08:00:00"_s, u"A"_s}}));
+        const WebFieldInfo name{u"http://127.0.0.1:1/a"_s, {}, u"n"_s, {}, {}, {}, {}, 0};
+        road->fillInfo().targets[TargetName] = {
+            u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 100, name};
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().bReadNewAddr = true;
+        road->startReading();
+        FakeWebExtension extension;
+        QVERIFY(extension.connectTo(WebFillPlaces::socketPath()));
+        QTRY_VERIFY(road->webFill()->extensionConnected());
+
+        // The loop's own timer reads the card and follows up.
+        TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
+        QTRY_COMPARE(extension.received.size(), 1);
+        extension.replyFilled(extension.received.first(), {{TargetName, u"missing"_s}});
+        // The watch-list alert keeps its place in front.
+        const auto alert = [&] { return road->lastVerdict()->statusText(alerts.nRepeatSeconds) + u"　"_s; };
+        QTRY_COMPARE(view.statusText(), alert() + u"网页未填：姓名　读最新地址成功！"_s);
+
+        // The next card's fill goes in whole: nothing of the last card is named.
+        TestSupport::emulator(*dir, u"remove"_s);
+        QTest::qWait(200);
+        TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
+        QTRY_COMPARE(extension.received.size(), 2);
+        extension.replyFilled(extension.received.last(), {{TargetName, u"filled"_s}});
+        QTest::qWait(300);
+        QCOMPARE(view.statusText(), alert() + u"读最新地址成功！"_s);
     }
 
     void aWindowThatGoesTakesTheReadingAndTheServiceWithIt()

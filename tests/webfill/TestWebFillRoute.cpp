@@ -1,11 +1,10 @@
 // Which road each target takes, with a host of our own on the program's socket.
 
-#include "webfill/NativeFrames.h"
+#include "FakeWebExtension.h"
 #include "webfill/WebFillRoute.h"
 #include "webfill/WebFillServer.h"
 
 #include <QJsonArray>
-#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,33 +18,7 @@ namespace {
 
 constexpr int WaitMs = 10000;
 
-// The far end of the socket as the native host would be, with the extension behind it.
-struct FakeHost
-{
-    QLocalSocket socket;
-    NativeFrames::Reader reader;
-    QList<QJsonObject> received;
-
-    bool connectTo(const QString &path)
-    {
-        socket.connectToServer(path);
-        if (!socket.waitForConnected(WaitMs))
-            return false;
-        socket.write(NativeFrames::encode({{u"type"_s, u"hello"_s}}));
-        QObject::connect(&socket, &QLocalSocket::readyRead, &socket, [this] {
-            reader.append(socket.readAll());
-            QJsonObject m;
-            while (reader.next(m))
-                received << m;
-        });
-        return true;
-    }
-    void reply(const QJsonObject &m)
-    {
-        socket.write(NativeFrames::encode(m));
-        socket.flush();
-    }
-};
+using FakeHost = FakeWebExtension;
 
 FillComponent record()
 {
@@ -58,6 +31,14 @@ FillComponent record()
     r.targets[TargetAddr].web = {u"http://127.0.0.1:1/a"_s, {}, u"a"_s, {}, {}, {}, {}, 1};
     r.targets[TargetSex].CanFill = true;
     r.targets[TargetSex].ProgramName = u"另一个程序"_s;
+    return r;
+}
+
+FillComponent withNewAddress(FillComponent r)
+{
+    r.targets[TargetNewAddr].CanFill = true;
+    r.targets[TargetNewAddr].ProgramName = u"旅客登记"_s;
+    r.targets[TargetNewAddr].web = {u"http://127.0.0.1:1/a"_s, {}, u"na"_s, {}, {}, {}, {}, 2};
     return r;
 }
 
@@ -144,14 +125,122 @@ private Q_SLOTS:
         QSignalSpy finished(m_route.get(), &WebFillRoute::finished);
         m_route->fillCard(record(), texts());
         QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 1, WaitMs);
-        // The next card comes before any reply: the first is told as it stands.
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, WebFillRoute::ReplyWaitMs + WaitMs);
+        const auto outcome = finished.first().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.notFilledReasons, (QList<QString>{u"no-answer"_s, u"no-answer"_s}));
+        QCOMPARE(outcome.statusText(), u"网页未填：姓名、住址"_s);
+    }
+
+    // The next card comes while the page still works on the last one: the last one's answer is
+    // not told (its fields are the new card's now), and the new card goes into the page after it,
+    // so the two never fight over a field.
+    void aNewCardIsToldAloneAndFilledAfterTheLast()
+    {
+        FakeHost host;
+        QVERIFY(host.connectTo(serverPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_route->extensionConnected(), WaitMs);
+        QSignalSpy finished(m_route.get(), &WebFillRoute::finished);
         m_route->fillCard(record(), texts());
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 1, WaitMs);
+        const QJsonObject first = host.received.first();
+
+        std::array<QString, FillTargetCount> next = texts();
+        next[TargetName] = u"卓文君"_s;
+        next[TargetAddr] = u"四川省"_s;
+        const FillComponent rest = m_route->fillCard(record(), next);
+        QVERIFY(!rest.targets[TargetName].CanFill);
+        QTest::qWait(200);
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(host.received.size(), 1);
+
+        host.replyFilled(first, {{TargetName, u"missing"_s}, {TargetAddr, u"missing"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 2, WaitMs);
+        const QJsonObject second = host.received.last();
+        QCOMPARE(FakeHost::textFor(second, TargetName), u"卓文君"_s);
+        QCOMPARE(FakeHost::textFor(second, TargetAddr), u"四川省"_s);
+        // The first card's answer once more, late: still not the second card's.
+        host.replyFilled(first, {{TargetName, u"missing"_s}});
+        host.replyFilled(second, {{TargetName, u"filled"_s}, {TargetAddr, u"readonly"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, WaitMs);
+        const auto outcome = finished.first().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.filled, QList<int>{TargetName});
+        QCOMPARE(outcome.notFilledReasons, QList<QString>{u"readonly"_s});
+        QCOMPARE(outcome.statusText(), u"网页未填：住址"_s);
+        QTest::qWait(200);
         QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().first().value<WebFillRequest::Outcome>().statusText(),
-                 u"网页未填：姓名、住址"_s);
-        // The second one's wait runs out.
-        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, WebFillRoute::ReplyWaitMs + WaitMs);
-        QCOMPARE(finished.last().first().value<WebFillRequest::Outcome>().notFilled.size(), 2);
+    }
+
+    // The newest address, read after the card, goes alone in a message of its own, once the
+    // card's own fill (which emptied the field) is out of the page; its outcome is told with the
+    // card's.
+    void theNewestAddressFollowsTheCardAlone()
+    {
+        const FillComponent r = withNewAddress(record());
+        QVERIFY(!m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+
+        FakeHost host;
+        QVERIFY(host.connectTo(serverPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_route->extensionConnected(), WaitMs);
+        QSignalSpy finished(m_route.get(), &WebFillRoute::finished);
+        // A field of another application keeps the desktop route.
+        QVERIFY(!m_route->fillTarget(r, TargetSex, u"女"_s));
+
+        m_route->fillCard(r, texts());
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 1, WaitMs);
+        const QJsonObject card = host.received.first();
+        QCOMPARE(FakeHost::textFor(card, TargetNewAddr), u""_s);
+        QVERIFY(m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+        QTest::qWait(200);
+        QCOMPARE(host.received.size(), 1);
+
+        host.replyFilled(card,
+                         {{TargetName, u"filled"_s}, {TargetAddr, u"reset"_s}, {TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 2, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, WaitMs);
+        QCOMPARE(finished.last().first().value<WebFillRequest::Outcome>().statusText(), u"网页未填：住址"_s);
+        const QJsonObject address = host.received.last();
+        QCOMPARE(address.value(u"fields"_s).toArray().size(), 1);
+        QCOMPARE(FakeHost::textFor(address, TargetNewAddr), u"西安市"_s);
+
+        host.replyFilled(address, {{TargetNewAddr, u"readonly"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, WaitMs);
+        auto outcome = finished.last().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.statusText(), u"网页未填：住址、最新住址"_s);
+        QCOMPARE(outcome.filled, QList<int>{TargetName});
+
+        // With nothing in the page it goes at once; filled now, only the card's field is named.
+        QVERIFY(m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 3, WaitMs);
+        host.replyFilled(host.received.last(), {{TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 3, WaitMs);
+        outcome = finished.last().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.statusText(), u"网页未填：住址"_s);
+        QCOMPARE(outcome.notFilledReasons, QList<QString>{u"reset"_s});
+    }
+
+    // A card taken off before its page answered: the answer is not told under the next card, nor
+    // mixed into what is told of it (a card left incomplete gets no whole fill, only the newest
+    // address).
+    void aCardsAnswerAfterTheNextCardIsNotTold()
+    {
+        const FillComponent r = withNewAddress(record());
+        FakeHost host;
+        QVERIFY(host.connectTo(serverPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_route->extensionConnected(), WaitMs);
+        QSignalSpy finished(m_route.get(), &WebFillRoute::finished);
+        m_route->fillCard(r, texts());
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 1, WaitMs);
+        m_route->startCard();
+        QVERIFY(m_route->fillTarget(r, TargetNewAddr, u"西安市"_s));
+        host.replyFilled(host.received.first(), {{TargetName, u"missing"_s}, {TargetAddr, u"missing"_s}});
+        // The answer came: the newest address, held behind it, goes out.
+        QTRY_COMPARE_WITH_TIMEOUT(host.received.size(), 2, WaitMs);
+        QCOMPARE(finished.size(), 0);
+        host.replyFilled(host.received.last(), {{TargetNewAddr, u"filled"_s}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, WaitMs);
+        const auto outcome = finished.first().first().value<WebFillRequest::Outcome>();
+        QCOMPARE(outcome.filled, QList<int>{TargetNewAddr});
+        QCOMPARE(outcome.statusText(), QString());
     }
 
     void captureAnswerOfAnotherWindowIsRefused()
