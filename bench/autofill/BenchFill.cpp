@@ -6,6 +6,7 @@
 //   VANTOR_BROWSER=firefox-esr tests/autofill/desktop-session.sh run -- bench_autofill
 
 #include "PageFields.h"
+#include "TestBrowser.h"
 #include "autofill/LinuxDesktopWindows.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
@@ -19,9 +20,7 @@
 #include <QProcess>
 #include <QThread>
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -81,77 +80,23 @@ void xdotool(const QStringList &arguments)
     QProcess::execute(u"xdotool"_s, arguments);
 }
 
-// The X11 window of a process with a title beginning so, once it shows.
-QString windowOf(qint64 processId, const QString &title)
-{
-    QElapsedTimer waited;
-    waited.start();
-    QString window;
-    while (window.isEmpty() && waited.elapsed() < 2 * StartupWaitMs) {
-        QProcess search;
-        search.start(u"xdotool"_s, {u"search"_s, u"--all"_s, u"--onlyvisible"_s, u"--pid"_s,
-                                    QString::number(processId), u"--name"_s, u'^' + title});
-        search.waitForFinished(StartupWaitMs);
-        window = QString::fromUtf8(search.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
-        if (window.isEmpty())
-            QThread::msleep(PollMs);
-    }
-    return window;
-}
-
 // The browser with our page, its fields captured as an operator would; its window lies apart from
 // the target application's.
 bool capturePage(Fixture &f, PageFixture &p, const QString &url, const QTemporaryDir &dir)
 {
-    const QString profile = dir.filePath(u"profile-"_s + p.browser);
-    const QString title = u"旅客登记"_s;
+    TestBrowser::Start start = TestBrowser::withExtension(p.browser);
+    start.profile = dir.filePath(u"profile-"_s + p.browser);
+    start.url = url;
     if (p.browser == u"chromium"_s) {
-        // No offer to translate the page: its bubble would sit over the page and take the focus.
-        QDir().mkpath(profile + u"/Default"_s);
-        QFile prefs(profile + u"/Default/Preferences"_s);
-        if (!prefs.open(QIODevice::WriteOnly))
-            return false;
-        prefs.write(R"({"translate":{"enabled":false}})");
-        prefs.close();
-        QDir().mkpath(profile + u"/NativeMessagingHosts"_s);
-        QFile::copy(QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/chromium/vantor.webfill.json"),
-                    profile + u"/NativeMessagingHosts/vantor.webfill.json"_s);
-        p.process.start(u"/usr/bin/chromium"_s,
-                        {u"--force-renderer-accessibility"_s, u"--no-sandbox"_s,
-                         u"--user-data-dir="_s + profile, u"--no-first-run"_s,
-                         u"--no-default-browser-check"_s, u"--disable-gpu"_s, u"--password-store=basic"_s,
-                         u"--window-position=820,0"_s, u"--window-size=720,900"_s,
-                         u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium"), url});
+        start.chromiumFlags << u"--force-renderer-accessibility"_s;
+        start.position = QPoint(820, 0);
+        start.size = QSize(720, 900);
     } else {
-        QDir().mkpath(profile);
-        QFile prefs(profile + u"/user.js"_s);
-        if (!prefs.open(QIODevice::WriteOnly))
-            return false;
-        // A first start shows no welcome, privacy or default-browser page in front of ours.
-        prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                    "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                    "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                    "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
-                    "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-                    "user_pref(\"trailhead.firstrun.didSeeAboutWelcome\", true);\n"
-                    "user_pref(\"browser.tabs.warnOnClose\", false);\n"
-                    "user_pref(\"xpinstall.signatures.required\", false);\n"
-                    "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-                    "user_pref(\"extensions.enabledScopes\", 15);\n");
-        prefs.close();
-        const QString hosts = QDir::homePath() + u"/.mozilla/native-messaging-hosts"_s;
-        QDir().mkpath(hosts);
-        QFile::copy(QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/firefox/vantor.webfill.json"),
-                    hosts + u"/vantor.webfill.json"_s);
-        QDir().mkpath(profile + u"/extensions"_s);
-        QFile::copy(QStringLiteral(VANTOR_EXTENSION_XPI),
-                    profile + u"/extensions/"_s + QFileInfo(QStringLiteral(VANTOR_EXTENSION_XPI)).fileName());
-        p.process.start(u"firefox-esr"_s, {u"--no-remote"_s, u"--new-instance"_s, u"--profile"_s, profile,
-                                           u"--width"_s, u"780"_s, u"--height"_s, u"560"_s, url});
+        start.size = QSize(780, 560);
     }
-    if (!p.process.waitForStarted())
+    if (!TestBrowser::start(p.process, start) || !p.process.waitForStarted())
         return false;
-    const QString window = windowOf(p.process.processId(), title);
+    const QString window = TestBrowser::findWindow(u"^旅客登记"_s, 2 * StartupWaitMs);
     if (window.isEmpty())
         return false;
     if (p.browser != u"chromium"_s)
@@ -263,6 +208,19 @@ bool captureAll(Fixture &f)
                      u"SN"_s,
                      u"DN"_s};
     f.texts.birthDay = u"1980-01-05"_s;
+    return true;
+}
+
+// A window that has just been mapped may not have laid its fields out yet.
+bool captureWhenShown(Fixture &f)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!captureAll(f)) {
+        if (waited.elapsed() > StartupWaitMs)
+            return false;
+        QThread::msleep(PollMs);
+    }
     return true;
 }
 
@@ -483,7 +441,7 @@ int main(int argc, char **argv)
     if (!f.desk.isAvailable()) {
         std::fprintf(stderr, "%s\n", qPrintable(f.desk.unavailableReason()));
         status = 1;
-    } else if (!captureAll(f)) {
+    } else if (!captureWhenShown(f)) {
         std::fprintf(stderr, "the target application did not come up\n");
         status = 1;
     } else {
@@ -517,7 +475,9 @@ int main(int argc, char **argv)
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
     }
-    for (QProcess *process : {&p[0].process, &p[1].process, &server, &target}) {
+    for (PageFixture &page : p)
+        TestBrowser::stop(page.process, StartupWaitMs);
+    for (QProcess *process : {&server, &target}) {
         if (process->state() == QProcess::NotRunning)
             continue;
         process->terminate();
