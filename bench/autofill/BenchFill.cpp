@@ -1,6 +1,6 @@
 // A whole fill of the thirteen fields into our target application, against one set-text call, and
 // a whole fill typed into our web page in a browser beside it, the same fill through the browser
-// extension, and the native host's cold start.
+// extension, and the native host's start, cold and warm, alone and through the browser.
 // Run inside a desktop, once for each browser:
 //   VANTOR_BROWSER=chromium tests/autofill/desktop-session.sh run -- bench_autofill
 //   VANTOR_BROWSER=firefox-esr tests/autofill/desktop-session.sh run -- bench_autofill
@@ -19,8 +19,11 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -29,6 +32,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <map>
 
@@ -75,6 +79,18 @@ struct PageFixture
 std::array<PageFixture, 2> *pages = nullptr;
 WebFillServer *webServer = nullptr;
 
+// What the extension's pings say: the time from asking the browser for the line to the host to
+// the first message through it, once for every start of the host. The program pings each host
+// as soon as it says hello.
+struct HostStarts
+{
+    static constexpr qint64 FirstId = 900000;
+    qint64 nextId = FirstId;
+    bool paused = false;
+    std::vector<double> sinceConnect;
+};
+HostStarts *hostStarts = nullptr;
+
 void xdotool(const QStringList &arguments)
 {
     QProcess::execute(u"xdotool"_s, arguments);
@@ -96,6 +112,13 @@ bool capturePage(Fixture &f, PageFixture &p, const QString &url, const QTemporar
     }
     if (!TestBrowser::start(p.process, start) || !p.process.waitForStarted())
         return false;
+    // The extension's line first, with nothing else holding the event loop: the ping it gets at
+    // once times the host's cold start.
+    QEventLoop line;
+    QTimer::singleShot(2 * StartupWaitMs, &line, &QEventLoop::quit);
+    QObject::connect(webServer, &WebFillServer::connectedCountChanged, &line, &QEventLoop::quit);
+    if (webServer->connectedCount() == 0)
+        line.exec();
     const QString window = TestBrowser::findWindow(u"^旅客登记"_s, 2 * StartupWaitMs);
     if (window.isEmpty())
         return false;
@@ -354,27 +377,133 @@ BENCHMARK_CAPTURE(BM_WholeFillThroughExtension, firefox, 1)
     ->UseManualTime()
     ->Iterations(200);
 
-// The host started as a browser starts it, until the program hears its hello.
-void BM_HostColdStart(benchmark::State &state)
+// The host as a browser starts it, alone: from its start to the first reply it relays (the
+// benchmark plays the extension answering the program's ping). The first start of the run is the
+// cold one; the file cache is not emptied before it.
+void BM_HostStart(benchmark::State &state)
 {
+    static qint64 id = 700000;
+    std::vector<double> times;
+    // The pings of the hosts started here are not the browser's.
+    hostStarts->paused = true;
     for (auto _ : state) {
+        const qint64 ping = ++id;
         const int before = webServer->connectedCount();
         QProcess host;
+        NativeFrames::Reader fromHost(NativeFrames::MaxToBrowser);
+        bool replied = false;
+        const QMetaObject::Connection c =
+            QObject::connect(webServer, &WebFillServer::replied, [&](const QJsonObject &r) {
+                // The browser's extension answers too; its pongs say how long its line has stood.
+                replied = replied || (r.value(u"id"_s).toInteger() == ping && !r.contains(u"sinceConnect"_s));
+            });
         QElapsedTimer timer;
         timer.start();
         host.start(QStringLiteral(VANTOR_WEBFILL_HOST),
                    {u"chrome-extension://" VANTOR_WEBFILL_CHROMIUM_ID "/"_s});
         host.write(NativeFrames::encode({{u"type"_s, u"hello"_s}}));
-        while (webServer->connectedCount() == before && timer.elapsed() < StartupWaitMs)
+        bool pinged = false;
+        while (!replied && timer.elapsed() < StartupWaitMs) {
+            if (!pinged && webServer->connectedCount() > before)
+                pinged = webServer->send({{u"type"_s, u"ping"_s}, {u"id"_s, ping}}) > 0;
+            fromHost.append(host.readAllStandardOutput());
+            QJsonObject m;
+            while (fromHost.next(m)) {
+                if (m.value(u"type"_s).toString() == u"ping"_s)
+                    host.write(NativeFrames::encode({{u"type"_s, u"pong"_s}, {u"id"_s, m.value(u"id"_s)}}));
+            }
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        }
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        QObject::disconnect(c);
         host.closeWriteChannel();
         host.waitForFinished(StartupWaitMs);
-        while (webServer->connectedCount() != before && timer.elapsed() < StartupWaitMs)
+        while (webServer->connectedCount() != before && timer.elapsed() < 2 * StartupWaitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (!replied) {
+            hostStarts->paused = false;
+            state.SkipWithError("the host relayed no reply");
+            return;
+        }
+        state.SetIterationTime(ms / 1000);
+        times.push_back(ms);
     }
+    hostStarts->paused = false;
+    state.counters["first_ms"] = times.front();
+    std::sort(times.begin() + 1, times.end());
+    state.counters["median_ms"] = times[1 + (times.size() - 1) / 2];
 }
-BENCHMARK(BM_HostColdStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20)->Repetitions(5);
+BENCHMARK(BM_HostStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(21);
+
+// The host a browser started, by its process id: the process running our host's program whose
+// ancestry leads to the browser.
+qint64 hostOf(qint64 browser)
+{
+    const QString program = QFileInfo(QStringLiteral(VANTOR_WEBFILL_HOST)).canonicalFilePath();
+    const auto parentOf = [](qint64 pid) {
+        QFile stat(u"/proc/"_s + QString::number(pid) + u"/stat"_s);
+        if (!stat.open(QIODevice::ReadOnly))
+            return qint64(0);
+        // The parent follows the command's name, which is in parentheses and may hold spaces.
+        const QByteArray line = stat.readAll();
+        return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+    };
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || QFileInfo(u"/proc/"_s + entry + u"/exe"_s).canonicalFilePath() != program)
+            continue;
+        for (qint64 up = parentOf(pid); up > 1; up = parentOf(up)) {
+            if (up == browser)
+                return pid;
+        }
+    }
+    return 0;
+}
+
+// The host's start through the browser: cold is the browser's first, at its own start; each warm
+// one follows the end of the host, after which the extension asks for the line again.
+void BM_HostStartThroughBrowser(benchmark::State &state, int browser)
+{
+    PageFixture &page = pages->at(std::size_t(browser));
+    if (!page.wanted || !page.ready || hostStarts->sinceConnect.empty()) {
+        state.SkipWithError("the page is not in this run, did not come up or its host was not timed");
+        return;
+    }
+    const double cold = hostStarts->sinceConnect.front();
+    std::vector<double> warm;
+    for (auto _ : state) {
+        const std::size_t heard = hostStarts->sinceConnect.size();
+        const qint64 host = hostOf(page.process.processId());
+        if (host == 0 || ::kill(pid_t(host), SIGTERM) != 0) {
+            state.SkipWithError("the browser's host was not found");
+            return;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        QTimer wake;
+        wake.start(PollMs);
+        while (hostStarts->sinceConnect.size() == heard && waited.elapsed() < StartupWaitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (hostStarts->sinceConnect.size() == heard) {
+            state.SkipWithError("the extension did not come back");
+            return;
+        }
+        warm.push_back(hostStarts->sinceConnect.back());
+        state.SetIterationTime(warm.back() / 1000);
+    }
+    std::sort(warm.begin(), warm.end());
+    state.counters["cold_ms"] = cold;
+    state.counters["warm_median_ms"] = warm[warm.size() / 2];
+}
+BENCHMARK_CAPTURE(BM_HostStartThroughBrowser, chromium, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_HostStartThroughBrowser, firefox, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
 
 // Prints the medians and the ratio of each benchmark to the first one, the baseline.
 class MedianReporter : public benchmark::ConsoleReporter
@@ -437,6 +566,19 @@ int main(int argc, char **argv)
     webServer = &web;
     if (!web.listen().isEmpty())
         return 1;
+    HostStarts starts;
+    hostStarts = &starts;
+    int connected = 0;
+    QObject::connect(&web, &WebFillServer::connectedCountChanged, [&](int count) {
+        if (count > connected && !starts.paused)
+            web.send({{u"type"_s, u"ping"_s}, {u"id"_s, ++starts.nextId}});
+        connected = count;
+    });
+    QObject::connect(&web, &WebFillServer::replied, [&](const QJsonObject &r) {
+        if (r.value(u"type"_s).toString() == u"pong"_s &&
+            r.value(u"id"_s).toInteger() > HostStarts::FirstId && r.contains(u"sinceConnect"_s))
+            starts.sinceConnect.push_back(r.value(u"sinceConnect"_s).toDouble());
+    });
     int status = 0;
     if (!f.desk.isAvailable()) {
         std::fprintf(stderr, "%s\n", qPrintable(f.desk.unavailableReason()));

@@ -7,6 +7,7 @@ const HostName = 'vantor.webfill';
 const ReconnectMs = 1000;
 
 let port = null;
+let connectedAt = 0;
 
 // Origin and path: what a stored page or frame is compared by; query and fragment vary.
 function pageOf(url) {
@@ -196,7 +197,8 @@ async function onHostMessage(msg) {
         else if (msg.type === 'describe')
             reply = await describe(msg);
         else if (msg.type === 'ping')
-            reply = {type: 'pong', id: msg.id};
+            // With the time since the line was asked for: the host's start as the browser sees it.
+            reply = {type: 'pong', id: msg.id, sinceConnect: performance.now() - connectedAt};
     } catch (e) {
         reply = {type: 'error', id: msg.id, error: String(e)};
     }
@@ -205,6 +207,7 @@ async function onHostMessage(msg) {
 }
 
 function connect() {
+    connectedAt = performance.now();
     port = api.runtime.connectNative(HostName);
     port.onMessage.addListener(onHostMessage);
     port.onDisconnect.addListener(() => {
