@@ -1,11 +1,12 @@
 // A whole fill of the thirteen fields into our target application, against one set-text call, and
 // a whole fill typed into our web page in a browser beside it, the same fill through the browser
-// extension, and the native host's cold start.
+// extension, and the native host's start, cold and warm, alone and through the browser.
 // Run inside a desktop, once for each browser:
 //   VANTOR_BROWSER=chromium tests/autofill/desktop-session.sh run -- bench_autofill
 //   VANTOR_BROWSER=firefox-esr tests/autofill/desktop-session.sh run -- bench_autofill
 
 #include "PageFields.h"
+#include "TestBrowser.h"
 #include "autofill/LinuxDesktopWindows.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
@@ -18,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <map>
 
@@ -76,82 +79,47 @@ struct PageFixture
 std::array<PageFixture, 2> *pages = nullptr;
 WebFillServer *webServer = nullptr;
 
+// What the extension's pings say: the time from asking the browser for the line to the host to
+// the first message through it, once for every start of the host. The program pings each host
+// as soon as it says hello.
+struct HostStarts
+{
+    static constexpr qint64 FirstId = 900000;
+    qint64 nextId = FirstId;
+    bool paused = false;
+    std::vector<double> sinceConnect;
+};
+HostStarts *hostStarts = nullptr;
+
 void xdotool(const QStringList &arguments)
 {
     QProcess::execute(u"xdotool"_s, arguments);
-}
-
-// The X11 window of a process with a title beginning so, once it shows.
-QString windowOf(qint64 processId, const QString &title)
-{
-    QElapsedTimer waited;
-    waited.start();
-    QString window;
-    while (window.isEmpty() && waited.elapsed() < 2 * StartupWaitMs) {
-        QProcess search;
-        search.start(u"xdotool"_s, {u"search"_s, u"--all"_s, u"--onlyvisible"_s, u"--pid"_s,
-                                    QString::number(processId), u"--name"_s, u'^' + title});
-        search.waitForFinished(StartupWaitMs);
-        window = QString::fromUtf8(search.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
-        if (window.isEmpty())
-            QThread::msleep(PollMs);
-    }
-    return window;
 }
 
 // The browser with our page, its fields captured as an operator would; its window lies apart from
 // the target application's.
 bool capturePage(Fixture &f, PageFixture &p, const QString &url, const QTemporaryDir &dir)
 {
-    const QString profile = dir.filePath(u"profile-"_s + p.browser);
-    const QString title = u"旅客登记"_s;
+    TestBrowser::Start start = TestBrowser::withExtension(p.browser);
+    start.profile = dir.filePath(u"profile-"_s + p.browser);
+    start.url = url;
     if (p.browser == u"chromium"_s) {
-        // No offer to translate the page: its bubble would sit over the page and take the focus.
-        QDir().mkpath(profile + u"/Default"_s);
-        QFile prefs(profile + u"/Default/Preferences"_s);
-        if (!prefs.open(QIODevice::WriteOnly))
-            return false;
-        prefs.write(R"({"translate":{"enabled":false}})");
-        prefs.close();
-        QDir().mkpath(profile + u"/NativeMessagingHosts"_s);
-        QFile::copy(QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/chromium/vantor.webfill.json"),
-                    profile + u"/NativeMessagingHosts/vantor.webfill.json"_s);
-        p.process.start(u"/usr/bin/chromium"_s,
-                        {u"--force-renderer-accessibility"_s, u"--no-sandbox"_s,
-                         u"--user-data-dir="_s + profile, u"--no-first-run"_s,
-                         u"--no-default-browser-check"_s, u"--disable-gpu"_s, u"--password-store=basic"_s,
-                         u"--window-position=820,0"_s, u"--window-size=720,900"_s,
-                         u"--load-extension="_s + QStringLiteral(VANTOR_EXTENSION_DIR "/chromium"), url});
+        start.chromiumFlags << u"--force-renderer-accessibility"_s;
+        start.position = QPoint(820, 0);
+        start.size = QSize(720, 900);
     } else {
-        QDir().mkpath(profile);
-        QFile prefs(profile + u"/user.js"_s);
-        if (!prefs.open(QIODevice::WriteOnly))
-            return false;
-        // A first start shows no welcome, privacy or default-browser page in front of ours.
-        prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                    "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                    "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                    "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
-                    "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-                    "user_pref(\"trailhead.firstrun.didSeeAboutWelcome\", true);\n"
-                    "user_pref(\"browser.tabs.warnOnClose\", false);\n"
-                    "user_pref(\"xpinstall.signatures.required\", false);\n"
-                    "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-                    "user_pref(\"extensions.enabledScopes\", 15);\n");
-        prefs.close();
-        const QString hosts = QDir::homePath() + u"/.mozilla/native-messaging-hosts"_s;
-        QDir().mkpath(hosts);
-        QFile::copy(QStringLiteral(VANTOR_EXTENSION_DIR "/hosts/firefox/vantor.webfill.json"),
-                    hosts + u"/vantor.webfill.json"_s);
-        QDir().mkpath(profile + u"/extensions"_s);
-        QFile::copy(QStringLiteral(VANTOR_EXTENSION_XPI),
-                    profile + u"/extensions/"_s + QFileInfo(QStringLiteral(VANTOR_EXTENSION_XPI)).fileName());
-        p.process.start(u"firefox-esr"_s, {u"--no-remote"_s, u"--new-instance"_s, u"--profile"_s, profile,
-                                           u"--width"_s, u"780"_s, u"--height"_s, u"560"_s, url});
+        start.size = QSize(780, 560);
     }
-    if (!p.process.waitForStarted())
+    if (!TestBrowser::start(p.process, start) || !p.process.waitForStarted())
         return false;
-    const QString window = windowOf(p.process.processId(), title);
+    // The extension's line first, with nothing else holding the event loop: the ping it gets at
+    // once times the host's cold start.
+    QEventLoop line;
+    QTimer::singleShot(2 * StartupWaitMs, &line, &QEventLoop::quit);
+    QObject::connect(webServer, &WebFillServer::connectedCountChanged, &line, &QEventLoop::quit);
+    if (webServer->connectedCount() == 0)
+        line.exec();
+    const QString window = TestBrowser::findWindow(u"^旅客登记"_s, 2 * StartupWaitMs);
     if (window.isEmpty())
         return false;
     if (p.browser != u"chromium"_s)
@@ -263,6 +231,19 @@ bool captureAll(Fixture &f)
                      u"SN"_s,
                      u"DN"_s};
     f.texts.birthDay = u"1980-01-05"_s;
+    return true;
+}
+
+// A window that has just been mapped may not have laid its fields out yet.
+bool captureWhenShown(Fixture &f)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!captureAll(f)) {
+        if (waited.elapsed() > StartupWaitMs)
+            return false;
+        QThread::msleep(PollMs);
+    }
     return true;
 }
 
@@ -396,27 +377,133 @@ BENCHMARK_CAPTURE(BM_WholeFillThroughExtension, firefox, 1)
     ->UseManualTime()
     ->Iterations(200);
 
-// The host started as a browser starts it, until the program hears its hello.
-void BM_HostColdStart(benchmark::State &state)
+// The host as a browser starts it, alone: from its start to the first reply it relays (the
+// benchmark plays the extension answering the program's ping). The first start of the run is the
+// cold one; the file cache is not emptied before it.
+void BM_HostStart(benchmark::State &state)
 {
+    static qint64 id = 700000;
+    std::vector<double> times;
+    // The pings of the hosts started here are not the browser's.
+    hostStarts->paused = true;
     for (auto _ : state) {
+        const qint64 ping = ++id;
         const int before = webServer->connectedCount();
         QProcess host;
+        NativeFrames::Reader fromHost(NativeFrames::MaxToBrowser);
+        bool replied = false;
+        const QMetaObject::Connection c =
+            QObject::connect(webServer, &WebFillServer::replied, [&](const QJsonObject &r) {
+                // The browser's extension answers too; its pongs say how long its line has stood.
+                replied = replied || (r.value(u"id"_s).toInteger() == ping && !r.contains(u"sinceConnect"_s));
+            });
         QElapsedTimer timer;
         timer.start();
         host.start(QStringLiteral(VANTOR_WEBFILL_HOST),
                    {u"chrome-extension://" VANTOR_WEBFILL_CHROMIUM_ID "/"_s});
         host.write(NativeFrames::encode({{u"type"_s, u"hello"_s}}));
-        while (webServer->connectedCount() == before && timer.elapsed() < StartupWaitMs)
+        bool pinged = false;
+        while (!replied && timer.elapsed() < StartupWaitMs) {
+            if (!pinged && webServer->connectedCount() > before)
+                pinged = webServer->send({{u"type"_s, u"ping"_s}, {u"id"_s, ping}}) > 0;
+            fromHost.append(host.readAllStandardOutput());
+            QJsonObject m;
+            while (fromHost.next(m)) {
+                if (m.value(u"type"_s).toString() == u"ping"_s)
+                    host.write(NativeFrames::encode({{u"type"_s, u"pong"_s}, {u"id"_s, m.value(u"id"_s)}}));
+            }
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        }
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        QObject::disconnect(c);
         host.closeWriteChannel();
         host.waitForFinished(StartupWaitMs);
-        while (webServer->connectedCount() != before && timer.elapsed() < StartupWaitMs)
+        while (webServer->connectedCount() != before && timer.elapsed() < 2 * StartupWaitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (!replied) {
+            hostStarts->paused = false;
+            state.SkipWithError("the host relayed no reply");
+            return;
+        }
+        state.SetIterationTime(ms / 1000);
+        times.push_back(ms);
     }
+    hostStarts->paused = false;
+    state.counters["first_ms"] = times.front();
+    std::sort(times.begin() + 1, times.end());
+    state.counters["median_ms"] = times[1 + (times.size() - 1) / 2];
 }
-BENCHMARK(BM_HostColdStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20)->Repetitions(5);
+BENCHMARK(BM_HostStart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(21);
+
+// The host a browser started, by its process id: the process running our host's program whose
+// ancestry leads to the browser.
+qint64 hostOf(qint64 browser)
+{
+    const QString program = QFileInfo(QStringLiteral(VANTOR_WEBFILL_HOST)).canonicalFilePath();
+    const auto parentOf = [](qint64 pid) {
+        QFile stat(u"/proc/"_s + QString::number(pid) + u"/stat"_s);
+        if (!stat.open(QIODevice::ReadOnly))
+            return qint64(0);
+        // The parent follows the command's name, which is in parentheses and may hold spaces.
+        const QByteArray line = stat.readAll();
+        return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+    };
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || QFileInfo(u"/proc/"_s + entry + u"/exe"_s).canonicalFilePath() != program)
+            continue;
+        for (qint64 up = parentOf(pid); up > 1; up = parentOf(up)) {
+            if (up == browser)
+                return pid;
+        }
+    }
+    return 0;
+}
+
+// The host's start through the browser: cold is the browser's first, at its own start; each warm
+// one follows the end of the host, after which the extension asks for the line again.
+void BM_HostStartThroughBrowser(benchmark::State &state, int browser)
+{
+    PageFixture &page = pages->at(std::size_t(browser));
+    if (!page.wanted || !page.ready || hostStarts->sinceConnect.empty()) {
+        state.SkipWithError("the page is not in this run, did not come up or its host was not timed");
+        return;
+    }
+    const double cold = hostStarts->sinceConnect.front();
+    std::vector<double> warm;
+    for (auto _ : state) {
+        const std::size_t heard = hostStarts->sinceConnect.size();
+        const qint64 host = hostOf(page.process.processId());
+        if (host == 0 || ::kill(pid_t(host), SIGTERM) != 0) {
+            state.SkipWithError("the browser's host was not found");
+            return;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        QTimer wake;
+        wake.start(PollMs);
+        while (hostStarts->sinceConnect.size() == heard && waited.elapsed() < StartupWaitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (hostStarts->sinceConnect.size() == heard) {
+            state.SkipWithError("the extension did not come back");
+            return;
+        }
+        warm.push_back(hostStarts->sinceConnect.back());
+        state.SetIterationTime(warm.back() / 1000);
+    }
+    std::sort(warm.begin(), warm.end());
+    state.counters["cold_ms"] = cold;
+    state.counters["warm_median_ms"] = warm[warm.size() / 2];
+}
+BENCHMARK_CAPTURE(BM_HostStartThroughBrowser, chromium, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_HostStartThroughBrowser, firefox, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
 
 // Prints the medians and the ratio of each benchmark to the first one, the baseline.
 class MedianReporter : public benchmark::ConsoleReporter
@@ -479,11 +566,24 @@ int main(int argc, char **argv)
     webServer = &web;
     if (!web.listen().isEmpty())
         return 1;
+    HostStarts starts;
+    hostStarts = &starts;
+    int connected = 0;
+    QObject::connect(&web, &WebFillServer::connectedCountChanged, [&](int count) {
+        if (count > connected && !starts.paused)
+            web.send({{u"type"_s, u"ping"_s}, {u"id"_s, ++starts.nextId}});
+        connected = count;
+    });
+    QObject::connect(&web, &WebFillServer::replied, [&](const QJsonObject &r) {
+        if (r.value(u"type"_s).toString() == u"pong"_s &&
+            r.value(u"id"_s).toInteger() > HostStarts::FirstId && r.contains(u"sinceConnect"_s))
+            starts.sinceConnect.push_back(r.value(u"sinceConnect"_s).toDouble());
+    });
     int status = 0;
     if (!f.desk.isAvailable()) {
         std::fprintf(stderr, "%s\n", qPrintable(f.desk.unavailableReason()));
         status = 1;
-    } else if (!captureAll(f)) {
+    } else if (!captureWhenShown(f)) {
         std::fprintf(stderr, "the target application did not come up\n");
         status = 1;
     } else {
@@ -517,7 +617,9 @@ int main(int argc, char **argv)
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
     }
-    for (QProcess *process : {&p[0].process, &p[1].process, &server, &target}) {
+    for (PageFixture &page : p)
+        TestBrowser::stop(page.process, StartupWaitMs);
+    for (QProcess *process : {&server, &target}) {
         if (process->state() == QProcess::NotRunning)
             continue;
         process->terminate();

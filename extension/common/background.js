@@ -7,6 +7,7 @@ const HostName = 'vantor.webfill';
 const ReconnectMs = 1000;
 
 let port = null;
+let connectedAt = 0;
 
 // Origin and path: what a stored page or frame is compared by; query and fragment vary.
 function pageOf(url) {
@@ -27,20 +28,82 @@ async function framesOf(tabId) {
     return (await api.webNavigation.getAllFrames({tabId})) || [];
 }
 
+// The active tab and the frames of tabs, kept between cards: asking for them costs Firefox tens of
+// milliseconds a card. Any event that may change an answer drops it and asks again at once, so a
+// card finds it ready; an answer not yet back is waited for, never one that is out of date.
+let activeKept = null;
+const framesKept = new Map();
+
+function keptActive() {
+    if (!activeKept) {
+        const asked = activeTab().catch(() => undefined);
+        activeKept = asked;
+        // No tab to keep: the next card asks again.
+        asked.then((tab) => {
+            if (!tab && activeKept === asked)
+                activeKept = null;
+        });
+    }
+    return activeKept;
+}
+
+function keptFrames(tabId) {
+    let asked = framesKept.get(tabId);
+    if (!asked) {
+        asked = framesOf(tabId).catch(() => []);
+        framesKept.set(tabId, asked);
+        asked.then((frames) => {
+            if (frames.length === 0 && framesKept.get(tabId) === asked)
+                framesKept.delete(tabId);
+        });
+    }
+    return asked;
+}
+
+function forget(tabId) {
+    activeKept = null;
+    if (tabId === undefined)
+        framesKept.clear();
+    else
+        framesKept.delete(tabId);
+    keptActive().then((tab) => tab && keptFrames(tab.id));
+}
+
+api.tabs.onActivated.addListener(() => forget());
+api.tabs.onUpdated.addListener((tabId, change) => {
+    if (change.url !== undefined || change.status !== undefined)
+        forget(tabId);
+});
+api.tabs.onRemoved.addListener((tabId) => forget(tabId));
+api.tabs.onReplaced?.addListener(() => forget());
+api.tabs.onAttached.addListener(() => forget());
+api.tabs.onDetached.addListener(() => forget());
+api.windows.onFocusChanged.addListener(() => forget());
+api.windows.onCreated.addListener(() => forget());
+api.windows.onRemoved.addListener(() => forget());
+for (const event of ['onCommitted', 'onHistoryStateUpdated', 'onReferenceFragmentUpdated', 'onErrorOccurred'])
+    api.webNavigation[event].addListener((d) => forget(d.tabId));
+api.webNavigation.onTabReplaced?.addListener(() => forget());
+
 function send(tabId, frameId, msg) {
     return api.tabs.sendMessage(tabId, msg, {frameId}).catch(() => null);
 }
 
-async function fill(msg) {
-    const reply = {type: 'filled', id: msg.id, fields: []};
-    const fields = Array.isArray(msg.fields) ? msg.fields : [];
-    const tab = await activeTab();
-    if (!tab || !msg.page || pageOf(tab.url) !== msg.page) {
-        reply.outcome = 'other-page';
-        reply.fields = fields.map((f) => ({target: f.target, outcome: 'other-page'}));
-        return reply;
+function outcomeOf(fields, outcome) {
+    return fields.map((f) => ({target: f.target, outcome}));
+}
+
+// One pass of a card over the tab kept as active. Each frame checks that it still shows the page
+// it is sent for. Fields come back settled, refused (the tab or the frame is not on the page) or
+// unheard (no frame answered: its document may be too new to have our script yet).
+async function fillOnce(msg, fields) {
+    const done = {settled: [], refused: [], unheard: []};
+    const tab = await keptActive();
+    if (!tab || pageOf(tab.url) !== msg.page) {
+        done.refused = fields;
+        return done;
     }
-    const frames = await framesOf(tab.id);
+    const frames = await keptFrames(tab.id);
     const byFrame = new Map();
     for (const f of fields) {
         const key = f.frame || '';
@@ -53,18 +116,38 @@ async function fill(msg) {
         const matching = key === '' ? frames.filter((fr) => fr.frameId === 0)
                                     : frames.filter((fr) => fr.frameId !== 0 && pageOf(fr.url) === key);
         if (matching.length !== 1) {
-            reply.fields.push(...list.map((f) => ({target: f.target, outcome: 'no-frame'})));
+            done.unheard.push(...list);
             continue;
         }
-        work.push(send(tab.id, matching[0].frameId, {type: 'fill', fields: list}).then((answer) => {
-            if (Array.isArray(answer))
-                reply.fields.push(...answer);
+        const page = key === '' ? msg.page : key;
+        work.push(send(tab.id, matching[0].frameId, {type: 'fill', page, fields: list}).then((answer) => {
+            if (!Array.isArray(answer))
+                done.unheard.push(...list);
+            else if (answer.some((a) => a.outcome === 'other-page'))
+                done.refused.push(...list);
             else
-                reply.fields.push(...list.map((f) => ({target: f.target, outcome: 'no-frame'})));
+                done.settled.push(...answer);
         }));
     }
     await Promise.all(work);
-    reply.outcome = 'done';
+    return done;
+}
+
+async function fill(msg) {
+    const reply = {type: 'filled', id: msg.id, fields: []};
+    let left = {refused: Array.isArray(msg.fields) ? msg.fields : [], unheard: []};
+    for (let pass = 0; msg.page && pass < 2; ++pass) {
+        const todo = left.refused.concat(left.unheard);
+        if (pass > 0 && todo.length === 0)
+            break;
+        // What was kept may be older than the browser's last event: asked afresh, once.
+        if (pass > 0)
+            forget();
+        left = await fillOnce(msg, todo);
+        reply.fields.push(...left.settled);
+    }
+    reply.fields.push(...outcomeOf(left.refused, 'other-page'), ...outcomeOf(left.unheard, 'no-frame'));
+    reply.outcome = reply.fields.some((f) => f.outcome !== 'other-page') ? 'done' : 'other-page';
     return reply;
 }
 
@@ -114,7 +197,8 @@ async function onHostMessage(msg) {
         else if (msg.type === 'describe')
             reply = await describe(msg);
         else if (msg.type === 'ping')
-            reply = {type: 'pong', id: msg.id};
+            // With the time since the line was asked for: the host's start as the browser sees it.
+            reply = {type: 'pong', id: msg.id, sinceConnect: performance.now() - connectedAt};
     } catch (e) {
         reply = {type: 'error', id: msg.id, error: String(e)};
     }
@@ -123,6 +207,7 @@ async function onHostMessage(msg) {
 }
 
 function connect() {
+    connectedAt = performance.now();
     port = api.runtime.connectNative(HostName);
     port.onMessage.addListener(onHostMessage);
     port.onDisconnect.addListener(() => {

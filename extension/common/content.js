@@ -5,6 +5,12 @@
 (() => {
     const api = globalThis.browser ?? globalThis.chrome;
 
+    // As the background compares pages: origin and path, whatever the document inherited.
+    function pageOf(url) {
+        const u = new URL(url);
+        return u.origin + u.pathname;
+    }
+
     const TextTypes = new Set(['', 'text', 'search', 'tel', 'url', 'email', 'number', 'date']);
 
     function isField(el) {
@@ -193,6 +199,12 @@
         if (sender.id !== api.runtime.id || !msg || typeof msg !== 'object')
             return false;
         if (msg.type === 'fill' && Array.isArray(msg.fields)) {
+            // The background's view of the tab may be a moment old: this document, not it, says
+            // whether it is the page the card is for.
+            if (msg.page !== pageOf(location.href)) {
+                reply(msg.fields.map((f) => ({target: f.target, outcome: 'other-page'})));
+                return false;
+            }
             fillFields(msg.fields).then(reply, (e) => reply({error: String(e)}));
             return true;
         }

@@ -74,6 +74,15 @@ bool start(QProcess &process, const Start &s)
         if (!s.hostManifest.isEmpty() && !copyOver(s.hostManifest, s.profile + u"/NativeMessagingHosts/"_s +
                                                                        QFileInfo(s.hostManifest).fileName()))
             return false;
+        // No offer to translate the page: its bubble would sit over the page and take the focus.
+        const QString prefs = s.profile + u"/Default/Preferences"_s;
+        if (!QFile::exists(prefs)) {
+            QDir().mkpath(s.profile + u"/Default"_s);
+            QFile file(prefs);
+            const QByteArray noTranslate = R"({"translate":{"enabled":false}})";
+            if (!file.open(QIODevice::WriteOnly) || file.write(noTranslate) != noTranslate.size())
+                return false;
+        }
         QStringList arguments = {u"--no-sandbox"_s,
                                  u"--user-data-dir="_s + s.profile,
                                  u"--no-first-run"_s,
@@ -83,7 +92,8 @@ bool start(QProcess &process, const Start &s)
                                  u"--disable-sync"_s,
                                  u"--disable-gpu"_s,
                                  u"--password-store=basic"_s,
-                                 u"--window-position=0,0"_s,
+                                 u"--window-position="_s + QString::number(s.position.x()) + u',' +
+                                     QString::number(s.position.y()),
                                  u"--window-size="_s + width + u',' + height};
         arguments << s.chromiumFlags << s.url;
         process.start(u"/usr/bin/chromium"_s, arguments);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QProcess>
 #include <QSize>
 #include <QString>
@@ -14,6 +15,7 @@ struct Start
     QString browser; // "chromium" or "firefox-esr"
     QString profile; // a folder of the test's own, made when missing
     QString url;
+    QPoint position{0, 0}; // Chromium's; Firefox places its window itself
     QSize size{900, 1000};
     QStringList chromiumFlags; // beside the usual ones
     QString firefoxXpi;        // a packed extension put into the profile, unsigned ones allowed

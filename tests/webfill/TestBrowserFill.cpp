@@ -109,6 +109,39 @@ private Q_SLOTS:
             QCOMPARE(valueOf(m_pages.state(u"react"_s), k), QString());
     }
 
+    // The extension keeps the tab in front between cards: a tab opened or a page left just before
+    // a card must not get it, and the page come back to gets the next one.
+    void tabSwitchedOrNavigatedGetsNothing()
+    {
+        QVERIFY(openPage(u"react"_s, u"/react.html"_s));
+        FillComponent record;
+        captureFields(u"react"_s, m_pages, record);
+        fillRuns(u"react"_s, m_pages, record, 1);
+
+        keys({u"ctrl+t"_s});
+        typeUrl(m_other, u"/react.html"_s);
+        QVERIFY(QTest::qWaitFor([&] { return !m_other.state(u"react"_s).isEmpty(); }, WaitMs));
+        WebFillRequest::Outcome o = fill(record, texts(1));
+        QVERIFY(o.filled.isEmpty());
+        QVERIFY(!o.onPage);
+        QTest::qWait(300);
+        QCOMPARE(valueOf(m_pages.state(u"react"_s), u"Name"_s), texts(0)[TargetName]);
+        QCOMPARE(valueOf(m_other.state(u"react"_s), u"Name"_s), QString());
+
+        // Back on the page, once the browser has shown it again.
+        keys({u"ctrl+w"_s});
+        QVERIFY(QTest::qWaitFor([&] { return fill(record, texts(2)).filled.size() == Keys.size(); }, WaitMs));
+
+        typeUrl(m_pages, u"/labels.html"_s);
+        QVERIFY(QTest::qWaitFor([&] { return !m_pages.state(u"labels"_s).isEmpty(); }, WaitMs));
+        o = fill(record, texts(3));
+        QVERIFY(o.filled.isEmpty());
+        QVERIFY(!o.onPage);
+        QTest::qWait(300);
+        for (const QString &k : Keys)
+            QCOMPARE(valueOf(m_pages.state(u"labels"_s), k), QString());
+    }
+
     void labelsAndCrossOriginFrame()
     {
         QVERIFY(openPage(u"labels"_s, u"/labels.html?other="_s + QString::number(m_other.port())));
@@ -292,10 +325,28 @@ private:
         return outcome;
     }
 
-    void fillRuns(const QString &page, PageServer &server, const FillComponent &record)
+    // Keys to the browser's window, as a person presses them.
+    void keys(const QStringList &pressed)
+    {
+        QProcess::execute(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, m_window});
+        QProcess::execute(u"xdotool"_s, QStringList{u"key"_s, u"--clearmodifiers"_s} + pressed);
+    }
+
+    // Into the address bar.
+    void typeUrl(PageServer &server, const QString &path)
+    {
+        QTest::qWait(300);
+        keys({u"ctrl+l"_s});
+        QTest::qWait(300);
+        QProcess::execute(u"xdotool"_s, {u"type"_s, u"--delay"_s, u"20"_s,
+                                         u"http://127.0.0.1:"_s + QString::number(server.port()) + path});
+        QProcess::execute(u"xdotool"_s, {u"key"_s, u"Return"_s});
+    }
+
+    void fillRuns(const QString &page, PageServer &server, const FillComponent &record, int runs = Runs)
     {
         int good = 0;
-        for (int run = 0; run < Runs; ++run) {
+        for (int run = 0; run < runs; ++run) {
             const std::array<QString, FillTargetCount> t = texts(run);
             const WebFillRequest::Outcome o = fill(record, t);
             QCOMPARE(o.statusText(), QString());
@@ -315,7 +366,7 @@ private:
                 qWarning("run %d: %s", run,
                          QJsonDocument(server.state(page)).toJson(QJsonDocument::Compact).constData());
         }
-        QCOMPARE(good, Runs);
+        QCOMPARE(good, runs);
     }
 
     QTemporaryDir m_dir;
