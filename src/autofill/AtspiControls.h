@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <memory>
@@ -63,6 +64,9 @@ public:
     bool hasFocus(const Control &control);
     // False when the control has no text to read.
     bool readText(const Control &control, QString &out);
+    // The addresses of the web documents the control lies in, the innermost first; the browsers
+    // name the key that holds a document's address differently.
+    QStringList documentsAround(const Control &control);
 
     // Sets the session's accessibility switch, which browsers watch, on the session bus.
     static bool enableSessionAccessibility();

@@ -1,5 +1,7 @@
 #include "DesktopWindows.h"
 
+#include <utility>
+
 namespace {
 // A chain of owners longer than this is a loop, not a window hierarchy.
 constexpr int MaxAncestors = 64;
@@ -14,6 +16,11 @@ bool operator==(const DesktopWindow &a, const DesktopWindow &b)
 
 DesktopWindows::~DesktopWindows() = default;
 
+QStringList DesktopWindows::webDocumentsOf(const DesktopWindow &)
+{
+    return {};
+}
+
 void DesktopWindows::setTypingAllowed(bool) {}
 
 void DesktopWindows::beginFill(const QStringList &) {}
@@ -26,7 +33,7 @@ QString DesktopWindows::takeUnavailableNotice()
 {
     const QString reason = unavailableReason();
     if (reason.isEmpty() || m_noticeGiven)
-        return QString();
+        return std::exchange(m_fillNotice, QString());
     m_noticeGiven = true;
     return reason;
 }

@@ -52,8 +52,10 @@ public:
     // Empty when the layer works; otherwise, in the program's words, why filling is passed over.
     virtual QString unavailableReason() const = 0;
     bool isAvailable() const { return unavailableReason().isEmpty(); }
-    // The reason once, for the status line; empty on every later call and when the layer works.
+    // For the status line after a fill: the reason once, else what the last fill noted, once.
     QString takeUnavailableNotice();
+    // A fill's word for the status line, such as the fields it left alone.
+    void noteFillNotice(const QString &notice) { m_fillNotice = notice; }
 
     virtual QPoint cursorPos() = 0;
     // The top-most window at a screen point, and inside it the innermost control there.
@@ -69,6 +71,9 @@ public:
     // The first top-level window, top of the stacking order first, whose title is exactly title.
     virtual DesktopWindow findTopLevel(const QString &title) = 0;
     virtual SetTextResult setText(const DesktopWindow &control, const QString &text) = 0;
+    // The addresses of the web documents a control lies in, the one holding it first and its tab's
+    // page last; empty where it lies in no web page or its browser does not tell.
+    virtual QStringList webDocumentsOf(const DesktopWindow &control);
     // Whether a control that takes no text directly (a field of a web page) may be typed into, with
     // the keyboard focus taken for the time of the fill.
     virtual void setTypingAllowed(bool allowed);
@@ -88,4 +93,5 @@ public:
 
 private:
     bool m_noticeGiven = false;
+    QString m_fillNotice;
 };

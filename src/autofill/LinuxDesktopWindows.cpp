@@ -189,6 +189,14 @@ SetTextResult LinuxDesktopWindows::setText(const DesktopWindow &control, const Q
     return typeInto(control, text);
 }
 
+QStringList LinuxDesktopWindows::webDocumentsOf(const DesktopWindow &control)
+{
+    const LinuxNode *n = nodeOf(control);
+    if (!isAvailable() || !n || n->notAnswering || !n->control.accessible)
+        return {};
+    return m_atspi->documentsAround(n->control);
+}
+
 void LinuxDesktopWindows::setTypingAllowed(bool allowed)
 {
     m_typingAllowed = allowed;

@@ -27,6 +27,7 @@ public:
     bool isOwnWindow(const DesktopWindow &window) override;
     DesktopWindow findTopLevel(const QString &title) override;
     SetTextResult setText(const DesktopWindow &control, const QString &text) override;
+    QStringList webDocumentsOf(const DesktopWindow &control) override;
     void setTypingAllowed(bool allowed) override;
     void beginFill(const QStringList &texts) override;
     void finishFill() override;

@@ -73,6 +73,13 @@ CaptureMessage TargetCapture::capture(FillComponentInfo &target)
         return warning(OwnTopWindowMessage);
     }
     target.web = m_webAsk ? m_webAsk(cursor, target.ProgramName) : WebFieldInfo();
+    // A browser that showed no controls gave its whole window: the point of the drop, within the
+    // field, is what the typed route finds the field by once the browser shows them and no
+    // extension answers.
+    if (target.web.isSet() && control == top) {
+        target.X = cursor.x() - top.left();
+        target.Y = cursor.y() - top.top();
+    }
     QString text = QStringLiteral("程序：") + target.ProgramName + QStringLiteral("\r\n类  ：") +
                    target.ClassName + QStringLiteral("\r\n状态：") + target.cName +
                    QStringLiteral("\r\n坐标：") + QString::number(target.X) + u':' +

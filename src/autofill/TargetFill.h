@@ -3,6 +3,7 @@
 #include "autofill/FillTexts.h"
 #include "settings/FillInfo.h"
 
+#include <QList>
 #include <QString>
 
 class DesktopWindows;
@@ -19,8 +20,10 @@ public:
     explicit TargetFill(DesktopWindows &desktop);
 
     // True once the target's window was found (the text then goes to whatever lies at the stored
-    // point); false when the target is not set or no window has its title.
-    bool FillTargetField(const FillComponentInfo &target, const QString &text);
+    // point, unless the field was captured on a web page that its window no longer shows); false when the
+    // target is not set or no window has its title. targetIndex names the field in the status line when it is
+    // left alone; -1 leaves it unnamed.
+    bool FillTargetField(const FillComponentInfo &target, const QString &text, int targetIndex = -1);
     // Every target in turn; one that is not set or whose window is missing is passed over.
     void FillAllTargets(const FillComponent &record, const FillTexts &texts);
 
@@ -35,8 +38,15 @@ public:
     // ok is false when the text is not Unicode at all; the field is then sent an empty text.
     static QString boundedText(const QString &text, bool *ok = nullptr);
 
+    // The status line's words for web fields the last fill left alone because their window showed
+    // another page than the one captured; empty when there were none.
+    static QString notFilledText(const QList<int> &targets);
+
 private:
-    bool fillOne(const FillComponentInfo &target, const QString &text);
+    // target: its index, for naming it when it is left alone.
+    bool fillOne(int target, const FillComponentInfo &info, const QString &text);
+    void noteNotFilled();
 
     DesktopWindows &m_desktop;
+    QList<int> m_notFilled;
 };

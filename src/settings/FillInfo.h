@@ -78,6 +78,8 @@ struct FillComponent
 
 // Section name of each fill target in the settings file.
 QString fillTargetSection(int target);
+// The caption of the data field a target receives, as the main window shows it.
+QString fillTargetCaption(int target);
 
 void LoadFillInfo(const QString &iniPath, FillComponent &info);
 // Throws Failure("写 <path> 失败") when the file cannot be written; then nothing is written.

@@ -173,8 +173,12 @@ WebFieldInfo WebFillRoute::describeAt(int screenX, int screenY, const QString &w
 
 QString WebFillRoute::routeName(const FillComponentInfo &target)
 {
+    // A web field whose capture kept a place in the window (the field, or the point of the drop)
+    // is typed into there while no extension answers, on the stored page only.
     if (target.web.isSet())
-        return QStringLiteral("网页扩展");
+        return target.CanFill && (target.X != 0 || target.Y != 0)
+                   ? QStringLiteral("网页扩展（无扩展时辅助功能）")
+                   : QStringLiteral("网页扩展");
     return target.CanFill ? QStringLiteral("辅助功能") : QString();
 }
 

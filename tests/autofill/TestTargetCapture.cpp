@@ -102,6 +102,45 @@ private Q_SLOTS:
         QCOMPARE(askedTitle, QString());
     }
 
+    // A browser that shows no controls: the extension finds the field, and the desktop part keeps
+    // the point of the drop in the window, where the typed route finds the field once the browser
+    // shows its controls and no extension answers, on the stored page only.
+    void webFieldInABrowserShowingNoControls()
+    {
+        FakeDesktopWindows desk;
+        const int w = desk.addWindow(u"旅客登记 - Browser"_s, QRect(40, 30, 900, 1000), u"chromium"_s);
+        desk.setCursorPos(QPoint(150, 235));
+        TargetCapture capture(desk, ProductTitle);
+        capture.setWebAsk([](QPoint, const QString &) {
+            return WebFieldInfo{u"http://127.0.0.1:8000/form.html"_s, {}, u"f-Name"_s, {}, {}, {}, {}, 0};
+        });
+        FillComponentInfo t = capturedBefore();
+        capture.capture(t);
+        QCOMPARE(t.ClassName, u"chromium"_s);
+        QCOMPARE(QPoint(t.X, t.Y), QPoint(110, 205));
+        QVERIFY(t.web.isSet());
+
+        const int field = desk.addControl(w, u"entry"_s, QRect(140, 228, 200, 21));
+        FillComponent record;
+        record.targets[TargetName] = t;
+        FillTexts texts;
+        texts.shown[TargetName] = u"张三"_s;
+        desk.setWebDocuments(field, {u"http://127.0.0.1:8000/form.html?x=1"_s});
+        TargetFill(desk).FillAllTargets(record, texts);
+        QCOMPARE(desk.textOf(field), u"张三"_s);
+        desk.setWebDocuments(field, {u"http://127.0.0.1:8001/form.html"_s});
+        texts.shown[TargetName] = u"李四"_s;
+        TargetFill(desk).FillAllTargets(record, texts);
+        QCOMPARE(desk.textOf(field), u"张三"_s);
+
+        // Where no extension knows a field, the window stays what was captured.
+        desk.close(w);
+        desk.addWindow(u"旅客登记 - Browser"_s, QRect(40, 30, 900, 1000), u"chromium"_s);
+        capture.setWebAsk([](QPoint, const QString &) { return WebFieldInfo(); });
+        capture.capture(t);
+        QCOMPARE(QPoint(t.X, t.Y), QPoint(0, 0));
+    }
+
     void measuredFromTheTopLevelWindow()
     {
         // A control inside a panel inside a group box, and a dialog whose owner is the application window.

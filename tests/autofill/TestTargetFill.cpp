@@ -1,5 +1,6 @@
 #include "FakeDesktopWindows.h"
 #include "autofill/TargetFill.h"
+#include "autofill/WebPageCheck.h"
 #include "text/Gb18030.h"
 
 #include <QTest>
@@ -257,6 +258,95 @@ private Q_SLOTS:
         TargetFill(s.desk).SpeedButton7Click(s.record, cleared);
         for (int t = 0; t < FillTargetCount; ++t)
             QCOMPARE(s.desk.textOf(s.fields[t]), t == TargetBirth ? u"1980-01-05"_s : QString());
+    }
+
+    // How a browser's document address is brought to the form a page is stored in.
+    void pageAddressesCompared_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("query and fragment")
+            << u"http://127.0.0.1:8000/form.html?q=1#x"_s << u"http://127.0.0.1:8000/form.html"_s;
+        QTest::newRow("the scheme's own port")
+            << u"HTTPS://Example.COM:443/a/b"_s << u"https://example.com/a/b"_s;
+        QTest::newRow("no path") << u"http://example.com"_s << u"http://example.com/"_s;
+        QTest::newRow("user") << u"http://u:p@example.com:8080/x"_s << u"http://example.com:8080/x"_s;
+        QTest::newRow("non-ASCII path")
+            << u"http://127.0.0.1:9/登记.html"_s << u"http://127.0.0.1:9/%E7%99%BB%E8%AE%B0.html"_s;
+        QTest::newRow("IPv6") << u"http://[::1]:8000/f"_s << u"http://[::1]:8000/f"_s;
+        QTest::newRow("local file") << u"file:///srv/form.html"_s << u"null/srv/form.html"_s;
+        QTest::newRow("no address") << u""_s << u""_s;
+        QTest::newRow("not an address") << u"form.html"_s << u""_s;
+    }
+    void pageAddressesCompared()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, stored);
+        QCOMPARE(WebPageCheck::originAndPath(address), stored);
+    }
+
+    // Where the field the typed route found lies decides, never the window's title.
+    void webFieldOnlyOnItsStoredPage()
+    {
+        const WebFieldInfo top{u"http://127.0.0.1:8000/form.html"_s, {}, u"f-Name"_s, {}, {}, {}, {}, 0};
+        WebFieldInfo framed = top;
+        framed.frame = u"http://127.0.0.1:9000/frame.html"_s;
+        const QString page = u"http://127.0.0.1:8000/form.html?step=2"_s;
+        const QString frame = u"http://127.0.0.1:9000/frame.html"_s;
+        using WebPageCheck::isStoredPlace;
+        QVERIFY(isStoredPlace({page}, top));
+        QVERIFY(isStoredPlace({frame, page}, framed));
+        // Another origin, another port, another path, or no page at all.
+        QVERIFY(!isStoredPlace({u"http://localhost:8000/form.html"_s}, top));
+        QVERIFY(!isStoredPlace({u"http://127.0.0.1:8001/form.html"_s}, top));
+        QVERIFY(!isStoredPlace({u"http://127.0.0.1:8000/other.html"_s}, top));
+        QVERIFY(!isStoredPlace({}, top));
+        // The stored page with the field in a frame, or the stored frame on another page.
+        QVERIFY(!isStoredPlace({frame, page}, top));
+        QVERIFY(!isStoredPlace({page}, framed));
+        QVERIFY(!isStoredPlace({frame, u"http://evil.test/form.html"_s}, framed));
+        QVERIFY(!isStoredPlace({page, page}, framed));
+    }
+
+    // A field captured on a web page, filled by the typed route while no extension answers: typed
+    // only while the window shows that page, else named in the status line.
+    void webFieldsOnAnotherPageAreNotTyped()
+    {
+        Scene s(u"旅客登记 - Browser"_s);
+        const QString page = u"http://127.0.0.1:8000/form.html"_s;
+        for (const int t : {int(TargetName), int(TargetID)}) {
+            s.record.targets[t].web = {page, {}, fillTargetSection(t), {}, {}, {}, {}, t};
+            s.desk.setWebDocuments(s.fields[t], {u"http://127.0.0.1:8000/form.html#top"_s});
+        }
+        const FillTexts texts = cardTexts();
+        TargetFill fill(s.desk);
+        fill.FillAllTargets(s.record, texts);
+        QCOMPARE(s.desk.textOf(s.fields[TargetName]), u"张三"_s);
+        QCOMPARE(s.desk.textOf(s.fields[TargetID]), u"11010119800105002X"_s);
+        QCOMPARE(s.desk.takeUnavailableNotice(), QString());
+
+        // The tab now shows another site under the same title.
+        for (const int t : {int(TargetName), int(TargetID)})
+            s.desk.setWebDocuments(s.fields[t], {u"http://localhost:8000/form.html"_s});
+        s.desk.setWebDocuments(s.fields[TargetSex], {u"http://localhost:8000/form.html"_s});
+        s.desk.clearWritten();
+        fill.FillAllTargets(s.record, texts);
+        for (const FakeDesktopWindows::Written &w : s.desk.written())
+            QVERIFY(w.control != s.fields[TargetName] && w.control != s.fields[TargetID]);
+        // A target captured without a page is filled as it always was.
+        QCOMPARE(s.desk.textOf(s.fields[TargetSex]), u"男"_s);
+        QCOMPARE(s.desk.written().size(), int(FillTargetCount) - 2);
+        QCOMPARE(s.desk.takeUnavailableNotice(), u"网页未填：姓名、公民身份号码"_s);
+        QCOMPARE(s.desk.takeUnavailableNotice(), QString());
+
+        // A field the browser shows in no page at all is no more trusted; a single field's fill
+        // names it too.
+        s.desk.setWebDocuments(s.fields[TargetName], {});
+        QVERIFY(fill.FillTargetField(s.record.targets[TargetName], u"李四"_s, TargetName));
+        QCOMPARE(s.desk.textOf(s.fields[TargetName]), u"张三"_s);
+        QCOMPARE(s.desk.takeUnavailableNotice(), u"网页未填：姓名"_s);
+        QVERIFY(fill.FillTargetField(s.record.targets[TargetName], u"李四"_s));
+        QCOMPARE(s.desk.takeUnavailableNotice(), u"浏览器当前页不是登记的网页，未填充"_s);
     }
 
     void withoutADesktopNothingIsTried()

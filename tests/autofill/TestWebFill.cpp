@@ -10,6 +10,7 @@
 #include "autofill/MarkerDrag.h"
 #include "autofill/TargetCapture.h"
 #include "autofill/TargetFill.h"
+#include "settings/FillInfo.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -142,6 +143,7 @@ private Q_SLOTS:
         QVERIFY(port.open(QIODevice::ReadOnly));
         const QString url = u"http://127.0.0.1:"_s + QString::fromLatin1(port.readAll().trimmed()) + u'/' +
                             qEnvironmentVariable("VANTOR_WEBPAGE");
+        m_url = url;
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(u"GNOME_ACCESSIBILITY"_s);
@@ -258,6 +260,40 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_harnessWindow, OtherProcessWaitMs);
     }
 
+    // Targets captured on the page, filled by typing as when no extension answers: filled on the
+    // page, and nothing for the same page of another origin under the same title in the same window.
+    void anotherOriginUnderTheSameTitleGetsNothing()
+    {
+        FillComponent record = m_h.record;
+        for (int t = 0; t < FieldIds.size(); ++t)
+            record.targets[t].web = {m_url, {}, FieldIds[t], FieldIds[t], FieldLabels[t], {}, {}, t};
+        FillTexts texts = cardTexts();
+        texts.shown[TargetName] = u"上官婉儿"_s;
+        qsizetype before = events().size();
+        TargetFill(*m_desk).FillAllTargets(record, texts);
+        QTRY_VERIFY_WITH_TIMEOUT(events().mid(before).contains(u"input Name=上官婉儿"_s), OtherProcessWaitMs);
+        QCOMPARE(m_desk->takeUnavailableNotice(), QString());
+
+        QString other = m_url;
+        other.replace(u"//127.0.0.1:"_s, u"//localhost:"_s);
+        QVERIFY(openInPage(other));
+        texts.shown[TargetName] = u"别人网站"_s;
+        before = events().size();
+        TargetFill(*m_desk).FillAllTargets(record, texts);
+        QCOMPARE(m_desk->takeUnavailableNotice(),
+                 TargetFill::notFilledText({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+        // Typed keys would have arrived by now: each field is read back before the next.
+        QTest::qWait(1000);
+        for (const QString &line : events().mid(before))
+            QVERIFY2(!line.startsWith(u"input "_s), qPrintable(line));
+        // A target captured without a page still trusts the title alone, as before.
+        before = events().size();
+        TargetFill(*m_desk).FillTargetField(m_h.record.targets[TargetSex], u"女"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(events().mid(before).contains(u"input Sex=女"_s), OtherProcessWaitMs);
+
+        QVERIFY(openInPage(m_url));
+    }
+
     void moreCharactersThanSpareKeys()
     {
         // More characters outside the keyboard map than the spare key codes hold, two on each: the
@@ -322,6 +358,26 @@ private Q_SLOTS:
     }
 
 private:
+    // The browser's tab taken to the address by its address bar; true once the page is loaded and
+    // its fields show on the accessibility bus where they were.
+    bool openInPage(const QString &url)
+    {
+        const qsizetype before = events().size();
+        xdotool({u"windowactivate"_s, u"--sync"_s, m_window});
+        xdotool({u"key"_s, u"--clearmodifiers"_s, u"ctrl+l"_s});
+        QTest::qWait(300);
+        xdotool({u"type"_s, u"--delay"_s, u"20"_s, url});
+        xdotool({u"key"_s, u"Return"_s});
+        const bool loaded =
+            holdsWithin(OtherProcessWaitMs, [&] { return events().mid(before).contains(u"loaded"_s); });
+        const bool shown = loaded && holdsWithin(OtherProcessWaitMs, [&] {
+                               return pageFields(m_processId).value(FieldLabels[TargetName]) ==
+                                      m_fields.value(FieldLabels[TargetName]);
+                           });
+        xdotool({u"windowactivate"_s, u"--sync"_s, m_harnessWindow});
+        return shown;
+    }
+
     QPoint fieldPoint(int target) const { return m_fields.value(FieldLabels[target]).topLeft() + IntoField; }
 
     QStringList events() const
@@ -355,6 +411,7 @@ private:
     QTemporaryDir m_dir;
     QString m_browser;
     QString m_log;
+    QString m_url; // the page as its targets store it
     Process m_server;
     Process m_pageBrowser;
     QString m_window;

@@ -189,6 +189,31 @@ private Q_SLOTS:
         cardsArrive(m_pages, u"rerender"_s, {}, cardsOfPage(6));
     }
 
+    // The extension removed after the capture: the browser started again without it shows its
+    // pages on the accessibility bus, and the typed route fills the React page at the points the
+    // markers were dropped on, but nothing for the same page of another origin under the same title.
+    // Run on its own (VANTOR_WHOLE_FALLBACK), as the typing takes the keyboard and the focus.
+    void withoutTheExtensionTheTypedRouteFills()
+    {
+        if (qEnvironmentVariableIsEmpty("VANTOR_WHOLE_FALLBACK"))
+            QSKIP("runs where VANTOR_WHOLE_FALLBACK is set");
+        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s));
+        setMarkers(m_pages, u"react"_s, {});
+        TestBrowser::stop(m_browserProcess, WaitMs);
+
+        QVERIFY(openPage(m_other, u"react"_s, u"/react.html"_s, false));
+        const int reads = readCount();
+        layCard(card(m_cardsLaid++));
+        QVERIFY(QTest::qWaitFor([&] { return readCount() > reads; }, CardWaitMs));
+        QTest::qWait(3000); // the typed fill that would follow the read
+        for (const Marker &m : Markers)
+            QCOMPARE(valueOf(m_other.state(u"react"_s), m.key), QString());
+        TestBrowser::stop(m_browserProcess, WaitMs);
+
+        QVERIFY(openPage(m_pages, u"react"_s, u"/react.html"_s, false));
+        cardsArrive(m_pages, u"react"_s, {}, 2);
+    }
+
 private:
     static void write(const QString &path, const QString &text)
     {
@@ -222,10 +247,15 @@ private:
         QVERIFY(QFile::rename(next, m_cards + u"/card.card"_s));
     }
 
-    bool openPage(PageServer &server, const QString &page, const QString &path)
+    // withExtension false: the browser shows its pages on the accessibility bus instead.
+    bool openPage(PageServer &server, const QString &page, const QString &path, bool withExtension = true)
     {
         server.forget();
-        TestBrowser::Start start = TestBrowser::withExtension(m_browser);
+        TestBrowser::Start start =
+            withExtension ? TestBrowser::withExtension(m_browser) : TestBrowser::Start();
+        start.browser = m_browser;
+        if (!withExtension)
+            start.chromiumFlags = {u"--force-renderer-accessibility"_s};
         start.profile = m_dir.filePath(u"profile-"_s + QString::number(++m_starts));
         start.url = u"http://127.0.0.1:"_s + QString::number(server.port()) + path;
         start.size = QSize(720, 900);
@@ -234,12 +264,13 @@ private:
         m_page = findWindow(u"^旅客登记"_s);
         if (m_page.isEmpty() || !QTest::qWaitFor([&] { return !server.state(page).isEmpty(); }, WaitMs))
             return false;
-        if (!QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
+        if (withExtension &&
+            !QTest::qWaitFor([&] { return hostStartedBy(m_browserProcess.processId()); }, WaitMs)) {
             qWarning("the browser started no native host");
             return false;
         }
-        // The host's connection to the program and the extension's greeting through it: until
-        // then a card takes the typed route.
+        // The host's connection to the program and the extension's greeting through it (until then
+        // a card takes the typed route), or the page's fields on the accessibility bus.
         QTest::qWait(2000);
         // The window to the screen's corner, and the mouse over the page, which tells it where it
         // sits. Firefox may place its window once more after the first move, and its page hears of

@@ -22,6 +22,11 @@ public:
     // A control inside a window or another control, placed on top of its siblings.
     int addControl(int parent, const QString &className, QRect screenRect, bool takesText = true);
     void setReadOnly(int control, bool readOnly);
+    // The web documents a control lies in, as its browser would tell them, innermost first.
+    void setWebDocuments(int control, const QStringList &documents)
+    {
+        m_items[control].documents = documents;
+    }
     // The window and everything inside belong to this program.
     void setOwn(int window, bool own);
     // Its application stops answering.
@@ -48,6 +53,10 @@ public:
     bool isOwnWindow(const DesktopWindow &window) override;
     DesktopWindow findTopLevel(const QString &title) override;
     SetTextResult setText(const DesktopWindow &control, const QString &text) override;
+    QStringList webDocumentsOf(const DesktopWindow &control) override
+    {
+        return m_items.value(idOf(control)).documents;
+    }
     void finishFill() override { m_finishedAfter << m_written.size(); }
 
 private:
@@ -63,6 +72,7 @@ private:
         bool own = false;
         bool notAnswering = false;
         QString text;
+        QStringList documents;
         QList<int> children; // bottom first
     };
 

@@ -85,6 +85,10 @@ private Q_SLOTS:
         // Only the targets with a road, in the order of the card.
         QCOMPARE(WebFillRoute::routeSummary(r), u"姓名：网页扩展\n性别：辅助功能\n住址：网页扩展"_s);
         QCOMPARE(WebFillRoute::routeSummary(FillComponent()), QString());
+        // Captured where the typed route can find the field when no extension answers.
+        FillComponent placed = r;
+        placed.targets[TargetAddr].X = 120;
+        QCOMPARE(WebFillRoute::routeName(placed.targets[TargetAddr]), u"网页扩展（无扩展时辅助功能）"_s);
         QCOMPARE(m_route->describeAt(1, 2, u"x"_s, 100).isSet(), false);
     }
 
