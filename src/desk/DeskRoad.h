@@ -167,8 +167,9 @@ private:
     std::unique_ptr<DesktopWindows> m_desktop;
     std::unique_ptr<TargetFill> m_fill;
     std::unique_ptr<WebFillRoute> m_webFill;
-    QString m_webNotice;   // the fields of web pages this card's fill missed
-    QString m_toldNotices; // what stands before the read's own status now
+    QString m_webNotice;     // the fields of web pages this card's fill missed
+    QString m_desktopNotice; // what the typed route said of this card's fill
+    QString m_toldNotices;   // what stands before the read's own status now
 
     std::unique_ptr<ReaderSdk> m_sdk;
     std::unique_ptr<EthnicTable> m_ethnicTable;

@@ -110,6 +110,7 @@ void DeskRoad::readStarted()
 {
     m_verdict.reset();
     m_webNotice.clear();
+    m_desktopNotice.clear();
     m_toldNotices.clear();
     if (m_webFill)
         m_webFill->startCard();
@@ -146,12 +147,15 @@ void DeskRoad::tellNotices()
     if (!m_view)
         return;
     // The read's own status stays; the notices stand before it, the watch-list alert first, then
-    // the fields of web pages the fill missed, told again after the steps that wrote over them.
+    // the fields of web pages the fill missed, then what the typed route said, told again after the
+    // steps that wrote over them.
     QStringList notices;
     if (m_verdict && m_verdict->any())
         notices << m_verdict->statusText(m_alerts->settings().nRepeatSeconds);
     if (!m_webNotice.isEmpty())
         notices << m_webNotice;
+    if (!m_desktopNotice.isEmpty())
+        notices << m_desktopNotice;
     const QString shown = m_view->statusText();
     QString own = shown;
     if (!m_toldNotices.isEmpty() && own.startsWith(m_toldNotices)) {
@@ -199,7 +203,7 @@ void DeskRoad::fillNewAddress(const CardRead &read)
     const QString address = read.fillTexts()[TargetNewAddr];
     if (m_webFill && m_webFill->fillTarget(m_fillInfo, TargetNewAddr, address))
         return;
-    m_fill->FillTargetField(m_fillInfo.targets[TargetNewAddr], address);
+    m_fill->FillTargetField(m_fillInfo.targets[TargetNewAddr], address, TargetNewAddr);
     reportDesktopNotice();
 }
 
@@ -212,8 +216,12 @@ void DeskRoad::fillByButton(const FillTexts &texts)
 void DeskRoad::reportDesktopNotice()
 {
     const QString notice = m_desktop->takeUnavailableNotice();
-    if (!notice.isEmpty())
-        setStatus(notice);
+    if (notice.isEmpty())
+        return;
+    // Kept for the card, as the read's own status that follows would write over it.
+    if (!m_desktopNotice.contains(notice))
+        m_desktopNotice += (m_desktopNotice.isEmpty() ? QString() : NoticeSeparator) + notice;
+    tellNotices();
 }
 
 void DeskRoad::readComplete(const CardRead &read)

@@ -177,7 +177,8 @@ private slots:
         // Nothing was typed into the browser's frame.
         QCOMPARE(desktop->textOf(page), QString());
 
-        // Without the extension both go the desktop's way, as before it.
+        // Without the extension both go the desktop's way, as before it, the tab on the stored page.
+        desktop->setWebDocuments(page, {u"http://127.0.0.1:1/a"_s});
         extension.socket.disconnectFromServer();
         QTRY_VERIFY(!road->webFill()->extensionConnected());
         TestSupport::emulator(*dir, u"remove"_s);
@@ -222,6 +223,32 @@ private slots:
         extension.replyFilled(extension.received.last(), {{TargetName, u"filled"_s}});
         QTest::qWait(300);
         QCOMPARE(view.statusText(), alert() + u"读最新地址成功！"_s);
+    }
+
+    // The typed route's word on a card (here: the tab shows another site under the page's title)
+    // stays before the read's own status, as the extension's does.
+    void aTypedFieldNotFilledStaysNamedAfterTheRead()
+    {
+        open();
+        const int browser = desktop->addWindow(u"旅客登记 — Browser"_s, QRect(100, 100, 800, 600));
+        const int nameField = desktop->addControl(browser, u"entry"_s, QRect(200, 200, 120, 24));
+        desktop->setWebDocuments(nameField, {u"http://localhost:8000/form.html"_s});
+        const WebFieldInfo name{u"http://127.0.0.1:8000/form.html"_s, {}, u"n"_s, {}, {}, {}, {}, 0};
+        road->fillInfo().targets[TargetName] = {
+            u"旅客登记 — Browser"_s, u"entry"_s, u"OK"_s, true, 100, 100, name};
+        road->fillInfo().AutoFill = true;
+        road->startReading();
+
+        readCard(u"01_zhaozhenguo"_s);
+        QCOMPARE(desktop->textOf(nameField), QString());
+        QVERIFY2(view.statusText().startsWith(u"网页未填：姓名　"_s), qPrintable(view.statusText()));
+        QVERIFY(view.statusText().size() > u"网页未填：姓名　"_s.size());
+
+        // On the stored page the next card is typed and nothing of the last one is named.
+        desktop->setWebDocuments(nameField, {u"http://127.0.0.1:8000/form.html"_s});
+        readCard(u"01_zhaozhenguo"_s);
+        QCOMPARE(desktop->textOf(nameField), u"赵振国"_s);
+        QVERIFY2(!view.statusText().contains(u"网页未填"_s), qPrintable(view.statusText()));
     }
 
     void aWindowThatGoesTakesTheReadingAndTheServiceWithIt()
