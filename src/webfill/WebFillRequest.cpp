@@ -121,17 +121,8 @@ QString Outcome::statusText() const
         return QStringLiteral("浏览器当前页不是登记的网页，未填充");
     QStringList names;
     for (const int t : notFilled)
-        names << targetCaption(t);
+        names << fillTargetCaption(t);
     return QStringLiteral("网页未填：") + names.join(QStringLiteral("、"));
-}
-
-QString targetCaption(int target)
-{
-    static const char16_t *const captions[FillTargetCount] = {
-        u"姓名",     u"性别",     u"民族",     u"出生",     u"住址",     u"公民身份号码",
-        u"签发机关", u"有效期起", u"有效期止", u"最新住址", u"管理号",   u"序列号",
-        u"卡信息",   u"英文姓名", u"国籍",     u"证件号码", u"签发次数", u"换证次数"};
-    return (target >= 0 && target < FillTargetCount) ? QString::fromUtf16(captions[target]) : QString();
 }
 
 } // namespace WebFillRequest

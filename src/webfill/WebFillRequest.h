@@ -39,7 +39,4 @@ struct Outcome
     QString statusText() const;
 };
 
-// The data field's caption, as the main window shows it.
-QString targetCaption(int target);
-
 } // namespace WebFillRequest

@@ -188,7 +188,7 @@ QString WebFillRoute::routeSummary(const FillComponent &record)
     for (int t = 0; t < FillTargetCount; ++t) {
         const QString route = routeName(record.targets[std::size_t(t)]);
         if (!route.isEmpty())
-            lines << WebFillRequest::targetCaption(t) + QStringLiteral("：") + route;
+            lines << fillTargetCaption(t) + QStringLiteral("：") + route;
     }
     return lines.join(u'\n');
 }

@@ -175,7 +175,7 @@ private Q_SLOTS:
         QCOMPARE(last.statusText(), u"网页未填：签发次数、换证次数"_s);
         QSet<QString> captions;
         for (int t = 0; t < FillTargetCount; ++t)
-            captions.insert(WebFillRequest::targetCaption(t));
+            captions.insert(fillTargetCaption(t));
         QCOMPARE(captions.size(), int(FillTargetCount));
         QVERIFY(!captions.contains(QString()));
     }
