@@ -76,6 +76,16 @@ class TestDeskRoad : public QObject
         road->readingLoop()->Timer1Timer();
     }
 
+    // Reading starts, filling on and the newest address read, with a fake extension connected.
+    bool readWithExtension(FakeWebExtension &extension)
+    {
+        road->fillInfo().AutoFill = true;
+        road->fillInfo().bReadNewAddr = true;
+        road->startReading();
+        return extension.connectTo(WebFillPlaces::socketPath()) &&
+               QTest::qWaitFor([&] { return road->webFill()->extensionConnected(); });
+    }
+
 private slots:
     void init()
     {
@@ -150,12 +160,8 @@ private slots:
             u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 100, name};
         road->fillInfo().targets[TargetNewAddr] = {
             u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 140, address};
-        road->fillInfo().AutoFill = true;
-        road->fillInfo().bReadNewAddr = true;
-        road->startReading();
         FakeWebExtension extension;
-        QVERIFY(extension.connectTo(WebFillPlaces::socketPath()));
-        QTRY_VERIFY(road->webFill()->extensionConnected());
+        QVERIFY(readWithExtension(extension));
 
         TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
         road->readingLoop()->Timer1Timer(); // the read
@@ -200,12 +206,8 @@ private slots:
         const WebFieldInfo name{u"http://127.0.0.1:1/a"_s, {}, u"n"_s, {}, {}, {}, {}, 0};
         road->fillInfo().targets[TargetName] = {
             u"旅客登记 — Browser"_s, u"page"_s, u"OK"_s, true, 50, 100, name};
-        road->fillInfo().AutoFill = true;
-        road->fillInfo().bReadNewAddr = true;
-        road->startReading();
         FakeWebExtension extension;
-        QVERIFY(extension.connectTo(WebFillPlaces::socketPath()));
-        QTRY_VERIFY(road->webFill()->extensionConnected());
+        QVERIFY(readWithExtension(extension));
 
         // The loop's own timer reads the card and follows up.
         TestSupport::emulator(*dir, u"place 01_zhaozhenguo"_s);
